@@ -1,0 +1,584 @@
+#pragma once
+
+#include "i18n/CatalogId.h"
+
+// Every catalog text the program looks up by number.
+namespace msg {
+inline constexpr CatalogId ImgCancel{7, 10};
+inline constexpr CatalogId ImgOpenTitle{7, 32};
+inline constexpr CatalogId ImgLookIn{7, 33};
+inline constexpr CatalogId ImgFileName{7, 34};
+inline constexpr CatalogId ImgFilesOfType{7, 35};
+inline constexpr CatalogId ImgShowPreview{7, 36};
+inline constexpr CatalogId ImgImageProperties{7, 37};
+inline constexpr CatalogId ImgFormat{7, 38};
+inline constexpr CatalogId ImgDimensions{7, 39};
+inline constexpr CatalogId ImgFileSize{7, 40};
+inline constexpr CatalogId ImgHelp{7, 41};
+
+inline constexpr CatalogId AboutDlgTitle{9, 1};
+inline constexpr CatalogId AboutVersion{9, 2};
+inline constexpr CatalogId AddProjectorDlgTitle{9, 3};
+inline constexpr CatalogId LabelProjectorName{9, 4};
+inline constexpr CatalogId LabelMacAddress{9, 5};
+inline constexpr CatalogId LabelIpAddress{9, 6};
+inline constexpr CatalogId CheckAuthentication{9, 7};
+inline constexpr CatalogId LabelPassword{9, 8};
+inline constexpr CatalogId ColumnFileName{9, 13};
+inline constexpr CatalogId ButtonExecute{9, 17};
+inline constexpr CatalogId ButtonClose{9, 18};
+inline constexpr CatalogId CancelDlgTitle{9, 19};
+inline constexpr CatalogId LabelStoreNo{9, 20};
+inline constexpr CatalogId DiscoveryDlgTitle{9, 21};
+inline constexpr CatalogId LabelLocalAddress{9, 22};
+inline constexpr CatalogId ButtonStartSearch{9, 23};
+inline constexpr CatalogId ButtonRegister{9, 24};
+inline constexpr CatalogId ButtonCancel{9, 25};
+inline constexpr CatalogId ImageInfoDlgTitle{9, 26};
+inline constexpr CatalogId ButtonGet{9, 27};
+inline constexpr CatalogId ProjectorListDlgTitle{9, 28};
+inline constexpr CatalogId ButtonAdd{9, 29};
+inline constexpr CatalogId ButtonDelete{9, 30};
+inline constexpr CatalogId ButtonEdit{9, 31};
+inline constexpr CatalogId ButtonDiscovery{9, 32};
+inline constexpr CatalogId ScheduleDlgTitle{9, 33};
+inline constexpr CatalogId ButtonInsert{9, 34};
+inline constexpr CatalogId ButtonLoadFile{9, 35};
+inline constexpr CatalogId ButtonSaveFile{9, 36};
+inline constexpr CatalogId ButtonStop{9, 37};
+inline constexpr CatalogId CheckLoop{9, 38};
+inline constexpr CatalogId InsertDlgTitle{9, 39};
+inline constexpr CatalogId LabelProjectorIpAddress{9, 40};
+inline constexpr CatalogId LabelImageFileName{9, 41};
+inline constexpr CatalogId LabelInterval{9, 42};
+inline constexpr CatalogId ButtonSelect{9, 43};
+inline constexpr CatalogId ButtonBrowse{9, 44};
+inline constexpr CatalogId SettingDlgTitle{9, 45};
+inline constexpr CatalogId TransStateDlgTitle{9, 46};
+inline constexpr CatalogId SelectProjectorDlgTitle{9, 47};
+inline constexpr CatalogId AppTitle{9, 58};
+inline constexpr CatalogId ConfirmExit{9, 59};
+inline constexpr CatalogId AskSaveBeforeOpen{9, 60};
+inline constexpr CatalogId OpenImageFailed{9, 61};
+inline constexpr CatalogId FileDialogFailed{9, 62};
+inline constexpr CatalogId SendScheduleRunning{9, 63};
+inline constexpr CatalogId SendNoImage{9, 64};
+inline constexpr CatalogId SendUnsavedImage{9, 65};
+inline constexpr CatalogId SendFailed{9, 66};
+inline constexpr CatalogId ReplyTimeout{9, 67};
+inline constexpr CatalogId CancelSucceeded{9, 68};
+inline constexpr CatalogId CommandRejected{9, 69};
+inline constexpr CatalogId CancelRefused{9, 70};
+inline constexpr CatalogId ProjectorBusy{9, 71};
+inline constexpr CatalogId ReplyNotUnderstood{9, 72};
+inline constexpr CatalogId DiscoverySendFailed{9, 73};
+inline constexpr CatalogId DiscoveryJoinFailed{9, 74};
+inline constexpr CatalogId DiscoveryTtlFailed{9, 75};
+inline constexpr CatalogId AskOverwriteProjector{9, 76};
+inline constexpr CatalogId StoreEmpty{9, 77};
+inline constexpr CatalogId LengthUnit{9, 78};
+inline constexpr CatalogId StoreInfoUnreadable{9, 79};
+inline constexpr CatalogId AccessDenied{9, 80};
+inline constexpr CatalogId StateReplyTimeout{9, 81};
+inline constexpr CatalogId TransStateIdle{9, 82};
+inline constexpr CatalogId TransStateWaiting{9, 83};
+inline constexpr CatalogId TransStateReceiving{9, 84};
+inline constexpr CatalogId TransStateStoring{9, 85};
+inline constexpr CatalogId TransStateCompleted{9, 86};
+inline constexpr CatalogId TransStateFailed{9, 87};
+inline constexpr CatalogId StateUnavailable{9, 88};
+inline constexpr CatalogId EntryFileUnreadable{9, 89};
+inline constexpr CatalogId EntryFileSizeInvalid{9, 90};
+inline constexpr CatalogId EntryNotQv1{9, 91};
+inline constexpr CatalogId EntryPictureSizeInvalid{9, 92};
+inline constexpr CatalogId EntryNotSchedulable{9, 93};
+inline constexpr CatalogId EntryAddressUnknown{9, 94};
+inline constexpr CatalogId EditProjectorDlgTitle{9, 95};
+inline constexpr CatalogId StatusCancelRunning{9, 96};
+inline constexpr CatalogId StatusCancelDone{9, 97};
+inline constexpr CatalogId StatusCancelFailed{9, 98};
+inline constexpr CatalogId StatusSearching{9, 99};
+inline constexpr CatalogId StatusSearchDone{9, 100};
+inline constexpr CatalogId StatusInfoRunning{9, 101};
+inline constexpr CatalogId StatusInfoDone{9, 102};
+inline constexpr CatalogId StatusInfoFailed{9, 103};
+inline constexpr CatalogId StatusStateRunning{9, 104};
+inline constexpr CatalogId StatusStateDone{9, 105};
+inline constexpr CatalogId StatusStateFailed{9, 106};
+inline constexpr CatalogId ColumnAuthentication{9, 107};
+inline constexpr CatalogId ColumnEntryAddress{9, 108};
+inline constexpr CatalogId ColumnEntryImageFile{9, 109};
+inline constexpr CatalogId ColumnEntryStore{9, 110};
+inline constexpr CatalogId ColumnEntryInterval{9, 111};
+inline constexpr CatalogId ColumnStatus{9, 112};
+inline constexpr CatalogId ImgColorResolutionTitle{9, 113};
+inline constexpr CatalogId ImgBitsPerPixel{9, 114};
+inline constexpr CatalogId ImgBits1{9, 115};
+inline constexpr CatalogId ImgBits2{9, 116};
+inline constexpr CatalogId ImgBits4{9, 117};
+inline constexpr CatalogId ImgBits8{9, 118};
+inline constexpr CatalogId ImgBits24{9, 119};
+inline constexpr CatalogId ImgPalette{9, 120};
+inline constexpr CatalogId ImgPaletteOptimized{9, 121};
+inline constexpr CatalogId ImgPaletteFixed{9, 122};
+inline constexpr CatalogId ImgPaletteUniform{9, 123};
+inline constexpr CatalogId ImgPaletteWeb{9, 124};
+inline constexpr CatalogId ImgPaletteGrayscale{9, 125};
+inline constexpr CatalogId ImgPaletteUser{9, 126};
+inline constexpr CatalogId ImgDither{9, 127};
+inline constexpr CatalogId ImgDitherNone{9, 128};
+inline constexpr CatalogId ImgDitherFloydSteinberg{9, 129};
+inline constexpr CatalogId ImgDitherOrdered{9, 130};
+inline constexpr CatalogId ImgColorCount{9, 131};
+inline constexpr CatalogId ImgUserPaletteColors{9, 132};
+inline constexpr CatalogId ImgEditColor{9, 133};
+inline constexpr CatalogId ImgLoadPalette{9, 134};
+inline constexpr CatalogId ImgSavePalette{9, 135};
+inline constexpr CatalogId ImgColor{9, 136};
+inline constexpr CatalogId ImgRed{9, 137};
+inline constexpr CatalogId ImgGreen{9, 138};
+inline constexpr CatalogId ImgBlue{9, 139};
+inline constexpr CatalogId ImgPaletteIndex{9, 140};
+inline constexpr CatalogId ImgRestoreDefaults{9, 141};
+inline constexpr CatalogId ImgColorsInUse{9, 142};
+inline constexpr CatalogId ImgErrorDiffusion{9, 143};
+inline constexpr CatalogId ImgDiffusionStrength{9, 144};
+inline constexpr CatalogId ImgReserveSystemColors{9, 145};
+inline constexpr CatalogId ImgOriginal{9, 146};
+inline constexpr CatalogId ImgResult{9, 147};
+inline constexpr CatalogId ImgSortPalette{9, 148};
+inline constexpr CatalogId ImgShowPalette{9, 149};
+inline constexpr CatalogId ImgFileInformation{9, 150};
+inline constexpr CatalogId ImgWidthPixels{9, 151};
+inline constexpr CatalogId ImgHeightPixels{9, 152};
+inline constexpr CatalogId ImgColorDepth{9, 153};
+inline constexpr CatalogId ImgCompression{9, 154};
+inline constexpr CatalogId ImgPageCount{9, 155};
+inline constexpr CatalogId ImgResolution{9, 156};
+inline constexpr CatalogId ImgPageNumber{9, 157};
+inline constexpr CatalogId ImgLoadAllPages{9, 158};
+inline constexpr CatalogId ImgLoadAsGrayscale{9, 159};
+inline constexpr CatalogId ImgPreviousPage{9, 160};
+inline constexpr CatalogId ImgNextPage{9, 161};
+inline constexpr CatalogId ImgThumbnail{9, 162};
+inline constexpr CatalogId ImgSavingOptionsTitle{9, 163};
+inline constexpr CatalogId ImgFileFormat{9, 164};
+inline constexpr CatalogId ImgSubFormat{9, 165};
+inline constexpr CatalogId ImgBitDepth{9, 166};
+inline constexpr CatalogId ImgQuality{9, 167};
+inline constexpr CatalogId ImgCompressionLevel{9, 168};
+inline constexpr CatalogId ImgMultipageOption{9, 169};
+inline constexpr CatalogId ImgSaveToFile{9, 170};
+inline constexpr CatalogId ImgInterlaced{9, 171};
+inline constexpr CatalogId ImgResizeTitle{9, 172};
+inline constexpr CatalogId ImgCurrentSize{9, 173};
+inline constexpr CatalogId ImgWidth{9, 174};
+inline constexpr CatalogId ImgHeight{9, 175};
+inline constexpr CatalogId ImgPixels{9, 176};
+inline constexpr CatalogId ImgPercent{9, 177};
+inline constexpr CatalogId ImgHorizontalDpi{9, 178};
+inline constexpr CatalogId ImgVerticalDpi{9, 179};
+inline constexpr CatalogId ImgNewSize{9, 180};
+inline constexpr CatalogId ImgKeepAspectRatio{9, 181};
+inline constexpr CatalogId ImgResampling{9, 182};
+inline constexpr CatalogId ImgNearestNeighbor{9, 183};
+inline constexpr CatalogId ImgBilinear{9, 184};
+inline constexpr CatalogId ImgBicubic{9, 185};
+inline constexpr CatalogId ImgLanczos{9, 186};
+inline constexpr CatalogId ImgSaturationTitle{9, 187};
+inline constexpr CatalogId ImgSaturation{9, 188};
+inline constexpr CatalogId ImgApply{9, 189};
+inline constexpr CatalogId ImgReset{9, 190};
+inline constexpr CatalogId ImgPreview{9, 191};
+inline constexpr CatalogId ImgYes{9, 192};
+inline constexpr CatalogId ImgNo{9, 193};
+inline constexpr CatalogId ImgSaturationValue{9, 194};
+inline constexpr CatalogId ImgLessSaturated{9, 195};
+inline constexpr CatalogId ImgMoreSaturated{9, 196};
+inline constexpr CatalogId ImgBefore{9, 197};
+inline constexpr CatalogId ImgAfter{9, 198};
+inline constexpr CatalogId ImgAutoPreview{9, 199};
+inline constexpr CatalogId ImgOpen{9, 200};
+inline constexpr CatalogId ImgOptions{9, 201};
+inline constexpr CatalogId ImgProgressTitle{9, 202};
+inline constexpr CatalogId ImgPleaseWait{9, 203};
+inline constexpr CatalogId ImgLoadingImage{9, 204};
+inline constexpr CatalogId ImgSavingImage{9, 205};
+inline constexpr CatalogId ImgProcessingImage{9, 206};
+inline constexpr CatalogId ImgElapsedTime{9, 207};
+inline constexpr CatalogId ImgTimeRemaining{9, 208};
+inline constexpr CatalogId ImgPercentComplete{9, 209};
+inline constexpr CatalogId ImgCancelOperation{9, 210};
+inline constexpr CatalogId ImgOperationComplete{9, 211};
+inline constexpr CatalogId ImgOperationFailed{9, 212};
+inline constexpr CatalogId EditedDocumentTitle{9, 213};
+inline constexpr CatalogId OpenImageDlgTitle{9, 214};
+inline constexpr CatalogId BrowseImageDlgTitle{9, 215};
+inline constexpr CatalogId EntryStoreText{9, 216};
+inline constexpr CatalogId EntryTemporaryText{9, 217};
+inline constexpr CatalogId EntryStatusNotRun{9, 218};
+inline constexpr CatalogId EntryStatusExecuting{9, 219};
+inline constexpr CatalogId EntryStatusDone{9, 220};
+inline constexpr CatalogId EntryStatusFailed{9, 221};
+inline constexpr CatalogId AuthenticationOn{9, 222};
+inline constexpr CatalogId AuthenticationOff{9, 223};
+inline constexpr CatalogId LoadScheduleDlgTitle{9, 224};
+inline constexpr CatalogId SaveScheduleDlgTitle{9, 225};
+inline constexpr CatalogId SaveAsDlgTitle{9, 226};
+inline constexpr CatalogId ConvertDlgTitle{9, 227};
+inline constexpr CatalogId DropOneFileOnly{9, 228};
+inline constexpr CatalogId DropOpenFailed{9, 229};
+inline constexpr CatalogId SizePaneText{9, 230};
+inline constexpr CatalogId StoreInfoDlgTitle{9, 231};
+inline constexpr CatalogId StoreSizeText{9, 238};
+inline constexpr CatalogId StoreSizeNone{9, 239};
+inline constexpr CatalogId WaitImageInfo{9, 240};
+inline constexpr CatalogId ColumnSize{9, 241};
+inline constexpr CatalogId ButtonCancelTransmit{9, 242};
+inline constexpr CatalogId StoreStateDlgTitle{9, 243};
+inline constexpr CatalogId WaitTransState{9, 244};
+inline constexpr CatalogId ColumnCancelResult{9, 245};
+inline constexpr CatalogId AskDeleteProjectors{9, 246};
+inline constexpr CatalogId ColumnMacAddress{9, 300};
+inline constexpr CatalogId ButtonFormCancel{9, 301};
+inline constexpr CatalogId ButtonOk{9, 302};
+inline constexpr CatalogId ProjectorListSaveFailed{9, 400};
+inline constexpr CatalogId ScheduleSaveFailed{9, 401};
+inline constexpr CatalogId ScheduleFileTruncated{9, 402};
+inline constexpr CatalogId AuthSettingSaveFailed{9, 403};
+inline constexpr CatalogId ImageSaveFailed{9, 404};
+inline constexpr CatalogId ScheduleReadFailed{9, 405};
+
+inline constexpr CatalogId ColumnIpAddress{11, 34};
+inline constexpr CatalogId ColumnProjectorName{11, 41};
+
+inline constexpr CatalogId MenuFile{53, 1};
+inline constexpr CatalogId MenuOpen{53, 2};
+inline constexpr CatalogId MenuSaveAs{53, 3};
+inline constexpr CatalogId MenuExit{53, 4};
+inline constexpr CatalogId MenuEdit{53, 5};
+inline constexpr CatalogId MenuResize{53, 6};
+inline constexpr CatalogId MenuColorSaturation{53, 7};
+inline constexpr CatalogId MenuColorResolution{53, 8};
+inline constexpr CatalogId MenuTrimming{53, 9};
+inline constexpr CatalogId MenuProjector{53, 10};
+inline constexpr CatalogId MenuProjectorList{53, 11};
+inline constexpr CatalogId MenuSend{53, 12};
+inline constexpr CatalogId MenuHelp{53, 17};
+inline constexpr CatalogId MenuAbout{53, 18};
+inline constexpr CatalogId MenuUserEdit{53, 19};
+inline constexpr CatalogId PromptResize{53, 20};
+inline constexpr CatalogId PromptOpen{53, 21};
+inline constexpr CatalogId PromptSaveAs{53, 22};
+inline constexpr CatalogId PromptColorSaturation{53, 24};
+inline constexpr CatalogId PromptColorResolution{53, 25};
+inline constexpr CatalogId PromptTrimming{53, 26};
+inline constexpr CatalogId PromptProjectorList{53, 27};
+inline constexpr CatalogId PromptImageInformation{53, 29};
+inline constexpr CatalogId PromptTransmissionState{53, 30};
+inline constexpr CatalogId PromptCancel{53, 31};
+inline constexpr CatalogId PromptSchedule{53, 32};
+inline constexpr CatalogId PromptAbout{53, 33};
+inline constexpr CatalogId MenuUndo{53, 34};
+inline constexpr CatalogId MenuListAdd{53, 35};
+inline constexpr CatalogId MenuListDelete{53, 36};
+inline constexpr CatalogId MenuListDiscovery{53, 37};
+inline constexpr CatalogId MenuListEdit{53, 38};
+inline constexpr CatalogId MenuImage{53, 39};
+inline constexpr CatalogId MenuListGetStatus{53, 40};
+inline constexpr CatalogId MenuListImageInfo{53, 41};
+inline constexpr CatalogId MenuListClose{53, 42};
+inline constexpr CatalogId PromptUndo{53, 43};
+inline constexpr CatalogId PromptSend{53, 44};
+
+inline constexpr CatalogId LoginFailedThreeTimes{2201, 1000};
+inline constexpr CatalogId UserToolMissing{2201, 1001};
+
+inline constexpr CatalogId kAll[] = {
+    ImgCancel,
+    ImgOpenTitle,
+    ImgLookIn,
+    ImgFileName,
+    ImgFilesOfType,
+    ImgShowPreview,
+    ImgImageProperties,
+    ImgFormat,
+    ImgDimensions,
+    ImgFileSize,
+    ImgHelp,
+    AboutDlgTitle,
+    AboutVersion,
+    AddProjectorDlgTitle,
+    LabelProjectorName,
+    LabelMacAddress,
+    LabelIpAddress,
+    CheckAuthentication,
+    LabelPassword,
+    ColumnFileName,
+    ButtonExecute,
+    ButtonClose,
+    CancelDlgTitle,
+    LabelStoreNo,
+    DiscoveryDlgTitle,
+    LabelLocalAddress,
+    ButtonStartSearch,
+    ButtonRegister,
+    ButtonCancel,
+    ImageInfoDlgTitle,
+    ButtonGet,
+    ProjectorListDlgTitle,
+    ButtonAdd,
+    ButtonDelete,
+    ButtonEdit,
+    ButtonDiscovery,
+    ScheduleDlgTitle,
+    ButtonInsert,
+    ButtonLoadFile,
+    ButtonSaveFile,
+    ButtonStop,
+    CheckLoop,
+    InsertDlgTitle,
+    LabelProjectorIpAddress,
+    LabelImageFileName,
+    LabelInterval,
+    ButtonSelect,
+    ButtonBrowse,
+    SettingDlgTitle,
+    TransStateDlgTitle,
+    SelectProjectorDlgTitle,
+    AppTitle,
+    ConfirmExit,
+    AskSaveBeforeOpen,
+    OpenImageFailed,
+    FileDialogFailed,
+    SendScheduleRunning,
+    SendNoImage,
+    SendUnsavedImage,
+    SendFailed,
+    ReplyTimeout,
+    CancelSucceeded,
+    CommandRejected,
+    CancelRefused,
+    ProjectorBusy,
+    ReplyNotUnderstood,
+    DiscoverySendFailed,
+    DiscoveryJoinFailed,
+    DiscoveryTtlFailed,
+    AskOverwriteProjector,
+    StoreEmpty,
+    LengthUnit,
+    StoreInfoUnreadable,
+    AccessDenied,
+    StateReplyTimeout,
+    TransStateIdle,
+    TransStateWaiting,
+    TransStateReceiving,
+    TransStateStoring,
+    TransStateCompleted,
+    TransStateFailed,
+    StateUnavailable,
+    EntryFileUnreadable,
+    EntryFileSizeInvalid,
+    EntryNotQv1,
+    EntryPictureSizeInvalid,
+    EntryNotSchedulable,
+    EntryAddressUnknown,
+    EditProjectorDlgTitle,
+    StatusCancelRunning,
+    StatusCancelDone,
+    StatusCancelFailed,
+    StatusSearching,
+    StatusSearchDone,
+    StatusInfoRunning,
+    StatusInfoDone,
+    StatusInfoFailed,
+    StatusStateRunning,
+    StatusStateDone,
+    StatusStateFailed,
+    ColumnAuthentication,
+    ColumnEntryAddress,
+    ColumnEntryImageFile,
+    ColumnEntryStore,
+    ColumnEntryInterval,
+    ColumnStatus,
+    ImgColorResolutionTitle,
+    ImgBitsPerPixel,
+    ImgBits1,
+    ImgBits2,
+    ImgBits4,
+    ImgBits8,
+    ImgBits24,
+    ImgPalette,
+    ImgPaletteOptimized,
+    ImgPaletteFixed,
+    ImgPaletteUniform,
+    ImgPaletteWeb,
+    ImgPaletteGrayscale,
+    ImgPaletteUser,
+    ImgDither,
+    ImgDitherNone,
+    ImgDitherFloydSteinberg,
+    ImgDitherOrdered,
+    ImgColorCount,
+    ImgUserPaletteColors,
+    ImgEditColor,
+    ImgLoadPalette,
+    ImgSavePalette,
+    ImgColor,
+    ImgRed,
+    ImgGreen,
+    ImgBlue,
+    ImgPaletteIndex,
+    ImgRestoreDefaults,
+    ImgColorsInUse,
+    ImgErrorDiffusion,
+    ImgDiffusionStrength,
+    ImgReserveSystemColors,
+    ImgOriginal,
+    ImgResult,
+    ImgSortPalette,
+    ImgShowPalette,
+    ImgFileInformation,
+    ImgWidthPixels,
+    ImgHeightPixels,
+    ImgColorDepth,
+    ImgCompression,
+    ImgPageCount,
+    ImgResolution,
+    ImgPageNumber,
+    ImgLoadAllPages,
+    ImgLoadAsGrayscale,
+    ImgPreviousPage,
+    ImgNextPage,
+    ImgThumbnail,
+    ImgSavingOptionsTitle,
+    ImgFileFormat,
+    ImgSubFormat,
+    ImgBitDepth,
+    ImgQuality,
+    ImgCompressionLevel,
+    ImgMultipageOption,
+    ImgSaveToFile,
+    ImgInterlaced,
+    ImgResizeTitle,
+    ImgCurrentSize,
+    ImgWidth,
+    ImgHeight,
+    ImgPixels,
+    ImgPercent,
+    ImgHorizontalDpi,
+    ImgVerticalDpi,
+    ImgNewSize,
+    ImgKeepAspectRatio,
+    ImgResampling,
+    ImgNearestNeighbor,
+    ImgBilinear,
+    ImgBicubic,
+    ImgLanczos,
+    ImgSaturationTitle,
+    ImgSaturation,
+    ImgApply,
+    ImgReset,
+    ImgPreview,
+    ImgYes,
+    ImgNo,
+    ImgSaturationValue,
+    ImgLessSaturated,
+    ImgMoreSaturated,
+    ImgBefore,
+    ImgAfter,
+    ImgAutoPreview,
+    ImgOpen,
+    ImgOptions,
+    ImgProgressTitle,
+    ImgPleaseWait,
+    ImgLoadingImage,
+    ImgSavingImage,
+    ImgProcessingImage,
+    ImgElapsedTime,
+    ImgTimeRemaining,
+    ImgPercentComplete,
+    ImgCancelOperation,
+    ImgOperationComplete,
+    ImgOperationFailed,
+    EditedDocumentTitle,
+    OpenImageDlgTitle,
+    BrowseImageDlgTitle,
+    EntryStoreText,
+    EntryTemporaryText,
+    EntryStatusNotRun,
+    EntryStatusExecuting,
+    EntryStatusDone,
+    EntryStatusFailed,
+    AuthenticationOn,
+    AuthenticationOff,
+    LoadScheduleDlgTitle,
+    SaveScheduleDlgTitle,
+    SaveAsDlgTitle,
+    ConvertDlgTitle,
+    DropOneFileOnly,
+    DropOpenFailed,
+    SizePaneText,
+    StoreInfoDlgTitle,
+    StoreSizeText,
+    StoreSizeNone,
+    WaitImageInfo,
+    ColumnSize,
+    ButtonCancelTransmit,
+    StoreStateDlgTitle,
+    WaitTransState,
+    ColumnCancelResult,
+    AskDeleteProjectors,
+    ColumnMacAddress,
+    ButtonFormCancel,
+    ButtonOk,
+    ProjectorListSaveFailed,
+    ScheduleSaveFailed,
+    ScheduleFileTruncated,
+    AuthSettingSaveFailed,
+    ImageSaveFailed,
+    ScheduleReadFailed,
+    ColumnIpAddress,
+    ColumnProjectorName,
+    MenuFile,
+    MenuOpen,
+    MenuSaveAs,
+    MenuExit,
+    MenuEdit,
+    MenuResize,
+    MenuColorSaturation,
+    MenuColorResolution,
+    MenuTrimming,
+    MenuProjector,
+    MenuProjectorList,
+    MenuSend,
+    MenuHelp,
+    MenuAbout,
+    MenuUserEdit,
+    PromptResize,
+    PromptOpen,
+    PromptSaveAs,
+    PromptColorSaturation,
+    PromptColorResolution,
+    PromptTrimming,
+    PromptProjectorList,
+    PromptImageInformation,
+    PromptTransmissionState,
+    PromptCancel,
+    PromptSchedule,
+    PromptAbout,
+    MenuUndo,
+    MenuListAdd,
+    MenuListDelete,
+    MenuListDiscovery,
+    MenuListEdit,
+    MenuImage,
+    MenuListGetStatus,
+    MenuListImageInfo,
+    MenuListClose,
+    PromptUndo,
+    PromptSend,
+    LoginFailedThreeTimes,
+    UserToolMissing,
+};
+} // namespace msg

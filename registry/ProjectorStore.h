@@ -1,0 +1,59 @@
+#pragma once
+
+#include "common/IoResult.h"
+#include "registry/ProjectorRecord.h"
+
+#include <QMutex>
+#include <QString>
+
+#include <atomic>
+
+// The projector list, the current projector and the authentication setting, kept for the
+// whole run and written back to the INI file whenever a whole new list is handed in.
+class ProjectorStore final {
+public:
+    static constexpr qint64 kMaxIniSize = 1024 * 1024;
+
+    explicit ProjectorStore(QString iniPath);
+
+    // Beside the executable with the extension "INI"; in the user's configuration folder
+    // when the executable's folder is not writable.
+    static QString defaultIniPath();
+    // The rule alone: "tool.exe" -> "tool.INI", "tessavel" -> "tessavel.INI".
+    static QString iniPathFor(const QString& executablePath);
+
+    [[nodiscard]] const QString& iniPath() const { return m_iniPath; }
+
+    // Reads the list; a missing file, section or key gives the defaults. A file too large to
+    // be a projector list is refused and left alone.
+    IoResult load();
+
+    [[nodiscard]] ProjectorList projectors() const { return m_list; }
+    [[nodiscard]] int count() const { return static_cast<int>(m_list.size()); }
+
+    // Replaces the list (at most 256 records are kept) and rewrites its INI section, keeping
+    // every other section and key. The list in memory is replaced even when the write fails.
+    IoResult saveProjectors(const ProjectorList& list);
+
+    struct AuthSetting {
+        QString password;
+        int authOff = 0; // 1: the next connection does not authenticate
+    };
+    [[nodiscard]] AuthSetting authSetting() const;
+    // Sets both and writes section "Authentication" (never read back at start).
+    IoResult setAuthSetting(const QString& password, int authOff);
+    // What every command connection records as it starts; safe from any thread.
+    void noteConnection(int authenticate, const QString& password);
+
+    [[nodiscard]] quint32 currentProjector() const { return m_current.load(); }
+    void setCurrentProjector(quint32 hostAddress) { m_current.store(hostAddress); }
+
+private:
+    IoResult rewrite(const ProjectorList* list, const AuthSetting* auth) const;
+
+    QString m_iniPath;
+    ProjectorList m_list;
+    std::atomic<quint32> m_current{0};
+    mutable QMutex m_authMutex;
+    AuthSetting m_auth;
+};

@@ -1,0 +1,196 @@
+#include "i18n/Catalog.h"
+#include "i18n/CatalogIds.h"
+#include "i18n/CatalogLookup.h"
+#include "i18n/MessageFormat.h"
+#include "i18n/Placeholder.h"
+#include "support/TempDir.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QByteArray kSample = R"(; sample
+[1033.9]
+58=Tessavel
+61=The file could not be opened (code %1).
+76=%1.%2.%3.%4 is already listed.
+7=A%0
+8=%0
+90=Line one%nLine two%t100%%
+[2052.9]
+58=Tessavel-zh
+[1033.53]
+1=&File
+[2052.53]
+)";
+
+CatalogEnvironment env(quint32 lang, bool eng = false, bool sch = false) {
+    CatalogEnvironment e;
+    e.systemLanguage = lang;
+    e.forceEnglish = eng;
+    e.forceChinese = sch;
+    return e;
+}
+
+QString look(const Catalog& c, const CatalogEnvironment& e, quint32 g, quint32 n, const QStringList& ins = {},
+             int buffer = kCatalogBufferSize) {
+    return LookUpText(&c, e, g, n, ins, buffer);
+}
+
+void touch(const QString& path) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+}
+
+} // namespace
+
+TEST(CatalogLookup, FallbackOrderAndMarkers) {
+    const Catalog c = Catalog::fromData(kSample);
+    // Chinese system: Chinese where present, English behind it.
+    EXPECT_EQ(look(c, env(2052), 9, 58), u"Tessavel-zh");
+    EXPECT_EQ(look(c, env(2052), 53, 1), u"&File");
+    // GETENG forces English from whichever catalog is loaded.
+    EXPECT_EQ(look(c, env(2052, true), 9, 58), u"Tessavel");
+    // GETSCH wins over GETENG.
+    EXPECT_EQ(look(c, env(1033, true, true), 9, 58), u"Tessavel-zh");
+    // An unknown system language falls back to English.
+    EXPECT_EQ(look(c, env(1031), 9, 58), u"Tessavel");
+    EXPECT_EQ(look(c, env(1033), 9, 999), kNoMessageCatalog);
+    EXPECT_EQ(LookUpText(nullptr, env(1033), 9, 58, {}), kNoMessageCatalog);
+}
+
+TEST(CatalogLookup, InsertsLineBreaksAndBuffer) {
+    const Catalog c = Catalog::fromData(kSample);
+    const auto e = env(1033);
+    EXPECT_EQ(look(c, e, 9, 61, {QStringLiteral("20001")}), u"The file could not be opened (code 20001).");
+    EXPECT_EQ(look(c, e, 9, 76, {u"192"_qs, u"168"_qs, u"0"_qs, u"10"_qs}), u"192.168.0.10 is already listed.");
+    EXPECT_EQ(look(c, e, 9, 90), u"Line one\nLine two\t100%");
+    // A text stored without its line break loses its last two characters; shorter gives empty.
+    EXPECT_EQ(look(c, e, 9, 7), u"");
+    EXPECT_EQ(look(c, e, 9, 8), u"");
+    EXPECT_EQ(look(c, e, 9, 58, {}, 5), u"Tess");
+    EXPECT_EQ(look(c, e, 9, 61, {}), u"The file could not be opened (code ).");
+}
+
+TEST(MessageFormatTest, EscapesAndSpecs) {
+    EXPECT_EQ(MessageFormat::format(u"a%1!d!b%2"_qs, {u"1"_qs, u"2"_qs}), u"a1b2");
+    EXPECT_EQ(MessageFormat::format(u"%10|%9"_qs, {u"a"_qs, u"b"_qs, u"c"_qs, u"d"_qs, u"e"_qs, u"f"_qs, u"g"_qs,
+                                                   u"h"_qs, u"i"_qs, u"j"_qs}),
+              u"j|i");
+    EXPECT_EQ(MessageFormat::format(u"trailing %"_qs, {}), u"trailing %");
+    EXPECT_EQ(MessageFormat::format(u"x%0yz"_qs, {}), u"x");
+}
+
+TEST(CatalogFile, ParsesSectionsAndSkipsNonsense) {
+    const Catalog c = Catalog::fromData("[x.9]\n1=a\n[1033]\n2=b\n[1033.70000]\n3=c\n[1033.9]\nabc=d\n4=ok\n");
+    EXPECT_EQ(c.size(), 1);
+    EXPECT_EQ(c.stored(1033, 9, 4), std::optional<QString>(u"ok\r\n"_qs));
+    EXPECT_FALSE(Catalog::fromData(QByteArray("\0\0\xff\xfe[", 5)).stored(1033, 9, 4));
+}
+
+TEST(CatalogLoad, ChoosesLibraryByLanguageAndMarker) {
+    ScopedCurrentDir dir;
+    {
+        QFile en(dir.file(u"Pellatic.cat"_qs));
+        ASSERT_TRUE(en.open(QIODevice::WriteOnly));
+        en.write("[1033.9]\n58=default\n");
+        QFile zh(dir.file(u"Pellaticsc.cat"_qs));
+        ASSERT_TRUE(zh.open(QIODevice::WriteOnly));
+        zh.write("[2052.9]\n58=chinese\n[1033.9]\n58=english-in-sc\n");
+    }
+    SetCatalogSearchPathForTesting({dir.path()});
+    SetSystemLanguageIdForTesting(1033);
+    ASSERT_EQ(LoadCatalog(), 0);
+    EXPECT_EQ(CatalogText(9, 58), u"default");
+
+    SetSystemLanguageIdForTesting(2052);
+    ASSERT_EQ(LoadCatalog(), 0);
+    EXPECT_EQ(CatalogText(9, 58), u"chinese");
+    touch(dir.file(u"GETENG"_qs)); // looked for again on every lookup
+    EXPECT_EQ(CatalogText(9, 58), u"english-in-sc");
+    QFile::remove(dir.file(u"GETENG"_qs));
+
+    SetSystemLanguageIdForTesting(1033);
+    touch(dir.file(u"GETSCH"_qs));
+    ASSERT_EQ(LoadCatalog(), 0);
+    EXPECT_EQ(CatalogText(9, 58), u"chinese");
+
+    UnloadCatalog();
+    EXPECT_EQ(CatalogText(9, 58), kNoMessageCatalog);
+    SetCatalogSearchPathForTesting({dir.file(u"missing"_qs)});
+    EXPECT_EQ(LoadCatalog(), -1);
+    EXPECT_FALSE(IsCatalogLoaded());
+    SetCatalogSearchPathForTesting({});
+    SetSystemLanguageIdForTesting(0);
+}
+
+TEST(PlaceholderTest, RecognisesNumberSemicolonText) {
+    EXPECT_EQ(Placeholder::number(u"27;Get"), 27);
+    EXPECT_EQ(Placeholder::number(u"  302;OK"), 302);
+    EXPECT_EQ(Placeholder::number(u"11;&Projector List..."), 11);
+    EXPECT_EQ(Placeholder::number(u"7;Authentication "), 7);
+    EXPECT_EQ(Placeholder::number(u"5; x"), 5);
+    EXPECT_FALSE(Placeholder::number(u"Store"));
+    EXPECT_FALSE(Placeholder::number(u"-"));
+    EXPECT_FALSE(Placeholder::number(u"Setting\nSetting"));
+    EXPECT_FALSE(Placeholder::number(u"12;"));
+    EXPECT_FALSE(Placeholder::number(u"12;  "));
+    EXPECT_FALSE(Placeholder::number(u"12 ;x"));
+    EXPECT_FALSE(Placeholder::number(u";x"));
+}
+
+// Every number the program looks up, and every placeholder in the layouts, has an English
+// and a Simplified-Chinese text in the shipped catalogs.
+TEST(ShippedCatalogs, EveryNumberHasBothLanguages) {
+    const auto def = Catalog::fromFile(QStringLiteral(TESSAVEL_BUILD_DIR "/Pellatic.cat"));
+    const auto sc = Catalog::fromFile(QStringLiteral(TESSAVEL_BUILD_DIR "/Pellaticsc.cat"));
+    ASSERT_TRUE(def && sc);
+
+    QList<CatalogId> used(std::begin(msg::kAll), std::end(msg::kAll));
+    // Placeholders in the interface layouts: dialogs use group 9, menus and prompts group 53.
+    static const QRegularExpression uiText(QStringLiteral("<string>(\\s*-?\\d+;[^<]*\\S[^<]*)</string>"));
+    QDirIterator it(QStringLiteral(TESSAVEL_SOURCE_DIR), {QStringLiteral("*.ui")}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile f(it.next());
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(f.readAll());
+        for (const auto& m : uiText.globalMatch(text)) {
+            const auto n = Placeholder::number(m.captured(1));
+            ASSERT_TRUE(n.has_value());
+            used.append({9, static_cast<quint32>(*n)});
+        }
+    }
+    QSet<quint64> listed;
+    for (const CatalogId id : msg::kAll) {
+        EXPECT_FALSE(listed.contains((quint64{id.group} << 32) | id.number)) << id.group << "," << id.number;
+        listed.insert((quint64{id.group} << 32) | id.number);
+    }
+    for (const CatalogId id : used) {
+        const std::string name = QStringLiteral("(%1, %2)").arg(id.group).arg(id.number).toStdString();
+        EXPECT_TRUE(def->stored(Catalog::kEnglish, id.group, id.number)) << "no English text " << name;
+        EXPECT_TRUE(sc->stored(Catalog::kEnglish, id.group, id.number)) << "no English in SC " << name;
+        EXPECT_TRUE(sc->stored(Catalog::kSimplifiedChinese, id.group, id.number)) << "no Chinese text " << name;
+    }
+    // Inserts must match between the languages, or a translation drops a value.
+    static const QRegularExpression insert(QStringLiteral("%([1-9])"));
+    for (const CatalogId id : msg::kAll) {
+        auto inserts = [&](const QString& t) {
+            QSet<QString> s;
+            for (const auto& m : insert.globalMatch(t)) {
+                s.insert(m.captured(1));
+            }
+            return s;
+        };
+        const auto en = sc->stored(Catalog::kEnglish, id.group, id.number);
+        const auto zh = sc->stored(Catalog::kSimplifiedChinese, id.group, id.number);
+        if (en && zh) {
+            EXPECT_EQ(inserts(*en), inserts(*zh)) << id.group << "," << id.number;
+        }
+    }
+}

@@ -1,0 +1,178 @@
+#include "registry/ProjectorStore.h"
+#include "support/TempDir.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+void expectPrivate(const QString& path);
+
+namespace {
+
+class ProjectorStoreTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString ini = dir.filePath(QStringLiteral("tessavel.INI"));
+
+    void writeIni(const QByteArray& text) {
+        QFile f(ini);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    QByteArray readIni() {
+        QFile f(ini);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    ProjectorList loaded() {
+        ProjectorStore s(ini);
+        EXPECT_TRUE(s.load().ok());
+        return s.projectors();
+    }
+    static ProjectorRecord record(const QString& name, Ipv4::Octets ip, const QString& auth = u"1"_qs,
+                                  const QString& pass = {}) {
+        ProjectorRecord r;
+        r.name = name;
+        r.mac = QStringLiteral("00-1a-2b-3c-4d-5e");
+        r.address = ip;
+        r.authMark = auth;
+        r.password = pass;
+        return r;
+    }
+};
+
+} // namespace
+
+TEST_F(ProjectorStoreTest, MissingFileGivesEmptyListAndFirstSaveCreatesIt) {
+    EXPECT_TRUE(loaded().isEmpty());
+    ProjectorStore s(ini);
+    ASSERT_TRUE(s.saveProjectors({record(u"Hall"_qs, {192, 168, 0, 10})}).ok());
+    EXPECT_EQ(readIni(), QByteArray("[Projector List]\nCOUNT=1\nNAME-1=Hall\nMAC-1=00-1a-2b-3c-4d-5e\n"
+                                    "IP-1=192.168.0.10\nAUTH-1=1\nPASS-1=\n"));
+    expectPrivate(ini);
+    const ProjectorList back = loaded();
+    ASSERT_EQ(back.size(), 1);
+    EXPECT_EQ(back[0].hostAddress(), 0xC0A8000Au);
+}
+
+TEST_F(ProjectorStoreTest, CountRules) {
+    for (const char* count : {"0", "-3", "abc", ""}) {
+        writeIni(QByteArray("[Projector List]\nCOUNT=") + count + "\nNAME-1=x\n");
+        EXPECT_TRUE(loaded().isEmpty()) << count;
+    }
+    writeIni("[Projector List]\nCOUNT=2\nNAME-1=Only\n");
+    const ProjectorList two = loaded();
+    ASSERT_EQ(two.size(), 2);
+    EXPECT_EQ(two[1].name, u"");
+    EXPECT_EQ(two[1].mac, u"");
+    EXPECT_EQ(two[1].address, (Ipv4::Octets{255, 255, 255, 255}));
+    EXPECT_EQ(two[1].authMark, u"1");
+    EXPECT_EQ(two[1].password, u"");
+
+    QByteArray many = "[Projector List]\nCOUNT=100000\n";
+    for (int i = 1; i <= 300; ++i) {
+        many += "NAME-" + QByteArray::number(i) + "=p" + QByteArray::number(i) + "\n";
+    }
+    writeIni(many);
+    const ProjectorList capped = loaded();
+    ASSERT_EQ(capped.size(), kMaxProjectors);
+    EXPECT_EQ(capped.last().name, u"p256");
+}
+
+TEST_F(ProjectorStoreTest, FieldRulesOnLoad) {
+    const QByteArray longName(70, 'n');
+    const QByteArray longPass(255, 'p');
+    writeIni("[Projector List]\nCOUNT=4\nNAME-1=" + longName + "\nIP-1=10.1.513\nPASS-1=" + longPass +
+             "\nMAC-1=" + QByteArray(40, 'm') + "\nAUTH-2=\nIP-2=bogus\nAUTH-3=0\nPASS-4=" + QByteArray(300, 'q') +
+             "\nAUTH-4=17\n");
+    const ProjectorList l = loaded();
+    ASSERT_EQ(l.size(), 4);
+    EXPECT_EQ(l[0].name, QString::fromLatin1(longName.left(64)));
+    EXPECT_EQ(l[0].mac.size(), 31);
+    EXPECT_EQ(l[0].address, (Ipv4::Octets{10, 1, 2, 1}));
+    EXPECT_EQ(l[0].password, QString::fromLatin1(longPass)) << "a 255-character password is kept whole";
+    EXPECT_EQ(l[0].authMark, u"1") << "missing AUTH demands authentication";
+    EXPECT_EQ(l[1].authMark, u"");
+    EXPECT_EQ(l[1].authenticate(), 0);
+    EXPECT_EQ(l[1].address, (Ipv4::Octets{255, 255, 255, 255}));
+    EXPECT_EQ(l[2].authMark, u"0");
+    EXPECT_EQ(l[3].password.size(), 255) << "values arrive cut to 255";
+    EXPECT_EQ(l[3].authMark, u"1");
+}
+
+TEST_F(ProjectorStoreTest, SaveKeepsOtherKeysAndDropsStaleRecords) {
+    writeIni("; operator notes\n[Other]\nkeep=yes\n[Projector List]\nCOUNT=5\nEXTRA=1\n"
+             "NAME-1=a\nNAME-2=b\nNAME-3=c\nNAME-4=d\nPASS-4=secret4\nNAME-5=e\nPASS-5=secret5\nIP-9=1.1.1.1\n");
+    ProjectorStore s(ini);
+    ASSERT_TRUE(s.load().ok());
+    ProjectorList l = s.projectors();
+    l.resize(3);
+    ASSERT_TRUE(s.saveProjectors(l).ok());
+    const QByteArray text = readIni();
+    EXPECT_TRUE(text.contains("[Other]\nkeep=yes"));
+    EXPECT_TRUE(text.contains("EXTRA=1"));
+    EXPECT_TRUE(text.contains("COUNT=3"));
+    EXPECT_FALSE(text.contains("secret4"));
+    EXPECT_FALSE(text.contains("NAME-5"));
+    EXPECT_FALSE(text.contains("IP-9"));
+    EXPECT_FALSE(text.contains(" = "));
+    EXPECT_EQ(loaded().size(), 3);
+}
+
+TEST_F(ProjectorStoreTest, ValuesRoundTripAndCannotInjectKeys) {
+    ProjectorStore s(ini);
+    const QString pass(255, u'z');
+    ProjectorRecord hostile = record(QStringLiteral("evil\nPASS-1=owned"), {127, 0, 0, 2}, u"0"_qs, pass);
+    ASSERT_TRUE(s.saveProjectors({hostile, record(QString::fromUtf8("投影机"), {127, 0, 0, 3})}).ok());
+    const ProjectorList l = loaded();
+    ASSERT_EQ(l.size(), 2);
+    EXPECT_EQ(l[0].name, u"evil PASS-1=owned");
+    EXPECT_EQ(l[0].password, pass);
+    EXPECT_EQ(l[0].authMark, u"0");
+    EXPECT_EQ(l[1].name, QString::fromUtf8("投影机"));
+}
+
+TEST_F(ProjectorStoreTest, SaveCapsAt256Records) {
+    ProjectorStore s(ini);
+    ProjectorList big(300, record(u"x"_qs, {1, 2, 3, 4}));
+    ASSERT_TRUE(s.saveProjectors(big).ok());
+    EXPECT_EQ(s.count(), kMaxProjectors);
+    EXPECT_TRUE(readIni().contains("COUNT=256"));
+}
+
+TEST_F(ProjectorStoreTest, FailedWriteIsReportedAndOldFileSurvives) {
+    writeIni("[Projector List]\nCOUNT=1\nNAME-1=old\n");
+    ProjectorStore s(ini);
+    ASSERT_TRUE(s.load().ok());
+    ProjectorStore elsewhere(dir.filePath(QStringLiteral("no/such/folder/t.INI")));
+    const IoResult r = elsewhere.saveProjectors({record(u"n"_qs, {1, 1, 1, 1})});
+    EXPECT_FALSE(r.ok());
+    EXPECT_FALSE(r.detail.isEmpty());
+    EXPECT_EQ(elsewhere.count(), 1) << "the list in memory is still the new one";
+    // An oversized file is refused, not clobbered.
+    writeIni(QByteArray(ProjectorStore::kMaxIniSize + 10, 'a'));
+    EXPECT_EQ(s.saveProjectors({}).code, IoResult::Code::TooLarge);
+    EXPECT_EQ(readIni().size(), ProjectorStore::kMaxIniSize + 10);
+}
+
+TEST_F(ProjectorStoreTest, AuthSettingIsWrittenButNeverReadBack) {
+    ProjectorStore s(ini);
+    ASSERT_TRUE(s.setAuthSetting(QStringLiteral("pw"), 0).ok());
+    EXPECT_TRUE(readIni().contains("[Authentication]\nFLAG=0\nPASSWORD=pw"));
+    ASSERT_TRUE(s.setAuthSetting(QString(), 1).ok());
+    EXPECT_TRUE(readIni().contains("FLAG=1\nPASSWORD=\n"));
+    ProjectorStore restarted(ini);
+    ASSERT_TRUE(restarted.load().ok());
+    EXPECT_EQ(restarted.authSetting().authOff, 0);
+    EXPECT_EQ(restarted.authSetting().password, u"");
+    restarted.noteConnection(0, QStringLiteral("p"));
+    EXPECT_EQ(restarted.authSetting().authOff, 1);
+    EXPECT_EQ(restarted.authSetting().password, u"p");
+}
+
+TEST(ProjectorStorePath, IniNameFollowsTheExecutable) {
+    EXPECT_EQ(ProjectorStore::iniPathFor(u"/opt/tools/tool.exe"_qs), u"/opt/tools/tool.INI");
+    EXPECT_EQ(ProjectorStore::iniPathFor(u"/opt/tools/tessavel"_qs), u"/opt/tools/tessavel.INI");
+    EXPECT_EQ(ProjectorStore::iniPathFor(u"/opt/v1.2/tessavel"_qs), u"/opt/v1.2/tessavel.INI");
+}

@@ -1,0 +1,16 @@
+// A main for test programs that need a Qt application object.
+#include <gtest/gtest.h>
+
+#ifdef TESSAVEL_GUI_TESTS
+#include <QApplication>
+using TestApplication = QApplication;
+#else
+#include <QCoreApplication>
+using TestApplication = QCoreApplication;
+#endif
+
+int main(int argc, char** argv) {
+    TestApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
