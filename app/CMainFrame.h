@@ -1,21 +1,84 @@
 #pragma once
 
+#include "app/CurrentImage.h"
 #include "registry/ProjectorStore.h"
 #include "schedule/ScheduleTable.h"
 
+#include <QHash>
 #include <QMainWindow>
 
-// The main window and owner of the program's long-lived state.
+#include <functional>
+#include <optional>
+
+class QAction;
+class QLabel;
+class QToolBar;
+
+// The main window and owner of the program's long-lived state. Dialogs take copies
+// through its accessors and hand whole copies back.
 class CMainFrame final : public QMainWindow {
     Q_OBJECT
 
 public:
     explicit CMainFrame(const QString& iniPath, QWidget* parent = nullptr);
+    ~CMainFrame() override;
 
+    // Projector list, current projector and authentication setting.
+    [[nodiscard]] ProjectorList GetProjectorList() const { return m_projectors.projectors(); }
+    // Replaces the list and rewrites the INI section; a failed write is shown to the user.
+    bool SaveProjectorList(const ProjectorList& list);
+    [[nodiscard]] ProjectorStore::AuthSetting GetAuthSetting() const { return m_projectors.authSetting(); }
+    bool SetAuthSetting(const QString& password, int authOff);
+    [[nodiscard]] quint32 GetCurrentProjector() const { return m_projectors.currentProjector(); }
+    void SetCurrentProjector(quint32 hostAddress) { m_projectors.setCurrentProjector(hostAddress); }
     ProjectorStore& projectorStore() { return m_projectors; }
-    [[nodiscard]] const IoResult& projectorLoadResult() const { return m_loadResult; }
+
+    // Current image.
+    qint32 GetCurrentImage(QString& path) const;
+    void SetCurrentImage(const std::optional<QString>& path, qint32 state);
+    void SetPictureSize(quint32 width, quint32 height);
+    [[nodiscard]] const CurrentImage& currentImage() const { return m_image; }
+    [[nodiscard]] bool CanSendCurrentImage() const;
+
+    // The run copy of the schedule.
+    [[nodiscard]] ScheduleTable GetScheduleTable() const { return m_schedule; }
+    void SetScheduleTable(const ScheduleTable& table);
+    [[nodiscard]] qint32 GetScheduleCount() const { return m_schedule.count; }
+    void SetScheduleCount(qint32 count) { m_schedule.count = count; }
+    [[nodiscard]] qint32 GetScheduleLoop() const { return m_scheduleLoop; }
+    void SetScheduleLoop(qint32 loop) { m_scheduleLoop = loop; }
+
+    // Menus, toolbar and status bar.
+    void LocaliseMainMenu();
+    QAction* action(int id) const { return m_actions.value(id); }
+    // The command's enabled state is asked again whenever the interface may show it.
+    void setCommandHandler(int id, std::function<void()> run, std::function<bool()> enabled = {});
+    void updateCommandStates();
+    void setSizePaneText(const QString& text);
+    [[nodiscard]] QString sizePaneText() const;
+    [[nodiscard]] QToolBar* toolBar() const { return m_toolBar; }
+
+    // The user tool's presence beside the executable enables User Edit.
+    static QString userToolName();
+    std::function<void()> userEditHandler; // shows the user configuration
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
+    void createActions();
+    void createMenus();
+    void createToolBar();
+    void createStatusBar();
+    void showAbout();
+
     ProjectorStore m_projectors;
-    IoResult m_loadResult;
+    CurrentImage m_image;
+    ScheduleTable m_schedule;
+    qint32 m_scheduleLoop = 0;
+
+    QHash<int, QAction*> m_actions;
+    QHash<int, std::function<bool()>> m_enabledWhen;
+    QToolBar* m_toolBar = nullptr;
+    QLabel* m_sizePane = nullptr;
 };

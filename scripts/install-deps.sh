@@ -8,7 +8,7 @@ packages=(
   libvips-dev libimagequant-dev libgif-dev
   libsodium-dev libsimpleini-dev
   libgtest-dev libgmock-dev
-  xvfb xauth x11-apps imagemagick fonts-noto-cjk fonts-dejavu-core
+  xvfb xauth x11-apps imagemagick fonts-noto-cjk fonts-dejavu-core tango-icon-theme libqt6svg6
   iproute2 util-linux
 )
 

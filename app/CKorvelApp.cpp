@@ -1,0 +1,75 @@
+#include "app/CKorvelApp.h"
+
+#include "app/CMainFrame.h"
+#include "app/CMessageBox.h"
+#include "app/CommandIds.h"
+#include "i18n/CatalogIds.h"
+#include "i18n/CatalogLookup.h"
+#include "i18n/ImagingTextTable.h"
+
+#include <QAction>
+
+namespace {
+CKorvelApp* g_app = nullptr;
+constexpr int kMaxTitle = 127; // the application name lives in a 128-byte buffer
+} // namespace
+
+CKorvelApp::CKorvelApp(Options options) : m_options(std::move(options)) { g_app = this; }
+
+CKorvelApp::~CKorvelApp() {
+    ExitInstance();
+    if (g_app == this) {
+        g_app = nullptr;
+    }
+}
+
+CKorvelApp* CKorvelApp::instance() { return g_app; }
+
+bool CKorvelApp::InitInstance() {
+    LoadCatalog(); // without a catalog every text reads "No Message Catalog"
+    m_title = CatalogText(msg::AppTitle).left(kMaxTitle);
+    CMessageBox::setCaption(m_title);
+
+    const LoginLoop::Outcome login = m_options.login ? m_options.login() : LoginLoop::Outcome::Refused;
+    if (login != LoginLoop::Outcome::LoggedIn) {
+        ExitInstance();
+        return false;
+    }
+
+    m_frame = std::make_unique<CMainFrame>(m_options.iniPath.isEmpty() ? ProjectorStore::defaultIniPath()
+                                                                       : m_options.iniPath);
+    if (m_options.attachWorkspace) {
+        m_options.attachWorkspace(*m_frame);
+    }
+    m_frame->LocaliseMainMenu();
+    m_frame->setWindowTitle(m_title);
+    m_frame->show();
+
+    FillImagingDialogTexts(m_imagingTexts);
+
+    if (!m_options.fileToOpen.isEmpty()) {
+        pendingOpenPath = m_options.fileToOpen;
+        if (QAction* open = m_frame->action(Cmd::FileOpen)) {
+            m_frame->updateCommandStates();
+            open->trigger();
+        }
+    }
+    return true;
+}
+
+int CKorvelApp::ExitInstance() {
+    if (!m_catalogReleased) {
+        m_catalogReleased = true;
+        UnloadCatalog();
+    }
+    return 0;
+}
+
+int CKorvelApp::ReportImagingError(int code) {
+    if (code == 0 || code == 101 || code == 20162) {
+        return 0;
+    }
+    QWidget* owner = g_app != nullptr ? g_app->mainFrame() : nullptr;
+    CMessageBox::show(owner, QStringLiteral("Imaging Error!!.\nCODE = %1").arg(code), CMessageBox::Icon::None);
+    return code;
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "app/LoginLoop.h"
+#include "i18n/ImagingTextStore.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class CMainFrame;
+
+// The application object: runs start-up in its fixed order and owns what lives as long
+// as the program (the main frame, the imaging dialog texts, the pending-open path).
+class CKorvelApp final : public QObject {
+    Q_OBJECT
+
+public:
+    struct Options {
+        QString iniPath;                          // empty: the default beside the executable
+        QString fileToOpen;                       // from the command line
+        std::function<LoginLoop::Outcome()> login; // the login gate
+        std::function<void(CMainFrame&)> attachWorkspace; // builds the view into the frame
+    };
+
+    explicit CKorvelApp(Options options);
+    ~CKorvelApp() override;
+
+    // True to run the event loop; false ends the program (ExitInstance has run then).
+    bool InitInstance();
+    // Releases the catalog, once, whichever path ends the program.
+    int ExitInstance();
+
+    static CKorvelApp* instance();
+    CMainFrame* mainFrame() const { return m_frame.get(); }
+    [[nodiscard]] const QString& title() const { return m_title; }
+    ImagingTextStore& imagingTexts() { return m_imagingTexts; }
+
+    // The command line's file; the view's Open takes it once instead of asking.
+    QString pendingOpenPath;
+
+    // Codes 0, 101 and 20162 pass silently; any other shows the imaging error box.
+    static int ReportImagingError(int code);
+
+private:
+    Options m_options;
+    QString m_title;
+    std::unique_ptr<CMainFrame> m_frame;
+    ImagingTextStore m_imagingTexts;
+    bool m_catalogReleased = false;
+};
