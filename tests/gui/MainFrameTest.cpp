@@ -1,0 +1,191 @@
+#include "app/CAboutDlg.h"
+#include "app/CMainFrame.h"
+#include "app/CMessageBox.h"
+#include "app/CommandIds.h"
+#include "i18n/CLocalise.h"
+#include "i18n/CatalogIds.h"
+#include "support/CatalogFixture.h"
+#include "support/TempDir.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QToolBar>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct AnsweredBoxes {
+    QList<QString> texts;
+    QMessageBox::StandardButton answer = QMessageBox::Ok;
+    AnsweredBoxes() {
+        CMessageBox::setHandlerForTesting([this](QWidget*, const QString&, const QString& text, CMessageBox::Icon,
+                                                 QMessageBox::StandardButtons) {
+            texts << text;
+            return answer;
+        });
+    }
+    ~AnsweredBoxes() { CMessageBox::setHandlerForTesting(nullptr); }
+};
+
+class MainFrameTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString ini = dir.filePath(QStringLiteral("t.INI"));
+};
+
+} // namespace
+
+TEST_F(MainFrameTest, MenusAreLocalisedAndKeepTheirCommands) {
+    ShippedCatalog catalog;
+    CMainFrame frame(ini);
+    frame.LocaliseMainMenu();
+    const QList<QAction*> popups = frame.menuBar()->actions();
+    ASSERT_EQ(popups.size(), 4);
+    EXPECT_EQ(popups[0]->text(), CatalogText(53, 1));
+    ASSERT_NE(popups[0]->menu(), nullptr) << "the popup keeps its submenu";
+    QAction* userEdit = frame.action(Cmd::UserEdit);
+    EXPECT_EQ(userEdit->text(), CatalogText(53, 19));
+    EXPECT_TRUE(popups[0]->menu()->actions().contains(userEdit));
+    EXPECT_EQ(userEdit->data().toInt(), Cmd::UserEdit);
+    EXPECT_EQ(frame.action(Cmd::ProjectorList)->text(), CatalogText(53, 11));
+    EXPECT_EQ(frame.action(Cmd::ProjectorList)->statusTip(), CatalogText(53, 27));
+    EXPECT_EQ(frame.action(Cmd::ProjectorList)->toolTip(), CatalogText(53, 27));
+    EXPECT_EQ(frame.action(Cmd::Setting)->statusTip(), u"Setting");
+    for (QAction* p : popups) {
+        for (QAction* a : p->menu()->actions()) {
+            if (!a->isSeparator()) {
+                EXPECT_NE(a->text(), kNoMessageCatalog);
+                EXPECT_FALSE(a->text().contains(u';')) << a->text().toStdString();
+            }
+        }
+    }
+    EXPECT_EQ(frame.action(Cmd::FileOpen)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    EXPECT_EQ(frame.toolBar()->actions().size(), 13);
+    EXPECT_TRUE(frame.sizePaneText().isEmpty());
+}
+
+TEST_F(MainFrameTest, WithoutCatalogNumberedItemsSayNoCatalog) {
+    ShippedCatalog none(ShippedCatalog::Which::None);
+    CMainFrame frame(ini);
+    frame.LocaliseMainMenu();
+    EXPECT_EQ(frame.menuBar()->actions()[2]->text(), kNoMessageCatalog);
+    EXPECT_EQ(frame.action(Cmd::Send)->text(), kNoMessageCatalog);
+    EXPECT_EQ(frame.action(Cmd::AppExit)->statusTip(), u"Exit Program");
+}
+
+TEST_F(MainFrameTest, MarkerFilesChooseTheLanguage) {
+    ScopedCurrentDir cwd;
+    ShippedCatalog sc(ShippedCatalog::Which::SimplifiedChinese, Catalog::kSimplifiedChinese);
+    const QString chinese = CatalogText(53, 1);
+    QFile(cwd.file(u"GETENG"_qs)).open(QIODevice::WriteOnly);
+    const QString english = CatalogText(53, 1);
+    EXPECT_NE(chinese, english);
+    CMainFrame frame(ini);
+    frame.LocaliseMainMenu();
+    EXPECT_EQ(frame.menuBar()->actions()[0]->text(), english);
+    QFile(cwd.file(u"GETSCH"_qs)).open(QIODevice::WriteOnly);
+    CMainFrame again(ini);
+    again.LocaliseMainMenu();
+    EXPECT_EQ(again.menuBar()->actions()[0]->text(), chinese) << "GETSCH wins over GETENG";
+}
+
+TEST_F(MainFrameTest, CloseAsksFirst) {
+    ShippedCatalog catalog;
+    AnsweredBoxes boxes;
+    CMainFrame frame(ini);
+    frame.show();
+    boxes.answer = QMessageBox::Cancel;
+    EXPECT_FALSE(frame.close());
+    EXPECT_TRUE(frame.isVisible());
+    ASSERT_EQ(boxes.texts.size(), 1);
+    EXPECT_EQ(boxes.texts[0], CatalogText(msg::ConfirmExit));
+    boxes.answer = QMessageBox::Ok;
+    EXPECT_TRUE(frame.close());
+    EXPECT_FALSE(frame.isVisible());
+}
+
+TEST_F(MainFrameTest, UserEditNeedsTheToolBesideTheExecutable) {
+    const QString tool = QDir(QCoreApplication::applicationDirPath()).filePath(CMainFrame::userToolName());
+    QFile::remove(tool);
+    CMainFrame frame(ini);
+    frame.updateCommandStates();
+    EXPECT_FALSE(frame.action(Cmd::UserEdit)->isEnabled());
+    {
+        ScopedCurrentDir cwd; // the current folder does not count here
+        QFile(cwd.file(CMainFrame::userToolName())).open(QIODevice::WriteOnly);
+        frame.updateCommandStates();
+        EXPECT_FALSE(frame.action(Cmd::UserEdit)->isEnabled());
+    }
+    ASSERT_TRUE(QFile(tool).open(QIODevice::WriteOnly));
+    frame.updateCommandStates();
+    EXPECT_TRUE(frame.action(Cmd::UserEdit)->isEnabled());
+    QFile::remove(tool);
+}
+
+TEST_F(MainFrameTest, FailedListSaveIsShown) {
+    ShippedCatalog catalog;
+    AnsweredBoxes boxes;
+    CMainFrame frame(dir.filePath(QStringLiteral("missing/dir/t.INI")));
+    ProjectorRecord r;
+    r.name = QStringLiteral("p");
+    EXPECT_FALSE(frame.SaveProjectorList({r}));
+    ASSERT_EQ(boxes.texts.size(), 1);
+    EXPECT_TRUE(boxes.texts[0].contains(u"missing/dir/t.INI"));
+    EXPECT_EQ(frame.GetProjectorList().size(), 1);
+}
+
+TEST(LocaliseDialogTest, TitleAndDirectChildrenOnly) {
+    ShippedCatalog catalog;
+    QWidget dialog;
+    dialog.setWindowTitle(QStringLiteral("45;Setting"));
+    auto* ok = new QPushButton(QStringLiteral("302;OK"), &dialog);
+    auto* plain = new QCheckBox(QStringLiteral("Temporary"), &dialog);
+    auto* empty = new QLabel(QStringLiteral("12;"), &dialog);
+    auto* box = new QGroupBox(QStringLiteral("7;Authentication "), &dialog);
+    auto* nested = new QLabel(QStringLiteral("8;Password"), box);
+    LocaliseDialog(9, &dialog);
+    EXPECT_EQ(dialog.windowTitle(), CatalogText(9, 45));
+    EXPECT_EQ(ok->text(), CatalogText(9, 302));
+    EXPECT_EQ(plain->text(), u"Temporary");
+    EXPECT_EQ(empty->text(), u"12;");
+    EXPECT_EQ(box->title(), CatalogText(9, 7));
+    EXPECT_EQ(nested->text(), u"8;Password") << "children of children are not visited";
+
+    ShippedCatalog none(ShippedCatalog::Which::None);
+    QWidget other;
+    other.setWindowTitle(QStringLiteral("45;Setting"));
+    LocaliseDialog(9, &other);
+    EXPECT_EQ(other.windowTitle(), u"45;Setting") << "without a catalog layouts keep their texts";
+}
+
+TEST(LocaliseMenuTest, DescendsAndKeepsIds) {
+    ShippedCatalog catalog;
+    QMenu top;
+    QMenu* sub = top.addMenu(QStringLiteral("1;&File"));
+    QAction* item = sub->addAction(QStringLiteral("19;User Edit"));
+    item->setData(32800);
+    top.addSeparator();
+    QAction* plain = top.addAction(QStringLiteral("-"));
+    LocaliseMenu(53, &top);
+    EXPECT_EQ(sub->title(), CatalogText(53, 1));
+    EXPECT_EQ(item->text(), CatalogText(53, 19));
+    EXPECT_EQ(item->data().toInt(), 32800);
+    EXPECT_EQ(plain->text(), u"-");
+}
+
+TEST(AboutBoxTest, IsLocalised) {
+    ShippedCatalog catalog;
+    CAboutDlg about;
+    EXPECT_EQ(about.windowTitle(), CatalogText(msg::AboutDlgTitle));
+    EXPECT_EQ(about.findChild<QLabel*>(u"version"_qs)->text(), CatalogText(msg::AboutVersion));
+}
