@@ -9,6 +9,7 @@ packages=(
   libsodium-dev libsimpleini-dev
   libgtest-dev libgmock-dev
   xvfb xauth x11-apps imagemagick fonts-noto-cjk fonts-dejavu-core tango-icon-theme libqt6svg6
+  xdotool tesseract-ocr tesseract-ocr-eng tesseract-ocr-chi-sim
   iproute2 util-linux
 )
 
