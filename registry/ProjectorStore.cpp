@@ -56,15 +56,23 @@ QString ProjectorStore::iniPathFor(const QString& executablePath) {
     return info.dir().filePath(base + QStringLiteral("INI"));
 }
 
-QString ProjectorStore::defaultIniPath() {
-    const QString exe = QCoreApplication::applicationFilePath();
-    const QString beside = iniPathFor(exe);
-    if (QFileInfo(QFileInfo(exe).absolutePath()).isWritable()) {
+QString ProjectorStore::chooseIniPath(const QString& executablePath, bool executableFolderWritable,
+                                     const QString& configDir) {
+    const QString beside = iniPathFor(executablePath);
+    if (executableFolderWritable) {
         return beside;
     }
-    const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    QDir().mkpath(dir);
-    return QDir(dir).filePath(QFileInfo(beside).fileName());
+    return QDir(configDir).filePath(QFileInfo(beside).fileName());
+}
+
+QString ProjectorStore::defaultIniPath() {
+    const QString exe = QCoreApplication::applicationFilePath();
+    const bool writable = QFileInfo(QFileInfo(exe).absolutePath()).isWritable();
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    if (!writable) {
+        QDir().mkpath(config);
+    }
+    return chooseIniPath(exe, writable, config);
 }
 
 IoResult ProjectorStore::load() {

@@ -21,6 +21,9 @@ public:
     static QString defaultIniPath();
     // The rule alone: "tool.exe" -> "tool.INI", "tessavel" -> "tessavel.INI".
     static QString iniPathFor(const QString& executablePath);
+    // Beside the executable, or under configDir when the executable's folder is read-only.
+    static QString chooseIniPath(const QString& executablePath, bool executableFolderWritable,
+                                 const QString& configDir);
 
     [[nodiscard]] const QString& iniPath() const { return m_iniPath; }
 

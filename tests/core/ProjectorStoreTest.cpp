@@ -175,4 +175,8 @@ TEST(ProjectorStorePath, IniNameFollowsTheExecutable) {
     EXPECT_EQ(ProjectorStore::iniPathFor(u"/opt/tools/tool.exe"_qs), u"/opt/tools/tool.INI");
     EXPECT_EQ(ProjectorStore::iniPathFor(u"/opt/tools/tessavel"_qs), u"/opt/tools/tessavel.INI");
     EXPECT_EQ(ProjectorStore::iniPathFor(u"/opt/v1.2/tessavel"_qs), u"/opt/v1.2/tessavel.INI");
+    EXPECT_EQ(ProjectorStore::chooseIniPath(u"/opt/t/tessavel"_qs, true, u"/home/u/.config/Tessavel"_qs),
+              u"/opt/t/tessavel.INI");
+    EXPECT_EQ(ProjectorStore::chooseIniPath(u"/usr/bin/tessavel"_qs, false, u"/home/u/.config/Tessavel"_qs),
+              u"/home/u/.config/Tessavel/tessavel.INI");
 }
