@@ -49,7 +49,9 @@ CLoginDialog::CLoginDialog(const QString& usersPath, UserStore::HashCost cost, Q
 
 CLoginDialog::~CLoginDialog() = default;
 
-void CLoginDialog::resetFailureCountForTesting() { g_failuresInARow.store(0); }
+void CLoginDialog::resetFailureCountForTesting() {
+    g_failuresInARow.store(0);
+}
 
 int CLoginDialog::exec() {
     m_userName.clear();
@@ -80,11 +82,14 @@ void CLoginDialog::prepareForm() {
     m_ui->passwordEdit->clear();
     m_ui->repeatEdit->clear();
     LocaliseDialog(9, this);
+    adjustSize(); // hidden rows of the other mode leave no gap
     updateOkButton();
     m_ui->userNameEdit->setFocus();
 }
 
-void CLoginDialog::updateOkButton() { m_ui->okButton->setEnabled(!m_ui->userNameEdit->text().isEmpty()); }
+void CLoginDialog::updateOkButton() {
+    m_ui->okButton->setEnabled(!m_ui->userNameEdit->text().isEmpty());
+}
 
 void CLoginDialog::reject() {
     if (!m_busy) {
@@ -134,7 +139,8 @@ void CLoginDialog::logIn(const QString& name, const QString& password) {
     }
 }
 
-void CLoginDialog::createFirstAdministrator(const QString& name, const QString& password, const QString& repeat) {
+void CLoginDialog::createFirstAdministrator(const QString& name, const QString& password,
+                                            const QString& repeat) {
     // Typing mistakes keep the dialog open: they are not failed logins.
     if (!UserStore::isValidName(name)) {
         CMessageBox::show(this, m_store.describe({UserStore::Status::InvalidName, name, {}}),

@@ -65,9 +65,12 @@ int CUserCfgDialog::exec() {
     }
     LocaliseDialog(9, this);
     localiseHeader(m_ui->userList->headerItem());
-    m_signInHint = m_ui->statusLabel->text();
+    if (m_signInHint.isEmpty()) {
+        m_signInHint = m_ui->statusLabel->text();
+    }
     // A name handed in counts only while the file still says it is an administrator.
-    if (const auto user = m_store.find(m_administrator); !user || user->role != UserStore::Role::Administrator) {
+    if (const auto user = m_store.find(m_administrator);
+        !user || user->role != UserStore::Role::Administrator) {
         m_administrator.clear();
     }
     updateState();
@@ -79,15 +82,18 @@ void CUserCfgDialog::updateState() {
     m_ui->adminNameEdit->setEnabled(!signedIn);
     m_ui->adminPasswordEdit->setEnabled(!signedIn);
     m_ui->signInButton->setEnabled(!signedIn);
-    for (QWidget* w : {static_cast<QWidget*>(m_ui->userList), static_cast<QWidget*>(m_ui->nameEdit),
-                       static_cast<QWidget*>(m_ui->adminCheck), static_cast<QWidget*>(m_ui->passwordEdit),
-                       static_cast<QWidget*>(m_ui->repeatEdit), static_cast<QWidget*>(m_ui->addButton),
-                       static_cast<QWidget*>(m_ui->removeButton), static_cast<QWidget*>(m_ui->passwordButton)}) {
+    for (QWidget* w :
+         {static_cast<QWidget*>(m_ui->userList), static_cast<QWidget*>(m_ui->nameEdit),
+          static_cast<QWidget*>(m_ui->adminCheck), static_cast<QWidget*>(m_ui->passwordEdit),
+          static_cast<QWidget*>(m_ui->repeatEdit), static_cast<QWidget*>(m_ui->addButton),
+          static_cast<QWidget*>(m_ui->removeButton), static_cast<QWidget*>(m_ui->passwordButton)}) {
         w->setEnabled(signedIn);
     }
-    m_ui->statusLabel->setText(signedIn ? CatalogText(msg::UserCfgSignedInAs, {m_administrator}) : m_signInHint);
+    m_ui->statusLabel->setText(signedIn ? CatalogText(msg::UserCfgSignedInAs, {m_administrator})
+                                        : m_signInHint);
     fillList();
-    (signedIn ? static_cast<QWidget*>(m_ui->nameEdit) : static_cast<QWidget*>(m_ui->adminNameEdit))->setFocus();
+    (signedIn ? static_cast<QWidget*>(m_ui->nameEdit) : static_cast<QWidget*>(m_ui->adminNameEdit))
+        ->setFocus();
 }
 
 void CUserCfgDialog::fillList() {

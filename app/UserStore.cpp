@@ -63,7 +63,9 @@ QString UserStore::pathForIni(const QString& iniPath) {
     return info.dir().filePath(base + QStringLiteral("users"));
 }
 
-QString UserStore::defaultPath() { return pathForIni(ProjectorStore::defaultIniPath()); }
+QString UserStore::defaultPath() {
+    return pathForIni(ProjectorStore::defaultIniPath());
+}
 
 QString UserStore::defaultPathForProgram(const QString& programPath) {
     const QString beside = ProjectorStore::iniPathFor(programPath);
@@ -188,8 +190,8 @@ std::optional<UserStore::User> UserStore::find(const QString& name) const {
 }
 
 int UserStore::administratorCount() const {
-    return static_cast<int>(
-        std::count_if(m_entries.begin(), m_entries.end(), [](const Entry& e) { return e.role == Role::Administrator; }));
+    return static_cast<int>(std::count_if(m_entries.begin(), m_entries.end(),
+                                          [](const Entry& e) { return e.role == Role::Administrator; }));
 }
 
 const UserStore::Entry* UserStore::entry(const QString& name) const {
@@ -217,7 +219,8 @@ UserStore::Result UserStore::hashInto(const QString& name, const QString& passwo
         return {Status::HashFailed, name, QStringLiteral("libsodium could not be initialised")};
     }
     const bool interactive = m_cost == HashCost::Interactive;
-    const unsigned long long ops = interactive ? crypto_pwhash_OPSLIMIT_INTERACTIVE : crypto_pwhash_OPSLIMIT_MIN;
+    const unsigned long long ops =
+        interactive ? crypto_pwhash_OPSLIMIT_INTERACTIVE : crypto_pwhash_OPSLIMIT_MIN;
     const size_t mem = interactive ? crypto_pwhash_MEMLIMIT_INTERACTIVE : crypto_pwhash_MEMLIMIT_MIN;
     const SecretBytes secret(password);
     char out[crypto_pwhash_STRBYTES] = {};
@@ -363,4 +366,6 @@ QString UserStore::describe(const Result& r) const {
     return {};
 }
 
-QString UserStore::corruptMessage() const { return CatalogText(msg::UsersFileUnusable, {m_path, m_problem}); }
+QString UserStore::corruptMessage() const {
+    return CatalogText(msg::UsersFileUnusable, {m_path, m_problem});
+}

@@ -17,8 +17,8 @@ struct ToolRun final {
     QByteArray err;
 };
 
-ToolRun fennick(const QStringList& args, const QByteArray& input = {}, const QString& program = QStringLiteral(FENNICK_PATH),
-            bool closeInput = true) {
+ToolRun fennick(const QStringList& args, const QByteArray& input = {},
+                const QString& program = QStringLiteral(FENNICK_PATH), bool closeInput = true) {
     QProcess p;
     p.start(program, args);
     if (!p.waitForStarted(10000)) {
@@ -83,7 +83,8 @@ TEST_F(FennickTest, AddsListsChangesAndRemovesUsers) {
 
     UserStore store(m_users);
     EXPECT_EQ(store.verify(u"alice"_qs, u"alicepass1"_qs), UserStore::Check::Ok);
-    EXPECT_EQ(store.verify(u"bob"_qs, u"bobpass12"_qs), UserStore::Check::Ok) << "line end is not the password";
+    EXPECT_EQ(store.verify(u"bob"_qs, u"bobpass12"_qs), UserStore::Check::Ok)
+        << "line end is not the password";
 
     r = run({u"passwd"_qs, u"bob"_qs}, "newbobpass\n");
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
@@ -110,6 +111,8 @@ TEST_F(FennickTest, UsageErrorsAndMissingPasswords) {
     EXPECT_EQ(run({u"add"_qs, u"alice"_qs, u"--admin"_qs}, "").exitCode, 2);
     EXPECT_FALSE(QFile::exists(m_users));
     EXPECT_EQ(run({u"add"_qs, u"alice"_qs, u"--admin"_qs}, "\n").exitCode, 1) << "empty password refused";
+    // A bad name is refused before any password is asked for.
+    EXPECT_EQ(run({u"add"_qs, u"a b"_qs, u"--admin"_qs}).exitCode, 1);
     EXPECT_FALSE(QFile::exists(m_users));
     const ToolRun help = fennick({u"--help"_qs});
     EXPECT_EQ(help.exitCode, 0);

@@ -53,7 +53,8 @@ TEST(UserStorePath, ExtensionOfTheIniFileIsReplaced) {
     EXPECT_EQ(UserStore::pathForIni(u"/opt/t.d/tessavel"_qs), u"/opt/t.d/tessavel.users");
     EXPECT_EQ(UserStore::pathForIni(u"/opt/t/a.b.INI"_qs), u"/opt/t/a.b.users");
     QTemporaryDir dir;
-    EXPECT_EQ(UserStore::defaultPathForProgram(dir.filePath(u"tessavel"_qs)), dir.filePath(u"tessavel.users"_qs));
+    EXPECT_EQ(UserStore::defaultPathForProgram(dir.filePath(u"tessavel"_qs)),
+              dir.filePath(u"tessavel.users"_qs));
     EXPECT_EQ(UserStore::defaultPathForProgram(dir.filePath(u"tessavel.exe"_qs)),
               dir.filePath(u"tessavel.users"_qs));
 }
@@ -81,11 +82,13 @@ TEST_F(UserStoreTest, AddWritesArgon2idHashesToAPrivateFile) {
     const QByteArray data = contents();
     EXPECT_TRUE(data.startsWith("tessavel-users 1\n"));
     const QList<QByteArray> lines = data.split('\n');
-    const auto user = std::find_if(lines.begin(), lines.end(), [](const QByteArray& l) { return l.startsWith("alice:"); });
+    const auto user =
+        std::find_if(lines.begin(), lines.end(), [](const QByteArray& l) { return l.startsWith("alice:"); });
     ASSERT_NE(user, lines.end());
     EXPECT_TRUE(user->startsWith("alice:admin:$argon2id$v=19$m=65536,t=2,p=1$")) << user->toStdString();
     EXPECT_FALSE(data.contains("correct horse"));
-    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{u"tessavel.users"_qs}) << "no temporary left";
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{u"tessavel.users"_qs})
+        << "no temporary left";
 
     UserStore fresh = store();
     ASSERT_TRUE(fresh.load().ok());
@@ -276,7 +279,8 @@ TEST_F(UserStoreTest, CorruptFileRefusesEveryLoginAndIsNeverOverwritten) {
         good = contents();
     }
     const QList<QByteArray> lines = good.split('\n');
-    const QByteArray rootLine = *std::find_if(lines.begin(), lines.end(), [](auto& l) { return l.startsWith("root:"); });
+    const QByteArray rootLine =
+        *std::find_if(lines.begin(), lines.end(), [](auto& l) { return l.startsWith("root:"); });
     const QByteArray hash = rootLine.mid(rootLine.indexOf("$argon2id$"));
     const QList<QByteArray> corrupt = {
         QByteArray(),

@@ -26,7 +26,8 @@ public:
     };
 
     MessageBoxRecorder() {
-        CMessageBox::setHandlerForTesting([this](QWidget*, const QString&, const QString& text, CMessageBox::Icon icon,
+        CMessageBox::setHandlerForTesting([this](QWidget*, const QString&, const QString& text,
+                                                 CMessageBox::Icon icon,
                                                  QMessageBox::StandardButtons buttons) {
             m_shown.push_back({text, icon, buttons});
             if (!m_answers.empty()) {
@@ -105,7 +106,7 @@ inline void Click(QWidget& parent, const char* name) {
 inline void UseShippedCatalog(quint32 language) {
     SetSystemLanguageIdForTesting(language);
     const char* file = language == Catalog::kSimplifiedChinese ? TESSAVEL_BUILD_DIR "/Pellaticsc.cat"
-                                                              : TESSAVEL_BUILD_DIR "/Pellatic.cat";
+                                                               : TESSAVEL_BUILD_DIR "/Pellatic.cat";
     auto catalog = Catalog::fromFile(QString::fromLatin1(file));
     ASSERT_TRUE(catalog.has_value()) << file;
     InstallCatalogForTesting(std::make_shared<const Catalog>(std::move(*catalog)));

@@ -148,7 +148,9 @@ TEST_F(LoginDialogTest, CorruptUsersFileRefusesEveryLoginWithoutShowingTheForm) 
     for (int showing = 0; showing < 3; ++showing) {
         CLoginDialog d(m_path, kFast);
         bool shown = false;
-        EXPECT_EQ(ExecWith(d, [&] { d.done(1); }, &shown), CLoginDialog::Failed);
+        EXPECT_EQ(ExecWith(
+                      d, [&] { d.done(1); }, &shown),
+                  CLoginDialog::Failed);
         EXPECT_FALSE(shown);
     }
     ASSERT_EQ(m_boxes.shown().size(), 3u);
@@ -213,9 +215,9 @@ TEST_F(LoginDialogTest, FirstStartCreatesTheFirstAdministratorAndLogsIn) {
     EXPECT_EQ(r, CLoginDialog::LoggedIn);
     EXPECT_EQ(d.userName(), u"boss");
     EXPECT_TRUE(d.isAdministrator());
-    EXPECT_EQ(m_boxes.texts(), (QStringList{u"The passwords do not match."_qs,
-                                            u"A password must have 8 to 255 characters."_qs,
-                                            CatalogText(msg::UserNameRules, {u"64"_qs})}));
+    EXPECT_EQ(m_boxes.texts(),
+              (QStringList{u"The passwords do not match."_qs, u"A password must have 8 to 255 characters."_qs,
+                           CatalogText(msg::UserNameRules, {u"64"_qs})}));
 
     UserStore s(m_path);
     ASSERT_TRUE(s.load().ok());
@@ -271,7 +273,9 @@ TEST_F(LoginDialogTest, FailureLimitRefusesFurtherShowings) {
     d.setFailureLimit(2);
     EXPECT_EQ(d.failureLimit(), 2);
     bool shown = false;
-    EXPECT_EQ(ExecWith(d, [&] { d.done(1); }, &shown), 0);
+    EXPECT_EQ(ExecWith(
+                  d, [&] { d.done(1); }, &shown),
+              0);
     EXPECT_FALSE(shown);
     EXPECT_EQ(m_boxes.texts(), QStringList{CatalogText(msg::LoginLockedOut)});
     // Without a limit the same process may keep asking.

@@ -268,7 +268,9 @@ TEST_F(UserCfgDialogTest, CorruptFileIsReportedAndNotOpened) {
     }
     CUserCfgDialog d(options(u"root"_qs));
     bool shown = false;
-    EXPECT_EQ(ExecWith(d, [&] { d.accept(); }, &shown), QDialog::Rejected);
+    EXPECT_EQ(ExecWith(
+                  d, [&] { d.accept(); }, &shown),
+              QDialog::Rejected);
     EXPECT_FALSE(shown);
     ASSERT_EQ(m_boxes.shown().size(), 1u);
     EXPECT_TRUE(m_boxes.shown().front().text.contains(u"cannot be used"_qs));

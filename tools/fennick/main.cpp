@@ -139,10 +139,13 @@ std::optional<QString> readPassword() {
 }
 
 QString defaultUsersFile() {
-    return UserStore::defaultPathForProgram(QDir(QCoreApplication::applicationDirPath()).filePath(u"tessavel"_qs));
+    return UserStore::defaultPathForProgram(
+        QDir(QCoreApplication::applicationDirPath()).filePath(u"tessavel"_qs));
 }
 
-const char* roleWord(UserStore::Role role) { return role == UserStore::Role::Administrator ? "admin" : "user"; }
+const char* roleWord(UserStore::Role role) {
+    return role == UserStore::Role::Administrator ? "admin" : "user";
+}
 
 // The tool has no catalog of its own to rely on, so it speaks plain English.
 int explain(const UserStore& store, const UserStore::Result& r) {
@@ -251,14 +254,27 @@ int main(int argc, char* argv[]) {
     if (command == u"remove") {
         return explain(store, store.remove(name));
     }
+    // Refusals that need no password come before asking for one; the store checks again.
+    if (!store.load().ok()) {
+        return explain(store, {UserStore::Status::Corrupt, name, store.problem()});
+    }
+    if (command == u"add" && !UserStore::isValidName(name)) {
+        return explain(store, {UserStore::Status::InvalidName, name, {}});
+    }
+    if (command == u"add" && store.find(name)) {
+        return explain(store, {UserStore::Status::DuplicateName, name, {}});
+    }
+    if (command == u"passwd" && !store.find(name)) {
+        return explain(store, {UserStore::Status::UnknownUser, name, {}});
+    }
     const std::optional<QString> password = readPassword();
     if (!password) {
         std::cerr << "Fennick: no password on standard input.\n";
         return kUsage;
     }
     if (command == u"add") {
-        return explain(store,
-                       store.add(name, admin ? UserStore::Role::Administrator : UserStore::Role::User, *password));
+        return explain(store, store.add(name, admin ? UserStore::Role::Administrator : UserStore::Role::User,
+                                        *password));
     }
     return explain(store, store.setPassword(name, *password));
 }
