@@ -248,6 +248,41 @@ inline constexpr CatalogId ScheduleFileTruncated{9, 402};
 inline constexpr CatalogId AuthSettingSaveFailed{9, 403};
 inline constexpr CatalogId ImageSaveFailed{9, 404};
 inline constexpr CatalogId ScheduleReadFailed{9, 405};
+inline constexpr CatalogId LoginDlgTitle{9, 500};
+inline constexpr CatalogId LabelUserName{9, 501};
+inline constexpr CatalogId LabelUserPassword{9, 502};
+inline constexpr CatalogId LabelRepeatPassword{9, 503};
+inline constexpr CatalogId ButtonUserAdministration{9, 504};
+inline constexpr CatalogId LoginHint{9, 505};
+inline constexpr CatalogId FirstAdminDlgTitle{9, 506};
+inline constexpr CatalogId FirstAdminHint{9, 507};
+inline constexpr CatalogId LoginWrong{9, 508};
+inline constexpr CatalogId UsersFileUnusable{9, 509};
+inline constexpr CatalogId PasswordsDiffer{9, 510};
+inline constexpr CatalogId PasswordRules{9, 511};
+inline constexpr CatalogId UserNameRules{9, 512};
+inline constexpr CatalogId UserExists{9, 513};
+inline constexpr CatalogId UserUnknown{9, 514};
+inline constexpr CatalogId LastAdministrator{9, 515};
+inline constexpr CatalogId FirstUserMustBeAdministrator{9, 516};
+inline constexpr CatalogId UsersAlreadyCreated{9, 517};
+inline constexpr CatalogId UsersSaveFailed{9, 518};
+inline constexpr CatalogId PasswordHashFailed{9, 519};
+inline constexpr CatalogId LoginLockedOut{9, 520};
+inline constexpr CatalogId UserCfgDlgTitle{9, 521};
+inline constexpr CatalogId RoleAdministrator{9, 522};
+inline constexpr CatalogId RoleUser{9, 523};
+inline constexpr CatalogId ColumnRole{9, 524};
+inline constexpr CatalogId ButtonSignIn{9, 525};
+inline constexpr CatalogId UserCfgSignInHint{9, 526};
+inline constexpr CatalogId UserCfgSignedInAs{9, 527};
+inline constexpr CatalogId ButtonAddUser{9, 528};
+inline constexpr CatalogId ButtonRemoveUser{9, 529};
+inline constexpr CatalogId ButtonChangePassword{9, 530};
+inline constexpr CatalogId AdministratorRequired{9, 531};
+inline constexpr CatalogId AskRemoveUser{9, 532};
+inline constexpr CatalogId SelectUserFirst{9, 533};
+inline constexpr CatalogId PasswordChanged{9, 534};
 
 inline constexpr CatalogId ColumnIpAddress{11, 34};
 inline constexpr CatalogId ColumnProjectorName{11, 41};
@@ -538,6 +573,41 @@ inline constexpr CatalogId kAll[] = {
     AuthSettingSaveFailed,
     ImageSaveFailed,
     ScheduleReadFailed,
+    LoginDlgTitle,
+    LabelUserName,
+    LabelUserPassword,
+    LabelRepeatPassword,
+    ButtonUserAdministration,
+    LoginHint,
+    FirstAdminDlgTitle,
+    FirstAdminHint,
+    LoginWrong,
+    UsersFileUnusable,
+    PasswordsDiffer,
+    PasswordRules,
+    UserNameRules,
+    UserExists,
+    UserUnknown,
+    LastAdministrator,
+    FirstUserMustBeAdministrator,
+    UsersAlreadyCreated,
+    UsersSaveFailed,
+    PasswordHashFailed,
+    LoginLockedOut,
+    UserCfgDlgTitle,
+    RoleAdministrator,
+    RoleUser,
+    ColumnRole,
+    ButtonSignIn,
+    UserCfgSignInHint,
+    UserCfgSignedInAs,
+    ButtonAddUser,
+    ButtonRemoveUser,
+    ButtonChangePassword,
+    AdministratorRequired,
+    AskRemoveUser,
+    SelectUserFirst,
+    PasswordChanged,
     ColumnIpAddress,
     ColumnProjectorName,
     MenuFile,

@@ -1,0 +1,197 @@
+#include "app/CLoginDialog.h"
+
+#include "app/CMessageBox.h"
+#include "common/OffThread.h"
+#include "i18n/CLocalise.h"
+#include "i18n/CatalogIds.h"
+#include "i18n/CatalogLookup.h"
+
+#include "ui_CLoginDialog.h"
+
+#include <QGuiApplication>
+#include <QPushButton>
+
+#include <atomic>
+
+namespace {
+
+// A new dialog is made for every showing, so the count lives outside the dialogs.
+std::atomic<int> g_failuresInARow{0};
+
+const QString kFirstStartTitle = QStringLiteral("506;Create the First Administrator");
+
+class WaitCursor final {
+public:
+    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+} // namespace
+
+CLoginDialog::CLoginDialog(QWidget* parent)
+    : CLoginDialog(UserStore::defaultPath(), UserStore::HashCost::Interactive, parent) {}
+
+CLoginDialog::CLoginDialog(const QString& usersPath, UserStore::HashCost cost, QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::CLoginDialog>()), m_store(usersPath, cost) {
+    m_ui->setupUi(this);
+    m_loginTitle = windowTitle();
+    connect(m_ui->okButton, &QPushButton::clicked, this, &CLoginDialog::onOk);
+    connect(m_ui->cancelButton, &QPushButton::clicked, this, &CLoginDialog::reject);
+    connect(m_ui->adminButton, &QPushButton::clicked, this, [this] {
+        if (!m_busy) {
+            done(AdministrationAsked);
+        }
+    });
+    connect(m_ui->userNameEdit, &QLineEdit::textChanged, this, &CLoginDialog::updateOkButton);
+}
+
+CLoginDialog::~CLoginDialog() = default;
+
+void CLoginDialog::resetFailureCountForTesting() {
+    g_failuresInARow.store(0);
+}
+
+int CLoginDialog::exec() {
+    m_userName.clear();
+    m_administrator = false;
+    if (m_failureLimit > 0 && g_failuresInARow.load() >= m_failureLimit) {
+        CMessageBox::show(parentWidget(), CatalogText(msg::LoginLockedOut), CMessageBox::Icon::Stop);
+        return Failed;
+    }
+    m_store.load();
+    if (m_store.isCorrupt()) {
+        CMessageBox::show(parentWidget(), m_store.corruptMessage(), CMessageBox::Icon::Stop);
+        g_failuresInARow.fetch_add(1);
+        return Failed;
+    }
+    m_firstStart = m_store.isFirstStart();
+    prepareForm();
+    return QDialog::exec();
+}
+
+void CLoginDialog::prepareForm() {
+    // The mode decides which placeholders are laid out; localising then replaces them.
+    setWindowTitle(m_firstStart ? kFirstStartTitle : m_loginTitle);
+    m_ui->hintLabel->setVisible(!m_firstStart);
+    m_ui->firstStartHintLabel->setVisible(m_firstStart);
+    m_ui->repeatLabel->setVisible(m_firstStart);
+    m_ui->repeatEdit->setVisible(m_firstStart);
+    m_ui->adminButton->setVisible(!m_firstStart);
+    m_ui->passwordEdit->clear();
+    m_ui->repeatEdit->clear();
+    LocaliseDialog(9, this);
+    adjustSize(); // hidden rows of the other mode leave no gap
+    updateOkButton();
+    m_ui->userNameEdit->setFocus();
+}
+
+void CLoginDialog::updateOkButton() {
+    m_ui->okButton->setEnabled(!m_ui->userNameEdit->text().isEmpty());
+}
+
+void CLoginDialog::reject() {
+    if (!m_busy) {
+        done(Cancelled);
+    }
+}
+
+void CLoginDialog::onOk() {
+    if (m_busy || m_ui->userNameEdit->text().isEmpty()) {
+        return;
+    }
+    const QString name = m_ui->userNameEdit->text();
+    const QString password = m_ui->passwordEdit->text();
+    const QString repeat = m_ui->repeatEdit->text();
+    m_ui->passwordEdit->clear();
+    m_ui->repeatEdit->clear();
+    if (m_firstStart) {
+        createFirstAdministrator(name, password, repeat);
+    } else {
+        logIn(name, password);
+    }
+}
+
+void CLoginDialog::logIn(const QString& name, const QString& password) {
+    UserStore::Check check = UserStore::Check::Corrupt;
+    {
+        m_busy = true;
+        const WaitCursor wait;
+        check = RunOffThread([&] { return m_store.verify(name, password); });
+        m_busy = false;
+    }
+    switch (check) {
+    case UserStore::Check::Ok: {
+        const auto user = m_store.find(name);
+        finishLoggedIn(name, user && user->role == UserStore::Role::Administrator);
+        return;
+    }
+    case UserStore::Check::WrongPassword:
+    case UserStore::Check::UnknownUser:
+        CMessageBox::show(this, CatalogText(msg::LoginWrong), CMessageBox::Icon::Stop);
+        finishFailed(true);
+        return;
+    case UserStore::Check::Corrupt:
+        CMessageBox::show(this, m_store.corruptMessage(), CMessageBox::Icon::Stop);
+        finishFailed(true);
+        return;
+    }
+}
+
+void CLoginDialog::createFirstAdministrator(const QString& name, const QString& password,
+                                            const QString& repeat) {
+    // Typing mistakes keep the dialog open: they are not failed logins.
+    if (!UserStore::isValidName(name)) {
+        CMessageBox::show(this, m_store.describe({UserStore::Status::InvalidName, name, {}}),
+                          CMessageBox::Icon::Stop);
+        m_ui->userNameEdit->setFocus();
+        return;
+    }
+    if (!UserStore::isValidPassword(password)) {
+        CMessageBox::show(this, m_store.describe({UserStore::Status::InvalidPassword, name, {}}),
+                          CMessageBox::Icon::Stop);
+        m_ui->passwordEdit->setFocus();
+        return;
+    }
+    if (password != repeat) {
+        CMessageBox::show(this, CatalogText(msg::PasswordsDiffer), CMessageBox::Icon::Stop);
+        m_ui->passwordEdit->setFocus();
+        return;
+    }
+    UserStore::Result result;
+    {
+        m_busy = true;
+        const WaitCursor wait;
+        result = RunOffThread([&] { return m_store.createFirstAdministrator(name, password); });
+        m_busy = false;
+    }
+    switch (result.status) {
+    case UserStore::Status::Ok:
+        finishLoggedIn(name, true);
+        return;
+    case UserStore::Status::UsersExist:
+    case UserStore::Status::Corrupt:
+        // Somebody else changed the file meanwhile; the next showing starts from what is there.
+        CMessageBox::show(this, m_store.describe(result), CMessageBox::Icon::Stop);
+        finishFailed(false);
+        return;
+    default:
+        CMessageBox::show(this, m_store.describe(result), CMessageBox::Icon::Stop);
+        return;
+    }
+}
+
+void CLoginDialog::finishLoggedIn(const QString& name, bool administrator) {
+    m_userName = name;
+    m_administrator = administrator;
+    g_failuresInARow.store(0);
+    done(LoggedIn);
+}
+
+void CLoginDialog::finishFailed(bool countIt) {
+    if (countIt) {
+        g_failuresInARow.fetch_add(1);
+    }
+    done(Failed);
+}

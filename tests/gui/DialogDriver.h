@@ -1,0 +1,113 @@
+#pragma once
+
+#include "app/CMessageBox.h"
+#include "i18n/Catalog.h"
+#include "i18n/CatalogLookup.h"
+
+#include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+
+// Records every message box instead of showing it and answers with queued buttons (OK or
+// Yes when nothing is queued).
+class MessageBoxRecorder final {
+public:
+    struct Box {
+        QString text;
+        CMessageBox::Icon icon;
+        QMessageBox::StandardButtons buttons;
+    };
+
+    MessageBoxRecorder() {
+        CMessageBox::setHandlerForTesting([this](QWidget*, const QString&, const QString& text,
+                                                 CMessageBox::Icon icon,
+                                                 QMessageBox::StandardButtons buttons) {
+            m_shown.push_back({text, icon, buttons});
+            if (!m_answers.empty()) {
+                const auto a = m_answers.front();
+                m_answers.pop_front();
+                return a;
+            }
+            return buttons.testFlag(QMessageBox::Yes) ? QMessageBox::Yes : QMessageBox::Ok;
+        });
+    }
+    ~MessageBoxRecorder() { CMessageBox::setHandlerForTesting(nullptr); }
+    MessageBoxRecorder(const MessageBoxRecorder&) = delete;
+    MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
+
+    void answer(QMessageBox::StandardButton b) { m_answers.push_back(b); }
+    [[nodiscard]] const std::vector<Box>& shown() const { return m_shown; }
+    [[nodiscard]] QStringList texts() const {
+        QStringList t;
+        for (const Box& b : m_shown) {
+            t << b.text;
+        }
+        return t;
+    }
+    void clear() { m_shown.clear(); }
+
+private:
+    std::vector<Box> m_shown;
+    std::deque<QMessageBox::StandardButton> m_answers;
+};
+
+// Runs a dialog's exec() and, once it shows, the given steps; a dialog still open after
+// the steps and a grace period is a test failure, not a hang.
+inline int ExecWith(QDialog& dialog, const std::function<void()>& steps, bool* shown = nullptr) {
+    QTimer start;
+    start.setSingleShot(true);
+    QObject::connect(&start, &QTimer::timeout, &dialog, [&] {
+        if (shown != nullptr) {
+            *shown = true;
+        }
+        steps();
+    });
+    QTimer failsafe;
+    failsafe.setSingleShot(true);
+    QObject::connect(&failsafe, &QTimer::timeout, &dialog, [&] {
+        ADD_FAILURE() << "dialog still open after its steps";
+        dialog.done(99);
+    });
+    start.start(0);
+    failsafe.start(20000);
+    const int result = dialog.exec();
+    start.stop();
+    failsafe.stop();
+    return result;
+}
+
+template <typename W> W* Child(QWidget& parent, const char* name) {
+    W* w = parent.findChild<W*>(QString::fromLatin1(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+}
+
+inline void Type(QWidget& parent, const char* name, const QString& text) {
+    if (auto* edit = Child<QLineEdit>(parent, name)) {
+        edit->clear();
+        QTest::keyClicks(edit, text);
+    }
+}
+
+inline void Click(QWidget& parent, const char* name) {
+    if (auto* button = Child<QAbstractButton>(parent, name)) {
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+}
+
+// The shipped catalog of a language, loaded as the program would load it.
+inline void UseShippedCatalog(quint32 language) {
+    SetSystemLanguageIdForTesting(language);
+    const char* file = language == Catalog::kSimplifiedChinese ? TESSAVEL_BUILD_DIR "/Pellaticsc.cat"
+                                                               : TESSAVEL_BUILD_DIR "/Pellatic.cat";
+    auto catalog = Catalog::fromFile(QString::fromLatin1(file));
+    ASSERT_TRUE(catalog.has_value()) << file;
+    InstallCatalogForTesting(std::make_shared<const Catalog>(std::move(*catalog)));
+}
