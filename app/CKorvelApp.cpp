@@ -1,6 +1,8 @@
 #include "app/CKorvelApp.h"
 
+#include "app/CLoginDialog.h"
 #include "app/CMainFrame.h"
+#include "app/CUserCfgDialog.h"
 #include "app/CMessageBox.h"
 #include "app/CommandIds.h"
 #include "i18n/CatalogIds.h"
@@ -8,6 +10,8 @@
 #include "i18n/ImagingTextTable.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 
 namespace {
 CKorvelApp* g_app = nullptr;
@@ -30,7 +34,7 @@ bool CKorvelApp::InitInstance() {
     m_title = CatalogText(msg::AppTitle).left(kMaxTitle);
     CMessageBox::setCaption(m_title);
 
-    const LoginLoop::Outcome login = m_options.login ? m_options.login() : LoginLoop::Outcome::Refused;
+    const LoginLoop::Outcome login = m_options.login ? m_options.login() : runLoginDialogs();
     if (login != LoginLoop::Outcome::LoggedIn) {
         ExitInstance();
         return false;
@@ -38,6 +42,7 @@ bool CKorvelApp::InitInstance() {
 
     m_frame = std::make_unique<CMainFrame>(m_options.iniPath.isEmpty() ? ProjectorStore::defaultIniPath()
                                                                        : m_options.iniPath);
+    m_frame->userEditHandler = [this] { showUserConfiguration(); };
     if (m_options.attachWorkspace) {
         m_options.attachWorkspace(*m_frame);
     }
@@ -55,6 +60,32 @@ bool CKorvelApp::InitInstance() {
         }
     }
     return true;
+}
+
+LoginLoop::Outcome CKorvelApp::runLoginDialogs() {
+    LoginLoop loop({[this] {
+                        CLoginDialog dialog;
+                        dialog.setFailureLimit(4);
+                        const int result = dialog.exec();
+                        if (result == CLoginDialog::LoggedIn && dialog.isAdministrator()) {
+                            m_administrator = dialog.userName();
+                        }
+                        return result;
+                    },
+                    [] {
+                        CUserCfgDialog dialog;
+                        dialog.exec();
+                    },
+                    [] { return QFileInfo::exists(QDir::current().filePath(CMainFrame::userToolName())); },
+                    [](CatalogId id) { CMessageBox::show(nullptr, CatalogText(id), CMessageBox::Icon::Stop); }});
+    return loop.run();
+}
+
+void CKorvelApp::showUserConfiguration() {
+    CUserCfgDialog::Options options;
+    options.administrator = m_administrator;
+    CUserCfgDialog dialog(options, m_frame.get());
+    dialog.exec();
 }
 
 int CKorvelApp::ExitInstance() {

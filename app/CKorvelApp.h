@@ -21,7 +21,7 @@ public:
     struct Options {
         QString iniPath;                          // empty: the default beside the executable
         QString fileToOpen;                       // from the command line
-        std::function<LoginLoop::Outcome()> login; // the login gate
+        std::function<LoginLoop::Outcome()> login; // the login gate; empty: the real dialogs
         std::function<void(CMainFrame&)> attachWorkspace; // builds the view into the frame
     };
 
@@ -45,7 +45,11 @@ public:
     static int ReportImagingError(int code);
 
 private:
+    LoginLoop::Outcome runLoginDialogs();
+    void showUserConfiguration();
+
     Options m_options;
+    QString m_administrator; // who logged in, when an administrator did
     QString m_title;
     std::unique_ptr<CMainFrame> m_frame;
     ImagingTextStore m_imagingTexts;

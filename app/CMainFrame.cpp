@@ -21,6 +21,9 @@
 #include <QTimer>
 #include <QToolBar>
 
+// The icons live in the interface library's resources, which a static library must register.
+static void initResources() { Q_INIT_RESOURCE(tessavel); }
+
 namespace {
 
 // Freedesktop icon names, so the user's icon theme draws what it draws for the same idea.
@@ -66,6 +69,7 @@ QIcon commandIcon(int id) {
 } // namespace
 
 CMainFrame::CMainFrame(const QString& iniPath, QWidget* parent) : QMainWindow(parent), m_projectors(iniPath) {
+    initResources();
     // A projector list that cannot be read gives an empty list; the file is left as it is.
     m_projectors.load();
     setObjectName(QStringLiteral("MainFrame"));

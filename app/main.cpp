@@ -1,19 +1,29 @@
-#include "app/CMainFrame.h"
-#include "i18n/CatalogLookup.h"
+#include "app/CKorvelApp.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QIcon>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Tessavel"));
     QApplication::setApplicationName(QStringLiteral("Tessavel"));
-    LoadCatalog();
-    int rc = 0;
-    {
-        CMainFrame frame(ProjectorStore::defaultIniPath());
-        frame.show();
-        rc = QApplication::exec();
+    // Desktops without an icon theme of their own still get recognisable toolbar icons.
+    QIcon::setFallbackThemeName(QStringLiteral("Tango"));
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == u"hicolor") {
+        QIcon::setThemeName(QStringLiteral("Tango"));
     }
-    UnloadCatalog();
+
+    CKorvelApp::Options options;
+    const QStringList args = QApplication::arguments();
+    if (args.size() > 1) {
+        options.fileToOpen = QDir::current().absoluteFilePath(args.at(1));
+    }
+    CKorvelApp korvel(options);
+    if (!korvel.InitInstance()) {
+        return 0;
+    }
+    const int rc = QApplication::exec();
+    korvel.ExitInstance();
     return rc;
 }
