@@ -5,6 +5,7 @@
 #include <chrono>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -93,6 +94,9 @@ TcpSocket::Connect TcpSocket::connectTo(quint32 hostAddress, quint16 port, int t
             return Connect::Failed;
         }
     }
+    // A command is one block and one reply: nothing is gained by holding back its tail.
+    const int one = 1;
+    ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     return setBlocking(m_fd, true) ? Connect::Ok : Connect::Failed;
 }
 
