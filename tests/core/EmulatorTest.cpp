@@ -63,7 +63,8 @@ TEST(EmulatorProtocol, ChecksThePrefixAndChallengesPrintably) {
         EXPECT_TRUE(reply[i] >= '!' && reply[i] <= '~');
     }
     EXPECT_EQ(reply.mid(8), "STAT 9\r\n");
-    EXPECT_FALSE(e->requests().isEmpty() || e->requests().last().prefixOk);
+    ASSERT_TRUE(e->waitForServed(1, 2000));
+    EXPECT_FALSE(e->requests().last().prefixOk);
 }
 
 TEST(EmulatorProtocol, BusyStoreAndFolderStores) {
