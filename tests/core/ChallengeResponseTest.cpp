@@ -23,7 +23,7 @@ TEST(ChallengeResponse, DigestMatchesRfc1321Vectors) {
 }
 
 TEST(ChallengeResponse, PrefixIsThirtyTwoUpperCaseHexDigits) {
-    for (const QByteArray greeting : {QByteArray("a1b2c3d4"), QByteArray("\xff\xfe\x80zz!!?", 8)}) {
+    for (const QByteArray& greeting : {QByteArray("a1b2c3d4"), QByteArray("\xff\xfe\x80zz!!?", 8)}) {
         const QByteArray p = prefixFor(greeting, "pw");
         ASSERT_EQ(p.size(), kPrefixSize);
         for (const char c : p) {
