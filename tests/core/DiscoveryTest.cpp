@@ -11,6 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -225,7 +228,36 @@ TEST_F(DiscoveryNetns, WlTaggedAnswersAndSilenceGiveNoRows) {
     EXPECT_EQ(tagged->searchesAnswered(), 1); // it did answer
     m_emus.stopAll();
     // Nobody at all: five empty waits and an empty list.
+    const auto begin = std::chrono::steady_clock::now();
     EXPECT_TRUE(search().isEmpty());
+    EXPECT_GE(std::chrono::steady_clock::now() - begin, std::chrono::milliseconds(5 * 150 - 20));
+}
+
+TEST_F(DiscoveryNetns, AnswersThatNeverStopStillEndTheSearch) {
+    // Datagrams arriving faster than a wait keep the count of empty waits at zero.
+    std::atomic<bool> flooding{true};
+    std::thread flood([&] {
+        const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(DiscoveryDatagram::kAnswerPort);
+        to.sin_addr.s_addr = htonl(0x7F000001u);
+        const QByteArray junk = record("Flood");
+        while (flooding.load()) {
+            ::sendto(fd, junk.constData(), static_cast<size_t>(junk.size()), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        ::close(fd);
+    });
+    m_options.maxDurationMs = 600;
+    const auto begin = std::chrono::steady_clock::now();
+    const QList<DiscoveredDevice> found = search();
+    const auto took = std::chrono::steady_clock::now() - begin;
+    flooding.store(false);
+    flood.join();
+    EXPECT_EQ(found.size(), 1); // the same answer again and again is one row
+    EXPECT_GE(took, std::chrono::milliseconds(550));
+    EXPECT_LT(took, std::chrono::milliseconds(5000));
 }
 
 TEST_F(DiscoveryNetns, SocketBindingFailuresAreReported) {
