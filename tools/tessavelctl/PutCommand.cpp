@@ -89,7 +89,7 @@ int RunPutCommand(const CtlOptions& options, QTextStream& out, QTextStream& err)
             out << "\033[" << uploads.size() << 'A';
         }
         for (const auto& u : uploads) {
-            out << "\033[K" << Ipv4::toText(u->target.address) << '\t' << progressText(*u, context.timeouts.putWaitStepMs)
+            out << "\033[K" << Ipv4::toText(u->target.address) << '\t' << OneLine(progressText(*u, context.timeouts.putWaitStepMs))
                 << '\n';
         }
         out.flush();
@@ -115,7 +115,7 @@ int RunPutCommand(const CtlOptions& options, QTextStream& out, QTextStream& err)
             json.append(QJsonObject{
                 {u"address"_qs, Ipv4::toText(u->target.address)}, {u"result"_qs, u->result}, {u"text"_qs, text}});
         } else {
-            out << (live ? "\033[K" : "") << Ipv4::toText(u->target.address) << '\t' << u->result << '\t' << text
+            out << (live ? "\033[K" : "") << Ipv4::toText(u->target.address) << '\t' << u->result << '\t' << OneLine(text)
                 << '\n';
         }
     }
