@@ -283,6 +283,30 @@ inline constexpr CatalogId AdministratorRequired{9, 531};
 inline constexpr CatalogId AskRemoveUser{9, 532};
 inline constexpr CatalogId SelectUserFirst{9, 533};
 inline constexpr CatalogId PasswordChanged{9, 534};
+inline constexpr CatalogId CtlUsage{9, 550};
+inline constexpr CatalogId CtlUnknownCommand{9, 551};
+inline constexpr CatalogId CtlBadAddress{9, 552};
+inline constexpr CatalogId CtlBadStore{9, 553};
+inline constexpr CatalogId CtlMissingValue{9, 554};
+inline constexpr CatalogId CtlInputUnreadable{9, 555};
+inline constexpr CatalogId ConnectTimedOut{9, 556};
+inline constexpr CatalogId UploadSucceeded{9, 557};
+inline constexpr CatalogId UploadFileUnreadable{9, 558};
+inline constexpr CatalogId UploadFileEmpty{9, 559};
+inline constexpr CatalogId UploadRefused{9, 560};
+inline constexpr CatalogId DiscoverySocketFailed{9, 561};
+inline constexpr CatalogId DiscoveryBindFailed{9, 562};
+inline constexpr CatalogId DiscoveryFoundCount{9, 563};
+inline constexpr CatalogId ScheduleStopped{9, 564};
+inline constexpr CatalogId ScheduleEnded{9, 565};
+inline constexpr CatalogId CtlAuthConflict{9, 566};
+inline constexpr CatalogId CtlNoAddress{9, 567};
+inline constexpr CatalogId UploadConnecting{9, 568};
+inline constexpr CatalogId UploadSent{9, 569};
+inline constexpr CatalogId UploadWaiting{9, 570};
+inline constexpr CatalogId ProjectorListEmpty{9, 571};
+inline constexpr CatalogId CtlUnknownOption{9, 572};
+inline constexpr CatalogId ScheduleHasNoEntries{9, 573};
 
 inline constexpr CatalogId ColumnIpAddress{11, 34};
 inline constexpr CatalogId ColumnProjectorName{11, 41};
@@ -608,6 +632,30 @@ inline constexpr CatalogId kAll[] = {
     AskRemoveUser,
     SelectUserFirst,
     PasswordChanged,
+    CtlUsage,
+    CtlUnknownCommand,
+    CtlBadAddress,
+    CtlBadStore,
+    CtlMissingValue,
+    CtlInputUnreadable,
+    ConnectTimedOut,
+    UploadSucceeded,
+    UploadFileUnreadable,
+    UploadFileEmpty,
+    UploadRefused,
+    DiscoverySocketFailed,
+    DiscoveryBindFailed,
+    DiscoveryFoundCount,
+    ScheduleStopped,
+    ScheduleEnded,
+    CtlAuthConflict,
+    CtlNoAddress,
+    UploadConnecting,
+    UploadSent,
+    UploadWaiting,
+    ProjectorListEmpty,
+    CtlUnknownOption,
+    ScheduleHasNoEntries,
     ColumnIpAddress,
     ColumnProjectorName,
     MenuFile,

@@ -1,0 +1,69 @@
+#include "protocol/CancelCommand.h"
+
+#include "i18n/CatalogIds.h"
+#include "i18n/CatalogLookup.h"
+#include "protocol/CommandExchange.h"
+
+namespace {
+
+ExchangeResult runCancel(int storeNumber, const CommandTarget& target, const CommandContext& context) {
+    ExchangeRequest request;
+    request.kind = CommandKind::Cancel;
+    request.commandText = "CANCEL " + QByteArray::number(storeNumber) + "\r\n";
+    request.waitStepMs = context.timeouts.cancelReplyMs;
+    return RunCommandExchange(target, context, request);
+}
+
+StoreText storeText(int result, CatalogId id) {
+    StoreText s;
+    s.result = result;
+    s.id = id;
+    s.text = CatalogText(id);
+    return s;
+}
+
+} // namespace
+
+RunReport CancelTransmission(int storeNumber, const CommandTarget& target, const CommandContext& context) {
+    const ExchangeResult x = runCancel(storeNumber, target, context);
+    using Stage = ExchangeResult::Stage;
+    switch (x.stage) {
+    case Stage::ConnectFailed: {
+        if (x.connectResult == ConnectResult::GreetingReadFailed) {
+            return RunReport::silent(-1);
+        }
+        RunReport r = RunReport::shown(-1, MessageIcon::Stop, msg::SendFailed);
+        r.connectTimedOut = x.connectTimedOut;
+        return r;
+    }
+    case Stage::SendFailed:
+        return RunReport::shown(-1, MessageIcon::Stop, msg::SendFailed);
+    case Stage::TimedOut:
+    case Stage::WaitFailed:
+        return RunReport::shown(-1, MessageIcon::Stop, msg::ReplyTimeout);
+    case Stage::Closed:
+        return RunReport::silent(-1);
+    case Stage::Replied:
+        break;
+    }
+    const ReplyJudge::CancelVerdict v = ReplyJudge::judgeCancel(x.reply);
+    return RunReport::shown(v.result, v.result == 0 ? MessageIcon::Information : MessageIcon::Stop, v.text);
+}
+
+StoreText CancelStoreTransmission(int storeNumber, const CommandTarget& target, const CommandContext& context) {
+    const ExchangeResult x = runCancel(storeNumber, target, context);
+    using Stage = ExchangeResult::Stage;
+    switch (x.stage) {
+    case Stage::ConnectFailed:
+    case Stage::SendFailed:
+    case Stage::Closed:
+        return storeText(-1, msg::SendFailed);
+    case Stage::TimedOut:
+    case Stage::WaitFailed:
+        return storeText(-1, msg::ReplyTimeout);
+    case Stage::Replied:
+        break;
+    }
+    const ReplyJudge::CancelVerdict v = ReplyJudge::judgeCancel(x.reply);
+    return storeText(v.result, v.text);
+}

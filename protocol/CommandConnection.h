@@ -1,0 +1,49 @@
+#pragma once
+
+#include "protocol/CommandTimeouts.h"
+#include "protocol/TcpSocket.h"
+
+#include <QByteArray>
+#include <QString>
+
+class ProjectorStore;
+
+inline constexpr quint16 kCommandPort = 9716;
+
+// Result codes of OpenCommandConnection; there is no -104.
+namespace ConnectResult {
+inline constexpr int Ok = 0;
+inline constexpr int SocketFailed = -101;
+inline constexpr int ConnectFailed = -102;
+inline constexpr int NoGreeting = -103;
+inline constexpr int WaitFailed = -105;
+inline constexpr int GreetingReadFailed = -1;
+} // namespace ConnectResult
+
+// The projector a command goes to, as its record gives it.
+struct CommandTarget final {
+    quint32 address = 0;  // host order, first octet most significant
+    int authenticate = 0; // non-zero: answer the challenge
+    QString password;     // a record's password, up to 255 characters, used whole
+};
+
+// What the commands share besides the target.
+struct CommandContext final {
+    CommandTimeouts timeouts;
+    ProjectorStore* store = nullptr; // receives the authentication fields each connection notes
+};
+
+// A connected socket and the prefix the command block starts with.
+struct CommandConnection final {
+    int result = ConnectResult::Ok;
+    bool connectTimedOut = false; // -102 because the projector did not accept in time
+    TcpSocket socket;             // open only when result is 0
+    QByteArray prefix;            // 32 upper-case hex digits when authenticating, else empty
+};
+
+// Connects to port 9716 and, when the target authenticates, reads the greeting and builds
+// the prefix. Every failure closes the socket before it returns.
+CommandConnection OpenCommandConnection(const CommandTarget& target, const CommandContext& context = {});
+
+// The single buffer a command sends: the prefix directly followed by the command text.
+QByteArray CommandBlock(const QByteArray& prefix, const QByteArray& commandText);

@@ -1,0 +1,110 @@
+#include "protocol/ImageInfoQuery.h"
+
+#include "i18n/CatalogIds.h"
+#include "i18n/CatalogLookup.h"
+#include "protocol/CommandExchange.h"
+
+namespace {
+
+ExchangeResult runInfo(int storeNumber, const CommandTarget& target, const CommandContext& context) {
+    ExchangeRequest request;
+    request.kind = CommandKind::Info;
+    request.commandText = "INFO " + QByteArray::number(storeNumber) + "\r\n";
+    request.waitStepMs = context.timeouts.infoReplyMs;
+    return RunCommandExchange(target, context, request);
+}
+
+StoreInfo failed(CatalogId id) {
+    StoreInfo s;
+    s.result = -1;
+    s.nameId = id;
+    s.name = CatalogText(id);
+    s.size = CatalogText(msg::StoreSizeNone);
+    return s;
+}
+
+} // namespace
+
+RunReport QueryImageInfo(int storeNumber, const CommandTarget& target, const CommandContext& context) {
+    const ExchangeResult x = runInfo(storeNumber, target, context);
+    using Stage = ExchangeResult::Stage;
+    switch (x.stage) {
+    case Stage::ConnectFailed: {
+        if (x.connectResult == ConnectResult::GreetingReadFailed) {
+            return RunReport::silent(-1);
+        }
+        RunReport r = RunReport::shown(-1, MessageIcon::Stop, msg::SendFailed);
+        r.connectTimedOut = x.connectTimedOut;
+        return r;
+    }
+    case Stage::SendFailed:
+        return RunReport::shown(-1, MessageIcon::Stop, msg::SendFailed);
+    case Stage::TimedOut:
+    case Stage::WaitFailed:
+        return RunReport::shown(-1, MessageIcon::Stop, msg::ReplyTimeout);
+    case Stage::Closed:
+        return RunReport::silent(-1);
+    case Stage::Replied:
+        break;
+    }
+    const ReplyJudge::InfoVerdict v = ReplyJudge::judgeInfo(x.reply);
+    switch (v.kind) {
+    case ReplyJudge::InfoVerdict::Kind::Empty:
+        return RunReport::shown(0, MessageIcon::Information, msg::StoreEmpty);
+    case ReplyJudge::InfoVerdict::Kind::Image: {
+        RunReport r;
+        r.result = 0;
+        r.showsMessage = true;
+        r.icon = MessageIcon::Information;
+        r.body = ReplyBodyText(v.body);
+        // The line end of the length line gives way to the unit text.
+        if (r.body.endsWith(u"\r\n")) {
+            r.body.chop(2);
+            r.text = msg::LengthUnit;
+        }
+        return r;
+    }
+    case ReplyJudge::InfoVerdict::Kind::Failed:
+        break;
+    }
+    return RunReport::shown(-1, MessageIcon::Stop, v.text);
+}
+
+StoreInfo QueryStoreInfo(int storeNumber, const CommandTarget& target, const CommandContext& context) {
+    const ExchangeResult x = runInfo(storeNumber, target, context);
+    using Stage = ExchangeResult::Stage;
+    switch (x.stage) {
+    case Stage::ConnectFailed:
+    case Stage::SendFailed:
+    case Stage::Closed:
+        return failed(msg::SendFailed);
+    case Stage::TimedOut:
+    case Stage::WaitFailed:
+        return failed(msg::ReplyTimeout);
+    case Stage::Replied:
+        break;
+    }
+    const ReplyJudge::InfoVerdict v = ReplyJudge::judgeInfo(x.reply);
+    switch (v.kind) {
+    case ReplyJudge::InfoVerdict::Kind::Empty: {
+        StoreInfo s = failed(msg::StoreEmpty);
+        s.result = 1;
+        return s;
+    }
+    case ReplyJudge::InfoVerdict::Kind::Image: {
+        if (!v.fileName || !v.lengthText) {
+            // A body without the two lines names no file: it is not understood.
+            return failed(msg::ReplyNotUnderstood);
+        }
+        StoreInfo s;
+        s.result = 2;
+        s.name = QString::fromUtf8(*v.fileName);
+        s.lengthText = QString::fromUtf8(*v.lengthText);
+        s.size = CatalogText(msg::StoreSizeText, {s.lengthText});
+        return s;
+    }
+    case ReplyJudge::InfoVerdict::Kind::Failed:
+        break;
+    }
+    return failed(v.text);
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "protocol/CommandConnection.h"
+#include "protocol/RunReport.h"
+
+// INFO: what one store of one projector holds.
+
+// The Image Information dialog's run: 0 when the projector answered "INFO 0", else -1,
+// with the message box the dialog shows (or none).
+RunReport QueryImageInfo(int storeNumber, const CommandTarget& target, const CommandContext& context = {});
+
+// The projector list's run for one store: 2 with the file name and its size text, 1 for an
+// empty store, -1 with the failure text as the name. The size text is "-" unless 2.
+struct StoreInfo final {
+    int result = -1;
+    QString name;
+    QString size;
+    std::optional<CatalogId> nameId; // when the name is a catalog text
+    QString lengthText;              // result 2: the length as the reply gave it
+};
+StoreInfo QueryStoreInfo(int storeNumber, const CommandTarget& target, const CommandContext& context = {});

@@ -1,0 +1,112 @@
+#include "protocol/ImageUpload.h"
+
+#include "i18n/CatalogIds.h"
+#include "protocol/CommandExchange.h"
+
+#include <QFile>
+
+QString ImageUpload::baseName(const QString& path) {
+    const qsizetype cut = qMax(path.lastIndexOf(u'\\'), path.lastIndexOf(u'/'));
+    return cut >= 0 ? path.mid(cut + 1) : path;
+}
+
+QByteArray ImageUpload::header(const QByteArray& baseName, qint64 length, int storeNumber) {
+    return "PUT " + baseName + "\r\nFile-Length:" + QByteArray::number(length) + "\r\nSave-ID:" +
+           QByteArray::number(storeNumber) + "\r\n\r\n";
+}
+
+ImageUpload::ResultText ImageUpload::textFor(int uploadResult) {
+    switch (uploadResult) {
+    case UploadResult::Ok:
+        return {msg::UploadSucceeded, {}};
+    case UploadResult::FileUnreadable:
+        return {msg::UploadFileUnreadable, {}};
+    case UploadResult::FileEmpty:
+        return {msg::UploadFileEmpty, {}};
+    case UploadResult::NoReply:
+    case UploadResult::WaitFailed:
+        return {msg::ReplyTimeout, {}};
+    case UploadResult::Reply1:
+        return {msg::CommandRejected, {}};
+    case UploadResult::Reply3:
+        return {msg::ProjectorBusy, {}};
+    case UploadResult::Reply9:
+        return {msg::AccessDenied, {}};
+    case UploadResult::Reply2:
+        return {msg::UploadRefused, {QString::number(uploadResult)}};
+    case UploadResult::OtherReply:
+        return {msg::ReplyNotUnderstood, {}};
+    default:
+        return {msg::SendFailed, {}}; // connection codes, send and read failures
+    }
+}
+
+int UploadImage(const QString& path, int storeNumber, const CommandTarget& target, const CommandContext& context,
+                const ImageUpload::Progress& progress) {
+    auto report = [&](ImageUpload::Phase phase, int steps) {
+        if (progress) {
+            progress(phase, steps);
+        }
+    };
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return UploadResult::FileUnreadable;
+    }
+    const qint64 length = file.size();
+    if (length == 0) {
+        return UploadResult::FileEmpty;
+    }
+    const QByteArray name = ImageUpload::baseName(path).toUtf8();
+    if (length > ImageUpload::kMaxFileSize || name.isEmpty() || name.size() > ImageUpload::kMaxBaseName) {
+        return UploadResult::FileUnreadable;
+    }
+    const QByteArray head = ImageUpload::header(name, length, storeNumber);
+    // A read that delivers less than the file's length fails the upload here.
+    QByteArray content(length, Qt::Uninitialized);
+    qint64 got = 0;
+    while (got < length) {
+        const qint64 n = file.read(content.data() + got, length - got);
+        if (n <= 0) {
+            return UploadResult::FileUnreadable;
+        }
+        got += n;
+    }
+    file.close();
+
+    report(ImageUpload::Phase::Connecting, 0);
+    CommandConnection connection = OpenCommandConnection(target, context);
+    if (connection.result != ConnectResult::Ok) {
+        report(ImageUpload::Phase::Done, 0);
+        return connection.result;
+    }
+    ExchangeRequest request;
+    request.kind = CommandKind::Put;
+    request.replyWaits = context.timeouts.putReplyWaits;
+    request.waitStepMs = context.timeouts.putWaitStepMs;
+    request.onWaiting = [&](int steps) {
+        report(steps == 0 ? ImageUpload::Phase::Sent : ImageUpload::Phase::Waiting, steps);
+    };
+    QByteArray block = connection.prefix;
+    block.reserve(block.size() + head.size() + length);
+    block += head;
+    block += content;
+    content.clear();
+    const ExchangeResult x = RunOnConnection(connection, context, block, request);
+    report(ImageUpload::Phase::Done, 0);
+    using Stage = ExchangeResult::Stage;
+    switch (x.stage) {
+    case Stage::ConnectFailed:
+        return x.connectResult;
+    case Stage::SendFailed:
+        return UploadResult::SendFailed;
+    case Stage::TimedOut:
+        return UploadResult::NoReply;
+    case Stage::WaitFailed:
+        return UploadResult::WaitFailed;
+    case Stage::Closed:
+        return UploadResult::ReadFailed;
+    case Stage::Replied:
+        break;
+    }
+    return ReplyJudge::judgePut(x.reply);
+}

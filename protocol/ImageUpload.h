@@ -1,0 +1,57 @@
+#pragma once
+
+#include "i18n/CatalogId.h"
+#include "protocol/CommandConnection.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// PUT: one file into one store of one projector, and the projector's verdict.
+namespace UploadResult {
+inline constexpr int Ok = 0;
+inline constexpr int FileUnreadable = -1; // also: the greeting read failed (connection -1)
+inline constexpr int FileEmpty = -2;
+inline constexpr int SendFailed = -7;
+inline constexpr int NoReply = -8;
+inline constexpr int ReadFailed = -9;
+inline constexpr int Reply1 = -10;
+inline constexpr int Reply2 = -11;
+inline constexpr int Reply3 = -12;
+inline constexpr int Reply9 = -13;
+inline constexpr int OtherReply = -14;
+inline constexpr int WaitFailed = -15;
+} // namespace UploadResult
+
+namespace ImageUpload {
+
+inline constexpr int kMaxBaseName = 249;          // what the 256-byte "PUT" line holds
+inline constexpr qint64 kMaxFileSize = 64 << 20;  // the whole file travels in memory
+
+// The name the projector stores: the part after the last separator. Backslash is the
+// separator of the original paths; on this platform the slash is one too.
+QString baseName(const QString& path);
+
+// "PUT name\r\nFile-Length:n\r\nSave-ID:s\r\n\r\n"
+QByteArray header(const QByteArray& baseName, qint64 length, int storeNumber);
+
+// What the user is told about an upload result.
+struct ResultText final {
+    CatalogId id;
+    QStringList inserts;
+};
+ResultText textFor(int uploadResult);
+
+enum class Phase { Connecting, Sent, Waiting, Done };
+// Progress on the uploading thread: the phase and, while waiting, the seconds waited.
+using Progress = std::function<void(Phase phase, int stepsWaited)>;
+
+} // namespace ImageUpload
+
+// Reads the whole file before anything goes out: a file that cannot be read whole is not
+// sent, so no zeros ever stand in for its bytes. Returns a code of UploadResult or a
+// connection code (-101, -102, -103, -105). Runs on any thread.
+int UploadImage(const QString& path, int storeNumber, const CommandTarget& target,
+                const CommandContext& context = {}, const ImageUpload::Progress& progress = {});

@@ -1,0 +1,85 @@
+#include "protocol/TransStateQuery.h"
+
+#include "i18n/CatalogIds.h"
+#include "i18n/CatalogLookup.h"
+#include "protocol/CommandExchange.h"
+
+namespace {
+
+ExchangeResult runStat(int storeNumber, const CommandTarget& target, const CommandContext& context) {
+    ExchangeRequest request;
+    request.kind = CommandKind::Stat;
+    request.commandText = "STAT " + QByteArray::number(storeNumber) + "\r\n";
+    request.waitStepMs = context.timeouts.statReplyMs;
+    return RunCommandExchange(target, context, request);
+}
+
+StoreText storeText(int result, std::optional<CatalogId> id) {
+    StoreText s;
+    s.result = result;
+    s.id = id;
+    if (id) {
+        s.text = CatalogText(*id);
+    }
+    return s;
+}
+
+} // namespace
+
+RunReport QueryTransState(int storeNumber, const CommandTarget& target, const CommandContext& context) {
+    const ExchangeResult x = runStat(storeNumber, target, context);
+    using Stage = ExchangeResult::Stage;
+    switch (x.stage) {
+    case Stage::ConnectFailed: {
+        if (x.connectResult == ConnectResult::GreetingReadFailed) {
+            return RunReport::silent(-1);
+        }
+        // This run's send failure comes with an OK button and no icon.
+        RunReport r = RunReport::shown(-1, MessageIcon::None, msg::SendFailed);
+        r.connectTimedOut = x.connectTimedOut;
+        return r;
+    }
+    case Stage::SendFailed:
+        return RunReport::shown(-1, MessageIcon::None, msg::SendFailed);
+    case Stage::TimedOut:
+        return RunReport::shown(-1, MessageIcon::Stop, msg::StateReplyTimeout);
+    case Stage::WaitFailed:
+        return RunReport::shown(-1, MessageIcon::Stop, msg::ReplyTimeout);
+    case Stage::Closed:
+        return RunReport::silent(-1);
+    case Stage::Replied:
+        break;
+    }
+    const ReplyJudge::StatVerdict v = ReplyJudge::judgeStat(x.reply);
+    if (!v.ok) {
+        return RunReport::shown(-1, MessageIcon::Stop, v.text);
+    }
+    RunReport r;
+    r.result = 0;
+    r.showsMessage = true;
+    r.icon = MessageIcon::Information;
+    r.body = ReplyBodyText(v.body);
+    r.text = v.state;
+    return r;
+}
+
+StoreText QueryStoreState(int storeNumber, const CommandTarget& target, const CommandContext& context) {
+    const ExchangeResult x = runStat(storeNumber, target, context);
+    using Stage = ExchangeResult::Stage;
+    switch (x.stage) {
+    case Stage::ConnectFailed:
+    case Stage::SendFailed:
+        return storeText(-1, msg::SendFailed);
+    case Stage::TimedOut:
+    case Stage::WaitFailed:
+    case Stage::Closed:
+        return storeText(-1, msg::ReplyTimeout);
+    case Stage::Replied:
+        break;
+    }
+    const ReplyJudge::StatVerdict v = ReplyJudge::judgeStat(x.reply);
+    if (!v.ok) {
+        return storeText(-1, v.text);
+    }
+    return storeText(0, v.state);
+}

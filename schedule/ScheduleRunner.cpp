@@ -1,0 +1,120 @@
+#include "schedule/ScheduleRunner.h"
+
+#include "protocol/ImageUpload.h"
+
+#include <chrono>
+
+ScheduleRunner::ScheduleRunner() : ScheduleRunner(Options{}) {}
+
+ScheduleRunner::ScheduleRunner(Options options, Uploader uploader)
+    : m_options(std::move(options)), m_uploader(std::move(uploader)) {
+    if (!m_uploader) {
+        const CommandContext context = m_options.context;
+        m_uploader = [context](const QString& path, int store, const CommandTarget& target) {
+            return UploadImage(path, store, target, context);
+        };
+    }
+}
+
+ScheduleRunner::~ScheduleRunner() {
+    stop();
+    joinWorker();
+}
+
+void ScheduleRunner::setStatusObserver(StatusObserver observer) {
+    std::lock_guard lock(m_control);
+    if (!isRunning()) {
+        m_observer = std::move(observer);
+    }
+}
+
+bool ScheduleRunner::start(const ScheduleTable& table, int count, bool loop) {
+    std::lock_guard lock(m_control);
+    if (isRunning() || count < 1 || count > ScheduleTable::kSlots) {
+        return false;
+    }
+    joinWorker(); // a run that ended by itself leaves its thread to be collected
+    m_table = table;
+    m_count = count;
+    m_loop = loop;
+    for (int i = 0; i < ScheduleTable::kSlots; ++i) {
+        m_status[i].store(m_table.entries[i].status);
+    }
+    m_uploads.store(0);
+    m_stop.store(StartRequested);
+    m_running.store(1);
+    m_worker = std::thread([this] { work(); });
+    return true;
+}
+
+void ScheduleRunner::stop() {
+    std::lock_guard lock(m_control);
+    if (!isRunning()) {
+        return;
+    }
+    m_stop.store(StopRequested);
+    while (isRunning()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(m_options.stopPollMs));
+    }
+    joinWorker();
+}
+
+int ScheduleRunner::entryStatus(int index) const {
+    if (index < 0 || index >= ScheduleTable::kSlots) {
+        return ScheduleEntry::NotRun;
+    }
+    return m_status[index].load();
+}
+
+void ScheduleRunner::joinWorker() {
+    if (m_worker.joinable()) {
+        m_worker.join();
+    }
+}
+
+void ScheduleRunner::setStatus(int index, int status) {
+    m_status[index].store(status);
+    if (m_observer) {
+        m_observer(index, status);
+    }
+}
+
+void ScheduleRunner::waitInterval(int minutes) {
+    if (minutes <= 0) {
+        return;
+    }
+    const qint64 steps = qint64{minutes} * m_options.stepsPerMinute;
+    for (qint64 s = 0; s < steps; ++s) {
+        if (m_stop.load() == StopRequested) {
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(m_options.stepMs));
+    }
+}
+
+void ScheduleRunner::work() {
+    // Clears the start request, but a stop that came before the worker got here stays.
+    int expected = StartRequested;
+    m_stop.compare_exchange_strong(expected, None);
+    do {
+        for (int i = 0; i < m_count; ++i) {
+            const ScheduleEntry& e = m_table.entries[i];
+            CommandTarget target;
+            target.address = Ipv4::toHost(e.address);
+            target.authenticate = e.authentication;
+            target.password = e.passwordText();
+            setStatus(i, ScheduleEntry::Executing);
+            if (m_stop.load() == StopRequested) {
+                break;
+            }
+            const int result = m_uploader(e.imageFilePath(), e.saveId, target);
+            m_uploads.fetch_add(1);
+            setStatus(i, result == 0 ? ScheduleEntry::Done : ScheduleEntry::Failed);
+            if (m_stop.load() == StopRequested) {
+                break;
+            }
+            waitInterval(e.interval);
+        }
+    } while (m_loop && m_stop.load() != StopRequested);
+    m_running.store(0);
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "protocol/CommandConnection.h"
+#include "schedule/ScheduleTable.h"
+
+#include <array>
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+// Runs a schedule's run copy on a worker thread: uploads each entry, marks it, waits its
+// interval, and loops when asked. Flags and statuses that the two threads share are atomics.
+class ScheduleRunner final {
+public:
+    enum StopRequest : int { None = 0, StartRequested = 1, StopRequested = 2 };
+
+    // Uploads one entry; 0 is success, anything else a failure.
+    using Uploader = std::function<int(const QString& path, int storeNumber, const CommandTarget& target)>;
+    // Told on the worker thread whenever an entry's status changes.
+    using StatusObserver = std::function<void(int index, int status)>;
+
+    struct Options {
+        int stepMs = 1000;        // one step of an interval wait
+        int stepsPerMinute = 60;  // an interval of n minutes is n * 60 steps
+        int stopPollMs = 10;      // how often stop() looks whether the worker has ended
+        CommandContext context;   // for the default uploader
+    };
+
+    ScheduleRunner();
+    explicit ScheduleRunner(Options options, Uploader uploader = {});
+    // Stops a running schedule and waits for the worker: the runner must outlive it.
+    ~ScheduleRunner();
+    ScheduleRunner(const ScheduleRunner&) = delete;
+    ScheduleRunner& operator=(const ScheduleRunner&) = delete;
+
+    void setStatusObserver(StatusObserver observer);
+
+    // Copies the table, its count and the loop flag and starts the worker. Refused (false)
+    // while a run is active or when the count is not 1 to 30.
+    bool start(const ScheduleTable& table, int count, bool loop);
+
+    // Asks the worker to stop and waits until it has ended; nothing when no run is active.
+    // A stop is noticed within one step during a wait, and when an upload returns.
+    void stop();
+
+    // Running from start() on, so a Stop pressed at once is never lost.
+    [[nodiscard]] bool isRunning() const { return m_running.load() != 0; }
+    [[nodiscard]] int stopRequest() const { return m_stop.load(); }
+    // The status field of an entry of the run copy (index 0 to 29).
+    [[nodiscard]] int entryStatus(int index) const;
+    [[nodiscard]] const ScheduleTable& runCopy() const { return m_table; }
+    // How many uploads the worker has made in this run.
+    [[nodiscard]] int uploadsMade() const { return m_uploads.load(); }
+
+private:
+    void work();
+    void setStatus(int index, int status);
+    void waitInterval(int minutes);
+    void joinWorker();
+
+    Options m_options;
+    Uploader m_uploader;
+    StatusObserver m_observer;
+    ScheduleTable m_table;
+    int m_count = 0;
+    bool m_loop = false;
+    std::array<std::atomic<qint32>, ScheduleTable::kSlots> m_status{};
+    std::atomic<int> m_running{0};
+    std::atomic<int> m_stop{None};
+    std::atomic<int> m_uploads{0};
+    std::mutex m_control; // start and stop come from the interface thread; this keeps them whole
+    std::thread m_worker;
+};

@@ -1,0 +1,284 @@
+#include "i18n/CatalogIds.h"
+#include "registry/AnswerScanner.h"
+#include "registry/DiscoveredDeviceTable.h"
+#include "registry/DiscoveryDatagram.h"
+#include "registry/DiscoverySearch.h"
+#include "registry/LocalAddresses.h"
+#include "support/Emulators.h"
+
+#include <QNetworkInterface>
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+using DiscoveryDatagram::Mac;
+
+QByteArray record(const QByteArray& name, Mac mac = {1, 2, 3, 4, 5, 6}, quint32 address = 0xC0A8000Au) {
+    return DiscoveryDatagram::answer(address, mac, name);
+}
+
+QList<QByteArray> scan(const QList<QByteArray>& datagrams) {
+    AnswerScanner scanner;
+    QList<QByteArray> records;
+    for (const QByteArray& d : datagrams) {
+        scanner.feed(d, [&](QByteArrayView r) { records << r.toByteArray(); });
+    }
+    return records;
+}
+
+} // namespace
+
+TEST(DiscoveryDatagrams, RequestAndAnswerLayout) {
+    const QByteArray req = DiscoveryDatagram::request(0xC0A80105u);
+    EXPECT_EQ(req, QByteArray("\x01\x00"
+                              "DeviceSearch\xC0\xA8\x01\x05",
+                              18));
+    EXPECT_EQ(DiscoveryDatagram::parseRequest(req), 0xC0A80105u);
+    EXPECT_FALSE(DiscoveryDatagram::parseRequest(req.left(17)));
+    EXPECT_FALSE(DiscoveryDatagram::parseRequest(QByteArray(req).replace(2, 1, "X")));
+
+    const QByteArray a = record("Hall", {0xAA, 0xBB, 0xCC, 0x01, 0x02, 0x03}, 0x0A000102u);
+    ASSERT_EQ(a.size(), 88);
+    EXPECT_EQ(a.mid(2, 12), "DeviceAnswer");
+    EXPECT_EQ(a.mid(14, 4), QByteArray("\x0A\x00\x01\x02", 4));
+    EXPECT_EQ(a.mid(18, 6), QByteArray("\xAA\xBB\xCC\x01\x02\x03", 6));
+    EXPECT_EQ(a.mid(24, 5), QByteArray("Hall\0", 5));
+    EXPECT_EQ(DiscoveryDatagram::kGroup, 0xE0000580u);
+}
+
+TEST(AnswerScannerTest, StartMarksSplitsAndSeveralRecords) {
+    const QByteArray a = record("A");
+    const QByteArray b = record("B");
+    // Leading bytes before the start mark are skipped.
+    EXPECT_EQ(scan({"\x7f\x00zz" + a}), QList<QByteArray>{a});
+    // One datagram holding two records.
+    EXPECT_EQ(scan({a + b}), (QList<QByteArray>{a, b}));
+    // One record split over three datagrams.
+    EXPECT_EQ(scan({a.left(10), a.mid(10, 50), a.mid(60)}), QList<QByteArray>{a});
+    // Nothing without a start mark; an incomplete record stays pending.
+    AnswerScanner s;
+    int seen = 0;
+    s.feed("no mark here", [&](QByteArrayView) { ++seen; });
+    EXPECT_EQ(s.pending(), 0);
+    s.feed(a.left(40), [&](QByteArrayView) { ++seen; });
+    EXPECT_EQ(s.pending(), 40);
+    EXPECT_EQ(seen, 0);
+}
+
+TEST(AnswerScannerTest, WlTagDropsTheRecordWithinItsDatagram) {
+    const QByteArray a = record("A");
+    const QByteArray b = record("B");
+    EXPECT_TRUE(scan({a + "WL"}).isEmpty());
+    // The tag and its record go, the next record in the datagram still counts.
+    EXPECT_EQ(scan({a + "WL" + b}), QList<QByteArray>{b});
+    // Only "W" behind the record, or another pair: not a tag.
+    EXPECT_EQ(scan({a + "W"}), QList<QByteArray>{a});
+    EXPECT_EQ(scan({a + "WX"}), QList<QByteArray>{a});
+    // A record completed in a datagram shorter than a record carries no tag.
+    EXPECT_EQ(scan({a.left(80), a.mid(80) + "WL"}), QList<QByteArray>{a});
+    // The tag must stand in the same datagram.
+    EXPECT_EQ(scan({a, "WL"}), QList<QByteArray>{a});
+}
+
+TEST(DeviceTable, DuplicateRuleNamesAndCap) {
+    DiscoveredDeviceTable t;
+    EXPECT_TRUE(t.add(record("Hall", {0, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e}, 0x0A000001u)));
+    ASSERT_EQ(t.count(), 1);
+    EXPECT_EQ(t.devices()[0].mac, u"00-1A-2B-3C-4D-5E");
+    EXPECT_EQ(t.devices()[0].name(), u"Hall");
+    EXPECT_EQ(t.devices()[0].address, (Ipv4::Octets{10, 0, 0, 1}));
+    // Same name and MAC text, even from another address: one row.
+    EXPECT_FALSE(t.add(record("Hall", {0, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e}, 0x0A000009u)));
+    // Same name, other MAC; same MAC, other name: rows of their own.
+    EXPECT_TRUE(t.add(record("Hall", {0, 0x1a, 0x2b, 0x3c, 0x4d, 0x5f})));
+    EXPECT_TRUE(t.add(record("hall", {0, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e})));
+    EXPECT_EQ(t.count(), 3);
+    // Not an answer.
+    QByteArray wrong = record("X");
+    wrong[2] = 'd';
+    EXPECT_FALSE(t.add(wrong));
+    EXPECT_FALSE(t.add(record("X").left(87)));
+    // A name filling all 64 bytes is those 64 characters.
+    const QByteArray full(64, 'N');
+    EXPECT_TRUE(t.add(record(full)));
+    EXPECT_EQ(t.devices().last().nameBytes, full);
+
+    DiscoveredDeviceTable big;
+    for (int i = 0; i < 300; ++i) {
+        big.add(record("P" + QByteArray::number(i)));
+    }
+    EXPECT_EQ(big.count(), DiscoveredDeviceTable::kMaxDevices);
+    EXPECT_EQ(big.devices().last().name(), u"P255");
+}
+
+TEST(LocalAddressList, LoopbackCapAndFallback) {
+    using namespace LocalAddresses;
+    const quint32 lo = 0x7F000001u;
+    const quint32 a = 0x0A000001u;
+    EXPECT_EQ(choose({lo, a, a, 0}, false), QList<quint32>{a});
+    EXPECT_EQ(choose({lo, a}, true), (QList<quint32>{lo, a}));
+    EXPECT_EQ(choose({lo}, false), QList<quint32>{kFallback});
+    EXPECT_EQ(choose({}, false), QList<quint32>{kFallback});
+    QList<quint32> many;
+    for (quint32 i = 1; i <= 40; ++i) {
+        many << (0x0A000000u | i);
+    }
+    const QList<quint32> capped = choose(many, false);
+    ASSERT_EQ(capped.size(), kMaxAddresses);
+    EXPECT_EQ(capped.first(), many.first());
+    EXPECT_EQ(capped.last(), many[31]);
+}
+
+TEST(DiscoveryTexts, StatusesHaveTheirTexts) {
+    EXPECT_EQ(DiscoverySearch::textFor(DiscoverySearch::Status::JoinFailed), msg::DiscoveryJoinFailed);
+    EXPECT_EQ(DiscoverySearch::textFor(DiscoverySearch::Status::TtlFailed), msg::DiscoveryTtlFailed);
+    EXPECT_EQ(DiscoverySearch::textFor(DiscoverySearch::Status::SendFailed), msg::DiscoverySendFailed);
+    EXPECT_EQ(DiscoverySearch::textFor(DiscoverySearch::Status::BindFailed), msg::DiscoveryBindFailed);
+    EXPECT_EQ(DiscoverySearch::textFor(DiscoverySearch::Status::SocketFailed), msg::DiscoverySocketFailed);
+    DiscoverySearch unopened;
+    DiscoveredDeviceTable t;
+    EXPECT_EQ(unopened.search(0x7F000001u, t), DiscoverySearch::Status::NotOpen);
+    const DiscoverySearch::Options o;
+    EXPECT_EQ(o.waitMs, 1000);
+    EXPECT_EQ(o.timeouts, 5);
+    EXPECT_EQ(o.ttl, 10);
+    EXPECT_EQ(o.requestPort, 2363);
+    EXPECT_EQ(o.answerPort, 4001);
+}
+
+// Multicast only inside the private network namespace that tests/scripts/discovery_netns.sh
+// makes; anywhere else these cases skip, so no datagram reaches a real network.
+namespace {
+
+bool insidePrivateNamespace() {
+    if (qgetenv("TESSAVEL_NETNS") != "1") {
+        return false;
+    }
+    const auto interfaces = QNetworkInterface::allInterfaces();
+    return interfaces.size() == 1 && interfaces.first().name() == u"lo";
+}
+
+class DiscoveryNetns : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!insidePrivateNamespace()) {
+            GTEST_SKIP() << "only inside the test's own network namespace";
+        }
+        m_options.waitMs = 150;
+    }
+    ProjectorEmulator* projector(const QByteArray& name, Mac mac, EmulatorFaults faults = {}) {
+        EmulatorConfig c;
+        c.discovery = true;
+        c.discoveryInterface = 0x7F000001u;
+        c.name = name;
+        c.mac = mac;
+        c.faults = faults;
+        return m_emus.add(c);
+    }
+    QList<DiscoveredDevice> search() {
+        DiscoverySearch s(m_options);
+        EXPECT_EQ(s.open(), DiscoverySearch::Status::Ok);
+        DiscoveredDeviceTable found;
+        EXPECT_EQ(s.search(0x7F000001u, found), DiscoverySearch::Status::Ok);
+        return found.devices();
+    }
+
+    Emulators m_emus;
+    DiscoverySearch::Options m_options;
+};
+
+} // namespace
+
+TEST_F(DiscoveryNetns, FindsEveryProjectorOnce) {
+    ProjectorEmulator* a = projector("Hall", {0, 1, 2, 3, 4, 5});
+    EmulatorFaults twice;
+    twice.answerCopies = 2;
+    twice.answerSplit = true;
+    twice.answerLeading = "\x7f\x7f";
+    ProjectorEmulator* b = projector("Hall", {0, 1, 2, 3, 4, 6}, twice);
+    ASSERT_TRUE(a && b);
+    const QList<DiscoveredDevice> found = search();
+    ASSERT_EQ(found.size(), 2);
+    QList<QString> macs{found[0].mac, found[1].mac};
+    EXPECT_TRUE(macs.contains(u"00-01-02-03-04-05"_qs));
+    EXPECT_TRUE(macs.contains(u"00-01-02-03-04-06"_qs));
+    for (const DiscoveredDevice& d : found) {
+        EXPECT_EQ(d.name(), u"Hall");
+        const quint32 expected = d.mac.endsWith(u"05") ? a->address() : b->address();
+        EXPECT_EQ(Ipv4::toHost(d.address), expected);
+    }
+    EXPECT_EQ(a->searchesAnswered(), 1);
+}
+
+TEST_F(DiscoveryNetns, WlTaggedAnswersAndSilenceGiveNoRows) {
+    EmulatorFaults wl;
+    wl.answerTaggedWL = true;
+    ProjectorEmulator* tagged = projector("Tagged", {9, 9, 9, 9, 9, 9}, wl);
+    ASSERT_NE(tagged, nullptr);
+    EXPECT_TRUE(search().isEmpty());
+    EXPECT_EQ(tagged->searchesAnswered(), 1); // it did answer
+    m_emus.stopAll();
+    // Nobody at all: five empty waits and an empty list.
+    const auto begin = std::chrono::steady_clock::now();
+    EXPECT_TRUE(search().isEmpty());
+    EXPECT_GE(std::chrono::steady_clock::now() - begin, std::chrono::milliseconds(5 * 150 - 20));
+}
+
+TEST_F(DiscoveryNetns, AnswersThatNeverStopStillEndTheSearch) {
+    // Datagrams arriving faster than a wait keep the count of empty waits at zero.
+    std::atomic<bool> flooding{true};
+    std::thread flood([&] {
+        const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(DiscoveryDatagram::kAnswerPort);
+        to.sin_addr.s_addr = htonl(0x7F000001u);
+        const QByteArray junk = record("Flood");
+        while (flooding.load()) {
+            ::sendto(fd, junk.constData(), static_cast<size_t>(junk.size()), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        ::close(fd);
+    });
+    m_options.maxDurationMs = 600;
+    const auto begin = std::chrono::steady_clock::now();
+    const QList<DiscoveredDevice> found = search();
+    const auto took = std::chrono::steady_clock::now() - begin;
+    flooding.store(false);
+    flood.join();
+    EXPECT_EQ(found.size(), 1); // the same answer again and again is one row
+    EXPECT_GE(took, std::chrono::milliseconds(550));
+    EXPECT_LT(took, std::chrono::milliseconds(5000));
+}
+
+TEST_F(DiscoveryNetns, SocketBindingFailuresAreReported) {
+    // Someone else holds the answer port.
+    const int holder = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(DiscoveryDatagram::kAnswerPort);
+    ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+    DiscoverySearch s(m_options);
+    EXPECT_EQ(s.open(), DiscoverySearch::Status::BindFailed);
+    EXPECT_FALSE(s.isOpen());
+    EXPECT_EQ(s.insertsFor(DiscoverySearch::Status::BindFailed), QStringList{u"4001"_qs});
+    ::close(holder);
+    EXPECT_EQ(s.open(), DiscoverySearch::Status::Ok);
+    // A second search at the same time cannot have the port either.
+    DiscoverySearch second(m_options);
+    EXPECT_EQ(second.open(), DiscoverySearch::Status::BindFailed);
+}
+
+TEST_F(DiscoveryNetns, LocalAddressesOfTheNamespace) {
+    EXPECT_EQ(LocalAddresses::ofThisHost(true), QList<quint32>{0x7F000001u});
+    EXPECT_EQ(LocalAddresses::ofThisHost(false), QList<quint32>{LocalAddresses::kFallback});
+}

@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# tessavelctl end to end against tessavel-emulator processes on loopback addresses. Runs in
+# a network namespace of its own when it can, so its addresses clash with nothing.
+set -u
+build=${1:?usage: tessavelctl.sh BUILD_DIR}
+build=$(cd "$build" && pwd)
+
+if [ "${TESSAVEL_CTL_NS:-}" != 1 ] && command -v unshare >/dev/null 2>&1 && unshare -n true 2>/dev/null; then
+    exec unshare -n env TESSAVEL_CTL_NS=1 bash "$0" "$build"
+fi
+[ "${TESSAVEL_CTL_NS:-}" = 1 ] && ip link set lo up
+
+ctl="$build/tessavelctl"
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail=0
+check() { # check NAME EXPECTED_RC ACTUAL_RC
+    if [ "$2" != "$3" ]; then echo "FAIL $1: exit $3, expected $2"; fail=1; else echo "ok   $1"; fi
+}
+contains() { # contains NAME TEXT PATTERN
+    if printf '%s' "$2" | grep -qE "$3"; then echo "ok   $1"; else echo "FAIL $1: no /$3/ in: $2"; fail=1; fi
+}
+emulator() {
+    "$build/tessavel-emulator" "$@" >/dev/null 2>&1 &
+    pids+=($!)
+}
+wait_port() {
+    for _ in $(seq 100); do (echo >"/dev/tcp/$1/9716") 2>/dev/null && return 0; sleep 0.05; done
+    echo "emulator on $1 did not start"; exit 1
+}
+
+A=127.0.0.240 B=127.0.0.241 MUTE=127.0.0.242 NOBODY=127.0.0.243
+emulator --address $A --password secret
+emulator --address $B --store-delay 100
+emulator --address $MUTE --never-reply
+wait_port $A; wait_port $B; wait_port $MUTE
+
+ini="$work/tessavel.INI"
+printf '[Projector List]\nCOUNT=2\nNAME-1=Hall\nMAC-1=00-1a-2b-3c-4d-5e\nIP-1=%s\nAUTH-1=1\nPASS-1=secret\nNAME-2=Lobby\nMAC-2=\nIP-2=%s\nAUTH-2=0\nPASS-2=\n' $A $B >"$ini"
+head -c 130816 /dev/urandom >"$work/pic.qv1"
+
+out=$("$ctl" --ini "$ini" list); check list 0 $?
+contains list-rows "$out" "$A.Hall.00-1a-2b-3c-4d-5e"
+out=$("$ctl" --ini "$ini" --json list); check list-json 0 $?
+printf '%s' "$out" | python3 -c 'import json,sys; d=json.load(sys.stdin); assert [r["name"] for r in d]==["Hall","Lobby"] and d[0]["authentication"]' \
+    && echo "ok   list-json-content" || { echo "FAIL list-json-content: $out"; fail=1; }
+
+out=$("$ctl" --ini "$ini" info $A $B --store 1); check info-empty 0 $?
+contains info-empty-line "$out" "^$A	1	"
+out=$("$ctl" --ini "$ini" put "$work/pic.qv1" $A $B --store 2); check put 0 $?
+contains put-lines "$out" "$B	0	"
+out=$("$ctl" --ini "$ini" info $A $B --store 2); check info-image 0 $?
+contains info-image-line "$out" "^$A	2	pic.qv1	130816"
+out=$("$ctl" --ini "$ini" --json info $B --store 2)
+contains info-json "$out" '"file":"pic.qv1".*"length":"130816"'
+out=$("$ctl" --ini "$ini" stat $B --store 2); check stat 0 $?
+contains stat-line "$out" "^$B	0	."
+out=$("$ctl" --ini "$ini" cancel $B --store 2); check cancel-nothing-running 1 $?
+out=$("$ctl" --ini "$ini" --json put "$work/pic.qv1" $A --store 3); check put-json 0 $?
+contains put-json-text "$out" "\"address\":\"$A\",\"result\":0"
+
+# Overrides: a wrong password is refused, a password for a projector that does not ask for
+# one waits for a greeting in vain.
+out=$("$ctl" --ini "$ini" --password wrong info $A --store 1); check wrong-password 1 $?
+contains wrong-password-line "$out" "^$A	-1	"
+"$ctl" --ini "$ini" --password secret info $B --store 1 >/dev/null; check password-no-greeting 1 $?
+"$ctl" --ini "$ini" --no-auth info $B --store 1 >/dev/null; check no-auth 0 $?
+
+# Failures of projectors: exit 1.
+"$ctl" --ini "$ini" --reply-timeout 300 info $MUTE --store 1 >/dev/null; check no-reply 1 $?
+out=$("$ctl" --ini "$ini" --connect-timeout 500 info $NOBODY $B --store 1); check one-unreachable 1 $?
+contains mixed-lines "$out" "^$B	1	"
+"$ctl" --ini "$ini" put "$work/pic.qv1" $NOBODY --store 1 >/dev/null; check put-unreachable 1 $?
+
+# Bad usage and unreadable input: exit 2.
+"$ctl" --ini "$ini" info 300.1.1.1 --store 1 2>/dev/null; check bad-address 2 $?
+"$ctl" --ini "$ini" info $A 2>/dev/null; check missing-store 2 $?
+"$ctl" --ini "$ini" info $A --store 5 2>/dev/null; check info-store-5 2 $?
+"$ctl" --ini "$ini" stat $A --store 9 2>/dev/null; check stat-store-9 2 $?
+"$ctl" --ini "$ini" info --store 1 2>/dev/null; check no-address 2 $?
+"$ctl" --ini "$ini" frobnicate 2>/dev/null; check unknown-command 2 $?
+"$ctl" --ini "$ini" convert x.png 2>/dev/null; check convert-not-yet 2 $?
+"$ctl" --ini "$ini" --password a --no-auth list 2>/dev/null; check auth-conflict 2 $?
+"$ctl" --ini "$work" list 2>/dev/null; check unreadable-ini 2 $?
+"$ctl" --ini "$ini" put "$work/none.qv1" $A --store 1 2>/dev/null; check unreadable-file 2 $?
+"$ctl" schedule run "$work/none.sch" 2>/dev/null; check unreadable-schedule 2 $?
+
+# Schedules: a file of 30 slots; entry 2 goes to nobody and fails.
+mksch() { # mksch FILE INTERVAL ADDRESS...
+    python3 - "$@" "$work/pic.qv1" <<'PY'
+import struct, sys
+path, interval, *addrs, image = sys.argv[1:]
+slots = []
+for a in addrs:
+    e = bytes(int(x) for x in a.split("."))
+    e += image.encode().ljust(256, b"\0")
+    e += struct.pack("<5i", 1, int(interval), 0, 0, 0)
+    e += b"\0" * 256
+    slots.append(e)
+slots += [b"\0" * 536] * (30 - len(slots))
+open(path, "wb").write(struct.pack("<i", len(addrs)) + b"".join(slots))
+PY
+}
+mksch "$work/two.sch" 0 $B $NOBODY
+out=$("$ctl" --connect-timeout 500 schedule run "$work/two.sch"); check schedule-failure 1 $?
+contains schedule-done "$out" "^1	$B	.*pic.qv1	Done"
+contains schedule-failed "$out" "^2	$NOBODY	.*Failed"
+contains schedule-ended "$out" "The schedule has ended"
+
+# Ctrl+C stops a looping schedule the way Stop does.
+mksch "$work/loop.sch" 0 $B
+"$ctl" schedule run "$work/loop.sch" --loop >"$work/loop.out" 2>&1 &
+run=$!
+sleep 1
+kill -INT $run
+for _ in $(seq 100); do kill -0 $run 2>/dev/null || break; sleep 0.05; done
+if kill -0 $run 2>/dev/null; then echo "FAIL ctrl-c: still running"; kill $run; fail=1; fi
+wait $run; check ctrl-c-exit 0 $?
+out=$(cat "$work/loop.out")
+contains ctrl-c-stopped "$out" "The schedule was stopped"
+[ "$(grep -c '	Done' "$work/loop.out")" -ge 2 ] && echo "ok   loop-repeats" || { echo "FAIL loop-repeats: $out"; fail=1; }
+
+# One-minute intervals with a short step, and JSON lines.
+mksch "$work/wait.sch" 1 $B
+out=$("$ctl" --json --step-ms 5 schedule run "$work/wait.sch"); check schedule-interval 0 $?
+contains schedule-json "$out" '"entry":1.*"status":2'
+exit $fail

@@ -1,0 +1,90 @@
+#include "support/Emulators.h"
+
+#include "i18n/CatalogLookup.h"
+
+#include <QDir>
+
+#include <atomic>
+#include <dirent.h>
+#include <unistd.h>
+
+namespace {
+std::atomic<quint32> g_next{0};
+
+quint32 nextCandidate() {
+    if (g_next.load() == 0) {
+        // Test processes started side by side begin at different places.
+        g_next.store(static_cast<quint32>(2 + (::getpid() * 7) % 250));
+    }
+    const quint32 n = g_next.fetch_add(1);
+    return 0x7F000000u | (2 + (n - 2) % 252);
+}
+} // namespace
+
+Emulators::~Emulators() { stopAll(); }
+
+void Emulators::stopAll() {
+    for (auto& e : m_list) {
+        e->stop();
+    }
+}
+
+ProjectorEmulator* Emulators::add(EmulatorConfig config) {
+    for (int attempt = 0; attempt < 252; ++attempt) {
+        config.address = nextCandidate();
+        auto e = std::make_unique<ProjectorEmulator>(config);
+        if (e->start()) {
+            m_list.push_back(std::move(e));
+            return m_list.back().get();
+        }
+    }
+    return nullptr;
+}
+
+quint32 Emulators::silentAddress() {
+    Emulators one;
+    ProjectorEmulator* e = one.add();
+    const quint32 a = e != nullptr ? e->address() : 0x7F0000FEu;
+    one.stopAll();
+    return a;
+}
+
+CommandTimeouts FastTimeouts() {
+    CommandTimeouts t;
+    t.connectMs = 1000;
+    t.greetingMs = 250;
+    t.infoReplyMs = 400;
+    t.statReplyMs = 400;
+    t.cancelReplyMs = 400;
+    t.putReplyWaits = 6;
+    t.putWaitStepMs = 100;
+    t.sendMs = 2000;
+    return t;
+}
+
+CommandContext FastContext() {
+    CommandContext c;
+    c.timeouts = FastTimeouts();
+    return c;
+}
+
+int OpenDescriptorCount() {
+    DIR* dir = ::opendir("/proc/self/fd");
+    if (dir == nullptr) {
+        return -1;
+    }
+    int n = 0;
+    while (const dirent* e = ::readdir(dir)) {
+        if (e->d_name[0] != '.') {
+            ++n;
+        }
+    }
+    ::closedir(dir);
+    return n - 1; // the listing's own descriptor
+}
+
+void UseBuiltCatalog() {
+    SetCatalogSearchPathForTesting({QStringLiteral(TESSAVEL_BUILD_DIR)});
+    SetSystemLanguageIdForTesting(1033);
+    LoadCatalog();
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "EmulatorConfig.h"
+#include "EmulatorSession.h"
+#include "EmulatorStores.h"
+
+#include <QList>
+#include <QMutex>
+#include <QString>
+
+#include <atomic>
+#include <list>
+#include <memory>
+#include <thread>
+
+// An emulated projector: the command port on its own address, its four stores, and on
+// request the answer to a discovery search. Every connection is served on a thread of its
+// own, so slow clients do not hold up others.
+class ProjectorEmulator final {
+public:
+    explicit ProjectorEmulator(EmulatorConfig config);
+    ~ProjectorEmulator();
+    ProjectorEmulator(const ProjectorEmulator&) = delete;
+    ProjectorEmulator& operator=(const ProjectorEmulator&) = delete;
+
+    // Binds and listens; false with a reason when the address or port is not available.
+    bool start(QString* error = nullptr);
+    // Ends every connection and joins every thread.
+    void stop();
+    [[nodiscard]] bool isRunning() const { return m_listenFd >= 0; }
+
+    // Faults apply to connections accepted from now on.
+    void setFaults(const EmulatorFaults& faults);
+    [[nodiscard]] EmulatorConfig config() const;
+
+    [[nodiscard]] quint32 address() const { return m_config.address; }
+    [[nodiscard]] EmulatorStores& stores() { return *m_stores; }
+
+    // Connections served so far and what each carried, oldest first.
+    [[nodiscard]] QList<EmulatorRequest> requests() const;
+    [[nodiscard]] int connections() const { return m_connections.load(); }
+    [[nodiscard]] int searchesAnswered() const { return m_searches.load(); }
+    // Waits until as many connections as given have been served to their end.
+    bool waitForServed(int count, int timeoutMs) const;
+
+private:
+    struct Session {
+        std::thread thread;
+        std::atomic<bool> done{false};
+    };
+
+    void acceptLoop();
+    void discoveryLoop();
+    void reapSessions(bool all);
+    bool openDiscovery(QString* error);
+    void answerSearch(quint32 searcher, const EmulatorFaults& faults);
+
+    EmulatorConfig m_config;
+    std::unique_ptr<EmulatorStores> m_stores;
+    mutable QMutex m_mutex; // faults, records, sessions
+    EmulatorFaults m_faults;
+    QList<EmulatorRequest> m_requests;
+    std::list<std::unique_ptr<Session>> m_sessions;
+    std::atomic<bool> m_stopping{false};
+    std::atomic<int> m_connections{0};
+    std::atomic<int> m_served{0};
+    std::atomic<int> m_searches{0};
+    int m_listenFd = -1;
+    int m_discoveryFd = -1;
+    std::thread m_acceptThread;
+    std::thread m_discoveryThread;
+};

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "CtlOptions.h"
+
+#include <QTextStream>
+
+// The commands of tessavelctl; each returns the exit status.
+int RunListCommand(const CtlOptions& options, QTextStream& out, QTextStream& err);
+int RunQueryCommand(const CtlOptions& options, QTextStream& out, QTextStream& err); // info, stat, cancel
+int RunPutCommand(const CtlOptions& options, QTextStream& out, QTextStream& err);
+int RunDiscoverCommand(const CtlOptions& options, QTextStream& out, QTextStream& err);
+int RunScheduleCommand(const CtlOptions& options, QTextStream& out, QTextStream& err);
+
+// Writes one JSON value as a line.
+void PrintJson(QTextStream& out, const class QJsonValue& value);

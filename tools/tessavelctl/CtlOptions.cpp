@@ -1,0 +1,173 @@
+#include "CtlOptions.h"
+
+#include "i18n/CatalogIds.h"
+#include "i18n/CatalogLookup.h"
+#include "registry/ProjectorStore.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace {
+const QStringList kValued = {u"--ini"_qs,          u"--password"_qs,      u"--store"_qs,
+                             u"--local"_qs,        u"--connect-timeout"_qs, u"--reply-timeout"_qs,
+                             u"--search-wait"_qs,  u"--step-ms"_qs};
+} // namespace
+
+CtlOptions CtlOptions::parse(const QStringList& args) {
+    CtlOptions o;
+    o.iniPath = DefaultIniPath();
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (!a.startsWith(u"--") || a == u"--") {
+            if (o.command.isEmpty()) {
+                o.command = a;
+            } else {
+                o.operands << a;
+            }
+            continue;
+        }
+        if (a == u"--no-auth") {
+            o.noAuth = true;
+        } else if (a == u"--json") {
+            o.json = true;
+        } else if (a == u"--loop") {
+            o.loop = true;
+        } else if (!kValued.contains(a)) {
+            o.error = CatalogText(msg::CtlUnknownOption, {a});
+            return o;
+        } else if (i + 1 >= args.size()) {
+            o.error = CatalogText(msg::CtlMissingValue, {a});
+            return o;
+        } else {
+            const QString v = args[++i];
+            bool ok = true;
+            auto number = [&] {
+                const int n = v.toInt(&ok);
+                ok = ok && n >= 0;
+                return n;
+            };
+            if (a == u"--ini") {
+                o.iniPath = v;
+            } else if (a == u"--password") {
+                o.password = v;
+            } else if (a == u"--local") {
+                o.local = v;
+            } else if (a == u"--store") {
+                o.store = number();
+                if (!ok) {
+                    o.store = -1;
+                    ok = true;
+                }
+            } else if (a == u"--connect-timeout") {
+                o.connectTimeoutMs = number();
+            } else if (a == u"--reply-timeout") {
+                o.replyTimeoutMs = number();
+            } else if (a == u"--search-wait") {
+                o.searchWaitMs = number();
+            } else {
+                o.stepMs = number();
+            }
+            if (!ok) {
+                o.error = CatalogText(msg::CtlMissingValue, {a});
+                return o;
+            }
+        }
+    }
+    if (o.password && o.noAuth) {
+        o.error = CatalogText(msg::CtlAuthConflict);
+    }
+    return o;
+}
+
+CommandContext CtlOptions::context() const {
+    CommandContext c;
+    if (connectTimeoutMs > 0) {
+        c.timeouts.connectMs = connectTimeoutMs;
+    }
+    if (replyTimeoutMs > 0) {
+        c.timeouts.infoReplyMs = c.timeouts.statReplyMs = c.timeouts.cancelReplyMs = replyTimeoutMs;
+        c.timeouts.putWaitStepMs = qMin(1000, replyTimeoutMs);
+        c.timeouts.putReplyWaits = qMax(1, replyTimeoutMs / c.timeouts.putWaitStepMs);
+    }
+    return c;
+}
+
+bool CtlOptions::loadProjectors(ProjectorList& list, QTextStream& err) const {
+    ProjectorStore projectors(iniPath);
+    const IoResult r = projectors.load();
+    if (!r.ok()) {
+        err << CatalogText(msg::CtlInputUnreadable, {iniPath, r.detail}) << '\n';
+        return false;
+    }
+    list = projectors.projectors();
+    return true;
+}
+
+CommandTarget CtlOptions::targetFor(quint32 address, const ProjectorList& list) const {
+    CommandTarget t;
+    t.address = address;
+    for (const ProjectorRecord& r : list) {
+        if (r.hostAddress() == address) {
+            t.authenticate = r.authenticate();
+            t.password = r.password;
+            break;
+        }
+    }
+    if (password) {
+        t.authenticate = 1;
+        t.password = *password;
+    }
+    if (noAuth) {
+        t.authenticate = 0;
+    }
+    return t;
+}
+
+bool CtlOptions::addresses(int first, QList<quint32>& out, QTextStream& err) const {
+    for (qsizetype i = first; i < operands.size(); ++i) {
+        Ipv4::Octets o{};
+        if (ParseDottedAddress(operands[i], o) != 0) {
+            err << CatalogText(msg::CtlBadAddress, {operands[i]}) << '\n';
+            return false;
+        }
+        out << Ipv4::toHost(o);
+    }
+    if (out.isEmpty()) {
+        err << CatalogText(msg::CtlNoAddress) << '\n';
+        return false;
+    }
+    return true;
+}
+
+bool CtlOptions::storeIn(int min, int max, QTextStream& err) const {
+    if (store < min || store > max) {
+        err << CatalogText(msg::CtlBadStore, {QString::number(min), QString::number(max)}) << '\n';
+        return false;
+    }
+    return true;
+}
+
+QString DefaultIniPath() {
+    // The desktop program keeps its list beside itself, or in the user's configuration
+    // folder when it is installed where it cannot write.
+    const QString beside =
+        ProjectorStore::iniPathFor(QDir(QCoreApplication::applicationDirPath()).filePath(u"tessavel"_qs));
+    if (QFileInfo::exists(beside)) {
+        return beside;
+    }
+    const QString config = QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation))
+                               .filePath(QFileInfo(beside).fileName());
+    return QFileInfo::exists(config) ? config : beside;
+}
+
+QString OneLine(const QString& text) {
+    QString s = text;
+    for (QChar& c : s) {
+        if (c.category() == QChar::Other_Control) {
+            c = c == u'\r' || c == u'\n' || c == u'\t' ? u' ' : u'?';
+        }
+    }
+    return s.trimmed();
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "protocol/CommandConnection.h"
+#include "registry/ProjectorRecord.h"
+
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+
+#include <optional>
+
+// Exit statuses of tessavelctl.
+namespace CtlExit {
+inline constexpr int Ok = 0;
+inline constexpr int ProjectorFailed = 1;
+inline constexpr int BadUsage = 2;
+} // namespace CtlExit
+
+// The command line after the command word: operands and the options every command shares.
+struct CtlOptions final {
+    QString command;       // "list", "info", ...
+    QStringList operands;  // what follows the command word, options taken out
+    QString iniPath;
+    std::optional<QString> password; // --password: authenticate with this one
+    bool noAuth = false;
+    bool json = false;
+    bool loop = false;
+    int store = 0;           // --store, 0 when not given
+    QString local;           // --local
+    int connectTimeoutMs = -1;
+    int replyTimeoutMs = -1;
+    int searchWaitMs = -1;   // one wait of a discovery search
+    int stepMs = -1;         // one step of a schedule interval
+    QString error;           // the usage error, already a catalog text
+
+    // Parses everything; error is set on the first unknown option or missing value.
+    static CtlOptions parse(const QStringList& args);
+
+    [[nodiscard]] CommandContext context() const;
+    // The projector list of the INI file; false (with the message written) when unreadable.
+    bool loadProjectors(ProjectorList& list, QTextStream& err) const;
+    // The record's authentication and password, overridden by --password and --no-auth.
+    [[nodiscard]] CommandTarget targetFor(quint32 address, const ProjectorList& list) const;
+    // Dotted addresses of the operands from index first on; false with the message written.
+    bool addresses(int first, QList<quint32>& out, QTextStream& err) const;
+    // --store within min..max; false with the message written.
+    bool storeIn(int min, int max, QTextStream& err) const;
+};
+
+// The desktop program's INI file, which the client shares.
+QString DefaultIniPath();
+
+// Text from a projector made safe for one line of a terminal.
+QString OneLine(const QString& text);

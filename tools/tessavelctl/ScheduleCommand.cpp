@@ -1,0 +1,120 @@
+#include "CtlCommands.h"
+
+#include "i18n/CatalogIds.h"
+#include "i18n/CatalogLookup.h"
+#include "schedule/ScheduleFile.h"
+#include "schedule/ScheduleRunner.h"
+
+#include <QJsonObject>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+std::atomic<bool> g_interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+
+extern "C" void onInterrupt(int) {
+    g_interrupted.store(true);
+    // A second Ctrl+C while the stop waits for an upload ends the program at once.
+    std::signal(SIGINT, SIG_DFL);
+}
+
+CatalogId statusText(int status) {
+    switch (status) {
+    case ScheduleEntry::Executing:
+        return msg::EntryStatusExecuting;
+    case ScheduleEntry::Done:
+        return msg::EntryStatusDone;
+    case ScheduleEntry::Failed:
+        return msg::EntryStatusFailed;
+    default:
+        return msg::EntryStatusNotRun;
+    }
+}
+
+} // namespace
+
+int RunScheduleCommand(const CtlOptions& options, QTextStream& out, QTextStream& err) {
+    if (options.operands.size() != 2 || options.operands[0] != u"run") {
+        err << CatalogText(msg::CtlUsage) << '\n';
+        return CtlExit::BadUsage;
+    }
+    const QString path = options.operands[1];
+    ScheduleTable table;
+    const IoResult loaded = ScheduleFile::load(path, table);
+    if (!loaded.ok()) {
+        err << CatalogText(msg::CtlInputUnreadable, {path, loaded.detail}) << '\n';
+        return CtlExit::BadUsage;
+    }
+    if (table.count < 1) {
+        err << CatalogText(msg::ScheduleHasNoEntries, {path}) << '\n';
+        return CtlExit::BadUsage;
+    }
+    // --password and --no-auth override what the entries carry, as they override the list.
+    for (int i = 0; i < table.count; ++i) {
+        ScheduleEntry& e = table.entries[i];
+        if (options.password) {
+            e.authentication = 1;
+            ScheduleEntry::setField(e.password, options.password->toUtf8());
+        }
+        if (options.noAuth) {
+            e.authentication = 0;
+        }
+    }
+    ScheduleRunner::Options runOptions;
+    runOptions.context = options.context();
+    if (options.stepMs > 0) {
+        runOptions.stepMs = options.stepMs;
+    }
+    ScheduleRunner runner(runOptions);
+    std::mutex printing;
+    runner.setStatusObserver([&](int index, int status) {
+        const ScheduleEntry& e = table.entries[index];
+        std::lock_guard lock(printing);
+        if (options.json) {
+            PrintJson(out, QJsonObject{{u"entry"_qs, index + 1},
+                                       {u"address"_qs, Ipv4::toText(e.address)},
+                                       {u"file"_qs, e.imageFilePath()},
+                                       {u"status"_qs, status},
+                                       {u"text"_qs, CatalogText(statusText(status))}});
+        } else {
+            out << index + 1 << '\t' << Ipv4::toText(e.address) << '\t' << e.imageFilePath() << '\t'
+                << CatalogText(statusText(status)) << Qt::endl;
+        }
+    });
+    g_interrupted.store(false);
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+
+    runner.start(table, table.count, options.loop);
+    bool stopped = false;
+    while (runner.isRunning()) {
+        if (g_interrupted.load()) {
+            runner.stop(); // as the dialog's Stop: waits for the worker to end
+            stopped = true;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    bool anyFailed = false;
+    for (int i = 0; i < table.count; ++i) {
+        anyFailed = anyFailed || runner.entryStatus(i) == ScheduleEntry::Failed;
+    }
+    {
+        std::lock_guard lock(printing);
+        if (!options.json) {
+            out << CatalogText(stopped ? msg::ScheduleStopped : msg::ScheduleEnded) << Qt::endl;
+        }
+    }
+    return anyFailed ? CtlExit::ProjectorFailed : CtlExit::Ok;
+}

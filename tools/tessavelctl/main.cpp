@@ -1,0 +1,62 @@
+// tessavelctl: projector commands for scripts and operators who automate.
+#include "CtlCommands.h"
+
+#include "i18n/CatalogIds.h"
+#include "i18n/CatalogLookup.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+
+#include <cstdio>
+
+void PrintJson(QTextStream& out, const QJsonValue& value) {
+    const QJsonDocument doc = value.isArray() ? QJsonDocument(value.toArray()) : QJsonDocument(value.toObject());
+    out << doc.toJson(QJsonDocument::Compact) << Qt::endl;
+}
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(u"Tessavel"_qs);
+    QCoreApplication::setApplicationName(u"Tessavel"_qs);
+    LoadCatalog();
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+
+    // The convert command parses its own arguments: everything after its word goes to it.
+    // Its file, ConvertCommand.cpp, is added by the imaging work and declares
+    //     int RunConvertCommand(const QStringList& args, QTextStream& out, QTextStream& err);
+    // Until then "convert" is an unknown command like any other.
+    //
+    // >>> convert dispatch goes here: if the first non-option argument is "convert", call
+    // >>> RunConvertCommand with the arguments behind it and return its status.
+
+    const CtlOptions options = CtlOptions::parse(args);
+    int rc = CtlExit::BadUsage;
+    if (!options.error.isEmpty()) {
+        err << options.error << '\n' << CatalogText(msg::CtlUsage) << '\n';
+    } else if (options.command == u"list") {
+        rc = RunListCommand(options, out, err);
+    } else if (options.command == u"info" || options.command == u"stat" || options.command == u"cancel") {
+        rc = RunQueryCommand(options, out, err);
+    } else if (options.command == u"put") {
+        rc = RunPutCommand(options, out, err);
+    } else if (options.command == u"discover") {
+        rc = RunDiscoverCommand(options, out, err);
+    } else if (options.command == u"schedule") {
+        rc = RunScheduleCommand(options, out, err);
+    } else if (options.command.isEmpty() || options.command == u"help") {
+        (options.command.isEmpty() ? err : out) << CatalogText(msg::CtlUsage) << '\n';
+        rc = options.command.isEmpty() ? CtlExit::BadUsage : CtlExit::Ok;
+    } else {
+        err << CatalogText(msg::CtlUnknownCommand, {options.command}) << '\n' << CatalogText(msg::CtlUsage) << '\n';
+    }
+    out.flush();
+    err.flush();
+    UnloadCatalog();
+    return rc;
+}
