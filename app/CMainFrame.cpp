@@ -70,6 +70,9 @@ QIcon commandIcon(int id) {
 
 CMainFrame::CMainFrame(const QString& iniPath, QWidget* parent) : QMainWindow(parent), m_projectors(iniPath) {
     initResources();
+    ScheduleRunner::Options runOptions;
+    runOptions.context.store = &m_projectors;
+    m_runner = std::make_unique<ScheduleRunner>(runOptions);
     // A projector list that cannot be read gives an empty list; the file is left as it is.
     m_projectors.load();
     setObjectName(QStringLiteral("MainFrame"));
@@ -85,7 +88,21 @@ CMainFrame::CMainFrame(const QString& iniPath, QWidget* parent) : QMainWindow(pa
     idle->start(250);
 }
 
-CMainFrame::~CMainFrame() = default;
+// The worker uses the projector store; stop it before anything else goes.
+CMainFrame::~CMainFrame() { m_runner.reset(); }
+
+bool CMainFrame::StartScheduleWorker() {
+    return m_runner->start(m_schedule, m_schedule.count, m_scheduleLoop != 0);
+}
+
+void CMainFrame::StopScheduleWorker() {
+    if (!m_runner->isRunning()) {
+        return;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_runner->stop();
+    QApplication::restoreOverrideCursor();
+}
 
 void CMainFrame::createActions() {
     QList<int> ids;
@@ -268,5 +285,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // A running schedule ends before the frame and its state go away.
+    StopScheduleWorker();
     event->accept();
 }

@@ -2,12 +2,14 @@
 
 #include "app/CurrentImage.h"
 #include "registry/ProjectorStore.h"
+#include "schedule/ScheduleRunner.h"
 #include "schedule/ScheduleTable.h"
 
 #include <QHash>
 #include <QMainWindow>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QAction;
@@ -48,6 +50,15 @@ public:
     [[nodiscard]] qint32 GetScheduleLoop() const { return m_scheduleLoop; }
     void SetScheduleLoop(qint32 loop) { m_scheduleLoop = loop; }
 
+    // The run of the schedule on its worker thread.
+    [[nodiscard]] bool IsScheduleRunning() const { return m_runner->isRunning(); }
+    // Starts the worker on the run copy; false when a run is active or the copy is empty.
+    bool StartScheduleWorker();
+    // Asks the worker to stop and waits until it has ended.
+    void StopScheduleWorker();
+    [[nodiscard]] qint32 GetEntryStatus(int index) const { return m_runner->entryStatus(index); }
+    ScheduleRunner& scheduleRunner() { return *m_runner; }
+
     // Menus, toolbar and status bar.
     void LocaliseMainMenu();
     QAction* action(int id) const { return m_actions.value(id); }
@@ -76,6 +87,7 @@ private:
     CurrentImage m_image;
     ScheduleTable m_schedule;
     qint32 m_scheduleLoop = 0;
+    std::unique_ptr<ScheduleRunner> m_runner; // declared after the state its worker uses
 
     QHash<int, QAction*> m_actions;
     QHash<int, std::function<bool()>> m_enabledWhen;

@@ -189,3 +189,32 @@ TEST(AboutBoxTest, IsLocalised) {
     EXPECT_EQ(about.windowTitle(), CatalogText(msg::AboutDlgTitle));
     EXPECT_EQ(about.findChild<QLabel*>(u"version"_qs)->text(), CatalogText(msg::AboutVersion));
 }
+
+TEST_F(MainFrameTest, ClosingStopsARunningScheduleFirst) {
+    ShippedCatalog catalog;
+    AnsweredBoxes boxes;
+    CMainFrame frame(ini);
+    frame.show();
+    ScheduleTable table;
+    // Nobody listens on this loopback address, so every upload fails at once; the loop
+    // keeps the run going until it is stopped.
+    const QString file = dir.filePath(QStringLiteral("a.qv1"));
+    QFile(file).open(QIODevice::WriteOnly);
+    ASSERT_EQ(table.AddScheduleEntry(u"127.0.0.9"_qs, file, u"1"_qs, u"0"_qs, false, 0, {}),
+              ScheduleTable::AddResult::Added);
+    frame.SetScheduleTable(table);
+    frame.SetScheduleCount(table.count);
+    frame.SetScheduleLoop(1);
+    ASSERT_TRUE(frame.StartScheduleWorker());
+    EXPECT_TRUE(frame.IsScheduleRunning());
+    EXPECT_FALSE(frame.StartScheduleWorker()) << "one run at a time";
+
+    boxes.answer = QMessageBox::Cancel;
+    EXPECT_FALSE(frame.close());
+    EXPECT_TRUE(frame.IsScheduleRunning()) << "cancelling the close leaves the run alone";
+    boxes.answer = QMessageBox::Ok;
+    EXPECT_TRUE(frame.close());
+    EXPECT_FALSE(frame.IsScheduleRunning());
+    EXPECT_EQ(frame.GetEntryStatus(0) == ScheduleEntry::Failed || frame.GetEntryStatus(0) == ScheduleEntry::Executing,
+              true);
+}
