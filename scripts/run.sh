@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-ninja -C build -j"$(nproc)" tessavel $(ninja -C build -t targets all 2>/dev/null | grep -oE '^(tessavel-emulator|Fennick|tessavelctl):' | tr -d ':')
+ninja -C build -j"$(nproc)" tessavel tessavel-emulator Fennick tessavelctl catalogs
 
 ini=build/tessavel.INI
 if [ ! -f "$ini" ]; then
@@ -35,9 +35,9 @@ pids=()
 cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
 trap cleanup EXIT
 if [ -x build/tessavel-emulator ]; then
-    build/tessavel-emulator --address 127.0.0.2 --name "Demo Hall" & pids+=($!)
-    build/tessavel-emulator --address 127.0.0.3 --name "Demo Lobby" --password demo & pids+=($!)
-    build/tessavel-emulator --address 127.0.0.4 --name "Demo Stage" & pids+=($!)
+    build/tessavel-emulator --address 127.0.0.2 --name "Demo Hall" --mac 02-00-00-00-00-02 & pids+=($!)
+    build/tessavel-emulator --address 127.0.0.3 --name "Demo Lobby" --mac 02-00-00-00-00-03 --password demo & pids+=($!)
+    build/tessavel-emulator --address 127.0.0.4 --name "Demo Stage" --mac 02-00-00-00-00-04 & pids+=($!)
 fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
