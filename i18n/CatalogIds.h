@@ -307,6 +307,32 @@ inline constexpr CatalogId UploadWaiting{9, 570};
 inline constexpr CatalogId ProjectorListEmpty{9, 571};
 inline constexpr CatalogId CtlUnknownOption{9, 572};
 inline constexpr CatalogId ScheduleHasNoEntries{9, 573};
+inline constexpr CatalogId ConvertUsage{9, 450};
+inline constexpr CatalogId ConvertReadFailed{9, 451};
+inline constexpr CatalogId ConvertWriteFailed{9, 452};
+inline constexpr CatalogId ConvertWrote{9, 453};
+inline constexpr CatalogId ConvertFitted{9, 454};
+inline constexpr CatalogId ConvertNotSendable{9, 455};
+inline constexpr CatalogId ConvertNeedsQv1{9, 456};
+inline constexpr CatalogId ConvertPictureSizeInvalid{9, 457};
+inline constexpr CatalogId ConvertFileSizeInvalid{9, 458};
+inline constexpr CatalogId ConvertFileUnreadable{9, 459};
+inline constexpr CatalogId ConvertNotQv1File{9, 460};
+inline constexpr CatalogId ConvertTryFit{9, 461};
+inline constexpr CatalogId ImagingOk{9, 470};
+inline constexpr CatalogId ImagingNoPicture{9, 471};
+inline constexpr CatalogId ImagingCannotOpen{9, 472};
+inline constexpr CatalogId ImagingEmptyFile{9, 473};
+inline constexpr CatalogId ImagingUnknownFormat{9, 474};
+inline constexpr CatalogId ImagingTooManyPixels{9, 475};
+inline constexpr CatalogId ImagingDecodeFailed{9, 476};
+inline constexpr CatalogId ImagingBadArgument{9, 477};
+inline constexpr CatalogId ImagingUnsupportedFormat{9, 478};
+inline constexpr CatalogId ImagingEncodeFailed{9, 479};
+inline constexpr CatalogId ImagingWriteFailed{9, 480};
+inline constexpr CatalogId ImagingNotQv1Name{9, 481};
+inline constexpr CatalogId ImagingDoesNotFit{9, 482};
+inline constexpr CatalogId ImagingOutOfMemory{9, 483};
 
 inline constexpr CatalogId ColumnIpAddress{11, 34};
 inline constexpr CatalogId ColumnProjectorName{11, 41};
@@ -656,6 +682,32 @@ inline constexpr CatalogId kAll[] = {
     ProjectorListEmpty,
     CtlUnknownOption,
     ScheduleHasNoEntries,
+    ConvertUsage,
+    ConvertReadFailed,
+    ConvertWriteFailed,
+    ConvertWrote,
+    ConvertFitted,
+    ConvertNotSendable,
+    ConvertNeedsQv1,
+    ConvertPictureSizeInvalid,
+    ConvertFileSizeInvalid,
+    ConvertFileUnreadable,
+    ConvertNotQv1File,
+    ConvertTryFit,
+    ImagingOk,
+    ImagingNoPicture,
+    ImagingCannotOpen,
+    ImagingEmptyFile,
+    ImagingUnknownFormat,
+    ImagingTooManyPixels,
+    ImagingDecodeFailed,
+    ImagingBadArgument,
+    ImagingUnsupportedFormat,
+    ImagingEncodeFailed,
+    ImagingWriteFailed,
+    ImagingNotQv1Name,
+    ImagingDoesNotFit,
+    ImagingOutOfMemory,
     ColumnIpAddress,
     ColumnProjectorName,
     MenuFile,

@@ -8,6 +8,8 @@ namespace SendableImage {
 inline constexpr qint64 kMaxFileSize = 130816; // 0x1FF00
 inline constexpr quint32 kMaxWidth = 1024;
 inline constexpr quint32 kMaxHeight = 768;
+inline constexpr quint32 kMinWidth = 5;
+inline constexpr quint32 kMinHeight = 2;
 
 enum Reason : int {
     Sendable = 0,

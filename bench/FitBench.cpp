@@ -1,0 +1,71 @@
+// Fits each picture named on the command line to the projector and reports what it got.
+//   FitBench [--out DIR] [--full-decode] FILE...
+// With --out, DIR receives NAME.qv1 (the result) and NAME.ref.png (the true-colour picture at
+// the same size), so other tools can measure both. One line per file on stdout:
+//   file width height bytes colours dither tolerance scale psnr milliseconds candidates
+#include "workspace/FitToProjector.h"
+#include "workspace/PictureLoader.h"
+#include "workspace/PictureSaver.h"
+#include "workspace/SendableImage.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTextStream>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    QString outDir;
+    bool fullDecode = false;
+    QStringList files;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == u"--out" && i + 1 < args.size()) {
+            outDir = args[++i];
+        } else if (args[i] == u"--full-decode") {
+            fullDecode = true;
+        } else {
+            files << args[i];
+        }
+    }
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    int failures = 0;
+    for (const QString& file : files) {
+        QElapsedTimer timer;
+        timer.start();
+        Picture picture;
+        const ImagingResult loaded =
+            fullDecode ? PictureLoader::load(file, picture)
+                       : PictureLoader::loadToFit(file, static_cast<int>(SendableImage::kMaxWidth),
+                                                  static_cast<int>(SendableImage::kMaxHeight), picture);
+        if (!loaded.ok()) {
+            err << file << ": " << ImagingResult::codeName(loaded.code) << " " << loaded.detail << "\n";
+            ++failures;
+            continue;
+        }
+        const FitToProjector::Result fit = FitToProjector::fit(picture);
+        const qint64 ms = timer.elapsed();
+        if (!fit.result.ok()) {
+            err << file << ": " << ImagingResult::codeName(fit.result.code) << " " << fit.result.detail << "\n";
+            ++failures;
+            continue;
+        }
+        const QString name = QFileInfo(file).completeBaseName();
+        if (!outDir.isEmpty()) {
+            QDir().mkpath(outDir);
+            const ImagingResult w1 = PictureSaver::writeFile(QDir(outDir).filePath(name + QStringLiteral(".qv1")), fit.bytes);
+            const ImagingResult w2 =
+                PictureSaver::save(fit.reference, QDir(outDir).filePath(name + QStringLiteral(".ref.png")), PictureFormat::Png, 24);
+            if (!w1.ok() || !w2.ok()) {
+                err << file << ": cannot write results\n";
+                ++failures;
+            }
+        }
+        out << name << ' ' << fit.shown.width() << ' ' << fit.shown.height() << ' ' << fit.bytes.size() << ' '
+            << fit.colours << ' ' << fit.dither << ' ' << fit.runTolerance << ' ' << fit.scale << ' '
+            << QString::number(fit.psnr, 'f', 3) << ' ' << ms << ' ' << fit.candidates << Qt::endl;
+    }
+    return failures == 0 ? 0 : 1;
+}

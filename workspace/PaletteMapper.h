@@ -1,0 +1,31 @@
+#pragma once
+
+#include "workspace/Palette.h"
+#include "workspace/RgbBuffer.h"
+
+#include <vector>
+
+enum class DitherOption {
+    None,
+    FloydSteinberg,
+    Ordered,
+};
+
+// Maps colours onto a fixed palette: the nearest entry (in RGB, ties to the lower index),
+// optionally with error diffusion or an 8x8 ordered dither.
+class PaletteMapper final {
+public:
+    explicit PaletteMapper(const Palette& palette);
+
+    [[nodiscard]] int nearest(int r, int g, int b) const;
+    // One palette index per pixel, row by row. strength scales the diffused error (0..1).
+    [[nodiscard]] std::vector<quint8> map(const RgbBuffer& rgb, DitherOption dither, float strength = 1.0f) const;
+
+private:
+    struct Entry {
+        int r, g, b;
+        int index;
+    };
+    std::vector<Entry> m_byGreen; // sorted by green, so a search can stop early
+    double m_spacing = 255.0;
+};

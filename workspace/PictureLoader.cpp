@@ -1,0 +1,270 @@
+#include "workspace/PictureLoader.h"
+
+#include "workspace/ImagingGuard.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSize>
+#include <QtEndian>
+
+#include <cmath>
+#include <functional>
+
+namespace {
+
+using vips::VImage;
+using Code = ImagingResult::Code;
+
+constexpr qint64 kHeadBytes = 64;
+
+vips::VOption* headerOptions(VipsAccess access) {
+    return VImage::option()->set("access", access)->set("fail_on", VIPS_FAIL_ON_ERROR);
+}
+
+QString fieldString(const VImage& image, const char* field) {
+    if (image.get_typeof(field) == 0) {
+        return {};
+    }
+    try {
+        return QString::fromUtf8(image.get_string(field));
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        return {};
+    }
+}
+
+int fieldInt(const VImage& image, const char* field, int fallback) {
+    if (image.get_typeof(field) != G_TYPE_INT) {
+        return fallback;
+    }
+    return image.get_int(field);
+}
+
+int bitsOfBandFormat(VipsBandFormat f) {
+    switch (f) {
+    case VIPS_FORMAT_UCHAR:
+    case VIPS_FORMAT_CHAR:
+        return 8;
+    case VIPS_FORMAT_USHORT:
+    case VIPS_FORMAT_SHORT:
+        return 16;
+    case VIPS_FORMAT_DOUBLE:
+    case VIPS_FORMAT_DPCOMPLEX:
+        return 64;
+    default:
+        return 32;
+    }
+}
+
+// The bit depth as the file states it; libvips widens small depths on loading.
+int fileBitDepth(PictureFormat format, const QByteArray& head, const VImage& header) {
+    const auto* h = reinterpret_cast<const uchar*>(head.constData());
+    if (format == PictureFormat::Png && head.size() >= 26 && head.startsWith("\x89PNG")) {
+        const int depth = h[24];
+        switch (h[25]) {
+        case 0:
+        case 3:
+            return depth;
+        case 2:
+            return depth * 3;
+        case 4:
+            return depth * 2;
+        case 6:
+            return depth * 4;
+        default:
+            break;
+        }
+    }
+    if (format == PictureFormat::Gif) {
+        if (head.size() >= 11 && (h[10] & 0x80) != 0) {
+            return (h[10] & 7) + 1;
+        }
+        return fieldInt(header, "palette-bit-depth", 8);
+    }
+    if (format == PictureFormat::Bmp && head.size() >= 30 && head.startsWith("BM")) {
+        const quint32 infoSize = qFromLittleEndian<quint32>(h + 14);
+        return infoSize == 12 ? qFromLittleEndian<quint16>(h + 24) : qFromLittleEndian<quint16>(h + 28);
+    }
+    return header.bands() * bitsOfBandFormat(header.format());
+}
+
+// ImageMagick's drawing and scripting formats can read other files on the machine; a
+// picture file never needs them.
+bool looksLikeMagickScript(const QByteArray& head) {
+    const QByteArray t = head.trimmed().toLower();
+    return t.startsWith("push") || t.startsWith("viewbox") || t.startsWith("<?xml") || t.startsWith("<msl") ||
+           t.startsWith("%!") || t.startsWith("graphic-context");
+}
+
+bool rotatesByTag(PictureFormat f) {
+    // Camera formats. ImageMagick's loaders report origins (a TGA says bottom-left) for
+    // pixels they have already put upright.
+    return f == PictureFormat::Jpeg || f == PictureFormat::Heif || f == PictureFormat::Tiff ||
+           f == PictureFormat::WebP || f == PictureFormat::JpegXl;
+}
+
+// Whatever libvips decoded, as uchar sRGB with three bands, or four with alpha.
+VImage toSrgb8(VImage image) {
+    if (image.coding() == VIPS_CODING_LABQ) {
+        image = image.LabQ2Lab();
+    } else if (image.coding() == VIPS_CODING_RAD) {
+        image = image.rad2float();
+    }
+    if (image.get_typeof(VIPS_META_ICC_NAME) != 0 && image.interpretation() != VIPS_INTERPRETATION_CMYK) {
+        // Wide-gamut photos would look washed out if their numbers were taken as sRGB.
+        try {
+            image = image.icc_transform("srgb", VImage::option()->set("embedded", true));
+        } catch (const vips::VError&) {
+            vips_error_clear(); // a broken profile: take the numbers as they are
+        }
+    }
+    if (vips_colourspace_issupported(image.get_image()) != 0) {
+        image = image.colourspace(VIPS_INTERPRETATION_sRGB);
+    }
+    if (image.format() != VIPS_FORMAT_UCHAR) {
+        image = image.cast(VIPS_FORMAT_UCHAR, VImage::option()->set("shift", image.format() == VIPS_FORMAT_USHORT));
+    }
+    switch (image.bands()) {
+    case 1:
+        image = image.bandjoin({image, image});
+        break;
+    case 2: {
+        const VImage grey = image.extract_band(0);
+        image = grey.bandjoin({grey, grey, image.extract_band(1)});
+        break;
+    }
+    case 3:
+    case 4:
+        break;
+    default:
+        image = image.extract_band(0, VImage::option()->set("n", 3));
+        break;
+    }
+    return image.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+}
+
+int dpi(double pixelsPerMm) {
+    // libvips reports 1 pixel per mm when the file gave no resolution.
+    if (!(pixelsPerMm > 1.0) || pixelsPerMm > 100000.0) {
+        return 96;
+    }
+    return static_cast<int>(std::lround(pixelsPerMm * 25.4));
+}
+
+struct Source {
+    QByteArray head;
+    QByteArray vipsName; // files: the absolute path, with an empty option list so no "[...]" in it is parsed
+    const QByteArray* memory = nullptr;
+
+    [[nodiscard]] VImage open(VipsAccess access) const {
+        if (memory != nullptr) {
+            return VImage::new_from_buffer(memory->constData(), static_cast<size_t>(memory->size()), "",
+                                           headerOptions(access));
+        }
+        return VImage::new_from_file(vipsName.constData(), headerOptions(access));
+    }
+};
+
+ImagingResult openSource(const QString& path, Source& source) {
+    const QFileInfo info(path);
+    if (!info.exists() || info.isDir()) {
+        return ImagingResult::failure(Code::CannotOpen, QStringLiteral("no such file"));
+    }
+    QFile file(info.absoluteFilePath());
+    if (!file.open(QIODevice::ReadOnly)) {
+        return ImagingResult::failure(Code::CannotOpen, file.errorString());
+    }
+    if (file.size() == 0) {
+        return ImagingResult::failure(Code::EmptyFile);
+    }
+    source.head = file.read(kHeadBytes);
+    // ImageMagick takes "name:" at the start of a path as a coder prefix; an absolute path
+    // starts with the separator instead.
+    source.vipsName = QFile::encodeName(info.absoluteFilePath()) + "[]";
+    return ImagingResult::success();
+}
+
+// Checks the header, then decodes. fitBox, when set, asks for a picture that fits it.
+ImagingResult decode(const Source& source, quint64 maxPixels, const QSize* fitBox, Picture& out) {
+    return guardImaging(Code::DecodeFailed, [&] {
+        const char* loader = source.memory != nullptr
+                                 ? vips_foreign_find_load_buffer(source.memory->constData(),
+                                                                 static_cast<size_t>(source.memory->size()))
+                                 : vips_foreign_find_load(source.vipsName.constData());
+        if (loader == nullptr) {
+            return ImagingResult::failure(Code::UnknownFormat, VipsRuntime::takeError());
+        }
+        if (QByteArray(loader).contains("Magick") && looksLikeMagickScript(source.head)) {
+            return ImagingResult::failure(Code::UnknownFormat, QStringLiteral("script formats are not pictures"));
+        }
+        VImage header = source.open(VIPS_ACCESS_SEQUENTIAL);
+        const quint64 pixels = quint64(header.width()) * quint64(header.height());
+        if (pixels > maxPixels) {
+            return ImagingResult::failure(Code::TooManyPixels,
+                                          QStringLiteral("%1 x %2 pixels").arg(header.width()).arg(header.height()));
+        }
+        const PictureFormat format =
+            PictureFormats::fromLoader(fieldString(header, "vips-loader"), fieldString(header, "magick-format"));
+        const int bitDepth = fileBitDepth(format, source.head, header);
+        const QString formatName =
+            format == PictureFormat::Other ? fieldString(header, "magick-format") : PictureFormats::name(format);
+        const int orientation = fieldInt(header, VIPS_META_ORIENTATION, 1);
+        const bool rotate = rotatesByTag(format) && orientation > 1 && orientation <= 8;
+
+        VImage image;
+        if (fitBox != nullptr) {
+            auto* options = VImage::option()
+                                ->set("height", fitBox->height())
+                                ->set("size", VIPS_SIZE_DOWN)
+                                ->set("no_rotate", !rotate)
+                                ->set("fail_on", VIPS_FAIL_ON_ERROR);
+            // Only files come here: thumbnail needs the loader's shrink-on-load.
+            image = VImage::thumbnail(source.vipsName.constData(), fitBox->width(), options);
+        } else if (rotate) {
+            // Turning a picture upright needs random access to its rows.
+            image = source.open(VIPS_ACCESS_RANDOM).autorot();
+        } else {
+            image = header;
+        }
+        image = toSrgb8(image).copy_memory();
+
+        Picture picture(image);
+        picture.setResolution(dpi(header.xres()), dpi(header.yres()));
+        picture.setLoadedFormat(format, formatName, bitDepth);
+        out = picture;
+        return ImagingResult::success();
+    });
+}
+
+} // namespace
+
+ImagingResult PictureLoader::load(const QString& path, Picture& out, quint64 maxPixels) {
+    Source source;
+    if (ImagingResult r = openSource(path, source); !r.ok()) {
+        return r;
+    }
+    return decode(source, maxPixels, nullptr, out);
+}
+
+ImagingResult PictureLoader::loadFromMemory(const QByteArray& data, Picture& out, quint64 maxPixels) {
+    if (data.isEmpty()) {
+        return ImagingResult::failure(Code::EmptyFile);
+    }
+    Source source;
+    source.head = data.left(kHeadBytes);
+    source.memory = &data;
+    return decode(source, maxPixels, nullptr, out);
+}
+
+ImagingResult PictureLoader::loadToFit(const QString& path, int boxWidth, int boxHeight, Picture& out,
+                                       quint64 maxPixels) {
+    if (boxWidth < 1 || boxHeight < 1) {
+        return ImagingResult::failure(Code::BadArgument, QStringLiteral("empty box"));
+    }
+    Source source;
+    if (ImagingResult r = openSource(path, source); !r.ok()) {
+        return r;
+    }
+    const QSize box(boxWidth, boxHeight);
+    return decode(source, maxPixels, &box, out);
+}
