@@ -144,6 +144,9 @@ void CMainFrame::createActions() {
 void CMainFrame::createMenus() {
     for (const auto& popup : MenuLayout::mainMenu()) {
         QMenu* menu = menuBar()->addMenu(QString::fromUtf8(popup.text));
+        if (m_fileMenu == nullptr) {
+            m_fileMenu = menu;
+        }
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::updateCommandStates);
         for (const auto& item : popup.items) {
             if (item.id == 0) {
@@ -209,6 +212,30 @@ void CMainFrame::updateCommandStates() {
     for (auto it = m_actions.cbegin(); it != m_actions.cend(); ++it) {
         const auto& enabled = m_enabledWhen.value(it.key());
         it.value()->setEnabled(enabled ? enabled() : false);
+    }
+}
+
+void CMainFrame::setRecentFiles(const QStringList& files, const std::function<void(const QString&)>& open) {
+    for (QAction* a : m_recentActions) {
+        m_fileMenu->removeAction(a);
+        a->deleteLater();
+    }
+    m_recentActions.clear();
+    QAction* exit = m_actions.value(Cmd::AppExit);
+    const QList<QAction*> items = m_fileMenu->actions();
+    const qsizetype exitAt = items.indexOf(exit);
+    QAction* before = exitAt > 0 ? items.at(exitAt - 1) : exit; // the separator above Exit
+    if (!files.isEmpty()) {
+        m_recentActions << m_fileMenu->insertSeparator(before);
+    }
+    int n = 0;
+    for (const QString& f : files) {
+        auto* a = new QAction(QStringLiteral("&%1 %2").arg(++n).arg(QFileInfo(f).fileName()), this);
+        a->setObjectName(QStringLiteral("recent%1").arg(n));
+        a->setStatusTip(f);
+        connect(a, &QAction::triggered, this, [open, f] { open(f); });
+        m_fileMenu->insertAction(before, a);
+        m_recentActions << a;
     }
 }
 

@@ -68,6 +68,9 @@ public:
     void setSizePaneText(const QString& text);
     [[nodiscard]] QString sizePaneText() const;
     [[nodiscard]] QToolBar* toolBar() const { return m_toolBar; }
+    // The recent files stand in the File menu above Exit; choosing one calls open.
+    void setRecentFiles(const QStringList& files, const std::function<void(const QString&)>& open);
+    [[nodiscard]] QList<QAction*> recentFileActions() const { return m_recentActions; }
 
     // The user tool's presence beside the executable enables User Edit.
     static QString userToolName();
@@ -92,5 +95,7 @@ private:
     QHash<int, QAction*> m_actions;
     QHash<int, std::function<bool()>> m_enabledWhen;
     QToolBar* m_toolBar = nullptr;
+    QMenu* m_fileMenu = nullptr;
+    QList<QAction*> m_recentActions;
     QLabel* m_sizePane = nullptr;
 };

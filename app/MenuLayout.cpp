@@ -11,6 +11,7 @@ const QList<MenuLayout::Popup>& MenuLayout::mainMenu() {
         {"1;&File",
          {{Cmd::FileOpen, "2;&Open...\tCtrl+O"},
           {Cmd::FileSaveAs, "3;&Save As..."},
+          {Cmd::Convert, "46;Con&vert..."},
           {Cmd::UserEdit, "19;User Edit"},
           {0, nullptr},
           {Cmd::AppExit, "4;E&xit"}}},
@@ -20,7 +21,9 @@ const QList<MenuLayout::Popup>& MenuLayout::mainMenu() {
           {Cmd::Resize, "6;&Resize..."},
           {Cmd::ColorSaturation, "7;&Color Saturation..."},
           {Cmd::ColorResolution, "8;C&olor Resolution..."},
-          {Cmd::Trimming, "9;&Trimming"}}},
+          {Cmd::Trimming, "9;&Trimming"},
+          {0, nullptr},
+          {Cmd::FitToProjector, "45;&Fit to Projector..."}}},
         {"10;&Projector", {{Cmd::ProjectorList, "11;&Projector List..."}, {Cmd::Send, "12;&Send..."}}},
         {"17;&Help", {{Cmd::AppAbout, "18;&About Tessavel..."}}},
     };
@@ -65,6 +68,7 @@ QString MenuLayout::promptString(int id) {
         {Cmd::FileSaveAs, "22;Save the active Image\nSave As"},
         {Cmd::AppAbout, "33;About\nAbout"},
         {Cmd::AppExit, "Exit Program\nExit"},
+        {Cmd::FitToProjector, "47;Fit the picture to a projector\nFit to Projector"},
     };
     const char* s = strings.value(id, nullptr);
     return s != nullptr ? QString::fromLatin1(s) : QString();

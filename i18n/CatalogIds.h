@@ -379,6 +379,13 @@ inline constexpr CatalogId PromptSend{53, 44};
 inline constexpr CatalogId LoginFailedThreeTimes{2201, 1000};
 inline constexpr CatalogId UserToolMissing{2201, 1001};
 
+inline constexpr CatalogId MenuFitToProjector{53, 45};
+inline constexpr CatalogId MenuConvert{53, 46};
+inline constexpr CatalogId PromptFitToProjector{53, 47};
+inline constexpr CatalogId FitInProgress{9, 440};
+inline constexpr CatalogId FitFailed{9, 441};
+inline constexpr CatalogId EditFailed{9, 442};
+
 inline constexpr CatalogId kAll[] = {
     ImgCancel,
     ImgOpenTitle,
@@ -750,5 +757,11 @@ inline constexpr CatalogId kAll[] = {
     PromptSend,
     LoginFailedThreeTimes,
     UserToolMissing,
+    MenuFitToProjector,
+    MenuConvert,
+    PromptFitToProjector,
+    FitInProgress,
+    FitFailed,
+    EditFailed,
 };
 } // namespace msg
