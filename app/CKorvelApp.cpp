@@ -8,6 +8,7 @@
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "i18n/ImagingTextTable.h"
+#include "workspace/CKorvelView.h"
 
 #include <QAction>
 #include <QDir>
@@ -45,6 +46,10 @@ bool CKorvelApp::InitInstance() {
     m_frame->userEditHandler = [this] { showUserConfiguration(); };
     if (m_options.attachWorkspace) {
         m_options.attachWorkspace(*m_frame);
+    } else {
+        auto* view = new CKorvelView(*m_frame);
+        m_frame->setCentralWidget(view);
+        view->attachCommands();
     }
     m_frame->LocaliseMainMenu();
     m_frame->setWindowTitle(m_title);

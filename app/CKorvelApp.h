@@ -22,7 +22,7 @@ public:
         QString iniPath;                          // empty: the default beside the executable
         QString fileToOpen;                       // from the command line
         std::function<LoginLoop::Outcome()> login; // the login gate; empty: the real dialogs
-        std::function<void(CMainFrame&)> attachWorkspace; // builds the view into the frame
+        std::function<void(CMainFrame&)> attachWorkspace; // builds the view; empty: the picture view
     };
 
     explicit CKorvelApp(Options options);

@@ -239,7 +239,11 @@ void CMainFrame::setRecentFiles(const QStringList& files, const std::function<vo
     }
 }
 
-void CMainFrame::setSizePaneText(const QString& text) { m_sizePane->setText(text); }
+void CMainFrame::setSizePaneText(const QString& text, bool overLimit) {
+    m_sizePane->setText(text);
+    m_sizePane->setStyleSheet(overLimit ? QStringLiteral("color: #c00000; font-weight: bold;") : QString());
+    m_sizePane->setProperty("overLimit", overLimit);
+}
 
 QString CMainFrame::sizePaneText() const { return m_sizePane->text(); }
 

@@ -65,7 +65,8 @@ public:
     // The command's enabled state is asked again whenever the interface may show it.
     void setCommandHandler(int id, std::function<void()> run, std::function<bool()> enabled = {});
     void updateCommandStates();
-    void setSizePaneText(const QString& text);
+    // Red when the figure is over what a projector accepts.
+    void setSizePaneText(const QString& text, bool overLimit = false);
     [[nodiscard]] QString sizePaneText() const;
     [[nodiscard]] QToolBar* toolBar() const { return m_toolBar; }
     // The recent files stand in the File menu above Exit; choosing one calls open.

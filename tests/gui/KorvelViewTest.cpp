@@ -1,0 +1,311 @@
+#include "app/CFileDialogs.h"
+#include "app/CMainFrame.h"
+#include "app/CMessageBox.h"
+#include "app/CommandIds.h"
+#include "i18n/CatalogIds.h"
+#include "support/CatalogFixture.h"
+#include "support/TestPictures.h"
+#include "workspace/CKorvelView.h"
+#include "workspace/CLead.h"
+#include "workspace/SendableImage.h"
+
+#include <QAction>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// File dialogs answered from a script; every question is logged.
+class ScriptedFileDialogs final : public CFileDialogs {
+public:
+    QStringList openAnswers;
+    QStringList saveAnswers;
+    QStringList titles;
+    QString openFile(QWidget*, const Request& r) override {
+        titles << r.title;
+        return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
+    }
+    QString saveFile(QWidget*, const Request& r) override {
+        titles << r.title;
+        return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
+    }
+};
+
+class KorvelViewTest : public ::testing::Test {
+protected:
+    ShippedCatalog catalog;
+    QTemporaryDir dir;
+    ScriptedFileDialogs* files = nullptr;
+    QList<QString> boxes;
+    QList<QMessageBox::StandardButton> answers;
+    std::unique_ptr<CMainFrame> frame;
+    CKorvelView* view = nullptr;
+    int resizeDialogs = 0;
+    CKorvelView::ResizeChoice nextResize{CKorvelView::kConfirmed, 40, 30, 0, 0, 0};
+
+    void SetUp() override {
+        auto scripted = std::make_unique<ScriptedFileDialogs>();
+        files = scripted.get();
+        CFileDialogs::setInstanceForTesting(std::move(scripted));
+        CMessageBox::setHandlerForTesting([this](QWidget*, const QString&, const QString& text, CMessageBox::Icon,
+                                                 QMessageBox::StandardButtons) {
+            boxes << text;
+            return answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst();
+        });
+        frame = std::make_unique<CMainFrame>(dir.filePath(QStringLiteral("t.INI")));
+        auto recent = std::make_unique<RecentFileList>(
+            std::make_unique<QSettings>(dir.filePath(QStringLiteral("recent.ini")), QSettings::IniFormat));
+        view = new CKorvelView(*frame, std::move(recent));
+        frame->setCentralWidget(view);
+        view->attachCommands();
+        CKorvelView::Dialogs d;
+        d.resize = [this](const Picture&) {
+            ++resizeDialogs;
+            return nextResize;
+        };
+        d.saturation = [](const Picture&) { return CKorvelView::SaturationChoice{CKorvelView::kConfirmed, -1000}; };
+        d.fitResult = [](const FitToProjector::Result&) { return CKorvelView::kConfirmed; };
+        view->setDialogs(d);
+        frame->resize(640, 480);
+        frame->show();
+    }
+    void TearDown() override {
+        frame.reset();
+        CFileDialogs::setInstanceForTesting(nullptr);
+        CMessageBox::setHandlerForTesting(nullptr);
+    }
+
+    QString makePng(const QString& name, int w = 80, int h = 60) {
+        const QString path = dir.filePath(name);
+        TestPictures::writePng(TestPictures::gradient(w, h), path);
+        return path;
+    }
+    bool enabled(int id) {
+        frame->updateCommandStates();
+        return frame->action(id)->isEnabled();
+    }
+    qint32 state() {
+        QString p;
+        return frame->GetCurrentImage(p);
+    }
+    QString currentPath() {
+        QString p;
+        frame->GetCurrentImage(p);
+        return p;
+    }
+    void open(const QString& path) {
+        files->openAnswers << path;
+        frame->action(Cmd::FileOpen)->trigger();
+    }
+};
+
+} // namespace
+
+TEST_F(KorvelViewTest, OpenEditUndoSaveStateTransitions) {
+    const QString png = makePng(u"a.png"_qs);
+    open(png);
+    ASSERT_TRUE(view->imageLoaded());
+    EXPECT_EQ(files->titles.value(0), CatalogText(msg::OpenImageDlgTitle));
+    EXPECT_EQ(state(), CurrentImage::Saved);
+    EXPECT_EQ(currentPath(), png);
+    EXPECT_EQ(view->documentTitle(), u"a.png");
+    EXPECT_EQ(frame->windowTitle(), u"a.png - "_qs + CatalogText(msg::AppTitle));
+    EXPECT_EQ(frame->currentImage().width, 80u);
+    view->waitForSizePane();
+    EXPECT_TRUE(frame->sizePaneText().contains(u"bytes") || !frame->sizePaneText().isEmpty());
+    EXPECT_FALSE(enabled(Cmd::Undo));
+
+    frame->action(Cmd::Resize)->trigger();
+    EXPECT_EQ(state(), CurrentImage::Edited);
+    EXPECT_EQ(frame->currentImage().width, 40u);
+    EXPECT_TRUE(view->undoAvailable());
+    EXPECT_EQ(view->documentTitle(), CatalogText(msg::EditedDocumentTitle));
+    EXPECT_TRUE(enabled(Cmd::Undo));
+
+    frame->action(Cmd::Undo)->trigger();
+    EXPECT_EQ(state(), CurrentImage::Saved) << "undoing the only edit of a fresh picture";
+    EXPECT_EQ(frame->currentImage().width, 80u);
+    EXPECT_FALSE(view->undoAvailable());
+    EXPECT_EQ(view->documentTitle(), CatalogText(msg::EditedDocumentTitle)) << "the title keeps the edit text";
+    frame->action(Cmd::Undo)->trigger(); // disabled: a second undo does nothing
+    EXPECT_EQ(frame->currentImage().width, 80u);
+
+    frame->action(Cmd::Resize)->trigger();
+    const QString qv1 = dir.filePath(u"b.QV1"_qs);
+    files->saveAnswers << qv1;
+    frame->action(Cmd::FileSaveAs)->trigger();
+    EXPECT_EQ(state(), CurrentImage::Saved);
+    EXPECT_EQ(currentPath(), qv1);
+    EXPECT_FALSE(view->undoAvailable()) << "Save As clears the undo level";
+    EXPECT_EQ(frame->windowTitle(), u"b.QV1 - "_qs + CatalogText(msg::AppTitle));
+    int reason = -1;
+    EXPECT_TRUE(IsSendableImage(qv1, frame->currentImage().width, frame->currentImage().height, reason)) << reason;
+    QFile f(qv1);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.read(3), QByteArray("GIF"));
+    EXPECT_TRUE(boxes.isEmpty()) << boxes.value(0).toStdString();
+}
+
+TEST_F(KorvelViewTest, CancelledDialogKeepsTheUndoLevelAndSecondEditReplacesIt) {
+    open(makePng(u"a.png"_qs));
+    frame->action(Cmd::Resize)->trigger(); // 80 -> 40
+    nextResize.status = 2;                 // cancelled
+    frame->action(Cmd::Resize)->trigger();
+    EXPECT_EQ(frame->currentImage().width, 40u);
+    EXPECT_TRUE(view->undoAvailable());
+    nextResize = {CKorvelView::kConfirmed, 20, 15, 0, 0, 0};
+    frame->action(Cmd::Resize)->trigger(); // 40 -> 20
+    frame->action(Cmd::Undo)->trigger();
+    EXPECT_EQ(frame->currentImage().width, 40u) << "undo takes back only the second edit";
+    EXPECT_EQ(state(), CurrentImage::Edited);
+}
+
+TEST_F(KorvelViewTest, CommandsAreEnabledAsTheStateAllows) {
+    for (int id : {Cmd::FileSave, Cmd::FileSaveAs, Cmd::Convert, Cmd::Resize, Cmd::ColorSaturation,
+                   Cmd::ColorResolution, Cmd::Trimming, Cmd::Undo, Cmd::FitToProjector}) {
+        EXPECT_FALSE(enabled(id)) << id;
+    }
+    EXPECT_TRUE(enabled(Cmd::FileOpen));
+    open(makePng(u"a.png"_qs));
+    for (int id : {Cmd::FileSave, Cmd::FileSaveAs, Cmd::Convert, Cmd::Resize, Cmd::ColorSaturation,
+                   Cmd::ColorResolution, Cmd::FitToProjector}) {
+        EXPECT_TRUE(enabled(id)) << id;
+    }
+    EXPECT_FALSE(enabled(Cmd::Trimming)) << "no region yet";
+    view->lead()->setRegion(QRect(10, 10, 20, 20));
+    EXPECT_TRUE(enabled(Cmd::Trimming));
+    frame->action(Cmd::Trimming)->trigger();
+    EXPECT_EQ(frame->currentImage().width, 20u);
+    EXPECT_EQ(frame->currentImage().height, 20u);
+    EXPECT_FALSE(view->lead()->hasRegion());
+    EXPECT_FALSE(enabled(Cmd::Trimming));
+}
+
+TEST_F(KorvelViewTest, UnsavedChangesAreAskedAboutUntilSavedOrDiscarded) {
+    open(makePng(u"a.png"_qs));
+    frame->action(Cmd::Resize)->trigger();
+    const QString second = makePng(u"second.png"_qs, 33, 22);
+    // Yes, then Save As is cancelled: asked again; No: the new picture opens.
+    answers << QMessageBox::Yes << QMessageBox::No;
+    open(second);
+    EXPECT_EQ(boxes.size(), 2);
+    EXPECT_EQ(boxes.value(0), CatalogText(msg::AskSaveBeforeOpen));
+    EXPECT_EQ(boxes.value(1), CatalogText(msg::AskSaveBeforeOpen));
+    EXPECT_EQ(files->titles.size(), 3) << "open, save as (cancelled), open";
+    EXPECT_EQ(frame->currentImage().width, 33u);
+    EXPECT_EQ(state(), CurrentImage::Saved);
+}
+
+TEST_F(KorvelViewTest, DroppingTwoFilesChangesNothing) {
+    const QString a = makePng(u"a.png"_qs);
+    open(a);
+    view->openDroppedFiles({makePng(u"b.png"_qs), makePng(u"c.png"_qs)});
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0], CatalogText(msg::DropOneFileOnly));
+    EXPECT_EQ(currentPath(), a);
+    EXPECT_TRUE(view->imageLoaded());
+
+    // A real drop event reaches the same place.
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(makePng(u"d.png"_qs, 11, 12))});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view, &drop);
+    EXPECT_EQ(frame->currentImage().width, 11u);
+}
+
+TEST_F(KorvelViewTest, BadFilesShowTheirMessagesAndNeverCrash) {
+    const QString good = makePng(u"a.png"_qs);
+    open(good);
+    const QString corrupt = dir.filePath(u"broken.png"_qs);
+    {
+        QFile f(corrupt);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("\x89PNG\r\n\x1a\n garbage that is not a picture");
+    }
+    open(corrupt);
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].startsWith(CatalogText(msg::OpenImageFailed, {u"-"_qs}).left(10)));
+    EXPECT_FALSE(view->imageLoaded());
+    EXPECT_EQ(currentPath(), good) << "a failed open leaves the current image's record alone";
+    EXPECT_FALSE(enabled(Cmd::FileSaveAs));
+
+    view->openDroppedFiles({dir.filePath(u"missing.png"_qs)});
+    ASSERT_EQ(boxes.size(), 2);
+    EXPECT_EQ(boxes[1], CatalogText(msg::DropOpenFailed));
+    EXPECT_TRUE(view->lead()->isHidden());
+    EXPECT_TRUE(frame->sizePaneText().isEmpty());
+}
+
+TEST_F(KorvelViewTest, SaveAsRules) {
+    open(makePng(u"a.png"_qs));
+    frame->action(Cmd::Resize)->trigger();
+    // Another extension, or none, ends silently and writes nothing.
+    files->saveAnswers << dir.filePath(u"x.gif"_qs) << dir.filePath(u"noext"_qs);
+    frame->action(Cmd::FileSaveAs)->trigger();
+    frame->action(Cmd::FileSaveAs)->trigger();
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(u"x.gif"_qs)));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(u"noext"_qs)));
+    EXPECT_TRUE(boxes.isEmpty());
+    EXPECT_EQ(state(), CurrentImage::Edited);
+
+    // A failing write is shown and leaves the state as it was.
+    files->saveAnswers << dir.filePath(u"no/such/folder/x.qv1"_qs);
+    frame->action(Cmd::FileSaveAs)->trigger();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].contains(u"no/such/folder/x.qv1"));
+    EXPECT_EQ(state(), CurrentImage::Edited);
+    EXPECT_TRUE(view->undoAvailable());
+
+    // Convert keeps the undo level and the caption.
+    const QString caption = frame->windowTitle();
+    files->saveAnswers << dir.filePath(u"conv.qv1"_qs);
+    frame->action(Cmd::Convert)->trigger();
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath(u"conv.qv1"_qs)));
+    EXPECT_EQ(state(), CurrentImage::Saved);
+    EXPECT_TRUE(view->undoAvailable());
+    EXPECT_EQ(frame->windowTitle(), caption);
+    EXPECT_EQ(files->titles.last(), CatalogText(msg::ConvertDlgTitle));
+}
+
+TEST_F(KorvelViewTest, SizeFigureTurnsRedOverTheLimit) {
+    const QString big = dir.filePath(u"noise.png"_qs);
+    TestPictures::writePng(TestPictures::noise(1024, 768), big);
+    open(big);
+    view->waitForSizePane();
+    auto* pane = frame->findChild<QLabel*>(u"sizePane"_qs);
+    ASSERT_NE(pane, nullptr);
+    EXPECT_TRUE(pane->property("overLimit").toBool()) << pane->text().toStdString();
+    open(makePng(u"small.png"_qs));
+    view->waitForSizePane();
+    EXPECT_FALSE(pane->property("overLimit").toBool());
+    EXPECT_EQ(pane->text(), CatalogText(msg::SizePaneText, {pane->text().section(u' ', 1, 1)}));
+}
+
+TEST_F(KorvelViewTest, FitCountsAsAnEditAndSavesWhatItMeasured) {
+    const QString big = dir.filePath(u"noise.png"_qs);
+    TestPictures::writePng(TestPictures::noise(520, 400), big);
+    open(big);
+    frame->action(Cmd::FitToProjector)->trigger();
+    ASSERT_TRUE(boxes.isEmpty()) << boxes.value(0).toStdString();
+    EXPECT_EQ(state(), CurrentImage::Edited);
+    EXPECT_TRUE(view->undoAvailable());
+    EXPECT_LE(frame->currentImage().width, 1024u);
+    EXPECT_FALSE(frame->findChild<QLabel*>(u"sizePane"_qs)->property("overLimit").toBool());
+    const QString out = dir.filePath(u"fit.qv1"_qs);
+    files->saveAnswers << out;
+    frame->action(Cmd::FileSaveAs)->trigger();
+    int reason = -1;
+    EXPECT_TRUE(IsSendableImage(out, frame->currentImage().width, frame->currentImage().height, reason)) << reason;
+    frame->action(Cmd::FitToProjector)->trigger();
+    frame->action(Cmd::Undo)->trigger();
+    EXPECT_EQ(state(), CurrentImage::Saved);
+}
