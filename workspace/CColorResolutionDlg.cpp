@@ -77,6 +77,7 @@ QGroupBox* makeChoices(QWidget* parent, const char* name, const QString& title, 
         group->addButton(radio, c.id);
         layout->addWidget(radio);
     }
+    layout->addStretch(1);
     return box;
 }
 
@@ -306,7 +307,7 @@ void CColorResolutionDlg::addColour() {
         return;
     }
     appendSwatch(chosen);
-    m_swatches->setCurrentRow(m_swatches->count() - 1);
+    m_swatches->setCurrentRow(m_swatches->count() - 1, QItemSelectionModel::ClearAndSelect);
     updateControls();
 }
 
