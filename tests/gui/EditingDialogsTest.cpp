@@ -419,6 +419,24 @@ TEST(SaturationDlgTest, AnIndexedPictureHasAPreviewToo) {
     EXPECT_NE(shownImage(d, "afterImage"), shownImage(d, "beforeImage"));
 }
 
+TEST(SaturationDlgTest, ALargePictureIsReducedWhileEventsKeepFlowing) {
+    const ImagingTextStore texts;
+    const Picture large = gradientPicture(2400, 1800);
+    bool eventsRan = false;
+    QTimer::singleShot(0, [&] { eventsRan = true; });
+    CSaturationDlg d(large, texts);
+    EXPECT_TRUE(eventsRan) << "the thumbnail of a large picture is made off the interface thread";
+    EXPECT_EQ(d.originalImage().size(), QSize(240, 180));
+    EXPECT_EQ(shownImage(d, "beforeImage").size(), QSize(240, 180));
+
+    bool smallRan = false;
+    QTimer::singleShot(0, [&] { smallRan = true; });
+    CSaturationDlg small(gradientPicture(400, 300), texts);
+    EXPECT_FALSE(smallRan) << "a small picture needs no detour";
+    QApplication::processEvents();
+    EXPECT_TRUE(smallRan);
+}
+
 TEST(SaturationDlgTest, LabelsComeFromTheImagingTextStore) {
     const ShippedCatalog catalog;
     const ImagingTextStore texts = shippedTexts();
