@@ -333,6 +333,22 @@ inline constexpr CatalogId ImagingWriteFailed{9, 480};
 inline constexpr CatalogId ImagingNotQv1Name{9, 481};
 inline constexpr CatalogId ImagingDoesNotFit{9, 482};
 inline constexpr CatalogId ImagingOutOfMemory{9, 483};
+inline constexpr CatalogId FitDlgTitle{9, 484};
+inline constexpr CatalogId FitLabelSize{9, 485};
+inline constexpr CatalogId FitLabelScale{9, 486};
+inline constexpr CatalogId FitLabelColours{9, 487};
+inline constexpr CatalogId FitLabelDither{9, 488};
+inline constexpr CatalogId FitLabelSmoothing{9, 489};
+inline constexpr CatalogId FitLabelTolerance{9, 490};
+inline constexpr CatalogId FitLabelFileSize{9, 491};
+inline constexpr CatalogId FitFileSizeText{9, 492};
+inline constexpr CatalogId FitLabelQuality{9, 493};
+inline constexpr CatalogId FitQualityIdentical{9, 494};
+inline constexpr CatalogId FitNone{9, 495};
+inline constexpr CatalogId FitCaptionReference{9, 496};
+inline constexpr CatalogId FitCaptionShown{9, 497};
+inline constexpr CatalogId FitButtonUse{9, 498};
+inline constexpr CatalogId FitLabelCandidates{9, 499};
 
 inline constexpr CatalogId ColumnIpAddress{11, 34};
 inline constexpr CatalogId ColumnProjectorName{11, 41};
@@ -715,6 +731,22 @@ inline constexpr CatalogId kAll[] = {
     ImagingNotQv1Name,
     ImagingDoesNotFit,
     ImagingOutOfMemory,
+    FitDlgTitle,
+    FitLabelSize,
+    FitLabelScale,
+    FitLabelColours,
+    FitLabelDither,
+    FitLabelSmoothing,
+    FitLabelTolerance,
+    FitLabelFileSize,
+    FitFileSizeText,
+    FitLabelQuality,
+    FitQualityIdentical,
+    FitNone,
+    FitCaptionReference,
+    FitCaptionShown,
+    FitButtonUse,
+    FitLabelCandidates,
     ColumnIpAddress,
     ColumnProjectorName,
     MenuFile,
