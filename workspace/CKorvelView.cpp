@@ -9,7 +9,11 @@
 #include "common/OffThread.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "workspace/CColorResolutionDlg.h"
+#include "workspace/CFitResultDlg.h"
 #include "workspace/CLead.h"
+#include "workspace/CResizeDlg.h"
+#include "workspace/CSaturationDlg.h"
 #include "workspace/CPictureImage.h"
 #include "workspace/OpenFilterTable.h"
 #include "workspace/PictureLoader.h"
@@ -458,4 +462,36 @@ void CKorvelView::resizeEvent(QResizeEvent* event) {
     }
 }
 
-CKorvelView::Dialogs CKorvelView::defaultDialogs() { return {}; }
+namespace {
+// The imaging dialog texts that start-up filled, or none before start-up ran.
+const ImagingTextStore& dialogTexts() {
+    static const ImagingTextStore empty;
+    return CKorvelApp::instance() != nullptr ? CKorvelApp::instance()->imagingTexts() : empty;
+}
+} // namespace
+
+CKorvelView::Dialogs CKorvelView::defaultDialogs() {
+    Dialogs d;
+    d.resize = [this](const Picture& p) {
+        CResizeDlg dialog(p, dialogTexts(), this);
+        dialog.exec();
+        return ResizeChoice{dialog.resultStatus(), dialog.width(),       dialog.height(),
+                            dialog.flags(),        dialog.xResolution(), dialog.yResolution()};
+    };
+    d.saturation = [this](const Picture& p) {
+        CSaturationDlg dialog(p, dialogTexts(), this);
+        dialog.exec();
+        return SaturationChoice{dialog.resultStatus(), dialog.value()};
+    };
+    d.colourResolution = [this](const Picture& p) {
+        CColorResolutionDlg dialog(p, dialogTexts(), 8, this);
+        dialog.exec();
+        return ColourChoice{dialog.resultStatus(), dialog.request()};
+    };
+    d.fitResult = [this](const FitToProjector::Result& fit) {
+        CFitResultDlg dialog(fit, this);
+        dialog.exec();
+        return dialog.resultStatus();
+    };
+    return d;
+}

@@ -15,7 +15,11 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QTemporaryDir>
+#include <QApplication>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -308,4 +312,28 @@ TEST_F(KorvelViewTest, FitCountsAsAnEditAndSavesWhatItMeasured) {
     frame->action(Cmd::FitToProjector)->trigger();
     frame->action(Cmd::Undo)->trigger();
     EXPECT_EQ(state(), CurrentImage::Saved);
+}
+
+// The real resize dialog, answered as a person would: a new width, OK.
+TEST_F(KorvelViewTest, RealResizeDialogDrivesTheEdit) {
+    CKorvelView plain(*frame);
+    plain.attachCommands();
+    frame->setCentralWidget(&plain);
+    view = nullptr; // replaced and deleted by the frame
+    files->openAnswers << makePng(u"a.png"_qs, 80, 60);
+    plain.OnFileOpen();
+    bool answered = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->findChild<QSpinBox*>(u"widthSpin"_qs)->setValue(40);
+        QTest::mouseClick(dialog->findChild<QPushButton*>(u"okButton"_qs), Qt::LeftButton);
+        answered = true;
+    });
+    plain.OnResize();
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(frame->currentImage().width, 40u);
+    EXPECT_EQ(frame->currentImage().height, 30u) << "the aspect ratio is kept by default";
+    EXPECT_TRUE(plain.undoAvailable());
+    frame->takeCentralWidget();
 }
