@@ -1,5 +1,7 @@
 // Fits each picture named on the command line to the projector and reports what it got.
 //   FitBench [--out DIR] [--full-decode] FILE...
+//   FitBench --srgb IN OUT.png     writes IN decoded to sRGB (colour profile applied) as PNG,
+//                                  so a tool that ignores profiles sees the same colours
 // With --out, DIR receives NAME.qv1 (the result) and NAME.ref.png (the true-colour picture at
 // the same size), so other tools can measure both. One line per file on stdout:
 //   file width height bytes colours dither tolerance scale psnr milliseconds candidates
@@ -31,6 +33,16 @@ int main(int argc, char** argv) {
     }
     QTextStream out(stdout);
     QTextStream err(stderr);
+    if (args.size() == 3 && args[0] == u"--srgb") {
+        Picture picture;
+        const ImagingResult r = PictureLoader::load(args[1], picture);
+        const ImagingResult w = r.ok() ? PictureSaver::save(picture, args[2], PictureFormat::Png, 24) : r;
+        if (!w.ok()) {
+            err << args[1] << ": " << ImagingResult::codeName(w.code) << " " << w.detail << "\n";
+            return 1;
+        }
+        return 0;
+    }
     int failures = 0;
     for (const QString& file : files) {
         QElapsedTimer timer;

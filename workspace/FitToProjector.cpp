@@ -7,14 +7,20 @@
 #include "workspace/PaletteMapper.h"
 #include "workspace/PictureOps.h"
 #include "workspace/PictureQuality.h"
+#include "workspace/Resampler.h"
 #include "workspace/RgbBuffer.h"
 
 #include <QSize>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <future>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <system_error>
 #include <tuple>
 
 namespace {
@@ -29,10 +35,11 @@ constexpr int kColourLadder[] = {256, 128, 64, 32, 16};
 constexpr int kLastResortColours[] = {8, 4, 2};
 // Flattening thresholds for noise in flat areas (see smoothFlatAreas), weakest first.
 constexpr int kSmoothing[] = {16, 32};
-constexpr float kDither[] = {0.25f, 0.5f};
+// Error diffusion mostly costs PSNR and LZW runs; a light touch sometimes pays.
+constexpr float kDither = 0.25f;
 constexpr int kMaxTolerance = 48;
-constexpr double kScaleStep = 0.9;
 constexpr double kMinScale = 0.2;
+constexpr int kScaleSteps = 5;
 
 struct Setting {
     int smoothing = 0;
@@ -101,7 +108,7 @@ public:
         : m_ref(ref), m_quantiser(ref, kQuantiserSpeed), m_maxBytes(maxBytes) {}
 
     ImagingResult evaluate(const Setting& s, Candidate& out) {
-        ++m_count;
+        m_count.fetch_add(1, std::memory_order_relaxed);
         const Mapped* mapped = nullptr;
         if (ImagingResult r = mappedFor(s, mapped); !r.ok()) {
             return r;
@@ -121,30 +128,35 @@ public:
     }
 
     // The least tolerance at which s fits, looked for around guess: PSNR and size both fall
-    // as the tolerance grows, the size roughly exponentially, so each step aims at the limit
-    // on a log scale from what the steps so far measured. Without a fit, the candidate at the
-    // largest tolerance.
-    ImagingResult leastLoss(Setting s, int guess, Candidate& out) {
+    // as the tolerance t grows, and log(size) is close to linear in log(t + 1), so each step
+    // aims at the limit on those scales from what the steps so far measured. knownFailing is
+    // a tolerance already known not to fit, with its (estimated) size. Without a fit, the
+    // candidate at the largest tolerance.
+    ImagingResult leastLoss(Setting s, int guess, Candidate& out, int knownFailing = -1, double failingBytes = 0) {
+        auto u = [](int t) { return std::log(t + 1.0); };
         Candidate fitting;
         Candidate failing;
-        int lo = -1;                // largest tolerance known not to fit
+        int lo = knownFailing;      // largest tolerance known not to fit
         int hi = kMaxTolerance + 1; // smallest tolerance known to fit
-        double loBytes = 0;
+        double loBytes = knownFailing >= 0 ? std::log(std::max(1.0, failingBytes)) : 0;
         double hiBytes = 0;
         const double target = std::log(static_cast<double>(m_maxBytes));
-        int t = std::clamp(guess, 0, kMaxTolerance);
+        int previous = knownFailing; // the step before, for a secant
+        double previousBytes = loBytes;
         int sameSide = 0; // steps in a row that moved the same end of the bracket
         bool lastFit = false;
-        while (hi - lo > 1) {
+        int t = std::clamp(guess, lo + 1, kMaxTolerance);
+        for (bool firstStep = true; hi - lo > 1; firstStep = false) {
             s.tolerance = t;
             Candidate c;
             if (ImagingResult r = evaluate(s, c); !r.ok()) {
                 return r;
             }
+            const bool fits = c.fits;
             const double logBytes = std::log(std::max(1.0, c.estimatedBytes));
-            sameSide = (m_count > 1 && c.fits == lastFit) ? sameSide + 1 : 0;
-            lastFit = c.fits;
-            if (c.fits) {
+            sameSide = (!firstStep && fits == lastFit) ? sameSide + 1 : 0;
+            lastFit = fits;
+            if (fits) {
                 hi = t;
                 hiBytes = logBytes;
                 fitting = std::move(c);
@@ -152,66 +164,95 @@ public:
                 lo = t;
                 loBytes = logBytes;
                 failing = std::move(c);
-                if (lo == kMaxTolerance) {
-                    break;
-                }
             }
-            if (hi - lo <= 1) {
+            double slope = 0.55; // -d log(size) / d log(t + 1) of typical photographs
+            if (previous >= 0 && previous != t && previousBytes != logBytes) {
+                slope = std::max(0.05, (previousBytes - logBytes) / (u(t) - u(previous)));
+            }
+            previous = t;
+            previousBytes = logBytes;
+            if (hi - lo <= 1 || lo >= kMaxTolerance) {
                 break;
             }
             double next = 0;
-            if (lo >= 0 && hi <= kMaxTolerance && sameSide >= 1) {
-                // Interpolation creeps when the curve bends; halve the bracket instead.
-                next = (lo + hi) / 2.0;
-            } else if (lo >= 0 && hi <= kMaxTolerance && loBytes > hiBytes) {
-                next = lo + (loBytes - target) / (loBytes - hiBytes) * (hi - lo);
+            const bool bracketed = lo >= 0 && hi <= kMaxTolerance;
+            if (bracketed && sameSide >= 1) {
+                // Interpolation creeps when the curve bends; halve instead.
+                next = std::exp((u(lo) + u(hi)) / 2) - 1;
+            } else if (bracketed && loBytes > hiBytes) {
+                next = std::exp(u(lo) + (loBytes - target) / (loBytes - hiBytes) * (u(hi) - u(lo))) - 1;
             } else {
-                // One side only: extrapolate with the slope last seen.
-                next = t + (logBytes - target) / m_slope;
+                next = std::exp(u(t) + (logBytes - target) / slope) - 1;
             }
-            if (lo >= 0 && hi <= kMaxTolerance) {
-                m_slope = std::max(0.005, (loBytes - hiBytes) / (hi - lo));
-            }
-            // Land next to the limit's side that is not known yet, so the bracket closes.
-            t = std::clamp(static_cast<int>(c.fits ? std::floor(next) : std::ceil(next)), lo + 1, hi - 1);
-            t = std::clamp(t, 0, kMaxTolerance);
+            // Land on the side of the limit that is not known yet, so the bracket closes.
+            next = std::clamp(next, -1.0, kMaxTolerance + 1.0);
+            t = static_cast<int>(fits ? std::floor(next) : std::ceil(next));
+            t = std::clamp(std::clamp(t, lo + 1, hi - 1), 0, kMaxTolerance);
         }
         out = fitting.fits ? std::move(fitting) : std::move(failing);
         return ImagingResult::success();
     }
 
-    [[nodiscard]] int count() const { return m_count; }
+    [[nodiscard]] int count() const { return m_count.load(); }
 
 private:
     struct Mapped {
         Palette palette;
         std::vector<quint8> indices;
     };
+    // Thread-safe: two settings may be searched at once. The caches are locked only to look
+    // up and insert; nodes of a std::map stay put, so what is handed out stays valid.
     ImagingResult mappedFor(const Setting& s, const Mapped*& out) {
         const auto key = std::make_tuple(s.smoothing, s.colours, s.dither);
-        if (const auto it = m_mapped.find(key); it != m_mapped.end()) {
-            out = &it->second;
-            return ImagingResult::success();
+        {
+            const std::lock_guard lock(m_cacheMutex);
+            if (const auto it = m_mapped.find(key); it != m_mapped.end()) {
+                out = &it->second;
+                return ImagingResult::success();
+            }
         }
         // libimagequant makes one palette per size from the picture itself; smoothing and
         // dithering only change how pixels are mapped onto it, which is far cheaper.
-        auto palette = m_palettes.find(s.colours);
-        if (palette == m_palettes.end()) {
-            Palette made;
-            if (ImagingResult r = m_quantiser.palette(s.colours, made); !r.ok()) {
-                return r;
-            }
-            palette = m_palettes.emplace(s.colours, std::move(made)).first;
+        Palette palette;
+        if (ImagingResult r = paletteFor(s.colours, palette); !r.ok()) {
+            return r;
         }
-        auto source = m_smoothed.find(s.smoothing);
-        if (source == m_smoothed.end()) {
-            source = m_smoothed.emplace(s.smoothing, s.smoothing > 0 ? smoothFlatAreas(m_ref, s.smoothing) : m_ref).first;
+        const RgbBuffer* source = &m_ref;
+        if (s.smoothing > 0) {
+            source = &smoothedFor(s.smoothing);
         }
         Mapped m;
-        m.palette = palette->second;
-        m.indices = PaletteMapper(m.palette).map(source->second, DitherOption::FloydSteinberg, s.dither);
-        out = &m_mapped.emplace(key, std::move(m)).first->second;
+        m.indices = PaletteMapper(palette).map(*source, DitherOption::FloydSteinberg, s.dither);
+        m.palette = std::move(palette);
+        const std::lock_guard lock(m_cacheMutex);
+        out = &m_mapped.emplace(key, std::move(m)).first->second; // the first one in wins
         return ImagingResult::success();
+    }
+
+    ImagingResult paletteFor(int colours, Palette& out) {
+        const std::lock_guard lock(m_quantiserMutex); // libimagequant's state is not shared
+        auto it = m_palettes.find(colours);
+        if (it == m_palettes.end()) {
+            Palette made;
+            if (ImagingResult r = m_quantiser.palette(colours, made); !r.ok()) {
+                return r;
+            }
+            it = m_palettes.emplace(colours, std::move(made)).first;
+        }
+        out = it->second;
+        return ImagingResult::success();
+    }
+
+    const RgbBuffer& smoothedFor(int threshold) {
+        {
+            const std::lock_guard lock(m_cacheMutex);
+            if (const auto it = m_smoothed.find(threshold); it != m_smoothed.end()) {
+                return it->second;
+            }
+        }
+        RgbBuffer made = smoothFlatAreas(m_ref, threshold);
+        const std::lock_guard lock(m_cacheMutex);
+        return m_smoothed.emplace(threshold, std::move(made)).first->second;
     }
 
     const RgbBuffer& m_ref;
@@ -220,88 +261,118 @@ private:
     std::map<int, Palette> m_palettes;
     std::map<int, RgbBuffer> m_smoothed;
     std::map<std::tuple<int, int, float>, Mapped> m_mapped;
-    double m_slope = 0.05; // d log(bytes) / d tolerance, learnt as the search goes
-    int m_count = 0;
+    std::mutex m_cacheMutex;
+    std::mutex m_quantiserMutex;
+    std::atomic<int> m_count{0};
 };
+
+struct Searched {
+    ImagingResult result;
+    Candidate candidate;
+};
+
+// leastLoss for a and, when given, b at the same time. The search below is greedy, so b is
+// where a step from a would lead next; on two cores it costs no waiting.
+std::pair<Searched, Searched> searchBoth(ScaleSearch& search, const Setting& a, const std::optional<Setting>& b,
+                                         int guess, const Candidate* failingA = nullptr) {
+    Searched first;
+    Searched second;
+    std::future<void> other;
+    if (b) {
+        try {
+            other = std::async(std::launch::async,
+                               [&] { second.result = search.leastLoss(*b, guess, second.candidate); });
+        } catch (const std::system_error&) {
+            second.result = search.leastLoss(*b, guess, second.candidate); // no thread to be had
+        }
+    }
+    first.result = failingA != nullptr ? search.leastLoss(a, guess, first.candidate, failingA->setting.tolerance,
+                                                          failingA->estimatedBytes)
+                                       : search.leastLoss(a, guess, first.candidate);
+    if (other.valid()) {
+        other.get();
+    }
+    return {std::move(first), std::move(second)};
+}
 
 // Coordinate descent: each parameter moves while it pays, starting from the settings that
 // lose least (full palette, no smoothing, no dither) and only as far as the limit forces.
-ImagingResult searchScale(ScaleSearch& search, Candidate& best) {
-    if (ImagingResult r = search.leastLoss(Setting{}, 0, best); !r.ok()) {
+ImagingResult searchScale(ScaleSearch& search, qint64 maxBytes, Candidate& best) {
+    if (ImagingResult r = search.evaluate(Setting{}, best); !r.ok()) {
         return r;
     }
-    if (best.fits && best.setting.tolerance == 0) {
+    if (best.fits) {
         return ImagingResult::success(); // lossless at 256 colours: nothing can beat it
     }
-    auto tryMove = [&](Setting s) -> std::pair<ImagingResult, bool> {
-        Candidate c;
-        ImagingResult r = search.leastLoss(s, best.setting.tolerance, c);
-        if (!r.ok() || !better(c, best)) {
-            return {r, false};
+    // A first tolerance from how far over the limit the lossless encoding is.
+    const int firstGuess = std::clamp(
+        static_cast<int>(std::exp(std::log(std::max(1.0, best.estimatedBytes) / static_cast<double>(maxBytes)) / 0.55) - 1),
+        1, kMaxTolerance);
+    // Takes the better of a pair; true when the second one (the step further on) won.
+    auto step = [&](const std::pair<Searched, Searched>& pair, bool hasSecond) -> std::pair<ImagingResult, bool> {
+        for (const Searched* s : {&pair.first, &pair.second}) {
+            if (!s->result.ok()) {
+                return {s->result, false};
+            }
         }
-        best = std::move(c);
-        return {r, true};
+        bool secondWon = false;
+        if (better(pair.first.candidate, best)) {
+            best = pair.first.candidate;
+        }
+        if (hasSecond && better(pair.second.candidate, best)) {
+            best = pair.second.candidate;
+            secondWon = true;
+        }
+        return {ImagingResult::success(), secondWon};
     };
-    for (const int colours : kColourLadder) {
-        if (colours >= best.setting.colours) {
-            continue;
+    auto guess = [&] { return best.fits ? best.setting.tolerance : firstGuess; };
+    const Candidate lossless = best;
+
+    for (size_t i = 0; i < std::size(kColourLadder); i += 2) {
+        Setting a = best.setting;
+        a.colours = kColourLadder[i];
+        std::optional<Setting> b;
+        if (i + 1 < std::size(kColourLadder)) {
+            b = best.setting;
+            b->colours = kColourLadder[i + 1];
         }
-        Setting s = best.setting;
-        s.colours = colours;
-        const auto [r, moved] = tryMove(s);
+        const auto [r, furtherWon] =
+            step(searchBoth(search, a, b, guess(), i == 0 ? &lossless : nullptr), b.has_value());
         if (!r.ok()) {
             return r;
         }
-        if (!moved && best.fits) {
+        if (!furtherWon && best.fits) {
             break;
         }
     }
     if (!best.fits) {
         for (const int colours : kLastResortColours) {
-            Setting s = best.setting;
-            s.colours = colours;
-            if (const auto [r, moved] = tryMove(s); !r.ok()) {
+            Setting a = best.setting;
+            a.colours = colours;
+            if (const auto [r, moved] = step(searchBoth(search, a, std::nullopt, kMaxTolerance), false); !r.ok()) {
                 return r;
             }
             if (best.fits) {
                 break;
             }
         }
-    }
-    for (const int smoothing : kSmoothing) {
-        Setting s = best.setting;
-        s.smoothing = smoothing;
-        const auto [r, moved] = tryMove(s);
-        if (!r.ok()) {
-            return r;
-        }
-        if (!moved) {
-            break;
+        if (!best.fits) {
+            return ImagingResult::success();
         }
     }
-    for (const float dither : kDither) {
-        Setting s = best.setting;
-        s.dither = dither;
-        const auto [r, moved] = tryMove(s);
-        if (!r.ok()) {
-            return r;
-        }
-        if (!moved) {
-            break;
-        }
+    Setting smooth = best.setting;
+    smooth.smoothing = kSmoothing[0];
+    Setting smoother = best.setting;
+    smoother.smoothing = kSmoothing[1];
+    if (const auto [r, moved] = step(searchBoth(search, smooth, smoother, guess()), true); !r.ok()) {
+        return r;
+    }
+    Setting dither = best.setting;
+    dither.dither = kDither;
+    if (const auto [r, moved] = step(searchBoth(search, dither, std::nullopt, guess()), false); !r.ok()) {
+        return r;
     }
     return ImagingResult::success();
-}
-
-QSize fittedSize(int width, int height, int maxWidth, int maxHeight, double scale) {
-    const double s =
-        std::min({1.0, static_cast<double>(maxWidth) / width, static_cast<double>(maxHeight) / height}) * scale;
-    if (s >= 1.0) {
-        return {width, height};
-    }
-    const int w = std::clamp(static_cast<int>(std::lround(width * s)), 1, maxWidth);
-    const int h = std::clamp(static_cast<int>(std::lround(height * s)), 1, maxHeight);
-    return {w, h};
 }
 
 } // namespace
@@ -321,43 +392,75 @@ FitToProjector::Result FitToProjector::fit(const Picture& picture, const Options
     const int minWidth = static_cast<int>(SendableImage::kMinWidth);
     const int minHeight = static_cast<int>(SendableImage::kMinHeight);
 
+    const QSize base = Resampler::fittedSize(picture.width(), picture.height(), options.maxWidth, options.maxHeight);
     Candidate chosen; // at the largest scale that gives enough colours, else the best seen
     RgbBuffer chosenReference;
-    double chosenScale = 1.0;
-    for (double scale = 1.0; scale >= kMinScale; scale *= kScaleStep) {
-        const QSize size = fittedSize(picture.width(), picture.height(), options.maxWidth, options.maxHeight, scale);
+    double chosenScale = 0;
+    bool chosenHasEnough = false;
+    // Searches the picture scaled to base * scale; false when that is too small to send.
+    auto tryScale = [&](double scale, bool& enough) -> std::optional<ImagingResult> {
+        enough = false;
+        const QSize size(std::max(1, static_cast<int>(std::lround(base.width() * scale))),
+                         std::max(1, static_cast<int>(std::lround(base.height() * scale))));
         if (size.width() < minWidth || size.height() < minHeight) {
-            break;
+            return std::nullopt;
         }
         Picture scaled = picture;
         if (size != QSize(picture.width(), picture.height())) {
             if (ImagingResult r = PictureOps::resize(scaled, size.width(), size.height(), PictureOps::kResizeLanczos);
                 !r.ok()) {
-                result.result = r;
-                return result;
+                return r;
             }
         }
         RgbBuffer ref;
         if (ImagingResult r = RgbBuffer::fromPicture(scaled, ref); !r.ok()) {
-            result.result = r;
-            return result;
+            return r;
         }
         ScaleSearch search(ref, options.maxBytes);
         Candidate best;
-        const ImagingResult r = searchScale(search, best);
+        const ImagingResult r = searchScale(search, options.maxBytes, best);
         result.candidates += search.count();
         if (!r.ok()) {
-            result.result = r;
-            return result;
+            return r;
         }
-        const bool enoughColours = best.setting.colours >= options.minColours;
-        if (best.fits && (!chosen.fits || enoughColours)) {
+        enough = best.fits && best.setting.colours >= options.minColours;
+        // Enough colours beats too few; between equals, the larger picture wins.
+        const bool take = best.fits && (!chosen.fits || (enough && (!chosenHasEnough || scale > chosenScale)) ||
+                                        (!enough && !chosenHasEnough && scale > chosenScale));
+        if (take) {
             chosen = std::move(best);
             chosenReference = std::move(ref);
             chosenScale = scale;
+            chosenHasEnough = enough;
         }
-        if (chosen.fits && enoughColours) {
-            break;
+        return ImagingResult::success();
+    };
+
+    bool enough = false;
+    if (auto r = tryScale(1.0, enough); r && !r->ok()) {
+        result.result = *r;
+        return result;
+    }
+    if (!enough) {
+        // Only now a smaller picture: the largest scale that gives enough colours, by
+        // bisection (a smaller picture never needs more bytes).
+        double lo = kMinScale;
+        double hi = 1.0;
+        for (int i = 0; i < kScaleSteps && hi - lo > 0.01; ++i) {
+            const double mid = (lo + hi) / 2;
+            const auto r = tryScale(mid, enough);
+            if (r && !r->ok()) {
+                result.result = *r;
+                return result;
+            }
+            // Too small to send counts as too small: only larger scales are of use.
+            (!r || enough ? lo : hi) = mid;
+        }
+        if (!chosenHasEnough) {
+            if (auto r = tryScale(kMinScale, enough); r && !r->ok()) {
+                result.result = *r;
+                return result;
+            }
         }
     }
     if (!chosen.fits) {

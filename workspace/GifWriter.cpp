@@ -94,6 +94,10 @@ ImagingResult GifWriter::write(int width, int height, const std::vector<quint8>&
     if (const int e = close(); e != 0) {
         return gifFailure(output, e);
     }
+    if (output.overLimit) {
+        // giflib does not check the write of the trailer byte.
+        return gifFailure(output, E_GIF_ERR_WRITE_FAILED);
+    }
     out = std::move(output.bytes);
     return ImagingResult::success();
 }

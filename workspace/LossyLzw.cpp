@@ -32,7 +32,7 @@ public:
     }
 
     void clear() {
-        ++m_generation;
+        m_slots.fill(kEmptySlot);
         m_next = kFirstCode;
         for (int i = 0; i < kFirstCode; ++i) {
             m_nodes[static_cast<size_t>(i)].firstChild = kNone;
@@ -41,12 +41,12 @@ public:
     [[nodiscard]] int find(int code, int pixel) const {
         const quint32 key = (quint32(code) << 8) | quint32(pixel);
         for (quint32 slot = hash(key);; slot = (slot + 1) & (kHashSize - 1)) {
-            const Slot& s = m_slots[slot];
-            if (s.generation != m_generation) {
+            const quint32 s = m_slots[slot];
+            if (s == kEmptySlot) {
                 return kNone;
             }
-            if (s.key == key) {
-                return s.code;
+            if ((s >> 12) == key) {
+                return static_cast<int>(s & 0xFFFu);
             }
         }
     }
@@ -76,10 +76,10 @@ public:
         const int n = m_next++;
         const quint32 key = (quint32(code) << 8) | quint32(pixel);
         quint32 slot = hash(key);
-        while (m_slots[slot].generation == m_generation) {
+        while (m_slots[slot] != kEmptySlot) {
             slot = (slot + 1) & (kHashSize - 1);
         }
-        m_slots[slot] = {key, static_cast<int16_t>(n), m_generation};
+        m_slots[slot] = (key << 12) | quint32(n);
         const PaletteColour c = m_colours[static_cast<size_t>(pixel)];
         Node& parent = m_nodes[static_cast<size_t>(code)];
         m_nodes[static_cast<size_t>(n)] = {kNone, parent.firstChild, static_cast<quint8>(pixel), c.r, c.g, c.b};
@@ -87,11 +87,9 @@ public:
     }
 
 private:
-    struct Slot {
-        quint32 key = 0;
-        int16_t code = 0;
-        quint32 generation = 0;
-    };
+    // A slot holds the 20-bit key (code, pixel) above the 12-bit code it maps to; the table
+    // is small enough to clear outright when the dictionary is.
+    static constexpr quint32 kEmptySlot = 0xFFFFFFFFu;
     struct Node {
         int16_t firstChild = kNone;
         int16_t sibling = kNone;
@@ -100,10 +98,9 @@ private:
     };
     static quint32 hash(quint32 key) { return ((key >> 12) ^ key) & (kHashSize - 1); }
 
-    std::array<Slot, kHashSize> m_slots{};
+    std::array<quint32, kHashSize> m_slots{};
     std::array<Node, kMaxCode + 1> m_nodes{};
     std::array<PaletteColour, 256> m_colours{};
-    quint32 m_generation = 0;
     int m_next = kFirstCode;
 };
 

@@ -1,6 +1,7 @@
 #include "workspace/PictureLoader.h"
 
 #include "workspace/ImagingGuard.h"
+#include "workspace/Resampler.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -16,6 +17,7 @@ using vips::VImage;
 using Code = ImagingResult::Code;
 
 constexpr qint64 kHeadBytes = 64;
+constexpr qint64 kMaxWholeFile = qint64{1} << 30;
 
 vips::VOption* headerOptions(VipsAccess access) {
     return VImage::option()->set("access", access)->set("fail_on", VIPS_FAIL_ON_ERROR);
@@ -126,11 +128,11 @@ VImage toSrgb8(VImage image) {
     }
     switch (image.bands()) {
     case 1:
-        image = image.bandjoin({image, image});
+        image = vips::VImage::bandjoin(std::vector<vips::VImage>{image, image, image});
         break;
     case 2: {
         const VImage grey = image.extract_band(0);
-        image = grey.bandjoin({grey, grey, image.extract_band(1)});
+        image = vips::VImage::bandjoin(std::vector<vips::VImage>{grey, grey, grey, image.extract_band(1)});
         break;
     }
     case 3:
@@ -152,16 +154,29 @@ int dpi(double pixelsPerMm) {
 }
 
 struct Source {
+    Source() = default;
+    Source(const Source&) = delete; // memory may point at owned
+    Source& operator=(const Source&) = delete;
+
     QByteArray head;
     QByteArray vipsName; // files: the absolute path, with an empty option list so no "[...]" in it is parsed
     const QByteArray* memory = nullptr;
+    QByteArray owned; // a file read whole, see openSource
 
-    [[nodiscard]] VImage open(VipsAccess access) const {
-        if (memory != nullptr) {
-            return VImage::new_from_buffer(memory->constData(), static_cast<size_t>(memory->size()), "",
-                                           headerOptions(access));
+    // shrinkOption, when given, asks the loader to decode smaller ("shrink" or "scale").
+    [[nodiscard]] VImage open(VipsAccess access, const char* shrinkOption = nullptr, double shrink = 1) const {
+        vips::VOption* options = headerOptions(access);
+        if (shrinkOption != nullptr) {
+            if (qstrcmp(shrinkOption, "shrink") == 0) {
+                options->set(shrinkOption, static_cast<int>(shrink));
+            } else {
+                options->set(shrinkOption, shrink);
+            }
         }
-        return VImage::new_from_file(vipsName.constData(), headerOptions(access));
+        if (memory != nullptr) {
+            return VImage::new_from_buffer(memory->constData(), static_cast<size_t>(memory->size()), "", options);
+        }
+        return VImage::new_from_file(vipsName.constData(), options);
     }
 };
 
@@ -177,9 +192,21 @@ ImagingResult openSource(const QString& path, Source& source) {
     if (file.size() == 0) {
         return ImagingResult::failure(Code::EmptyFile);
     }
+    if (info.fileName().endsWith(u']')) {
+        // libvips parses "[...]" at the end of a file name as load options, in more than one
+        // place; such a file is read whole and decoded from memory instead.
+        if (file.size() > kMaxWholeFile) {
+            return ImagingResult::failure(Code::CannotOpen, QStringLiteral("too large to read whole"));
+        }
+        source.owned = file.readAll();
+        source.memory = &source.owned;
+        source.head = source.owned.left(kHeadBytes);
+        return ImagingResult::success();
+    }
     source.head = file.read(kHeadBytes);
     // ImageMagick takes "name:" at the start of a path as a coder prefix; an absolute path
-    // starts with the separator instead.
+    // starts with the separator instead. The empty option list keeps libvips from reading
+    // a "[...]" inside the name as options.
     source.vipsName = QFile::encodeName(info.absoluteFilePath()) + "[]";
     return ImagingResult::success();
 }
@@ -211,25 +238,52 @@ ImagingResult decode(const Source& source, quint64 maxPixels, const QSize* fitBo
         const int orientation = fieldInt(header, VIPS_META_ORIENTATION, 1);
         const bool rotate = rotatesByTag(format) && orientation > 1 && orientation <= 8;
 
+        const int xDpi = dpi(header.xres());
+        const int yDpi = dpi(header.yres());
+        // Upright size, and the size to decode to when a fit was asked for.
+        const bool swaps = rotate && orientation >= 5;
+        const int uprightWidth = swaps ? header.height() : header.width();
+        const int uprightHeight = swaps ? header.width() : header.height();
+        const QSize target = fitBox != nullptr
+                                 ? Resampler::fittedSize(uprightWidth, uprightHeight, fitBox->width(), fitBox->height())
+                                 : QSize(uprightWidth, uprightHeight);
+        const bool shrinking = target != QSize(uprightWidth, uprightHeight);
+        // JPEG and WebP can decode smaller; they are asked for twice the target at most, and
+        // a full Lanczos kernel does the rest, so detail stays as sharp as a full decode gives
+        // while a large photo never exists in memory at full size.
+        const double factor = static_cast<double>(target.width()) / uprightWidth;
+        const char* shrinkOption = nullptr;
+        double shrink = 1;
+        if (shrinking && format == PictureFormat::Jpeg) {
+            for (int s = 8; s >= 2; s /= 2) {
+                if (factor * s <= 0.5) {
+                    shrinkOption = "shrink";
+                    shrink = s;
+                    break;
+                }
+            }
+        } else if (shrinking && format == PictureFormat::WebP && factor < 0.5) {
+            shrinkOption = "scale";
+            shrink = factor * 2;
+        }
         VImage image;
-        if (fitBox != nullptr) {
-            auto* options = VImage::option()
-                                ->set("height", fitBox->height())
-                                ->set("size", VIPS_SIZE_DOWN)
-                                ->set("no_rotate", !rotate)
-                                ->set("fail_on", VIPS_FAIL_ON_ERROR);
-            // Only files come here: thumbnail needs the loader's shrink-on-load.
-            image = VImage::thumbnail(source.vipsName.constData(), fitBox->width(), options);
-        } else if (rotate) {
+        if (rotate) {
             // Turning a picture upright needs random access to its rows.
-            image = source.open(VIPS_ACCESS_RANDOM).autorot();
+            header = VImage();
+            image = source.open(VIPS_ACCESS_RANDOM, shrinkOption, shrink).autorot();
+        } else if (shrinkOption != nullptr) {
+            header = VImage();
+            image = source.open(VIPS_ACCESS_SEQUENTIAL, shrinkOption, shrink);
         } else {
-            image = header;
+            image = header; // ImageMagick has decoded everything already; do not do it twice
+        }
+        if (shrinking) {
+            image = Resampler::resample(toSrgb8(image), target.width(), target.height(), VIPS_KERNEL_LANCZOS3);
         }
         image = toSrgb8(image).copy_memory();
 
         Picture picture(image);
-        picture.setResolution(dpi(header.xres()), dpi(header.yres()));
+        picture.setResolution(xDpi, yDpi);
         picture.setLoadedFormat(format, formatName, bitDepth);
         out = picture;
         return ImagingResult::success();

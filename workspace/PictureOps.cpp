@@ -4,6 +4,7 @@
 #include "workspace/ImagingGuard.h"
 #include "workspace/IndexedImage.h"
 #include "workspace/PaletteMapper.h"
+#include "workspace/Resampler.h"
 #include "workspace/RgbBuffer.h"
 
 #include <algorithm>
@@ -85,25 +86,6 @@ VipsKernel kernelFor(int flags) {
     return VIPS_KERNEL_LINEAR;
 }
 
-VImage resample(const VImage& in, int width, int height, VipsKernel kernel) {
-    const bool alpha = in.bands() == 4;
-    // Resampling colour next to transparent pixels without premultiplying drags their
-    // (meaningless) colour into the edge.
-    VImage work = alpha ? in.premultiply() : in;
-    work = work.resize(static_cast<double>(width) / in.width(),
-                       VImage::option()
-                           ->set("vscale", static_cast<double>(height) / in.height())
-                           ->set("kernel", kernel));
-    if (alpha) {
-        work = work.unpremultiply();
-    }
-    if (work.width() != width || work.height() != height) {
-        // Rounding in libvips can leave a pixel more or less.
-        work = work.embed(0, 0, width, height, VImage::option()->set("extend", VIPS_EXTEND_COPY));
-    }
-    return work.cast(VIPS_FORMAT_UCHAR).copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
-}
-
 bool validIndexedBits(int bits) { return bits == 1 || bits == 2 || bits == 4 || bits == 8; }
 
 ImagingResult targetPalette(const ColourResolution& request, Palette& out) {
@@ -157,7 +139,7 @@ ImagingResult PictureOps::resize(Picture& picture, int width, int height, int fl
                           ? picture.withPixels(out)
                           : picture.withIndexedPixels(out, picture.palette(), picture.bitsPerPixel());
         } else {
-            picture = picture.withPixels(resample(in, width, height, kernelFor(flags)).copy_memory());
+            picture = picture.withPixels(Resampler::resample(in, width, height, kernelFor(flags)).copy_memory());
         }
         return ImagingResult::success();
     });

@@ -22,7 +22,7 @@ ImagingResult RgbBuffer::fromImage(const vips::VImage& image, RgbBuffer& out) {
             rgb = rgb.flatten(vips::VImage::option()->set("background", std::vector<double>{255.0}));
         }
         if (rgb.bands() == 1) {
-            rgb = rgb.bandjoin({rgb, rgb});
+            rgb = vips::VImage::bandjoin(std::vector<vips::VImage>{rgb, rgb, rgb});
         }
         if (rgb.bands() != 3) {
             rgb = rgb.extract_band(0, vips::VImage::option()->set("n", 3));

@@ -1,0 +1,43 @@
+// Feeds arbitrary bytes to the picture loader and whatever loads to the projector encoder.
+// A load may fail with a code; it must not crash, hang or allocate without bound, and what
+// the encoder writes must read back.
+#include "workspace/BmpEncoder.h"
+#include "workspace/PictureLoader.h"
+#include "workspace/Qv1Encoder.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+// Small enough that the fuzzer's memory limit is never the thing that stops an input.
+constexpr quint64 kFuzzPixels = 1 << 20;
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    Picture picture;
+    const ImagingResult loaded = PictureLoader::loadFromMemory(bytes, picture, kFuzzPixels);
+    if (!loaded.ok()) {
+        if (!picture.isNull()) {
+            std::abort(); // a failure must not hand out a picture
+        }
+        return 0;
+    }
+    if (picture.isNull() || quint64(picture.width()) * quint64(picture.height()) > kFuzzPixels) {
+        std::abort();
+    }
+    Qv1Encoder::Encoding encoding;
+    if (!Qv1Encoder::encode(picture, encoding).ok()) {
+        std::abort(); // any picture that loaded can be encoded
+    }
+    Picture back;
+    if (!PictureLoader::loadFromMemory(encoding.bytes, back, kFuzzPixels).ok() || back.width() != picture.width() ||
+        back.height() != picture.height()) {
+        std::abort();
+    }
+    QByteArray bmp;
+    if (!BmpEncoder::encode(picture, 8, bmp).ok()) {
+        std::abort();
+    }
+    return 0;
+}
