@@ -85,7 +85,7 @@ contains mixed-lines "$out" "^$B	1	"
 "$ctl" --ini "$ini" stat $A --store 9 2>/dev/null; check stat-store-9 2 $?
 "$ctl" --ini "$ini" info --store 1 2>/dev/null; check no-address 2 $?
 "$ctl" --ini "$ini" frobnicate 2>/dev/null; check unknown-command 2 $?
-"$ctl" --ini "$ini" convert x.png 2>/dev/null; check convert-not-yet 2 $?
+"$ctl" --ini "$ini" convert x.png 2>/dev/null; check convert-missing-output 2 $?
 "$ctl" --ini "$ini" --password a --no-auth list 2>/dev/null; check auth-conflict 2 $?
 "$ctl" --ini "$work" list 2>/dev/null; check unreadable-ini 2 $?
 "$ctl" --ini "$ini" put "$work/none.qv1" $A --store 1 2>/dev/null; check unreadable-file 2 $?
@@ -130,4 +130,12 @@ contains ctrl-c-stopped "$out" "The schedule was stopped"
 mksch "$work/wait.sch" 1 $B
 out=$("$ctl" --json --step-ms 5 schedule run "$work/wait.sch"); check schedule-interval 0 $?
 contains schedule-json "$out" '"entry":1.*"status":2'
+
+# convert: a picture made by the emulator-free path, then sent to a projector.
+printf 'P6\n64 48\n255\n' >"$work/p.ppm"; head -c $((64 * 48 * 3)) /dev/urandom >>"$work/p.ppm"
+"$ctl" convert "$work/p.ppm" "$work/p.qv1" >/dev/null 2>&1; check convert 0 $?
+[ "$(head -c 3 "$work/p.qv1")" = GIF ] && echo "ok   convert-gif" || { echo "FAIL convert-gif"; fail=1; }
+"$ctl" convert "$work/p.ppm" "$work/p.gif" >/dev/null 2>&1; check convert-needs-qv1 2 $?
+"$ctl" convert >/dev/null 2>&1; check convert-usage 2 $?
+
 exit $fail

@@ -1,4 +1,5 @@
 // tessavelctl: projector commands for scripts and operators who automate.
+#include "ConvertCommand.h"
 #include "CtlCommands.h"
 
 #include "i18n/CatalogIds.h"
@@ -28,12 +29,18 @@ int main(int argc, char* argv[]) {
     args.removeFirst();
 
     // The convert command parses its own arguments: everything after its word goes to it.
-    // Its file, ConvertCommand.cpp, is added by the imaging work and declares
-    //     int RunConvertCommand(const QStringList& args, QTextStream& out, QTextStream& err);
-    // Until then "convert" is an unknown command like any other.
-    //
-    // >>> convert dispatch goes here: if the first non-option argument is "convert", call
-    // >>> RunConvertCommand with the arguments behind it and return its status.
+    qsizetype word = 0;
+    while (word < args.size() && args.at(word).startsWith(u"--")) {
+        // The global options that take a value; convert itself uses none of them.
+        word += (args.at(word) == u"--ini" || args.at(word) == u"--password") ? 2 : 1;
+    }
+    if (word < args.size() && args.at(word) == u"convert") {
+        const int status = RunConvertCommand(args.mid(word + 1), out, err);
+        out.flush();
+        err.flush();
+        UnloadCatalog();
+        return status;
+    }
 
     const CtlOptions options = CtlOptions::parse(args);
     int rc = CtlExit::BadUsage;
