@@ -4,7 +4,7 @@
 #include <QStringList>
 
 // Fills a stored catalog text the way message tables are formatted: %1..%99 are inserts
-// (an optional "!spec!" behind the number is accepted and ignored, the inserts arrive as
+// (an optional "!format!" behind the number is accepted and ignored, the inserts arrive as
 // text), %n is a line break (a plain line feed here), %t a tab, %r a carriage return, %% a percent sign, and %0 ends
 // the text there. Missing inserts read as empty text.
 namespace MessageFormat {

@@ -26,25 +26,8 @@ StoreText storeText(int result, CatalogId id) {
 
 RunReport CancelTransmission(int storeNumber, const CommandTarget& target, const CommandContext& context) {
     const ExchangeResult x = runCancel(storeNumber, target, context);
-    using Stage = ExchangeResult::Stage;
-    switch (x.stage) {
-    case Stage::ConnectFailed: {
-        if (x.connectResult == ConnectResult::GreetingReadFailed) {
-            return RunReport::silent(-1);
-        }
-        RunReport r = RunReport::shown(-1, MessageIcon::Stop, msg::SendFailed);
-        r.connectTimedOut = x.connectTimedOut;
-        return r;
-    }
-    case Stage::SendFailed:
-        return RunReport::shown(-1, MessageIcon::Stop, msg::SendFailed);
-    case Stage::TimedOut:
-    case Stage::WaitFailed:
-        return RunReport::shown(-1, MessageIcon::Stop, msg::ReplyTimeout);
-    case Stage::Closed:
-        return RunReport::silent(-1);
-    case Stage::Replied:
-        break;
+    if (auto failure = ReportExchangeFailure(x, {MessageIcon::Stop, msg::ReplyTimeout, msg::ReplyTimeout})) {
+        return *failure;
     }
     const ReplyJudge::CancelVerdict v = ReplyJudge::judgeCancel(x.reply);
     return RunReport::shown(v.result, v.result == 0 ? MessageIcon::Information : MessageIcon::Stop, v.text);

@@ -1,6 +1,8 @@
 #include "protocol/RunReport.h"
 
+#include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "protocol/CommandExchange.h"
 
 QString RunReport::message() const {
     QString m = body;
@@ -36,4 +38,29 @@ QString ReplyBodyText(const QByteArray& body) {
         s.truncate(cut);
     }
     return s;
+}
+
+std::optional<RunReport> ReportExchangeFailure(const ExchangeResult& x, const ExchangeFailureTexts& texts) {
+    using Stage = ExchangeResult::Stage;
+    switch (x.stage) {
+    case Stage::ConnectFailed: {
+        if (x.connectResult == ConnectResult::GreetingReadFailed) {
+            return RunReport::silent(-1);
+        }
+        RunReport r = RunReport::shown(-1, texts.sendIcon, msg::SendFailed);
+        r.connectTimedOut = x.connectTimedOut;
+        return r;
+    }
+    case Stage::SendFailed:
+        return RunReport::shown(-1, texts.sendIcon, msg::SendFailed);
+    case Stage::TimedOut:
+        return RunReport::shown(-1, MessageIcon::Stop, texts.timedOut);
+    case Stage::WaitFailed:
+        return RunReport::shown(-1, MessageIcon::Stop, texts.waitFailed);
+    case Stage::Closed:
+        return RunReport::silent(-1);
+    case Stage::Replied:
+        break;
+    }
+    return std::nullopt;
 }

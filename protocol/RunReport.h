@@ -26,6 +26,18 @@ struct RunReport final {
     static RunReport shown(int result, MessageIcon icon, CatalogId text);
 };
 
+struct ExchangeResult;
+
+// What a message-box run shows when the exchange ends before a reply: the icon of the send
+// failure, and the texts for a reply that did not come in time and for a failed wait.
+struct ExchangeFailureTexts final {
+    MessageIcon sendIcon = MessageIcon::Stop;
+    CatalogId timedOut;
+    CatalogId waitFailed;
+};
+// The report of an exchange that got no reply, or nothing when a reply is there to judge.
+std::optional<RunReport> ReportExchangeFailure(const ExchangeResult& x, const ExchangeFailureTexts& texts);
+
 // A run whose outcome is texts for a dialog's list rather than a message box.
 struct StoreText final {
     int result = -1;

@@ -28,27 +28,9 @@ StoreText storeText(int result, std::optional<CatalogId> id) {
 
 RunReport QueryTransState(int storeNumber, const CommandTarget& target, const CommandContext& context) {
     const ExchangeResult x = runStat(storeNumber, target, context);
-    using Stage = ExchangeResult::Stage;
-    switch (x.stage) {
-    case Stage::ConnectFailed: {
-        if (x.connectResult == ConnectResult::GreetingReadFailed) {
-            return RunReport::silent(-1);
-        }
-        // This run's send failure comes with an OK button and no icon.
-        RunReport r = RunReport::shown(-1, MessageIcon::None, msg::SendFailed);
-        r.connectTimedOut = x.connectTimedOut;
-        return r;
-    }
-    case Stage::SendFailed:
-        return RunReport::shown(-1, MessageIcon::None, msg::SendFailed);
-    case Stage::TimedOut:
-        return RunReport::shown(-1, MessageIcon::Stop, msg::StateReplyTimeout);
-    case Stage::WaitFailed:
-        return RunReport::shown(-1, MessageIcon::Stop, msg::ReplyTimeout);
-    case Stage::Closed:
-        return RunReport::silent(-1);
-    case Stage::Replied:
-        break;
+    // The send failure of this run comes with an OK button and no icon.
+    if (auto failure = ReportExchangeFailure(x, {MessageIcon::None, msg::StateReplyTimeout, msg::ReplyTimeout})) {
+        return *failure;
     }
     const ReplyJudge::StatVerdict v = ReplyJudge::judgeStat(x.reply);
     if (!v.ok) {
