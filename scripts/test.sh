@@ -18,7 +18,7 @@ echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
     -DTESSAVEL_SANITIZE=ON -DTESSAVEL_BENCH=OFF >/dev/null
 ninja -C build-asan -j"$jobs"
-export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 [ -f tests/lsan.supp ] && export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 (cd build-asan && ctest --output-on-failure -j"$jobs")
