@@ -401,6 +401,11 @@ inline constexpr CatalogId PromptFitToProjector{53, 47};
 inline constexpr CatalogId FitInProgress{9, 440};
 inline constexpr CatalogId FitFailed{9, 441};
 inline constexpr CatalogId EditFailed{9, 442};
+inline constexpr CatalogId MenuImageInformation{53, 48};
+inline constexpr CatalogId MenuTransmissionState{53, 49};
+inline constexpr CatalogId MenuCancelTransmission{53, 50};
+inline constexpr CatalogId MenuSchedule{53, 51};
+inline constexpr CatalogId MenuSetting{53, 52};
 
 inline constexpr CatalogId kAll[] = {
     ImgCancel,
@@ -795,5 +800,10 @@ inline constexpr CatalogId kAll[] = {
     FitInProgress,
     FitFailed,
     EditFailed,
+    MenuImageInformation,
+    MenuTransmissionState,
+    MenuCancelTransmission,
+    MenuSchedule,
+    MenuSetting,
 };
 } // namespace msg
