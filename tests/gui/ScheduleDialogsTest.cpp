@@ -368,7 +368,11 @@ TEST_F(ScheduleDialogs, DeleteCheckedKeepsTheOrderOfTheRest) {
     EXPECT_EQ(list(d)->item(1, 0)->checkState(), Qt::Unchecked);
 
     list(d)->item(0, 0)->setCheckState(Qt::Checked);
-    list(d)->item(1, 0)->setCheckState(Qt::Checked);
+    Click(d, "delete1015");
+    ASSERT_EQ(d.table().count, 1);
+    EXPECT_EQ(Ipv4::toHost(d.table().entries[0].address), kOther) << "the checked row is the one that goes";
+
+    list(d)->item(0, 0)->setCheckState(Qt::Checked);
     Click(d, "delete1015");
     EXPECT_EQ(d.table(), ScheduleTable{});
     EXPECT_EQ(list(d)->rowCount(), 0);
@@ -533,4 +537,17 @@ TEST_F(ScheduleDialogs, StopEndsALoopingRun) {
     QTest::qWait(100);
     EXPECT_EQ(emulator.connections(), served) << "no upload after Stop";
     EXPECT_TRUE(QTest::qWaitFor([&] { return !cell(d, 0, 4).isEmpty(); }, 2000)) << "last statuses shown";
+}
+
+TEST_F(ScheduleDialogs, ARunEndingBeforeTheFirstTickStillReturnsToIdle) {
+    CScheduleDlg d(*frame);
+    d.setTimerInterval(60000);
+    d.show();
+    ASSERT_TRUE(insert(d, kSilentText, image));
+    Click(d, "execute1019");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !frame->IsScheduleRunning(); }, 5000));
+    EXPECT_EQ(enabledButtons(d), QLatin1String(kRunning)) << "no tick yet";
+    d.setTimerInterval(20);
+    ASSERT_TRUE(idleAgain(d, 2000));
+    EXPECT_EQ(cell(d, 0, 4), CatalogText(msg::EntryStatusFailed));
 }
