@@ -16,7 +16,7 @@ class CScheduleEntryDlg final : public QDialog {
 public:
     static constexpr int kMaxImageFile = 255;
 
-    CScheduleEntryDlg(CMainFrame& frame, CScheduleDlg& owner);
+    explicit CScheduleEntryDlg(CMainFrame& frame, CScheduleDlg& owner);
 
 public Q_SLOTS:
     void accept() override;

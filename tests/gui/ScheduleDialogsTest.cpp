@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QHeaderView>
+#include <QLabel>
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -550,4 +551,36 @@ TEST_F(ScheduleDialogs, ARunEndingBeforeTheFirstTickStillReturnsToIdle) {
     d.setTimerInterval(20);
     ASSERT_TRUE(idleAgain(d, 2000));
     EXPECT_EQ(cell(d, 0, 4), CatalogText(msg::EntryStatusFailed));
+}
+
+// Every laid-out text of the three dialogs has a catalog text in both languages.
+TEST(ScheduleDialogTexts, AllTextsComeFromTheCatalogInBothLanguages) {
+    QTemporaryDir dir;
+    CMainFrame frame(dir.filePath(u"t.INI"_qs));
+    for (const auto which : {ShippedCatalog::Which::Default, ShippedCatalog::Which::SimplifiedChinese}) {
+        ShippedCatalog catalog(which, which == ShippedCatalog::Which::Default ? Catalog::kEnglish
+                                                                              : Catalog::kSimplifiedChinese);
+        CScheduleDlg schedule(frame);
+        CScheduleEntryDlg entry(frame, schedule);
+        CSelectProjectorDlg select(frame);
+        for (QWidget* dlg : {static_cast<QWidget*>(&schedule), static_cast<QWidget*>(&entry),
+                             static_cast<QWidget*>(&select)}) {
+            QStringList shown{dlg->windowTitle()};
+            for (QWidget* child : dlg->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                if (child->isHidden() && child->isWindow()) {
+                    continue;
+                }
+                if (auto* b = qobject_cast<QAbstractButton*>(child); b != nullptr && !b->isHidden()) {
+                    shown << b->text();
+                } else if (auto* l = qobject_cast<QLabel*>(child)) {
+                    shown << l->text();
+                }
+            }
+            for (const QString& t : shown) {
+                EXPECT_FALSE(t.isEmpty()) << dlg->objectName().toStdString();
+                EXPECT_FALSE(t.contains(u';')) << t.toStdString();
+                EXPECT_NE(t, kNoMessageCatalog) << dlg->objectName().toStdString();
+            }
+        }
+    }
 }
