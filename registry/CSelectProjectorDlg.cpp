@@ -1,0 +1,51 @@
+#include "registry/CSelectProjectorDlg.h"
+
+#include "app/CMainFrame.h"
+#include "i18n/CLocalise.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+CSelectProjectorDlg::CSelectProjectorDlg(CMainFrame& frame, QWidget* parent) : QDialog(parent), m_frame(frame) {
+    setObjectName(QStringLiteral("selectProjectorDlg"));
+    setWindowTitle(QStringLiteral("47;Select Projector"));
+
+    m_list = new QComboBox(this);
+    m_list->setObjectName(QStringLiteral("list1010"));
+    m_list->setMinimumWidth(200);
+    for (const ProjectorRecord& record : m_frame.GetProjectorList()) {
+        m_addresses << record.address;
+        m_list->addItem(Ipv4::toText(record.address));
+    }
+    if (!m_addresses.isEmpty()) {
+        m_list->setCurrentIndex(0);
+    }
+
+    auto* ok = new QPushButton(QStringLiteral("302;OK"), this);
+    ok->setObjectName(QStringLiteral("ok1"));
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("301;Cancel"), this);
+    cancel->setObjectName(QStringLiteral("cancel2"));
+    connect(ok, &QPushButton::clicked, this, &CSelectProjectorDlg::accept);
+    connect(cancel, &QPushButton::clicked, this, &CSelectProjectorDlg::reject);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_list);
+    layout->addLayout(buttons);
+
+    LocaliseDialog(9, this);
+}
+
+void CSelectProjectorDlg::accept() {
+    const int index = m_list->currentIndex();
+    if (index >= 0 && index < m_addresses.size()) {
+        m_frame.SetCurrentProjector(Ipv4::toHost(m_addresses.at(index)));
+    }
+    QDialog::accept();
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "registry/Ipv4.h"
+
+#include <QDialog>
+#include <QList>
+
+class CMainFrame;
+class QComboBox;
+
+// Picks one projector of the list by its address; the pick goes back as the frame's
+// current projector.
+class CSelectProjectorDlg final : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit CSelectProjectorDlg(CMainFrame& frame, QWidget* parent = nullptr);
+
+public Q_SLOTS:
+    void accept() override;
+
+private:
+    CMainFrame& m_frame;
+    QList<Ipv4::Octets> m_addresses; // a copy taken at opening, in list order
+    QComboBox* m_list = nullptr;
+};

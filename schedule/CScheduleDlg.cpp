@@ -1,0 +1,261 @@
+#include "schedule/CScheduleDlg.h"
+
+#include "app/CFileDialogs.h"
+#include "app/CMainFrame.h"
+#include "app/CMessageBox.h"
+#include "i18n/CLocalise.h"
+#include "i18n/CatalogIds.h"
+#include "i18n/CatalogLookup.h"
+#include "schedule/CScheduleEntryDlg.h"
+#include "schedule/ScheduleFile.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+enum Column { kAddress = 0, kImageFile, kStore, kInterval, kStatus, kColumns };
+constexpr int kStoreTextMax = 31;
+
+const QString kScheduleFilter = QStringLiteral("Schedule File (*.sch)");
+const QString kScheduleSuffix = QStringLiteral("sch");
+
+QString statusText(int status) {
+    switch (status) {
+    case ScheduleEntry::NotRun:
+        return CatalogText(msg::EntryStatusNotRun);
+    case ScheduleEntry::Executing:
+        return CatalogText(msg::EntryStatusExecuting);
+    case ScheduleEntry::Done:
+        return CatalogText(msg::EntryStatusDone);
+    default:
+        return CatalogText(msg::EntryStatusFailed);
+    }
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const char* text) {
+    auto* button = new QPushButton(QString::fromLatin1(text), parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+CScheduleDlg::CScheduleDlg(CMainFrame& frame, QWidget* parent) : QDialog(parent), m_frame(frame) {
+    setObjectName(QStringLiteral("scheduleDlg"));
+    setWindowTitle(QStringLiteral("33;Schedule"));
+
+    m_list = new QTableWidget(0, kColumns, this);
+    m_list->setObjectName(QStringLiteral("list1013"));
+    m_list->setHorizontalHeaderLabels({CatalogText(msg::ColumnEntryAddress), CatalogText(msg::ColumnEntryImageFile),
+                                       CatalogText(msg::ColumnEntryStore), CatalogText(msg::ColumnEntryInterval),
+                                       CatalogText(msg::ColumnStatus)});
+    m_list->verticalHeader()->hide();
+    m_list->setShowGrid(true);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->horizontalHeader()->setStretchLastSection(false);
+    m_list->setMinimumSize(660, 260);
+
+    m_insert = makeButton(this, "insert1014", "34;Insert...");
+    m_delete = makeButton(this, "delete1015", "30;Delete");
+    m_load = makeButton(this, "load1016", "35;File Load...");
+    m_save = makeButton(this, "save1017", "36;File Save...");
+    m_execute = makeButton(this, "execute1019", "17;Execute");
+    m_stop = makeButton(this, "stop1020", "37;Stop");
+    m_loopBox = new QCheckBox(QStringLiteral("38;Loop"), this);
+    m_loopBox->setObjectName(QStringLiteral("loop1063"));
+    auto* cancel = makeButton(this, "cancel2", "25;Cancel");
+
+    connect(m_insert, &QPushButton::clicked, this, &CScheduleDlg::onInsert);
+    connect(m_delete, &QPushButton::clicked, this, &CScheduleDlg::onDelete);
+    connect(m_load, &QPushButton::clicked, this, &CScheduleDlg::onLoad);
+    connect(m_save, &QPushButton::clicked, this, &CScheduleDlg::onSave);
+    connect(m_execute, &QPushButton::clicked, this, &CScheduleDlg::onExecute);
+    connect(m_stop, &QPushButton::clicked, this, &CScheduleDlg::onStop);
+    // Closing leaves a run going; reopening shows it again.
+    connect(cancel, &QPushButton::clicked, this, &CScheduleDlg::reject);
+
+    auto* buttons = new QVBoxLayout;
+    for (QWidget* w : {static_cast<QWidget*>(m_insert), static_cast<QWidget*>(m_delete),
+                       static_cast<QWidget*>(m_load), static_cast<QWidget*>(m_save),
+                       static_cast<QWidget*>(m_execute), static_cast<QWidget*>(m_stop),
+                       static_cast<QWidget*>(m_loopBox)}) {
+        buttons->addWidget(w);
+    }
+    buttons->addStretch();
+    buttons->addWidget(cancel);
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(m_list, 1);
+    layout->addLayout(buttons);
+
+    const bool running = m_frame.IsScheduleRunning();
+    if (running) {
+        m_table = m_frame.GetScheduleTable();
+        m_table.count = m_frame.GetScheduleCount();
+        m_loop = m_frame.GetScheduleLoop() != 0 ? 1 : 0;
+        RefreshScheduleList();
+    }
+    setRunningControls(running);
+    m_loopBox->setChecked(m_loop == 1);
+    m_lastRunning = running;
+
+    m_timer = new QTimer(this);
+    connect(m_timer, &QTimer::timeout, this, &CScheduleDlg::onTick);
+    m_timer->start(kTimerMs);
+
+    LocaliseDialog(9, this);
+}
+
+void CScheduleDlg::setTimerInterval(int ms) { m_timer->setInterval(ms); }
+
+int CScheduleDlg::timerInterval() const { return m_timer->interval(); }
+
+void CScheduleDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!m_columnsSized) {
+        m_columnsSized = true;
+        sizeColumns();
+    }
+}
+
+// Widths follow the list's client width as it is first shown.
+void CScheduleDlg::sizeColumns() {
+    const int u = m_list->viewport()->width() / kColumnUnits;
+    const int units[kColumns] = {6, 16, 4, 5, 4};
+    for (int c = 0; c < kColumns; ++c) {
+        m_list->setColumnWidth(c, units[c] * u);
+    }
+}
+
+void CScheduleDlg::setRunningControls(bool running) {
+    for (QWidget* w : {static_cast<QWidget*>(m_insert), static_cast<QWidget*>(m_delete),
+                       static_cast<QWidget*>(m_load), static_cast<QWidget*>(m_save),
+                       static_cast<QWidget*>(m_execute), static_cast<QWidget*>(m_loopBox)}) {
+        w->setEnabled(!running);
+    }
+    m_stop->setEnabled(running);
+}
+
+ScheduleTable::AddResult CScheduleDlg::AddScheduleEntry(const QString& addressText, const QString& imageFile,
+                                                        const QString& storeText, const QString& intervalText,
+                                                        bool temporary, int authentication,
+                                                        const QString& password) {
+    const auto result =
+        m_table.AddScheduleEntry(addressText, imageFile, storeText, intervalText, temporary, authentication, password);
+    RefreshScheduleList();
+    return result;
+}
+
+void CScheduleDlg::RefreshScheduleList() {
+    m_list->setRowCount(0);
+    m_list->setRowCount(m_table.count);
+    for (int i = 0; i < m_table.count; ++i) {
+        const ScheduleEntry& e = m_table.entries[static_cast<size_t>(i)];
+        auto* address = new QTableWidgetItem(Ipv4::toText(e.address));
+        address->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        address->setCheckState(Qt::Unchecked);
+        m_list->setItem(i, kAddress, address);
+        m_list->setItem(i, kImageFile, new QTableWidgetItem(e.imageFilePath()));
+        const QString store = CatalogText(e.temporary != 0 ? msg::EntryTemporaryText : msg::EntryStoreText,
+                                          {QString::number(e.saveId)});
+        m_list->setItem(i, kStore, new QTableWidgetItem(store.left(kStoreTextMax)));
+        m_list->setItem(i, kInterval, new QTableWidgetItem(QString::number(e.interval)));
+        m_list->setItem(i, kStatus, new QTableWidgetItem());
+    }
+}
+
+void CScheduleDlg::onInsert() {
+    CScheduleEntryDlg entry(m_frame, *this);
+    entry.exec();
+}
+
+void CScheduleDlg::onDelete() {
+    QList<bool> checked;
+    for (int row = 0; row < m_list->rowCount(); ++row) {
+        const QTableWidgetItem* item = m_list->item(row, kAddress);
+        checked << (item != nullptr && item->checkState() == Qt::Checked);
+    }
+    m_table.deleteChecked(checked);
+    RefreshScheduleList();
+}
+
+void CScheduleDlg::onSave() {
+    const QString path = CFileDialogs::instance().saveFile(
+        this, {CatalogText(msg::SaveScheduleDlgTitle), kScheduleFilter, kScheduleSuffix, QString()});
+    if (path.isEmpty()) {
+        return;
+    }
+    const IoResult result = ScheduleFile::save(path, m_table);
+    if (!result.ok()) {
+        CMessageBox::show(this, CatalogText(msg::ScheduleSaveFailed, {path, result.detail}), CMessageBox::Icon::Stop);
+    }
+}
+
+void CScheduleDlg::onLoad() {
+    const QString path = CFileDialogs::instance().openFile(
+        this, {CatalogText(msg::LoadScheduleDlgTitle), kScheduleFilter, kScheduleSuffix, QString()});
+    if (path.isEmpty()) {
+        return;
+    }
+    const IoResult result = ScheduleFile::load(path, m_table);
+    switch (result.code) {
+    case IoResult::Code::Ok:
+        RefreshScheduleList();
+        break;
+    case IoResult::Code::Truncated:
+        CMessageBox::show(this, CatalogText(msg::ScheduleFileTruncated, {path}), CMessageBox::Icon::Stop);
+        break;
+    case IoResult::Code::BadContent:
+        break; // an empty file or a count out of range is not a schedule: ignored
+    default:
+        CMessageBox::show(this, CatalogText(msg::ScheduleReadFailed, {path, result.detail}), CMessageBox::Icon::Stop);
+        break;
+    }
+}
+
+void CScheduleDlg::onExecute() {
+    if (m_table.count < 1) {
+        return;
+    }
+    m_loop = m_loopBox->isChecked() ? 1 : 0;
+    m_frame.SetScheduleTable(m_table);
+    m_frame.SetScheduleCount(m_table.count);
+    m_frame.SetScheduleLoop(m_loop);
+    if (!m_frame.StartScheduleWorker()) {
+        return;
+    }
+    setRunningControls(true);
+    // A run that ends before the next tick must still bring the idle state back.
+    m_lastRunning = true;
+}
+
+void CScheduleDlg::onStop() {
+    if (!m_frame.IsScheduleRunning()) {
+        return;
+    }
+    m_frame.StopScheduleWorker();
+    setRunningControls(false);
+}
+
+void CScheduleDlg::onTick() {
+    const bool running = m_frame.IsScheduleRunning();
+    if (!running && running == m_lastRunning) {
+        return;
+    }
+    for (int i = 0; i < m_table.count && i < m_list->rowCount(); ++i) {
+        if (QTableWidgetItem* item = m_list->item(i, kStatus)) {
+            item->setText(statusText(m_frame.GetEntryStatus(i)));
+        }
+    }
+    if (running != m_lastRunning) {
+        setRunningControls(running);
+    }
+    m_lastRunning = running;
+}

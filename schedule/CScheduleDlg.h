@@ -1,0 +1,64 @@
+#pragma once
+
+#include "schedule/ScheduleTable.h"
+
+#include <QDialog>
+
+class CMainFrame;
+class QCheckBox;
+class QPushButton;
+class QTableWidget;
+class QTimer;
+
+// The working copy of a schedule as a list: insert, delete, load, save, and start and stop
+// its run on the frame, showing each entry's status while the run is active.
+class CScheduleDlg final : public QDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int kTimerMs = 1000;
+    static constexpr int kColumnUnits = 33; // the list's width is shared out in these units
+
+    explicit CScheduleDlg(CMainFrame& frame, QWidget* parent = nullptr);
+
+    // For the entry dialog: validates and appends one entry, then rebuilds the list.
+    ScheduleTable::AddResult AddScheduleEntry(const QString& addressText, const QString& imageFile,
+                                              const QString& storeText, const QString& intervalText,
+                                              bool temporary, int authentication, const QString& password);
+    void RefreshScheduleList();
+
+    [[nodiscard]] const ScheduleTable& table() const { return m_table; }
+    [[nodiscard]] int loopFlag() const { return m_loop; }
+    // Tests shorten the status refresh.
+    void setTimerInterval(int ms);
+    [[nodiscard]] int timerInterval() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void onInsert();
+    void onDelete();
+    void onLoad();
+    void onSave();
+    void onExecute();
+    void onStop();
+    void onTick();
+    void setRunningControls(bool running);
+    void sizeColumns();
+
+    CMainFrame& m_frame;
+    ScheduleTable m_table;
+    int m_loop = 0;
+    bool m_lastRunning = false; // the running state the timer saw last
+    bool m_columnsSized = false;
+    QTimer* m_timer = nullptr;
+    QTableWidget* m_list = nullptr;
+    QPushButton* m_insert = nullptr;
+    QPushButton* m_delete = nullptr;
+    QPushButton* m_load = nullptr;
+    QPushButton* m_save = nullptr;
+    QPushButton* m_execute = nullptr;
+    QPushButton* m_stop = nullptr;
+    QCheckBox* m_loopBox = nullptr;
+};

@@ -1,0 +1,194 @@
+#include "schedule/CScheduleEntryDlg.h"
+
+#include "app/CFileDialogs.h"
+#include "app/CMainFrame.h"
+#include "app/CMessageBox.h"
+#include "common/TextRules.h"
+#include "i18n/CLocalise.h"
+#include "i18n/CatalogIds.h"
+#include "i18n/CatalogLookup.h"
+#include "registry/CSelectProjectorDlg.h"
+#include "registry/Ipv4.h"
+#include "schedule/CScheduleDlg.h"
+#include "workspace/SendableImage.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kAddressChars = 15;
+constexpr int kIntervalChars = 15;
+constexpr int kStoreChars = 7;
+constexpr int kImageFileChars = 259;
+
+QComboBox* makeStoreList(QWidget* parent, const char* name) {
+    auto* list = new QComboBox(parent);
+    list->setObjectName(QString::fromLatin1(name));
+    list->addItems({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4")});
+    list->setCurrentIndex(0);
+    return list;
+}
+
+QLabel* makeLabel(QWidget* parent, const char* name, const char* text) {
+    auto* label = new QLabel(QString::fromLatin1(text), parent);
+    label->setObjectName(QString::fromLatin1(name));
+    return label;
+}
+
+// The first failing check of the file decides which texts the user sees.
+QList<CatalogId> reasonMessages(int reason) {
+    switch (reason) {
+    case SendableImage::CannotOpen:
+        return {msg::EntryFileUnreadable, msg::EntryNotSchedulable};
+    case SendableImage::BadFileSize:
+        return {msg::EntryFileSizeInvalid, msg::EntryNotSchedulable};
+    case SendableImage::NotQv1:
+        return {msg::EntryNotQv1, msg::EntryNotSchedulable};
+    case SendableImage::BadPictureSize:
+        return {msg::EntryPictureSizeInvalid};
+    default:
+        return {msg::EntryNotSchedulable};
+    }
+}
+
+} // namespace
+
+CScheduleEntryDlg::CScheduleEntryDlg(CMainFrame& frame, CScheduleDlg& owner)
+    : QDialog(&owner), m_frame(frame), m_owner(owner) {
+    setObjectName(QStringLiteral("scheduleEntryDlg"));
+    setWindowTitle(QStringLiteral("39;Insert"));
+
+    m_address = new QLineEdit(this);
+    m_address->setObjectName(QStringLiteral("address1006"));
+    m_address->setMaxLength(kAddressChars);
+    // Dotted form only; an empty part counts as 0, as in the address field it stands for.
+    static const QRegularExpression dotted(
+        QStringLiteral(R"(^(25[0-5]|2[0-4]\d|1\d\d|[1-9]?\d)?(\.(25[0-5]|2[0-4]\d|1\d\d|[1-9]?\d)?){0,3}$)"));
+    m_address->setValidator(new QRegularExpressionValidator(dotted, m_address));
+    auto* select = new QPushButton(QStringLiteral("43;Select..."), this);
+    select->setObjectName(QStringLiteral("select1017"));
+    select->setAutoDefault(false);
+
+    m_imageFile = new QLineEdit(this);
+    m_imageFile->setObjectName(QStringLiteral("file1018"));
+    m_imageFile->setMinimumWidth(280);
+    auto* browse = new QPushButton(QStringLiteral("44;Browse..."), this);
+    browse->setObjectName(QStringLiteral("browse1015"));
+    browse->setAutoDefault(false);
+
+    m_store = makeStoreList(this, "store1054");
+    m_interval = new QLineEdit(QStringLiteral("0"), this);
+    m_interval->setObjectName(QStringLiteral("interval1019"));
+    m_interval->setMaxLength(kIntervalChars);
+
+    // Laid out hidden: every entry targets a store unless these are shown.
+    m_storeChoice = new QRadioButton(QStringLiteral("Store"), this);
+    m_storeChoice->setObjectName(QStringLiteral("store1057"));
+    m_storeChoice->setChecked(true);
+    m_storeChoice->hide();
+    m_temporaryChoice = new QRadioButton(QStringLiteral("Temporary"), this);
+    m_temporaryChoice->setObjectName(QStringLiteral("temporary1056"));
+    m_temporaryChoice->hide();
+    m_temporaryStore = makeStoreList(this, "store1055");
+    m_temporaryStore->hide();
+
+    auto* ok = new QPushButton(QStringLiteral("302;OK"), this);
+    ok->setObjectName(QStringLiteral("ok1"));
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("301;Cancel"), this);
+    cancel->setObjectName(QStringLiteral("cancel2"));
+    cancel->setAutoDefault(false);
+
+    connect(select, &QPushButton::clicked, this, &CScheduleEntryDlg::onSelect);
+    connect(browse, &QPushButton::clicked, this, &CScheduleEntryDlg::onBrowse);
+    connect(ok, &QPushButton::clicked, this, &CScheduleEntryDlg::accept);
+    connect(cancel, &QPushButton::clicked, this, &CScheduleEntryDlg::reject);
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(makeLabel(this, "addressLabel", "40;Projector IP Address"), 0, 0);
+    grid->addWidget(m_address, 0, 1);
+    grid->addWidget(select, 0, 2);
+    grid->addWidget(makeLabel(this, "fileLabel", "41;Image File Name"), 1, 0);
+    grid->addWidget(m_imageFile, 1, 1);
+    grid->addWidget(browse, 1, 2);
+    grid->addWidget(makeLabel(this, "storeLabel", "20;Store No."), 2, 0);
+    grid->addWidget(m_store, 2, 1);
+    grid->addWidget(makeLabel(this, "intervalLabel", "42;Interval(min)"), 3, 0);
+    grid->addWidget(m_interval, 3, 1);
+    grid->addWidget(m_storeChoice, 4, 0);
+    grid->addWidget(m_temporaryChoice, 4, 1);
+    grid->addWidget(m_temporaryStore, 4, 2);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addLayout(buttons);
+
+    setAddress(m_frame.GetCurrentProjector());
+
+    LocaliseDialog(9, this);
+}
+
+void CScheduleEntryDlg::setAddress(quint32 hostAddress) { m_address->setText(Ipv4::toText(hostAddress)); }
+
+void CScheduleEntryDlg::onSelect() {
+    CSelectProjectorDlg select(m_frame, this);
+    if (select.exec() == QDialog::Accepted) {
+        setAddress(m_frame.GetCurrentProjector());
+    }
+}
+
+void CScheduleEntryDlg::onBrowse() {
+    const QString path = CFileDialogs::instance().openFile(
+        this, {CatalogText(msg::BrowseImageDlgTitle), QStringLiteral("Projector GIF (*.qv1)"), QString(), QString()});
+    if (!path.isEmpty()) {
+        m_imageFile->setText(path);
+    }
+}
+
+void CScheduleEntryDlg::accept() {
+    const QString imageFile = m_imageFile->text().left(kImageFileChars);
+    const QString addressText = m_address->text().left(kAddressChars);
+    const QString intervalText = m_interval->text().left(kIntervalChars);
+    const bool temporary = !m_storeChoice->isChecked();
+    const QString storeText = (temporary ? m_temporaryStore : m_store)->currentText().left(kStoreChars);
+
+    Ipv4::Octets octets{};
+    const quint32 address = ParseDottedAddress(addressText, octets) == 0 ? Ipv4::toHost(octets) : 0;
+    if (imageFile.isEmpty() || imageFile.size() > kMaxImageFile || address == 0) {
+        return;
+    }
+
+    int reason = 0;
+    const CurrentImage& shown = m_frame.currentImage();
+    if (!IsSendableImage(imageFile, shown.width, shown.height, reason)) {
+        for (const CatalogId id : reasonMessages(reason)) {
+            CMessageBox::show(this, CatalogText(id), CMessageBox::Icon::Stop, QMessageBox::Ok);
+        }
+        return;
+    }
+
+    const ProjectorList projectors = m_frame.GetProjectorList();
+    const auto record = std::find_if(projectors.cbegin(), projectors.cend(),
+                                     [address](const ProjectorRecord& r) { return r.hostAddress() == address; });
+    if (record == projectors.cend()) {
+        CMessageBox::show(this, CatalogText(msg::EntryAddressUnknown), CMessageBox::Icon::Stop, QMessageBox::Ok);
+        return;
+    }
+
+    // A full table or a store out of range adds nothing, yet the dialog still closes.
+    m_owner.AddScheduleEntry(addressText, imageFile, storeText, intervalText, temporary,
+                             TextRules::toInt(record->authMark), record->password);
+    m_frame.SetCurrentProjector(address);
+    QDialog::accept();
+}

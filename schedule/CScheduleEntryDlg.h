@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QDialog>
+
+class CMainFrame;
+class CScheduleDlg;
+class QComboBox;
+class QLineEdit;
+class QRadioButton;
+
+// Collects one schedule entry and adds it to the Schedule dialog that owns it, with the
+// projector's authentication data from the projector list.
+class CScheduleEntryDlg final : public QDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int kMaxImageFile = 255;
+
+    explicit CScheduleEntryDlg(CMainFrame& frame, CScheduleDlg& owner);
+
+public Q_SLOTS:
+    void accept() override;
+
+private:
+    void onSelect();
+    void onBrowse();
+    void setAddress(quint32 hostAddress);
+
+    CMainFrame& m_frame;
+    CScheduleDlg& m_owner;
+    QLineEdit* m_address = nullptr;
+    QLineEdit* m_imageFile = nullptr;
+    QComboBox* m_store = nullptr;
+    QLineEdit* m_interval = nullptr;
+    QRadioButton* m_storeChoice = nullptr;
+    QRadioButton* m_temporaryChoice = nullptr;
+    QComboBox* m_temporaryStore = nullptr;
+};

@@ -1,0 +1,586 @@
+#include "DialogDriver.h"
+#include "ProjectorEmulator.h"
+#include "app/CFileDialogs.h"
+#include "app/CMainFrame.h"
+#include "i18n/CatalogIds.h"
+#include "registry/CSelectProjectorDlg.h"
+#include "schedule/CScheduleDlg.h"
+#include "schedule/CScheduleEntryDlg.h"
+#include "support/CatalogFixture.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr quint32 kEmulated = 0x7F0000A0u; // 127.0.0.160: an emulator this test starts
+constexpr quint32 kSilent = 0x7F0000A9u;   // 127.0.0.169: nobody listens here
+constexpr quint32 kOther = 0x7F0000A1u;    // 127.0.0.161: listed, never contacted
+const QString kEmulatedText = QStringLiteral("127.0.0.160");
+const QString kSilentText = QStringLiteral("127.0.0.169");
+
+class ScriptedFileDialogs final : public CFileDialogs {
+public:
+    QStringList answers;
+    QList<Request> asked;
+    QString openFile(QWidget*, const Request& r) override { return answer(r); }
+    QString saveFile(QWidget*, const Request& r) override { return answer(r); }
+
+private:
+    QString answer(const Request& r) {
+        asked << r;
+        return answers.isEmpty() ? QString() : answers.takeFirst();
+    }
+};
+
+// The listed projector at kEmulated demands authentication with the password the entries carry.
+EmulatorConfig emulatedConfig() {
+    EmulatorConfig c;
+    c.address = kEmulated;
+    c.authenticate = true;
+    c.password = "secret";
+    return c;
+}
+
+ProjectorRecord record(quint32 address, const QString& authMark = {}, const QString& password = {}) {
+    ProjectorRecord r;
+    r.name = QStringLiteral("P");
+    r.address = Ipv4::toOctets(address);
+    r.authMark = authMark;
+    r.password = password;
+    return r;
+}
+
+class ScheduleDialogs : public ::testing::Test {
+protected:
+    ShippedCatalog catalog;
+    QTemporaryDir dir;
+    MessageBoxRecorder boxes;
+    ScriptedFileDialogs* files = nullptr;
+    std::unique_ptr<CMainFrame> frame;
+    QString image;
+
+    void SetUp() override {
+        auto scripted = std::make_unique<ScriptedFileDialogs>();
+        files = scripted.get();
+        CFileDialogs::setInstanceForTesting(std::move(scripted));
+        frame = std::make_unique<CMainFrame>(dir.filePath(QStringLiteral("t.INI")));
+        ASSERT_TRUE(frame->projectorStore()
+                        .saveProjectors({record(kOther), record(kEmulated, u"1"_qs, u"secret"_qs), record(kSilent)})
+                        .ok());
+        frame->SetPictureSize(100, 100);
+        image = writeFile(u"pic.qv1"_qs, QByteArray(300, 'q'));
+    }
+    void TearDown() override {
+        frame->StopScheduleWorker();
+        frame.reset();
+        CFileDialogs::setInstanceForTesting(nullptr);
+    }
+
+    QString writeFile(const QString& name, const QByteArray& bytes) {
+        const QString path = dir.filePath(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return path;
+    }
+    static QTableWidget* list(CScheduleDlg& d) { return Child<QTableWidget>(d, "list1013"); }
+    static QString cell(CScheduleDlg& d, int row, int column) {
+        const QTableWidgetItem* item = list(d)->item(row, column);
+        return item != nullptr ? item->text() : QStringLiteral("<none>");
+    }
+    // Which of the command buttons are enabled, in the order of the layout.
+    static QString enabledButtons(CScheduleDlg& d) {
+        QString s;
+        for (const char* name : {"insert1014", "delete1015", "load1016", "save1017", "execute1019", "stop1020",
+                                 "loop1063", "cancel2"}) {
+            s += Child<QWidget>(d, name)->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
+        }
+        return s;
+    }
+    static constexpr const char* kIdle = "11111011";
+    static constexpr const char* kRunning = "00000101";
+
+    // Fills the shown entry dialog and presses OK.
+    static void fillAndOk(CScheduleEntryDlg& e, const QString& address, const QString& file, int storeIndex = 0,
+                          const QString& interval = u"0"_qs) {
+        Child<QLineEdit>(e, "address1006")->setText(address);
+        Child<QLineEdit>(e, "file1018")->setText(file);
+        Child<QComboBox>(e, "store1054")->setCurrentIndex(storeIndex);
+        Child<QLineEdit>(e, "interval1019")->setText(interval);
+        Click(e, "ok1");
+    }
+    // Adds one entry through the entry dialog; true when the dialog closed with OK.
+    bool insert(CScheduleDlg& d, const QString& address, const QString& file, int storeIndex = 0,
+                const QString& interval = u"0"_qs) {
+        CScheduleEntryDlg e(*frame, d);
+        e.show();
+        fillAndOk(e, address, file, storeIndex, interval);
+        return e.result() == QDialog::Accepted && !e.isVisible();
+    }
+    QStringList texts(std::initializer_list<CatalogId> ids) {
+        QStringList t;
+        for (const CatalogId id : ids) {
+            t << CatalogText(id);
+        }
+        return t;
+    }
+    static bool idleAgain(CScheduleDlg& d, int ms = 10000) {
+        return QTest::qWaitFor([&] { return enabledButtons(d) == QLatin1String(kIdle); }, ms);
+    }
+};
+
+} // namespace
+
+TEST_F(ScheduleDialogs, OpensIdleWithLocalisedColumnsSizedInUnits) {
+    CScheduleDlg d(*frame);
+    d.show();
+    EXPECT_EQ(d.windowTitle(), CatalogText(msg::ScheduleDlgTitle));
+    EXPECT_EQ(Child<QPushButton>(d, "insert1014")->text(), CatalogText(msg::ButtonInsert));
+    EXPECT_EQ(Child<QCheckBox>(d, "loop1063")->text(), CatalogText(msg::CheckLoop));
+    EXPECT_FALSE(Child<QCheckBox>(d, "loop1063")->isChecked());
+    EXPECT_EQ(enabledButtons(d), QLatin1String(kIdle));
+    EXPECT_EQ(d.table(), ScheduleTable{});
+    EXPECT_EQ(d.timerInterval(), CScheduleDlg::kTimerMs);
+
+    QTableWidget* l = list(d);
+    ASSERT_EQ(l->columnCount(), 5);
+    EXPECT_EQ(l->rowCount(), 0);
+    const CatalogId headers[] = {msg::ColumnEntryAddress, msg::ColumnEntryImageFile, msg::ColumnEntryStore,
+                                 msg::ColumnEntryInterval, msg::ColumnStatus};
+    const int units[] = {6, 16, 4, 5, 4};
+    const int u = l->viewport()->width() / CScheduleDlg::kColumnUnits;
+    ASSERT_GT(u, 0);
+    for (int c = 0; c < 5; ++c) {
+        EXPECT_EQ(l->horizontalHeaderItem(c)->text(), CatalogText(headers[c])) << c;
+        EXPECT_EQ(l->columnWidth(c), units[c] * u) << c;
+    }
+}
+
+TEST_F(ScheduleDialogs, SelectProjectorListsAddressesAndSetsTheCurrentOne) {
+    frame->SetCurrentProjector(0x01020304u);
+    {
+        CSelectProjectorDlg s(*frame);
+        EXPECT_EQ(s.windowTitle(), CatalogText(msg::SelectProjectorDlgTitle));
+        auto* combo = Child<QComboBox>(s, "list1010");
+        ASSERT_EQ(combo->count(), 3);
+        EXPECT_EQ(combo->itemText(0), u"127.0.0.161");
+        EXPECT_EQ(combo->itemText(1), kEmulatedText);
+        EXPECT_EQ(combo->itemText(2), kSilentText);
+        EXPECT_EQ(combo->currentIndex(), 0);
+        combo->setCurrentIndex(2);
+        s.show();
+        Click(s, "cancel2");
+        EXPECT_EQ(s.result(), QDialog::Rejected);
+        EXPECT_EQ(frame->GetCurrentProjector(), 0x01020304u) << "Cancel changes nothing";
+    }
+    {
+        CSelectProjectorDlg s(*frame);
+        Child<QComboBox>(s, "list1010")->setCurrentIndex(2);
+        s.show();
+        Click(s, "ok1");
+        EXPECT_EQ(s.result(), QDialog::Accepted);
+        EXPECT_EQ(frame->GetCurrentProjector(), kSilent);
+    }
+    ASSERT_TRUE(frame->projectorStore().saveProjectors({}).ok());
+    CSelectProjectorDlg empty(*frame);
+    EXPECT_EQ(Child<QComboBox>(empty, "list1010")->count(), 0);
+    empty.show();
+    Click(empty, "ok1");
+    EXPECT_EQ(empty.result(), QDialog::Accepted);
+    EXPECT_EQ(frame->GetCurrentProjector(), kSilent) << "an empty list keeps the current projector";
+}
+
+TEST_F(ScheduleDialogs, EntryDialogOpensWithTheCurrentProjector) {
+    frame->SetCurrentProjector(kEmulated);
+    CScheduleDlg d(*frame);
+    CScheduleEntryDlg e(*frame, d);
+    EXPECT_EQ(e.windowTitle(), CatalogText(msg::InsertDlgTitle));
+    EXPECT_EQ(Child<QPushButton>(e, "browse1015")->text(), CatalogText(msg::ButtonBrowse));
+    EXPECT_EQ(Child<QLineEdit>(e, "address1006")->text(), kEmulatedText);
+    EXPECT_EQ(Child<QLineEdit>(e, "interval1019")->text(), u"0");
+    EXPECT_EQ(Child<QComboBox>(e, "store1054")->currentText(), u"1");
+    EXPECT_EQ(Child<QComboBox>(e, "store1054")->count(), 4);
+    EXPECT_EQ(Child<QComboBox>(e, "store1055")->currentText(), u"1");
+    EXPECT_TRUE(Child<QRadioButton>(e, "store1057")->isChecked());
+    EXPECT_TRUE(Child<QRadioButton>(e, "store1057")->isHidden());
+
+    frame->SetCurrentProjector(0);
+    CScheduleEntryDlg zero(*frame, d);
+    EXPECT_EQ(Child<QLineEdit>(zero, "address1006")->text(), u"0.0.0.0");
+}
+
+TEST_F(ScheduleDialogs, EntryAddsWithTheProjectorsAuthenticationData) {
+    CScheduleDlg d(*frame);
+    ASSERT_TRUE(insert(d, kEmulatedText, image, 2, u"5"_qs));
+    EXPECT_TRUE(boxes.shown().empty());
+    ASSERT_EQ(d.table().count, 1);
+    const ScheduleEntry& e = d.table().entries[0];
+    EXPECT_EQ(Ipv4::toHost(e.address), kEmulated);
+    EXPECT_EQ(e.imageFilePath(), image);
+    EXPECT_EQ(e.saveId, 3);
+    EXPECT_EQ(e.interval, 5);
+    EXPECT_EQ(e.temporary, 0);
+    EXPECT_EQ(e.authentication, 1);
+    EXPECT_EQ(e.passwordText(), u"secret");
+    EXPECT_EQ(frame->GetCurrentProjector(), kEmulated);
+
+    ASSERT_TRUE(insert(d, kSilentText, image, 0, u"x7"_qs)) << "an interval that is no number reads as 0";
+    ASSERT_EQ(d.table().count, 2);
+    EXPECT_EQ(d.table().entries[1].interval, 0);
+    EXPECT_EQ(d.table().entries[1].authentication, 0);
+    EXPECT_EQ(frame->GetCurrentProjector(), kSilent);
+
+    ASSERT_EQ(list(d)->rowCount(), 2);
+    EXPECT_EQ(cell(d, 0, 0), kEmulatedText);
+    EXPECT_EQ(cell(d, 0, 1), image);
+    EXPECT_EQ(cell(d, 0, 2), CatalogText(msg::EntryStoreText, {u"3"_qs}));
+    EXPECT_EQ(cell(d, 0, 3), u"5");
+    EXPECT_EQ(cell(d, 0, 4), QString()) << "statuses come from the timer only";
+    EXPECT_EQ(list(d)->item(1, 0)->checkState(), Qt::Unchecked);
+}
+
+TEST_F(ScheduleDialogs, EntryValidationKeepsTheDialogOpen) {
+    CScheduleDlg d(*frame);
+    CScheduleEntryDlg e(*frame, d);
+    e.show();
+
+    fillAndOk(e, u"0.0.0.0"_qs, image);
+    EXPECT_TRUE(e.isVisible());
+    EXPECT_TRUE(boxes.shown().empty()) << "address 0 shows nothing";
+    fillAndOk(e, kEmulatedText, QString());
+    EXPECT_TRUE(e.isVisible());
+    EXPECT_TRUE(boxes.shown().empty()) << "no file shows nothing";
+    fillAndOk(e, kEmulatedText, QString(256, u'a'));
+    EXPECT_TRUE(e.isVisible());
+    EXPECT_TRUE(boxes.shown().empty()) << "a file name over 255 characters shows nothing";
+
+    fillAndOk(e, kEmulatedText, writeFile(u"pic.txt"_qs, "abc"));
+    EXPECT_TRUE(e.isVisible());
+    EXPECT_EQ(boxes.texts(), texts({msg::EntryNotQv1, msg::EntryNotSchedulable}));
+    ASSERT_EQ(boxes.shown().size(), 2u);
+    EXPECT_EQ(boxes.shown()[0].icon, CMessageBox::Icon::Stop);
+    EXPECT_EQ(boxes.shown()[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    boxes.clear();
+
+    fillAndOk(e, kEmulatedText, dir.filePath(u"missing.qv1"_qs));
+    EXPECT_EQ(boxes.texts(), texts({msg::EntryFileUnreadable, msg::EntryNotSchedulable}));
+    boxes.clear();
+    fillAndOk(e, kEmulatedText, writeFile(u"empty.qv1"_qs, {}));
+    EXPECT_EQ(boxes.texts(), texts({msg::EntryFileSizeInvalid, msg::EntryNotSchedulable}));
+    boxes.clear();
+
+    fillAndOk(e, u"127.0.0.99"_qs, image);
+    EXPECT_TRUE(e.isVisible());
+    EXPECT_EQ(boxes.texts(), texts({msg::EntryAddressUnknown}));
+    EXPECT_EQ(boxes.shown()[0].icon, CMessageBox::Icon::Stop);
+    boxes.clear();
+
+    // Without a shown picture of a sendable size every file is refused for its size.
+    frame->SetPictureSize(0, 0);
+    fillAndOk(e, kEmulatedText, image);
+    EXPECT_TRUE(e.isVisible());
+    EXPECT_EQ(boxes.texts(), texts({msg::EntryPictureSizeInvalid}));
+
+    EXPECT_EQ(d.table().count, 0);
+    EXPECT_EQ(frame->GetCurrentProjector(), 0u);
+}
+
+TEST_F(ScheduleDialogs, AddressFieldTakesDottedTextOnly) {
+    CScheduleDlg d(*frame);
+    CScheduleEntryDlg e(*frame, d);
+    e.show();
+    Type(e, "address1006", u"127.0.0.160x.9"_qs);
+    EXPECT_EQ(Child<QLineEdit>(e, "address1006")->text(), kEmulatedText) << "no letters, no fifth number";
+    Type(e, "address1006", u"300"_qs);
+    EXPECT_EQ(Child<QLineEdit>(e, "address1006")->text(), u"30");
+}
+
+TEST_F(ScheduleDialogs, BrowseAndSelectFillTheEntryDialog) {
+    CScheduleDlg d(*frame);
+    CScheduleEntryDlg e(*frame, d);
+    e.show();
+    files->answers << image;
+    Click(e, "browse1015");
+    EXPECT_EQ(Child<QLineEdit>(e, "file1018")->text(), image);
+    ASSERT_EQ(files->asked.size(), 1);
+    EXPECT_EQ(files->asked[0].title, CatalogText(msg::BrowseImageDlgTitle));
+    EXPECT_EQ(files->asked[0].filter, u"Projector GIF (*.qv1)");
+    Click(e, "browse1015"); // cancelled
+    EXPECT_EQ(Child<QLineEdit>(e, "file1018")->text(), image);
+
+    bool picked = false;
+    QTimer::singleShot(0, [&] {
+        auto* s = qobject_cast<CSelectProjectorDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(s, nullptr);
+        picked = true;
+        Child<QComboBox>(*s, "list1010")->setCurrentIndex(1);
+        Click(*s, "ok1");
+    });
+    Click(e, "select1017");
+    EXPECT_TRUE(picked);
+    EXPECT_EQ(Child<QLineEdit>(e, "address1006")->text(), kEmulatedText);
+}
+
+TEST_F(ScheduleDialogs, InsertButtonOpensTheEntryDialog) {
+    CScheduleDlg d(*frame);
+    d.show();
+    bool opened = false;
+    QTimer::singleShot(0, [&] {
+        auto* e = qobject_cast<CScheduleEntryDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(e, nullptr);
+        opened = true;
+        fillAndOk(*e, kEmulatedText, image, 1);
+    });
+    Click(d, "insert1014");
+    EXPECT_TRUE(opened);
+    ASSERT_EQ(d.table().count, 1);
+    EXPECT_EQ(d.table().entries[0].saveId, 2);
+    EXPECT_EQ(list(d)->rowCount(), 1);
+}
+
+TEST_F(ScheduleDialogs, DeleteCheckedKeepsTheOrderOfTheRest) {
+    CScheduleDlg d(*frame);
+    ASSERT_TRUE(insert(d, kEmulatedText, image, 0));
+    ASSERT_TRUE(insert(d, kSilentText, image, 1));
+    ASSERT_TRUE(insert(d, u"127.0.0.161"_qs, image, 2));
+    Click(d, "delete1015");
+    EXPECT_EQ(d.table().count, 3) << "nothing checked, nothing deleted";
+
+    list(d)->item(1, 0)->setCheckState(Qt::Checked);
+    Click(d, "delete1015");
+    ASSERT_EQ(d.table().count, 2);
+    EXPECT_EQ(Ipv4::toHost(d.table().entries[0].address), kEmulated);
+    EXPECT_EQ(Ipv4::toHost(d.table().entries[1].address), kOther);
+    EXPECT_EQ(d.table().entries[2], ScheduleEntry{});
+    ASSERT_EQ(list(d)->rowCount(), 2);
+    EXPECT_EQ(cell(d, 0, 0), kEmulatedText);
+    EXPECT_EQ(cell(d, 1, 0), u"127.0.0.161");
+    EXPECT_EQ(list(d)->item(0, 0)->checkState(), Qt::Unchecked);
+    EXPECT_EQ(list(d)->item(1, 0)->checkState(), Qt::Unchecked);
+
+    list(d)->item(0, 0)->setCheckState(Qt::Checked);
+    Click(d, "delete1015");
+    ASSERT_EQ(d.table().count, 1);
+    EXPECT_EQ(Ipv4::toHost(d.table().entries[0].address), kOther) << "the checked row is the one that goes";
+
+    list(d)->item(0, 0)->setCheckState(Qt::Checked);
+    Click(d, "delete1015");
+    EXPECT_EQ(d.table(), ScheduleTable{});
+    EXPECT_EQ(list(d)->rowCount(), 0);
+}
+
+TEST_F(ScheduleDialogs, SaveThenLoadRoundTripsTheTable) {
+    CScheduleDlg d(*frame);
+    ASSERT_TRUE(insert(d, kEmulatedText, image, 3, u"2"_qs));
+    ASSERT_TRUE(insert(d, kSilentText, image, 0));
+    const QString path = dir.filePath(u"s.sch"_qs);
+    files->answers << path;
+    Click(d, "save1017");
+    EXPECT_TRUE(boxes.shown().empty());
+    ASSERT_EQ(files->asked.size(), 1);
+    EXPECT_EQ(files->asked[0].title, CatalogText(msg::SaveScheduleDlgTitle));
+    EXPECT_EQ(files->asked[0].filter, u"Schedule File (*.sch)");
+    EXPECT_EQ(files->asked[0].defaultSuffix, u"sch");
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    EXPECT_EQ(bytes.size(), 16084);
+    EXPECT_EQ(bytes, d.table().toBytes());
+
+    CScheduleDlg other(*frame);
+    files->answers << path;
+    Click(other, "load1016");
+    EXPECT_EQ(files->asked.last().title, CatalogText(msg::LoadScheduleDlgTitle));
+    EXPECT_EQ(files->asked.last().filter, u"Schedule File (*.sch)");
+    EXPECT_EQ(other.table(), d.table());
+    EXPECT_EQ(other.table().toBytes(), bytes);
+    ASSERT_EQ(list(other)->rowCount(), 2);
+    EXPECT_EQ(cell(other, 0, 2), CatalogText(msg::EntryStoreText, {u"4"_qs}));
+    EXPECT_EQ(cell(other, 1, 0), kSilentText);
+    EXPECT_TRUE(boxes.shown().empty());
+
+    Click(other, "load1016"); // cancelled
+    EXPECT_EQ(other.table(), d.table());
+}
+
+TEST_F(ScheduleDialogs, BadScheduleFilesChangeNothing) {
+    CScheduleDlg d(*frame);
+    ASSERT_TRUE(insert(d, kEmulatedText, image));
+    const ScheduleTable before = d.table();
+
+    ScheduleTable three;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(three.AddScheduleEntry(kSilentText, image, u"1"_qs, u"0"_qs, false, 0, {}),
+                  ScheduleTable::AddResult::Added);
+    }
+    const QString truncated = writeFile(u"short.sch"_qs, three.toBytes().left(4 + 536 + 100));
+    files->answers << truncated;
+    Click(d, "load1016");
+    EXPECT_EQ(boxes.texts(), QStringList{CatalogText(msg::ScheduleFileTruncated, {truncated})});
+    EXPECT_EQ(d.table(), before);
+    EXPECT_EQ(list(d)->rowCount(), 1);
+    boxes.clear();
+
+    QByteArray outOfRange = three.toBytes();
+    outOfRange[0] = 31;
+    files->answers << writeFile(u"31.sch"_qs, outOfRange) << writeFile(u"empty.sch"_qs, {});
+    Click(d, "load1016");
+    Click(d, "load1016");
+    EXPECT_TRUE(boxes.shown().empty()) << "a count out of range or an empty file is ignored silently";
+    EXPECT_EQ(d.table(), before);
+
+    const QString missing = dir.filePath(u"gone.sch"_qs);
+    files->answers << missing;
+    Click(d, "load1016");
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_TRUE(boxes.texts()[0].startsWith(CatalogText(msg::ScheduleReadFailed, {missing, {}})));
+    EXPECT_EQ(d.table(), before);
+}
+
+TEST_F(ScheduleDialogs, FailedSaveIsReported) {
+    CScheduleDlg d(*frame);
+    const QString path = dir.filePath(u"no/such/folder/s.sch"_qs);
+    files->answers << path;
+    Click(d, "save1017");
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_TRUE(boxes.texts()[0].startsWith(CatalogText(msg::ScheduleSaveFailed, {path, {}})));
+    EXPECT_FALSE(QFile::exists(path));
+}
+
+TEST_F(ScheduleDialogs, ExecuteWithAnEmptyListDoesNothing) {
+    CScheduleDlg d(*frame);
+    d.show();
+    Click(d, "execute1019");
+    EXPECT_FALSE(frame->IsScheduleRunning());
+    EXPECT_EQ(enabledButtons(d), QLatin1String(kIdle));
+    EXPECT_EQ(frame->GetScheduleCount(), 0);
+}
+
+TEST_F(ScheduleDialogs, ExecuteShowsStatusesAndReturnsToIdleByItself) {
+    ProjectorEmulator emulator(emulatedConfig());
+    ASSERT_TRUE(emulator.start());
+    CScheduleDlg d(*frame);
+    d.setTimerInterval(20);
+    d.show();
+    ASSERT_TRUE(insert(d, kEmulatedText, image, 1));
+    ASSERT_TRUE(insert(d, kSilentText, image, 0));
+    Click(d, "execute1019");
+    EXPECT_EQ(enabledButtons(d), QLatin1String(kRunning));
+    EXPECT_EQ(frame->GetScheduleCount(), 2);
+    EXPECT_EQ(frame->GetScheduleLoop(), 0);
+    EXPECT_EQ(frame->GetScheduleTable().entries[1], d.table().entries[1]);
+
+    ASSERT_TRUE(idleAgain(d));
+    EXPECT_FALSE(frame->IsScheduleRunning());
+    EXPECT_EQ(cell(d, 0, 4), CatalogText(msg::EntryStatusDone));
+    EXPECT_EQ(cell(d, 1, 4), CatalogText(msg::EntryStatusFailed));
+    ASSERT_TRUE(emulator.stores().image(2).has_value());
+    EXPECT_EQ(emulator.stores().image(2)->data, QByteArray(300, 'q'));
+}
+
+TEST_F(ScheduleDialogs, OpeningDuringARunShowsItAndStopEndsIt) {
+    ScheduleTable t;
+    ASSERT_EQ(t.AddScheduleEntry(kSilentText, image, u"4"_qs, u"0"_qs, false, 0, {}), ScheduleTable::AddResult::Added);
+    frame->SetScheduleTable(t);
+    frame->SetScheduleCount(t.count);
+    frame->SetScheduleLoop(1);
+    ASSERT_TRUE(frame->StartScheduleWorker());
+
+    {
+        CScheduleDlg d(*frame);
+        d.setTimerInterval(20);
+        d.show();
+        EXPECT_EQ(enabledButtons(d), QLatin1String(kRunning));
+        EXPECT_TRUE(Child<QCheckBox>(d, "loop1063")->isChecked());
+        EXPECT_EQ(d.table(), t);
+        ASSERT_EQ(list(d)->rowCount(), 1);
+        EXPECT_EQ(cell(d, 0, 0), kSilentText);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !cell(d, 0, 4).isEmpty(); }, 2000));
+        Click(d, "cancel2");
+        EXPECT_FALSE(d.isVisible());
+    }
+    EXPECT_TRUE(frame->IsScheduleRunning()) << "closing the dialog leaves the run going";
+
+    CScheduleDlg again(*frame);
+    again.show();
+    Click(again, "stop1020");
+    EXPECT_FALSE(frame->IsScheduleRunning());
+    EXPECT_EQ(enabledButtons(again), QLatin1String(kIdle));
+}
+
+TEST_F(ScheduleDialogs, StopEndsALoopingRun) {
+    ProjectorEmulator emulator(emulatedConfig());
+    ASSERT_TRUE(emulator.start());
+    CScheduleDlg d(*frame);
+    d.setTimerInterval(20);
+    d.show();
+    ASSERT_TRUE(insert(d, kEmulatedText, image));
+    Child<QCheckBox>(d, "loop1063")->setChecked(true);
+    Click(d, "execute1019");
+    EXPECT_EQ(frame->GetScheduleLoop(), 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return emulator.connections() >= 3; }, 10000)) << "the loop repeats";
+    EXPECT_TRUE(frame->IsScheduleRunning());
+    EXPECT_EQ(enabledButtons(d), QLatin1String(kRunning));
+    Click(d, "stop1020");
+    EXPECT_FALSE(frame->IsScheduleRunning());
+    EXPECT_EQ(enabledButtons(d), QLatin1String(kIdle));
+    const int served = emulator.connections();
+    QTest::qWait(100);
+    EXPECT_EQ(emulator.connections(), served) << "no upload after Stop";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !cell(d, 0, 4).isEmpty(); }, 2000)) << "last statuses shown";
+}
+
+TEST_F(ScheduleDialogs, ARunEndingBeforeTheFirstTickStillReturnsToIdle) {
+    CScheduleDlg d(*frame);
+    d.setTimerInterval(60000);
+    d.show();
+    ASSERT_TRUE(insert(d, kSilentText, image));
+    Click(d, "execute1019");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !frame->IsScheduleRunning(); }, 5000));
+    EXPECT_EQ(enabledButtons(d), QLatin1String(kRunning)) << "no tick yet";
+    d.setTimerInterval(20);
+    ASSERT_TRUE(idleAgain(d, 2000));
+    EXPECT_EQ(cell(d, 0, 4), CatalogText(msg::EntryStatusFailed));
+}
+
+// Every laid-out text of the three dialogs has a catalog text in both languages.
+TEST(ScheduleDialogTexts, AllTextsComeFromTheCatalogInBothLanguages) {
+    QTemporaryDir dir;
+    CMainFrame frame(dir.filePath(u"t.INI"_qs));
+    for (const auto which : {ShippedCatalog::Which::Default, ShippedCatalog::Which::SimplifiedChinese}) {
+        ShippedCatalog catalog(which, which == ShippedCatalog::Which::Default ? Catalog::kEnglish
+                                                                              : Catalog::kSimplifiedChinese);
+        CScheduleDlg schedule(frame);
+        CScheduleEntryDlg entry(frame, schedule);
+        CSelectProjectorDlg select(frame);
+        for (QWidget* dlg : {static_cast<QWidget*>(&schedule), static_cast<QWidget*>(&entry),
+                             static_cast<QWidget*>(&select)}) {
+            QStringList shown{dlg->windowTitle()};
+            for (QWidget* child : dlg->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                if (child->isHidden() && child->isWindow()) {
+                    continue;
+                }
+                if (auto* b = qobject_cast<QAbstractButton*>(child); b != nullptr && !b->isHidden()) {
+                    shown << b->text();
+                } else if (auto* l = qobject_cast<QLabel*>(child)) {
+                    shown << l->text();
+                }
+            }
+            for (const QString& t : shown) {
+                EXPECT_FALSE(t.isEmpty()) << dlg->objectName().toStdString();
+                EXPECT_FALSE(t.contains(u';')) << t.toStdString();
+                EXPECT_NE(t, kNoMessageCatalog) << dlg->objectName().toStdString();
+            }
+        }
+    }
+}
