@@ -24,7 +24,16 @@ const QList<MenuLayout::Popup>& MenuLayout::mainMenu() {
           {Cmd::Trimming, "9;&Trimming"},
           {0, nullptr},
           {Cmd::FitToProjector, "45;&Fit to Projector..."}}},
-        {"10;&Projector", {{Cmd::ProjectorList, "11;&Projector List..."}, {Cmd::Send, "12;&Send..."}}},
+        {"10;&Projector",
+         {{Cmd::ProjectorList, "11;&Projector List..."},
+          {Cmd::Send, "12;&Send..."},
+          {0, nullptr},
+          {Cmd::ImageInformation, "48;&Image Information..."},
+          {Cmd::TransmissionState, "49;&Transmission State..."},
+          {Cmd::CancelTransmit, "50;&Cancel Transmission..."},
+          {0, nullptr},
+          {Cmd::Schedule, "51;Sc&hedule..."},
+          {Cmd::Setting, "52;Settin&g..."}}},
         {"17;&Help", {{Cmd::AppAbout, "18;&About Tessavel..."}}},
     };
     return menu;

@@ -9,6 +9,7 @@
 #include "common/OffThread.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "schedule/CScheduleDlg.h"
 #include "workspace/CColorResolutionDlg.h"
 #include "workspace/CFitResultDlg.h"
 #include "workspace/CLead.h"
@@ -87,6 +88,15 @@ void CKorvelView::attachCommands() {
     m_frame.setCommandHandler(Cmd::Trimming, [this] { OnTrimming(); }, [this] { return canTrim(); });
     m_frame.setCommandHandler(Cmd::Undo, [this] { OnUndo(); }, [this] { return m_undoAvailable; });
     m_frame.setCommandHandler(Cmd::FitToProjector, [this] { OnFitToProjector(); }, loaded);
+    // The projector dialogs work on copies of the frame's state; their results are not used.
+    auto always = [] { return true; };
+    m_frame.setCommandHandler(
+        Cmd::Schedule,
+        [this] {
+            CScheduleDlg dialog(m_frame, &m_frame);
+            dialog.exec();
+        },
+        always);
     refreshRecentFiles();
 }
 

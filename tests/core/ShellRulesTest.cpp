@@ -89,6 +89,7 @@ TEST(MenuLayoutTest, MainMenuMatchesTheLayout) {
     EXPECT_EQ(menu[0].items[4].id, 0);
     EXPECT_EQ(menu[1].items.size(), 8);
     EXPECT_EQ(menu[1].items.last().id, Cmd::FitToProjector);
+    EXPECT_EQ(menu[2].items.size(), 9);
     EXPECT_EQ(MenuLayout::toolbar().size(), 13);
     EXPECT_EQ(MenuLayout::accelerators().size(), 4);
 }

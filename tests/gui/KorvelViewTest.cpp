@@ -337,3 +337,16 @@ TEST_F(KorvelViewTest, RealResizeDialogDrivesTheEdit) {
     EXPECT_TRUE(plain.undoAvailable());
     frame->takeCentralWidget();
 }
+
+TEST_F(KorvelViewTest, ProjectorMenuOpensTheScheduleDialog) {
+    ASSERT_TRUE(enabled(Cmd::Schedule)) << "always available";
+    QString seen;
+    QTimer::singleShot(0, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        seen = QString::fromLatin1(dialog->metaObject()->className());
+        qobject_cast<QDialog*>(dialog)->reject();
+    });
+    frame->action(Cmd::Schedule)->trigger();
+    EXPECT_EQ(seen, u"CScheduleDlg");
+}
