@@ -11,6 +11,7 @@
 
 #include "ProjectorEmulator.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -21,10 +22,12 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <tuple>
 #include <vector>
 
@@ -412,4 +415,33 @@ TEST_F(CommandDialogs, SettingOkWritesTheSwitchAndPassword) {
         EXPECT_EQ(child<QLineEdit>(dlg, u"password1003"_qs)->text(), u"s3cret");
     }
     EXPECT_TRUE(answered.boxes.isEmpty());
+}
+
+TEST_F(CommandDialogs, DialogIsDisabledAndEventsFlowWhileARunWaits) {
+    EmulatorConfig slow;
+    slow.faults.verdictDelayMs = 300;
+    ProjectorEmulator* e = emulator(slow);
+    ASSERT_NE(e, nullptr);
+    CMainFrame frame(m_ini);
+    ASSERT_TRUE(frame.SaveProjectorList({record(u"Slow"_qs, e->address())}));
+    AnsweredBoxes answered;
+    CImageInfoDlg dlg(frame, nullptr, fast());
+    selectRows(dlg.projectorTable(), {0});
+    std::optional<bool> enabledDuringRun;
+    std::optional<Qt::CursorShape> cursorDuringRun;
+    // Fires only when the run leaves the interface thread's events flowing.
+    QTimer::singleShot(100, &dlg, [&] {
+        enabledDuringRun = dlg.isEnabled();
+        if (const QCursor* c = QApplication::overrideCursor()) {
+            cursorDuringRun = c->shape();
+        }
+    });
+    dlg.runSelected();
+    ASSERT_TRUE(enabledDuringRun.has_value()) << "the run blocked the interface thread";
+    EXPECT_FALSE(*enabledDuringRun);
+    EXPECT_EQ(cursorDuringRun, Qt::WaitCursor);
+    EXPECT_TRUE(dlg.isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    ASSERT_EQ(answered.boxes.size(), 1);
+    EXPECT_EQ(answered.boxes[0].text, CatalogText(msg::StoreEmpty));
 }
