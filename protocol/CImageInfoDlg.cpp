@@ -1,0 +1,27 @@
+#include "protocol/CImageInfoDlg.h"
+
+#include "i18n/CatalogIds.h"
+#include "protocol/ImageInfoQuery.h"
+
+namespace {
+
+CStoreCommandDlg::Layout imageInfoLayout() {
+    CStoreCommandDlg::Layout l;
+    l.name = QStringLiteral("dlg134");
+    l.title = QStringLiteral("26;Image Information");
+    l.listId = 1045;
+    l.storeId = 1003;
+    l.buttonName = QStringLiteral("get1011");
+    l.buttonText = QStringLiteral("27;Get");
+    l.statusId = 1060;
+    l.running = msg::StatusInfoRunning;
+    l.done = msg::StatusInfoDone;
+    l.failed = msg::StatusInfoFailed;
+    l.run = [](int store, const CommandTarget& t, const CommandContext& c) { return QueryImageInfo(store, t, c); };
+    return l;
+}
+
+} // namespace
+
+CImageInfoDlg::CImageInfoDlg(CMainFrame& frame, QWidget* parent, const std::optional<CommandContext>& context)
+    : CStoreCommandDlg(frame, imageInfoLayout(), context, parent) {}
