@@ -9,6 +9,10 @@
 #include "common/OffThread.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "protocol/CCancelDlg.h"
+#include "protocol/CImageInfoDlg.h"
+#include "protocol/CTransStateDlg.h"
+#include "registry/CSettingDlg.h"
 #include "schedule/CScheduleDlg.h"
 #include "workspace/CColorResolutionDlg.h"
 #include "workspace/CFitResultDlg.h"
@@ -90,13 +94,15 @@ void CKorvelView::attachCommands() {
     m_frame.setCommandHandler(Cmd::FitToProjector, [this] { OnFitToProjector(); }, loaded);
     // The projector dialogs work on copies of the frame's state; their results are not used.
     auto always = [] { return true; };
-    m_frame.setCommandHandler(
-        Cmd::Schedule,
-        [this] {
-            CScheduleDlg dialog(m_frame, &m_frame);
-            dialog.exec();
-        },
-        always);
+    auto show = [this]<typename Dialog>() {
+        Dialog dialog(m_frame, &m_frame);
+        dialog.exec();
+    };
+    m_frame.setCommandHandler(Cmd::ImageInformation, [show] { show.template operator()<CImageInfoDlg>(); }, always);
+    m_frame.setCommandHandler(Cmd::TransmissionState, [show] { show.template operator()<CTransStateDlg>(); }, always);
+    m_frame.setCommandHandler(Cmd::CancelTransmit, [show] { show.template operator()<CCancelDlg>(); }, always);
+    m_frame.setCommandHandler(Cmd::Schedule, [show] { show.template operator()<CScheduleDlg>(); }, always);
+    m_frame.setCommandHandler(Cmd::Setting, [show] { show.template operator()<CSettingDlg>(); }, always);
     refreshRecentFiles();
 }
 

@@ -338,15 +338,22 @@ TEST_F(KorvelViewTest, RealResizeDialogDrivesTheEdit) {
     frame->takeCentralWidget();
 }
 
-TEST_F(KorvelViewTest, ProjectorMenuOpensTheScheduleDialog) {
-    ASSERT_TRUE(enabled(Cmd::Schedule)) << "always available";
-    QString seen;
-    QTimer::singleShot(0, [&] {
-        QWidget* dialog = QApplication::activeModalWidget();
-        ASSERT_NE(dialog, nullptr);
-        seen = QString::fromLatin1(dialog->metaObject()->className());
-        qobject_cast<QDialog*>(dialog)->reject();
-    });
-    frame->action(Cmd::Schedule)->trigger();
-    EXPECT_EQ(seen, u"CScheduleDlg");
+TEST_F(KorvelViewTest, ProjectorMenuOpensItsDialogs) {
+    const QList<std::pair<int, QString>> commands = {{Cmd::ImageInformation, u"CImageInfoDlg"_qs},
+                                                     {Cmd::TransmissionState, u"CTransStateDlg"_qs},
+                                                     {Cmd::CancelTransmit, u"CCancelDlg"_qs},
+                                                     {Cmd::Schedule, u"CScheduleDlg"_qs},
+                                                     {Cmd::Setting, u"CSettingDlg"_qs}};
+    for (const auto& [id, name] : commands) {
+        ASSERT_TRUE(enabled(id)) << "always available";
+        QString seen;
+        QTimer::singleShot(0, [&seen] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            ASSERT_NE(dialog, nullptr);
+            seen = QString::fromLatin1(dialog->metaObject()->className());
+            qobject_cast<QDialog*>(dialog)->reject();
+        });
+        frame->action(id)->trigger();
+        EXPECT_EQ(seen, name);
+    }
 }
