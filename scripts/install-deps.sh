@@ -9,6 +9,7 @@ packages=(
   libsodium-dev libsimpleini-dev
   libgtest-dev libgmock-dev
   xvfb xauth x11-apps imagemagick fonts-noto-cjk fonts-dejavu-core
+  bc time
   iproute2 util-linux
 )
 

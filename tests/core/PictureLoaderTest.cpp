@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 namespace {
 
 using Code = ImagingResult::Code;
@@ -205,4 +208,29 @@ TEST(PictureLoader, AColourProfileIsAppliedOnce) {
     ASSERT_TRUE(PictureLoader::loadToFit(path, 100, 100, fitted).ok());
     EXPECT_EQ(fitted.width(), 100);
     expectRed(fitted);
+}
+
+// ctest runs every test in a process of its own, so here libvips is started by whichever
+// of these threads gets there first.
+TEST(PictureLoader, ConcurrentLoadsShareOneStart) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"c.png"_qs);
+    // Written by hand, so that nothing has started libvips before the threads do.
+    const QByteArray png = QByteArray::fromBase64(
+        "iVBORw0KGgoAAAANSUhEUgAAAAIAAAACCAIAAAD91JpzAAAAEklEQVR4nGP4z8DAAMIM/4EAAB/uBfsL2WiLAAAAAElFTkSuQmCC");
+    TestImages::writeFile(path, png);
+    std::vector<std::thread> threads;
+    std::atomic<int> loaded{0};
+    for (int i = 0; i < 6; ++i) {
+        threads.emplace_back([&] {
+            Picture p;
+            if (PictureLoader::load(path, p).ok() && p.width() == 2 && p.height() == 2) {
+                ++loaded;
+            }
+        });
+    }
+    for (std::thread& t : threads) {
+        t.join();
+    }
+    EXPECT_EQ(loaded.load(), 6);
 }
