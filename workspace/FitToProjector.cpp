@@ -37,6 +37,7 @@ constexpr int kLastResortColours[] = {8, 4, 2};
 constexpr int kSmoothing[] = {16, 32};
 // Error diffusion mostly costs PSNR and LZW runs; a light touch sometimes pays.
 constexpr float kDither = 0.25f;
+constexpr int kMaxDitheredTolerance = 6;
 constexpr int kMaxTolerance = 48;
 constexpr double kMinScale = 0.2;
 constexpr int kScaleSteps = 5;
@@ -367,10 +368,13 @@ ImagingResult searchScale(ScaleSearch& search, qint64 maxBytes, Candidate& best)
     if (const auto [r, moved] = step(searchBoth(search, smooth, smoother, guess()), true); !r.ok()) {
         return r;
     }
-    Setting dither = best.setting;
-    dither.dither = kDither;
-    if (const auto [r, moved] = step(searchBoth(search, dither, std::nullopt, guess()), false); !r.ok()) {
-        return r;
+    // Where the lossy pass already moves pixels far, it undoes what a dither adds.
+    if (best.setting.tolerance <= kMaxDitheredTolerance) {
+        Setting dither = best.setting;
+        dither.dither = kDither;
+        if (const auto [r, moved] = step(searchBoth(search, dither, std::nullopt, guess()), false); !r.ok()) {
+            return r;
+        }
     }
     return ImagingResult::success();
 }
