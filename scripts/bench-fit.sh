@@ -6,7 +6,7 @@
 # Builds FitBench in Release under SCRATCH, fetches the corpus with apt-get download
 # (python3-skimage: its photographs; gnome-backgrounds: its 4096x4096 WebP wallpapers),
 # unpacks it there with dpkg-deb -x, and for every image compares:
-#   ours      FitBench: one process that decodes, fits and writes the .qv1
+#   ours      FitBench: one process that decodes, fits and writes the .qv1 (median of 3 runs)
 #   baseline  convert IN -resize '1024x768>' -colors N OUT.gif, with the largest N in 2..256
 #             whose file is at most 130,816 bytes, found by bisection; every run counts
 # Both results are measured by ImageMagick's compare -metric PSNR against one true-colour
@@ -75,10 +75,19 @@ for img in "${images[@]}"; do
     echo "note: $name has a '$icc' profile; both sides use its sRGB conversion" >&2
     img="$work/srgb/$name.png"
   fi
-  if ! timing="$(measure "$work/ours/$name.txt" "$fitbench" --out "$work/ours" "$img")"; then
-    echo "$name: fit failed" >&2; all_better=0; continue
-  fi
-  read -r our_s our_kb <<<"$timing"
+  # Ours is one process, short enough that a neighbour's burst of work can double it, so it
+  # runs three times and the median counts; the baseline's eight or so runs average that out.
+  runs_ours=()
+  our_kb=0
+  for _ in 1 2 3; do
+    if ! timing="$(measure "$work/ours/$name.txt" "$fitbench" --out "$work/ours" "$img")"; then
+      echo "$name: fit failed" >&2; all_better=0; continue 2
+    fi
+    read -r s kb <<<"$timing"
+    runs_ours+=("$s")
+    if [ "$kb" -gt "$our_kb" ]; then our_kb="$kb"; fi
+  done
+  our_s="$(printf '%s\n' "${runs_ours[@]}" | sort -g | sed -n 2p)"
   read -r _ w h _bytes _rest <"$work/ours/$name.txt"
   convert "$img" -resize "${w}x${h}!" "$work/ref/$name.png" 2>/dev/null
 

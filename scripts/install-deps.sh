@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev
   xvfb xauth x11-apps imagemagick fonts-noto-cjk fonts-dejavu-core tango-icon-theme libqt6svg6
   xdotool tesseract-ocr tesseract-ocr-eng tesseract-ocr-chi-sim
+  bc time
   iproute2 util-linux
 )
 

@@ -30,7 +30,7 @@ public:
                                       std::vector<quint8>& indices);
 
     // Pictures above this many pixels are quantised from a regular subsample.
-    static constexpr int kSamplePixels = 160000;
+    static constexpr int kSamplePixels = 40000;
 
 private:
     struct State;

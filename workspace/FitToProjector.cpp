@@ -33,10 +33,11 @@ constexpr int kQuantiserSpeed = 4;
 constexpr int kColourLadder[] = {256, 128, 64, 32, 16};
 // Below the wished minimum, tried only when nothing else fits.
 constexpr int kLastResortColours[] = {8, 4, 2};
-// Flattening thresholds for noise in flat areas (see smoothFlatAreas), weakest first.
-constexpr int kSmoothing[] = {16, 32};
+// Flattening threshold for noise in flat areas (see smoothFlatAreas).
+constexpr int kSmoothing = 24;
 // Error diffusion mostly costs PSNR and LZW runs; a light touch sometimes pays.
 constexpr float kDither = 0.25f;
+constexpr int kMaxDitheredTolerance = 6;
 constexpr int kMaxTolerance = 48;
 constexpr double kMinScale = 0.2;
 constexpr int kScaleSteps = 5;
@@ -361,16 +362,17 @@ ImagingResult searchScale(ScaleSearch& search, qint64 maxBytes, Candidate& best)
         }
     }
     Setting smooth = best.setting;
-    smooth.smoothing = kSmoothing[0];
-    Setting smoother = best.setting;
-    smoother.smoothing = kSmoothing[1];
-    if (const auto [r, moved] = step(searchBoth(search, smooth, smoother, guess()), true); !r.ok()) {
+    smooth.smoothing = kSmoothing;
+    if (const auto [r, moved] = step(searchBoth(search, smooth, std::nullopt, guess()), false); !r.ok()) {
         return r;
     }
-    Setting dither = best.setting;
-    dither.dither = kDither;
-    if (const auto [r, moved] = step(searchBoth(search, dither, std::nullopt, guess()), false); !r.ok()) {
-        return r;
+    // Where the lossy pass already moves pixels far, it undoes what a dither adds.
+    if (best.setting.tolerance <= kMaxDitheredTolerance) {
+        Setting dither = best.setting;
+        dither.dither = kDither;
+        if (const auto [r, moved] = step(searchBoth(search, dither, std::nullopt, guess()), false); !r.ok()) {
+            return r;
+        }
     }
     return ImagingResult::success();
 }

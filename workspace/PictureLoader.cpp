@@ -119,6 +119,9 @@ VImage toSrgb8(VImage image) {
         } catch (const vips::VError&) {
             vips_error_clear(); // a broken profile: take the numbers as they are
         }
+        // The numbers are sRGB now whatever profile the file had; saving must not claim it.
+        image = image.copy();
+        image.remove(VIPS_META_ICC_NAME);
     }
     if (vips_colourspace_issupported(image.get_image()) != 0) {
         image = image.colourspace(VIPS_INTERPRETATION_sRGB);
@@ -277,10 +280,11 @@ ImagingResult decode(const Source& source, quint64 maxPixels, const QSize* fitBo
         } else {
             image = header; // ImageMagick has decoded everything already; do not do it twice
         }
+        image = toSrgb8(image);
         if (shrinking) {
-            image = Resampler::resample(toSrgb8(image), target.width(), target.height(), VIPS_KERNEL_LANCZOS3);
+            image = Resampler::resample(image, target.width(), target.height(), VIPS_KERNEL_LANCZOS3);
         }
-        image = toSrgb8(image).copy_memory();
+        image = image.copy_memory();
 
         Picture picture(image);
         picture.setResolution(xDpi, yDpi);

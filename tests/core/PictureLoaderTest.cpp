@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 namespace {
 
 using Code = ImagingResult::Code;
@@ -182,4 +185,52 @@ TEST(PictureLoader, ImageMagickScriptsAreNotPictures) {
     const Loaded l = loadBytes(dir, u"x.mvg"_qs, mvg);
     EXPECT_FALSE(l.result.ok());
     EXPECT_EQ(l.result.code, Code::UnknownFormat);
+}
+
+TEST(PictureLoader, AColourProfileIsAppliedOnce) {
+    QTemporaryDir dir;
+    // Display-P3 numbers of a strong red, with the profile that says so.
+    const vips::VImage red = TestImages::solid(400, 300, 200, 40, 40);
+    const vips::VImage p3 = red.icc_transform("p3", vips::VImage::option()->set("input_profile", "srgb"));
+    ASSERT_GT(std::abs(p3.extract_band(0).avg() - 200.0), 8.0) << "the test needs numbers that differ";
+    const QString path = dir.filePath(u"p3.png"_qs);
+    TestImages::writeFile(path, TestImages::encode(p3, ".png"));
+    auto expectRed = [](const Picture& p) {
+        EXPECT_NEAR(p.pixels().extract_band(0).avg(), 200.0, 2.0);
+        EXPECT_NEAR(p.pixels().extract_band(1).avg(), 40.0, 2.0);
+        EXPECT_NEAR(p.pixels().extract_band(2).avg(), 40.0, 2.0);
+        EXPECT_EQ(p.pixels().get_typeof(VIPS_META_ICC_NAME), 0u) << "sRGB numbers carry no other profile";
+    };
+    Picture full;
+    ASSERT_TRUE(PictureLoader::load(path, full).ok());
+    expectRed(full);
+    Picture fitted;
+    ASSERT_TRUE(PictureLoader::loadToFit(path, 100, 100, fitted).ok());
+    EXPECT_EQ(fitted.width(), 100);
+    expectRed(fitted);
+}
+
+// ctest runs every test in a process of its own, so here libvips is started by whichever
+// of these threads gets there first.
+TEST(PictureLoader, ConcurrentLoadsShareOneStart) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"c.png"_qs);
+    // Written by hand, so that nothing has started libvips before the threads do.
+    const QByteArray png = QByteArray::fromBase64(
+        "iVBORw0KGgoAAAANSUhEUgAAAAIAAAACCAIAAAD91JpzAAAAEklEQVR4nGP4z8DAAMIM/4EAAB/uBfsL2WiLAAAAAElFTkSuQmCC");
+    TestImages::writeFile(path, png);
+    std::vector<std::thread> threads;
+    std::atomic<int> loaded{0};
+    for (int i = 0; i < 6; ++i) {
+        threads.emplace_back([&] {
+            Picture p;
+            if (PictureLoader::load(path, p).ok() && p.width() == 2 && p.height() == 2) {
+                ++loaded;
+            }
+        });
+    }
+    for (std::thread& t : threads) {
+        t.join();
+    }
+    EXPECT_EQ(loaded.load(), 6);
 }
