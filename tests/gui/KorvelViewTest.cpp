@@ -10,6 +10,7 @@
 #include "workspace/SendableImage.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -356,4 +357,26 @@ TEST_F(KorvelViewTest, ProjectorMenuOpensItsDialogs) {
         frame->action(id)->trigger();
         EXPECT_EQ(seen, name);
     }
+}
+
+TEST_F(KorvelViewTest, FailedSaveAndFailedEditAreReported) {
+    const QString png = makePng(u"a.png"_qs);
+    open(png);
+    // The operation refuses a zero width: nothing changes and the user hears of it.
+    nextResize = {CKorvelView::kConfirmed, 0, 30, 0, 0, 0};
+    frame->action(Cmd::Resize)->trigger();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].startsWith(CatalogText(msg::EditFailed, {QString()}).left(8)));
+    EXPECT_EQ(state(), CurrentImage::Saved);
+    EXPECT_FALSE(view->undoAvailable());
+
+    // Save writes to the file's own path; a folder in its place makes the write fail.
+    nextResize = {CKorvelView::kConfirmed, 40, 30, 0, 0, 0};
+    frame->action(Cmd::Resize)->trigger();
+    ASSERT_TRUE(QFile::remove(png));
+    ASSERT_TRUE(QDir().mkdir(png));
+    frame->action(Cmd::FileSave)->trigger();
+    ASSERT_EQ(boxes.size(), 2);
+    EXPECT_TRUE(boxes[1].contains(png));
+    EXPECT_EQ(state(), CurrentImage::Edited) << "a failed save leaves the picture unsaved";
 }
