@@ -296,12 +296,20 @@ ImagingResult decode(const Source& source, quint64 maxPixels, const QSize* fitBo
 
 } // namespace
 
+namespace {
+// libvips quotes the name it was given, empty option list and all.
+ImagingResult plainNames(ImagingResult r) {
+    r.detail.replace(QStringLiteral("[]\""), QStringLiteral("\""));
+    return r;
+}
+} // namespace
+
 ImagingResult PictureLoader::load(const QString& path, Picture& out, quint64 maxPixels) {
     Source source;
     if (ImagingResult r = openSource(path, source); !r.ok()) {
         return r;
     }
-    return decode(source, maxPixels, nullptr, out);
+    return plainNames(decode(source, maxPixels, nullptr, out));
 }
 
 ImagingResult PictureLoader::loadFromMemory(const QByteArray& data, Picture& out, quint64 maxPixels) {
@@ -324,5 +332,5 @@ ImagingResult PictureLoader::loadToFit(const QString& path, int boxWidth, int bo
         return r;
     }
     const QSize box(boxWidth, boxHeight);
-    return decode(source, maxPixels, &box, out);
+    return plainNames(decode(source, maxPixels, &box, out));
 }

@@ -64,6 +64,7 @@ TEST_F(ConvertCommand, UnreadableInputIsExitTwo) {
     const CommandRun junk = convert({file("junk.png"), file("a.qv1"), u"--fit"_qs});
     EXPECT_EQ(junk.exit, 2);
     EXPECT_TRUE(junk.err.contains(u"format")) << junk.err.toStdString();
+    EXPECT_FALSE(junk.err.contains(u"[]")) << "names appear as given";
     EXPECT_FALSE(QFile::exists(file("a.qv1")));
 }
 
