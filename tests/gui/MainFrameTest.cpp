@@ -200,7 +200,7 @@ TEST_F(MainFrameTest, ClosingStopsARunningScheduleFirst) {
     // keeps the run going until it is stopped.
     const QString file = dir.filePath(QStringLiteral("a.qv1"));
     QFile(file).open(QIODevice::WriteOnly);
-    ASSERT_EQ(table.AddScheduleEntry(u"127.0.0.9"_qs, file, u"1"_qs, u"0"_qs, false, 0, {}),
+    ASSERT_EQ(table.AddScheduleEntry(u"127.0.0.253"_qs, file, u"1"_qs, u"0"_qs, false, 0, {}),
               ScheduleTable::AddResult::Added);
     frame.SetScheduleTable(table);
     frame.SetScheduleCount(table.count);

@@ -22,11 +22,11 @@
 
 namespace {
 
-constexpr quint32 kEmulated = 0x7F0000A0u; // 127.0.0.160: an emulator this test starts
-constexpr quint32 kSilent = 0x7F0000A9u;   // 127.0.0.169: nobody listens here
-constexpr quint32 kOther = 0x7F0000A1u;    // 127.0.0.161: listed, never contacted
-const QString kEmulatedText = QStringLiteral("127.0.0.160");
-const QString kSilentText = QStringLiteral("127.0.0.169");
+constexpr quint32 kEmulated = 0x7F0000C8u; // 127.0.0.200: an emulator this test starts
+constexpr quint32 kSilent = 0x7F0000FCu;   // 127.0.0.252: nobody listens here
+constexpr quint32 kOther = 0x7F0000C9u;    // 127.0.0.201: listed, never contacted
+const QString kEmulatedText = QStringLiteral("127.0.0.200");
+const QString kSilentText = QStringLiteral("127.0.0.252");
 
 class ScriptedFileDialogs final : public CFileDialogs {
 public:
@@ -173,7 +173,7 @@ TEST_F(ScheduleDialogs, SelectProjectorListsAddressesAndSetsTheCurrentOne) {
         EXPECT_EQ(s.windowTitle(), CatalogText(msg::SelectProjectorDlgTitle));
         auto* combo = Child<QComboBox>(s, "list1010");
         ASSERT_EQ(combo->count(), 3);
-        EXPECT_EQ(combo->itemText(0), u"127.0.0.161");
+        EXPECT_EQ(combo->itemText(0), u"127.0.0.201");
         EXPECT_EQ(combo->itemText(1), kEmulatedText);
         EXPECT_EQ(combo->itemText(2), kSilentText);
         EXPECT_EQ(combo->currentIndex(), 0);
@@ -299,7 +299,7 @@ TEST_F(ScheduleDialogs, AddressFieldTakesDottedTextOnly) {
     CScheduleDlg d(*frame);
     CScheduleEntryDlg e(*frame, d);
     e.show();
-    Type(e, "address1006", u"127.0.0.160x.9"_qs);
+    Type(e, "address1006", u"127.0.0.200x.9"_qs);
     EXPECT_EQ(Child<QLineEdit>(e, "address1006")->text(), kEmulatedText) << "no letters, no fifth number";
     Type(e, "address1006", u"300"_qs);
     EXPECT_EQ(Child<QLineEdit>(e, "address1006")->text(), u"30");
@@ -352,7 +352,7 @@ TEST_F(ScheduleDialogs, DeleteCheckedKeepsTheOrderOfTheRest) {
     CScheduleDlg d(*frame);
     ASSERT_TRUE(insert(d, kEmulatedText, image, 0));
     ASSERT_TRUE(insert(d, kSilentText, image, 1));
-    ASSERT_TRUE(insert(d, u"127.0.0.161"_qs, image, 2));
+    ASSERT_TRUE(insert(d, u"127.0.0.201"_qs, image, 2));
     Click(d, "delete1015");
     EXPECT_EQ(d.table().count, 3) << "nothing checked, nothing deleted";
 
@@ -364,7 +364,7 @@ TEST_F(ScheduleDialogs, DeleteCheckedKeepsTheOrderOfTheRest) {
     EXPECT_EQ(d.table().entries[2], ScheduleEntry{});
     ASSERT_EQ(list(d)->rowCount(), 2);
     EXPECT_EQ(cell(d, 0, 0), kEmulatedText);
-    EXPECT_EQ(cell(d, 1, 0), u"127.0.0.161");
+    EXPECT_EQ(cell(d, 1, 0), u"127.0.0.201");
     EXPECT_EQ(list(d)->item(0, 0)->checkState(), Qt::Unchecked);
     EXPECT_EQ(list(d)->item(1, 0)->checkState(), Qt::Unchecked);
 
