@@ -201,13 +201,20 @@ void CUserCfgDialog::onAdd() {
     }
 }
 
+QString CUserCfgDialog::selectedUserOrAsk() {
+    const QString name = selectedUser();
+    if (name.isEmpty()) {
+        CMessageBox::show(this, CatalogText(msg::SelectUserFirst), CMessageBox::Icon::Stop);
+    }
+    return name;
+}
+
 void CUserCfgDialog::onRemove() {
     if (!stillAdministrator()) {
         return;
     }
-    const QString name = selectedUser();
+    const QString name = selectedUserOrAsk();
     if (name.isEmpty()) {
-        CMessageBox::show(this, CatalogText(msg::SelectUserFirst), CMessageBox::Icon::Stop);
         return;
     }
     if (CMessageBox::show(this, CatalogText(msg::AskRemoveUser, {name}), CMessageBox::Icon::Question,
@@ -230,9 +237,8 @@ void CUserCfgDialog::onChangePassword() {
     if (!stillAdministrator()) {
         return;
     }
-    const QString name = selectedUser();
+    const QString name = selectedUserOrAsk();
     if (name.isEmpty()) {
-        CMessageBox::show(this, CatalogText(msg::SelectUserFirst), CMessageBox::Icon::Stop);
         return;
     }
     if (!passwordsAgree()) {

@@ -39,6 +39,8 @@ private:
     void updateState();
     void fillList();
     [[nodiscard]] QString selectedUser() const;
+    // The selected user; with none, tells the user to pick one first.
+    QString selectedUserOrAsk();
     bool stillAdministrator();
     bool passwordsAgree();
     void report(const UserStore::Result& result);
