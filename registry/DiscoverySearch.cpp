@@ -1,7 +1,7 @@
 #include "registry/DiscoverySearch.h"
 
 #include "i18n/CatalogIds.h"
-#include "registry/AnswerScanner.h"
+#include "registry/AnswerCollector.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -104,7 +104,7 @@ DiscoverySearch::Status DiscoverySearch::search(quint32 localAddress, Discovered
 
     using Clock = std::chrono::steady_clock;
     const auto end = Clock::now() + std::chrono::milliseconds(m_options.maxDurationMs);
-    AnswerScanner scanner;
+    AnswerCollector collector;
     int timeouts = 0;
     while (timeouts < m_options.timeouts && !m_stop.load() && Clock::now() < end) {
         pollfd p{m_answerFd, POLLIN, 0};
@@ -124,11 +124,20 @@ DiscoverySearch::Status DiscoverySearch::search(quint32 localAddress, Discovered
             continue;
         }
         char datagram[kDatagramBuffer];
-        const ssize_t n = ::recv(m_answerFd, datagram, sizeof datagram, 0);
+        sockaddr_in from{};
+        socklen_t fromLength = sizeof from;
+        const ssize_t n = ::recvfrom(m_answerFd, datagram, sizeof datagram, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
         if (n <= 0) {
             continue;
         }
-        scanner.feed(QByteArrayView(datagram, n), [&found](QByteArrayView record) { found.add(record); });
+        const quint64 sender = fromLength >= sizeof from
+                                   ? AnswerCollector::senderKey(ntohl(from.sin_addr.s_addr), ntohs(from.sin_port))
+                                   : 0;
+        collector.feed(sender, QByteArrayView(datagram, n), [&](QByteArrayView record) {
+            if (found.add(record) && m_onFound) {
+                m_onFound(found.devices().constLast());
+            }
+        });
     }
     return Status::Ok;
 }

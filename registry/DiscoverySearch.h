@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <functional>
 
 // One or more projector searches over UDP multicast. open() makes the two sockets of the
 // search dialog; each search() sends one request and collects the answers until five
@@ -44,6 +45,10 @@ public:
     // the answers into found, which is emptied first.
     Status search(quint32 localAddress, DiscoveredDeviceTable& found);
 
+    // Called on the searching thread for each new row, as its answer arrives.
+    using FoundCallback = std::function<void(const DiscoveredDevice& device)>;
+    void setFoundCallback(FoundCallback callback) { m_onFound = std::move(callback); }
+
     // Ends a running search at its next wait.
     void requestStop() { m_stop.store(true); }
 
@@ -57,4 +62,5 @@ private:
     int m_answerFd = -1;
     quint16 m_failedPort = 0;
     std::atomic<bool> m_stop{false};
+    FoundCallback m_onFound;
 };

@@ -68,7 +68,7 @@ TEST(CommandConnection, WithoutAuthenticationNothingIsReadAndTheBlockStartsWithT
     CommandConnection c = OpenCommandConnection(target(e->address(), 0), FastContext());
     ASSERT_EQ(c.result, 0);
     EXPECT_TRUE(c.prefix.isEmpty());
-    ASSERT_EQ(c.socket.waitReadable(2000), TcpSocket::Wait::Readable);
+    ASSERT_EQ(c.socket.waitReadable(20000), TcpSocket::Wait::Readable);
     char greeting[64];
     EXPECT_EQ(c.socket.readOnce(greeting, sizeof greeting), 8); // still all there
 
@@ -78,7 +78,7 @@ TEST(CommandConnection, WithoutAuthenticationNothingIsReadAndTheBlockStartsWithT
     info.waitStepMs = 2000;
     const ExchangeResult x = RunCommandExchange(target(plain->address(), 0), FastContext(), info);
     EXPECT_EQ(x.stage, ExchangeResult::Stage::Replied);
-    ASSERT_TRUE(plain->waitForServed(1, 2000));
+    ASSERT_TRUE(plain->waitForServed(1, 20000));
     EXPECT_EQ(plain->requests().at(0).block, "INFO 1\r\n");
 }
 
@@ -92,7 +92,7 @@ TEST(CommandConnection, AuthenticatesWithTheUpperCasePrefixDirectlyBeforeTheComm
     const ExchangeResult x = RunCommandExchange(target(e->address(), 1, u"secret"_qs), FastContext(), info);
     EXPECT_EQ(x.stage, ExchangeResult::Stage::Replied);
     EXPECT_TRUE(x.reply.startsWith("INFO 0\r\n")) << x.reply.constData();
-    ASSERT_TRUE(e->waitForServed(1, 2000));
+    ASSERT_TRUE(e->waitForServed(1, 20000));
     const EmulatorRequest r = e->requests().at(0);
     EXPECT_TRUE(r.prefixOk);
     ASSERT_EQ(r.block.size(), 32 + 8);
@@ -143,7 +143,7 @@ TEST(CommandConnection, FailureCodes) {
 
     // A greeting that comes late is a missing greeting too.
     EmulatorConfig late = authConfig("pw");
-    late.faults.greetingDelayMs = 1500;
+    late.faults.greetingDelayMs = 3 * FastTimeouts().greetingMs;
     ProjectorEmulator* slow = emus.add(late);
     EXPECT_EQ(OpenCommandConnection(target(slow->address(), 1, u"pw"_qs), FastContext()).result,
               ConnectResult::NoGreeting);

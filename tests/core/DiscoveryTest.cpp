@@ -1,4 +1,5 @@
 #include "i18n/CatalogIds.h"
+#include "registry/AnswerCollector.h"
 #include "registry/AnswerScanner.h"
 #include "registry/DiscoveredDeviceTable.h"
 #include "registry/DiscoveryDatagram.h"
@@ -89,6 +90,47 @@ TEST(AnswerScannerTest, WlTagDropsTheRecordWithinItsDatagram) {
     EXPECT_EQ(scan({a, "WL"}), QList<QByteArray>{a});
 }
 
+TEST(AnswerCollectorTest, InterleavedSendersKeepTheirOwnRecords) {
+    const QByteArray a = record("A", {0, 1, 2, 3, 4, 5});
+    const QByteArray b = "\x7f\x7f" + record("B", {0, 1, 2, 3, 4, 6});
+    const quint64 fromA = AnswerCollector::senderKey(0x7F000002u, 2363);
+    const quint64 fromB = AnswerCollector::senderKey(0x7F000003u, 2363);
+    AnswerCollector c;
+    QList<QByteArray> records;
+    const auto sink = [&](QByteArrayView r) { records << r.toByteArray(); };
+    // B's first half, all of A, then B's second half: the order two projectors answering at
+    // once can produce. One scanner for everybody spliced B's half onto A and lost A.
+    c.feed(fromB, b.left(45), sink);
+    c.feed(fromA, a, sink);
+    c.feed(fromB, b.mid(45), sink);
+    ASSERT_EQ(records.size(), 2);
+    EXPECT_EQ(records[0], a);
+    EXPECT_EQ(records[1], b.mid(2));
+    EXPECT_EQ(c.senders(), 2);
+
+    // One sender's record still continues across its own datagrams.
+    records.clear();
+    c.feed(fromA, a.left(10), sink);
+    c.feed(fromA, a.mid(10), sink);
+    EXPECT_EQ(records, QList<QByteArray>{a});
+}
+
+TEST(AnswerCollectorTest, ManySendersStayBounded) {
+    AnswerCollector c;
+    const QByteArray a = record("A");
+    int seen = 0;
+    for (quint32 i = 0; i < 3 * AnswerCollector::kMaxSenders; ++i) {
+        // Every sender leaves half a record behind.
+        c.feed(AnswerCollector::senderKey(0x0A000000u + i, 4001), a.left(30), [&](QByteArrayView) { ++seen; });
+        ASSERT_LE(c.senders(), AnswerCollector::kMaxSenders);
+    }
+    EXPECT_EQ(seen, 0);
+    // A sender still being collected when the table was full finishes its record.
+    const quint64 last = AnswerCollector::senderKey(0x0A000000u + 3 * AnswerCollector::kMaxSenders - 1, 4001);
+    c.feed(last, a.mid(30), [&](QByteArrayView) { ++seen; });
+    EXPECT_EQ(seen, 1);
+}
+
 TEST(DeviceTable, DuplicateRuleNamesAndCap) {
     DiscoveredDeviceTable t;
     EXPECT_TRUE(t.add(record("Hall", {0, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e}, 0x0A000001u)));
@@ -173,7 +215,9 @@ protected:
         if (!insidePrivateNamespace()) {
             GTEST_SKIP() << "only inside the test's own network namespace";
         }
-        m_options.waitMs = 150;
+        // The described one-second waits: an emulator slowed by a loaded machine still answers
+        // inside them.
+        m_options.waitMs = 1000;
     }
     ProjectorEmulator* projector(const QByteArray& name, Mac mac, EmulatorFaults faults = {}) {
         EmulatorConfig c;
@@ -219,6 +263,65 @@ TEST_F(DiscoveryNetns, FindsEveryProjectorOnce) {
     EXPECT_EQ(a->searchesAnswered(), 1);
 }
 
+TEST_F(DiscoveryNetns, AnAnswerArrivingBetweenTheHalvesOfAnotherIsKept) {
+    // A responder of our own answers in a fixed order from two sockets: the first half of one
+    // record, a whole record from the other sender, then the second half.
+    const int listen = ::socket(AF_INET, SOCK_DGRAM, 0);
+    const int one = 1;
+    ::setsockopt(listen, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(DiscoveryDatagram::kRequestPort);
+    ASSERT_EQ(::bind(listen, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+    ip_mreq join{};
+    join.imr_multiaddr.s_addr = htonl(DiscoveryDatagram::kGroup);
+    join.imr_interface.s_addr = htonl(0x7F000001u);
+    ASSERT_EQ(::setsockopt(listen, IPPROTO_IP, IP_ADD_MEMBERSHIP, &join, sizeof join), 0);
+    const int senderA = ::socket(AF_INET, SOCK_DGRAM, 0);
+    const int senderB = ::socket(AF_INET, SOCK_DGRAM, 0);
+    const QByteArray a = record("Left", {0, 1, 2, 3, 4, 5}, 0x7F000002u);
+    const QByteArray b = "\x7f\x7f" + record("Right", {0, 1, 2, 3, 4, 6}, 0x7F000003u);
+    std::thread responder([&] {
+        char request[64];
+        if (::recv(listen, request, sizeof request, 0) <= 0) {
+            return;
+        }
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(DiscoveryDatagram::kAnswerPort);
+        to.sin_addr.s_addr = htonl(0x7F000001u);
+        const auto send = [&](int fd, const QByteArray& d) {
+            ::sendto(fd, d.constData(), static_cast<size_t>(d.size()), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+        };
+        send(senderB, b.left(45));
+        send(senderA, a);
+        send(senderB, b.mid(45));
+    });
+    const QList<DiscoveredDevice> found = search();
+    responder.join();
+    ::close(listen);
+    ::close(senderA);
+    ::close(senderB);
+    ASSERT_EQ(found.size(), 2);
+    EXPECT_EQ(found[0].name(), u"Left");
+    EXPECT_EQ(found[0].mac, u"00-01-02-03-04-05");
+    EXPECT_EQ(found[1].name(), u"Right");
+    EXPECT_EQ(Ipv4::toHost(found[1].address), 0x7F000003u);
+}
+
+TEST_F(DiscoveryNetns, RowsAreReportedAsTheirAnswersArrive) {
+    ProjectorEmulator* a = projector("Early", {0, 1, 2, 3, 4, 7});
+    ASSERT_NE(a, nullptr);
+    DiscoverySearch s(m_options);
+    ASSERT_EQ(s.open(), DiscoverySearch::Status::Ok);
+    QList<QString> seen;
+    s.setFoundCallback([&](const DiscoveredDevice& d) { seen << d.mac; });
+    DiscoveredDeviceTable found;
+    EXPECT_EQ(s.search(0x7F000001u, found), DiscoverySearch::Status::Ok);
+    EXPECT_EQ(seen, QList<QString>{u"00-01-02-03-04-07"_qs});
+    EXPECT_EQ(found.count(), 1);
+}
+
 TEST_F(DiscoveryNetns, WlTaggedAnswersAndSilenceGiveNoRows) {
     EmulatorFaults wl;
     wl.answerTaggedWL = true;
@@ -230,7 +333,7 @@ TEST_F(DiscoveryNetns, WlTaggedAnswersAndSilenceGiveNoRows) {
     // Nobody at all: five empty waits and an empty list.
     const auto begin = std::chrono::steady_clock::now();
     EXPECT_TRUE(search().isEmpty());
-    EXPECT_GE(std::chrono::steady_clock::now() - begin, std::chrono::milliseconds(5 * 150 - 20));
+    EXPECT_GE(std::chrono::steady_clock::now() - begin, std::chrono::milliseconds(5 * m_options.waitMs - 20));
 }
 
 TEST_F(DiscoveryNetns, AnswersThatNeverStopStillEndTheSearch) {
@@ -257,7 +360,7 @@ TEST_F(DiscoveryNetns, AnswersThatNeverStopStillEndTheSearch) {
     flood.join();
     EXPECT_EQ(found.size(), 1); // the same answer again and again is one row
     EXPECT_GE(took, std::chrono::milliseconds(550));
-    EXPECT_LT(took, std::chrono::milliseconds(5000));
+    EXPECT_LT(took, std::chrono::milliseconds(30000));
 }
 
 TEST_F(DiscoveryNetns, SocketBindingFailuresAreReported) {

@@ -63,7 +63,7 @@ TEST(EmulatorProtocol, ChecksThePrefixAndChallengesPrintably) {
         EXPECT_TRUE(reply[i] >= '!' && reply[i] <= '~');
     }
     EXPECT_EQ(reply.mid(8), "STAT 9\r\n");
-    ASSERT_TRUE(e->waitForServed(1, 2000));
+    ASSERT_TRUE(e->waitForServed(1, 20000));
     EXPECT_FALSE(e->requests().last().prefixOk);
 }
 

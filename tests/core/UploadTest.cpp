@@ -63,7 +63,7 @@ TEST_F(Upload, SendsHeaderAndFileInOneBlockAndTheProjectorStoresIt) {
     ProjectorEmulator* e = emulator();
     const QByteArray content = pattern(1000);
     EXPECT_EQ(put(file(u"a.qv1"_qs, content), 2, e), 0);
-    ASSERT_TRUE(e->waitForServed(1, 2000));
+    ASSERT_TRUE(e->waitForServed(1, 20000));
     const EmulatorRequest r = e->requests().at(0);
     EXPECT_EQ(r.block, "PUT a.qv1\r\nFile-Length:1000\r\nSave-ID:2\r\n\r\n" + content);
     const auto stored = e->stores().image(2);
@@ -76,7 +76,7 @@ TEST_F(Upload, SendsHeaderAndFileInOneBlockAndTheProjectorStoresIt) {
 TEST_F(Upload, WithAuthenticationThePrefixStandsDirectlyBeforePut) {
     ProjectorEmulator* e = emulator({}, true, "pw");
     EXPECT_EQ(put(file(u"b.qv1"_qs, "12345"), 3, e, 1, u"pw"_qs), 0);
-    ASSERT_TRUE(e->waitForServed(1, 2000));
+    ASSERT_TRUE(e->waitForServed(1, 20000));
     const EmulatorRequest r = e->requests().at(0);
     EXPECT_TRUE(r.prefixOk);
     EXPECT_EQ(r.block.mid(32), "PUT b.qv1\r\nFile-Length:5\r\nSave-ID:3\r\n\r\n12345");
@@ -98,7 +98,7 @@ TEST_F(Upload, BaseNameRules) {
     ProjectorEmulator* e = emulator();
     EXPECT_EQ(put(file(QString(249, u'n'), "x"), 1, e), 0);
     EXPECT_EQ(put(file(QString(250, u'n'), "x"), 1, e), UploadResult::FileUnreadable);
-    EXPECT_TRUE(e->waitForServed(1, 2000));
+    EXPECT_TRUE(e->waitForServed(1, 20000));
     EXPECT_EQ(e->connections(), 1);
 }
 
@@ -155,14 +155,14 @@ TEST_F(Upload, SplitVerdictIsJudgedWhole) {
 TEST_F(Upload, WaitsCloseAndConnectionCodes) {
     // The verdict comes after two of six waits: still in time.
     EmulatorFaults slow;
-    slow.storeDelayMs = 250;
+    slow.storeDelayMs = 2 * m_ctx.timeouts.putWaitStepMs + 50;
     EXPECT_EQ(put(file(u"w.qv1"_qs, "x"), 1, emulator(slow)), 0);
     // No verdict within the six waits: -8.
     EmulatorFaults never;
     never.neverReply = true;
     EXPECT_EQ(put(file(u"w.qv1"_qs, "x"), 1, emulator(never)), UploadResult::NoReply);
     EmulatorFaults late;
-    late.verdictDelayMs = 1000;
+    late.verdictDelayMs = 3 * m_ctx.timeouts.putReplyWaits * m_ctx.timeouts.putWaitStepMs;
     EXPECT_EQ(put(file(u"w.qv1"_qs, "x"), 1, emulator(late)), UploadResult::NoReply);
     // Closed without a verdict: -9.
     EmulatorFaults close;
@@ -183,7 +183,7 @@ TEST_F(Upload, ProgressAndNotedAuthentication) {
     ProjectorStore store(m_dir.filePath(u"p.INI"_qs));
     m_ctx.store = &store;
     EmulatorFaults slow;
-    slow.storeDelayMs = 350;
+    slow.storeDelayMs = 2 * m_ctx.timeouts.putWaitStepMs + 150; // two waits pass before the verdict
     ProjectorEmulator* e = emulator(slow);
     std::vector<ImageUpload::Phase> phases;
     int maxSteps = 0;

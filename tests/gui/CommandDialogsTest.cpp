@@ -213,8 +213,8 @@ TEST_F(CommandDialogs, GetShowsOneBoxPerSelectedRowInOrder) {
     EXPECT_TRUE(dlg.isEnabled());
 
     // A session is noted once the emulator has ended it, which may be after the client.
-    ASSERT_TRUE(guarded->waitForServed(1, 2000));
-    ASSERT_TRUE(open->waitForServed(1, 2000));
+    ASSERT_TRUE(guarded->waitForServed(1, 20000));
+    ASSERT_TRUE(open->waitForServed(1, 20000));
     const QList<EmulatorRequest> got = guarded->requests();
     ASSERT_EQ(got.size(), 1);
     EXPECT_EQ(got[0].command, "INFO 2");
@@ -297,7 +297,7 @@ TEST_F(CommandDialogs, TransStateShowsTheReplyAndTheStateText) {
     EXPECT_TRUE(answered.boxes[0].text.endsWith(CatalogText(msg::TransStateIdle)));
     EXPECT_EQ(answered.boxes[0].icon, CMessageBox::Icon::Information);
     EXPECT_EQ(child<QLabel>(dlg, u"status1061"_qs)->text(), CatalogText(msg::StatusStateDone, octets(e->address())));
-    ASSERT_TRUE(e->waitForServed(1, 2000));
+    ASSERT_TRUE(e->waitForServed(1, 20000));
     ASSERT_EQ(e->requests().size(), 1);
     EXPECT_EQ(e->requests()[0].command, "STAT 1");
 }
@@ -333,7 +333,7 @@ TEST_F(CommandDialogs, HiddenTemporaryChoiceGivesStoresFiveToEight) {
         selectRows(dlg->projectorTable(), {0});
         dlg->runSelected();
     }
-    ASSERT_TRUE(e->waitForServed(2, 2000));
+    ASSERT_TRUE(e->waitForServed(2, 20000));
     const QList<EmulatorRequest> got = e->requests();
     ASSERT_EQ(got.size(), 2);
     EXPECT_EQ(got[0].command, "STAT 7");

@@ -311,7 +311,7 @@ TEST(ResizeDlgTest, ChineseTextsFitTheirControls) {
 // Saturation
 
 bool waitForPreview(const CSaturationDlg& d, int value) {
-    return QTest::qWaitFor([&] { return d.previewValue() == value; }, 5000);
+    return QTest::qWaitFor([&] { return d.previewValue() == value; }, 30000);
 }
 
 TEST(SaturationDlgTest, PreviewFollowsTheSliderAndStaysTheOriginalAtZero) {
@@ -690,7 +690,7 @@ TEST(ColorResolutionDlgTest, TheRealColourDialogAddsAColour) {
     QTimer::singleShot(0, &d, [&] {
         // The chooser opens modally from the click below; answer it once it is up.
         const bool up = QTest::qWaitFor(
-            [] { return qobject_cast<QColorDialog*>(QApplication::activeModalWidget()) != nullptr; }, 5000);
+            [] { return qobject_cast<QColorDialog*>(QApplication::activeModalWidget()) != nullptr; }, 30000);
         EXPECT_TRUE(up);
         if (auto* chooser = qobject_cast<QColorDialog*>(QApplication::activeModalWidget())) {
             chooser->setCurrentColor(QColor(12, 34, 56));

@@ -49,14 +49,17 @@ quint32 Emulators::silentAddress() {
 
 CommandTimeouts FastTimeouts() {
     CommandTimeouts t;
-    t.connectMs = 1000;
-    t.greetingMs = 250;
-    t.infoReplyMs = 400;
-    t.statReplyMs = 400;
-    t.cancelReplyMs = 400;
+    // Short enough that a test waiting for a time-out is quick, long enough that an emulator
+    // slowed down by a loaded machine and the sanitizers still answers in time. A test that
+    // wants a late answer delays it well past these.
+    t.connectMs = 5000;
+    t.greetingMs = 2000;
+    t.infoReplyMs = 2000;
+    t.statReplyMs = 2000;
+    t.cancelReplyMs = 2000;
     t.putReplyWaits = 6;
-    t.putWaitStepMs = 100;
-    t.sendMs = 2000;
+    t.putWaitStepMs = 300;
+    t.sendMs = 10000;
     return t;
 }
 
