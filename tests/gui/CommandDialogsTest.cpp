@@ -86,13 +86,14 @@ protected:
         return r;
     }
     static CommandContext fast() {
+        // Quick to time out, yet long enough for an emulator on a loaded machine to answer.
         CommandContext c;
-        c.timeouts.connectMs = 1000;
-        c.timeouts.greetingMs = 300;
-        c.timeouts.infoReplyMs = 400;
-        c.timeouts.statReplyMs = 400;
-        c.timeouts.cancelReplyMs = 400;
-        c.timeouts.sendMs = 2000;
+        c.timeouts.connectMs = 5000;
+        c.timeouts.greetingMs = 2000;
+        c.timeouts.infoReplyMs = 2000;
+        c.timeouts.statReplyMs = 2000;
+        c.timeouts.cancelReplyMs = 2000;
+        c.timeouts.sendMs = 10000;
         return c;
     }
     template <typename T> static T* child(QWidget& dlg, const QString& name) {
@@ -419,7 +420,8 @@ TEST_F(CommandDialogs, SettingOkWritesTheSwitchAndPassword) {
 
 TEST_F(CommandDialogs, DialogIsDisabledAndEventsFlowWhileARunWaits) {
     EmulatorConfig slow;
-    slow.faults.verdictDelayMs = 300;
+    // Slow, and still well inside the reply time-out on a loaded machine.
+    slow.faults.verdictDelayMs = fast().timeouts.infoReplyMs / 2;
     ProjectorEmulator* e = emulator(slow);
     ASSERT_NE(e, nullptr);
     CMainFrame frame(m_ini);
