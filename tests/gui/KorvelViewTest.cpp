@@ -452,7 +452,7 @@ TEST_F(KorvelViewTest, AnEditAfterAFitDropsTheFittedEncoding) {
         frame->action(Cmd::FileSaveAs)->trigger();
         ASSERT_TRUE(boxes.isEmpty()) << boxes.value(0).toStdString();
         const QByteArray afterBytes = fileBytes(after);
-        EXPECT_NE(afterBytes, fittedBytes) << "the old fitted picture was written";
+        EXPECT_TRUE(afterBytes != fittedBytes) << "the old fitted picture was written";
         Picture written;
         ASSERT_TRUE(PictureLoader::load(after, written).ok());
         EXPECT_EQ(written.width(), view->picture().width());
@@ -461,11 +461,31 @@ TEST_F(KorvelViewTest, AnEditAfterAFitDropsTheFittedEncoding) {
     }
 }
 
+// Blobs of colour, a hard-edged disc and sensor grain: a fit has to work for its bytes.
+vips::VImage photoLike(int width, int height) {
+    VipsRuntime::ensure();
+    auto blobs = [&](int seed) {
+        return vips::VImage::gaussnoise((width + 23) / 24 + 1, (height + 23) / 24 + 1,
+                                        vips::VImage::option()->set("sigma", 60.0)->set("mean", 128.0)->set("seed", seed))
+            .resize(24.0, vips::VImage::option()->set("kernel", VIPS_KERNEL_CUBIC))
+            .crop(0, 0, width, height);
+    };
+    vips::VImage colour = vips::VImage::bandjoin(std::vector<vips::VImage>{blobs(11), blobs(12), blobs(13)});
+    const vips::VImage xy = vips::VImage::xyz(width, height);
+    const vips::VImage dx = xy.extract_band(0) - width / 2.0;
+    const vips::VImage dy = xy.extract_band(1) - height / 2.0;
+    colour = ((dx * dx + dy * dy) < (width * height / 16.0)).ifthenelse(std::vector<double>{230.0, 210.0, 60.0}, colour);
+    const vips::VImage grain = vips::VImage::gaussnoise(
+        width, height, vips::VImage::option()->set("sigma", 2.0)->set("mean", 0.0)->set("seed", 14));
+    return (colour + grain).cast(VIPS_FORMAT_UCHAR).copy(
+        vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+}
+
 // Save after a fit writes the very bytes that were measured, into a projector picture file;
 // a picture from another format is saved in that format.
 TEST_F(KorvelViewTest, SaveAfterAFitWritesTheMeasuredEncoding) {
-    const QString big = dir.filePath(u"noise.png"_qs);
-    TestPictures::writePng(TestPictures::noise(520, 400), big);
+    const QString big = dir.filePath(u"photo.png"_qs);
+    TestPictures::writePng(photoLike(1024, 768), big);
     open(big);
     const QString source = dir.filePath(u"source.qv1"_qs);
     files->saveAnswers << source;
@@ -489,7 +509,7 @@ TEST_F(KorvelViewTest, SaveAfterAFitWritesTheMeasuredEncoding) {
     frame->action(Cmd::FileSave)->trigger();
     ASSERT_TRUE(boxes.isEmpty()) << boxes.value(0).toStdString();
     EXPECT_EQ(state(), CurrentImage::Saved);
-    EXPECT_EQ(fileBytes(source), measured) << "Save encoded the fitted picture afresh";
+    EXPECT_TRUE(fileBytes(source) == measured) << "Save encoded the fitted picture afresh";
 
     // A fitted PNG is saved as a PNG, not as a GIF under a .png name.
     open(big);
