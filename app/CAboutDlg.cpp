@@ -14,7 +14,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     icon->setPixmap(QIcon(QStringLiteral(":/icons/tessavel.svg")).pixmap(48, 48));
     auto* version = new QLabel(QStringLiteral("2;Tessavel Version 1.09"), this);
     version->setObjectName(QStringLiteral("version"));
-    auto* notice = new QLabel(QStringLiteral("Copyright (C) Tessavel developers"), this);
+    auto* notice = new QLabel(QStringLiteral("601;Copyright (C) Tessavel developers"), this);
     auto* ok = new QPushButton(QStringLiteral("302;OK"), this);
     ok->setObjectName(QStringLiteral("button1"));
     ok->setDefault(true);

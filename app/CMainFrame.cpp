@@ -161,7 +161,7 @@ void CMainFrame::createMenus() {
 }
 
 void CMainFrame::createToolBar() {
-    m_toolBar = addToolBar(QStringLiteral("Standard"));
+    m_toolBar = addToolBar(CatalogText(msg::ToolbarStandard));
     m_toolBar->setObjectName(QStringLiteral("toolbar59392"));
     m_toolBar->setIconSize(QSize(16, 16));
     m_toolBar->setMovable(true);
@@ -187,6 +187,7 @@ void CMainFrame::createStatusBar() {
 
 void CMainFrame::LocaliseMainMenu() {
     LocaliseMenu(53, menuBar());
+    m_toolBar->setWindowTitle(CatalogText(msg::ToolbarStandard));
     for (auto it = m_actions.cbegin(); it != m_actions.cend(); ++it) {
         const MenuLayout::Prompt p = MenuLayout::promptFor(it.key());
         it.value()->setStatusTip(p.statusTip);

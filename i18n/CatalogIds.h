@@ -406,6 +406,14 @@ inline constexpr CatalogId MenuTransmissionState{53, 49};
 inline constexpr CatalogId MenuCancelTransmission{53, 50};
 inline constexpr CatalogId MenuSchedule{53, 51};
 inline constexpr CatalogId MenuSetting{53, 52};
+// Texts that showed English in the Chinese window
+inline constexpr CatalogId PromptConvert{53, 60};
+inline constexpr CatalogId PromptSetting{53, 61};
+inline constexpr CatalogId PromptExit{53, 62};
+inline constexpr CatalogId PromptSave{53, 63};
+inline constexpr CatalogId ToolbarStandard{53, 64};
+inline constexpr CatalogId ResizeFavourBlack{9, 600};
+inline constexpr CatalogId AboutCopyright{9, 601};
 
 inline constexpr CatalogId kAll[] = {
     ImgCancel,
@@ -805,5 +813,12 @@ inline constexpr CatalogId kAll[] = {
     MenuCancelTransmission,
     MenuSchedule,
     MenuSetting,
+    PromptConvert,
+    PromptSetting,
+    PromptExit,
+    PromptSave,
+    ToolbarStandard,
+    ResizeFavourBlack,
+    AboutCopyright,
 };
 } // namespace msg

@@ -166,16 +166,15 @@ void CKorvelView::openDroppedFiles(const QStringList& paths) {
 bool CKorvelView::loadAndShow(const QString& path, Origin origin) {
     const Loaded l = busy([path] { return loadPicture(path); });
     if (!l.result.ok()) {
-        clearPicture();
+        // The picture on show stays whole, with its path, state, size and undo level: a
+        // half-cleared document would fail the sendable check and trap the save question.
+        const QString reason = CatalogText(l.result.messageId());
+        const QString code = QString::number(l.result.number());
         if (origin == Origin::Drop) {
-            m_frame.setSizePaneText(QString());
-            CMessageBox::show(&m_frame, CatalogText(msg::DropOpenFailed), CMessageBox::Icon::Stop);
-            m_lead->hide();
+            CMessageBox::show(&m_frame, CatalogText(msg::DropOpenFailed, {reason, code}), CMessageBox::Icon::Stop);
         } else {
-            CMessageBox::show(&m_frame, CatalogText(msg::OpenImageFailed, {QString::number(l.result.number())}),
-                              CMessageBox::Icon::None);
+            CMessageBox::show(&m_frame, CatalogText(msg::OpenImageFailed, {code, reason}), CMessageBox::Icon::None);
         }
-        refreshPictureSize();
         m_frame.updateCommandStates();
         return false;
     }
@@ -208,13 +207,6 @@ void CKorvelView::showPicture(const Picture& picture) { showPicture(picture, CPi
 void CKorvelView::showPicture(const Picture& picture, const QImage& image) {
     m_picture = picture;
     m_lead->setImage(image);
-}
-
-void CKorvelView::clearPicture() {
-    m_picture = Picture();
-    m_lead->setImage(QImage());
-    m_lead->clearRegion();
-    m_loaded = false;
 }
 
 void CKorvelView::setDocumentPath(const QString& path) { m_documentTitle = QFileInfo(path).fileName(); }
@@ -274,7 +266,14 @@ void CKorvelView::OnFileSave() {
         return;
     }
     const Picture picture = m_picture;
-    const ImagingResult r = busy([picture, path] { return PictureSaver::saveAsLoaded(picture, path); });
+    // A fitted picture saved to a projector or GIF file is written as the very encoding that
+    // was measured against the limit, not encoded afresh.
+    const bool writeFitted = !m_fitBytes.isEmpty() && (ProjectorPictureSave::hasQv1Extension(path) ||
+                                                       picture.loadedFormat() == PictureFormat::Gif);
+    const QByteArray fitted = writeFitted ? m_fitBytes : QByteArray();
+    const ImagingResult r = busy([picture, path, fitted] {
+        return fitted.isEmpty() ? PictureSaver::saveAsLoaded(picture, path) : PictureSaver::writeFile(path, fitted);
+    });
     if (r.ok()) {
         m_frame.SetCurrentImage(path, CurrentImage::Saved);
         setDocumentPath(path);
@@ -335,7 +334,6 @@ void CKorvelView::saveProjectorPicture(bool convert) {
     refreshRecentFiles();
     if (!convert) {
         updateCaption();
-        m_fitBytes.clear();
         showSizeFigure(outcome.bytes);
         m_undoAvailable = false;
     }
@@ -350,7 +348,8 @@ void CKorvelView::applyEdit(const std::function<ImagingResult(Picture&)>& op) {
     Picture edited = m_picture;
     const ImagingResult r = busy([&edited, &op] { return op(edited); });
     if (!r.ok()) {
-        CMessageBox::show(&m_frame, CatalogText(msg::EditFailed, {QString::number(r.number())}),
+        CMessageBox::show(&m_frame,
+                          CatalogText(msg::EditFailed, {QString::number(r.number()), CatalogText(r.messageId())}),
                           CMessageBox::Icon::Stop);
         refreshPictureSize();
         return;
@@ -358,8 +357,11 @@ void CKorvelView::applyEdit(const std::function<ImagingResult(Picture&)>& op) {
     commitEdit(before, stateBefore, edited);
 }
 
-void CKorvelView::commitEdit(const Picture& before, qint32 stateBefore, const Picture& edited) {
+void CKorvelView::commitEdit(const Picture& before, qint32 stateBefore, const Picture& edited,
+                             const QByteArray& fitted) {
     m_undo = before;
+    // Only a fit leaves an encoding that matches the picture; any other edit makes it stale.
+    m_fitBytes = fitted;
     m_stateBeforeEdit = stateBefore;
     m_lead->clearRegion();
     showPicture(edited);
@@ -442,8 +444,10 @@ void CKorvelView::OnFitToProjector() {
     const FitToProjector::Result fit = busy([source] { return FitToProjector::fit(source); });
     m_frame.statusBar()->clearMessage();
     if (!fit.result.ok()) {
-        CMessageBox::show(&m_frame, CatalogText(msg::FitFailed, {QString::number(fit.result.number())}),
-                          CMessageBox::Icon::Stop);
+        CMessageBox::show(
+            &m_frame,
+            CatalogText(msg::FitFailed, {QString::number(fit.result.number()), CatalogText(fit.result.messageId())}),
+            CMessageBox::Icon::Stop);
         return;
     }
     if (m_dialogs.fitResult(fit) != kConfirmed) {
@@ -451,9 +455,10 @@ void CKorvelView::OnFitToProjector() {
     }
     QString path;
     const qint32 stateBefore = m_frame.GetCurrentImage(path);
-    commitEdit(source, stateBefore, fit.shown);
-    m_fitBytes = fit.bytes;
-    updateSizePane();
+    // Save writes the picture in the format its file was loaded in; the fit changes pixels only.
+    Picture shown = fit.shown;
+    shown.setLoadedFormat(source.loadedFormat(), source.loadedFormatName(), source.loadedBitDepth());
+    commitEdit(source, stateBefore, shown, fit.bytes);
 }
 
 void CKorvelView::dragEnterEvent(QDragEnterEvent* event) {

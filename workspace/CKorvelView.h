@@ -95,7 +95,6 @@ private:
     void commonOpeningSteps(const QString& path, const Picture& picture, const QImage& shown);
     void showPicture(const Picture& picture);
     void showPicture(const Picture& picture, const QImage& image);
-    void clearPicture();
     void updateSizePane();
     void showSizeFigure(qint64 bytes);
     void refreshPictureSize();
@@ -106,7 +105,8 @@ private:
     // The common frame of the editing commands: the undo copy, the state before the edit, and
     // what follows a confirmed change. op runs off the interface thread.
     void applyEdit(const std::function<ImagingResult(Picture&)>& op);
-    void commitEdit(const Picture& before, qint32 stateBefore, const Picture& edited);
+    void commitEdit(const Picture& before, qint32 stateBefore, const Picture& edited,
+                    const QByteArray& fitted = {});
     Dialogs defaultDialogs();
 
     CMainFrame& m_frame;

@@ -6,11 +6,13 @@
 //   1414 / 1415 new horizontal / vertical dpi
 //   1416 "Keep aspect ratio"               1417 "Resampling" group
 //   1418 nearest neighbour (replication)  1419 bilinear, 1420 bicubic, 1421 Lanczos
-//   1422 "Favour black" (no row fills it; always the English fallback)
+//   1422 "Favour black": no row of the start-up table fills it, so the catalog gives it
 //   0 OK, 1 Cancel
 #include "workspace/CResizeDlg.h"
 
 #include "i18n/CLocalise.h"
+#include "i18n/CatalogIds.h"
+#include "i18n/CatalogLookup.h"
 #include "workspace/PictureOps.h"
 
 #include <QButtonGroup>
@@ -130,7 +132,7 @@ CResizeDlg::CResizeDlg(const Picture& source, const ImagingTextStore& texts, QWi
     }
     // A smooth kernel suits photographs, the usual content of a projected picture.
     m_method->button(PictureOps::kResizeBicubic)->setChecked(true);
-    m_favourBlack = new QCheckBox(texts.text(1422, QStringLiteral("Favour black lines when shrinking")), resampling);
+    m_favourBlack = new QCheckBox(texts.text(1422, CatalogText(msg::ResizeFavourBlack)), resampling);
     m_favourBlack->setObjectName(QStringLiteral("favourBlackCheck"));
     methods->addWidget(m_favourBlack, 2, 0, 1, 2);
 

@@ -29,10 +29,13 @@ QPointF RegionGeometry::toView(const QPointF& p, const QRectF& d, const QSize& p
 }
 
 QRect RegionGeometry::spanned(const QPointF& a, const QPointF& b, const QSize& picture) {
-    const double left = std::clamp(std::floor(std::min(a.x(), b.x())), 0.0, double(picture.width()));
-    const double top = std::clamp(std::floor(std::min(a.y(), b.y())), 0.0, double(picture.height()));
-    const double right = std::clamp(std::ceil(std::max(a.x(), b.x())), 0.0, double(picture.width()));
-    const double bottom = std::clamp(std::ceil(std::max(a.y(), b.y())), 0.0, double(picture.height()));
+    // Corners go to the nearest pixel boundary, never outwards: rounding outwards would turn a
+    // click at a fractional point into a one-pixel region.
+    auto boundary = [](double v, int limit) { return std::clamp(std::round(v), 0.0, double(limit)); };
+    const double left = boundary(std::min(a.x(), b.x()), picture.width());
+    const double top = boundary(std::min(a.y(), b.y()), picture.height());
+    const double right = boundary(std::max(a.x(), b.x()), picture.width());
+    const double bottom = boundary(std::max(a.y(), b.y()), picture.height());
     const QRect r(int(left), int(top), int(right - left), int(bottom - top));
-    return r.width() > 0 && r.height() > 0 ? r : QRect();
+    return r.width() >= 1 && r.height() >= 1 ? r : QRect();
 }

@@ -15,7 +15,8 @@ QRectF displayRect(const QSize& picture, const QSize& view);
 QPointF toPicture(const QPointF& viewPoint, const QRectF& display, const QSize& picture);
 QPointF toView(const QPointF& picturePoint, const QRectF& display, const QSize& picture);
 
-// The rectangle two picture points span, cut to the picture; empty when nothing is left.
+// The whole pixels between two picture points, corners at the nearest pixel boundary, cut to
+// the picture; empty unless at least one whole pixel is covered in each direction.
 QRect spanned(const QPointF& a, const QPointF& b, const QSize& picture);
 
 } // namespace RegionGeometry

@@ -21,6 +21,7 @@ const QByteArray kSample = R"(; sample
 76=%1.%2.%3.%4 is already listed.
 7=A%0
 8=%0
+9=Hello%0
 90=Line one%nLine two%t100%%
 [2052.9]
 58=Tessavel-zh
@@ -73,6 +74,7 @@ TEST(CatalogLookup, InsertsLineBreaksAndBuffer) {
     // A text stored without its line break loses its last two characters; shorter gives empty.
     EXPECT_EQ(look(c, e, 9, 7), u"");
     EXPECT_EQ(look(c, e, 9, 8), u"");
+    EXPECT_EQ(look(c, e, 9, 9), u"Hel") << "%0 ends the text, and the lookup still drops two characters";
     EXPECT_EQ(look(c, e, 9, 58, {}, 5), u"Tess");
     EXPECT_EQ(look(c, e, 9, 61, {}), u"The file could not be opened (code ).");
 }
@@ -192,5 +194,79 @@ TEST(ShippedCatalogs, EveryNumberHasBothLanguages) {
         if (en && zh) {
             EXPECT_EQ(inserts(*en), inserts(*zh)) << id.group << "," << id.number;
         }
+    }
+}
+
+namespace {
+
+// Every text of one language in a catalog source, as number and text (comments skipped).
+QList<std::pair<QString, QString>> sourceTexts(const QString& path) {
+    QList<std::pair<QString, QString>> texts;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        return texts;
+    }
+    QString section;
+    for (const QByteArray& raw : f.readAll().split('\n')) {
+        const QString line = QString::fromUtf8(raw).trimmed();
+        if (line.startsWith(u';') || line.isEmpty()) {
+            continue;
+        }
+        if (line.startsWith(u'[')) {
+            section = line;
+            continue;
+        }
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq > 0) {
+            texts.append({section + line.left(eq), line.mid(eq + 1)});
+        }
+    }
+    return texts;
+}
+
+bool isCjk(QChar c) {
+    const char16_t u = c.unicode();
+    return (u >= 0x4E00 && u <= 0x9FFF) || (u >= 0x3000 && u <= 0x303F) || (u >= 0xFF00 && u <= 0xFFEF);
+}
+
+} // namespace
+
+// The Chinese texts use full-width punctuation beside Chinese characters and one word each
+// for picture and store number.
+TEST(ShippedCatalogs, ChineseTextsUseFullWidthPunctuationAndOneTermEach) {
+    const auto texts = sourceTexts(QStringLiteral(TESSAVEL_SOURCE_DIR "/resources/catalog/Pellatic.zh.cat"));
+    ASSERT_GT(texts.size(), 300);
+    // A menu letter such as "(&F)" keeps its ASCII brackets, as menus do everywhere.
+    static const QRegularExpression menuLetter(QStringLiteral("\\(&[A-Z]\\)"));
+    for (const auto& [where, raw] : texts) {
+        QString text = raw;
+        text.remove(menuLetter);
+        bool hasCjk = false;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            hasCjk = hasCjk || isCjk(text.at(i));
+            if (!QStringLiteral(",:;?!()").contains(text.at(i))) {
+                continue;
+            }
+            // The nearest character on either side, blanks skipped.
+            qsizetype l = i - 1;
+            while (l >= 0 && text.at(l) == u' ') {
+                --l;
+            }
+            qsizetype r = i + 1;
+            while (r < text.size() && text.at(r) == u' ') {
+                ++r;
+            }
+            const bool besideCjk = (l >= 0 && isCjk(text.at(l))) || (r < text.size() && isCjk(text.at(r)));
+            EXPECT_FALSE(besideCjk) << where.toStdString() << ": ASCII \"" << text.at(i).toLatin1() << "\" in "
+                                    << raw.toStdString();
+        }
+        if (hasCjk) {
+            EXPECT_FALSE(text.contains(u'"')) << where.toStdString() << " uses ASCII quotes: " << raw.toStdString();
+        }
+        EXPECT_FALSE(text.contains(u"图像")) << where.toStdString() << ": picture is 图片";
+        EXPECT_FALSE(text.contains(u"存储编号") || text.contains(u"存储号")) << where.toStdString()
+                                                                         << ": store number is 存储区号";
+        EXPECT_FALSE(text.contains(u"注册")) << where.toStdString() << ": 注册 means signing up for an account";
+        EXPECT_FALSE(text.contains(u"百万像素")) << where.toStdString() << ": 100 megapixels is 1 亿像素";
     }
 }

@@ -839,7 +839,7 @@ TEST(FitResultDlgTest, ChineseTextsFitTheirControls) {
     ASSERT_TRUE(fit.result.ok());
     CFitResultDlg d(fit);
     EXPECT_EQ(d.windowTitle(), u"适配投影机");
-    EXPECT_EQ(textOf<QPushButton>(d, "useButton"), u"使用此图像");
+    EXPECT_EQ(textOf<QPushButton>(d, "useButton"), u"使用此图片");
     EXPECT_TRUE(textOf<QLabel>(d, "fileSizeValue").endsWith(u"上限 130,816 字节"));
     ExpectNothingClipped(d);
 }

@@ -7,6 +7,8 @@
 #include "support/TestPictures.h"
 #include "workspace/CKorvelView.h"
 #include "workspace/CLead.h"
+#include "workspace/PictureLoader.h"
+#include "workspace/Qv1Encoder.h"
 #include "workspace/SendableImage.h"
 
 #include <QAction>
@@ -15,6 +17,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QApplication>
 #include <QPushButton>
@@ -239,15 +242,18 @@ TEST_F(KorvelViewTest, BadFilesShowTheirMessagesAndNeverCrash) {
     open(corrupt);
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_TRUE(boxes[0].startsWith(CatalogText(msg::OpenImageFailed, {u"-"_qs}).left(10)));
-    EXPECT_FALSE(view->imageLoaded());
+    EXPECT_TRUE(view->imageLoaded()) << "the picture on show stays whole";
     EXPECT_EQ(currentPath(), good) << "a failed open leaves the current image's record alone";
-    EXPECT_FALSE(enabled(Cmd::FileSaveAs));
+    EXPECT_TRUE(enabled(Cmd::FileSaveAs));
 
+    view->waitForSizePane();
+    const QString pane = frame->sizePaneText();
     view->openDroppedFiles({dir.filePath(u"missing.png"_qs)});
     ASSERT_EQ(boxes.size(), 2);
-    EXPECT_EQ(boxes[1], CatalogText(msg::DropOpenFailed));
-    EXPECT_TRUE(view->lead()->isHidden());
-    EXPECT_TRUE(frame->sizePaneText().isEmpty());
+    EXPECT_TRUE(boxes[1].startsWith(CatalogText(msg::DropOpenFailed, {u"x"_qs}).left(20)));
+    EXPECT_FALSE(view->lead()->isHidden());
+    EXPECT_EQ(frame->sizePaneText(), pane);
+    EXPECT_EQ(frame->currentImage().width, 80u);
 }
 
 TEST_F(KorvelViewTest, SaveAsRules) {
@@ -379,4 +385,215 @@ TEST_F(KorvelViewTest, FailedSaveAndFailedEditAreReported) {
     ASSERT_EQ(boxes.size(), 2);
     EXPECT_TRUE(boxes[1].contains(png));
     EXPECT_EQ(state(), CurrentImage::Edited) << "a failed save leaves the picture unsaved";
+}
+
+namespace {
+
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The byte count the size pane shows.
+qint64 paneFigure(const CMainFrame& frame) {
+    const QRegularExpressionMatch m = QRegularExpression(u"(\\d+)"_qs).match(frame.sizePaneText().section(u'=', 1));
+    return m.hasMatch() ? m.captured(1).toLongLong() : -1;
+}
+
+} // namespace
+
+// After a fit, every other edit and Undo drop the fitted encoding: Save As writes the picture
+// on show, and the size pane measures it.
+TEST_F(KorvelViewTest, AnEditAfterAFitDropsTheFittedEncoding) {
+    const QString big = dir.filePath(u"noise.png"_qs);
+    TestPictures::writePng(TestPictures::noise(320, 240), big);
+    CKorvelView::Dialogs d;
+    d.resize = [](const Picture&) { return CKorvelView::ResizeChoice{CKorvelView::kConfirmed, 64, 48, 0, 0, 0}; };
+    d.saturation = [](const Picture&) { return CKorvelView::SaturationChoice{CKorvelView::kConfirmed, -1000}; };
+    d.colourResolution = [](const Picture&) {
+        CKorvelView::ColourChoice c{CKorvelView::kConfirmed, {}};
+        c.request.bits = 4;
+        return c;
+    };
+    d.fitResult = [](const FitToProjector::Result&) { return CKorvelView::kConfirmed; };
+    view->setDialogs(d);
+    const QList<std::pair<const char*, int>> edits = {{"resize", Cmd::Resize},
+                                                      {"saturation", Cmd::ColorSaturation},
+                                                      {"colour resolution", Cmd::ColorResolution},
+                                                      {"trimming", Cmd::Trimming},
+                                                      {"undo", Cmd::Undo}};
+    int n = 0;
+    for (const auto& [name, id] : edits) {
+        SCOPED_TRACE(name);
+        open(big);
+        frame->action(Cmd::FitToProjector)->trigger();
+        ASSERT_TRUE(boxes.isEmpty()) << boxes.value(0).toStdString();
+        // Convert keeps the fitted encoding and the undo level: it shows what the fit made.
+        const QString fitted = dir.filePath(QStringLiteral("fitted%1.qv1").arg(n));
+        files->saveAnswers << fitted;
+        frame->action(Cmd::Convert)->trigger();
+        const QByteArray fittedBytes = fileBytes(fitted);
+        ASSERT_FALSE(fittedBytes.isEmpty());
+        EXPECT_EQ(paneFigure(*frame), fittedBytes.size());
+
+        if (id == Cmd::Trimming) {
+            view->lead()->setRegion(QRect(3, 4, 50, 40));
+        }
+        ASSERT_TRUE(enabled(id));
+        frame->action(id)->trigger();
+        ASSERT_TRUE(boxes.isEmpty()) << boxes.value(0).toStdString();
+        view->waitForSizePane();
+        qint64 measured = 0;
+        ASSERT_TRUE(Qv1Encoder::encodedSize(view->picture(), measured).ok());
+        EXPECT_EQ(paneFigure(*frame), measured) << "the pane measures the picture on show";
+
+        const QString after = dir.filePath(QStringLiteral("after%1.qv1").arg(n++));
+        files->saveAnswers << after;
+        frame->action(Cmd::FileSaveAs)->trigger();
+        ASSERT_TRUE(boxes.isEmpty()) << boxes.value(0).toStdString();
+        const QByteArray afterBytes = fileBytes(after);
+        EXPECT_TRUE(afterBytes != fittedBytes) << "the old fitted picture was written";
+        Picture written;
+        ASSERT_TRUE(PictureLoader::load(after, written).ok());
+        EXPECT_EQ(written.width(), view->picture().width());
+        EXPECT_EQ(written.height(), view->picture().height());
+        EXPECT_EQ(paneFigure(*frame), afterBytes.size());
+    }
+}
+
+// Blobs of colour, a hard-edged disc and sensor grain: a fit has to work for its bytes.
+vips::VImage photoLike(int width, int height) {
+    VipsRuntime::ensure();
+    auto blobs = [&](int seed) {
+        return vips::VImage::gaussnoise((width + 23) / 24 + 1, (height + 23) / 24 + 1,
+                                        vips::VImage::option()->set("sigma", 60.0)->set("mean", 128.0)->set("seed", seed))
+            .resize(24.0, vips::VImage::option()->set("kernel", VIPS_KERNEL_CUBIC))
+            .crop(0, 0, width, height);
+    };
+    vips::VImage colour = vips::VImage::bandjoin(std::vector<vips::VImage>{blobs(11), blobs(12), blobs(13)});
+    const vips::VImage xy = vips::VImage::xyz(width, height);
+    const vips::VImage dx = xy.extract_band(0) - width / 2.0;
+    const vips::VImage dy = xy.extract_band(1) - height / 2.0;
+    colour = ((dx * dx + dy * dy) < (width * height / 16.0)).ifthenelse(std::vector<double>{230.0, 210.0, 60.0}, colour);
+    const vips::VImage grain = vips::VImage::gaussnoise(
+        width, height, vips::VImage::option()->set("sigma", 2.0)->set("mean", 0.0)->set("seed", 14));
+    return (colour + grain).cast(VIPS_FORMAT_UCHAR).copy(
+        vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+}
+
+// Save after a fit writes the very bytes that were measured, into a projector picture file;
+// a picture from another format is saved in that format.
+TEST_F(KorvelViewTest, SaveAfterAFitWritesTheMeasuredEncoding) {
+    const QString big = dir.filePath(u"photo.png"_qs);
+    TestPictures::writePng(photoLike(1024, 768), big);
+    open(big);
+    const QString source = dir.filePath(u"source.qv1"_qs);
+    files->saveAnswers << source;
+    frame->action(Cmd::FileSaveAs)->trigger();
+    ASSERT_TRUE(boxes.isEmpty()) << boxes.value(0).toStdString();
+    open(source);
+    frame->action(Cmd::FitToProjector)->trigger();
+    ASSERT_TRUE(boxes.isEmpty()) << boxes.value(0).toStdString();
+    const qint64 shown = paneFigure(*frame);
+    ASSERT_GT(shown, 0);
+    ASSERT_LE(shown, SendableImage::kMaxFileSize);
+    const QString copy = dir.filePath(u"copy.qv1"_qs);
+    files->saveAnswers << copy;
+    frame->action(Cmd::Convert)->trigger(); // writes the fitted encoding as it is
+    const QByteArray measured = fileBytes(copy);
+    ASSERT_EQ(measured.size(), shown);
+
+    open(source);
+    frame->action(Cmd::FitToProjector)->trigger();
+    ASSERT_EQ(state(), CurrentImage::Edited);
+    frame->action(Cmd::FileSave)->trigger();
+    ASSERT_TRUE(boxes.isEmpty()) << boxes.value(0).toStdString();
+    EXPECT_EQ(state(), CurrentImage::Saved);
+    EXPECT_TRUE(fileBytes(source) == measured) << "Save encoded the fitted picture afresh";
+
+    // A fitted PNG is saved as a PNG, not as a GIF under a .png name.
+    open(big);
+    frame->action(Cmd::FitToProjector)->trigger();
+    frame->action(Cmd::FileSave)->trigger();
+    ASSERT_TRUE(boxes.isEmpty()) << boxes.value(0).toStdString();
+    EXPECT_TRUE(fileBytes(big).startsWith("\x89PNG"));
+    Picture reread;
+    ASSERT_TRUE(PictureLoader::load(big, reread).ok());
+    EXPECT_EQ(reread.width(), view->picture().width());
+}
+
+// A failed open keeps the picture on show whole, so the next open's save question ends.
+TEST_F(KorvelViewTest, AFailedOpenKeepsThePreviousPictureWhole) {
+    const QString good = makePng(u"a.png"_qs);
+    open(good);
+    frame->action(Cmd::Resize)->trigger(); // 80x60 -> 40x30, unsaved
+    ASSERT_EQ(state(), CurrentImage::Edited);
+    view->waitForSizePane();
+    const QString pane = frame->sizePaneText();
+    const QString notAPicture = dir.filePath(u"notes.txt"_qs);
+    {
+        QFile f(notAPicture);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("these are words, not pixels\n");
+    }
+    answers << QMessageBox::No; // do not save first
+    open(notAPicture);
+    ASSERT_EQ(boxes.size(), 2);
+    EXPECT_EQ(boxes[1], CatalogText(msg::OpenImageFailed, {u"-4"_qs, CatalogText(msg::ImagingUnknownFormat)}))
+        << boxes[1].toStdString();
+    EXPECT_TRUE(boxes[1].contains(u"(code -4)")) << boxes[1].toStdString();
+    EXPECT_TRUE(view->imageLoaded());
+    EXPECT_EQ(state(), CurrentImage::Edited);
+    EXPECT_EQ(currentPath(), good);
+    EXPECT_EQ(frame->currentImage().width, 40u);
+    EXPECT_EQ(frame->currentImage().height, 30u);
+    EXPECT_TRUE(view->undoAvailable());
+    EXPECT_EQ(frame->sizePaneText(), pane);
+
+    // Yes to the question saves the edited picture once and the open goes on.
+    boxes.clear();
+    const QString saved = dir.filePath(u"saved.qv1"_qs);
+    files->saveAnswers << saved;
+    answers << QMessageBox::Yes;
+    open(makePng(u"next.png"_qs, 33, 22));
+    EXPECT_EQ(boxes.size(), 1) << boxes.join(u" | "_qs).toStdString();
+    int reason = -1;
+    Picture written;
+    ASSERT_TRUE(PictureLoader::load(saved, written).ok());
+    EXPECT_TRUE(IsSendableImage(saved, 40, 30, reason)) << reason;
+    EXPECT_EQ(frame->currentImage().width, 33u);
+}
+
+// Edit failures name the reason in words, with the code after it.
+TEST_F(KorvelViewTest, EditFailuresNameTheReason) {
+    open(makePng(u"a.png"_qs));
+    nextResize = {CKorvelView::kConfirmed, 0, 30, 0, 0, 0};
+    frame->action(Cmd::Resize)->trigger();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0], CatalogText(msg::EditFailed, {u"-7"_qs, CatalogText(msg::ImagingBadArgument)}))
+        << boxes[0].toStdString();
+    EXPECT_TRUE(boxes[0].contains(CatalogText(msg::ImagingBadArgument)));
+}
+
+// On a picture shown at a fractional scale, a click makes no region and a drag covers whole
+// pixels inside the picture.
+TEST_F(KorvelViewTest, AClickOnAScaledPictureMakesNoRegion) {
+    open(makePng(u"wide.png"_qs, 1013, 677));
+    CLead* lead = view->lead();
+    const QRectF shown = lead->displayRect();
+    ASSERT_LT(shown.width(), 1013.0) << "the picture must be shown scaled";
+    for (const QPoint at : {QPoint(100, 100), QPoint(211, 137), QPoint(317, 250), QPoint(lead->width() / 2, 203)}) {
+        QTest::mouseClick(lead, Qt::LeftButton, Qt::NoModifier, at);
+        EXPECT_FALSE(lead->hasRegion()) << at.x() << "," << at.y();
+        EXPECT_FALSE(enabled(Cmd::Trimming));
+    }
+    QTest::mousePress(lead, Qt::LeftButton, Qt::NoModifier, QPoint(200, 150));
+    QTest::mouseMove(lead, QPoint(203, 152));
+    QTest::mouseRelease(lead, Qt::LeftButton, Qt::NoModifier, QPoint(203, 152));
+    ASSERT_TRUE(lead->hasRegion());
+    const QRect r = lead->region();
+    EXPECT_TRUE(QRect(0, 0, 1013, 677).contains(r));
+    frame->action(Cmd::Trimming)->trigger();
+    EXPECT_EQ(frame->currentImage().width, static_cast<quint32>(r.width()));
+    EXPECT_GE(frame->currentImage().width, 2u) << "three view pixels cover more than one picture pixel";
 }

@@ -85,3 +85,64 @@ TEST(OpenFilterTableTest, RowsAsLaidOut) {
     EXPECT_EQ(qt[3], u"JPEG (*.jpg *.jpeg *.jtf)");
     EXPECT_TRUE(qt.contains(u"JBIG (*.jbg *.jbig)"_qs));
 }
+
+// Pictures shown at fractional scales or centred at half pixels: a click makes no region,
+// and a drag covers whole picture pixels, at least one each way, never outside the picture.
+TEST(LeadRegionTest, ClicksAtFractionalPositionsMakeNoRegion) {
+    const QList<std::pair<QSize, QSize>> cases = {
+        {{201, 101}, {400, 300}},  // shown 1:1, centred at (99.5, 99.5)
+        {{301, 157}, {200, 150}},  // scaled by about 0.66
+        {{1013, 677}, {333, 251}}, // scaled by about 0.33
+        {{7, 5}, {64, 64}},        // tiny, centred at half pixels
+    };
+    for (const auto& [pictureSize, viewSize] : cases) {
+        CLead lead;
+        QImage img(pictureSize, QImage::Format_RGB32);
+        img.fill(Qt::gray);
+        lead.resize(viewSize);
+        lead.setImage(img);
+        const QRectF d = lead.displayRect();
+        for (int x = int(d.left()); x < int(d.right()); x += 3) {
+            const QPoint at(x, int(d.center().y()));
+            QTest::mouseClick(&lead, Qt::LeftButton, Qt::NoModifier, at);
+            ASSERT_FALSE(lead.hasRegion()) << pictureSize.width() << " at " << x;
+        }
+        // A drag across the whole view: nearly the whole picture, never more.
+        QTest::mousePress(&lead, Qt::LeftButton, Qt::NoModifier, QPoint(1, 1)); // (0, 0) would mean the centre
+        QTest::mouseMove(&lead, QPoint(viewSize.width() - 1, viewSize.height() - 1));
+        QTest::mouseRelease(&lead, Qt::LeftButton, Qt::NoModifier, QPoint(viewSize.width() - 1, viewSize.height() - 1));
+        const QRect r = lead.region();
+        EXPECT_TRUE(QRect(QPoint(0, 0), pictureSize).contains(r)) << pictureSize.width();
+        EXPECT_GE(r.width(), pictureSize.width() * 9 / 10) << pictureSize.width();
+        EXPECT_GE(r.height(), pictureSize.height() * 9 / 10) << pictureSize.width();
+    }
+}
+
+TEST(RegionGeometryTest, SpannedRegionsCoverWholePixelsInsideThePicture) {
+    const QSize picture(301, 157);
+    // The same point twice, wherever it lies, is no region.
+    for (double x = -3.25; x < 305; x += 0.75) {
+        const QPointF p(x, x / 2 + 0.5);
+        ASSERT_TRUE(RegionGeometry::spanned(p, p, picture).isNull()) << x;
+    }
+    // Pairs of fractional points: a region, when there is one, is at least one pixel each way
+    // and inside the picture; the corners are the nearest pixel boundaries.
+    for (double ax = -2.4; ax < 303; ax += 7.3) {
+        for (double bx = ax; bx < 306; bx += 5.1) {
+            const QPointF a(ax, ax * 0.4 + 0.3);
+            const QPointF b(bx, bx * 0.5 - 0.6);
+            const QRect r = RegionGeometry::spanned(a, b, picture);
+            if (r.isNull()) {
+                continue;
+            }
+            ASSERT_GE(r.width(), 1);
+            ASSERT_GE(r.height(), 1);
+            ASSERT_TRUE(QRect(QPoint(0, 0), picture).contains(r)) << ax << "," << bx;
+        }
+    }
+    EXPECT_EQ(RegionGeometry::spanned({10.4, 20.6}, {12.6, 23.4}, picture), QRect(10, 21, 3, 2));
+    EXPECT_TRUE(RegionGeometry::spanned({10.6, 20.6}, {10.9, 30}, picture).isNull())
+        << "less than half a pixel wide rounds to nothing";
+    EXPECT_EQ(RegionGeometry::spanned({-5, -5}, {400, 400}, picture), QRect(QPoint(0, 0), picture));
+    EXPECT_TRUE(RegionGeometry::spanned({-5, -5}, {-1, 40}, picture).isNull()) << "wholly outside";
+}
