@@ -31,7 +31,7 @@ void SendEngine::start() {
         return;
     }
     m_started = true;
-    const int n = std::clamp(m_job.maxParallel, 1, 16);
+    const int n = std::clamp(m_job.maxParallel, 1, kMaxParallel);
     const int workers = std::min(n, static_cast<int>(m_targets.size()));
     m_running.store(workers);
     m_workers.reserve(static_cast<size_t>(workers));

@@ -32,12 +32,15 @@ public:
         Stopped,
     };
 
+    static constexpr int kDefaultParallel = 16;
+    static constexpr int kMaxParallel = 64; // threads and sockets stay bounded whatever is asked
+
     struct Job {
         QByteArray fileName; // the name the projector stores
         QByteArray content;  // the whole file, read once
         int storeNumber = 1;
         bool verify = true;
-        int maxParallel = 16;
+        int maxParallel = kDefaultParallel;
         CommandContext context; // its stop flag is the engine's own
     };
 

@@ -89,7 +89,7 @@ private:
     std::unique_ptr<SendEngine> m_engine;
     QList<int> m_engineRows; // engine index -> row
     CommandContext m_context;
-    int m_maxParallel = 16;
+    int m_maxParallel = SendEngine::kDefaultParallel;
     std::optional<quint32> m_onlyAddress;
     quint32 m_pictureWidth = 0;
     quint32 m_pictureHeight = 0;
