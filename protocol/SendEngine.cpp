@@ -172,7 +172,8 @@ bool SendEngine::isEnded(Stage stage) {
 }
 
 bool SendEngine::isDelivered(Stage stage) {
-    return stage == Stage::Delivered || stage == Stage::Verified || stage == Stage::Mismatch;
+    // A store that reports something else counts as failed: the picture is not known to be there.
+    return stage == Stage::Delivered || stage == Stage::Verified;
 }
 
 QString SendEngine::outcomeText(int uploadResult, const CommandTimeouts& timeouts) {

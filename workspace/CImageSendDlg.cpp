@@ -69,9 +69,9 @@ CImageSendDlg::CImageSendDlg(int /*unused*/, QWidget* parent) : QDialog(parent) 
     m_list->setAccessibleName(CatalogText(msg::SendDlgTitle));
     m_list->header()->setStretchLastSection(false);
     m_list->header()->setSectionResizeMode(StatusColumn, QHeaderView::Stretch);
-    m_list->setColumnWidth(NameColumn, 180);
-    m_list->setColumnWidth(AddressColumn, 110);
-    m_list->setColumnWidth(ProgressColumn, 120);
+    m_list->setColumnWidth(NameColumn, 200);
+    m_list->setColumnWidth(AddressColumn, 100);
+    m_list->setColumnWidth(ProgressColumn, 90);
 
     m_store = new QComboBox(this);
     m_store->setObjectName(QStringLiteral("store"));
@@ -120,7 +120,7 @@ CImageSendDlg::CImageSendDlg(int /*unused*/, QWidget* parent) : QDialog(parent) 
     grid->addLayout(options, 1, 0);
     grid->addWidget(m_overall, 2, 0);
     grid->addWidget(m_summary, 3, 0, 1, 2);
-    resize(720, 420);
+    resize(900, 420);
 
     m_timer = new QTimer(this);
     m_timer->setInterval(100);
@@ -387,7 +387,9 @@ void CImageSendDlg::refreshRow(int row) {
         return;
     }
     const QSignalBlocker block(m_list);
-    item->setText(StatusColumn, SendEngine::stageText(*s, m_context.timeouts));
+    const QString text = SendEngine::stageText(*s, m_context.timeouts);
+    item->setText(StatusColumn, text);
+    item->setToolTip(StatusColumn, text); // a narrow column still lets the whole text be read
     QProgressBar* bar = m_rowBars.value(row);
     if (bar == nullptr) {
         return;

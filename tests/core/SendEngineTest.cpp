@@ -302,3 +302,27 @@ TEST_F(Send, PiecesReportTheRunningTotalUpToTheWholeBlock) {
     ASSERT_TRUE(e->waitForServed(1, 20000));
     EXPECT_EQ(e->stores().image(1)->data, content);
 }
+
+TEST(SendOutcome, AStoreThatDisagreesIsShownAsItReportsAndNotAsDelivered) {
+    UseBuiltCatalog();
+    SendEngine::TargetState s;
+    s.stage = Stage::Mismatch;
+    s.verifyResult = 2;
+    s.reportedName = u"other.qv1"_qs;
+    s.reportedLength = u"12"_qs;
+    const CommandTimeouts t;
+    EXPECT_EQ(SendEngine::stageText(s, t), CatalogText(msg::SendRowMismatch, {u"other.qv1"_qs, u"12"_qs}));
+    s.verifyResult = 1;
+    EXPECT_EQ(SendEngine::stageText(s, t), CatalogText(msg::SendRowEmptyStore));
+    s.verifyResult = -1;
+    s.reportedName = CatalogText(msg::ReplyTimeout);
+    EXPECT_EQ(SendEngine::stageText(s, t), CatalogText(msg::SendRowCheckFailed, {CatalogText(msg::ReplyTimeout)}));
+    EXPECT_FALSE(SendEngine::isDelivered(Stage::Mismatch));
+    EXPECT_FALSE(SendEngine::isDelivered(Stage::Failed));
+    EXPECT_FALSE(SendEngine::isDelivered(Stage::Stopped));
+    EXPECT_TRUE(SendEngine::isDelivered(Stage::Verified));
+    s.stage = Stage::Verdict;
+    s.waitedMs = 7400;
+    s.verdictLimitMs = 300000;
+    EXPECT_EQ(SendEngine::stageText(s, t), CatalogText(msg::SendRowVerdict, {u"7"_qs, u"300"_qs}));
+}

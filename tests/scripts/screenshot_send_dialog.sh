@@ -74,16 +74,19 @@ for _ in $(seq 1 120); do
     sleep 0.5
 done
 sleep 3
-# Projector menu, then Send.
-xdotool key alt+p
-sleep 1
-xdotool key s
+# The toolbar's Send button (after Open, Save As, Undo, four edits, Projector List).
+main=$(xdotool search --onlyvisible --name 'slide.qv1' | head -1)
+xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main" || true
+xdotool mousemove --window "$main" 238 34 click 1
 for _ in $(seq 1 60); do
     if xdotool search --onlyvisible --name '^Send Picture$' >/dev/null 2>&1; then break; fi
     sleep 0.5
 done
 sleep 1
-xdotool key alt+s
+dlg=$(xdotool search --onlyvisible --name '^Send Picture$' | head -1)
+xdotool windowfocus --sync "$dlg" 2>/dev/null || true
+# Send is the default button.
+xdotool key --window "$dlg" Return
 sleep 4
 import -window root "$during"
 sleep 14
