@@ -415,6 +415,44 @@ inline constexpr CatalogId ToolbarStandard{53, 64};
 inline constexpr CatalogId ResizeFavourBlack{9, 600};
 inline constexpr CatalogId AboutCopyright{9, 601};
 
+// Interactive send
+inline constexpr CatalogId SendDlgTitle{9, 720};
+inline constexpr CatalogId SendColumnStatus{9, 721};
+inline constexpr CatalogId SendSelectAll{9, 722};
+inline constexpr CatalogId SendSelectNone{9, 723};
+inline constexpr CatalogId SendButtonSend{9, 724};
+inline constexpr CatalogId SendRetryFailed{9, 725};
+inline constexpr CatalogId SendStop{9, 726};
+inline constexpr CatalogId SendVerify{9, 727};
+inline constexpr CatalogId SendRowWaiting{9, 728};
+inline constexpr CatalogId SendRowConnecting{9, 729};
+inline constexpr CatalogId SendRowSending{9, 730};
+inline constexpr CatalogId SendRowVerdict{9, 731};
+inline constexpr CatalogId SendRowVerifying{9, 732};
+inline constexpr CatalogId SendRowVerified{9, 733};
+inline constexpr CatalogId SendRowDelivered{9, 734};
+inline constexpr CatalogId SendRowMismatch{9, 735};
+inline constexpr CatalogId SendRowCheckFailed{9, 736};
+inline constexpr CatalogId SendRowEmptyStore{9, 737};
+inline constexpr CatalogId SendRowStopped{9, 738};
+inline constexpr CatalogId SendOutAccessRefused{9, 739};
+inline constexpr CatalogId SendOutBusy{9, 740};
+inline constexpr CatalogId SendOutRefused{9, 741};
+inline constexpr CatalogId SendOutRejected{9, 742};
+inline constexpr CatalogId SendOutTimeout{9, 743};
+inline constexpr CatalogId SendOutNoConnect{9, 744};
+inline constexpr CatalogId SendOutClosed{9, 745};
+inline constexpr CatalogId SendOutNotUnderstood{9, 746};
+inline constexpr CatalogId SendOutSendFailed{9, 747};
+inline constexpr CatalogId SendOutFile{9, 748};
+inline constexpr CatalogId SendOutNoGreeting{9, 749};
+inline constexpr CatalogId SendSummary{9, 750};
+inline constexpr CatalogId SendAskStopAndClose{9, 751};
+inline constexpr CatalogId SendFileChanged{9, 752};
+inline constexpr CatalogId SendFileNotSendable{9, 753};
+inline constexpr CatalogId SendNothingChecked{9, 754};
+inline constexpr CatalogId SendNoProjectors{9, 755};
+
 inline constexpr CatalogId kAll[] = {
     ImgCancel,
     ImgOpenTitle,
@@ -820,5 +858,41 @@ inline constexpr CatalogId kAll[] = {
     ToolbarStandard,
     ResizeFavourBlack,
     AboutCopyright,
+    SendDlgTitle,
+    SendColumnStatus,
+    SendSelectAll,
+    SendSelectNone,
+    SendButtonSend,
+    SendRetryFailed,
+    SendStop,
+    SendVerify,
+    SendRowWaiting,
+    SendRowConnecting,
+    SendRowSending,
+    SendRowVerdict,
+    SendRowVerifying,
+    SendRowVerified,
+    SendRowDelivered,
+    SendRowMismatch,
+    SendRowCheckFailed,
+    SendRowEmptyStore,
+    SendRowStopped,
+    SendOutAccessRefused,
+    SendOutBusy,
+    SendOutRefused,
+    SendOutRejected,
+    SendOutTimeout,
+    SendOutNoConnect,
+    SendOutClosed,
+    SendOutNotUnderstood,
+    SendOutSendFailed,
+    SendOutFile,
+    SendOutNoGreeting,
+    SendSummary,
+    SendAskStopAndClose,
+    SendFileChanged,
+    SendFileNotSendable,
+    SendNothingChecked,
+    SendNoProjectors,
 };
 } // namespace msg

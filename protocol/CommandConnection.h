@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
+
 class ProjectorStore;
 
 inline constexpr quint16 kCommandPort = 9716;
@@ -31,6 +33,8 @@ struct CommandTarget final {
 struct CommandContext final {
     CommandTimeouts timeouts;
     ProjectorStore* store = nullptr; // receives the authentication fields each connection notes
+    // Raised by whoever stops the run: the connection's waits end and its socket closes.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 // A connected socket and the prefix the command block starts with.

@@ -29,7 +29,12 @@ ExchangeResult RunOnConnection(CommandConnection& connection, const CommandConte
                                const QByteArray& block, const ExchangeRequest& request) {
     ExchangeResult r;
     TcpSocket& socket = connection.socket;
-    if (!socket.sendAll(block, context.timeouts.sendMs)) {
+    constexpr qint64 kPiece = 16 * 1024;
+    const qint64 total = block.size();
+    const bool sent = request.onSent ? socket.sendInPieces(block, context.timeouts.sendMs, kPiece,
+                                                            [&](qint64 n) { request.onSent(n, total); })
+                                     : socket.sendAll(block, context.timeouts.sendMs);
+    if (!sent) {
         socket.close();
         r.stage = ExchangeResult::Stage::SendFailed;
         return r;

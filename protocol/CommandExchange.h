@@ -16,6 +16,8 @@ struct ExchangeRequest final {
     // Called on the calling thread after the block went out and after each wait step
     // that passed without a reply.
     std::function<void(int stepsWaited)> onWaiting;
+    // When set, the block goes out in pieces and this hears how many bytes are out.
+    std::function<void(qint64 sent, qint64 total)> onSent;
 };
 
 struct ExchangeResult final {

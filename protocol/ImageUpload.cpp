@@ -43,11 +43,6 @@ ImageUpload::ResultText ImageUpload::textFor(int uploadResult) {
 
 int UploadImage(const QString& path, int storeNumber, const CommandTarget& target, const CommandContext& context,
                 const ImageUpload::Progress& progress) {
-    auto report = [&](ImageUpload::Phase phase, int steps) {
-        if (progress) {
-            progress(phase, steps);
-        }
-    };
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         return UploadResult::FileUnreadable;
@@ -60,7 +55,6 @@ int UploadImage(const QString& path, int storeNumber, const CommandTarget& targe
     if (length > ImageUpload::kMaxFileSize || name.isEmpty() || name.size() > ImageUpload::kMaxBaseName) {
         return UploadResult::FileUnreadable;
     }
-    const QByteArray head = ImageUpload::header(name, length, storeNumber);
     // A read that delivers less than the file's length fails the upload here.
     QByteArray content(length, Qt::Uninitialized);
     qint64 got = 0;
@@ -72,6 +66,25 @@ int UploadImage(const QString& path, int storeNumber, const CommandTarget& targe
         got += n;
     }
     file.close();
+    return UploadImageData(name, content, storeNumber, target, context, progress);
+}
+
+int UploadImageData(const QByteArray& name, const QByteArray& content, int storeNumber, const CommandTarget& target,
+                    const CommandContext& context, const ImageUpload::Progress& progress,
+                    const ImageUpload::SentBytes& sentBytes) {
+    auto report = [&](ImageUpload::Phase phase, int steps) {
+        if (progress) {
+            progress(phase, steps);
+        }
+    };
+    const qint64 length = content.size();
+    if (length == 0) {
+        return UploadResult::FileEmpty;
+    }
+    if (length > ImageUpload::kMaxFileSize || name.isEmpty() || name.size() > ImageUpload::kMaxBaseName) {
+        return UploadResult::FileUnreadable;
+    }
+    const QByteArray head = ImageUpload::header(name, length, storeNumber);
 
     report(ImageUpload::Phase::Connecting, 0);
     CommandConnection connection = OpenCommandConnection(target, context);
@@ -86,11 +99,13 @@ int UploadImage(const QString& path, int storeNumber, const CommandTarget& targe
     request.onWaiting = [&](int steps) {
         report(steps == 0 ? ImageUpload::Phase::Sent : ImageUpload::Phase::Waiting, steps);
     };
+    if (sentBytes) {
+        request.onSent = sentBytes;
+    }
     QByteArray block = connection.prefix;
     block.reserve(block.size() + head.size() + length);
     block += head;
     block += content;
-    content.clear();
     const ExchangeResult x = RunOnConnection(connection, context, block, request);
     report(ImageUpload::Phase::Done, 0);
     using Stage = ExchangeResult::Stage;

@@ -47,6 +47,8 @@ ResultText textFor(int uploadResult);
 enum class Phase { Connecting, Sent, Waiting, Done };
 // Progress on the uploading thread: the phase and, while waiting, the seconds waited.
 using Progress = std::function<void(Phase phase, int stepsWaited)>;
+// Bytes of the command block out so far, of its total, on the uploading thread.
+using SentBytes = std::function<void(qint64 sent, qint64 total)>;
 
 } // namespace ImageUpload
 
@@ -55,3 +57,10 @@ using Progress = std::function<void(Phase phase, int stepsWaited)>;
 // connection code (-101, -102, -103, -105). Runs on any thread.
 int UploadImage(const QString& path, int storeNumber, const CommandTarget& target,
                 const CommandContext& context = {}, const ImageUpload::Progress& progress = {});
+
+// The same with the file already in memory (read once for many projectors): name is the
+// name the projector stores. When sentBytes is given the block goes out in pieces and it
+// hears of each one.
+int UploadImageData(const QByteArray& name, const QByteArray& content, int storeNumber, const CommandTarget& target,
+                    const CommandContext& context = {}, const ImageUpload::Progress& progress = {},
+                    const ImageUpload::SentBytes& sentBytes = {});

@@ -47,12 +47,15 @@ bool setBlocking(int fd, bool blocking) {
 
 TcpSocket::~TcpSocket() { close(); }
 
-TcpSocket::TcpSocket(TcpSocket&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+TcpSocket::TcpSocket(TcpSocket&& other) noexcept : m_fd(other.m_fd), m_stopFlag(other.m_stopFlag) {
+    other.m_fd = -1;
+}
 
 TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
     if (this != &other) {
         close();
         m_fd = other.m_fd;
+        m_stopFlag = other.m_stopFlag;
         other.m_fd = -1;
     }
     return *this;
@@ -84,7 +87,10 @@ TcpSocket::Connect TcpSocket::connectTo(quint32 hostAddress, quint16 port, int t
             return Connect::Failed;
         }
         short revents = 0;
-        const int rc = pollFor(m_fd, POLLOUT, timeoutMs, revents);
+        const int rc = pollOnce(POLLOUT, timeoutMs, revents);
+        if (m_fd < 0) {
+            return Connect::Failed; // stopped
+        }
         if (rc == 0) {
             return Connect::TimedOut;
         }
@@ -148,8 +154,61 @@ TcpSocket::Wait TcpSocket::waitReadable(int timeoutMs) {
         return Wait::Failed;
     }
     short revents = 0;
-    const int rc = pollFor(m_fd, POLLIN, timeoutMs, revents);
+    const int rc = pollOnce(POLLIN, timeoutMs, revents);
     return classifyPoll(rc, revents);
+}
+
+int TcpSocket::pollOnce(short events, int timeoutMs, short& revents) {
+    if (m_stopFlag == nullptr) {
+        return pollFor(m_fd, events, timeoutMs, revents);
+    }
+    // Short slices, so a raised stop flag is seen at once.
+    constexpr int kSliceMs = 20;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (true) {
+        if (m_stopFlag->load()) {
+            close();
+            revents = 0;
+            return -1;
+        }
+        const int left = remainingMs(deadline);
+        const int rc = pollFor(m_fd, events, qMin(left, kSliceMs), revents);
+        if (rc != 0 || left <= kSliceMs) {
+            return rc;
+        }
+    }
+}
+
+bool TcpSocket::sendInPieces(QByteArrayView data, int timeoutMs, qint64 chunkBytes,
+                             const std::function<void(qint64 sent)>& onSent) {
+    if (m_fd < 0 || chunkBytes <= 0) {
+        return false;
+    }
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    qint64 sent = 0;
+    while (sent < data.size()) {
+        short revents = 0;
+        const int rc = pollOnce(POLLOUT, remainingMs(deadline), revents);
+        if (rc <= 0 || m_fd < 0 || (revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+            return false;
+        }
+        const qint64 piece = qMin(chunkBytes, data.size() - sent);
+        const ssize_t n = ::send(m_fd, data.data() + sent, static_cast<size_t>(piece), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) {
+                continue;
+            }
+            return false;
+        }
+        sent += n;
+        if (onSent) {
+            onSent(sent);
+        }
+        if (sent < data.size() && remainingMs(deadline) == 0) {
+            return false;
+        }
+    }
+    return true;
 }
 
 qint64 TcpSocket::readOnce(char* buffer, qint64 maxBytes) {

@@ -7,6 +7,7 @@
 #include "app/CommandIds.h"
 #include "app/RecentFileList.h"
 #include "common/OffThread.h"
+#include "common/TextRules.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "protocol/CCancelDlg.h"
@@ -17,6 +18,7 @@
 #include "workspace/CColorResolutionDlg.h"
 #include "workspace/CFitResultDlg.h"
 #include "workspace/CLead.h"
+#include "workspace/CImageSendDlg.h"
 #include "workspace/CResizeDlg.h"
 #include "workspace/CSaturationDlg.h"
 #include "workspace/CPictureImage.h"
@@ -35,6 +37,8 @@
 #include <QMimeData>
 #include <QStatusBar>
 #include <QUrl>
+
+#include <cstring>
 
 namespace {
 
@@ -92,6 +96,8 @@ void CKorvelView::attachCommands() {
     m_frame.setCommandHandler(Cmd::Trimming, [this] { OnTrimming(); }, [this] { return canTrim(); });
     m_frame.setCommandHandler(Cmd::Undo, [this] { OnUndo(); }, [this] { return m_undoAvailable; });
     m_frame.setCommandHandler(Cmd::FitToProjector, [this] { OnFitToProjector(); }, loaded);
+    m_frame.setCommandHandler(Cmd::Send, [this] { OnSend(); },
+                              [this] { return m_loaded && m_frame.CanSendCurrentImage(); });
     // The projector dialogs work on copies of the frame's state; their results are not used.
     auto always = [] { return true; };
     auto show = [this]<typename Dialog>() {
@@ -104,6 +110,48 @@ void CKorvelView::attachCommands() {
     m_frame.setCommandHandler(Cmd::Schedule, [show] { show.template operator()<CScheduleDlg>(); }, always);
     m_frame.setCommandHandler(Cmd::Setting, [show] { show.template operator()<CSettingDlg>(); }, always);
     refreshRecentFiles();
+}
+
+void CKorvelView::OnSend(std::optional<quint32> onlyAddress) {
+    CImageSendDlg dialog(0, nullptr);
+    // A schedule that has been asked to stop no longer holds Send back.
+    if (m_frame.IsScheduleRunning() &&
+        m_frame.scheduleRunner().stopRequest() != ScheduleRunner::StopRequested) {
+        CMessageBox::show(this, CatalogText(msg::SendScheduleRunning), CMessageBox::Icon::Stop);
+        return;
+    }
+    QString path;
+    const qint32 state = m_frame.GetCurrentImage(path);
+    if (state == CurrentImage::None) {
+        CMessageBox::show(this, CatalogText(msg::SendNoImage), CMessageBox::Icon::Stop);
+        return;
+    }
+    if (state == CurrentImage::Edited) {
+        CMessageBox::show(this, CatalogText(msg::SendUnsavedImage), CMessageBox::Icon::Stop);
+        return;
+    }
+    const ProjectorList list = m_frame.GetProjectorList();
+    // One password buffer and one MAC buffer, refilled for every record.
+    char password[256];
+    char mac[32];
+    for (const ProjectorRecord& r : list) {
+        const QByteArray pw = r.password.toUtf8().left(255);
+        const QByteArray m = r.mac.toLatin1().left(31);
+        std::memset(password, 0, sizeof password);
+        std::memset(mac, 0, sizeof mac);
+        std::memcpy(password, pw.constData(), static_cast<size_t>(pw.size()));
+        std::memcpy(mac, m.constData(), static_cast<size_t>(m.size()));
+        dialog.DataAdd(r.name, r.hostAddress(), TextRules::toInt(r.authMark), password, mac, -1, -1);
+    }
+    dialog.m_imagePath = path;
+    dialog.m_closeWhenDone = false;
+    dialog.setPictureSize(m_frame.currentImage().width, m_frame.currentImage().height);
+    if (onlyAddress) {
+        dialog.checkOnly(*onlyAddress);
+    }
+    if (m_dialogs.send) {
+        m_dialogs.send(dialog);
+    }
 }
 
 bool CKorvelView::canTrim() const {
@@ -493,6 +541,7 @@ const ImagingTextStore& dialogTexts() {
 
 CKorvelView::Dialogs CKorvelView::defaultDialogs() {
     Dialogs d;
+    d.send = [](CImageSendDlg& dialog) { dialog.exec(); };
     d.resize = [this](const Picture& p) {
         CResizeDlg dialog(p, dialogTexts(), this);
         dialog.exec();

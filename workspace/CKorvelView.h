@@ -12,7 +12,9 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
+class CImageSendDlg;
 class CLead;
 class CMainFrame;
 
@@ -47,6 +49,7 @@ public:
         std::function<SaturationChoice(const Picture&)> saturation;
         std::function<ColourChoice(const Picture&)> colourResolution;
         std::function<int(const FitToProjector::Result&)> fitResult; // 100: use it
+        std::function<void(CImageSendDlg&)> send;                   // shows it modally
     };
     static constexpr int kConfirmed = 100;
 
@@ -68,6 +71,8 @@ public:
     void OnTrimming();
     void OnUndo();
     void OnFitToProjector();
+    // Send: every projector to the send dialog; with an address, that one alone checked.
+    void OnSend(std::optional<quint32> onlyAddress = std::nullopt);
     // Opens a file as a dropped file or a chosen recent file does (after the question).
     void openDroppedFiles(const QStringList& paths);
     void openRecentFile(const QString& path);

@@ -19,6 +19,7 @@
 #include "support/TestPictures.h"
 #include "workspace/CColorResolutionDlg.h"
 #include "workspace/CFitResultDlg.h"
+#include "workspace/CImageSendDlg.h"
 #include "workspace/CKorvelView.h"
 #include "workspace/CResizeDlg.h"
 #include "workspace/CSaturationDlg.h"
@@ -97,6 +98,12 @@ const QList<DialogFactory>& dialogFactories() {
         {"CSaturationDlg", [](Scene& s) { return std::make_unique<CSaturationDlg>(s.picture, s.texts); }},
         {"CColorResolutionDlg", [](Scene& s) { return std::make_unique<CColorResolutionDlg>(s.picture, s.texts, 8); }},
         {"CFitResultDlg", [](Scene& s) { return std::make_unique<CFitResultDlg>(s.fit); }},
+        {"CImageSendDlg",
+         [](Scene&) {
+             auto d = std::make_unique<CImageSendDlg>();
+             d->DataAdd(u"Hall"_qs, 0x7F000002u, 0, "", "02-00-00-00-00-02", -1, -1);
+             return d;
+         }},
     };
     return list;
 }

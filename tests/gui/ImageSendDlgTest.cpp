@@ -1,0 +1,436 @@
+#include "app/CFileDialogs.h"
+#include "app/CMainFrame.h"
+#include "app/CMessageBox.h"
+#include "app/CommandIds.h"
+#include "i18n/CatalogIds.h"
+#include "protocol/ImageUpload.h"
+#include "support/CatalogFixture.h"
+#include "support/TestPictures.h"
+#include "workspace/CImageSendDlg.h"
+#include "workspace/CKorvelView.h"
+
+#include "ProjectorEmulator.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Stage = SendEngine::Stage;
+
+class ScriptedFiles final : public CFileDialogs {
+public:
+    QStringList openAnswers;
+    QStringList saveAnswers;
+    QString openFile(QWidget*, const Request&) override { return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst(); }
+    QString saveFile(QWidget*, const Request&) override { return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst(); }
+};
+
+class SendTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CMessageBox::setHandlerForTesting([this](QWidget*, const QString&, const QString& text, CMessageBox::Icon,
+                                                 QMessageBox::StandardButtons) {
+            boxes << text;
+            return answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst();
+        });
+    }
+    void TearDown() override { CMessageBox::setHandlerForTesting(nullptr); }
+
+    // An emulator on the first free loopback address from 127.0.0.150 on.
+    ProjectorEmulator* emulator(EmulatorConfig config = {}) {
+        for (quint32 last = m_nextOctet; last < 200; ++last) {
+            config.address = 0x7F000000u | last;
+            auto e = std::make_unique<ProjectorEmulator>(config);
+            if (e->start()) {
+                m_nextOctet = last + 1;
+                m_emus.push_back(std::move(e));
+                return m_emus.back().get();
+            }
+        }
+        ADD_FAILURE() << "no free loopback address for an emulator";
+        return nullptr;
+    }
+    QString pictureFile(const QString& name = u"slide.qv1"_qs, int bytes = 30000) {
+        const QString path = m_dir.filePath(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        QByteArray b(bytes, '\0');
+        for (int i = 0; i < bytes; ++i) {
+            b[i] = static_cast<char>(i * 31);
+        }
+        f.write(b);
+        return path;
+    }
+    static CommandContext fast() {
+        CommandContext c;
+        c.timeouts.connectMs = 1000;
+        c.timeouts.greetingMs = 500;
+        c.timeouts.infoReplyMs = 2000;
+        c.timeouts.putReplyWaits = 8;
+        c.timeouts.putWaitStepMs = 1000;
+        c.timeouts.sendMs = 4000;
+        return c;
+    }
+    // A dialog handed the given emulators, as the command would hand them.
+    std::unique_ptr<CImageSendDlg> dialog(const QList<ProjectorEmulator*>& emus, const QString& path,
+                                          const char* password = "") {
+        auto d = std::make_unique<CImageSendDlg>(0, nullptr);
+        int n = 0;
+        for (ProjectorEmulator* e : emus) {
+            const QByteArray mac = "00-aa-00-00-00-" + QByteArray::number(m_macSeed + n++);
+            d->DataAdd(u"P"_qs + QString::number(n), e->address(), e->config().authenticate ? 1 : 0, password,
+                       mac.constData(), -1, -1);
+        }
+        d->m_imagePath = path;
+        d->setPictureSize(100, 80);
+        d->setCommandContext(fast());
+        return d;
+    }
+    template <typename T> static T* child(QWidget& w, const char* name) {
+        T* c = w.findChild<T*>(QLatin1String(name));
+        EXPECT_NE(c, nullptr) << name;
+        return c;
+    }
+    static void click(QWidget& w, const char* name) {
+        auto* b = child<QPushButton>(w, name);
+        ASSERT_TRUE(b->isEnabled()) << name;
+        b->click();
+    }
+    static int inStage(const CImageSendDlg& d, int rows, Stage stage) {
+        int n = 0;
+        for (int i = 0; i < rows; ++i) {
+            const auto s = d.rowState(i);
+            n += s && s->stage == stage ? 1 : 0;
+        }
+        return n;
+    }
+
+    ShippedCatalog m_catalog;
+    QTemporaryDir m_dir;
+    QStringList boxes;
+    QList<QMessageBox::StandardButton> answers;
+    std::vector<std::unique_ptr<ProjectorEmulator>> m_emus;
+    quint32 m_nextOctet = 150;
+    int m_macSeed = 10;
+};
+
+} // namespace
+
+TEST_F(SendTest, SendsInParallelWithRowProgressVerifiesAndRetriesOnlyTheFailedRows) {
+    EmulatorConfig slow;
+    slow.faults.storeDelayMs = 5000;
+    EmulatorConfig busy;
+    busy.faults.replyOverride = "PUT 3\r\n";
+    ProjectorEmulator* quick = emulator();
+    ProjectorEmulator* slowOne = emulator(slow);
+    ProjectorEmulator* busyOne = emulator(busy);
+    const QString path = pictureFile();
+    auto d = dialog({quick, slowOne, busyOne}, path);
+    d->show();
+    child<QComboBox>(*d, "store")->setCurrentIndex(2);
+    EXPECT_TRUE(child<QCheckBox>(*d, "verify")->isChecked());
+    click(*d, "send");
+    // The slow projector's row counts the seconds while the quick one is already done.
+    QTRY_VERIFY_WITH_TIMEOUT(d->rowState(1) && d->rowState(1)->stage == Stage::Verdict &&
+                                 d->rowState(1)->waitedMs >= 1000, 20000);
+    EXPECT_EQ(d->rowText(1),
+              CatalogText(msg::SendRowVerdict, {QString::number(d->rowState(1)->waitedMs / 1000), u"8"_qs}));
+    QTRY_VERIFY_WITH_TIMEOUT(d->rowState(0) && d->rowState(0)->stage == Stage::Verified, 20000);
+    EXPECT_TRUE(d->isSending());
+    QTRY_VERIFY_WITH_TIMEOUT(!d->isSending(), 30000);
+    EXPECT_EQ(d->rowText(0), CatalogText(msg::SendRowVerified));
+    EXPECT_EQ(d->rowText(1), CatalogText(msg::SendRowVerified));
+    EXPECT_EQ(d->rowText(2), CatalogText(msg::SendOutBusy, {u"-12"_qs}));
+    EXPECT_EQ(d->summaryText(), CatalogText(msg::SendSummary, {u"2"_qs, u"3"_qs, u"1"_qs, u"0"_qs}));
+    EXPECT_TRUE(quick->stores().image(3).has_value());
+    EXPECT_EQ(busyOne->connections(), 1) << "a refused upload is not checked";
+
+    busyOne->setFaults({});
+    const int quickConnections = quick->connections();
+    click(*d, "retryFailed");
+    QTRY_VERIFY_WITH_TIMEOUT(!d->isSending(), 30000);
+    EXPECT_EQ(d->rowText(2), CatalogText(msg::SendRowVerified));
+    EXPECT_EQ(quick->connections(), quickConnections) << "a delivered row is not sent again";
+    EXPECT_EQ(busyOne->stores().image(3)->name, "slide.qv1");
+    EXPECT_EQ(d->summaryText(), CatalogText(msg::SendSummary, {u"3"_qs, u"3"_qs, u"0"_qs, u"0"_qs}));
+    EXPECT_FALSE(child<QPushButton>(*d, "retryFailed")->isEnabled());
+    EXPECT_TRUE(boxes.isEmpty());
+}
+
+TEST_F(SendTest, StopEndsTheSendWithinASecondAndStartsNothingMore) {
+    EmulatorConfig mute;
+    mute.faults.neverReply = true;
+    QList<ProjectorEmulator*> emus;
+    for (int i = 0; i < 4; ++i) {
+        emus << emulator(mute);
+    }
+    auto d = dialog(emus, pictureFile());
+    CommandContext longWaits = fast();
+    longWaits.timeouts.putReplyWaits = 300;
+    longWaits.timeouts.putWaitStepMs = 1000;
+    d->setCommandContext(longWaits);
+    d->setMaxParallel(2);
+    d->show();
+    click(*d, "send");
+    QTRY_VERIFY_WITH_TIMEOUT(inStage(*d, 4, Stage::Verdict) == 2, 20000);
+    QElapsedTimer clock;
+    clock.start();
+    click(*d, "stop");
+    QTRY_VERIFY_WITH_TIMEOUT(!d->isSending(), 20000);
+    // One second is the goal; the bound here leaves room for a loaded machine.
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_EQ(inStage(*d, 4, Stage::Stopped), 4);
+    EXPECT_EQ(d->rowText(3), CatalogText(msg::SendRowStopped));
+    EXPECT_EQ(d->summaryText(), CatalogText(msg::SendSummary, {u"0"_qs, u"4"_qs, u"0"_qs, u"4"_qs}));
+    EXPECT_EQ(emus[0]->connections() + emus[1]->connections() + emus[2]->connections() + emus[3]->connections(), 2);
+}
+
+TEST_F(SendTest, ClosingDuringASendAsksFirstThenStops) {
+    EmulatorConfig mute;
+    mute.faults.neverReply = true;
+    ProjectorEmulator* e = emulator(mute);
+    auto d = dialog({e}, pictureFile());
+    CommandContext longWaits = fast();
+    longWaits.timeouts.putReplyWaits = 300;
+    longWaits.timeouts.putWaitStepMs = 1000;
+    d->setCommandContext(longWaits);
+    d->show();
+    click(*d, "send");
+    QTRY_VERIFY_WITH_TIMEOUT(inStage(*d, 1, Stage::Verdict) == 1, 20000);
+    answers << QMessageBox::No;
+    d->reject();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0], CatalogText(msg::SendAskStopAndClose));
+    EXPECT_TRUE(d->isVisible());
+    EXPECT_TRUE(d->isSending());
+    answers << QMessageBox::Yes;
+    d->reject();
+    EXPECT_FALSE(d->isVisible());
+    EXPECT_FALSE(d->isSending());
+    EXPECT_EQ(d->rowState(0)->stage, Stage::Stopped);
+}
+
+TEST_F(SendTest, AFileDeletedOrChangedAfterTheCheckIsNotSent) {
+    ProjectorEmulator* e = emulator();
+    const QString path = pictureFile();
+    auto d = dialog({e}, path);
+    d->show();
+    ASSERT_TRUE(QFile::remove(path));
+    click(*d, "send");
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0], CatalogText(msg::SendFileNotSendable, {u"1"_qs}));
+    pictureFile(u"slide.qv1"_qs, 29000);
+    click(*d, "send");
+    ASSERT_EQ(boxes.size(), 2);
+    EXPECT_EQ(boxes[1], CatalogText(msg::SendFileChanged));
+    EXPECT_FALSE(d->isSending());
+    EXPECT_EQ(e->connections(), 0);
+}
+
+TEST_F(SendTest, RemembersTheLastChoiceByMacAndAddressAndCanCheckOneAlone) {
+    ProjectorEmulator* a = emulator();
+    ProjectorEmulator* b = emulator();
+    m_macSeed = 40;
+    const QString path = pictureFile();
+    {
+        auto d = dialog({a, b}, path);
+        d->show();
+        auto* list = child<QTreeWidget>(*d, "list");
+        EXPECT_EQ(list->topLevelItem(0)->checkState(0), Qt::Checked);
+        EXPECT_EQ(list->topLevelItem(1)->checkState(0), Qt::Checked);
+        click(*d, "selectNone");
+        EXPECT_FALSE(child<QPushButton>(*d, "send")->isEnabled());
+        click(*d, "selectAll");
+        list->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+        d->reject();
+    }
+    {
+        auto d = dialog({a, b}, path);
+        d->show();
+        auto* list = child<QTreeWidget>(*d, "list");
+        EXPECT_EQ(list->topLevelItem(0)->checkState(0), Qt::Unchecked);
+        EXPECT_EQ(list->topLevelItem(1)->checkState(0), Qt::Checked);
+        EXPECT_EQ(list->topLevelItem(0)->text(1), Ipv4::toText(a->address()));
+    }
+    {
+        auto d = dialog({a, b}, path);
+        d->checkOnly(a->address());
+        d->show();
+        auto* list = child<QTreeWidget>(*d, "list");
+        EXPECT_EQ(list->topLevelItem(0)->checkState(0), Qt::Checked);
+        EXPECT_EQ(list->topLevelItem(1)->checkState(0), Qt::Unchecked);
+    }
+}
+
+TEST_F(SendTest, DataAddCopiesWhatTheCallerRefills) {
+    CImageSendDlg d(0, nullptr);
+    char password[256] = "first";
+    char mac[32] = "00-11-22-33-44-55";
+    d.DataAdd(u"A"_qs, 0xC0A8000Au, 1, password, mac, -1, -1);
+    std::strcpy(password, "second");
+    std::strcpy(mac, "");
+    d.DataAdd(u"B"_qs, 0x0A000001u, 0, password, mac, -1, -1);
+    ASSERT_EQ(d.records().size(), 2);
+    EXPECT_EQ(d.records()[0].password, "first");
+    EXPECT_EQ(d.records()[0].mac, "00-11-22-33-44-55");
+    EXPECT_EQ(d.records()[1].password, "second");
+    EXPECT_EQ(d.records()[1].mac, "");
+}
+
+// The Send command in the main window.
+class SendCommandTest : public SendTest {
+protected:
+    void SetUp() override {
+        SendTest::SetUp();
+        auto scripted = std::make_unique<ScriptedFiles>();
+        files = scripted.get();
+        CFileDialogs::setInstanceForTesting(std::move(scripted));
+        frame = std::make_unique<CMainFrame>(m_dir.filePath(u"t.INI"_qs));
+        auto recent = std::make_unique<RecentFileList>(
+            std::make_unique<QSettings>(m_dir.filePath(u"recent.ini"_qs), QSettings::IniFormat));
+        view = new CKorvelView(*frame, std::move(recent));
+        frame->setCentralWidget(view);
+        view->attachCommands();
+        CKorvelView::Dialogs dialogs;
+        dialogs.resize = [this](const Picture&) { return nextResize; };
+        dialogs.send = [this](CImageSendDlg& d) {
+            handed = d.records();
+            handedPath = d.m_imagePath;
+            handedFlag = d.m_closeWhenDone;
+            ++shown;
+        };
+        view->setDialogs(dialogs);
+        frame->show();
+    }
+    void TearDown() override {
+        frame.reset();
+        CFileDialogs::setInstanceForTesting(nullptr);
+        SendTest::TearDown();
+    }
+    bool sendEnabled() {
+        frame->updateCommandStates();
+        return frame->action(Cmd::Send)->isEnabled();
+    }
+    // A picture opened and saved as a projector picture.
+    QString openSavedQv1() {
+        const QString png = m_dir.filePath(u"a.png"_qs);
+        TestPictures::writePng(TestPictures::gradient(80, 60), png);
+        files->openAnswers << png;
+        frame->action(Cmd::FileOpen)->trigger();
+        const QString qv1 = m_dir.filePath(u"a.qv1"_qs);
+        files->saveAnswers << qv1;
+        frame->action(Cmd::FileSaveAs)->trigger();
+        return qv1;
+    }
+    static ProjectorRecord record(const QString& name, Ipv4::Octets address, const QString& mark,
+                                  const QString& password, const QString& mac) {
+        ProjectorRecord r;
+        r.name = name;
+        r.address = address;
+        r.authMark = mark;
+        r.password = password;
+        r.mac = mac;
+        return r;
+    }
+
+    ScriptedFiles* files = nullptr;
+    std::unique_ptr<CMainFrame> frame;
+    CKorvelView* view = nullptr;
+    CKorvelView::ResizeChoice nextResize{CKorvelView::kConfirmed, 40, 30, 0, 0, 0};
+    QList<CImageSendDlg::Record> handed;
+    QString handedPath;
+    bool handedFlag = true;
+    int shown = 0;
+};
+
+TEST_F(SendCommandTest, HandsEveryRecordOverInListOrderWhateverItsMark) {
+    ASSERT_TRUE(frame->SaveProjectorList({record(u"Hall"_qs, {192, 168, 0, 10}, u"1"_qs, u"pw"_qs, u"00-1a-2b-3c-4d-5e"_qs),
+                                          record(u"Foyer"_qs, {10, 0, 0, 7}, u"0"_qs, {}, {}),
+                                          record(u"Stage"_qs, {172, 16, 1, 2}, {}, u"x"_qs, u"AA-BB-CC-DD-EE-FF"_qs)}));
+    EXPECT_FALSE(sendEnabled()) << "no picture";
+    const QString qv1 = openSavedQv1();
+    ASSERT_TRUE(sendEnabled());
+    frame->action(Cmd::Send)->trigger();
+    ASSERT_EQ(shown, 1);
+    EXPECT_TRUE(boxes.isEmpty());
+    EXPECT_EQ(handedPath, qv1);
+    EXPECT_FALSE(handedFlag);
+    ASSERT_EQ(handed.size(), 3);
+    EXPECT_EQ(handed[0].name, u"Hall");
+    EXPECT_EQ(handed[0].address, 0xC0A8000Au) << "192 in the most significant byte, 10 in the least";
+    EXPECT_EQ(handed[0].authenticate, 1);
+    EXPECT_EQ(handed[0].password, "pw");
+    EXPECT_EQ(handed[0].mac, "00-1a-2b-3c-4d-5e");
+    EXPECT_EQ(handed[1].name, u"Foyer");
+    EXPECT_EQ(handed[1].authenticate, 0);
+    EXPECT_EQ(handed[1].password, "");
+    EXPECT_EQ(handed[1].mac, "");
+    EXPECT_EQ(handed[2].authenticate, 0);
+    EXPECT_EQ(handed[2].password, "x");
+    for (const auto& r : handed) {
+        EXPECT_EQ(r.first, -1);
+        EXPECT_EQ(r.second, -1);
+    }
+}
+
+TEST_F(SendCommandTest, UnsavedEditsAreRefusedAndTooWideEditsDisableSend) {
+    openSavedQv1();
+    ASSERT_TRUE(sendEnabled());
+    frame->action(Cmd::Resize)->trigger(); // 40 x 30: inside the limits, but unsaved
+    ASSERT_TRUE(sendEnabled());
+    frame->action(Cmd::Send)->trigger();
+    EXPECT_EQ(shown, 0);
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0], CatalogText(msg::SendUnsavedImage));
+    nextResize = {CKorvelView::kConfirmed, 1100, 60, 0, 0, 0};
+    frame->action(Cmd::Resize)->trigger();
+    EXPECT_EQ(frame->currentImage().width, 1100u);
+    EXPECT_FALSE(sendEnabled()) << "the shown picture is wider than 1024 pixels";
+}
+
+TEST_F(SendCommandTest, ARunningScheduleRefusesButOneThatIsStoppingDoesNot) {
+    EmulatorConfig mute;
+    mute.faults.neverReply = true;
+    ProjectorEmulator* e = emulator(mute);
+    const QString qv1 = openSavedQv1();
+    ScheduleTable table;
+    table.entries[0].address = Ipv4::toOctets(e->address());
+    ScheduleEntry::setField(table.entries[0].imageFile, qv1.toUtf8());
+    table.entries[0].saveId = 1;
+    table.entries[0].interval = 1;
+    frame->SetScheduleTable(table);
+    frame->SetScheduleCount(1);
+    ASSERT_TRUE(frame->StartScheduleWorker());
+    // The worker sits in its upload: the projector never gives its verdict.
+    QTRY_VERIFY_WITH_TIMEOUT(e->connections() == 1, 20000);
+    frame->action(Cmd::Send)->trigger();
+    EXPECT_EQ(shown, 0);
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0], CatalogText(msg::SendScheduleRunning));
+
+    std::thread stopper([this] { frame->scheduleRunner().stop(); });
+    QTRY_VERIFY_WITH_TIMEOUT(frame->scheduleRunner().stopRequest() == ScheduleRunner::StopRequested ||
+                                 !frame->IsScheduleRunning(), 20000);
+    frame->action(Cmd::Send)->trigger();
+    EXPECT_EQ(shown, 1) << "a stopping schedule does not hold Send back";
+    EXPECT_EQ(boxes.size(), 1);
+    e->stop(); // ends the upload, so the worker ends
+    stopper.join();
+    EXPECT_FALSE(frame->IsScheduleRunning());
+}

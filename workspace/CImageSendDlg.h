@@ -1,0 +1,115 @@
+#pragma once
+
+#include "protocol/SendEngine.h"
+
+#include <QDateTime>
+#include <QDialog>
+#include <QList>
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+class QTreeWidget;
+
+// Sends the current picture to the checked projectors at once, each row showing its own
+// progress and outcome. The command hands over every projector through DataAdd, then the
+// picture's path, and shows the dialog.
+class CImageSendDlg final : public QDialog {
+    Q_OBJECT
+
+public:
+    // What DataAdd was handed, kept as copies.
+    struct Record {
+        QString name;
+        quint32 address = 0; // host order
+        int authenticate = 0;
+        QByteArray password;
+        QByteArray mac;
+        int first = -1;
+        int second = -1;
+    };
+
+    explicit CImageSendDlg(int unused = 0, QWidget* parent = nullptr);
+    ~CImageSendDlg() override;
+
+    // One projector; the two buffers are the caller's and are refilled for the next call,
+    // so what is kept is copied here.
+    void DataAdd(QString name, quint32 address, int authenticate, const char* password, const char* mac, int first,
+                 int second);
+    [[nodiscard]] const QList<Record>& records() const { return m_records; }
+
+    QString m_imagePath;          // the picture to send
+    bool m_closeWhenDone = false; // close by itself once everything is delivered
+
+    // The shown picture's size, which the check before sending measures against.
+    void setPictureSize(quint32 width, quint32 height);
+    // Only the projector at this address checked (the Discovery list's Send).
+    void checkOnly(quint32 address);
+    // Tests shorten the protocol's waits.
+    void setCommandContext(const CommandContext& context) { m_context = context; }
+    void setMaxParallel(int n) { m_maxParallel = n; }
+
+    [[nodiscard]] bool isSending() const { return m_engine != nullptr; }
+    [[nodiscard]] std::optional<SendEngine::TargetState> rowState(int row) const;
+    [[nodiscard]] QString rowText(int row) const;
+    [[nodiscard]] QString summaryText() const;
+
+public Q_SLOTS:
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void fillRows();
+    void setAllChecked(bool checked);
+    void rememberChoice() const;
+    void startSend(const QList<int>& rows, bool fresh);
+    void onSend();
+    void onRetry();
+    void onStop();
+    void poll();
+    void finishRun();
+    void refreshRow(int row);
+    void refreshSummary();
+    void updateButtons();
+    // The picture read once; nothing when the check fails (the user has been told).
+    std::optional<QByteArray> readPicture();
+
+    QList<Record> m_records;
+    std::vector<std::optional<SendEngine::TargetState>> m_rowStates;
+    std::unique_ptr<SendEngine> m_engine;
+    QList<int> m_engineRows; // engine index -> row
+    CommandContext m_context;
+    int m_maxParallel = SendEngine::kDefaultParallel;
+    std::optional<quint32> m_onlyAddress;
+    quint32 m_pictureWidth = 0;
+    quint32 m_pictureHeight = 0;
+    bool m_sizeKnown = false;
+    bool m_filled = false;
+    // The file as it was when the dialog opened.
+    qint64 m_checkedSize = -1;
+    QDateTime m_checkedTime;
+
+    QTreeWidget* m_list = nullptr;
+    QComboBox* m_store = nullptr;
+    QCheckBox* m_verify = nullptr;
+    QPushButton* m_selectAll = nullptr;
+    QPushButton* m_selectNone = nullptr;
+    QPushButton* m_send = nullptr;
+    QPushButton* m_retry = nullptr;
+    QPushButton* m_stop = nullptr;
+    QPushButton* m_close = nullptr;
+    QLabel* m_summary = nullptr;
+    QProgressBar* m_overall = nullptr;
+    QList<QProgressBar*> m_rowBars;
+    QTimer* m_timer = nullptr;
+};
