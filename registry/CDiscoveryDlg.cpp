@@ -310,9 +310,11 @@ void CDiscoveryDlg::OnRegister() {
 
 void CDiscoveryDlg::endSearch() {
     if (m_thread != nullptr) {
-        // The search sees the request at its next wait, within one second.
-        m_search.requestStop();
-        m_thread->wait();
+        // The search sees the request at its next wait, within one second. A search that
+        // is only starting clears the request, so it is repeated until the worker ends.
+        do {
+            m_search.requestStop();
+        } while (!m_thread->wait(50));
         delete m_thread;
         m_thread = nullptr;
     }

@@ -357,7 +357,11 @@ TEST_F(ProjectorListDialogs, GetStatusShowsWaitBoxAndStatusDialogPerRowInOrderAn
     QStringList cancelColumn;
     auto* watch = new QTimer(&dlg);
     watch->setInterval(5);
+    bool handling = false; // Cancel Transmit runs its own event loop, in which this fires again
     QObject::connect(watch, &QTimer::timeout, [&] {
+        if (handling) {
+            return;
+        }
         if (auto* wait = dlg.findChild<CGetWaitDlg*>(); wait != nullptr && wait->isVisible()) {
             if (seen.isEmpty() || seen.last() != wait->text()) {
                 seen << wait->text();
@@ -367,6 +371,7 @@ TEST_F(ProjectorListDialogs, GetStatusShowsWaitBoxAndStatusDialogPerRowInOrderAn
         if (info == nullptr || !info->isVisible()) {
             return;
         }
+        handling = true;
         seen << info->windowTitle();
         QStringList texts;
         for (int row = 0; row < 4; ++row) {
@@ -386,6 +391,7 @@ TEST_F(ProjectorListDialogs, GetStatusShowsWaitBoxAndStatusDialogPerRowInOrderAn
             }
         }
         Click(*info, "button1");
+        handling = false;
     });
     watch->start();
     dlg.menuBarAction(CProjectorListDlg::CmdGetStatus)->trigger();
