@@ -250,11 +250,22 @@ void CDiscoveryDlg::fillList() {
         }
         m_list->setItem(row, 3, new QTableWidgetItem(state));
     }
+    setColumnWidths();
+    m_register->setEnabled(!isSearching() && !selectedRows().isEmpty());
+}
+
+// Name, MAC and address as the original list had them (7, 5 and 4 sixteenths), less one
+// sixteenth each for the column that says whether the list has the device.
+void CDiscoveryDlg::setColumnWidths() {
     const int w = m_list->viewport()->width() / 16;
     m_list->setColumnWidth(0, w * 6);
     m_list->setColumnWidth(1, w * 4);
     m_list->setColumnWidth(2, w * 3);
-    m_register->setEnabled(!isSearching() && !selectedRows().isEmpty());
+}
+
+void CDiscoveryDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    setColumnWidths();
 }
 
 QList<int> CDiscoveryDlg::selectedRows() const {

@@ -42,7 +42,11 @@ public:
 
     void reject() override;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void setColumnWidths();
     void searchEnded(DiscoverySearch::Status status, const DiscoveredDeviceTable& found);
     void fillList();
     void endSearch();

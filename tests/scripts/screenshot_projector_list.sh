@@ -55,24 +55,30 @@ for _ in $(seq 1 120); do
     sleep 0.5
 done
 sleep 2
-xdotool windowactivate --sync "$main" 2>/dev/null || true
-# Projector menu, then its Projector List entry (first item, so Return opens it).
-xdotool key alt+p
-sleep 1
-xdotool key Return
+# The toolbar's Projector List button (the window has no keyboard focus without a window
+# manager, so the mouse does it).
+xdotool mousemove 213 34 click 1
+list=
 for _ in $(seq 1 60); do
-    [ "$(xdotool search --onlyvisible --name . 2>/dev/null | wc -l)" -gt 1 ] && break
+    list=$(xdotool search --onlyvisible --name "${LISTTITLE:-Projector List}" 2>/dev/null | head -1) && [ -n "$list" ] && break
     sleep 0.5
 done
 sleep 2
-if [ "${2:-}" = discovery ]; then
-    # Edit popup, Discovery entry, then Start; a search lasts at least five seconds.
-    xdotool key alt+p
+if [ "${2:-}" = discovery ] && [ -n "$list" ]; then
+    eval "$(xdotool getwindowgeometry --shell "$list")"
+    # Its first menu, then the fourth entry: Discovery.
+    xdotool mousemove $((X + 30)) $((Y + 10)) click 1
     sleep 1
-    for _ in 1 2 3; do xdotool key Down; done
-    xdotool key Return
+    [ -n "${PROBE:-}" ] && import -window root "$PROBE-1.png"
+    xdotool mousemove $((X + 60)) $((Y + 30 + 3 * 23)) click 1
     sleep 3
-    xdotool key Return
+    [ -n "${PROBE:-}" ] && import -window root "$PROBE-2.png"
+    disc=$(xdotool search --onlyvisible --name Discovery 2>/dev/null | head -1)
+    if [ -n "$disc" ]; then
+        eval "$(xdotool getwindowgeometry --shell "$disc")"
+        # Start stands at the right end of the first row.
+        xdotool mousemove $((X + WIDTH - 45)) $((Y + 22)) click 1
+    fi
     sleep 9
 fi
 import -window root "$out"
