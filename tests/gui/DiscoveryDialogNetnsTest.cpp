@@ -1,4 +1,5 @@
 #include "app/CMainFrame.h"
+#include "app/CommandIds.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "registry/CDiscoveryDlg.h"
@@ -10,6 +11,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QMenu>
 #include <QNetworkInterface>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -190,4 +192,29 @@ TEST_F(DiscoveryDialogNetns, RegisterIntoAFullListNamesHowManyWereLeftOut) {
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_EQ(boxes.shown()[0].text, CatalogText(msg::RegisterListFull, {u"3"_qs}));
     EXPECT_EQ(frame.GetProjectorList(), full);
+}
+
+TEST_F(DiscoveryDialogNetns, RightClickCommandsGoToTheMainWindowWithTheRowAsCurrentProjector) {
+    CMainFrame frame(m_dir.filePath(u"T.INI"_qs));
+    QList<std::pair<int, quint32>> ran; // command and the current projector when it ran
+    for (int id : {Cmd::Send, Cmd::ImageInformation, Cmd::TransmissionState}) {
+        frame.setCommandHandler(
+            id, [&ran, &frame, id] { ran << std::pair(id, frame.GetCurrentProjector()); }, [] { return true; });
+    }
+    CDiscoveryDlg d(frame);
+    ExecWith(d, [&] {
+        search(d);
+        const int room2 = rowOf(d.list(), u"Room 2"_qs);
+        const int room3 = rowOf(d.list(), u"Room 3"_qs);
+        ASSERT_TRUE(room2 >= 0 && room3 >= 0);
+        d.list()->setCurrentCell(room2, 0);
+        d.contextMenu()->findChild<QAction*>(u"cmd32773"_qs)->trigger();
+        d.list()->setCurrentCell(room3, 0);
+        d.contextMenu()->findChild<QAction*>(u"cmd32774"_qs)->trigger();
+        d.contextMenu()->findChild<QAction*>(u"cmd32772"_qs)->trigger();
+        Click(d, "button2");
+    });
+    EXPECT_EQ(ran, (QList<std::pair<int, quint32>>{{Cmd::ImageInformation, 0x7F000003u},
+                                                   {Cmd::TransmissionState, 0x7F000004u},
+                                                   {Cmd::Send, 0x7F000004u}}));
 }
