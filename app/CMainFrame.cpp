@@ -265,6 +265,14 @@ bool CMainFrame::SaveProjectorList(const ProjectorList& list) {
     return r.ok();
 }
 
+void CMainFrame::RunProjectorCommand(int commandId, quint32 hostAddress) {
+    SetCurrentProjector(hostAddress);
+    updateCommandStates();
+    if (QAction* a = m_actions.value(commandId); a != nullptr && a->isEnabled()) {
+        a->trigger();
+    }
+}
+
 bool CMainFrame::SetAuthSetting(const QString& password, int authOff) {
     const IoResult r = m_projectors.setAuthSetting(password, authOff);
     if (!r.ok()) {

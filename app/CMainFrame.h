@@ -34,6 +34,9 @@ public:
     [[nodiscard]] quint32 GetCurrentProjector() const { return m_projectors.currentProjector(); }
     void SetCurrentProjector(quint32 hostAddress) { m_projectors.setCurrentProjector(hostAddress); }
     ProjectorStore& projectorStore() { return m_projectors; }
+    // Makes the address the current projector and runs one of the window's projector
+    // commands (Send, Image Information, Transmission State) when it is enabled.
+    void RunProjectorCommand(int commandId, quint32 hostAddress);
 
     // Current image.
     qint32 GetCurrentImage(QString& path) const;

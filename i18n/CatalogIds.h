@@ -453,6 +453,42 @@ inline constexpr CatalogId SendFileNotSendable{9, 753};
 inline constexpr CatalogId SendNothingChecked{9, 754};
 inline constexpr CatalogId SendNoProjectors{9, 755};
 
+// Projector list, Discovery and CSV import/export
+inline constexpr CatalogId DiscoveryRowInList{9, 670};
+inline constexpr CatalogId DiscoveryRowNew{9, 671};
+inline constexpr CatalogId DiscoveryRowAddressTaken{9, 672};
+inline constexpr CatalogId ColumnInList{9, 673};
+inline constexpr CatalogId RegisterListFull{9, 674};
+inline constexpr CatalogId CsvRowControlCharacter{9, 675};
+inline constexpr CatalogId CsvExportPasswordWarning{9, 676};
+inline constexpr CatalogId CsvImportDlgTitle{9, 677};
+inline constexpr CatalogId CsvRowNew{9, 678};
+inline constexpr CatalogId CsvRowReplaces{9, 679};
+inline constexpr CatalogId CsvRowBadAddress{9, 680};
+inline constexpr CatalogId CsvRowBadMac{9, 681};
+inline constexpr CatalogId CsvRowNameTooLong{9, 682};
+inline constexpr CatalogId CsvRowPasswordTooLong{9, 683};
+inline constexpr CatalogId CsvRowListFull{9, 684};
+inline constexpr CatalogId CsvReadFailed{9, 685};
+inline constexpr CatalogId CsvWriteFailed{9, 686};
+inline constexpr CatalogId CsvNoRows{9, 687};
+inline constexpr CatalogId ButtonImport{9, 688};
+inline constexpr CatalogId CsvFileFilter{9, 689};
+inline constexpr CatalogId CsvImportFileTitle{9, 690};
+inline constexpr CatalogId CsvExportFileTitle{9, 691};
+inline constexpr CatalogId CsvRowBadAuth{9, 692};
+inline constexpr CatalogId CsvRowColumns{9, 693};
+inline constexpr CatalogId CsvNotAList{9, 694};
+inline constexpr CatalogId CsvExported{9, 695};
+inline constexpr CatalogId CsvImported{9, 696};
+inline constexpr CatalogId CtlProjectorUsage{9, 697};
+inline constexpr CatalogId CsvImportSummary{9, 698};
+inline constexpr CatalogId IpFieldName{9, 699};
+inline constexpr CatalogId LocalAddressesCut{9, 700};
+inline constexpr CatalogId DiscoveryWaiting{9, 701};
+inline constexpr CatalogId MenuListImportCsv{53, 65};
+inline constexpr CatalogId MenuListExportCsv{53, 66};
+
 inline constexpr CatalogId kAll[] = {
     ImgCancel,
     ImgOpenTitle,
@@ -894,5 +930,39 @@ inline constexpr CatalogId kAll[] = {
     SendFileNotSendable,
     SendNothingChecked,
     SendNoProjectors,
+    DiscoveryRowInList,
+    DiscoveryRowNew,
+    DiscoveryRowAddressTaken,
+    ColumnInList,
+    RegisterListFull,
+    CsvRowControlCharacter,
+    CsvExportPasswordWarning,
+    CsvImportDlgTitle,
+    CsvRowNew,
+    CsvRowReplaces,
+    CsvRowBadAddress,
+    CsvRowBadMac,
+    CsvRowNameTooLong,
+    CsvRowPasswordTooLong,
+    CsvRowListFull,
+    CsvReadFailed,
+    CsvWriteFailed,
+    CsvNoRows,
+    ButtonImport,
+    CsvFileFilter,
+    CsvImportFileTitle,
+    CsvExportFileTitle,
+    CsvRowBadAuth,
+    CsvRowColumns,
+    CsvNotAList,
+    CsvExported,
+    CsvImported,
+    CtlProjectorUsage,
+    CsvImportSummary,
+    IpFieldName,
+    LocalAddressesCut,
+    DiscoveryWaiting,
+    MenuListImportCsv,
+    MenuListExportCsv,
 };
 } // namespace msg

@@ -13,6 +13,7 @@
 #include "protocol/CCancelDlg.h"
 #include "protocol/CImageInfoDlg.h"
 #include "protocol/CTransStateDlg.h"
+#include "registry/CProjectorListDlg.h"
 #include "registry/CSettingDlg.h"
 #include "schedule/CScheduleDlg.h"
 #include "workspace/CColorResolutionDlg.h"
@@ -104,6 +105,7 @@ void CKorvelView::attachCommands() {
         Dialog dialog(m_frame, &m_frame);
         dialog.exec();
     };
+    m_frame.setCommandHandler(Cmd::ProjectorList, [show] { show.template operator()<CProjectorListDlg>(); }, always);
     m_frame.setCommandHandler(Cmd::ImageInformation, [show] { show.template operator()<CImageInfoDlg>(); }, always);
     m_frame.setCommandHandler(Cmd::TransmissionState, [show] { show.template operator()<CTransStateDlg>(); }, always);
     m_frame.setCommandHandler(Cmd::CancelTransmit, [show] { show.template operator()<CCancelDlg>(); }, always);

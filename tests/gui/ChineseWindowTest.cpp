@@ -9,8 +9,12 @@
 #include "i18n/CatalogLookup.h"
 #include "i18n/ImagingTextTable.h"
 #include "protocol/CCancelDlg.h"
+#include "protocol/CGetWaitDlg.h"
+#include "protocol/CImageInfo2Dlg.h"
 #include "protocol/CImageInfoDlg.h"
 #include "protocol/CTransStateDlg.h"
+#include "registry/CProjectorEditDlg.h"
+#include "registry/CProjectorListDlg.h"
 #include "registry/CSelectProjectorDlg.h"
 #include "registry/CSettingDlg.h"
 #include "schedule/CScheduleDlg.h"
@@ -98,6 +102,17 @@ const QList<DialogFactory>& dialogFactories() {
         {"CSaturationDlg", [](Scene& s) { return std::make_unique<CSaturationDlg>(s.picture, s.texts); }},
         {"CColorResolutionDlg", [](Scene& s) { return std::make_unique<CColorResolutionDlg>(s.picture, s.texts, 8); }},
         {"CFitResultDlg", [](Scene& s) { return std::make_unique<CFitResultDlg>(s.fit); }},
+        onFrame<CProjectorListDlg>("CProjectorListDlg"),
+        {"CProjectorEditDlg",
+         [](Scene&) {
+             return std::make_unique<CProjectorEditDlg>(CProjectorEditDlg::Mode::Add, CProjectorEditDlg::Values{});
+         }},
+        {"CGetWaitDlg", [](Scene&) { return std::make_unique<CGetWaitDlg>(CGetWaitDlg::Status); }},
+        {"CImageInfo2Dlg information",
+         [](Scene&) { return std::make_unique<CImageInfo2Dlg>(CImageInfo2Dlg::Information, nullptr); }},
+        {"CImageInfo2Dlg status",
+         [](Scene&) { return std::make_unique<CImageInfo2Dlg>(CImageInfo2Dlg::Status, nullptr); }},
+        // The Discovery dialog opens its search sockets; it is checked inside the namespace test.
         {"CImageSendDlg",
          [](Scene&) {
              auto d = std::make_unique<CImageSendDlg>();

@@ -20,6 +20,9 @@ fi
 
 fail=0
 TESSAVEL_NETNS=1 "$build/tests/tessavel_core_tests" --gtest_filter='DiscoveryNetns.*' || fail=1
+# The Discovery dialog: search, the list state column and Register, with three emulators.
+QT_QPA_PLATFORM=offscreen TESSAVEL_NETNS=1 "$build/tests/tessavel_gui_tests" \
+    --gtest_filter='DiscoveryDialogNetns.*' || fail=1
 
 # The programs: an emulator answering searches, and the client's discover command.
 "$build/tessavel-emulator" --address 127.0.0.2 --name "Lobby" --mac 00-11-22-33-44-55 \

@@ -138,4 +138,18 @@ printf 'P6\n64 48\n255\n' >"$work/p.ppm"; head -c $((64 * 48 * 3)) /dev/urandom 
 "$ctl" convert "$work/p.ppm" "$work/p.gif" >/dev/null 2>&1; check convert-needs-qv1 2 $?
 "$ctl" convert >/dev/null 2>&1; check convert-usage 2 $?
 
+# projector import|export: a CSV round trip through a list of its own, owner-only export.
+pini="$work/csv.INI"
+printf 'name,mac,ip,authentication,password\n"Hall, east",00-1a-2b-3c-4d-5e,10.0.1.5,1,"p,w"\nBad,,10.0.1.256,0,\n' >"$work/in.csv"
+out=$("$ctl" --ini "$pini" projector import "$work/in.csv" 2>&1); check csv-import-partly 1 $?
+contains csv-import-counts "$out" "1 rows imported, 1 rows refused"
+out=$("$ctl" --ini "$pini" projector export "$work/out.csv"); check csv-export 0 $?
+[ "$(stat -c %a "$work/out.csv")" = 600 ] && echo "ok   csv-export-mode" || { echo "FAIL csv-export-mode"; fail=1; }
+contains csv-export-row "$(cat "$work/out.csv")" '"Hall, east",00-1a-2b-3c-4d-5e,10.0.1.5,1,"p,w"'
+out=$("$ctl" --ini "$pini" projector import "$work/out.csv"); check csv-reimport 0 $?
+[ "$(grep -c '^NAME-' "$pini")" = 1 ] && echo "ok   csv-reimport-replaces" || { echo "FAIL csv-reimport-replaces"; fail=1; }
+head -c 3000 /dev/urandom >"$work/junk.csv"
+"$ctl" --ini "$pini" projector import "$work/junk.csv" >/dev/null 2>&1; check csv-junk 2 $?
+"$ctl" projector frob x >/dev/null 2>&1; check csv-usage 2 $?
+
 exit $fail

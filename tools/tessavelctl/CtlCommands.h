@@ -10,6 +10,8 @@ int RunQueryCommand(const CtlOptions& options, QTextStream& out, QTextStream& er
 int RunPutCommand(const CtlOptions& options, QTextStream& out, QTextStream& err);
 int RunDiscoverCommand(const CtlOptions& options, QTextStream& out, QTextStream& err);
 int RunScheduleCommand(const CtlOptions& options, QTextStream& out, QTextStream& err);
+// projector import|export FILE.csv
+int RunProjectorCommand(const CtlOptions& options, QTextStream& out, QTextStream& err);
 
 // Writes one JSON value as a line.
 void PrintJson(QTextStream& out, const class QJsonValue& value);

@@ -56,6 +56,8 @@ int main(int argc, char* argv[]) {
         rc = RunDiscoverCommand(options, out, err);
     } else if (options.command == u"schedule") {
         rc = RunScheduleCommand(options, out, err);
+    } else if (options.command == u"projector") {
+        rc = RunProjectorCommand(options, out, err);
     } else if (options.command.isEmpty() || options.command == u"help") {
         (options.command.isEmpty() ? err : out) << CatalogText(msg::CtlUsage) << '\n';
         rc = options.command.isEmpty() ? CtlExit::BadUsage : CtlExit::Ok;

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QDialog>
+
+#include <atomic>
+
+class QLabel;
+
+// The "please wait" box shown while the four queries of one projector run. Closing it
+// (Stop, Escape or the window's close) asks the caller to stop after that projector.
+class CGetWaitDlg final : public QDialog {
+    Q_OBJECT
+
+public:
+    enum Form { Information = 0, Status = 1 };
+
+    explicit CGetWaitDlg(Form form, QWidget* parent = nullptr);
+
+    void setLabel(const QString& name);
+    // Centred over the owner and painted at once.
+    void showOver(QWidget* owner);
+
+    [[nodiscard]] bool stopRequested() const { return m_stop.load(); }
+    [[nodiscard]] QString text() const;
+
+    void reject() override;
+
+private:
+    Form m_form;
+    QLabel* m_text = nullptr;
+    std::atomic<bool> m_stop{false};
+};

@@ -1,0 +1,44 @@
+#include "registry/CCsvImportDlg.h"
+
+#include "i18n/CatalogIds.h"
+#include "i18n/CatalogLookup.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+CCsvImportDlg::CCsvImportDlg(const ProjectorCsv::Plan& plan, QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("csvImport"));
+    setWindowTitle(CatalogText(msg::CsvImportDlgTitle));
+    auto* summary = new QLabel(
+        CatalogText(msg::CsvImportSummary, {QString::number(plan.acceptedCount()), QString::number(plan.rows.size())}),
+        this);
+    summary->setObjectName(QStringLiteral("summary"));
+    summary->setWordWrap(true);
+    m_lines = new QListWidget(this);
+    m_lines->setObjectName(QStringLiteral("lines"));
+    m_lines->setAccessibleName(summary->text());
+    m_lines->setUniformItemSizes(true);
+    for (const ProjectorCsv::Row& row : plan.rows) {
+        auto* item = new QListWidgetItem(CatalogText(row.text(), row.inserts()), m_lines);
+        if (!row.accepted()) {
+            item->setForeground(QColor(0xB0, 0x00, 0x00));
+        }
+    }
+    auto* buttons = new QDialogButtonBox(this);
+    auto* importButton = buttons->addButton(CatalogText(msg::ButtonImport), QDialogButtonBox::AcceptRole);
+    importButton->setObjectName(QStringLiteral("import"));
+    importButton->setEnabled(plan.acceptedCount() > 0);
+    auto* cancel = buttons->addButton(CatalogText(msg::ButtonFormCancel), QDialogButtonBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("button2"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* column = new QVBoxLayout(this);
+    column->addWidget(summary);
+    column->addWidget(m_lines);
+    column->addWidget(buttons);
+    resize(560, 380);
+}

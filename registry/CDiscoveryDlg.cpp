@@ -1,0 +1,338 @@
+#include "registry/CDiscoveryDlg.h"
+
+#include "app/CMainFrame.h"
+#include "app/CMessageBox.h"
+#include "app/CommandIds.h"
+#include "i18n/CLocalise.h"
+#include "i18n/CatalogIds.h"
+#include "i18n/CatalogLookup.h"
+#include "registry/LocalAddresses.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QNetworkInterface>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QThread>
+
+#include <algorithm>
+
+namespace {
+
+QList<quint32> hostCandidates() {
+    QList<quint32> out;
+    const auto interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface& iface : interfaces) {
+        if (!iface.flags().testFlag(QNetworkInterface::IsUp)) {
+            continue;
+        }
+        for (const QNetworkAddressEntry& entry : iface.addressEntries()) {
+            if (entry.ip().protocol() == QAbstractSocket::IPv4Protocol) {
+                out.append(entry.ip().toIPv4Address());
+            }
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+QList<quint32> CDiscoveryDlg::offeredAddresses(const QList<quint32>& hostAddresses, bool* cut) {
+    QList<quint32> distinct;
+    bool anyOutside = false;
+    for (const quint32 a : hostAddresses) {
+        if (a != 0 && !distinct.contains(a)) {
+            distinct.append(a);
+            anyOutside = anyOutside || (a >> 24) != 127;
+        }
+    }
+    // Loopback is offered only on a host that has nothing else: the fallback is for a host
+    // with no IPv4 address at all.
+    const QList<quint32> offered = LocalAddresses::choose(distinct, !anyOutside);
+    if (cut != nullptr) {
+        qsizetype usable = 0;
+        for (const quint32 a : distinct) {
+            usable += (anyOutside && (a >> 24) == 127) ? 0 : 1;
+        }
+        *cut = usable > LocalAddresses::kMaxAddresses;
+    }
+    return offered;
+}
+
+CDiscoveryDlg::CDiscoveryDlg(CMainFrame& frame, QWidget* parent, const DiscoverySearch::Options& options)
+    : QDialog(parent), m_frame(frame), m_search(options) {
+    setObjectName(QStringLiteral("dlg131"));
+    setWindowTitle(QStringLiteral("21;Discovery"));
+
+    auto* localLabel = new QLabel(QStringLiteral("22;My IP Address"), this);
+    m_local = new QComboBox(this);
+    m_local->setObjectName(QStringLiteral("local1003"));
+    localLabel->setBuddy(m_local);
+    m_start = new QPushButton(QStringLiteral("23;Start"), this);
+    m_start->setObjectName(QStringLiteral("start1004"));
+    m_start->setDefault(true);
+    m_list = new QTableWidget(0, 4, this);
+    m_list->setObjectName(QStringLiteral("list1001"));
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setShowGrid(true);
+    m_list->setWordWrap(false);
+    m_list->verticalHeader()->hide();
+    m_list->horizontalHeader()->setStretchLastSection(true);
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_list->setMinimumSize(560, 220);
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("status1005"));
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("progress"));
+    m_progress->setTextVisible(false);
+    m_progress->setRange(0, 1);
+    m_progress->setValue(0);
+    m_register = new QPushButton(QStringLiteral("24;Register"), this);
+    m_register->setObjectName(QStringLiteral("register1006"));
+    auto* cancel = new QPushButton(QStringLiteral("25;Cancel"), this);
+    cancel->setObjectName(QStringLiteral("button2"));
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(localLabel);
+    top->addWidget(m_local, 1);
+    top->addWidget(m_start);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(m_status, 1);
+    bottom->addWidget(m_progress);
+    bottom->addWidget(m_register);
+    bottom->addWidget(cancel);
+    auto* grid = new QGridLayout(this);
+    grid->addLayout(top, 0, 0);
+    grid->addWidget(m_list, 1, 0);
+    grid->addLayout(bottom, 2, 0);
+
+    m_context = new QMenu(this);
+    m_context->setObjectName(QStringLiteral("menu131"));
+    const std::array<std::pair<int, CatalogId>, 3> commands{{{Cmd::Send, msg::MenuSend},
+                                                             {Cmd::ImageInformation, msg::MenuImageInformation},
+                                                             {Cmd::TransmissionState, msg::MenuTransmissionState}}};
+    for (const auto& [id, text] : commands) {
+        QAction* a = m_context->addAction(CatalogText(text));
+        a->setObjectName(QStringLiteral("cmd%1").arg(id));
+        connect(a, &QAction::triggered, this, [this, id = id] {
+            const int row = m_list->currentRow();
+            if (row >= 0 && row < m_found.count()) {
+                m_frame.RunProjectorCommand(id, Ipv4::toHost(m_found.devices()[row].address));
+            }
+        });
+    }
+
+    connect(m_start, &QPushButton::clicked, this, &CDiscoveryDlg::OnStart);
+    connect(m_register, &QPushButton::clicked, this, &CDiscoveryDlg::OnRegister);
+    connect(cancel, &QPushButton::clicked, this, &CDiscoveryDlg::reject);
+    connect(m_list, &QTableWidget::itemSelectionChanged, this,
+            [this] { m_register->setEnabled(!isSearching() && !selectedRows().isEmpty()); });
+    connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        const int row = m_list->rowAt(at.y());
+        if (m_found.count() == 0 || row < 0 || row >= m_found.count()) {
+            return;
+        }
+        m_list->setCurrentCell(row, 0, QItemSelectionModel::NoUpdate);
+        m_frame.SetCurrentProjector(Ipv4::toHost(m_found.devices()[row].address));
+        m_context->popup(m_list->viewport()->mapToGlobal(at));
+    });
+
+    LocaliseDialog(9, this);
+    m_list->setHorizontalHeaderLabels({CatalogText(msg::ColumnProjectorName), CatalogText(msg::ColumnMacAddress),
+                                       CatalogText(msg::ColumnIpAddress), CatalogText(msg::ColumnInList)});
+    m_list->setAccessibleName(windowTitle());
+    m_progress->setAccessibleName(CatalogText(msg::StatusSearching));
+
+    bool cut = false;
+    m_addresses = offeredAddresses(hostCandidates(), &cut);
+    for (const quint32 a : m_addresses) {
+        m_local->addItem(Ipv4::toText(a));
+    }
+    m_local->setCurrentIndex(0);
+    if (cut) {
+        m_status->setText(CatalogText(msg::LocalAddressesCut));
+    }
+    m_register->setEnabled(false);
+    resize(680, 380);
+}
+
+CDiscoveryDlg::~CDiscoveryDlg() { endSearch(); }
+
+int CDiscoveryDlg::exec() {
+    const DiscoverySearch::Status opened = m_search.open();
+    if (opened != DiscoverySearch::Status::Ok) {
+        CMessageBox::show(this, CatalogText(DiscoverySearch::textFor(opened), m_search.insertsFor(opened)),
+                          CMessageBox::Icon::Stop);
+        return QDialog::Rejected;
+    }
+    const int result = QDialog::exec();
+    endSearch();
+    return result;
+}
+
+void CDiscoveryDlg::OnStart() {
+    if (isSearching()) {
+        return;
+    }
+    m_found.clear();
+    fillList();
+    m_status->setText(CatalogText(msg::StatusSearching));
+    const int index = m_local->currentIndex();
+    const quint32 local = index >= 0 && index < m_addresses.size() ? m_addresses[index] : LocalAddresses::kFallback;
+    m_start->setEnabled(false);
+    m_local->setEnabled(false);
+    m_register->setEnabled(false);
+    m_progress->setRange(0, 0); // busy until the quiet waits are over
+
+    auto result = std::make_shared<std::pair<DiscoverySearch::Status, DiscoveredDeviceTable>>();
+    m_thread = QThread::create([this, local, result] { result->first = m_search.search(local, result->second); });
+    QThread* thread = m_thread;
+    connect(m_thread, &QThread::finished, this, [this, thread, result] {
+        if (m_thread != thread) {
+            return; // ended by closing the dialog
+        }
+        m_thread->wait();
+        delete m_thread;
+        m_thread = nullptr;
+        searchEnded(result->first, result->second);
+    }, Qt::QueuedConnection);
+    m_thread->start();
+}
+
+void CDiscoveryDlg::searchEnded(DiscoverySearch::Status status, const DiscoveredDeviceTable& found) {
+    m_progress->setRange(0, 1);
+    m_progress->setValue(1);
+    m_start->setEnabled(true);
+    m_local->setEnabled(true);
+    if (status == DiscoverySearch::Status::SendFailed) {
+        m_status->clear();
+        CMessageBox::show(this, CatalogText(msg::DiscoverySendFailed), CMessageBox::Icon::None);
+        return;
+    }
+    if (status != DiscoverySearch::Status::Ok) {
+        m_status->clear();
+        CMessageBox::show(this, CatalogText(DiscoverySearch::textFor(status), m_search.insertsFor(status)),
+                          CMessageBox::Icon::Stop);
+        return;
+    }
+    m_found = found;
+    fillList();
+    m_status->setText(CatalogText(msg::StatusSearchDone));
+}
+
+void CDiscoveryDlg::fillList() {
+    const ProjectorList list = m_frame.GetProjectorList();
+    m_list->clearContents();
+    m_list->setRowCount(0);
+    m_list->setRowCount(m_found.count());
+    for (int row = 0; row < m_found.count(); ++row) {
+        const DiscoveredDevice& d = m_found.devices()[row];
+        m_list->setItem(row, 0, new QTableWidgetItem(d.name()));
+        m_list->setItem(row, 1, new QTableWidgetItem(d.mac));
+        m_list->setItem(row, 2, new QTableWidgetItem(Ipv4::toText(d.address)));
+        // Beside the device: whether the list already has it, or its address for another.
+        QString state = CatalogText(msg::DiscoveryRowNew);
+        for (const ProjectorRecord& r : list) {
+            if (!r.mac.isEmpty() && r.mac.compare(d.mac, Qt::CaseInsensitive) == 0) {
+                state = CatalogText(msg::DiscoveryRowInList);
+                break;
+            }
+            if (r.address == d.address) {
+                state = CatalogText(msg::DiscoveryRowAddressTaken, {r.name});
+            }
+        }
+        m_list->setItem(row, 3, new QTableWidgetItem(state));
+    }
+    setColumnWidths();
+    m_register->setEnabled(!isSearching() && !selectedRows().isEmpty());
+}
+
+// Name, MAC and address as the original list had them (7, 5 and 4 sixteenths), less one
+// sixteenth each for the column that says whether the list has the device.
+void CDiscoveryDlg::setColumnWidths() {
+    const int w = m_list->viewport()->width() / 16;
+    m_list->setColumnWidth(0, w * 6);
+    m_list->setColumnWidth(1, w * 4);
+    m_list->setColumnWidth(2, w * 3);
+}
+
+void CDiscoveryDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    setColumnWidths();
+}
+
+QList<int> CDiscoveryDlg::selectedRows() const {
+    QList<int> rows;
+    for (const QModelIndex& i : m_list->selectionModel()->selectedRows()) {
+        rows << i.row();
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void CDiscoveryDlg::OnRegister() {
+    if (isSearching()) {
+        return;
+    }
+    ProjectorList copy = m_frame.GetProjectorList();
+    int refused = 0;
+    for (const int row : selectedRows()) {
+        if (row < 0 || row >= m_found.count()) {
+            continue;
+        }
+        const DiscoveredDevice& d = m_found.devices()[row];
+        ProjectorRecord fresh;
+        fresh.name = d.name().left(ProjectorRecord::kMaxName);
+        fresh.mac = d.mac;
+        fresh.address = d.address;
+        fresh.authMark = QStringLiteral("1");
+        const auto same = std::find_if(copy.begin(), copy.end(),
+                                       [&d](const ProjectorRecord& r) { return r.address == d.address; });
+        if (same != copy.end()) {
+            const QStringList octets{QString::number(d.address[0]), QString::number(d.address[1]),
+                                     QString::number(d.address[2]), QString::number(d.address[3])};
+            if (CMessageBox::show(this, CatalogText(msg::AskOverwriteProjector, octets), CMessageBox::Icon::None,
+                                  QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok) {
+                *same = fresh;
+            }
+            continue;
+        }
+        if (copy.size() >= kMaxProjectors) {
+            ++refused;
+            continue;
+        }
+        copy.append(fresh);
+    }
+    if (refused > 0) {
+        CMessageBox::show(this, CatalogText(msg::RegisterListFull, {QString::number(refused)}),
+                          CMessageBox::Icon::Warning);
+    }
+    m_frame.SaveProjectorList(copy);
+    endSearch();
+    QDialog::done(QDialog::Rejected);
+}
+
+void CDiscoveryDlg::endSearch() {
+    if (m_thread != nullptr) {
+        // The search sees the request at its next wait, within one second. A search that
+        // is only starting clears the request, so it is repeated until the worker ends.
+        do {
+            m_search.requestStop();
+        } while (!m_thread->wait(50));
+        delete m_thread;
+        m_thread = nullptr;
+    }
+    m_search.close();
+}
+
+void CDiscoveryDlg::reject() {
+    endSearch();
+    QDialog::reject();
+}

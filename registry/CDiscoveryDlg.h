@@ -1,0 +1,67 @@
+#pragma once
+
+#include "registry/DiscoveredDeviceTable.h"
+#include "registry/DiscoverySearch.h"
+
+#include <QDialog>
+#include <QList>
+
+#include <memory>
+
+class CMainFrame;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+class QThread;
+
+// Finds projectors on the local network and registers the chosen ones into the list.
+// The search runs on a worker; the window keeps painting and can be closed meanwhile.
+class CDiscoveryDlg final : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit CDiscoveryDlg(CMainFrame& frame, QWidget* parent = nullptr,
+                           const DiscoverySearch::Options& options = DiscoverySearch::Options{});
+    ~CDiscoveryDlg() override;
+
+    // Opens the two sockets first; a failure is shown and the dialog does not open.
+    int exec() override;
+
+    void OnStart();
+    void OnRegister();
+
+    [[nodiscard]] bool isSearching() const { return m_thread != nullptr; }
+    [[nodiscard]] const DiscoveredDeviceTable& found() const { return m_found; }
+    [[nodiscard]] QTableWidget* list() const { return m_list; }
+    [[nodiscard]] QMenu* contextMenu() const { return m_context; }
+    // The local addresses as offered, and whether more were there than could be offered.
+    static QList<quint32> offeredAddresses(const QList<quint32>& hostAddresses, bool* cut = nullptr);
+
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void setColumnWidths();
+    void searchEnded(DiscoverySearch::Status status, const DiscoveredDeviceTable& found);
+    void fillList();
+    void endSearch();
+    [[nodiscard]] QList<int> selectedRows() const;
+
+    CMainFrame& m_frame;
+    DiscoverySearch m_search;
+    DiscoveredDeviceTable m_found;
+    QList<quint32> m_addresses;
+    QComboBox* m_local = nullptr;
+    QPushButton* m_start = nullptr;
+    QTableWidget* m_list = nullptr;
+    QLabel* m_status = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QPushButton* m_register = nullptr;
+    QMenu* m_context = nullptr;
+    QThread* m_thread = nullptr;
+};

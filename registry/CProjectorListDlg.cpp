@@ -1,0 +1,486 @@
+#include "registry/CProjectorListDlg.h"
+
+#include "app/CFileDialogs.h"
+#include "app/CMainFrame.h"
+#include "app/CMessageBox.h"
+#include "common/PrivateFile.h"
+#include "i18n/CLocalise.h"
+#include "i18n/CatalogIds.h"
+#include "i18n/CatalogLookup.h"
+#include "protocol/CGetWaitDlg.h"
+#include "protocol/CImageInfo2Dlg.h"
+#include "protocol/CancelCommand.h"
+#include "protocol/ImageInfoQuery.h"
+#include "protocol/TransStateQuery.h"
+#include "registry/CCsvImportDlg.h"
+#include "registry/CDiscoveryDlg.h"
+#include "registry/CProjectorEditDlg.h"
+#include "registry/MacText.h"
+#include "registry/ProjectorCsv.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QEventLoop>
+#include <QHeaderView>
+#include <QIcon>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QThread>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+struct Item {
+    int id;
+    const char* barText;     // menu 150
+    const char* contextText; // menu 154; nullptr: not there
+};
+
+constexpr std::array<Item, 7> kEditItems{{
+    {CProjectorListDlg::CmdAdd, "35;Add", "35;Add"},
+    {CProjectorListDlg::CmdEdit, "38;Edit", "38;edit"},
+    {CProjectorListDlg::CmdDelete, "36;Delete", "36;del"},
+    {CProjectorListDlg::CmdDiscovery, "37;Discovery...", "37;discovery"},
+    {CProjectorListDlg::CmdImportCsv, "65;Import from CSV...", nullptr},
+    {CProjectorListDlg::CmdExportCsv, "66;Export to CSV...", nullptr},
+    {CProjectorListDlg::CmdClose, "42;Close", nullptr},
+}};
+constexpr std::array<Item, 2> kImageItems{{
+    {CProjectorListDlg::CmdGetStatus, "40;Get Status", "40;get"},
+    {CProjectorListDlg::CmdImageInfo, "41;Image Info.", "41;get"},
+}};
+
+QIcon projectorIcon() {
+    return QIcon::fromTheme(QStringLiteral("video-display"), QIcon(QStringLiteral(":/icons/tessavel.svg")));
+}
+
+// Runs work on a thread of its own while the wait box, the only window that takes input
+// meanwhile, stays painted and can be closed.
+template <typename Work> void runWhileWaiting(Work&& work) {
+    std::unique_ptr<QThread> thread(QThread::create(std::forward<Work>(work)));
+    QEventLoop loop;
+    QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    thread->start();
+    loop.exec();
+    thread->wait();
+}
+
+} // namespace
+
+CProjectorListDlg::CProjectorListDlg(CMainFrame& frame, QWidget* parent, const std::optional<CommandContext>& context)
+    : QDialog(parent), m_frame(frame), m_context(context.value_or(CommandContext{})) {
+    if (m_context.store == nullptr) {
+        m_context.store = &m_frame.projectorStore();
+    }
+    setObjectName(QStringLiteral("dlg142"));
+    setWindowTitle(QStringLiteral("28;Projector List"));
+
+    m_table = new QTableWidget(0, 4, this);
+    m_table->setObjectName(QStringLiteral("list1038"));
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setShowGrid(true);
+    m_table->setWordWrap(false);
+    m_table->setIconSize(QSize(16, 16));
+    m_table->verticalHeader()->hide();
+    m_table->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_table->setMinimumSize(540, 240);
+
+    // The buttons are there for the keyboard and the layout's ids, never shown.
+    const std::array<std::pair<int, const char*>, 5> hidden{{
+        {1017, "29;Add..."}, {1035, "30;Delete"}, {1036, "31;Edit..."}, {1037, "32;Discovery..."}, {2, "18;Close"}}};
+    QList<QPushButton*> hiddenButtons;
+    for (const auto& [id, text] : hidden) {
+        auto* b = new QPushButton(QString::fromUtf8(text), this);
+        b->setObjectName(QStringLiteral("button%1").arg(id));
+        b->setAutoDefault(false);
+        b->hide();
+        hiddenButtons << b;
+    }
+    connect(hiddenButtons[0], &QPushButton::clicked, this, &CProjectorListDlg::OnAdd);
+    connect(hiddenButtons[1], &QPushButton::clicked, this, &CProjectorListDlg::OnDelete);
+    connect(hiddenButtons[2], &QPushButton::clicked, this, &CProjectorListDlg::OnEdit);
+    connect(hiddenButtons[3], &QPushButton::clicked, this, &CProjectorListDlg::OnDiscovery);
+    connect(hiddenButtons[4], &QPushButton::clicked, this, &CProjectorListDlg::reject);
+
+    m_menuBar = new QMenuBar(this);
+    m_menuBar->setObjectName(QStringLiteral("menu150"));
+    m_menuBar->setNativeMenuBar(false);
+    m_contextMenu = new QMenu(this);
+    m_contextMenu->setObjectName(QStringLiteral("menu154"));
+
+    auto run = [this](int id) {
+        switch (id) {
+        case CmdAdd:
+            OnAdd();
+            break;
+        case CmdEdit:
+            OnEdit();
+            break;
+        case CmdDelete:
+            OnDelete();
+            break;
+        case CmdDiscovery:
+            OnDiscovery();
+            break;
+        case CmdClose:
+            accept();
+            break;
+        case CmdGetStatus:
+            OnGetStatus();
+            break;
+        case CmdImageInfo:
+            OnImageInfo();
+            break;
+        case CmdImportCsv:
+            OnImportCsv();
+            break;
+        case CmdExportCsv:
+            OnExportCsv();
+            break;
+        default:
+            break;
+        }
+    };
+    auto addItems = [&](QMenu* bar, QMenu* popup, const auto& items) {
+        for (const Item& item : items) {
+            if (item.id == CmdImportCsv || item.id == CmdClose) {
+                bar->addSeparator();
+            }
+            QAction* a = bar->addAction(QString::fromUtf8(item.barText));
+            a->setObjectName(QStringLiteral("cmd%1").arg(item.id));
+            connect(a, &QAction::triggered, this, [run, id = item.id] { run(id); });
+            m_barActions.insert(item.id, a);
+            if (item.contextText != nullptr) {
+                QAction* c = popup->addAction(QString::fromUtf8(item.contextText));
+                c->setObjectName(QStringLiteral("context%1").arg(item.id));
+                connect(c, &QAction::triggered, this, [run, id = item.id] { run(id); });
+                m_contextActions.insert(item.id, c);
+            }
+        }
+    };
+    QMenu* editMenu = m_menuBar->addMenu(QStringLiteral("10;Edit"));
+    editMenu->setObjectName(QStringLiteral("popupEdit"));
+    QMenu* imageMenu = m_menuBar->addMenu(QStringLiteral("39;Image"));
+    imageMenu->setObjectName(QStringLiteral("popupImage"));
+    addItems(editMenu, m_contextMenu, kEditItems);
+    addItems(imageMenu, m_contextMenu, kImageItems);
+    for (QMenu* m : {editMenu, imageMenu, m_contextMenu}) {
+        connect(m, &QMenu::aboutToShow, this, &CProjectorListDlg::updateCommandStates);
+    }
+    // Shortcuts that work while the menus are closed.
+    m_barActions.value(CmdDelete)->setShortcut(QKeySequence::Delete);
+    m_barActions.value(CmdAdd)->setShortcut(QKeySequence(Qt::Key_Insert));
+    m_barActions.value(CmdEdit)->setShortcut(QKeySequence(Qt::Key_F2));
+    for (QAction* a : m_barActions) {
+        addAction(a);
+    }
+    connect(m_table, &QTableWidget::itemSelectionChanged, this, &CProjectorListDlg::updateCommandStates);
+    connect(m_table, &QTableWidget::itemDoubleClicked, this, [this] {
+        if (commandEnabled(CmdEdit)) {
+            OnEdit();
+        }
+    });
+    connect(m_table, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        updateCommandStates();
+        m_contextMenu->popup(m_table->viewport()->mapToGlobal(at));
+    });
+
+    auto* column = new QVBoxLayout(this);
+    column->setMenuBar(m_menuBar);
+    column->addWidget(m_table);
+
+    LocaliseDialog(9, this);
+    LocaliseMenu(53, m_menuBar);
+    LocaliseMenu(53, m_contextMenu);
+    m_table->setHorizontalHeaderLabels({CatalogText(msg::ColumnProjectorName), CatalogText(msg::ColumnMacAddress),
+                                        CatalogText(msg::ColumnIpAddress), CatalogText(msg::ColumnAuthentication)});
+    m_table->setAccessibleName(windowTitle());
+
+    m_list = m_frame.GetProjectorList();
+    fillList();
+    updateCommandStates();
+    resize(620, 340);
+}
+
+void CProjectorListDlg::fillList() {
+    const QIcon icon = projectorIcon();
+    m_table->clearContents();
+    m_table->setRowCount(0);
+    m_table->setRowCount(static_cast<int>(m_list.size()));
+    for (int row = 0; row < m_list.size(); ++row) {
+        const ProjectorRecord& r = m_list[row];
+        m_table->setItem(row, 0, new QTableWidgetItem(icon, r.name));
+        m_table->setItem(row, 1, new QTableWidgetItem(r.mac));
+        m_table->setItem(row, 2, new QTableWidgetItem(Ipv4::toText(r.address)));
+        m_table->setItem(row, 3, new QTableWidgetItem(CatalogText(
+                                     r.authMark == u"1" ? msg::AuthenticationOn : msg::AuthenticationOff)));
+    }
+    updateCommandStates();
+}
+
+// Every change goes to the frame whole; the list then shows what the frame holds.
+void CProjectorListDlg::save() {
+    m_frame.SaveProjectorList(m_list);
+    m_list = m_frame.GetProjectorList();
+    fillList();
+}
+
+QList<int> CProjectorListDlg::selectedRows() const {
+    QList<int> rows;
+    for (const QModelIndex& i : m_table->selectionModel()->selectedRows()) {
+        rows << i.row();
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+bool CProjectorListDlg::commandEnabled(int id) const {
+    if (m_busy) {
+        return false;
+    }
+    const auto selected = m_table->selectionModel()->selectedRows().size();
+    switch (id) {
+    case CmdEdit:
+        return selected == 1;
+    case CmdDelete:
+    case CmdGetStatus:
+    case CmdImageInfo:
+        return selected >= 1;
+    case CmdExportCsv:
+        return !m_list.isEmpty();
+    default:
+        return true;
+    }
+}
+
+void CProjectorListDlg::updateCommandStates() {
+    for (auto it = m_barActions.cbegin(); it != m_barActions.cend(); ++it) {
+        it.value()->setEnabled(commandEnabled(it.key()));
+    }
+    for (auto it = m_contextActions.cbegin(); it != m_contextActions.cend(); ++it) {
+        it.value()->setEnabled(commandEnabled(it.key()));
+    }
+}
+
+void CProjectorListDlg::setColumnWidths() {
+    const int w = m_table->viewport()->width() / 18;
+    m_table->setColumnWidth(0, w * 6);
+    m_table->setColumnWidth(1, w * 5);
+    m_table->setColumnWidth(2, w * 5);
+    m_table->setColumnWidth(3, w * 2);
+}
+
+void CProjectorListDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    setColumnWidths();
+}
+
+void CProjectorListDlg::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    setColumnWidths();
+}
+
+void CProjectorListDlg::reject() {
+    if (!m_busy) {
+        QDialog::reject();
+    }
+}
+
+void CProjectorListDlg::OnAdd() {
+    if (m_list.size() >= kMaxProjectors) {
+        return;
+    }
+    CProjectorEditDlg form(CProjectorEditDlg::Add, {}, this);
+    if (form.exec() != QDialog::Accepted) {
+        return;
+    }
+    const CProjectorEditDlg::Values& v = form.values();
+    ProjectorRecord r;
+    r.address = Ipv4::toOctets(v.address);
+    r.name = v.name;
+    r.mac = MacText::isZero(v.mac) ? QString() : MacText::toText(v.mac, false);
+    r.authMark = v.authMark;
+    r.password = v.password;
+    m_list.append(r);
+    save();
+}
+
+void CProjectorListDlg::OnEdit() {
+    const QList<int> rows = selectedRows();
+    if (rows.size() != 1 || rows[0] < 0 || rows[0] >= m_list.size()) {
+        return;
+    }
+    ProjectorRecord& r = m_list[rows[0]];
+    CProjectorEditDlg::Values v;
+    v.address = r.hostAddress();
+    v.name = r.name;
+    v.mac = MacText::fromText(r.mac);
+    v.authMark = r.authMark;
+    v.password = r.password;
+    CProjectorEditDlg form(CProjectorEditDlg::Edit, v, this);
+    if (form.exec() != QDialog::Accepted) {
+        return;
+    }
+    const CProjectorEditDlg::Values& out = form.values();
+    r.address = Ipv4::toOctets(out.address);
+    r.name = out.name;
+    r.authMark = out.authMark;
+    r.password = out.password;
+    if (!MacText::isZero(out.mac)) {
+        r.mac = MacText::toText(out.mac, true);
+    }
+    const int row = rows[0];
+    save();
+    if (row < m_table->rowCount()) {
+        m_table->selectRow(row);
+    }
+}
+
+void CProjectorListDlg::OnDelete() {
+    const QList<int> rows = selectedRows();
+    if (rows.isEmpty()) {
+        return;
+    }
+    if (CMessageBox::show(this, CatalogText(msg::AskDeleteProjectors), CMessageBox::Icon::Question,
+                          QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+        return;
+    }
+    ProjectorList kept;
+    for (int i = 0; i < m_list.size(); ++i) {
+        if (!rows.contains(i)) {
+            kept.append(m_list[i]);
+        }
+    }
+    m_list = kept;
+    save();
+}
+
+void CProjectorListDlg::OnDiscovery() {
+    {
+        CDiscoveryDlg discovery(m_frame, this);
+        discovery.exec();
+    }
+    m_list = m_frame.GetProjectorList();
+    fillList();
+}
+
+void CProjectorListDlg::OnGetStatus() { runStoreQueries(true); }
+
+void CProjectorListDlg::OnImageInfo() { runStoreQueries(false); }
+
+void CProjectorListDlg::runStoreQueries(bool status) {
+    const QList<int> rows = selectedRows();
+    if (rows.isEmpty() || m_busy) {
+        return;
+    }
+    const CommandContext context = m_context;
+    CImageInfo2Dlg info(status ? CImageInfo2Dlg::Status : CImageInfo2Dlg::Information,
+                        [context](int store, const CommandTarget& target) {
+                            return CancelStoreTransmission(store, target, context);
+                        },
+                        this);
+    CGetWaitDlg wait(status ? CGetWaitDlg::Status : CGetWaitDlg::Information, this);
+    const ProjectorList records = m_list;
+    m_busy = true;
+    m_menuBar->setEnabled(false);
+    m_table->setEnabled(false);
+    updateCommandStates();
+    for (const int row : rows) {
+        if (row < 0 || row >= records.size() || wait.stopRequested()) {
+            break;
+        }
+        const ProjectorRecord& r = records[row];
+        wait.setLabel(r.name);
+        wait.showOver(this);
+        const CommandTarget target{r.hostAddress(), r.authenticate(), r.password};
+        info.setTarget(target);
+        std::array<QString, 8> texts;
+        runWhileWaiting([&texts, &target, &context, status] {
+            for (int store = 1; store <= 4; ++store) {
+                const auto k = static_cast<size_t>(2 * (store - 1));
+                if (status) {
+                    texts[k] = QueryStoreState(store, target, context).text;
+                } else {
+                    const StoreInfo s = QueryStoreInfo(store, target, context);
+                    texts[k] = s.name;
+                    texts[k + 1] = s.size;
+                }
+            }
+        });
+        wait.hide();
+        if (wait.stopRequested()) {
+            break;
+        }
+        for (int store = 1; store <= 4; ++store) {
+            info.setStoreText(store, texts[static_cast<size_t>(2 * (store - 1))],
+                              texts[static_cast<size_t>(2 * (store - 1) + 1)]);
+        }
+        info.setLabel(r.name);
+        info.exec();
+    }
+    m_busy = false;
+    m_menuBar->setEnabled(true);
+    m_table->setEnabled(true);
+    updateCommandStates();
+}
+
+void CProjectorListDlg::OnExportCsv() {
+    if (CMessageBox::show(this, CatalogText(msg::CsvExportPasswordWarning), CMessageBox::Icon::Warning,
+                          QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+        return;
+    }
+    CFileDialogs::Request request;
+    request.title = CatalogText(msg::CsvExportFileTitle);
+    request.filter = CatalogText(msg::CsvFileFilter);
+    request.defaultSuffix = QStringLiteral("csv");
+    const QString path = CFileDialogs::instance().saveFile(this, request);
+    if (path.isEmpty()) {
+        return;
+    }
+    const IoResult r = PrivateFile::write(path, ProjectorCsv::write(m_list));
+    if (!r.ok()) {
+        CMessageBox::show(this, CatalogText(msg::CsvWriteFailed, {path, r.detail}), CMessageBox::Icon::Stop);
+    }
+}
+
+void CProjectorListDlg::OnImportCsv() {
+    CFileDialogs::Request request;
+    request.title = CatalogText(msg::CsvImportFileTitle);
+    request.filter = CatalogText(msg::CsvFileFilter);
+    const QString path = CFileDialogs::instance().openFile(this, request);
+    if (path.isEmpty()) {
+        return;
+    }
+    QByteArray bytes;
+    const IoResult read = PrivateFile::read(path, ProjectorCsv::kMaxFileSize, bytes);
+    if (read.code == IoResult::Code::TooLarge) {
+        CMessageBox::show(this, CatalogText(msg::CsvNotAList), CMessageBox::Icon::Stop);
+        return;
+    }
+    if (!read.ok()) {
+        CMessageBox::show(this, CatalogText(msg::CsvReadFailed, {path, read.detail}), CMessageBox::Icon::Stop);
+        return;
+    }
+    const ProjectorCsv::Plan plan = ProjectorCsv::plan(bytes, m_list);
+    if (!plan.readable) {
+        CMessageBox::show(this, CatalogText(msg::CsvNotAList), CMessageBox::Icon::Stop);
+        return;
+    }
+    if (plan.rows.isEmpty()) {
+        CMessageBox::show(this, CatalogText(msg::CsvNoRows), CMessageBox::Icon::Stop);
+        return;
+    }
+    CCsvImportDlg preview(plan, this);
+    if (preview.exec() != QDialog::Accepted || plan.acceptedCount() == 0) {
+        return;
+    }
+    m_list = plan.result;
+    save();
+}

@@ -1,0 +1,220 @@
+#include "app/CMainFrame.h"
+#include "app/CommandIds.h"
+#include "i18n/CatalogIds.h"
+#include "i18n/CatalogLookup.h"
+#include "registry/CDiscoveryDlg.h"
+#include "support/CatalogFixture.h"
+
+#include "DialogDriver.h"
+#include "ProjectorEmulator.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMenu>
+#include <QNetworkInterface>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUdpSocket>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+// The Discovery dialog against emulators that answer real searches. Multicast goes out only
+// inside the private network namespace that tests/scripts/discovery_netns.sh makes.
+namespace {
+
+bool insidePrivateNamespace() {
+    if (qgetenv("TESSAVEL_NETNS") != "1") {
+        return false;
+    }
+    const auto interfaces = QNetworkInterface::allInterfaces();
+    return interfaces.size() == 1 && interfaces.first().name() == u"lo";
+}
+
+class DiscoveryDialogNetns : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!insidePrivateNamespace()) {
+            GTEST_SKIP() << "only inside the test's own network namespace";
+        }
+        const DiscoveryDatagram::Mac macs[] = {{0x00, 0x11, 0x22, 0x33, 0x44, 0x01},
+                                               {0x00, 0x11, 0x22, 0x33, 0x44, 0x02},
+                                               {0x00, 0x11, 0x22, 0x33, 0x44, 0x03}};
+        for (int i = 0; i < 3; ++i) {
+            EmulatorConfig c;
+            c.address = 0x7F000002u + static_cast<quint32>(i);
+            c.discovery = true;
+            c.discoveryInterface = 0x7F000001u;
+            c.name = "Room " + QByteArray::number(i + 1);
+            c.mac = macs[i];
+            auto e = std::make_unique<ProjectorEmulator>(c);
+            ASSERT_TRUE(e->start());
+            m_emus.push_back(std::move(e));
+        }
+    }
+
+    // Starts a search and waits until its rows are there.
+    static void search(CDiscoveryDlg& d) {
+        EXPECT_EQ(Child<QComboBox>(d, "local1003")->currentText(), u"127.0.0.1");
+        Click(d, "start1004");
+        EXPECT_TRUE(d.isSearching());
+        EXPECT_EQ(Child<QLabel>(d, "status1005")->text(), CatalogText(msg::StatusSearching));
+        QTRY_VERIFY_WITH_TIMEOUT(!d.isSearching(), 30000);
+        EXPECT_EQ(Child<QLabel>(d, "status1005")->text(), CatalogText(msg::StatusSearchDone));
+    }
+
+    static int rowOf(QTableWidget* t, const QString& name) {
+        for (int r = 0; r < t->rowCount(); ++r) {
+            if (t->item(r, 0)->text() == name) {
+                return r;
+            }
+        }
+        return -1;
+    }
+
+    ProjectorList existing() const {
+        ProjectorRecord old;
+        old.name = u"Old"_qs;
+        old.mac = u"aa-bb-cc-dd-ee-ff"_qs;
+        old.address = Ipv4::toOctets(0x7F000003u); // Room 2's address
+        old.authMark = u"0"_qs;
+        old.password = u"kept?"_qs;
+        ProjectorRecord known;
+        known.name = u"Known"_qs;
+        known.mac = u"00-11-22-33-44-03"_qs; // Room 3 under a record elsewhere
+        known.address = Ipv4::toOctets(0x0A000009u);
+        known.authMark = u"0"_qs;
+        return {old, known};
+    }
+
+    void registerAll(QMessageBox::StandardButton answerForTakenAddress) {
+        CMainFrame frame(m_dir.filePath(u"T.INI"_qs));
+        ASSERT_TRUE(frame.SaveProjectorList(existing()));
+        MessageBoxRecorder boxes;
+        boxes.answer(answerForTakenAddress);
+        CDiscoveryDlg d(frame);
+        const int result = ExecWith(d, [&] {
+            search(d);
+            QTableWidget* t = d.list();
+            ASSERT_EQ(t->rowCount(), 3);
+            const int r1 = rowOf(t, u"Room 1"_qs), r2 = rowOf(t, u"Room 2"_qs), r3 = rowOf(t, u"Room 3"_qs);
+            ASSERT_TRUE(r1 >= 0 && r2 >= 0 && r3 >= 0);
+            EXPECT_EQ(t->item(r2, 1)->text(), u"00-11-22-33-44-02");
+            EXPECT_EQ(t->item(r2, 2)->text(), u"127.0.0.3");
+            EXPECT_EQ(t->item(r1, 3)->text(), CatalogText(msg::DiscoveryRowNew));
+            EXPECT_EQ(t->item(r2, 3)->text(), CatalogText(msg::DiscoveryRowAddressTaken, {u"Old"_qs}));
+            EXPECT_EQ(t->item(r3, 3)->text(), CatalogText(msg::DiscoveryRowInList));
+            EXPECT_FALSE(Child<QPushButton>(d, "register1006")->isEnabled());
+            t->selectAll();
+            EXPECT_TRUE(Child<QPushButton>(d, "register1006")->isEnabled());
+            Click(d, "register1006");
+        });
+        EXPECT_EQ(result, QDialog::Rejected) << "Register closes as Cancel does";
+        ASSERT_EQ(boxes.shown().size(), 1u);
+        EXPECT_EQ(boxes.shown()[0].text, CatalogText(msg::AskOverwriteProjector, {u"127"_qs, u"0"_qs, u"0"_qs, u"3"_qs}));
+        EXPECT_EQ(boxes.shown()[0].buttons, QMessageBox::Ok | QMessageBox::Cancel);
+
+        const ProjectorList list = frame.GetProjectorList();
+        ASSERT_EQ(list.size(), 4);
+        if (answerForTakenAddress == QMessageBox::Ok) {
+            EXPECT_EQ(list[0].name, u"Room 2") << "the record keeps its place";
+            EXPECT_EQ(list[0].mac, u"00-11-22-33-44-02");
+            EXPECT_EQ(list[0].authMark, u"1");
+            EXPECT_EQ(list[0].password, QString());
+        } else {
+            EXPECT_EQ(list[0], existing()[0]);
+        }
+        EXPECT_EQ(list[1], existing()[1]);
+        QStringList appended{list[2].name, list[3].name};
+        appended.sort();
+        EXPECT_EQ(appended, (QStringList{u"Room 1"_qs, u"Room 3"_qs}));
+        EXPECT_EQ(list[2].authMark, u"1");
+        EXPECT_EQ(list[3].authMark, u"1");
+        EXPECT_EQ(list[3].password, QString());
+        // What the frame holds is what the file holds.
+        ProjectorStore reread(frame.projectorStore().iniPath());
+        ASSERT_TRUE(reread.load().ok());
+        EXPECT_EQ(reread.projectors(), list);
+    }
+
+    ShippedCatalog m_catalog;
+    QTemporaryDir m_dir;
+    std::vector<std::unique_ptr<ProjectorEmulator>> m_emus;
+};
+
+} // namespace
+
+TEST_F(DiscoveryDialogNetns, RegisterOverwritesTheRecordAtTheSameAddressOnOk) { registerAll(QMessageBox::Ok); }
+
+TEST_F(DiscoveryDialogNetns, RegisterSkipsTheDeviceAtATakenAddressOnCancel) { registerAll(QMessageBox::Cancel); }
+
+TEST_F(DiscoveryDialogNetns, ClosingDuringASearchEndsItAndFreesTheAnswerPort) {
+    CMainFrame frame(m_dir.filePath(u"T.INI"_qs));
+    CDiscoveryDlg d(frame);
+    QElapsedTimer closing;
+    ExecWith(d, [&] {
+        Click(d, "start1004");
+        EXPECT_TRUE(d.isSearching());
+        closing.start();
+        Click(d, "button2");
+    });
+    EXPECT_FALSE(d.isSearching());
+    // A whole search takes five seconds at least; the figure is for the report, not a bound.
+    std::printf("closing during a search took %lld ms\n", static_cast<long long>(closing.elapsed()));
+    QUdpSocket answers;
+    EXPECT_TRUE(answers.bind(QHostAddress::AnyIPv4, 4001)) << "the answer socket is closed";
+}
+
+TEST_F(DiscoveryDialogNetns, RegisterIntoAFullListNamesHowManyWereLeftOut) {
+    CMainFrame frame(m_dir.filePath(u"T.INI"_qs));
+    ProjectorList full;
+    for (int i = 0; i < kMaxProjectors; ++i) {
+        ProjectorRecord r;
+        r.name = u"P%1"_qs.arg(i);
+        r.address = Ipv4::toOctets(0x0A010000u + static_cast<quint32>(i) + 1);
+        r.authMark = u"0"_qs;
+        full << r;
+    }
+    ASSERT_TRUE(frame.SaveProjectorList(full));
+    MessageBoxRecorder boxes;
+    CDiscoveryDlg d(frame);
+    ExecWith(d, [&] {
+        search(d);
+        ASSERT_EQ(d.list()->rowCount(), 3);
+        d.list()->selectAll();
+        Click(d, "register1006");
+    });
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].text, CatalogText(msg::RegisterListFull, {u"3"_qs}));
+    EXPECT_EQ(frame.GetProjectorList(), full);
+}
+
+TEST_F(DiscoveryDialogNetns, RightClickCommandsGoToTheMainWindowWithTheRowAsCurrentProjector) {
+    CMainFrame frame(m_dir.filePath(u"T.INI"_qs));
+    QList<std::pair<int, quint32>> ran; // command and the current projector when it ran
+    for (int id : {Cmd::Send, Cmd::ImageInformation, Cmd::TransmissionState}) {
+        frame.setCommandHandler(
+            id, [&ran, &frame, id] { ran << std::pair(id, frame.GetCurrentProjector()); }, [] { return true; });
+    }
+    CDiscoveryDlg d(frame);
+    ExecWith(d, [&] {
+        search(d);
+        const int room2 = rowOf(d.list(), u"Room 2"_qs);
+        const int room3 = rowOf(d.list(), u"Room 3"_qs);
+        ASSERT_TRUE(room2 >= 0 && room3 >= 0);
+        d.list()->setCurrentCell(room2, 0);
+        d.contextMenu()->findChild<QAction*>(u"cmd32773"_qs)->trigger();
+        d.list()->setCurrentCell(room3, 0);
+        d.contextMenu()->findChild<QAction*>(u"cmd32774"_qs)->trigger();
+        d.contextMenu()->findChild<QAction*>(u"cmd32772"_qs)->trigger();
+        Click(d, "button2");
+    });
+    EXPECT_EQ(ran, (QList<std::pair<int, quint32>>{{Cmd::ImageInformation, 0x7F000003u},
+                                                   {Cmd::TransmissionState, 0x7F000004u},
+                                                   {Cmd::Send, 0x7F000004u}}));
+}

@@ -1,0 +1,630 @@
+#include "app/CFileDialogs.h"
+#include "app/CMainFrame.h"
+#include "app/CMessageBox.h"
+#include "i18n/CatalogIds.h"
+#include "i18n/CatalogLookup.h"
+#include "protocol/CGetWaitDlg.h"
+#include "protocol/CImageInfo2Dlg.h"
+#include "registry/CCsvImportDlg.h"
+#include "registry/CIpAddressEdit.h"
+#include "registry/CProjectorEditDlg.h"
+#include "registry/CProjectorListDlg.h"
+#include "support/CatalogFixture.h"
+
+#include "DialogDriver.h"
+#include "ProjectorEmulator.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// Runs steps on the first dialog of type T that becomes the active modal window; a dialog
+// that never shows is a test failure, not a hang.
+template <typename T> void WhenModal(std::function<void(T&)> steps) {
+    auto* timer = new QTimer;
+    auto deadline = std::make_shared<QDeadlineTimer>(20000);
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, deadline, steps] {
+        if (auto* d = qobject_cast<T*>(QApplication::activeModalWidget()); d != nullptr && d->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            steps(*d);
+        } else if (deadline->hasExpired()) {
+            timer->stop();
+            timer->deleteLater();
+            ADD_FAILURE() << "dialog never shown: " << T::staticMetaObject.className();
+        }
+    });
+    timer->start();
+}
+
+// Answers the file dialogs with the paths queued here.
+class CsvFileAnswers final : public CFileDialogs {
+public:
+    QStringList* paths = nullptr;
+    QString openFile(QWidget*, const Request&) override { return paths->isEmpty() ? QString() : paths->takeFirst(); }
+    QString saveFile(QWidget*, const Request&) override { return paths->isEmpty() ? QString() : paths->takeFirst(); }
+};
+
+// Types text key by key into whichever field has the focus, as a user's keyboard would.
+void TypeIp(CIpAddressEdit* ip, const QString& text) {
+    ip->field(0)->setFocus();
+    for (const QChar c : text) {
+        QWidget* w = ip->window()->focusWidget();
+        QTest::keyClicks(w != nullptr ? w : ip->field(0), QString(c));
+    }
+}
+
+QWidget* Focused(QWidget& w) { return w.window()->focusWidget(); }
+
+class ProjectorListDialogs : public ::testing::Test {
+protected:
+    ProjectorEmulator* emulator(EmulatorConfig config = {}) {
+        for (quint32 last = m_nextOctet; last < 200; ++last) {
+            config.address = 0x7F000000u | last;
+            auto e = std::make_unique<ProjectorEmulator>(config);
+            if (e->start()) {
+                m_nextOctet = last + 1;
+                m_emus.push_back(std::move(e));
+                return m_emus.back().get();
+            }
+        }
+        ADD_FAILURE() << "no free loopback address for an emulator";
+        return nullptr;
+    }
+    static ProjectorRecord record(const QString& name, quint32 host, const QString& authMark = u"0"_qs,
+                                  const QString& password = {}) {
+        ProjectorRecord r;
+        r.name = name;
+        r.mac = u"00-1a-2b-3c-4d-5e"_qs;
+        r.address = Ipv4::toOctets(host);
+        r.authMark = authMark;
+        r.password = password;
+        return r;
+    }
+    static CommandContext fast() {
+        CommandContext c;
+        c.timeouts.connectMs = 1000;
+        c.timeouts.greetingMs = 1000;
+        c.timeouts.infoReplyMs = 2000;
+        c.timeouts.statReplyMs = 2000;
+        c.timeouts.cancelReplyMs = 2000;
+        c.timeouts.sendMs = 2000;
+        return c;
+    }
+    static void selectRows(QTableWidget* table, const QList<int>& rows) {
+        table->clearSelection();
+        for (int r : rows) {
+            table->selectionModel()->select(table->model()->index(r, 0),
+                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+    }
+    QString iniText() const {
+        QFile f(m_ini);
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+    // Fills the projector form as a user would and presses OK.
+    static void fillForm(CProjectorEditDlg& d, const QString& name, const QStringList& mac, const QString& address,
+                         bool auth, const QString& password) {
+        Type(d, "name1039", name);
+        const char* boxes[] = {"mac1040", "mac1011", "mac1012", "mac1013", "mac1014", "mac1015"};
+        for (int k = 0; k < 6; ++k) {
+            Type(d, boxes[k], mac.value(k));
+        }
+        auto* ip = Child<CIpAddressEdit>(d, "address1041");
+        ip->clear();
+        TypeIp(ip, address);
+        Child<QCheckBox>(d, "auth1064")->setChecked(auth);
+        Type(d, "password1009", password);
+        Click(d, "button1");
+    }
+
+    ShippedCatalog m_catalog;
+    QTemporaryDir m_dir;
+    QString m_ini = m_dir.filePath(u"Tessavel.INI"_qs);
+    std::vector<std::unique_ptr<ProjectorEmulator>> m_emus;
+    quint32 m_nextOctet = 150;
+};
+
+} // namespace
+
+TEST_F(ProjectorListDialogs, ListShowsRecordsInFourColumnsWithLocalisedMenus) {
+    CMainFrame frame(m_ini);
+    ProjectorRecord guarded = record(u"Hall"_qs, 0x0A000105u, u"1"_qs, u"pw"_qs);
+    ProjectorRecord open = record(u"Foyer"_qs, 0xC0A80A14u);
+    open.mac.clear();
+    ASSERT_TRUE(frame.SaveProjectorList({guarded, open}));
+    CProjectorListDlg dlg(frame);
+    EXPECT_EQ(dlg.windowTitle(), CatalogText(9, 28));
+    QTableWidget* t = dlg.list();
+    ASSERT_EQ(t->columnCount(), 4);
+    EXPECT_EQ(t->horizontalHeaderItem(3)->text(), CatalogText(msg::ColumnAuthentication));
+    ASSERT_EQ(t->rowCount(), 2);
+    EXPECT_EQ(t->item(0, 0)->text(), u"Hall");
+    EXPECT_FALSE(t->item(0, 0)->icon().isNull());
+    EXPECT_EQ(t->item(0, 1)->text(), u"00-1a-2b-3c-4d-5e");
+    EXPECT_EQ(t->item(0, 2)->text(), u"10.0.1.5");
+    EXPECT_EQ(t->item(0, 3)->text(), CatalogText(msg::AuthenticationOn));
+    EXPECT_EQ(t->item(1, 1)->text(), QString());
+    EXPECT_EQ(t->item(1, 3)->text(), CatalogText(msg::AuthenticationOff));
+
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    const int w = t->viewport()->width() / 18;
+    EXPECT_EQ(t->columnWidth(0), w * 6);
+    EXPECT_EQ(t->columnWidth(3), w * 2);
+    // The menu bar's two popups and the hidden buttons carry catalog texts.
+    const QList<QAction*> popups = dlg.menuBar()->actions();
+    ASSERT_EQ(popups.size(), 2);
+    EXPECT_EQ(popups[0]->text(), CatalogText(53, 10));
+    EXPECT_EQ(popups[1]->text(), CatalogText(53, 39));
+    EXPECT_EQ(dlg.menuBarAction(CProjectorListDlg::CmdGetStatus)->text(), CatalogText(53, 40));
+    EXPECT_EQ(dlg.contextAction(CProjectorListDlg::CmdDelete)->text(), CatalogText(53, 36));
+    EXPECT_EQ(dlg.menuBarAction(CProjectorListDlg::CmdImportCsv)->text(), CatalogText(msg::MenuListImportCsv));
+    EXPECT_FALSE(Child<QPushButton>(dlg, "button1017")->isVisible());
+    EXPECT_EQ(Child<QPushButton>(dlg, "button1037")->text(), CatalogText(9, 32));
+    EXPECT_EQ(dlg.contextAction(CProjectorListDlg::CmdClose), nullptr);
+}
+
+TEST_F(ProjectorListDialogs, CommandsNeedingASelectionAreDisabledWithoutOneInBothMenus) {
+    CMainFrame frame(m_ini);
+    ASSERT_TRUE(frame.SaveProjectorList({record(u"A"_qs, 0x0A000001u), record(u"B"_qs, 0x0A000002u)}));
+    CProjectorListDlg dlg(frame);
+    auto states = [&dlg](int id) {
+        dlg.updateCommandStates();
+        return std::pair{dlg.menuBarAction(id)->isEnabled(),
+                         dlg.contextAction(id) ? dlg.contextAction(id)->isEnabled() : dlg.menuBarAction(id)->isEnabled()};
+    };
+    using L = CProjectorListDlg;
+    dlg.list()->clearSelection();
+    for (int id : {L::CmdEdit, L::CmdDelete, L::CmdGetStatus, L::CmdImageInfo}) {
+        EXPECT_EQ(states(id), std::pair(false, false)) << id;
+    }
+    for (int id : {L::CmdAdd, L::CmdDiscovery}) {
+        EXPECT_EQ(states(id), std::pair(true, true)) << id;
+    }
+    EXPECT_TRUE(dlg.menuBarAction(L::CmdClose)->isEnabled());
+    selectRows(dlg.list(), {1});
+    for (int id : {L::CmdEdit, L::CmdDelete, L::CmdGetStatus, L::CmdImageInfo}) {
+        EXPECT_EQ(states(id), std::pair(true, true)) << id;
+    }
+    selectRows(dlg.list(), {0, 1});
+    EXPECT_EQ(states(L::CmdEdit), std::pair(false, false)) << "Edit takes exactly one row";
+    EXPECT_EQ(states(L::CmdDelete), std::pair(true, true));
+    // Pressing a disabled command through its shortcut does nothing either.
+    dlg.list()->clearSelection();
+    dlg.menuBarAction(L::CmdEdit)->trigger();
+    EXPECT_EQ(frame.GetProjectorList().size(), 2);
+}
+
+TEST_F(ProjectorListDialogs, AddStoresLowerCaseMacEditRestoresUpperCaseAndKeepsOldMacWhenEmptied) {
+    CMainFrame frame(m_ini);
+    CProjectorListDlg dlg(frame);
+    WhenModal<CProjectorEditDlg>([](CProjectorEditDlg& d) {
+        EXPECT_EQ(d.windowTitle(), CatalogText(9, 3));
+        EXPECT_TRUE(Child<QCheckBox>(d, "auth1064")->isChecked()) << "add mode starts authenticated";
+        fillForm(d, u"Hall"_qs, {u"0"_qs, u"1A"_qs, u"2b"_qs, u"3"_qs, u"4"_qs, u"5"_qs}, u"10.0.1.5"_qs, true,
+                 u"secret"_qs);
+    });
+    dlg.menuBarAction(CProjectorListDlg::CmdAdd)->trigger();
+    ASSERT_EQ(frame.GetProjectorList().size(), 1);
+    ProjectorRecord r = frame.GetProjectorList().first();
+    EXPECT_EQ(r.mac, u"00-1a-2b-03-04-05");
+    EXPECT_EQ(r.name, u"Hall");
+    EXPECT_EQ(r.hostAddress(), 0x0A000105u);
+    EXPECT_EQ(r.authMark, u"1");
+    EXPECT_EQ(r.password, u"secret");
+    EXPECT_TRUE(iniText().contains(u"00-1a-2b-03-04-05"));
+    EXPECT_EQ(dlg.list()->item(0, 1)->text(), u"00-1a-2b-03-04-05");
+
+    // Edit without a change: the MAC text comes back upper case.
+    selectRows(dlg.list(), {0});
+    WhenModal<CProjectorEditDlg>([](CProjectorEditDlg& d) {
+        EXPECT_EQ(d.windowTitle(), CatalogText(9, 95));
+        EXPECT_EQ(Child<QLineEdit>(d, "mac1011")->text(), u"1A");
+        EXPECT_EQ(Child<QLineEdit>(d, "mac1040")->text(), u"00");
+        EXPECT_EQ(Child<CIpAddressEdit>(d, "address1041")->address(), 0x0A000105u);
+        EXPECT_EQ(Child<QLineEdit>(d, "password1009")->text(), u"secret");
+        Click(d, "button1");
+    });
+    dlg.contextAction(CProjectorListDlg::CmdEdit)->trigger();
+    EXPECT_EQ(frame.GetProjectorList().first().mac, u"00-1A-2B-03-04-05");
+    EXPECT_TRUE(iniText().contains(u"00-1A-2B-03-04-05"));
+
+    // All boxes emptied: the old text stays. Authentication off empties the password.
+    selectRows(dlg.list(), {0});
+    WhenModal<CProjectorEditDlg>([](CProjectorEditDlg& d) {
+        fillForm(d, u"Hall 2"_qs, {}, u"10.0.1.6"_qs, false, u"ignored"_qs);
+    });
+    dlg.OnEdit();
+    r = frame.GetProjectorList().first();
+    EXPECT_EQ(r.mac, u"00-1A-2B-03-04-05");
+    EXPECT_EQ(r.name, u"Hall 2");
+    EXPECT_EQ(r.hostAddress(), 0x0A000106u);
+    EXPECT_EQ(r.authMark, u"0");
+    EXPECT_EQ(r.password, QString());
+
+    // Cancel changes nothing.
+    const QString before = iniText();
+    selectRows(dlg.list(), {0});
+    WhenModal<CProjectorEditDlg>([](CProjectorEditDlg& d) {
+        Type(d, "name1039", u"Changed"_qs);
+        Click(d, "button2");
+    });
+    dlg.OnEdit();
+    EXPECT_EQ(iniText(), before);
+}
+
+TEST_F(ProjectorListDialogs, FormStaysOpenForAZeroAddressOrABadMacBox) {
+    CProjectorEditDlg d(CProjectorEditDlg::Add, {});
+    const int result = ExecWith(d, [&d] {
+        Type(d, "name1039", QString());
+        Click(d, "button1");
+        EXPECT_TRUE(d.isVisible()) << "blank address";
+        TypeIp(Child<CIpAddressEdit>(d, "address1041"), u"0.0.0.0"_qs);
+        Click(d, "button1");
+        EXPECT_TRUE(d.isVisible()) << "0.0.0.0";
+        Child<CIpAddressEdit>(d, "address1041")->clear();
+        TypeIp(Child<CIpAddressEdit>(d, "address1041"), u"192.168"_qs);
+        Type(d, "mac1013", u"g1"_qs);
+        Click(d, "button1");
+        EXPECT_TRUE(d.isVisible()) << "a MAC box that is not hexadecimal";
+        Type(d, "mac1013", u"f1"_qs);
+        Click(d, "button1");
+    });
+    EXPECT_EQ(result, QDialog::Accepted);
+    EXPECT_EQ(d.values().address, 0xC0A80000u) << "fields left empty count as 0";
+    EXPECT_EQ(d.values().name, QString()) << "an empty name is accepted";
+    EXPECT_EQ(d.values().mac, (MacText::Bytes{0, 0, 0, 0xF1, 0, 0}));
+
+    // The password field stops at 255 characters.
+    CProjectorEditDlg e(CProjectorEditDlg::Add, {});
+    auto* password = Child<QLineEdit>(e, "password1009");
+    QTest::keyClicks(password, QString(300, u'k'));
+    EXPECT_EQ(password->text().size(), 255);
+}
+
+TEST_F(ProjectorListDialogs, DeletingRowsTwoAndFourOfFiveLeavesOneThreeFive) {
+    CMainFrame frame(m_ini);
+    ProjectorList five;
+    for (int i = 1; i <= 5; ++i) {
+        five << record(u"P%1"_qs.arg(i), 0x0A000000u | static_cast<quint32>(i));
+    }
+    ASSERT_TRUE(frame.SaveProjectorList(five));
+    CProjectorListDlg dlg(frame);
+    MessageBoxRecorder boxes;
+    selectRows(dlg.list(), {3, 1});
+    boxes.answer(QMessageBox::No);
+    dlg.menuBarAction(CProjectorListDlg::CmdDelete)->trigger();
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].text, CatalogText(9, 246));
+    EXPECT_EQ(boxes.shown()[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(frame.GetProjectorList().size(), 5) << "No deletes nothing";
+
+    boxes.answer(QMessageBox::Yes);
+    dlg.contextAction(CProjectorListDlg::CmdDelete)->trigger();
+    const ProjectorList left = frame.GetProjectorList();
+    ASSERT_EQ(left.size(), 3);
+    EXPECT_EQ(left[0].name, u"P1");
+    EXPECT_EQ(left[1].name, u"P3");
+    EXPECT_EQ(left[2].name, u"P5");
+    EXPECT_TRUE(iniText().contains(u"COUNT=3"));
+    ASSERT_EQ(dlg.list()->rowCount(), 3);
+    EXPECT_EQ(dlg.list()->item(1, 0)->text(), u"P3");
+}
+
+TEST_F(ProjectorListDialogs, GetStatusShowsWaitBoxAndStatusDialogPerRowInOrderAndCancelFillsThirdColumn) {
+    ProjectorEmulator* first = emulator();
+    EmulatorConfig locked;
+    locked.authenticate = true;
+    locked.password = "pw";
+    ProjectorEmulator* second = emulator(locked);
+    ASSERT_TRUE(first && second);
+    first->stores().setState(1, EmulatorStores::Receiving);
+    second->stores().setState(3, EmulatorStores::Completed);
+    ASSERT_TRUE(second->stores().begin(2)); // a transmission CANCEL can stop
+
+    CMainFrame frame(m_ini);
+    ASSERT_TRUE(frame.SaveProjectorList({record(u"First"_qs, first->address()), record(u"Other"_qs, 0x0A0000FEu),
+                                         record(u"Second"_qs, second->address(), u"1"_qs, u"pw"_qs)}));
+    CProjectorListDlg dlg(frame, nullptr, fast());
+    selectRows(dlg.list(), {2, 0});
+
+    QStringList seen; // wait texts and dialog titles, in the order they showed
+    QList<QStringList> columns;
+    QStringList cancelColumn;
+    auto* watch = new QTimer(&dlg);
+    watch->setInterval(5);
+    bool handling = false; // Cancel Transmit runs its own event loop, in which this fires again
+    QObject::connect(watch, &QTimer::timeout, [&] {
+        if (handling) {
+            return;
+        }
+        if (auto* wait = dlg.findChild<CGetWaitDlg*>(); wait != nullptr && wait->isVisible()) {
+            if (seen.isEmpty() || seen.last() != wait->text()) {
+                seen << wait->text();
+            }
+        }
+        auto* info = qobject_cast<CImageInfo2Dlg*>(QApplication::activeModalWidget());
+        if (info == nullptr || !info->isVisible()) {
+            return;
+        }
+        handling = true;
+        seen << info->windowTitle();
+        QStringList texts;
+        for (int row = 0; row < 4; ++row) {
+            texts << info->list()->item(row, 1)->text();
+        }
+        columns << texts;
+        EXPECT_EQ(info->list()->columnCount(), 2);
+        auto* cancel = Child<QPushButton>(*info, "cancel1017");
+        EXPECT_TRUE(cancel->isVisible());
+        if (seen.size() == 4) { // the second projector: press Cancel Transmit twice
+            Click(*info, "cancel1017");
+            Click(*info, "cancel1017");
+            EXPECT_EQ(info->list()->columnCount(), 3);
+            EXPECT_EQ(info->list()->horizontalHeaderItem(2)->text(), CatalogText(msg::ColumnCancelResult));
+            for (int row = 0; row < 4; ++row) {
+                cancelColumn << info->list()->item(row, 2)->text();
+            }
+        }
+        Click(*info, "button1");
+        handling = false;
+    });
+    watch->start();
+    dlg.menuBarAction(CProjectorListDlg::CmdGetStatus)->trigger();
+    watch->stop();
+
+    const QStringList want{CatalogText(msg::WaitTransState, {u"First"_qs}),
+                           CatalogText(msg::StoreStateDlgTitle, {u"First"_qs}),
+                           CatalogText(msg::WaitTransState, {u"Second"_qs}),
+                           CatalogText(msg::StoreStateDlgTitle, {u"Second"_qs})};
+    EXPECT_EQ(seen, want);
+    ASSERT_EQ(columns.size(), 2);
+    EXPECT_EQ(columns[0], (QStringList{CatalogText(9, 84), CatalogText(9, 82), CatalogText(9, 82),
+                                       CatalogText(9, 82)}));
+    EXPECT_EQ(columns[1], (QStringList{CatalogText(9, 82), CatalogText(9, 84), CatalogText(9, 86),
+                                       CatalogText(9, 82)}))
+        << "store 2 is receiving, store 3 completed";
+    // Only store 2 has a transmission to cancel; the others answer CANCEL 2.
+    EXPECT_EQ(cancelColumn, (QStringList{CatalogText(9, 70), CatalogText(9, 68), CatalogText(9, 70),
+                                         CatalogText(9, 70)}));
+    ASSERT_TRUE(second->waitForServed(12, 5000));
+    QList<QByteArray> commands;
+    for (const EmulatorRequest& r : second->requests()) {
+        commands << r.command;
+        EXPECT_TRUE(r.prefixOk) << r.command.constData();
+    }
+    EXPECT_EQ(commands, (QList<QByteArray>{"STAT 1", "STAT 2", "STAT 3", "STAT 4", "CANCEL 1", "CANCEL 2",
+                                           "CANCEL 3", "CANCEL 4", "CANCEL 1", "CANCEL 2", "CANCEL 3",
+                                           "CANCEL 4"}));
+    EXPECT_TRUE(dlg.list()->isEnabled());
+}
+
+TEST_F(ProjectorListDialogs, ImageInfoShowsNameAndSizeOfEachStore) {
+    ProjectorEmulator* e = emulator();
+    ASSERT_TRUE(e);
+    ASSERT_TRUE(e->stores().begin(3));
+    e->stores().finish(3, "pic.qv1", QByteArray(1000, 'x'));
+    CMainFrame frame(m_ini);
+    ASSERT_TRUE(frame.SaveProjectorList({record(u"Lobby"_qs, e->address())}));
+    CProjectorListDlg dlg(frame, nullptr, fast());
+    selectRows(dlg.list(), {0});
+    QString waitText;
+    auto* watch = new QTimer(&dlg);
+    watch->setInterval(5);
+    QObject::connect(watch, &QTimer::timeout, [&] {
+        if (auto* wait = dlg.findChild<CGetWaitDlg*>(); wait != nullptr && wait->isVisible()) {
+            waitText = wait->text();
+        }
+    });
+    watch->start();
+    bool shown = false;
+    WhenModal<CImageInfo2Dlg>([&](CImageInfo2Dlg& info) {
+        shown = true;
+        EXPECT_EQ(info.windowTitle(), CatalogText(msg::StoreInfoDlgTitle, {u"Lobby"_qs}));
+        EXPECT_FALSE(Child<QPushButton>(info, "cancel1017")->isVisible());
+        QTableWidget* t = info.list();
+        EXPECT_EQ(t->columnCount(), 3);
+        EXPECT_EQ(t->horizontalHeaderItem(1)->text(), CatalogText(msg::ColumnFileName));
+        EXPECT_EQ(t->columnWidth(0), 80);
+        EXPECT_EQ(t->columnWidth(1), 120);
+        EXPECT_EQ(t->columnWidth(2), 100);
+        EXPECT_EQ(t->item(2, 0)->text(), u"3");
+        EXPECT_EQ(t->item(2, 1)->text(), u"pic.qv1");
+        EXPECT_EQ(t->item(2, 2)->text(), CatalogText(msg::StoreSizeText, {u"1000"_qs}));
+        EXPECT_EQ(t->item(0, 1)->text(), CatalogText(msg::StoreEmpty));
+        EXPECT_EQ(t->item(0, 2)->text(), CatalogText(msg::StoreSizeNone));
+        Click(info, "button1");
+    });
+    dlg.contextAction(CProjectorListDlg::CmdImageInfo)->trigger();
+    watch->stop();
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(waitText, CatalogText(msg::WaitImageInfo, {u"Lobby"_qs}));
+}
+
+TEST_F(ProjectorListDialogs, ClosingTheWaitBoxStopsAfterTheCurrentProjector) {
+    EmulatorConfig mute;
+    mute.faults.neverReply = true;
+    ProjectorEmulator* slow = emulator(mute);
+    ProjectorEmulator* next = emulator();
+    ASSERT_TRUE(slow && next);
+    CMainFrame frame(m_ini);
+    ASSERT_TRUE(frame.SaveProjectorList({record(u"Slow"_qs, slow->address()), record(u"Next"_qs, next->address())}));
+    CProjectorListDlg dlg(frame, nullptr, fast());
+    selectRows(dlg.list(), {0, 1});
+    int infoShown = 0;
+    bool stopped = false;
+    auto* watch = new QTimer(&dlg);
+    watch->setInterval(5);
+    QObject::connect(watch, &QTimer::timeout, [&] {
+        if (auto* wait = dlg.findChild<CGetWaitDlg*>(); !stopped && wait != nullptr && wait->isVisible()) {
+            stopped = true;
+            // The window still takes input while a query runs: the Stop button answers.
+            Click(*wait, "stop");
+        }
+        if (auto* info = qobject_cast<CImageInfo2Dlg*>(QApplication::activeModalWidget())) {
+            ++infoShown;
+            info->accept();
+        }
+    });
+    watch->start();
+    dlg.OnGetStatus();
+    watch->stop();
+    EXPECT_TRUE(stopped);
+    EXPECT_EQ(infoShown, 0);
+    EXPECT_EQ(next->connections(), 0) << "the loop ended after the first projector";
+    EXPECT_TRUE(dlg.menuBar()->isEnabled());
+}
+
+TEST(IpAddressEdit, TypingDotsAndThreeDigitsMoveOnAndValuesOver255AreRefused) {
+    ShippedCatalog catalog;
+    CIpAddressEdit ip;
+    ip.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&ip));
+    TypeIp(&ip, u"192.168.1.20"_qs);
+    EXPECT_EQ(ip.address(), 0xC0A80114u);
+    EXPECT_EQ(ip.text(), u"192.168.1.20");
+
+    ip.clear();
+    TypeIp(&ip, u"10."_qs);
+    EXPECT_EQ(Focused(ip), ip.field(1));
+    QTest::keyClicks(ip.field(1), u"255"_qs); // three digits move on by themselves
+    EXPECT_EQ(Focused(ip), ip.field(2));
+    QTest::keyClicks(ip.field(2), u"300"_qs);
+    EXPECT_EQ(ip.field(2)->text(), u"30") << "the 0 that would make 300 is refused";
+    QTest::keyClicks(ip.field(3), u"7x"_qs);
+    EXPECT_EQ(ip.field(3)->text(), u"7");
+    EXPECT_EQ(ip.address(), 0x0AFF1E07u);
+
+    // Backspace in an empty field goes back to the one before.
+    ip.field(3)->clear();
+    ip.field(3)->setFocus();
+    QTest::keyClick(ip.field(3), Qt::Key_Backspace);
+    EXPECT_EQ(Focused(ip), ip.field(2));
+    QTest::keyClick(ip.field(2), Qt::Key_Backspace);
+    EXPECT_EQ(ip.field(2)->text(), u"3");
+
+    // Empty fields count as 0; a dot in an empty field stays there.
+    ip.clear();
+    TypeIp(&ip, u"192.168"_qs);
+    EXPECT_EQ(ip.address(), 0xC0A80000u);
+    EXPECT_FALSE(ip.isBlank());
+    ip.clear();
+    EXPECT_TRUE(ip.isBlank());
+    EXPECT_EQ(ip.address(), 0u);
+    ip.field(1)->setFocus();
+    QTest::keyClicks(ip.field(1), u"."_qs);
+    EXPECT_EQ(Focused(ip), ip.field(1));
+    EXPECT_TRUE(ip.field(1)->text().isEmpty());
+
+    // Pasting a dotted address fills all four fields; anything else is refused whole.
+    QApplication::clipboard()->setText(u"10.1.2.3"_qs);
+    ip.field(1)->setFocus();
+    QTest::keySequence(ip.field(1), QKeySequence::Paste);
+    EXPECT_EQ(ip.address(), 0x0A010203u);
+    EXPECT_FALSE(ip.setText(u"1.2.3"_qs));
+    EXPECT_FALSE(ip.setText(u"1.2.3.256"_qs));
+    EXPECT_EQ(ip.address(), 0x0A010203u);
+    EXPECT_TRUE(ip.setText(u" 172.16.0.9 "_qs));
+    EXPECT_EQ(ip.address(), 0xAC100009u);
+    ip.setAddress(0xFFFFFFFFu);
+    EXPECT_EQ(ip.text(), u"255.255.255.255");
+
+    ip.setLabelText(u"&IP Address"_qs);
+    EXPECT_EQ(ip.accessibleName(), u"IP Address");
+    EXPECT_EQ(ip.field(2)->accessibleName(), CatalogText(msg::IpFieldName, {u"IP Address"_qs, u"3"_qs}));
+}
+
+TEST_F(ProjectorListDialogs, CsvExportWarnsAndImportWritesOnlyWhatThePreviewConfirmed) {
+    QStringList paths;
+    auto answers = std::make_unique<CsvFileAnswers>();
+    answers->paths = &paths;
+    CFileDialogs::setInstanceForTesting(std::move(answers));
+    struct Restore {
+        ~Restore() { CFileDialogs::setInstanceForTesting(nullptr); }
+    } restore;
+
+    CMainFrame frame(m_ini);
+    const ProjectorList original{record(u"Hall, east"_qs, 0x0A000105u, u"1"_qs, u"p\"w"_qs),
+                                 record(u"Foyer"_qs, 0x0A000106u)};
+    ASSERT_TRUE(frame.SaveProjectorList(original));
+    CProjectorListDlg dlg(frame);
+    MessageBoxRecorder boxes;
+
+    // Export: the warning first; No writes nothing.
+    const QString csv = m_dir.filePath(u"list.csv"_qs);
+    boxes.answer(QMessageBox::No);
+    dlg.menuBarAction(CProjectorListDlg::CmdExportCsv)->trigger();
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].text, CatalogText(msg::CsvExportPasswordWarning));
+    EXPECT_FALSE(QFile::exists(csv));
+    paths << csv;
+    dlg.menuBarAction(CProjectorListDlg::CmdExportCsv)->trigger();
+    ASSERT_TRUE(QFile::exists(csv));
+    EXPECT_EQ(QFile::permissions(csv) & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
+              QFile::Permissions{});
+
+    // Import into a list that has one of the addresses: the preview says what happens, and
+    // Cancel writes nothing.
+    ASSERT_TRUE(frame.SaveProjectorList({record(u"Other"_qs, 0x0A000106u)}));
+    const QString before = iniText();
+    CProjectorListDlg second(frame);
+    paths << csv;
+    QStringList lines;
+    WhenModal<CCsvImportDlg>([&lines](CCsvImportDlg& d) {
+        for (int i = 0; i < d.lines()->count(); ++i) {
+            lines << d.lines()->item(i)->text();
+        }
+        Click(d, "button2");
+    });
+    second.OnImportCsv();
+    EXPECT_EQ(lines, (QStringList{CatalogText(msg::CsvRowNew, {u"2"_qs, u"Hall, east"_qs, u"10.0.1.5"_qs}),
+                                  CatalogText(msg::CsvRowReplaces, {u"3"_qs, u"Foyer"_qs, u"10.0.1.6"_qs})}));
+    EXPECT_EQ(iniText(), before);
+
+    paths << csv;
+    WhenModal<CCsvImportDlg>([](CCsvImportDlg& d) { Click(d, "import"); });
+    second.menuBarAction(CProjectorListDlg::CmdImportCsv)->trigger();
+    const ProjectorList now = frame.GetProjectorList();
+    ASSERT_EQ(now.size(), 2);
+    EXPECT_EQ(now[0], original[1]) << "the record at the same address was replaced in its place";
+    EXPECT_EQ(now[1], original[0]);
+    EXPECT_EQ(second.list()->rowCount(), 2);
+
+    // A binary file is refused with a message and changes nothing.
+    const QString junk = m_dir.filePath(u"junk.csv"_qs);
+    QFile f(junk);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray("\x00\xff\xfe\x01", 4).repeated(100));
+    f.close();
+    const QString saved = iniText();
+    boxes.clear();
+    paths << junk;
+    second.OnImportCsv();
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].text, CatalogText(msg::CsvNotAList));
+    EXPECT_EQ(iniText(), saved);
+}
