@@ -189,7 +189,24 @@ void CDiscoveryDlg::OnStart() {
     m_start->setEnabled(false);
     m_local->setEnabled(false);
     m_register->setEnabled(false);
-    m_progress->setRange(0, 0); // busy until the quiet waits are over
+    // Counts the quiet waits that end a search; rows appear as their answers arrive.
+    m_progress->setRange(0, m_search.options().timeouts);
+    m_progress->setValue(0);
+    m_search.setFoundCallback([this](const QByteArray& record) {
+        QMetaObject::invokeMethod(this, [this, record] {
+            if (isSearching() && m_found.add(record)) {
+                fillList();
+            }
+        }, Qt::QueuedConnection);
+    });
+    m_search.setWaitCallback([this](int quietWaits) {
+        QMetaObject::invokeMethod(this, [this, quietWaits] {
+            if (isSearching()) {
+                m_progress->setValue(qMin(quietWaits, m_progress->maximum()));
+                m_status->setText(CatalogText(msg::DiscoveryWaiting, {QString::number(quietWaits)}));
+            }
+        }, Qt::QueuedConnection);
+    });
 
     auto result = std::make_shared<std::pair<DiscoverySearch::Status, DiscoveredDeviceTable>>();
     m_thread = QThread::create([this, local, result] { result->first = m_search.search(local, result->second); });

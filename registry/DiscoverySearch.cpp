@@ -114,6 +114,9 @@ DiscoverySearch::Status DiscoverySearch::search(quint32 localAddress, Discovered
         }
         if (rc == 0) {
             ++timeouts;
+            if (m_onWait) {
+                m_onWait(timeouts);
+            }
             continue;
         }
         if (rc < 0 || (p.revents & (POLLIN | POLLERR)) == 0) {
@@ -135,7 +138,7 @@ DiscoverySearch::Status DiscoverySearch::search(quint32 localAddress, Discovered
                                    : 0;
         collector.feed(sender, QByteArrayView(datagram, n), [&](QByteArrayView record) {
             if (found.add(record) && m_onFound) {
-                m_onFound(found.devices().constLast());
+                m_onFound(record.toByteArray());
             }
         });
     }

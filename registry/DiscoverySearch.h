@@ -39,15 +39,19 @@ public:
     // found nothing.
     Status open();
     void close();
+    [[nodiscard]] const Options& options() const { return m_options; }
     [[nodiscard]] bool isOpen() const { return m_searchFd >= 0 && m_answerFd >= 0; }
 
     // Sends the request naming localAddress (host order) out of that interface and collects
     // the answers into found, which is emptied first.
     Status search(quint32 localAddress, DiscoveredDeviceTable& found);
 
-    // Called on the searching thread for each new row, as its answer arrives.
-    using FoundCallback = std::function<void(const DiscoveredDevice& device)>;
+    // Called on the searching thread with each answer record that made a new row, as it
+    // arrives, and with the number of quiet waits so far after each wait without an answer.
+    using FoundCallback = std::function<void(const QByteArray& record)>;
+    using WaitCallback = std::function<void(int quietWaits)>;
     void setFoundCallback(FoundCallback callback) { m_onFound = std::move(callback); }
+    void setWaitCallback(WaitCallback callback) { m_onWait = std::move(callback); }
 
     // Ends a running search at its next wait.
     void requestStop() { m_stop.store(true); }
@@ -63,4 +67,5 @@ private:
     quint16 m_failedPort = 0;
     std::atomic<bool> m_stop{false};
     FoundCallback m_onFound;
+    WaitCallback m_onWait;
 };

@@ -314,12 +314,23 @@ TEST_F(DiscoveryNetns, RowsAreReportedAsTheirAnswersArrive) {
     ASSERT_NE(a, nullptr);
     DiscoverySearch s(m_options);
     ASSERT_EQ(s.open(), DiscoverySearch::Status::Ok);
-    QList<QString> seen;
-    s.setFoundCallback([&](const DiscoveredDevice& d) { seen << d.mac; });
+    DiscoveredDeviceTable seen;
+    int answersWhenFirstQuiet = -1;
+    QList<int> quiet;
+    s.setFoundCallback([&](const QByteArray& record) { seen.add(record); });
+    s.setWaitCallback([&](int waits) {
+        if (quiet.isEmpty()) {
+            answersWhenFirstQuiet = seen.count();
+        }
+        quiet << waits;
+    });
     DiscoveredDeviceTable found;
     EXPECT_EQ(s.search(0x7F000001u, found), DiscoverySearch::Status::Ok);
-    EXPECT_EQ(seen, QList<QString>{u"00-01-02-03-04-07"_qs});
+    ASSERT_EQ(seen.count(), 1);
+    EXPECT_EQ(seen.devices()[0].mac, u"00-01-02-03-04-07");
     EXPECT_EQ(found.count(), 1);
+    EXPECT_EQ(answersWhenFirstQuiet, 1) << "the row came before the search ended";
+    EXPECT_EQ(quiet, (QList<int>{1, 2, 3, 4, 5}));
 }
 
 TEST_F(DiscoveryNetns, WlTaggedAnswersAndSilenceGiveNoRows) {

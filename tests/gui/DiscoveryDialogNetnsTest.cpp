@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QNetworkInterface>
+#include <QProgressBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -217,4 +218,23 @@ TEST_F(DiscoveryDialogNetns, RightClickCommandsGoToTheMainWindowWithTheRowAsCurr
     EXPECT_EQ(ran, (QList<std::pair<int, quint32>>{{Cmd::ImageInformation, 0x7F000003u},
                                                    {Cmd::TransmissionState, 0x7F000004u},
                                                    {Cmd::Send, 0x7F000004u}}));
+}
+
+TEST_F(DiscoveryDialogNetns, RowsAppearAsAnswersArriveAndTheQuietWaitsAreCounted) {
+    CMainFrame frame(m_dir.filePath(u"T.INI"_qs));
+    CDiscoveryDlg d(frame);
+    ExecWith(d, [&] {
+        auto* progress = Child<QProgressBar>(d, "progress");
+        Click(d, "start1004");
+        // The answers come at once; the search itself goes on for five quiet seconds.
+        QTRY_VERIFY_WITH_TIMEOUT(d.list()->rowCount() == 3 && d.isSearching(), 30000);
+        EXPECT_EQ(progress->maximum(), 5);
+        QTRY_VERIFY_WITH_TIMEOUT(progress->value() >= 1 && d.isSearching(), 30000);
+        EXPECT_EQ(Child<QLabel>(d, "status1005")->text().isEmpty(), false);
+        QTRY_VERIFY_WITH_TIMEOUT(!d.isSearching(), 30000);
+        EXPECT_EQ(progress->value(), progress->maximum());
+        EXPECT_EQ(d.list()->rowCount(), 3);
+        EXPECT_EQ(Child<QLabel>(d, "status1005")->text(), CatalogText(msg::StatusSearchDone));
+        d.reject();
+    });
 }
