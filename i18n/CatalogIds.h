@@ -406,6 +406,8 @@ inline constexpr CatalogId MenuTransmissionState{53, 49};
 inline constexpr CatalogId MenuCancelTransmission{53, 50};
 inline constexpr CatalogId MenuSchedule{53, 51};
 inline constexpr CatalogId MenuSetting{53, 52};
+// INI files written in a legacy code page
+inline constexpr CatalogId IniSavedAsUtf8{9, 660};
 
 inline constexpr CatalogId kAll[] = {
     ImgCancel,
@@ -805,5 +807,6 @@ inline constexpr CatalogId kAll[] = {
     MenuCancelTransmission,
     MenuSchedule,
     MenuSetting,
+    IniSavedAsUtf8,
 };
 } // namespace msg
