@@ -6,6 +6,7 @@
 
 #include <SimpleIni.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -177,22 +178,29 @@ ProjectorIni::Rendered ProjectorIni::render(QByteArrayView existing, TextCodec::
         if (ini.LoadData(base.constData(), static_cast<size_t>(base.size())) < 0) {
             return out;
         }
-        if (!apply(ini, out.encoding, list, auth)) {
-            if (out.encoding == TextCodec::Encoding::Utf8) {
-                return out; // UTF-8 holds every text, so this is never reached
-            }
-            // The code page cannot hold a new value: the whole text moves to UTF-8, so that
-            // the next reading sees one encoding throughout.
+        const bool fits = apply(ini, out.encoding, list, auth);
+        if (!fits && out.encoding == TextCodec::Encoding::Utf8) {
+            return out; // UTF-8 holds every text, so this is never reached
+        }
+        std::string saved;
+        if (fits && ini.Save(saved, false) < 0) {
+            return out;
+        }
+        const QByteArray bytes = QByteArray::fromStdString(saved);
+        // Code-page text whose bytes happen to be valid UTF-8 once the lines that the reader
+        // skips are gone would read back as UTF-8, with other characters.
+        const bool readsAsUtf8 = fits && out.encoding != TextCodec::Encoding::Utf8 &&
+                                 TextCodec::isValidUtf8(bytes) && !bytes.isEmpty() &&
+                                 std::any_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; });
+        if (!fits || readsAsUtf8) {
+            // The whole text moves to UTF-8, so that the next reading sees one encoding
+            // throughout.
             base = TextCodec::decode(existing, out.encoding).toUtf8();
             out.encoding = TextCodec::Encoding::Utf8;
             out.changedToUtf8 = true;
             continue;
         }
-        std::string saved;
-        if (ini.Save(saved, false) < 0) {
-            return out;
-        }
-        out.bytes = QByteArray::fromStdString(saved);
+        out.bytes = bytes;
         out.ok = true;
         return out;
     }

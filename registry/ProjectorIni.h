@@ -28,8 +28,9 @@ public:
         bool ok = false;
         QByteArray bytes;
         TextCodec::Encoding encoding = TextCodec::Encoding::Utf8; // what bytes is in
-        // The text was in a legacy code page that could not hold a new value, so the whole
-        // text was turned into UTF-8: programs that expect the code page must be told.
+        // The text was in a legacy code page that could not hold a new value (or whose bytes
+        // would have read back as UTF-8), so the whole text was turned into UTF-8: programs
+        // that expect the code page must be told.
         bool changedToUtf8 = false;
         TextCodec::Encoding previous = TextCodec::Encoding::Utf8;
     };

@@ -338,3 +338,22 @@ TEST_F(ProjectorStoreTest, NamesAreNeverCutInsideASurrogatePair) {
     EXPECT_EQ(l[0].name, QString(63, u'n'));
     EXPECT_EQ(l[0].authMark, u"");
 }
+
+TEST_F(ProjectorStoreTest, CodePageTextThatWouldReadBackAsUtf8IsSavedAsUtf8) {
+    // The only byte that is not UTF-8 sits on a line the reader skips, and the name's bytes
+    // happen to be valid UTF-8: written back as they are, the name would read differently.
+    writeIni("stray line \x80\n[Projector List]\nCOUNT=1\nNAME-1=Caf\xC3\xA9\n");
+    ProjectorStore s(ini);
+    s.setCatalogLanguage(1033);
+    ASSERT_TRUE(s.load().ok());
+    const ProjectorList l = s.projectors();
+    ASSERT_EQ(l.size(), 1);
+    EXPECT_EQ(l[0].name, QStringLiteral(u"CafÃ©"));
+    ASSERT_TRUE(s.saveProjectors(l).ok());
+    EXPECT_TRUE(readIni().contains("NAME-1=Caf\xC3\x83\xC2\xA9\n"));
+    EXPECT_FALSE(s.takeEncodingNotice().isEmpty());
+    ProjectorStore again(ini);
+    again.setCatalogLanguage(1033);
+    ASSERT_TRUE(again.load().ok());
+    EXPECT_EQ(again.projectors(), l);
+}
