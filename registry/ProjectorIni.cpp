@@ -195,7 +195,12 @@ ProjectorIni::Rendered ProjectorIni::render(QByteArrayView existing, TextCodec::
         if (!fits || readsAsUtf8) {
             // The whole text moves to UTF-8, so that the next reading sees one encoding
             // throughout.
-            base = TextCodec::decode(existing, out.encoding).toUtf8();
+            // A byte-order mark is no text of the code page; the reader skips it.
+            QByteArrayView source = existing;
+            if (source.startsWith("\xEF\xBB\xBF")) {
+                source = source.sliced(3);
+            }
+            base = TextCodec::decode(source, out.encoding).toUtf8();
             out.encoding = TextCodec::Encoding::Utf8;
             out.changedToUtf8 = true;
             continue;

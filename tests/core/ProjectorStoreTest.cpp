@@ -357,3 +357,19 @@ TEST_F(ProjectorStoreTest, CodePageTextThatWouldReadBackAsUtf8IsSavedAsUtf8) {
     ASSERT_TRUE(again.load().ok());
     EXPECT_EQ(again.projectors(), l);
 }
+
+TEST_F(ProjectorStoreTest, AByteOrderMarkDoesNotHideTheListWhenTheFileMovesToUtf8) {
+    writeIni("\xEF\xBB\xBF[Projector List]\nCOUNT=1\nNAME-1=Caf\xE9\n");
+    ProjectorStore s(ini);
+    s.setCatalogLanguage(1033);
+    ASSERT_TRUE(s.load().ok());
+    ProjectorList l = s.projectors();
+    ASSERT_EQ(l.size(), 1);
+    EXPECT_EQ(l[0].name, QStringLiteral(u"Café"));
+    l.append(record(QStringLiteral(u"投影机"), {10, 0, 0, 4}));
+    ASSERT_TRUE(s.saveProjectors(l).ok());
+    EXPECT_TRUE(readIni().startsWith("[Projector List]\n"));
+    ProjectorStore again(ini);
+    ASSERT_TRUE(again.load().ok());
+    EXPECT_EQ(again.projectors(), l);
+}
