@@ -262,6 +262,7 @@ bool CMainFrame::SaveProjectorList(const ProjectorList& list) {
         CMessageBox::show(this, CatalogText(msg::ProjectorListSaveFailed, {m_projectors.iniPath(), r.detail}),
                           CMessageBox::Icon::Stop);
     }
+    showEncodingNotice();
     return r.ok();
 }
 
@@ -279,7 +280,16 @@ bool CMainFrame::SetAuthSetting(const QString& password, int authOff) {
         CMessageBox::show(this, CatalogText(msg::AuthSettingSaveFailed, {m_projectors.iniPath(), r.detail}),
                           CMessageBox::Icon::Stop);
     }
+    showEncodingNotice();
     return r.ok();
+}
+
+// The store hands the text out once, the first time a write leaves the file's code page.
+void CMainFrame::showEncodingNotice() {
+    const QString notice = m_projectors.takeEncodingNotice();
+    if (!notice.isEmpty()) {
+        CMessageBox::show(this, notice, CMessageBox::Icon::Warning);
+    }
 }
 
 qint32 CMainFrame::GetCurrentImage(QString& path) const {

@@ -89,6 +89,7 @@ private:
     void createToolBar();
     void createStatusBar();
     void showAbout();
+    void showEncodingNotice();
 
     ProjectorStore m_projectors;
     CurrentImage m_image;

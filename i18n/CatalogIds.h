@@ -488,6 +488,8 @@ inline constexpr CatalogId LocalAddressesCut{9, 700};
 inline constexpr CatalogId DiscoveryWaiting{9, 701};
 inline constexpr CatalogId MenuListImportCsv{53, 65};
 inline constexpr CatalogId MenuListExportCsv{53, 66};
+// INI files written in a legacy code page
+inline constexpr CatalogId IniSavedAsUtf8{9, 660};
 
 inline constexpr CatalogId kAll[] = {
     ImgCancel,
@@ -964,5 +966,6 @@ inline constexpr CatalogId kAll[] = {
     DiscoveryWaiting,
     MenuListImportCsv,
     MenuListExportCsv,
+    IniSavedAsUtf8,
 };
 } // namespace msg

@@ -1,39 +1,18 @@
 #include "registry/ProjectorStore.h"
 
 #include "common/PrivateFile.h"
+#include "i18n/CatalogIds.h"
+#include "i18n/CatalogLookup.h"
+#include "registry/ProjectorIni.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QStandardPaths>
 
-#include <SimpleIni.h>
-
-#include <string>
-#include <vector>
+#include <utility>
 
 namespace {
-
-constexpr const char* kListSection = "Projector List";
-constexpr const char* kAuthSection = "Authentication";
-constexpr int kValueBuffer = 255; // the profile reader's 256-byte buffer
-
-QString readValue(const CSimpleIniA& ini, const char* key, const char* fallback) {
-    const char* raw = ini.GetValue(kListSection, key, fallback);
-    return QString::fromUtf8(raw).left(kValueBuffer);
-}
-
-// One line per value: a line break inside a name from the network must not become a key.
-std::string flatValue(const QString& text) {
-    QString flat = text;
-    for (QChar& c : flat) {
-        if (c == u'\r' || c == u'\n' || c == QChar(0)) {
-            c = u' ';
-        }
-    }
-    return flat.toStdString();
-}
 
 IoResult readExisting(const QString& path, QByteArray& data) {
     if (!QFileInfo::exists(path)) {
@@ -81,28 +60,32 @@ IoResult ProjectorStore::load() {
     if (const IoResult read = readExisting(m_iniPath, data); !read.ok()) {
         return read;
     }
-    CSimpleIniA ini(false, true, false); // several equal keys: the first one counts
-    if (ini.LoadData(data.constData(), static_cast<size_t>(data.size())) < 0) {
+    return loadFromData(data);
+}
+
+IoResult ProjectorStore::loadFromData(QByteArrayView data) {
+    ProjectorIni::Parsed parsed = ProjectorIni::parse(data, legacyEncoding());
+    m_encoding = parsed.encoding;
+    m_list = std::move(parsed.list);
+    if (!parsed.ok) {
         return IoResult::failure(IoResult::Code::BadContent, QStringLiteral("unreadable INI file"));
-    }
-    int count = TextRules::toInt(readValue(ini, "COUNT", ""));
-    if (count < 1) {
-        return IoResult::success();
-    }
-    count = qMin(count, kMaxProjectors);
-    m_list.reserve(count);
-    for (int n = 1; n <= count; ++n) {
-        auto key = [n](const char* stem) { return QByteArray(stem) + '-' + QByteArray::number(n); };
-        ProjectorRecord r;
-        r.name = readValue(ini, key("NAME").constData(), "").left(ProjectorRecord::kMaxName);
-        r.mac = readValue(ini, key("MAC").constData(), "").left(ProjectorRecord::kMaxMac);
-        r.address = Ipv4::toOctets(Ipv4::parseClassic(readValue(ini, key("IP").constData(), "").toUtf8()));
-        r.authMark = readValue(ini, key("AUTH").constData(), "1").left(1);
-        r.password = readValue(ini, key("PASS").constData(), "");
-        m_list.append(std::move(r));
     }
     return IoResult::success();
 }
+
+TextCodec::Encoding ProjectorStore::legacyEncoding() const {
+    if (m_language != 0) {
+        return ProjectorIni::legacyEncodingFor(m_language);
+    }
+    // The language the catalog shows its texts in; a forced Chinese wins as it does there.
+    const CatalogEnvironment env = CatalogEnvironment::current();
+    const quint32 language = env.forceChinese  ? Catalog::kSimplifiedChinese
+                             : env.forceEnglish ? Catalog::kEnglish
+                                                : env.systemLanguage;
+    return ProjectorIni::legacyEncodingFor(language);
+}
+
+QString ProjectorStore::takeEncodingNotice() { return std::exchange(m_encodingNotice, QString()); }
 
 IoResult ProjectorStore::saveProjectors(const ProjectorList& list) {
     m_list = list.first(qMin<qsizetype>(list.size(), kMaxProjectors));
@@ -131,60 +114,30 @@ void ProjectorStore::noteConnection(int authenticate, const QString& password) {
     m_auth.password = password;
 }
 
-IoResult ProjectorStore::rewrite(const ProjectorList* list, const AuthSetting* auth) const {
+IoResult ProjectorStore::rewrite(const ProjectorList* list, const AuthSetting* auth) {
     QByteArray data;
     // Re-read so that keys written by others since the start are kept; a file that cannot
     // be read is not replaced blindly.
     if (const IoResult read = readExisting(m_iniPath, data); !read.ok()) {
         return read;
     }
-    CSimpleIniA ini(false, false, false);
-    ini.SetSpaces(false);
-    if (ini.LoadData(data.constData(), static_cast<size_t>(data.size())) < 0) {
+    ProjectorIni::AuthValues authValues;
+    if (auth != nullptr) {
+        authValues.password = auth->password;
+        authValues.authOff = auth->authOff;
+    }
+    const ProjectorIni::Rendered out =
+        ProjectorIni::render(data, legacyEncoding(), list, auth != nullptr ? &authValues : nullptr);
+    if (!out.ok) {
         return IoResult::failure(IoResult::Code::BadContent, QStringLiteral("unreadable INI file"));
     }
-    if (list != nullptr) {
-        const auto count = static_cast<int>(list->size());
-        ini.SetValue(kListSection, "COUNT", std::to_string(count).c_str());
-        for (int n = 1; n <= count; ++n) {
-            const ProjectorRecord& r = list->at(n - 1);
-            auto put = [&](const char* stem, const std::string& value) {
-                const std::string key = std::string(stem) + '-' + std::to_string(n);
-                ini.SetValue(kListSection, key.c_str(), value.c_str());
-            };
-            put("NAME", flatValue(r.name));
-            put("MAC", flatValue(r.mac));
-            put("IP", Ipv4::toText(r.address).toStdString());
-            put("AUTH", flatValue(r.authMark));
-            put("PASS", flatValue(r.password));
-        }
-        // Keys of records beyond the new count would keep a deleted projector's password.
-        static const QRegularExpression recordKey(QStringLiteral("^(NAME|MAC|IP|AUTH|PASS)-(\\d+)$"),
-                                                  QRegularExpression::CaseInsensitiveOption);
-        CSimpleIniA::TNamesDepend keys;
-        ini.GetAllKeys(kListSection, keys);
-        std::vector<std::string> stale;
-        for (const auto& k : keys) {
-            const auto m = recordKey.match(QString::fromUtf8(k.pItem));
-            if (m.hasMatch()) {
-                bool ok = false;
-                const int n = m.captured(2).toInt(&ok);
-                if (!ok || n < 1 || n > count) {
-                    stale.emplace_back(k.pItem);
-                }
-            }
-        }
-        for (const std::string& k : stale) {
-            ini.Delete(kListSection, k.c_str());
+    const IoResult written = PrivateFile::write(m_iniPath, out.bytes);
+    if (written.ok()) {
+        m_encoding = out.encoding;
+        if (out.changedToUtf8 && !m_toldEncoding) {
+            m_toldEncoding = true;
+            m_encodingNotice = CatalogText(msg::IniSavedAsUtf8, {m_iniPath, TextCodec::name(out.previous)});
         }
     }
-    if (auth != nullptr) {
-        ini.SetValue(kAuthSection, "FLAG", std::to_string(auth->authOff).c_str());
-        ini.SetValue(kAuthSection, "PASSWORD", flatValue(auth->password).c_str());
-    }
-    std::string out;
-    if (ini.Save(out, false) < 0) {
-        return IoResult::failure(IoResult::Code::WriteFailed, QStringLiteral("INI formatting failed"));
-    }
-    return PrivateFile::write(m_iniPath, QByteArray::fromStdString(out));
+    return written;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/IoResult.h"
+#include "common/TextCodec.h"
 #include "registry/ProjectorRecord.h"
 
 #include <QMutex>
@@ -28,8 +29,21 @@ public:
     [[nodiscard]] const QString& iniPath() const { return m_iniPath; }
 
     // Reads the list; a missing file, section or key gives the defaults. A file too large to
-    // be a projector list is refused and left alone.
+    // be a projector list is refused and left alone. A file that is not valid UTF-8 is read in
+    // the legacy code page of the catalog language, and later writes keep that code page.
     IoResult load();
+    // The same from the file's bytes.
+    IoResult loadFromData(QByteArrayView data);
+    // The encoding the last load found.
+    [[nodiscard]] TextCodec::Encoding encoding() const { return m_encoding; }
+
+    // The catalog language whose legacy code page reads files that are not UTF-8; 0 (the
+    // default) follows the catalog's language at each read and write.
+    void setCatalogLanguage(quint32 languageId) { m_language = languageId; }
+
+    // Once per store: the text telling the user that a write had to turn the file into UTF-8
+    // because its code page could not hold a new name or password; empty otherwise.
+    [[nodiscard]] QString takeEncodingNotice();
 
     [[nodiscard]] ProjectorList projectors() const { return m_list; }
     [[nodiscard]] int count() const { return static_cast<int>(m_list.size()); }
@@ -52,9 +66,14 @@ public:
     void setCurrentProjector(quint32 hostAddress) { m_current.store(hostAddress); }
 
 private:
-    IoResult rewrite(const ProjectorList* list, const AuthSetting* auth) const;
+    IoResult rewrite(const ProjectorList* list, const AuthSetting* auth);
+    [[nodiscard]] TextCodec::Encoding legacyEncoding() const;
 
     QString m_iniPath;
+    quint32 m_language = 0;
+    TextCodec::Encoding m_encoding = TextCodec::Encoding::Utf8;
+    QString m_encodingNotice;
+    bool m_toldEncoding = false;
     ProjectorList m_list;
     std::atomic<quint32> m_current{0};
     mutable QMutex m_authMutex;

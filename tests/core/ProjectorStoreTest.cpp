@@ -1,3 +1,5 @@
+#include "i18n/CatalogIds.h"
+#include "i18n/CatalogLookup.h"
 #include "registry/ProjectorStore.h"
 #include "support/TempDir.h"
 
@@ -179,4 +181,195 @@ TEST(ProjectorStorePath, IniNameFollowsTheExecutable) {
               u"/opt/t/tessavel.INI");
     EXPECT_EQ(ProjectorStore::chooseIniPath(u"/usr/bin/tessavel"_qs, false, u"/home/u/.config/Tessavel"_qs),
               u"/home/u/.config/Tessavel/tessavel.INI");
+}
+
+// Files copied from machines that wrote them in their legacy code page.
+TEST_F(ProjectorStoreTest, Windows1252FileIsReadAndWrittenBackInIt) {
+    const QByteArray other("[Other]\nnote=Caf\xE9 \x81\x8D\n");
+    writeIni(other + "[Projector List]\nCOUNT=2\nNAME-1=Caf\xE9 M\xFC" "nchen \x80\nPASS-1=pa\xDF\nNAME-2=x\n");
+    ProjectorStore s(ini);
+    s.setCatalogLanguage(1033);
+    ASSERT_TRUE(s.load().ok());
+    EXPECT_EQ(s.encoding(), TextCodec::Encoding::Windows1252);
+    ProjectorList l = s.projectors();
+    ASSERT_EQ(l.size(), 2);
+    EXPECT_EQ(l[0].name, QStringLiteral(u"Café München €"));
+    EXPECT_EQ(l[0].password, QStringLiteral(u"paß"));
+
+    l[1].name = QStringLiteral(u"Zoë");
+    ASSERT_TRUE(s.saveProjectors(l).ok());
+    const QByteArray text = readIni();
+    EXPECT_TRUE(text.contains(other)) << text.toStdString();
+    EXPECT_TRUE(text.contains("NAME-1=Caf\xE9 M\xFC" "nchen \x80\n"));
+    EXPECT_TRUE(text.contains("PASS-1=pa\xDF\n"));
+    EXPECT_TRUE(text.contains("NAME-2=Zo\xEB\n"));
+    EXPECT_TRUE(s.takeEncodingNotice().isEmpty());
+
+    ProjectorStore again(ini);
+    again.setCatalogLanguage(1033);
+    ASSERT_TRUE(again.load().ok());
+    EXPECT_EQ(again.projectors(), l);
+}
+
+TEST_F(ProjectorStoreTest, GbkFileIsReadAndWrittenBackInItWhenTheCatalogIsChinese) {
+    const QByteArray file("[\xB1\xB8\xD7\xA2]\n\xCB\xB5\xC3\xF7=\xB2\xE2\xCA\xD4\n"
+                          "[Projector List]\nCOUNT=1\nNAME-1=\xCD\xB6\xD3\xB0\xBB\xFA\nAUTH-1=0\n");
+    writeIni(file);
+    ProjectorStore s(ini);
+    s.setCatalogLanguage(2052);
+    ASSERT_TRUE(s.load().ok());
+    EXPECT_EQ(s.encoding(), TextCodec::Encoding::Gbk);
+    ProjectorList l = s.projectors();
+    ASSERT_EQ(l.size(), 1);
+    EXPECT_EQ(l[0].name, QStringLiteral(u"投影机"));
+
+    l.append(record(QStringLiteral(u"礼堂"), {10, 0, 0, 2}, u"1"_qs, QStringLiteral(u"密码")));
+    ASSERT_TRUE(s.saveProjectors(l).ok());
+    const QByteArray text = readIni();
+    EXPECT_TRUE(text.contains("[\xB1\xB8\xD7\xA2]\n\xCB\xB5\xC3\xF7=\xB2\xE2\xCA\xD4\n")) << "the other section keeps its bytes";
+    EXPECT_TRUE(text.contains("NAME-1=\xCD\xB6\xD3\xB0\xBB\xFA\n"));
+    EXPECT_TRUE(text.contains("NAME-2=\xC0\xF1\xCC\xC3\n"));
+    EXPECT_TRUE(text.contains("PASS-2=\xC3\xDC\xC2\xEB\n"));
+    EXPECT_FALSE(TextCodec::isValidUtf8(text));
+    ProjectorStore again(ini);
+    again.setCatalogLanguage(2052);
+    ASSERT_TRUE(again.load().ok());
+    EXPECT_EQ(again.projectors(), l);
+
+    // The same bytes under an English catalog are Windows-1252, and a UTF-8 file is UTF-8
+    // whatever the catalog language.
+    ProjectorStore western(ini);
+    western.setCatalogLanguage(1033);
+    ASSERT_TRUE(western.load().ok());
+    EXPECT_EQ(western.projectors()[0].name, QStringLiteral(u"Í¶Ó°»ú"));
+    writeIni("[Projector List]\nCOUNT=1\nNAME-1=\xE6\x8A\x95\xE5\xBD\xB1\n");
+    ProjectorStore utf8(ini);
+    utf8.setCatalogLanguage(2052);
+    ASSERT_TRUE(utf8.load().ok());
+    EXPECT_EQ(utf8.encoding(), TextCodec::Encoding::Utf8);
+    EXPECT_EQ(utf8.projectors()[0].name, QStringLiteral(u"投影"));
+}
+
+TEST_F(ProjectorStoreTest, UnreadableBytesSurviveASaveThatDoesNotChangeThem) {
+    writeIni("[Other]\nk=\xFF\xFE\n[Projector List]\nCOUNT=2\nNAME-1=\xFF\xCD\xB6\nNAME-2=b\n");
+    ProjectorStore s(ini);
+    s.setCatalogLanguage(2052);
+    ASSERT_TRUE(s.load().ok());
+    ProjectorList l = s.projectors();
+    ASSERT_EQ(l.size(), 2);
+    EXPECT_EQ(l[0].name, QStringLiteral(u"\uFFFD投"));
+    l[1].name = QStringLiteral(u"礼堂");
+    ASSERT_TRUE(s.saveProjectors(l).ok());
+    const QByteArray text = readIni();
+    EXPECT_TRUE(text.contains("k=\xFF\xFE\n"));
+    EXPECT_TRUE(text.contains("NAME-1=\xFF\xCD\xB6\n")) << "an unchanged name is not rewritten";
+    EXPECT_TRUE(text.contains("NAME-2=\xC0\xF1\xCC\xC3\n"));
+    EXPECT_EQ(s.encoding(), TextCodec::Encoding::Gbk);
+    EXPECT_TRUE(s.takeEncodingNotice().isEmpty());
+}
+
+TEST_F(ProjectorStoreTest, ANameTheCodePageCannotHoldTurnsTheFileIntoUtf8AndIsToldOnce) {
+    writeIni("[Other]\nnote=Caf\xE9\n[Projector List]\nCOUNT=1\nNAME-1=Caf\xE9\n");
+    ProjectorStore s(ini);
+    s.setCatalogLanguage(1033);
+    ASSERT_TRUE(s.load().ok());
+    ProjectorList l = s.projectors();
+    l.append(record(QStringLiteral(u"投影机"), {10, 0, 0, 3}));
+    ASSERT_TRUE(s.saveProjectors(l).ok());
+    const QByteArray text = readIni();
+    EXPECT_TRUE(TextCodec::isValidUtf8(text));
+    EXPECT_TRUE(text.contains("note=Caf\xC3\xA9\n")) << "the whole file moves to UTF-8";
+    EXPECT_TRUE(text.contains("NAME-1=Caf\xC3\xA9\n"));
+    EXPECT_TRUE(text.contains("NAME-2=\xE6\x8A\x95\xE5\xBD\xB1\xE6\x9C\xBA\n"));
+    EXPECT_EQ(s.encoding(), TextCodec::Encoding::Utf8);
+    const QString notice = s.takeEncodingNotice();
+    EXPECT_EQ(notice, CatalogText(msg::IniSavedAsUtf8, {ini, u"Windows-1252"_qs}));
+    EXPECT_FALSE(notice.isEmpty());
+    EXPECT_TRUE(s.takeEncodingNotice().isEmpty());
+
+    ProjectorStore again(ini);
+    again.setCatalogLanguage(1033);
+    ASSERT_TRUE(again.load().ok());
+    EXPECT_EQ(again.projectors(), l);
+
+    // A file put back into the code page by another program is moved again, but the user
+    // has been told already.
+    writeIni("[Projector List]\nCOUNT=1\nNAME-1=Caf\xE9\n");
+    ASSERT_TRUE(s.setAuthSetting(QStringLiteral(u"密码"), 0).ok());
+    EXPECT_TRUE(TextCodec::isValidUtf8(readIni()));
+    EXPECT_TRUE(s.takeEncodingNotice().isEmpty());
+}
+
+TEST_F(ProjectorStoreTest, OnePairOfSurroundingQuotesIsDropped) {
+    writeIni("[Projector List]\nCOUNT=3\nNAME-1= \"  Hall  \" \nPASS-1=\"secret\"\nAUTH-1=\"0\"\n"
+             "NAME-2=\"\nPASS-2=\"\"\"\"\nNAME-3=\"a\"b\"\nPASS-3=say \"hi\"\n");
+    ProjectorStore s(ini);
+    ASSERT_TRUE(s.load().ok());
+    ProjectorList l = s.projectors();
+    ASSERT_EQ(l.size(), 3);
+    EXPECT_EQ(l[0].name, u"  Hall  ");
+    EXPECT_EQ(l[0].password, u"secret");
+    EXPECT_EQ(l[0].authMark, u"0");
+    EXPECT_EQ(l[1].name, u"\"") << "a lone quote is no pair";
+    EXPECT_EQ(l[1].password, u"\"\"") << "only one pair goes";
+    EXPECT_EQ(l[2].name, u"a\"b");
+    EXPECT_EQ(l[2].password, u"say \"hi\"");
+
+    // Unchanged values keep their quotes; changed ones are quoted only when the reader would
+    // otherwise lose a quote or a blank at either end.
+    l[1].password = u"\"quoted\""_qs;
+    l[2].name = u" lead"_qs;
+    l[2].password = u"plain"_qs;
+    ASSERT_TRUE(s.saveProjectors(l).ok());
+    const QByteArray text = readIni();
+    EXPECT_TRUE(text.contains("PASS-1=\"secret\"\n"));
+    EXPECT_TRUE(text.contains("NAME-1=\"  Hall  \"\n"));
+    EXPECT_TRUE(text.contains("PASS-2=\"\"quoted\"\"\n"));
+    EXPECT_TRUE(text.contains("NAME-3=\" lead\"\n"));
+    EXPECT_TRUE(text.contains("PASS-3=plain\n"));
+    EXPECT_EQ(loaded(), l);
+}
+
+TEST_F(ProjectorStoreTest, NamesAreNeverCutInsideASurrogatePair) {
+    const QByteArray emoji("\xF0\x9F\x98\x80");
+    writeIni("[Projector List]\nCOUNT=1\nNAME-1=" + QByteArray(63, 'n') + emoji + "\nAUTH-1=" + emoji + "\n");
+    const ProjectorList l = loaded();
+    ASSERT_EQ(l.size(), 1);
+    EXPECT_EQ(l[0].name, QString(63, u'n'));
+    EXPECT_EQ(l[0].authMark, u"");
+}
+
+TEST_F(ProjectorStoreTest, CodePageTextThatWouldReadBackAsUtf8IsSavedAsUtf8) {
+    // The only byte that is not UTF-8 sits on a line the reader skips, and the name's bytes
+    // happen to be valid UTF-8: written back as they are, the name would read differently.
+    writeIni("stray line \x80\n[Projector List]\nCOUNT=1\nNAME-1=Caf\xC3\xA9\n");
+    ProjectorStore s(ini);
+    s.setCatalogLanguage(1033);
+    ASSERT_TRUE(s.load().ok());
+    const ProjectorList l = s.projectors();
+    ASSERT_EQ(l.size(), 1);
+    EXPECT_EQ(l[0].name, QStringLiteral(u"CafÃ©"));
+    ASSERT_TRUE(s.saveProjectors(l).ok());
+    EXPECT_TRUE(readIni().contains("NAME-1=Caf\xC3\x83\xC2\xA9\n"));
+    EXPECT_FALSE(s.takeEncodingNotice().isEmpty());
+    ProjectorStore again(ini);
+    again.setCatalogLanguage(1033);
+    ASSERT_TRUE(again.load().ok());
+    EXPECT_EQ(again.projectors(), l);
+}
+
+TEST_F(ProjectorStoreTest, AByteOrderMarkDoesNotHideTheListWhenTheFileMovesToUtf8) {
+    writeIni("\xEF\xBB\xBF[Projector List]\nCOUNT=1\nNAME-1=Caf\xE9\n");
+    ProjectorStore s(ini);
+    s.setCatalogLanguage(1033);
+    ASSERT_TRUE(s.load().ok());
+    ProjectorList l = s.projectors();
+    ASSERT_EQ(l.size(), 1);
+    EXPECT_EQ(l[0].name, QStringLiteral(u"Café"));
+    l.append(record(QStringLiteral(u"投影机"), {10, 0, 0, 4}));
+    ASSERT_TRUE(s.saveProjectors(l).ok());
+    EXPECT_TRUE(readIni().startsWith("[Projector List]\n"));
+    ProjectorStore again(ini);
+    ASSERT_TRUE(again.load().ok());
+    EXPECT_EQ(again.projectors(), l);
 }

@@ -223,3 +223,39 @@ TEST_F(MainFrameTest, ClosingStopsARunningScheduleFirst) {
     EXPECT_EQ(frame.GetEntryStatus(0) == ScheduleEntry::Failed || frame.GetEntryStatus(0) == ScheduleEntry::Executing,
               true);
 }
+
+TEST_F(MainFrameTest, LegacyIniFollowsTheCatalogLanguageAndAMoveToUtf8IsToldOnce) {
+    ShippedCatalog sc(ShippedCatalog::Which::SimplifiedChinese, Catalog::kSimplifiedChinese);
+    AnsweredBoxes boxes;
+    {
+        QFile f(ini);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[Projector List]\nCOUNT=1\nNAME-1=\xCD\xB6\xD3\xB0\xBB\xFA\n");
+    }
+    CMainFrame frame(ini);
+    ProjectorList list = frame.GetProjectorList();
+    ASSERT_EQ(list.size(), 1);
+    EXPECT_EQ(list[0].name, QStringLiteral(u"投影机"));
+    auto fileBytes = [this] {
+        QFile f(ini);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+
+    ProjectorRecord r;
+    r.name = QStringLiteral(u"礼堂");
+    list.append(r);
+    ASSERT_TRUE(frame.SaveProjectorList(list));
+    EXPECT_TRUE(boxes.texts.isEmpty());
+    EXPECT_TRUE(fileBytes().contains("NAME-2=\xC0\xF1\xCC\xC3\n"));
+
+    r.name = QStringLiteral(u"Zoë");
+    list.append(r);
+    ASSERT_TRUE(frame.SaveProjectorList(list));
+    ASSERT_EQ(boxes.texts.size(), 1);
+    EXPECT_EQ(boxes.texts[0], CatalogText(msg::IniSavedAsUtf8, {ini, u"GBK"_qs}));
+    EXPECT_TRUE(boxes.texts[0].contains(u"UTF-8"));
+    EXPECT_TRUE(fileBytes().contains("NAME-1=\xE6\x8A\x95\xE5\xBD\xB1\xE6\x9C\xBA\n"));
+    ASSERT_TRUE(frame.SetAuthSetting(QStringLiteral(u"Zoë"), 0));
+    ASSERT_TRUE(frame.SaveProjectorList(list));
+    EXPECT_EQ(boxes.texts.size(), 1) << "told once";
+}
