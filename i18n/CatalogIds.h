@@ -407,6 +407,17 @@ inline constexpr CatalogId MenuCancelTransmission{53, 50};
 inline constexpr CatalogId MenuSchedule{53, 51};
 inline constexpr CatalogId MenuSetting{53, 52};
 
+// Schedule stop, entry checks and passwords on the command line
+inline constexpr CatalogId UploadStopped{9, 630};
+inline constexpr CatalogId EntryPathTooLong{9, 631};
+inline constexpr CatalogId EntryPasswordTooLong{9, 632};
+inline constexpr CatalogId CtlPasswordOnCommandLine{9, 633};
+inline constexpr CatalogId CtlPasswordUnreadable{9, 634};
+inline constexpr CatalogId CtlPasswordTooLong{9, 635};
+inline constexpr CatalogId CtlStandardInput{9, 636};
+inline constexpr CatalogId CtlPasswordTwice{9, 637};
+inline constexpr CatalogId CtlPasswordMissing{9, 638};
+
 inline constexpr CatalogId kAll[] = {
     ImgCancel,
     ImgOpenTitle,
@@ -805,5 +816,14 @@ inline constexpr CatalogId kAll[] = {
     MenuCancelTransmission,
     MenuSchedule,
     MenuSetting,
+    UploadStopped,
+    EntryPathTooLong,
+    EntryPasswordTooLong,
+    CtlPasswordOnCommandLine,
+    CtlPasswordUnreadable,
+    CtlPasswordTooLong,
+    CtlStandardInput,
+    CtlPasswordTwice,
+    CtlPasswordMissing,
 };
 } // namespace msg

@@ -16,6 +16,7 @@ CommandConnection OpenCommandConnection(const CommandTarget& target, const Comma
         c.result = ConnectResult::SocketFailed;
         return c;
     }
+    c.socket.setStopFlag(context.stop);
     switch (c.socket.connectTo(target.address, kCommandPort, context.timeouts.connectMs)) {
     case TcpSocket::Connect::Ok:
         break;

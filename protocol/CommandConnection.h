@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
+
 class ProjectorStore;
 
 inline constexpr quint16 kCommandPort = 9716;
@@ -31,6 +33,9 @@ struct CommandTarget final {
 struct CommandContext final {
     CommandTimeouts timeouts;
     ProjectorStore* store = nullptr; // receives the authentication fields each connection notes
+    // Raised by another thread to abandon the command: its socket closes on the thread that
+    // runs it within a fraction of a second. Must outlive the command.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 // A connected socket and the prefix the command block starts with.

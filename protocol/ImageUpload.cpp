@@ -36,6 +36,8 @@ ImageUpload::ResultText ImageUpload::textFor(int uploadResult) {
         return {msg::UploadRefused, {QString::number(uploadResult)}};
     case UploadResult::OtherReply:
         return {msg::ReplyNotUnderstood, {}};
+    case UploadResult::Stopped:
+        return {msg::UploadStopped, {}};
     default:
         return {msg::SendFailed, {}}; // connection codes, send and read failures
     }
@@ -73,11 +75,15 @@ int UploadImage(const QString& path, int storeNumber, const CommandTarget& targe
     }
     file.close();
 
+    auto stopped = [&context] { return context.stop != nullptr && context.stop->load(); };
+    if (stopped()) {
+        return UploadResult::Stopped;
+    }
     report(ImageUpload::Phase::Connecting, 0);
     CommandConnection connection = OpenCommandConnection(target, context);
     if (connection.result != ConnectResult::Ok) {
         report(ImageUpload::Phase::Done, 0);
-        return connection.result;
+        return stopped() ? UploadResult::Stopped : connection.result;
     }
     ExchangeRequest request;
     request.kind = CommandKind::Put;
@@ -93,6 +99,9 @@ int UploadImage(const QString& path, int storeNumber, const CommandTarget& targe
     content.clear();
     const ExchangeResult x = RunOnConnection(connection, context, block, request);
     report(ImageUpload::Phase::Done, 0);
+    if (x.stage != ExchangeResult::Stage::Replied && stopped()) {
+        return UploadResult::Stopped;
+    }
     using Stage = ExchangeResult::Stage;
     switch (x.stage) {
     case Stage::ConnectFailed:

@@ -3,8 +3,11 @@
 #include <QByteArrayView>
 #include <QtGlobal>
 
+#include <atomic>
+
 // One blocking IPv4 TCP socket, closed when the object goes. It only moves bytes; what the
-// bytes mean is decided elsewhere. Every wait has a bound, so no peer can hold a caller.
+// bytes mean is decided elsewhere. Every wait has a bound, so no peer can hold a caller, and
+// with a stop flag every wait also ends soon after the flag is raised.
 class TcpSocket final {
 public:
     enum class Wait { Readable, TimedOut, Failed };
@@ -22,6 +25,12 @@ public:
     [[nodiscard]] bool isOpen() const { return m_fd >= 0; }
     void close();
 
+    // Raised by another thread: connect, send and wait give up within kStopSliceMs and the
+    // socket closes itself here, on the thread that uses it. The flag must outlive the socket.
+    void setStopFlag(const std::atomic<bool>* stop) { m_stop = stop; }
+    [[nodiscard]] bool stopRequested() const { return m_stop != nullptr && m_stop->load(); }
+    static constexpr int kStopSliceMs = 50;
+
     Connect connectTo(quint32 hostAddress, quint16 port, int timeoutMs);
 
     // One send call for the whole block; a peer that stops reading fails it after timeoutMs.
@@ -37,5 +46,10 @@ public:
     static Wait classifyPoll(int pollResult, short revents);
 
 private:
+    // poll() in slices while a stop flag is set; the stop shows as a failed poll.
+    int pollFor(short events, int timeoutMs, short& revents);
+    bool giveUpOnStop();
+
     int m_fd = -1;
+    const std::atomic<bool>* m_stop = nullptr;
 };

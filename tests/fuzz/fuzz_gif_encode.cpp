@@ -6,8 +6,16 @@
 #include "workspace/PictureLoader.h"
 #include "workspace/RgbBuffer.h"
 
+#include <QtGlobal>
+
 #include <cstdint>
 #include <cstdlib>
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    // One small frame per run: libvips worker threads would cost more than the decode.
+    qputenv("VIPS_CONCURRENCY", "1");
+    return 0;
+}
 
 namespace {
 
