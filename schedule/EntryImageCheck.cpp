@@ -27,8 +27,15 @@ EntryImageCheck::HeaderSize EntryImageCheck::gifHeaderSize(const QString& path) 
 }
 
 bool EntryImageCheck::isSchedulable(const QString& path, int& reason) {
-    // A file without a readable header has no picture size, so it fails on the size unless
-    // it cannot be opened at all; IsSendableImage keeps the order of the checks.
     const HeaderSize size = gifHeaderSize(path);
+    if (size.width == 0 && size.height == 0) {
+        // No picture size to check: an empty, oversized or misnamed file is told so first,
+        // since that says more than a size the file does not have; the rest fail on the size.
+        if (!IsSendableImage(path, SendableImage::kMinWidth, SendableImage::kMinHeight, reason)) {
+            return false;
+        }
+        reason = SendableImage::BadPictureSize;
+        return false;
+    }
     return IsSendableImage(path, size.width, size.height, reason);
 }

@@ -17,7 +17,8 @@ struct HeaderSize final {
 HeaderSize gifHeaderSize(const QString& path);
 HeaderSize gifHeaderSize(const QByteArray& leadingBytes);
 
-// IsSendableImage on the file with its own picture size; the reason codes are the same.
+// IsSendableImage on the file with its own picture size; the reason codes are the same. A
+// file with no GIF header gets the open, length and extension checks first, then reason 4.
 bool isSchedulable(const QString& path, int& reason);
 
 } // namespace EntryImageCheck

@@ -62,7 +62,10 @@ TEST(EntryImageCheckTest, TheFilesOwnPictureDecidesWithTheUsualReasons) {
     EXPECT_EQ(reasonFor(writeFile(dir, u"high.qv1"_qs, gif(10, 769))), SendableImage::BadPictureSize);
     EXPECT_EQ(reasonFor(writeFile(dir, u"narrow.qv1"_qs, gif(4, 10))), SendableImage::BadPictureSize);
     EXPECT_EQ(reasonFor(writeFile(dir, u"flat.qv1"_qs, gif(10, 1))), SendableImage::BadPictureSize);
+    // Without a header there is no size: the other faults are named first.
     EXPECT_EQ(reasonFor(writeFile(dir, u"text.qv1"_qs, "not a picture")), SendableImage::BadPictureSize);
+    EXPECT_EQ(reasonFor(writeFile(dir, u"empty.qv1"_qs, {})), SendableImage::BadFileSize);
+    EXPECT_EQ(reasonFor(writeFile(dir, u"notes.txt"_qs, "abc")), SendableImage::NotQv1);
     EXPECT_EQ(reasonFor(writeFile(dir, u"pic.gif"_qs, gif(100, 100))), SendableImage::NotQv1);
     EXPECT_EQ(reasonFor(dir.filePath(u"missing.qv1"_qs)), SendableImage::CannotOpen);
     // A header that claims a fine size in front of too many bytes fails on the length.

@@ -343,14 +343,15 @@ StoppedUpload uploadAndStop(const QString& path, const CommandTarget& target, co
 } // namespace
 
 TEST_F(Upload, AStopFlagAbandonsTheWaitForASilentProjector) {
+    const QString path = file(u"s.qv1"_qs, pattern(5000));
+    const int before = OpenDescriptorCount();
     EmulatorFaults f;
     f.neverReply = true;
     ProjectorEmulator* e = emulator(f);
-    const QString path = file(u"s.qv1"_qs, pattern(5000));
-    const int before = OpenDescriptorCount();
     const StoppedUpload r = uploadAndStop(path, {e->address(), 0, {}}, [&] { return e->stores().image(1).has_value(); });
     EXPECT_EQ(r.result, UploadResult::Stopped);
     EXPECT_LT(r.afterStop, std::chrono::seconds(5)); // not the 300 s of the protocol
+    m_emus.stopAll(); // the emulator's own descriptors live in this process too
     EXPECT_EQ(OpenDescriptorCount(), before) << "the socket is closed on the uploading thread";
 }
 

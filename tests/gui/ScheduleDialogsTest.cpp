@@ -291,6 +291,9 @@ TEST_F(ScheduleDialogs, EntryValidationKeepsTheDialogOpen) {
     EXPECT_EQ(boxes.shown()[0].icon, CMessageBox::Icon::Stop);
     EXPECT_EQ(boxes.shown()[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     boxes.clear();
+    fillAndOk(e, kEmulatedText, writeFile(u"pic.txt"_qs, "abc"));
+    EXPECT_EQ(boxes.texts(), texts({msg::EntryNotQv1, msg::EntryNotSchedulable}));
+    boxes.clear();
 
     fillAndOk(e, kEmulatedText, dir.filePath(u"missing.qv1"_qs));
     EXPECT_EQ(boxes.texts(), texts({msg::EntryFileUnreadable, msg::EntryNotSchedulable}));
