@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
@@ -97,11 +98,24 @@ bool CMainFrame::StartScheduleWorker() {
 
 void CMainFrame::StopScheduleWorker() {
     if (!m_runner->isRunning()) {
+        m_runner->stop(); // collects a worker that ended by itself
         return;
     }
+    m_runner->requestStop();
+    // The worker abandons its upload and ends within a fraction of a second. Meanwhile the
+    // window keeps painting; input waits, so nothing new can start half way through.
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_runner->stop();
+    QEventLoop waiting;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &waiting, [this, &waiting] {
+        if (!m_runner->isRunning()) {
+            waiting.quit();
+        }
+    });
+    poll.start(kStopPollMs);
+    waiting.exec(QEventLoop::ExcludeUserInputEvents);
     QApplication::restoreOverrideCursor();
+    m_runner->stop();
 }
 
 void CMainFrame::createActions() {

@@ -57,8 +57,10 @@ public:
     [[nodiscard]] bool IsScheduleRunning() const { return m_runner->isRunning(); }
     // Starts the worker on the run copy; false when a run is active or the copy is empty.
     bool StartScheduleWorker();
-    // Asks the worker to stop and waits until it has ended.
+    // Asks the worker to stop and waits until it has ended, which takes a fraction of a
+    // second; the window keeps painting meanwhile.
     void StopScheduleWorker();
+    static constexpr int kStopPollMs = 10;
     [[nodiscard]] qint32 GetEntryStatus(int index) const { return m_runner->entryStatus(index); }
     ScheduleRunner& scheduleRunner() { return *m_runner; }
 

@@ -491,6 +491,17 @@ inline constexpr CatalogId MenuListExportCsv{53, 66};
 // INI files written in a legacy code page
 inline constexpr CatalogId IniSavedAsUtf8{9, 660};
 
+// Schedule stop, entry checks and passwords on the command line
+inline constexpr CatalogId UploadStopped{9, 630};
+inline constexpr CatalogId EntryPathTooLong{9, 631};
+inline constexpr CatalogId EntryPasswordTooLong{9, 632};
+inline constexpr CatalogId CtlPasswordOnCommandLine{9, 633};
+inline constexpr CatalogId CtlPasswordUnreadable{9, 634};
+inline constexpr CatalogId CtlPasswordTooLong{9, 635};
+inline constexpr CatalogId CtlStandardInput{9, 636};
+inline constexpr CatalogId CtlPasswordTwice{9, 637};
+inline constexpr CatalogId CtlPasswordMissing{9, 638};
+
 inline constexpr CatalogId kAll[] = {
     ImgCancel,
     ImgOpenTitle,
@@ -967,5 +978,14 @@ inline constexpr CatalogId kAll[] = {
     MenuListImportCsv,
     MenuListExportCsv,
     IniSavedAsUtf8,
+    UploadStopped,
+    EntryPathTooLong,
+    EntryPasswordTooLong,
+    CtlPasswordOnCommandLine,
+    CtlPasswordUnreadable,
+    CtlPasswordTooLong,
+    CtlStandardInput,
+    CtlPasswordTwice,
+    CtlPasswordMissing,
 };
 } // namespace msg

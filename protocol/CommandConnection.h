@@ -33,7 +33,8 @@ struct CommandTarget final {
 struct CommandContext final {
     CommandTimeouts timeouts;
     ProjectorStore* store = nullptr; // receives the authentication fields each connection notes
-    // Raised by whoever stops the run: the connection's waits end and its socket closes.
+    // Raised by another thread to abandon the command: its socket closes on the thread that
+    // runs it within a fraction of a second. Must outlive the command.
     const std::atomic<bool>* stop = nullptr;
 };
 

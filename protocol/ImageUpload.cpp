@@ -36,6 +36,8 @@ ImageUpload::ResultText ImageUpload::textFor(int uploadResult) {
         return {msg::UploadRefused, {QString::number(uploadResult)}};
     case UploadResult::OtherReply:
         return {msg::ReplyNotUnderstood, {}};
+    case UploadResult::Stopped:
+        return {msg::UploadStopped, {}};
     default:
         return {msg::SendFailed, {}}; // connection codes, send and read failures
     }
@@ -86,11 +88,15 @@ int UploadImageData(const QByteArray& name, const QByteArray& content, int store
     }
     const QByteArray head = ImageUpload::header(name, length, storeNumber);
 
+    auto stopped = [&context] { return context.stop != nullptr && context.stop->load(); };
+    if (stopped()) {
+        return UploadResult::Stopped;
+    }
     report(ImageUpload::Phase::Connecting, 0);
     CommandConnection connection = OpenCommandConnection(target, context);
     if (connection.result != ConnectResult::Ok) {
         report(ImageUpload::Phase::Done, 0);
-        return connection.result;
+        return stopped() ? UploadResult::Stopped : connection.result;
     }
     ExchangeRequest request;
     request.kind = CommandKind::Put;
@@ -108,6 +114,9 @@ int UploadImageData(const QByteArray& name, const QByteArray& content, int store
     block += content;
     const ExchangeResult x = RunOnConnection(connection, context, block, request);
     report(ImageUpload::Phase::Done, 0);
+    if (x.stage != ExchangeResult::Stage::Replied && stopped()) {
+        return UploadResult::Stopped;
+    }
     using Stage = ExchangeResult::Stage;
     switch (x.stage) {
     case Stage::ConnectFailed:

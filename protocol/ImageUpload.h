@@ -23,6 +23,7 @@ inline constexpr int Reply3 = -12;
 inline constexpr int Reply9 = -13;
 inline constexpr int OtherReply = -14;
 inline constexpr int WaitFailed = -15;
+inline constexpr int Stopped = -16; // the caller's stop flag abandoned the upload
 } // namespace UploadResult
 
 namespace ImageUpload {
@@ -54,7 +55,8 @@ using SentBytes = std::function<void(qint64 sent, qint64 total)>;
 
 // Reads the whole file before anything goes out: a file that cannot be read whole is not
 // sent, so no zeros ever stand in for its bytes. Returns a code of UploadResult or a
-// connection code (-101, -102, -103, -105). Runs on any thread.
+// connection code (-101, -102, -103, -105). Runs on any thread. When context.stop is raised
+// the upload is abandoned where it stands and Stopped is returned, whatever the projector did.
 int UploadImage(const QString& path, int storeNumber, const CommandTarget& target,
                 const CommandContext& context = {}, const ImageUpload::Progress& progress = {});
 

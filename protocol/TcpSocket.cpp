@@ -22,7 +22,7 @@ int remainingMs(Clock::time_point deadline) {
 
 // poll() that resumes after a signal with the time that is left, so Ctrl+C in a tool
 // does not turn into a failed wait.
-int pollFor(int fd, short events, int timeoutMs, short& revents) {
+int pollOnce(int fd, short events, int timeoutMs, short& revents) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (true) {
         pollfd p{fd, events, 0};
@@ -47,15 +47,13 @@ bool setBlocking(int fd, bool blocking) {
 
 TcpSocket::~TcpSocket() { close(); }
 
-TcpSocket::TcpSocket(TcpSocket&& other) noexcept : m_fd(other.m_fd), m_stopFlag(other.m_stopFlag) {
-    other.m_fd = -1;
-}
+TcpSocket::TcpSocket(TcpSocket&& other) noexcept : m_fd(other.m_fd), m_stop(other.m_stop) { other.m_fd = -1; }
 
 TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
     if (this != &other) {
         close();
         m_fd = other.m_fd;
-        m_stopFlag = other.m_stopFlag;
+        m_stop = other.m_stop;
         other.m_fd = -1;
     }
     return *this;
@@ -74,8 +72,33 @@ void TcpSocket::close() {
     }
 }
 
+bool TcpSocket::giveUpOnStop() {
+    if (!stopRequested()) {
+        return false;
+    }
+    close();
+    return true;
+}
+
+int TcpSocket::pollFor(short events, int timeoutMs, short& revents) {
+    if (m_stop == nullptr) {
+        return pollOnce(m_fd, events, timeoutMs, revents);
+    }
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (true) {
+        if (giveUpOnStop()) {
+            revents = 0;
+            return -1;
+        }
+        const int rc = pollOnce(m_fd, events, qMin(kStopSliceMs, remainingMs(deadline)), revents);
+        if (rc != 0 || remainingMs(deadline) == 0) {
+            return rc;
+        }
+    }
+}
+
 TcpSocket::Connect TcpSocket::connectTo(quint32 hostAddress, quint16 port, int timeoutMs) {
-    if (m_fd < 0 || !setBlocking(m_fd, false)) {
+    if (m_fd < 0 || giveUpOnStop() || !setBlocking(m_fd, false)) {
         return Connect::Failed;
     }
     sockaddr_in to{};
@@ -87,7 +110,7 @@ TcpSocket::Connect TcpSocket::connectTo(quint32 hostAddress, quint16 port, int t
             return Connect::Failed;
         }
         short revents = 0;
-        const int rc = pollOnce(POLLOUT, timeoutMs, revents);
+        const int rc = pollFor(POLLOUT, timeoutMs, revents);
         if (m_fd < 0) {
             return Connect::Failed; // stopped
         }
@@ -107,12 +130,15 @@ TcpSocket::Connect TcpSocket::connectTo(quint32 hostAddress, quint16 port, int t
 }
 
 bool TcpSocket::sendAll(QByteArrayView data, int timeoutMs) {
-    if (m_fd < 0) {
+    if (m_fd < 0 || giveUpOnStop()) {
         return false;
     }
+    // With a stop flag the send time-out is one slice, so a peer that stops reading holds the
+    // send no longer than that before the flag is looked at again.
+    const int sliceMs = qMax(1, m_stop != nullptr ? qMin(kStopSliceMs, timeoutMs) : timeoutMs);
     timeval tv{};
-    tv.tv_sec = timeoutMs / 1000;
-    tv.tv_usec = static_cast<suseconds_t>((timeoutMs % 1000) * 1000);
+    tv.tv_sec = sliceMs / 1000;
+    tv.tv_usec = static_cast<suseconds_t>((sliceMs % 1000) * 1000);
     ::setsockopt(m_fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
     const char* p = data.data();
     qsizetype left = data.size();
@@ -122,14 +148,15 @@ bool TcpSocket::sendAll(QByteArrayView data, int timeoutMs) {
         // signal or the send time-out interrupts it.
         const ssize_t n = ::send(m_fd, p, static_cast<size_t>(left), MSG_NOSIGNAL);
         if (n < 0) {
-            if (errno == EINTR && remainingMs(deadline) > 0) {
+            const bool sliceOver = m_stop != nullptr && (errno == EAGAIN || errno == EWOULDBLOCK);
+            if ((errno == EINTR || sliceOver) && remainingMs(deadline) > 0 && !giveUpOnStop()) {
                 continue;
             }
             return false;
         }
         p += n;
         left -= n;
-        if (left > 0 && remainingMs(deadline) == 0) {
+        if (left > 0 && (remainingMs(deadline) == 0 || giveUpOnStop())) {
             return false;
         }
     }
@@ -154,41 +181,20 @@ TcpSocket::Wait TcpSocket::waitReadable(int timeoutMs) {
         return Wait::Failed;
     }
     short revents = 0;
-    const int rc = pollOnce(POLLIN, timeoutMs, revents);
+    const int rc = pollFor(POLLIN, timeoutMs, revents);
     return classifyPoll(rc, revents);
-}
-
-int TcpSocket::pollOnce(short events, int timeoutMs, short& revents) {
-    if (m_stopFlag == nullptr) {
-        return pollFor(m_fd, events, timeoutMs, revents);
-    }
-    // Short slices, so a raised stop flag is seen at once.
-    constexpr int kSliceMs = 20;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (true) {
-        if (m_stopFlag->load()) {
-            close();
-            revents = 0;
-            return -1;
-        }
-        const int left = remainingMs(deadline);
-        const int rc = pollFor(m_fd, events, qMin(left, kSliceMs), revents);
-        if (rc != 0 || left <= kSliceMs) {
-            return rc;
-        }
-    }
 }
 
 bool TcpSocket::sendInPieces(QByteArrayView data, int timeoutMs, qint64 chunkBytes,
                              const std::function<void(qint64 sent)>& onSent) {
-    if (m_fd < 0 || chunkBytes <= 0) {
+    if (m_fd < 0 || chunkBytes <= 0 || giveUpOnStop()) {
         return false;
     }
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     qint64 sent = 0;
     while (sent < data.size()) {
         short revents = 0;
-        const int rc = pollOnce(POLLOUT, remainingMs(deadline), revents);
+        const int rc = pollFor(POLLOUT, remainingMs(deadline), revents);
         if (rc <= 0 || m_fd < 0 || (revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
             return false;
         }
@@ -204,7 +210,7 @@ bool TcpSocket::sendInPieces(QByteArrayView data, int timeoutMs, qint64 chunkByt
         if (onSent) {
             onSent(sent);
         }
-        if (sent < data.size() && remainingMs(deadline) == 0) {
+        if (sent < data.size() && (remainingMs(deadline) == 0 || giveUpOnStop())) {
             return false;
         }
     }

@@ -7,7 +7,8 @@
 #include <functional>
 
 // One blocking IPv4 TCP socket, closed when the object goes. It only moves bytes; what the
-// bytes mean is decided elsewhere. Every wait has a bound, so no peer can hold a caller.
+// bytes mean is decided elsewhere. Every wait has a bound, so no peer can hold a caller, and
+// with a stop flag every wait also ends soon after the flag is raised.
 class TcpSocket final {
 public:
     enum class Wait { Readable, TimedOut, Failed };
@@ -25,10 +26,21 @@ public:
     [[nodiscard]] bool isOpen() const { return m_fd >= 0; }
     void close();
 
+    // Raised by another thread: connect, send and wait give up within kStopSliceMs and the
+    // socket closes itself here, on the thread that uses it. The flag must outlive the socket.
+    void setStopFlag(const std::atomic<bool>* stop) { m_stop = stop; }
+    [[nodiscard]] bool stopRequested() const { return m_stop != nullptr && m_stop->load(); }
+    static constexpr int kStopSliceMs = 50;
+
     Connect connectTo(quint32 hostAddress, quint16 port, int timeoutMs);
 
     // One send call for the whole block; a peer that stops reading fails it after timeoutMs.
     bool sendAll(QByteArrayView data, int timeoutMs);
+
+    // The block in pieces of at most chunkBytes, telling onSent the running total after each
+    // piece, so a long upload can show its progress; fails like sendAll, and on a stop.
+    bool sendInPieces(QByteArrayView data, int timeoutMs, qint64 chunkBytes,
+                      const std::function<void(qint64 sent)>& onSent);
 
     // Readable also covers a closed or reset connection, as a read set of select would.
     Wait waitReadable(int timeoutMs);
@@ -39,19 +51,11 @@ public:
     // How one poll() outcome is judged; kept apart so the rule itself can be tested.
     static Wait classifyPoll(int pollResult, short revents);
 
-    // A run's stop flag. While it is set, every wait looks at it every few milliseconds
-    // and, once it is raised, closes the socket and fails: a stop never waits for a peer.
-    void setStopFlag(const std::atomic<bool>* stop) { m_stopFlag = stop; }
-    [[nodiscard]] bool stopRequested() const { return m_stopFlag != nullptr && m_stopFlag->load(); }
-
-    // The block in pieces of at most chunkBytes, telling onSent the running total after each
-    // piece; fails like sendAll, and when the stop flag rises.
-    bool sendInPieces(QByteArrayView data, int timeoutMs, qint64 chunkBytes,
-                      const std::function<void(qint64 sent)>& onSent);
-
 private:
-    int pollOnce(short events, int timeoutMs, short& revents);
+    // poll() in slices while a stop flag is set; the stop shows as a failed poll.
+    int pollFor(short events, int timeoutMs, short& revents);
+    bool giveUpOnStop();
 
     int m_fd = -1;
-    const std::atomic<bool>* m_stopFlag = nullptr;
+    const std::atomic<bool>* m_stop = nullptr;
 };

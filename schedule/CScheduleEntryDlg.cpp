@@ -10,9 +10,11 @@
 #include "registry/CSelectProjectorDlg.h"
 #include "registry/Ipv4.h"
 #include "schedule/CScheduleDlg.h"
+#include "schedule/EntryImageCheck.h"
 #include "workspace/SendableImage.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -27,7 +29,6 @@ namespace {
 constexpr int kAddressChars = 15;
 constexpr int kIntervalChars = 15;
 constexpr int kStoreChars = 7;
-constexpr int kImageFileChars = 259;
 
 QComboBox* makeStoreList(QWidget* parent, const char* name) {
     auto* list = new QComboBox(parent);
@@ -157,7 +158,7 @@ void CScheduleEntryDlg::onBrowse() {
 }
 
 void CScheduleEntryDlg::accept() {
-    const QString imageFile = m_imageFile->text().left(kImageFileChars);
+    const QString imageFile = m_imageFile->text();
     const QString addressText = m_address->text().left(kAddressChars);
     const QString intervalText = m_interval->text().left(kIntervalChars);
     const bool temporary = !m_storeChoice->isChecked();
@@ -165,13 +166,20 @@ void CScheduleEntryDlg::accept() {
 
     Ipv4::Octets octets{};
     const quint32 address = ParseDottedAddress(addressText, octets) == 0 ? Ipv4::toHost(octets) : 0;
-    if (imageFile.isEmpty() || imageFile.size() > kMaxImageFile || address == 0) {
+    if (imageFile.isEmpty() || address == 0) {
+        return;
+    }
+    // The entry keeps the path as bytes, so bytes are what must fit: a path of few but wide
+    // characters can be too long.
+    const qsizetype pathBytes = QFile::encodeName(imageFile).size();
+    if (pathBytes > kMaxImageFile) {
+        CMessageBox::show(this, CatalogText(msg::EntryPathTooLong, {QString::number(pathBytes)}),
+                          CMessageBox::Icon::Stop, QMessageBox::Ok);
         return;
     }
 
     int reason = 0;
-    const CurrentImage& shown = m_frame.currentImage();
-    if (!IsSendableImage(imageFile, shown.width, shown.height, reason)) {
+    if (!EntryImageCheck::isSchedulable(imageFile, reason)) {
         for (const CatalogId id : reasonMessages(reason)) {
             CMessageBox::show(this, CatalogText(id), CMessageBox::Icon::Stop, QMessageBox::Ok);
         }
@@ -183,6 +191,14 @@ void CScheduleEntryDlg::accept() {
                                      [address](const ProjectorRecord& r) { return r.hostAddress() == address; });
     if (record == projectors.cend()) {
         CMessageBox::show(this, CatalogText(msg::EntryAddressUnknown), CMessageBox::Icon::Stop, QMessageBox::Ok);
+        return;
+    }
+
+    // A password cut to fit would fail every upload of the entry.
+    const qsizetype passwordBytes = record->password.toUtf8().size();
+    if (passwordBytes > kMaxPassword) {
+        CMessageBox::show(this, CatalogText(msg::EntryPasswordTooLong, {QString::number(passwordBytes)}),
+                          CMessageBox::Icon::Stop, QMessageBox::Ok);
         return;
     }
 

@@ -14,7 +14,9 @@ class CScheduleEntryDlg final : public QDialog {
     Q_OBJECT
 
 public:
+    // Bytes an entry holds of a path and of a password (the field's last byte is its zero).
     static constexpr int kMaxImageFile = 255;
+    static constexpr int kMaxPassword = 255;
 
     explicit CScheduleEntryDlg(CMainFrame& frame, CScheduleDlg& owner);
 

@@ -10,8 +10,11 @@ ScheduleRunner::ScheduleRunner(Options options, Uploader uploader)
     : m_options(std::move(options)), m_uploader(std::move(uploader)) {
     if (!m_uploader) {
         const CommandContext context = m_options.context;
-        m_uploader = [context](const QString& path, int store, const CommandTarget& target) {
-            return UploadImage(path, store, target, context);
+        m_uploader = [context](const QString& path, int store, const CommandTarget& target,
+                               const std::atomic<bool>& stop) {
+            CommandContext withStop = context;
+            withStop.stop = &stop;
+            return UploadImage(path, store, target, withStop);
         };
     }
 }
@@ -41,18 +44,33 @@ bool ScheduleRunner::start(const ScheduleTable& table, int count, bool loop) {
         m_status[i].store(m_table.entries[i].status);
     }
     m_uploads.store(0);
+    m_abandon.store(false);
     m_stop.store(StartRequested);
     m_running.store(1);
     m_worker = std::thread([this] { work(); });
     return true;
 }
 
-void ScheduleRunner::stop() {
-    std::lock_guard lock(m_control);
+void ScheduleRunner::requestStop() {
     if (!isRunning()) {
         return;
     }
     m_stop.store(StopRequested);
+    m_abandon.store(true);
+    {
+        // Under the mutex, so a worker about to wait cannot miss the wake-up.
+        std::lock_guard wakeLock(m_wakeMutex);
+    }
+    m_wake.notify_all();
+}
+
+void ScheduleRunner::stop() {
+    std::lock_guard lock(m_control);
+    if (!isRunning()) {
+        joinWorker();
+        return;
+    }
+    requestStop();
     while (isRunning()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(m_options.stopPollMs));
     }
@@ -84,11 +102,14 @@ void ScheduleRunner::waitInterval(int minutes) {
         return;
     }
     const qint64 steps = qint64{minutes} * m_options.stepsPerMinute;
+    std::unique_lock lock(m_wakeMutex);
     for (qint64 s = 0; s < steps; ++s) {
         if (m_stop.load() == StopRequested) {
             return;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(m_options.stepMs));
+        // One step; a stop request wakes it early.
+        m_wake.wait_for(lock, std::chrono::milliseconds(m_options.stepMs),
+                        [this] { return m_stop.load() == StopRequested; });
     }
 }
 
@@ -103,11 +124,18 @@ void ScheduleRunner::work() {
             target.address = Ipv4::toHost(e.address);
             target.authenticate = e.authentication;
             target.password = e.passwordText();
+            const int before = m_status[i].load();
             setStatus(i, ScheduleEntry::Executing);
             if (m_stop.load() == StopRequested) {
                 break;
             }
-            const int result = m_uploader(e.imageFilePath(), e.saveId, target);
+            const int result = m_uploader(e.imageFilePath(), e.saveId, target, m_abandon);
+            if (result != 0 && m_stop.load() == StopRequested) {
+                // Abandoned by the stop: what it would have done is unknown, so the entry
+                // keeps what it showed before the upload began.
+                setStatus(i, before);
+                break;
+            }
             m_uploads.fetch_add(1);
             setStatus(i, result == 0 ? ScheduleEntry::Done : ScheduleEntry::Failed);
             if (m_stop.load() == StopRequested) {

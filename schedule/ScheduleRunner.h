@@ -5,18 +5,23 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <thread>
 
 // Runs a schedule's run copy on a worker thread: uploads each entry, marks it, waits its
 // interval, and loops when asked. Flags and statuses that the two threads share are atomics.
+// A stop abandons the upload in flight (its socket closes on the worker) and cuts a wait
+// short, so the worker ends within a fraction of a second whatever the projector does.
 class ScheduleRunner final {
 public:
     enum StopRequest : int { None = 0, StartRequested = 1, StopRequested = 2 };
 
-    // Uploads one entry; 0 is success, anything else a failure.
-    using Uploader = std::function<int(const QString& path, int storeNumber, const CommandTarget& target)>;
+    // Uploads one entry; 0 is success, anything else a failure. The flag is raised when the
+    // run is stopped: an uploader gives up as soon as it sees it.
+    using Uploader = std::function<int(const QString& path, int storeNumber, const CommandTarget& target,
+                                       const std::atomic<bool>& stop)>;
     // Told on the worker thread whenever an entry's status changes.
     using StatusObserver = std::function<void(int index, int status)>;
 
@@ -24,7 +29,7 @@ public:
         int stepMs = 1000;        // one step of an interval wait
         int stepsPerMinute = 60;  // an interval of n minutes is n * 60 steps
         int stopPollMs = 10;      // how often stop() looks whether the worker has ended
-        CommandContext context;   // for the default uploader
+        CommandContext context;   // for the default uploader; its stop flag is the runner's
     };
 
     ScheduleRunner();
@@ -41,8 +46,12 @@ public:
     bool start(const ScheduleTable& table, int count, bool loop);
 
     // Asks the worker to stop and waits until it has ended; nothing when no run is active.
-    // A stop is noticed within one step during a wait, and when an upload returns.
+    // The worker notices at once during a wait and within a fraction of a second during an
+    // upload, which it abandons; the entry then keeps the status it had before.
     void stop();
+    // Only asks: returns at once. An interface waits for isRunning() to fall while it
+    // keeps painting, then calls stop() to collect the worker.
+    void requestStop();
 
     // Running from start() on, so a Stop pressed at once is never lost.
     [[nodiscard]] bool isRunning() const { return m_running.load() != 0; }
@@ -69,6 +78,9 @@ private:
     std::atomic<int> m_running{0};
     std::atomic<int> m_stop{None};
     std::atomic<int> m_uploads{0};
+    std::atomic<bool> m_abandon{false}; // raised with a stop request; sockets watch it
+    std::mutex m_wakeMutex;
+    std::condition_variable m_wake; // cuts an interval wait short
     std::mutex m_control; // start and stop come from the interface thread; this keeps them whole
     std::thread m_worker;
 };

@@ -27,6 +27,10 @@ ScheduleTable::AddResult ScheduleTable::AddScheduleEntry(const QString& addressT
         return AddResult::BadStore;
     }
     const int interval = TextRules::toInt(intervalText);
+    const QByteArray passwordBytes = password.toUtf8();
+    if (passwordBytes.size() > ScheduleEntry::kTextField - 1) {
+        return AddResult::PasswordTooLong;
+    }
     if (count >= kSlots) {
         return AddResult::TableFull;
     }
@@ -37,7 +41,7 @@ ScheduleTable::AddResult ScheduleTable::AddScheduleEntry(const QString& addressT
     e.interval = interval;
     e.temporary = temporary ? 1 : 0;
     e.authentication = authentication;
-    ScheduleEntry::setField(e.password, TextRules::toField(password, ScheduleEntry::kTextField));
+    ScheduleEntry::setField(e.password, passwordBytes);
     ++count;
     return AddResult::Added;
 }

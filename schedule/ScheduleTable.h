@@ -16,10 +16,11 @@ struct ScheduleTable final {
     qint32 count = 0;
     std::array<ScheduleEntry, kSlots> entries{};
 
-    enum class AddResult { Added, BadAddress, NoImageFile, ImageFileTooLong, BadStore, TableFull };
+    enum class AddResult { Added, BadAddress, NoImageFile, ImageFileTooLong, BadStore, PasswordTooLong, TableFull };
 
     // Validates the texts as the entry dialog gives them and appends one entry; the first
-    // failing check leaves the table unchanged.
+    // failing check leaves the table unchanged. Path and password are measured in the bytes
+    // the entry stores, and one that does not fit is refused, never cut.
     AddResult AddScheduleEntry(const QString& addressText, const QString& imageFile, const QString& storeText,
                                const QString& intervalText, bool temporary, int authentication,
                                const QString& password);

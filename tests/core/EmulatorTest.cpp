@@ -115,4 +115,40 @@ TEST(EmulatorOptionsTest, ParsesProjectorsAndFaults) {
     EXPECT_FALSE(EmulatorOptions::parse({u"--split"_qs}).error.isEmpty());
     EXPECT_FALSE(EmulatorOptions::parse({u"--bogus"_qs, u"1"_qs}).error.isEmpty());
     EXPECT_EQ(EmulatorOptions::parse({}).projectors.size(), 1);
+    EXPECT_EQ(o.warnings.size(), 1) << "a password on the command line is warned about";
+}
+
+TEST(EmulatorOptionsTest, PasswordFromAFileTakesItsFirstLineWithoutWarning) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"pw"_qs);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("two words\r\nsecond line\n");
+    f.close();
+    const EmulatorOptions o = EmulatorOptions::parse({u"--password-file"_qs, path, u"--never-read"_qs});
+    ASSERT_TRUE(o.error.isEmpty()) << o.error.toStdString();
+    EXPECT_TRUE(o.warnings.isEmpty());
+    ASSERT_EQ(o.projectors.size(), 1);
+    EXPECT_TRUE(o.projectors[0].authenticate);
+    EXPECT_EQ(o.projectors[0].password, "two words");
+    EXPECT_TRUE(o.projectors[0].faults.neverRead);
+    EXPECT_FALSE(EmulatorOptions::parse({u"--password-file"_qs, dir.filePath(u"none"_qs)}).error.isEmpty());
+    QFile empty(dir.filePath(u"empty"_qs));
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    EXPECT_FALSE(EmulatorOptions::parse({u"--password-file"_qs, empty.fileName()}).error.isEmpty());
+}
+
+TEST(EmulatorProtocol, NeverReadHoldsTheConnectionWithoutReading) {
+    EmulatorConfig c;
+    c.faults.neverRead = true;
+    Emulators emus;
+    ProjectorEmulator* e = emus.add(c);
+    ASSERT_NE(e, nullptr);
+    TcpSocket s;
+    ASSERT_TRUE(s.create());
+    ASSERT_EQ(s.connectTo(e->address(), kCommandPort, 5000), TcpSocket::Connect::Ok);
+    // Far more than both ends buffer: the send runs into its time-out.
+    EXPECT_FALSE(s.sendAll(QByteArray(48 << 20, 'x'), 300));
+    EXPECT_EQ(s.waitReadable(100), TcpSocket::Wait::TimedOut) << "no reply and no close";
 }

@@ -138,19 +138,99 @@ TEST_F(Runner, IntervalWaitAlsoAfterTheLastEntryAndStopDuringAWait) {
     EXPECT_EQ(slow.uploadsMade(), 1);
 }
 
-TEST_F(Runner, StopDuringAnUploadTakesEffectWhenItReturns) {
+// The protocol's own waits: a silent projector would hold an upload for minutes.
+static ScheduleRunner::Options protocolTimingOptions() {
+    ScheduleRunner::Options o;
+    o.stepMs = 5;
+    return o;
+}
+
+TEST_F(Runner, StopAbandonsAnUploadWaitingForASilentProjector) {
     EmulatorConfig c;
-    c.faults.storeDelayMs = 300;
+    c.faults.neverReply = true; // takes the file, then says nothing for ever
     ProjectorEmulator* e = m_emus.add(c);
     add(e->address());
     add(e->address());
-    ScheduleRunner runner(fastOptions());
+    m_table.entries[0].status = ScheduleEntry::Done; // as a previous pass left it
+    ScheduleRunner runner(protocolTimingOptions());
+    std::mutex seenLock;
+    std::vector<int> seen;
+    runner.setStatusObserver([&](int index, int status) {
+        std::lock_guard lock(seenLock);
+        if (index == 0) {
+            seen.push_back(status);
+        }
+    });
     ASSERT_TRUE(runner.start(m_table, 2, true));
-    ASSERT_TRUE(waitUntil([&] { return e->connections() >= 1; }));
+    // The whole file arrived: the upload now waits up to 300 s for the verdict.
+    ASSERT_TRUE(waitUntil([&] { return e->stores().image(1).has_value(); }, 20000ms));
+    const auto stopAt = Clock::now();
     runner.stop();
-    EXPECT_EQ(runner.entryStatus(0), ScheduleEntry::Done);
+    EXPECT_LT(Clock::now() - stopAt, 5000ms); // about 50 ms; the bound is for loaded machines
+    EXPECT_FALSE(runner.isRunning());
+    EXPECT_EQ(runner.entryStatus(0), ScheduleEntry::Done) << "the abandoned entry keeps what it showed";
     EXPECT_EQ(runner.entryStatus(1), ScheduleEntry::NotRun);
-    EXPECT_EQ(runner.uploadsMade(), 1);
+    EXPECT_EQ(runner.uploadsMade(), 0);
+    std::lock_guard lock(seenLock);
+    EXPECT_EQ(seen, (std::vector<int>{ScheduleEntry::Executing, ScheduleEntry::Done}));
+}
+
+TEST_F(Runner, StopAbandonsAnUploadThatAProjectorNeverReads) {
+    EmulatorConfig c;
+    c.faults.neverRead = true;
+    ProjectorEmulator* e = m_emus.add(c);
+    // Far more than the socket buffers of both ends hold, so the send blocks.
+    const QString big = m_dir.filePath(u"big.qv1"_qs);
+    QFile f(big);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(QByteArray(48 << 20, 'b')), 48 << 20);
+    f.close();
+    add(e->address(), 0, big);
+    ScheduleRunner runner(protocolTimingOptions());
+    ASSERT_TRUE(runner.start(m_table, 1, false));
+    ASSERT_TRUE(waitUntil([&] { return e->connections() >= 1; }, 20000ms));
+    const auto stopAt = Clock::now();
+    runner.stop();
+    EXPECT_LT(Clock::now() - stopAt, 5000ms); // the send would otherwise hold it for 30 s
+    EXPECT_EQ(runner.entryStatus(0), ScheduleEntry::NotRun);
+    EXPECT_EQ(runner.uploadsMade(), 0);
+}
+
+TEST_F(Runner, StopCutsALongIntervalStepShort) {
+    ProjectorEmulator* e = m_emus.add();
+    add(e->address(), 1);
+    ScheduleRunner::Options o = fastOptions(60000); // one step of a minute
+    ScheduleRunner runner(o);
+    ASSERT_TRUE(runner.start(m_table, 1, false));
+    ASSERT_TRUE(waitUntil([&] { return runner.entryStatus(0) == ScheduleEntry::Done; }));
+    const auto stopAt = Clock::now();
+    runner.stop();
+    EXPECT_LT(Clock::now() - stopAt, 5000ms);
+    EXPECT_FALSE(runner.isRunning());
+}
+
+TEST_F(Runner, RequestStopReturnsAtOnceAndTheWorkerEndsByItself) {
+    EmulatorConfig c;
+    c.faults.neverReply = true;
+    ProjectorEmulator* e = m_emus.add(c);
+    add(e->address());
+    ScheduleRunner runner(protocolTimingOptions());
+    runner.requestStop(); // nothing runs: nothing happens
+    ASSERT_TRUE(runner.start(m_table, 1, false));
+    ASSERT_TRUE(waitUntil([&] { return e->stores().image(1).has_value(); }, 20000ms));
+    runner.requestStop();
+    EXPECT_EQ(runner.stopRequest(), ScheduleRunner::StopRequested);
+    ASSERT_TRUE(waitUntil([&] { return !runner.isRunning(); }, 20000ms));
+    runner.stop(); // collects the thread
+    EXPECT_EQ(runner.entryStatus(0), ScheduleEntry::NotRun);
+    // A new run after a stopped one uploads again: the stop does not stick.
+    EmulatorConfig plain;
+    ProjectorEmulator* ok = m_emus.add(plain);
+    m_table = ScheduleTable{};
+    add(ok->address());
+    ASSERT_TRUE(runner.start(m_table, 1, false));
+    ASSERT_TRUE(waitUntil([&] { return !runner.isRunning(); }, 20000ms));
+    EXPECT_EQ(runner.entryStatus(0), ScheduleEntry::Done);
 }
 
 TEST_F(Runner, StartAndStopRules) {

@@ -1,6 +1,7 @@
 #include "schedule/ScheduleFile.h"
 #include "schedule/ScheduleTable.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -57,6 +58,27 @@ TEST(ScheduleTableTest, AddValidatesInOrder) {
     EXPECT_EQ(e.imageFilePath(), u"/b.qv1");
     EXPECT_EQ(t.entries[0].imageFilePath().size(), 255);
     EXPECT_EQ(t.entries[0].saveId, 2);
+}
+
+TEST(ScheduleTableTest, PathAndPasswordAreMeasuredInStoredBytesAndNeverCut) {
+    ScheduleTable t;
+    auto addWith = [&t](const QString& file, const QString& password) {
+        return t.AddScheduleEntry(u"1.2.3.4"_qs, file, u"1"_qs, u"0"_qs, false, 1, password);
+    };
+    // 86 characters, 85 of them three bytes long: 256 bytes, far fewer than 255 characters.
+    EXPECT_EQ(addWith(u"/"_qs + QString(85, QChar(0x56FE)), u"pw"_qs), Add::ImageFileTooLong);
+    EXPECT_EQ(addWith(u"/img/a.qv1"_qs, QString(86, QChar(0x5BC6))), Add::PasswordTooLong);
+    EXPECT_EQ(addWith(u"/img/a.qv1"_qs, QString(256, u'p')), Add::PasswordTooLong);
+    EXPECT_EQ(t.count, 0);
+    EXPECT_EQ(t, ScheduleTable{}) << "a refused entry leaves the table as it was";
+
+    const QString widePassword(85, QChar(0x5BC6)); // exactly 255 bytes
+    const QString widePath = u"/"_qs + QString(84, QChar(0x56FE)) + u"a"_qs; // 254 bytes
+    ASSERT_EQ(addWith(widePath, widePassword), Add::Added);
+    EXPECT_EQ(t.entries[0].passwordText(), widePassword);
+    EXPECT_EQ(t.entries[0].imageFilePath(), widePath);
+    ASSERT_EQ(addWith(u"/img/b.qv1"_qs, QString(255, u'p')), Add::Added);
+    EXPECT_EQ(t.entries[1].passwordText(), QString(255, u'p'));
 }
 
 TEST(ScheduleTableTest, FullTableAndDeleteChecked) {
@@ -177,4 +199,19 @@ TEST(ScheduleFileTest, FailedWriteIsReported) {
     const IoResult r = ScheduleFile::save(dir.filePath(QStringLiteral("missing/dir/x.sch")), t);
     EXPECT_FALSE(r.ok());
     EXPECT_FALSE(r.detail.isEmpty());
+}
+
+// The fuzz seeds must stay real schedule files, or the fuzzer is back at the length check.
+TEST(ScheduleFileTest, FuzzSeedsAreWholeScheduleFilesThatRoundTrip) {
+    const QDir seeds(QStringLiteral(TESSAVEL_SOURCE_DIR "/tests/fuzz/corpus/fuzz_schedule_loader"));
+    const QStringList names = seeds.entryList(QDir::Files);
+    ASSERT_GE(names.size(), 4);
+    for (const QString& name : names) {
+        SCOPED_TRACE(name.toStdString());
+        const QByteArray bytes = readAll(seeds.filePath(name));
+        EXPECT_EQ(bytes.size(), ScheduleTable::kFileSize);
+        ScheduleTable t;
+        ASSERT_EQ(t.fromBytes(bytes), ScheduleTable::ParseResult::Loaded);
+        EXPECT_EQ(t.toBytes(), bytes);
+    }
 }

@@ -11,6 +11,8 @@
 
 #include <arpa/inet.h>
 #include <atomic>
+#include <chrono>
+#include <functional>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -239,6 +241,7 @@ TEST_F(Upload, ResultTexts) {
     EXPECT_EQ(ImageUpload::textFor(-14).id, msg::ReplyNotUnderstood);
     EXPECT_EQ(ImageUpload::textFor(-102).id, msg::SendFailed);
     EXPECT_EQ(ImageUpload::textFor(-11).inserts, QStringList{u"-11"_qs});
+    EXPECT_EQ(ImageUpload::textFor(UploadResult::Stopped).id, msg::UploadStopped);
 }
 
 TEST_F(Upload, NoDescriptorsLeftAfterFailingUploads) {
@@ -288,5 +291,99 @@ TEST_F(Upload, SendFailsWhenTheProjectorStopsReading) {
     const QString path = file(u"huge.qv1"_qs, QByteArray(48 << 20, 'h'));
     m_ctx.timeouts.sendMs = 300;
     EXPECT_EQ(UploadImage(path, 1, CommandTarget{address, 0, {}}, m_ctx), UploadResult::SendFailed);
+    // With a stop flag that is never raised the send keeps its own time-out as well.
+    const std::atomic<bool> never{false};
+    m_ctx.stop = &never;
+    EXPECT_EQ(UploadImage(path, 1, CommandTarget{address, 0, {}}, m_ctx), UploadResult::SendFailed);
     ::close(listener);
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+bool waitFor(const std::function<bool()>& condition) {
+    const auto end = Clock::now() + std::chrono::seconds(20);
+    while (!condition()) {
+        if (Clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+// Runs an upload with the protocol's own time-outs on a thread of its own, raises the stop
+// flag once ready() holds, and gives the result and how long the upload took after the stop.
+struct StoppedUpload {
+    int result = 1;
+    Clock::duration afterStop{};
+};
+StoppedUpload uploadAndStop(const QString& path, const CommandTarget& target, const std::function<bool()>& ready) {
+    std::atomic<bool> stop{false};
+    CommandContext ctx;
+    ctx.stop = &stop;
+    std::atomic<int> result{1};
+    std::atomic<bool> done{false};
+    std::thread t([&] {
+        result.store(UploadImage(path, 1, target, ctx));
+        done.store(true);
+    });
+    StoppedUpload out;
+    EXPECT_TRUE(waitFor(ready));
+    const auto stopAt = Clock::now();
+    stop.store(true);
+    EXPECT_TRUE(waitFor([&] { return done.load(); }));
+    out.afterStop = Clock::now() - stopAt;
+    t.join();
+    out.result = result.load();
+    return out;
+}
+
+} // namespace
+
+TEST_F(Upload, AStopFlagAbandonsTheWaitForASilentProjector) {
+    const QString path = file(u"s.qv1"_qs, pattern(5000));
+    const int before = OpenDescriptorCount();
+    EmulatorFaults f;
+    f.neverReply = true;
+    ProjectorEmulator* e = emulator(f);
+    const StoppedUpload r = uploadAndStop(path, {e->address(), 0, {}}, [&] { return e->stores().image(1).has_value(); });
+    EXPECT_EQ(r.result, UploadResult::Stopped);
+    EXPECT_LT(r.afterStop, std::chrono::seconds(5)); // not the 300 s of the protocol
+    m_emus.stopAll(); // the emulator's own descriptors live in this process too
+    EXPECT_EQ(OpenDescriptorCount(), before) << "the socket is closed on the uploading thread";
+}
+
+TEST_F(Upload, AStopFlagAbandonsASendThatCannotGoOn) {
+    EmulatorFaults f;
+    f.neverRead = true;
+    ProjectorEmulator* e = emulator(f);
+    const QString path = file(u"big.qv1"_qs, QByteArray(48 << 20, 'b'));
+    const StoppedUpload r = uploadAndStop(path, {e->address(), 0, {}}, [&] { return e->connections() >= 1; });
+    EXPECT_EQ(r.result, UploadResult::Stopped);
+    EXPECT_LT(r.afterStop, std::chrono::seconds(5)); // not the 30 s send time-out
+}
+
+TEST_F(Upload, AStopFlagAbandonsTheWaitForAGreeting) {
+    EmulatorFaults f;
+    f.neverGreet = true;
+    ProjectorEmulator* e = emulator(f, true);
+    const QString path = file(u"g.qv1"_qs, pattern(100));
+    const StoppedUpload r = uploadAndStop(path, {e->address(), 1, u"pw"_qs}, [&] { return e->connections() >= 1; });
+    EXPECT_EQ(r.result, UploadResult::Stopped);
+    EXPECT_LT(r.afterStop, std::chrono::seconds(5));
+}
+
+TEST_F(Upload, ARaisedStopFlagMakesNoConnectionAndALoweredOneChangesNothing) {
+    ProjectorEmulator* e = emulator();
+    const QString path = file(u"n.qv1"_qs, pattern(100));
+    std::atomic<bool> stop{true};
+    m_ctx.stop = &stop;
+    EXPECT_EQ(put(path, 1, e), UploadResult::Stopped);
+    EXPECT_EQ(e->connections(), 0);
+    stop.store(false);
+    EXPECT_EQ(put(path, 2, e), UploadResult::Ok);
+    ASSERT_TRUE(e->stores().image(2).has_value());
+    EXPECT_EQ(e->stores().image(2)->data, pattern(100));
 }

@@ -4,10 +4,27 @@
 #include "workspace/GifWriter.h"
 #include "workspace/LossyLzw.h"
 #include "workspace/PictureLoader.h"
+#include "workspace/VipsRuntime.h"
 #include "workspace/RgbBuffer.h"
+
+#include <QtGlobal>
+
+#include <vips/vips.h>
 
 #include <cstdint>
 #include <cstdlib>
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    // One small frame per run: libvips worker threads would cost more than the decode.
+    qputenv("VIPS_CONCURRENCY", "1");
+    // Without the operation cache every run frees what it allocated, so libFuzzer's leak
+    // check stays quiet unless something really leaks; with it, kept operations make every
+    // run look leaky and trigger a full scan of the heap each time.
+    if (VipsRuntime::ensure()) {
+        vips_cache_set_max(0);
+    }
+    return 0;
+}
 
 namespace {
 

@@ -7,20 +7,36 @@
 #include "schedule/CScheduleDlg.h"
 #include "schedule/CScheduleEntryDlg.h"
 #include "support/CatalogFixture.h"
+#include "workspace/GifWriter.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 namespace {
+
+// A real GIF of the given size, as the entry check reads its header.
+QByteArray gifOfSize(int width, int height) {
+    const Palette palette({{0, 0, 0}, {200, 40, 40}});
+    std::vector<quint8> indices(static_cast<size_t>(width) * static_cast<size_t>(height));
+    for (size_t i = 0; i < indices.size(); ++i) {
+        indices[i] = static_cast<quint8>((i / 7) % 2);
+    }
+    QByteArray out;
+    EXPECT_TRUE(GifWriter::write(width, height, indices, palette, 8, out).ok());
+    return out;
+}
 
 constexpr quint32 kEmulated = 0x7F0000C8u; // 127.0.0.200: an emulator this test starts
 constexpr quint32 kSilent = 0x7F0000FCu;   // 127.0.0.252: nobody listens here
@@ -68,6 +84,7 @@ protected:
     ScriptedFileDialogs* files = nullptr;
     std::unique_ptr<CMainFrame> frame;
     QString image;
+    QByteArray imageBytes;
 
     void SetUp() override {
         auto scripted = std::make_unique<ScriptedFileDialogs>();
@@ -78,7 +95,8 @@ protected:
                         .saveProjectors({record(kOther), record(kEmulated, u"1"_qs, u"secret"_qs), record(kSilent)})
                         .ok());
         frame->SetPictureSize(100, 100);
-        image = writeFile(u"pic.qv1"_qs, QByteArray(300, 'q'));
+        imageBytes = gifOfSize(120, 90);
+        image = writeFile(u"pic.qv1"_qs, imageBytes);
     }
     void TearDown() override {
         frame->StopScheduleWorker();
@@ -262,14 +280,19 @@ TEST_F(ScheduleDialogs, EntryValidationKeepsTheDialogOpen) {
     EXPECT_TRUE(boxes.shown().empty()) << "no file shows nothing";
     fillAndOk(e, kEmulatedText, QString(256, u'a'));
     EXPECT_TRUE(e.isVisible());
-    EXPECT_TRUE(boxes.shown().empty()) << "a file name over 255 characters shows nothing";
+    EXPECT_EQ(boxes.texts(), QStringList{CatalogText(msg::EntryPathTooLong, {u"256"_qs})})
+        << "a path that does not fit is refused with a message";
+    boxes.clear();
 
-    fillAndOk(e, kEmulatedText, writeFile(u"pic.txt"_qs, "abc"));
+    fillAndOk(e, kEmulatedText, writeFile(u"pic.gif"_qs, gifOfSize(50, 50)));
     EXPECT_TRUE(e.isVisible());
     EXPECT_EQ(boxes.texts(), texts({msg::EntryNotQv1, msg::EntryNotSchedulable}));
     ASSERT_EQ(boxes.shown().size(), 2u);
     EXPECT_EQ(boxes.shown()[0].icon, CMessageBox::Icon::Stop);
     EXPECT_EQ(boxes.shown()[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    boxes.clear();
+    fillAndOk(e, kEmulatedText, writeFile(u"pic.txt"_qs, "abc"));
+    EXPECT_EQ(boxes.texts(), texts({msg::EntryNotQv1, msg::EntryNotSchedulable}));
     boxes.clear();
 
     fillAndOk(e, kEmulatedText, dir.filePath(u"missing.qv1"_qs));
@@ -285,14 +308,71 @@ TEST_F(ScheduleDialogs, EntryValidationKeepsTheDialogOpen) {
     EXPECT_EQ(boxes.shown()[0].icon, CMessageBox::Icon::Stop);
     boxes.clear();
 
-    // Without a shown picture of a sendable size every file is refused for its size.
-    frame->SetPictureSize(0, 0);
-    fillAndOk(e, kEmulatedText, image);
+    // The file's own picture is measured: one too wide is refused whatever is shown.
+    fillAndOk(e, kEmulatedText, writeFile(u"wide.qv1"_qs, gifOfSize(1025, 20)));
     EXPECT_TRUE(e.isVisible());
     EXPECT_EQ(boxes.texts(), texts({msg::EntryPictureSizeInvalid}));
+    boxes.clear();
+    fillAndOk(e, kEmulatedText, writeFile(u"text.qv1"_qs, "no picture in here"));
+    EXPECT_EQ(boxes.texts(), texts({msg::EntryPictureSizeInvalid}));
+    boxes.clear();
 
     EXPECT_EQ(d.table().count, 0);
     EXPECT_EQ(frame->GetCurrentProjector(), 0u);
+}
+
+TEST_F(ScheduleDialogs, EntryCheckMeasuresTheChosenFileNotTheShownPicture) {
+    CScheduleDlg d(*frame);
+    frame->SetPictureSize(0, 0); // nothing shown at all
+    ASSERT_TRUE(insert(d, kEmulatedText, image));
+    EXPECT_TRUE(boxes.shown().empty());
+    frame->SetPictureSize(2000, 2000); // a shown picture far too big to send
+    ASSERT_TRUE(insert(d, kEmulatedText, writeFile(u"max.qv1"_qs, gifOfSize(1024, 768))));
+    EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_EQ(d.table().count, 2);
+}
+
+TEST_F(ScheduleDialogs, EntryRefusesAPathOrPasswordThatDoesNotFitWithAMessage) {
+    CScheduleDlg d(*frame);
+    CScheduleEntryDlg e(*frame, d);
+    e.show();
+    // 80 characters of three bytes each: the name fits the folder, the whole path does not
+    // fit an entry, although it has far fewer than 255 characters.
+    const QString name = QString(80, QChar(0x56FE)) + u".qv1"_qs;
+    const QString longPath = writeFile(name, imageBytes);
+    ASSERT_TRUE(QFile::exists(longPath));
+    ASSERT_LT(longPath.size(), 255);
+    const qsizetype bytes = QFile::encodeName(longPath).size();
+    ASSERT_GT(bytes, 255);
+    fillAndOk(e, kEmulatedText, longPath);
+    EXPECT_TRUE(e.isVisible()) << "the dialog stays open";
+    EXPECT_EQ(boxes.texts(), QStringList{CatalogText(msg::EntryPathTooLong, {QString::number(bytes)})});
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].icon, CMessageBox::Icon::Stop);
+    EXPECT_EQ(d.table().count, 0);
+    boxes.clear();
+
+    // A projector whose password is longer than an entry holds.
+    const QString longPassword(86, QChar(0x5BC6)); // 258 bytes
+    ASSERT_TRUE(frame->projectorStore()
+                    .saveProjectors({record(kOther), record(kEmulated, u"1"_qs, longPassword), record(kSilent)})
+                    .ok());
+    fillAndOk(e, kEmulatedText, image);
+    EXPECT_TRUE(e.isVisible());
+    EXPECT_EQ(boxes.texts(), QStringList{CatalogText(msg::EntryPasswordTooLong, {u"258"_qs})});
+    EXPECT_EQ(d.table().count, 0) << "never added with a cut password";
+    boxes.clear();
+
+    // 255 bytes still fit, whole.
+    const QString fits(85, QChar(0x5BC6));
+    ASSERT_TRUE(frame->projectorStore()
+                    .saveProjectors({record(kOther), record(kEmulated, u"1"_qs, fits), record(kSilent)})
+                    .ok());
+    fillAndOk(e, kEmulatedText, image);
+    EXPECT_FALSE(e.isVisible());
+    EXPECT_TRUE(boxes.shown().empty());
+    ASSERT_EQ(d.table().count, 1);
+    EXPECT_EQ(d.table().entries[0].passwordText(), fits);
 }
 
 TEST_F(ScheduleDialogs, AddressFieldTakesDottedTextOnly) {
@@ -485,7 +565,7 @@ TEST_F(ScheduleDialogs, ExecuteShowsStatusesAndReturnsToIdleByItself) {
     EXPECT_EQ(cell(d, 0, 4), CatalogText(msg::EntryStatusDone));
     EXPECT_EQ(cell(d, 1, 4), CatalogText(msg::EntryStatusFailed));
     ASSERT_TRUE(emulator.stores().image(2).has_value());
-    EXPECT_EQ(emulator.stores().image(2)->data, QByteArray(300, 'q'));
+    EXPECT_EQ(emulator.stores().image(2)->data, imageBytes);
 }
 
 TEST_F(ScheduleDialogs, OpeningDuringARunShowsItAndStopEndsIt) {
@@ -538,6 +618,68 @@ TEST_F(ScheduleDialogs, StopEndsALoopingRun) {
     QTest::qWait(100);
     EXPECT_EQ(emulator.connections(), served) << "no upload after Stop";
     EXPECT_TRUE(QTest::qWaitFor([&] { return !cell(d, 0, 4).isEmpty(); }, 2000)) << "last statuses shown";
+}
+
+// An emulator that takes the file and never answers: the upload would wait 300 s.
+class SilentUpload : public ScheduleDialogs {
+protected:
+    void SetUp() override {
+        ScheduleDialogs::SetUp();
+        EmulatorConfig c = emulatedConfig();
+        c.faults.neverReply = true;
+        silent = std::make_unique<ProjectorEmulator>(c);
+        ASSERT_TRUE(silent->start());
+    }
+    void TearDown() override {
+        ScheduleDialogs::TearDown();
+        silent.reset();
+    }
+    bool uploadInFlight() {
+        return QTest::qWaitFor([&] { return silent->stores().image(1).has_value(); }, 20000);
+    }
+    std::unique_ptr<ProjectorEmulator> silent;
+};
+
+TEST_F(SilentUpload, StopAbandonsTheUploadAtOnceAndTheWindowKeepsWorking) {
+    CScheduleDlg d(*frame);
+    d.setTimerInterval(20);
+    d.show();
+    ASSERT_TRUE(insert(d, kEmulatedText, image));
+    Click(d, "execute1019");
+    ASSERT_TRUE(uploadInFlight());
+    ASSERT_TRUE(frame->IsScheduleRunning());
+
+    // Posted before Stop; it runs while Stop waits (the wait cursor is up only then) when
+    // the interface thread goes on with its events, and only afterwards when it is blocked.
+    bool ranDuringStop = false;
+    QTimer::singleShot(0, &d, [&] { ranDuringStop = QApplication::overrideCursor() != nullptr; });
+    QElapsedTimer clock;
+    clock.start();
+    Click(d, "stop1020");
+    EXPECT_LT(clock.elapsed(), 5000); // about 50 ms; not the projector's 300 s
+    QTest::qWait(0);
+    EXPECT_TRUE(ranDuringStop);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(frame->IsScheduleRunning());
+    EXPECT_EQ(enabledButtons(d), QLatin1String(kIdle));
+    EXPECT_EQ(frame->GetEntryStatus(0), ScheduleEntry::NotRun) << "the status before the upload began";
+    EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(SilentUpload, ClosingTheWindowDuringAnUploadDoesNotWaitForTheProjector) {
+    CScheduleDlg d(*frame);
+    d.show();
+    ASSERT_TRUE(insert(d, kEmulatedText, image));
+    Click(d, "execute1019");
+    ASSERT_TRUE(uploadInFlight());
+    QElapsedTimer clock;
+    clock.start();
+    QCloseEvent close;
+    QApplication::sendEvent(frame.get(), &close); // the exit question is answered OK
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_TRUE(close.isAccepted());
+    EXPECT_FALSE(frame->IsScheduleRunning());
+    EXPECT_EQ(boxes.texts(), texts({msg::ConfirmExit}));
 }
 
 TEST_F(ScheduleDialogs, ARunEndingBeforeTheFirstTickStillReturnsToIdle) {

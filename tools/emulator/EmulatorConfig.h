@@ -15,6 +15,7 @@ struct EmulatorFaults final {
     Close closeEarly = Close::Never;
     bool neverGreet = false;   // authenticating, but no challenge ever comes
     bool neverReply = false;   // the command is read, the connection stays open, no reply
+    bool neverRead = false;    // the connection is accepted and held; nothing is ever read
     int splitBytes = 0;        // > 0: the reply goes out in pieces of this many bytes
     int splitPauseMs = 30;     // pause between two pieces
     QByteArray extraBytes;     // sent directly behind the reply, in the same piece

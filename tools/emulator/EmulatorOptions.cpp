@@ -3,6 +3,7 @@
 #include "registry/Ipv4.h"
 
 #include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 
 namespace {
@@ -62,16 +63,45 @@ QString EmulatorOptions::usage() {
         "  --address A        listen on A, port 9716 (default 127.0.0.2)\n"
         "  --count N          N projectors on A and the addresses after it\n"
         "  --port P           another command port (tests of other tools)\n"
-        "  --password P       demand authentication with password P\n"
+        "  --password-file F  demand authentication with the password on the first line of F\n"
+        "  --password -       the same, the password read from standard input\n"
+        "  --password P       the same with P itself (every user can read it in the process list)\n"
         "  --store-dir DIR    keep the stores in DIR/<address>/ instead of memory\n"
         "  --name NAME, --mac 00-1A-2B-3C-4D-5E   what discovery answers\n"
         "  --discovery IFADDR answer searches on the interface with address IFADDR\n"
         "Faults:\n"
         "  --greeting-delay MS  --verdict-delay MS  --store-delay MS\n"
-        "  --close-early greeting|reply  --never-greet  --never-reply\n"
+        "  --close-early greeting|reply  --never-greet  --never-reply  --never-read\n"
         "  --split BYTES [--split-pause MS]  --extra TEXT  --garbage BYTES  --reply TEXT\n"
         "  --hold MS  --wl  --answer-copies N  --answer-split\n"
         "TEXT may hold \\r, \\n, \\0 and \\xHH.\n");
+}
+
+bool EmulatorOptions::readPassword(const QString& source, QByteArray& password, QString& error) {
+    QFile file;
+    const bool standardInput = source == u"-";
+    const bool opened = standardInput ? file.open(stdin, QIODevice::ReadOnly) : [&] {
+        file.setFileName(source);
+        return file.open(QIODevice::ReadOnly);
+    }();
+    const QString name = standardInput ? QStringLiteral("standard input") : source;
+    if (!opened) {
+        error = QStringLiteral("cannot read the password from %1: %2").arg(name, file.errorString());
+        return false;
+    }
+    QByteArray line = file.readLine(64 * 1024);
+    if (line.isEmpty()) {
+        error = QStringLiteral("no password in %1").arg(name);
+        return false;
+    }
+    if (line.endsWith('\n')) {
+        line.chop(1);
+        if (line.endsWith('\r')) {
+            line.chop(1);
+        }
+    }
+    password = line;
+    return true;
 }
 
 EmulatorOptions EmulatorOptions::parse(const QStringList& args) {
@@ -100,6 +130,8 @@ EmulatorOptions EmulatorOptions::parse(const QStringList& args) {
             f.neverGreet = true;
         } else if (a == u"--never-reply") {
             f.neverReply = true;
+        } else if (a == u"--never-read") {
+            f.neverRead = true;
         } else if (a == u"--wl") {
             f.answerTaggedWL = true;
         } else if (a == u"--answer-split") {
@@ -117,9 +149,17 @@ EmulatorOptions EmulatorOptions::parse(const QStringList& args) {
                 base.discovery = true;
                 base.discoveryInterface = Ipv4::toHost(octets);
             }
-        } else if (a == u"--password") {
+        } else if (a == u"--password" && v != u"-") {
             base.authenticate = true;
             base.password = v.toUtf8();
+            o.warnings << QStringLiteral("warning: a password given as --password P can be read by every user of "
+                                         "this computer; use --password-file FILE or --password -");
+        } else if (a == u"--password" || a == u"--password-file") {
+            QString why;
+            if (!readPassword(v, base.password, why)) {
+                return fail(why);
+            }
+            base.authenticate = true;
         } else if (a == u"--store-dir") {
             base.storeDir = v;
         } else if (a == u"--name") {

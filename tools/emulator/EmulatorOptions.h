@@ -10,6 +10,11 @@
 struct EmulatorOptions final {
     QList<EmulatorConfig> projectors;
     QString error; // set when the command line is not understood
+    QStringList warnings; // for standard error; the options still hold
+
+    // A password from --password-file FILE or --password - (standard input): the first line,
+    // without its line end. False with the reason in error.
+    static bool readPassword(const QString& source, QByteArray& password, QString& error);
 
     static EmulatorOptions parse(const QStringList& args);
     static QString usage();

@@ -234,6 +234,12 @@ EmulatorRequest EmulatorSession::serve() {
     if (f.closeEarly == EmulatorFaults::Close::BeforeGreeting) {
         return m_request;
     }
+    if (f.neverRead) {
+        // The peer's sends fill the buffers and then block, as with a projector that hangs.
+        while (pause(kSliceMs)) {
+        }
+        return m_request;
+    }
     QByteArray challenge;
     if (m_config.authenticate) {
         if (f.neverGreet) {

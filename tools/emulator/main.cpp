@@ -26,6 +26,9 @@ int main(int argc, char* argv[]) {
         err << options.error << '\n' << EmulatorOptions::usage();
         return 2;
     }
+    for (const QString& warning : options.warnings) {
+        err << warning << Qt::endl;
+    }
     // Signals are taken by sigwait below, not by handlers running on some thread.
     sigset_t wanted;
     sigemptyset(&wanted);

@@ -6,11 +6,14 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
 namespace {
-const QStringList kValued = {u"--ini"_qs,          u"--password"_qs,      u"--store"_qs,
+constexpr qint64 kMaxPasswordFile = 64 * 1024; // far beyond any password; a wrong file is not slurped
+
+const QStringList kValued = {u"--ini"_qs,          u"--password"_qs,      u"--password-file"_qs, u"--store"_qs,
                              u"--local"_qs,        u"--connect-timeout"_qs, u"--reply-timeout"_qs,
                              u"--search-wait"_qs,  u"--step-ms"_qs};
 } // namespace
@@ -18,6 +21,8 @@ const QStringList kValued = {u"--ini"_qs,          u"--password"_qs,      u"--st
 CtlOptions CtlOptions::parse(const QStringList& args) {
     CtlOptions o;
     o.iniPath = DefaultIniPath();
+    QString passwordSource; // a file, "-", or empty when the password was on the command line
+    int passwordsGiven = 0;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         if (!a.startsWith(u"--") || a == u"--") {
@@ -50,8 +55,14 @@ CtlOptions CtlOptions::parse(const QStringList& args) {
             };
             if (a == u"--ini") {
                 o.iniPath = v;
-            } else if (a == u"--password") {
-                o.password = v;
+            } else if (a == u"--password" || a == u"--password-file") {
+                ++passwordsGiven;
+                if (a == u"--password" && v != u"-") {
+                    o.password = v;
+                    o.warnings << CatalogText(msg::CtlPasswordOnCommandLine);
+                } else {
+                    passwordSource = v;
+                }
             } else if (a == u"--local") {
                 o.local = v;
             } else if (a == u"--store") {
@@ -75,8 +86,20 @@ CtlOptions CtlOptions::parse(const QStringList& args) {
             }
         }
     }
-    if (o.password && o.noAuth) {
+    if (passwordsGiven > 1) {
+        o.error = CatalogText(msg::CtlPasswordTwice);
+        return o;
+    }
+    if (passwordsGiven == 1 && o.noAuth) {
         o.error = CatalogText(msg::CtlAuthConflict);
+        return o;
+    }
+    if (!passwordSource.isEmpty()) {
+        QString password;
+        if (!ReadPasswordFrom(passwordSource, password, o.error)) {
+            return o;
+        }
+        o.password = password;
     }
     return o;
 }
@@ -160,6 +183,35 @@ QString DefaultIniPath() {
     const QString config = QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation))
                                .filePath(QFileInfo(beside).fileName());
     return QFileInfo::exists(config) ? config : beside;
+}
+
+bool ReadPasswordFrom(const QString& source, QString& password, QString& error) {
+    QFile file;
+    const bool standardInput = source == u"-";
+    const bool opened = standardInput ? file.open(stdin, QIODevice::ReadOnly) : [&] {
+        file.setFileName(source);
+        return file.open(QIODevice::ReadOnly);
+    }();
+    const QString name = standardInput ? CatalogText(msg::CtlStandardInput) : source;
+    if (!opened) {
+        error = CatalogText(msg::CtlPasswordUnreadable, {name, file.errorString()});
+        return false;
+    }
+    QByteArray line = file.readLine(kMaxPasswordFile);
+    if (line.isEmpty()) {
+        error = CatalogText(msg::CtlPasswordUnreadable,
+                            {name, file.error() != QFileDevice::NoError ? file.errorString()
+                                                                        : CatalogText(msg::CtlPasswordMissing)});
+        return false;
+    }
+    if (line.endsWith('\n')) {
+        line.chop(1);
+        if (line.endsWith('\r')) {
+            line.chop(1); // written on the original platform
+        }
+    }
+    password = QString::fromUtf8(line);
+    return true;
 }
 
 QString OneLine(const QString& text) {

@@ -21,7 +21,8 @@ struct CtlOptions final {
     QString command;       // "list", "info", ...
     QStringList operands;  // what follows the command word, options taken out
     QString iniPath;
-    std::optional<QString> password; // --password: authenticate with this one
+    std::optional<QString> password; // --password or --password-file: authenticate with this one
+    QStringList warnings;    // for standard error; parsing went on
     bool noAuth = false;
     bool json = false;
     bool loop = false;
@@ -33,7 +34,9 @@ struct CtlOptions final {
     int stepMs = -1;         // one step of a schedule interval
     QString error;           // the usage error, already a catalog text
 
-    // Parses everything; error is set on the first unknown option or missing value.
+    // Parses everything; error is set on the first unknown option or missing value. A
+    // password comes from --password-file FILE or, with --password -, from standard input
+    // (the first line of either); --password P still works, with a warning.
     static CtlOptions parse(const QStringList& args);
 
     [[nodiscard]] CommandContext context() const;
@@ -49,6 +52,10 @@ struct CtlOptions final {
 
 // The desktop program's INI file, which the client shares.
 QString DefaultIniPath();
+
+// The first line of a password file or of standard input ("-"), without its line end.
+// False with a catalog text in error when it cannot be read or holds nothing at all.
+bool ReadPasswordFrom(const QString& source, QString& password, QString& error);
 
 // Text from a projector made safe for one line of a terminal.
 QString OneLine(const QString& text);

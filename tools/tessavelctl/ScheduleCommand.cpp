@@ -56,6 +56,11 @@ int RunScheduleCommand(const CtlOptions& options, QTextStream& out, QTextStream&
         return CtlExit::BadUsage;
     }
     // --password and --no-auth override what the entries carry, as they override the list.
+    // An entry holds 255 bytes of password; a longer one is refused, never cut.
+    if (options.password && options.password->toUtf8().size() > ScheduleEntry::kTextField - 1) {
+        err << CatalogText(msg::CtlPasswordTooLong, {QString::number(options.password->toUtf8().size())}) << '\n';
+        return CtlExit::BadUsage;
+    }
     for (int i = 0; i < table.count; ++i) {
         ScheduleEntry& e = table.entries[i];
         if (options.password) {

@@ -32,7 +32,8 @@ int main(int argc, char* argv[]) {
     qsizetype word = 0;
     while (word < args.size() && args.at(word).startsWith(u"--")) {
         // The global options that take a value; convert itself uses none of them.
-        word += (args.at(word) == u"--ini" || args.at(word) == u"--password") ? 2 : 1;
+        const QString& a = args.at(word);
+        word += (a == u"--ini" || a == u"--password" || a == u"--password-file") ? 2 : 1;
     }
     if (word < args.size() && args.at(word) == u"convert") {
         const int status = RunConvertCommand(args.mid(word + 1), out, err);
@@ -43,6 +44,9 @@ int main(int argc, char* argv[]) {
     }
 
     const CtlOptions options = CtlOptions::parse(args);
+    for (const QString& warning : options.warnings) {
+        err << warning << Qt::endl;
+    }
     int rc = CtlExit::BadUsage;
     if (!options.error.isEmpty()) {
         err << options.error << '\n' << CatalogText(msg::CtlUsage) << '\n';
