@@ -407,6 +407,13 @@ inline constexpr CatalogId MenuCancelTransmission{53, 50};
 inline constexpr CatalogId MenuSchedule{53, 51};
 inline constexpr CatalogId MenuSetting{53, 52};
 
+// Command line of the desktop program.
+inline constexpr CatalogId DesktopUsage{9, 770};
+inline constexpr CatalogId OptionStandsAlone{9, 771};
+inline constexpr CatalogId DesktopOneFile{9, 772};
+inline constexpr CatalogId NoDisplay{9, 773};
+inline constexpr CatalogId DisplayFailed{9, 774};
+
 inline constexpr CatalogId kAll[] = {
     ImgCancel,
     ImgOpenTitle,
@@ -805,5 +812,10 @@ inline constexpr CatalogId kAll[] = {
     MenuCancelTransmission,
     MenuSchedule,
     MenuSetting,
+    DesktopUsage,
+    OptionStandsAlone,
+    DesktopOneFile,
+    NoDisplay,
+    DisplayFailed,
 };
 } // namespace msg
