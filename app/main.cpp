@@ -18,7 +18,11 @@ QtMessageHandler g_qtHandler = nullptr;
 // Qt ends the process with abort() when no display can be opened; say so plainly instead.
 void onStartupMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     if (type != QtFatalMsg) {
-        g_qtHandler(type, context, message);
+        if (g_qtHandler != nullptr) {
+            g_qtHandler(type, context, message);
+        } else {
+            std::fprintf(stderr, "%s\n", qPrintable(message));
+        }
         return;
     }
     const QString why = message.section(u'\n', 0, 0).trimmed();

@@ -6,6 +6,10 @@ set(pkg_out ${CMAKE_BINARY_DIR}/packaging)
 set(app_id org.tessavel.Tessavel)
 file(MAKE_DIRECTORY ${pkg_out})
 
+# Installing (and so packaging) builds only what it installs, not the tests and benchmarks:
+# the programs are built first (scripts/package-check.sh does), then cpack or cmake --install.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+
 # Installed folders and files are world-readable whatever the umask of whoever installs.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
@@ -64,7 +68,7 @@ install(FILES ${pkg_out}/${app_id}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATA
 install(FILES ${pkg_src}/${app_id}.mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME ${app_id}.xml)
 install(FILES ${pkg_src}/completion/tessavelctl DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 install(FILES ${pkg_src}/tessavel-schedule@.service DESTINATION lib/systemd/user)
-install(FILES ${pkg_src}/debian/copyright ${pkg_out}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${pkg_src}/debian/copyright ${pkg_out}/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tessavel)
 
 # The Debian package.
 set(CPACK_GENERATOR DEB)

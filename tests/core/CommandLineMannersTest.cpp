@@ -60,7 +60,7 @@ TEST(EarlyOptionsTest, LookalikesAndOperandsAreLeftToTheProgram) {
 TEST(EarlyOptionsTest, VersionLineNamesProgramAndProjectVersion) {
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+$")).match(ProjectVersion()).hasMatch())
         << ProjectVersion().toStdString();
-    EXPECT_EQ(VersionLine(u"tessavelctl"_qs), u"tessavelctl " + ProjectVersion());
+    EXPECT_EQ(VersionLine(u"tessavelctl"_qs), u"tessavelctl "_qs + ProjectVersion());
 }
 
 TEST(DesktopCommandLineTest, VersionAndHelpNeedNoDisplay) {

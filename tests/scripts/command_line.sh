@@ -6,6 +6,7 @@
 set -u
 build=${1:?usage: command_line.sh BUILD_DIR}
 build=$(cd "$build" && pwd)
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 
 if [ "${TESSAVEL_CLI_NS:-}" != 1 ] && command -v unshare >/dev/null 2>&1 && unshare -n true 2>/dev/null; then
     exec unshare -n env TESSAVEL_CLI_NS=1 bash "$0" "$build"
@@ -26,13 +27,13 @@ run() { # run NAME EXPECTED_RC PROGRAM ARGS...: output in $out and $err
     if [ "$rc" != "$want" ]; then echo "FAIL $name: exit $rc, expected $want; stderr: $err"; fail=1; else echo "ok   $name"; fi
 }
 contains() { # contains NAME TEXT PATTERN
-    if printf '%s' "$2" | grep -qE "$3"; then echo "ok   $1"; else echo "FAIL $1: no /$3/ in: $2"; fail=1; fi
+    if printf '%s' "$2" | grep -qE -e "$3"; then echo "ok   $1"; else echo "FAIL $1: no /$3/ in: $2"; fail=1; fi
 }
 empty() { # empty NAME TEXT
     if [ -z "$2" ]; then echo "ok   $1"; else echo "FAIL $1: expected nothing, got: $2"; fail=1; fi
 }
 
-version=$(sed -n 's/^project(Tessavel VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../../CMakeLists.txt")
+version=$(sed -n 's/^project(Tessavel VERSION \([0-9.]*\).*/\1/p' "$source_dir/CMakeLists.txt")
 [ -n "$version" ] || { echo "FAIL: no project version found"; exit 1; }
 
 for prog in tessavel tessavelctl tessavel-emulator Fennick; do
