@@ -76,15 +76,16 @@ set(CPACK_PACKAGE_NAME tessavel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Tessavel developers <maintainers@tessavel.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "prepare pictures and send them to networked projectors")
+# Lines of at most 79 characters, as Debian asks of a package description.
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-    "Tessavel is for the people who run rooms full of networked projectors. It keeps the\n"
-    "projector list, prepares pictures in the projector picture format, sends them to one\n"
-    "projector or many, schedules uploads and asks projectors what their picture stores\n"
-    "hold.\n"
+    "Tessavel is for the people who run rooms full of networked projectors.\n"
+    "It keeps the projector list, prepares pictures in the projector picture\n"
+    "format, sends them to one projector or many, schedules uploads and asks\n"
+    "projectors what their picture stores hold.\n"
     "\n"
-    "The package holds the desktop program, the command-line client tessavelctl with a\n"
-    "systemd user unit that runs a schedule without a desktop session, a projector\n"
-    "emulator for trying it without hardware, and the user tool.")
+    "The package holds the desktop program, the command-line client tessavelctl\n"
+    "with a systemd user unit that runs a schedule without a desktop session, a\n"
+    "projector emulator for trying it without hardware, and the user tool.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

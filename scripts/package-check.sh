@@ -51,8 +51,9 @@ wait_for() { # wait_for SECONDS COMMAND...
 # From here on only installed files: absolute paths, a scratch home, no build folder.
 cd "$work"
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share"
-export LC_ALL=C.UTF-8 LANG=C.UTF-8
+export LC_ALL=C.UTF-8 LANG=C.UTF-8 XDG_RUNTIME_DIR="$work/runtime"
 mkdir -p "$HOME"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 version=$(dpkg-query -W -f='${Version}' tessavel)
 bin=/usr/bin
 share=/usr/share
@@ -133,13 +134,22 @@ for _ in $(seq 600); do
     kill -0 "$app" 2>/dev/null || break
     sleep 0.1
 done
-xdotool search --onlyvisible --pid "$app" getwindowname %@ >"$1/window.txt" 2>/dev/null
+for w in $(xdotool search --onlyvisible --pid "$app" 2>/dev/null); do xdotool getwindowname "$w"; done >"$1/window.txt"
+grep -q . "$1/window.txt" || found=1
 kill "$app" 2>/dev/null
 wait "$app" 2>/dev/null
 exit $found
 SH
 unset QT_QPA_PLATFORM
 if xvfb-run -a bash "$work/window.sh" "$work"; then ok "first window: $(head -1 "$work/window.txt")"; else cat "$work/gui.log"; bad "no window"; fi
+# No users yet: the first window is the login's form for the first administrator.
+grep -q "Create the First Administrator" "$work/window.txt" && ok "first start asks for the first administrator" \
+    || bad "first window: $(cat "$work/window.txt")"
+# The user tool beside the installed program works on the same users file, in the user's
+# configuration folder.
+printf 'check-password-1\n' | $bin/Fennick add admin --admin && [ -f "$XDG_CONFIG_HOME/Tessavel/Tessavel/tessavel.users" ] \
+    && [ "$($bin/Fennick list)" = "admin admin" ] && ok "Fennick makes the first administrator in the configuration folder" \
+    || bad "Fennick add: $(ls -R "$XDG_CONFIG_HOME" 2>&1)"
 # The installed program never writes into the shared binary folder, not even as root.
 stray=$(ls $bin | grep -iE '^tessavel\.(ini|users)$' || true)
 [ -z "$stray" ] && ok "nothing written beside the installed programs" || bad "files in $bin: $stray"
