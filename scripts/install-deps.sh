@@ -13,7 +13,7 @@ packages=(
   bc time
   iproute2 util-linux
   scdoc librsvg2-bin dpkg-dev file lintian desktop-file-utils appstream man-db groff-base
-  bash-completion shared-mime-info systemd qt6-qpa-plugins
+  bash-completion shared-mime-info systemd qt6-qpa-plugins python3
 )
 
 missing=()
