@@ -1,5 +1,6 @@
 #include "app/UserStore.h"
 
+#include "common/InstallLayout.h"
 #include "common/PrivateFile.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
@@ -69,7 +70,8 @@ QString UserStore::defaultPath() {
 
 QString UserStore::defaultPathForProgram(const QString& programPath) {
     const QString beside = ProjectorStore::iniPathFor(programPath);
-    if (QFileInfo(QFileInfo(programPath).absolutePath()).isWritable()) {
+    const QString programDir = QFileInfo(programPath).absolutePath();
+    if (QFileInfo(programDir).isWritable() && !InstallLayout::isInstalledBinDir(programDir)) {
         return pathForIni(beside);
     }
     // The same folder the program falls back to for its INI file.

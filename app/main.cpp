@@ -1,24 +1,75 @@
 #include "app/CKorvelApp.h"
+#include "app/DesktopCommandLine.h"
+#include "common/CommandLineManners.h"
+#include "i18n/CatalogIds.h"
+#include "i18n/CatalogLookup.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QIcon>
 
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+QtMessageHandler g_qtHandler = nullptr;
+
+// Qt ends the process with abort() when no display can be opened; say so plainly instead.
+void onStartupMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type != QtFatalMsg) {
+        if (g_qtHandler != nullptr) {
+            g_qtHandler(type, context, message);
+        } else {
+            std::fprintf(stderr, "%s\n", qPrintable(message));
+        }
+        return;
+    }
+    const QString why = message.section(u'\n', 0, 0).trimmed();
+    std::fprintf(stderr, "%s\n", qPrintable(CatalogText(msg::DisplayFailed, {why})));
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
+int finish(const DesktopCommandLine::Decision& d) {
+    std::FILE* stream = d.exitCode == 0 ? stdout : stderr;
+    std::fprintf(stream, "%s\n", d.text.toLocal8Bit().constData());
+    std::fflush(stream);
+    UnloadCatalog();
+    return d.exitCode;
+}
+
+} // namespace
+
 int main(int argc, char* argv[]) {
+    // --version, --help and a missing display are answered before Qt opens the display.
+    LoadCatalog();
+    const DesktopCommandLine::Decision early =
+        DesktopCommandLine::beforeApplication(ArgumentsOf(argc, argv), DesktopCommandLine::Environment::current());
+    if (!early.run) {
+        return finish(early);
+    }
+
+    g_qtHandler = qInstallMessageHandler(onStartupMessage);
     QApplication app(argc, argv);
+    qInstallMessageHandler(g_qtHandler);
     QApplication::setOrganizationName(QStringLiteral("Tessavel"));
     QApplication::setApplicationName(QStringLiteral("Tessavel"));
+    QApplication::setApplicationVersion(ProjectVersion());
+    QApplication::setDesktopFileName(QStringLiteral("org.tessavel.Tessavel"));
     // Desktops without an icon theme of their own still get recognisable toolbar icons.
     QIcon::setFallbackThemeName(QStringLiteral("Tango"));
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == u"hicolor") {
         QIcon::setThemeName(QStringLiteral("Tango"));
     }
 
-    CKorvelApp::Options options;
-    const QStringList args = QApplication::arguments();
-    if (args.size() > 1) {
-        options.fileToOpen = QDir::current().absoluteFilePath(args.at(1));
+    const DesktopCommandLine::Decision late =
+        DesktopCommandLine::afterApplication(QApplication::arguments().mid(1), QDir::currentPath());
+    if (!late.run) {
+        return finish(late);
     }
+    CKorvelApp::Options options;
+    options.fileToOpen = late.fileToOpen;
     CKorvelApp korvel(options);
     if (!korvel.InitInstance()) {
         return 0;

@@ -502,6 +502,13 @@ inline constexpr CatalogId CtlStandardInput{9, 636};
 inline constexpr CatalogId CtlPasswordTwice{9, 637};
 inline constexpr CatalogId CtlPasswordMissing{9, 638};
 
+// Command line of the desktop program.
+inline constexpr CatalogId DesktopUsage{9, 770};
+inline constexpr CatalogId OptionStandsAlone{9, 771};
+inline constexpr CatalogId DesktopOneFile{9, 772};
+inline constexpr CatalogId NoDisplay{9, 773};
+inline constexpr CatalogId DisplayFailed{9, 774};
+
 inline constexpr CatalogId kAll[] = {
     ImgCancel,
     ImgOpenTitle,
@@ -987,5 +994,10 @@ inline constexpr CatalogId kAll[] = {
     CtlStandardInput,
     CtlPasswordTwice,
     CtlPasswordMissing,
+    DesktopUsage,
+    OptionStandsAlone,
+    DesktopOneFile,
+    NoDisplay,
+    DisplayFailed,
 };
 } // namespace msg

@@ -1,5 +1,6 @@
 #include "i18n/CatalogLookup.h"
 
+#include "common/InstallLayout.h"
 #include "i18n/MessageFormat.h"
 
 #include <QCoreApplication>
@@ -45,10 +46,14 @@ QStringList CatalogSearchPath() {
         }
     }
     QStringList dirs;
-    if (QCoreApplication::instance() != nullptr) {
-        dirs << QCoreApplication::applicationDirPath();
+    const QString exeDir = InstallLayout::executableDir();
+    if (!exeDir.isEmpty()) {
+        dirs << exeDir;
+        // A package may be installed under another prefix than the one the build assumed.
+        dirs << InstallLayout::dataDirFor(exeDir);
     }
     dirs << QStringLiteral(TESSAVEL_DATADIR);
+    dirs.removeDuplicates();
     return dirs;
 }
 

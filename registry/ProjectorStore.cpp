@@ -1,5 +1,6 @@
 #include "registry/ProjectorStore.h"
 
+#include "common/InstallLayout.h"
 #include "common/PrivateFile.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
@@ -46,7 +47,9 @@ QString ProjectorStore::chooseIniPath(const QString& executablePath, bool execut
 
 QString ProjectorStore::defaultIniPath() {
     const QString exe = QCoreApplication::applicationFilePath();
-    const bool writable = QFileInfo(QFileInfo(exe).absolutePath()).isWritable();
+    const QString exeDir = QFileInfo(exe).absolutePath();
+    // An installed program's folder is shared by every user, root included.
+    const bool writable = QFileInfo(exeDir).isWritable() && !InstallLayout::isInstalledBinDir(exeDir);
     const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     if (!writable) {
         QDir().mkpath(config);

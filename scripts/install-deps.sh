@@ -12,6 +12,8 @@ packages=(
   xdotool tesseract-ocr tesseract-ocr-eng tesseract-ocr-chi-sim
   bc time
   iproute2 util-linux
+  scdoc librsvg2-bin dpkg-dev file lintian desktop-file-utils appstream man-db groff-base
+  bash-completion shared-mime-info systemd qt6-qpa-plugins python3
 )
 
 missing=()

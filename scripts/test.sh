@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Sets up a fresh machine, builds, and runs every test: a strict build, a sanitizer build,
-# and a short run of each fuzz target. This is what CI runs.
+# Sets up a fresh machine, builds, and runs every test: a strict build with its Debian
+# package, a sanitizer build, and a short run of each fuzz target. This is what CI runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -13,6 +13,9 @@ cmake -S . -B build-ci -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSAVEL_WER
     -DCMAKE_CXX_FLAGS="-D_GLIBCXX_ASSERTIONS" >/dev/null
 ninja -C build-ci -j"$jobs"
 (cd build-ci && ctest --output-on-failure -j"$jobs")
+
+echo "== Debian package: build, lintian, install, smoke checks on the installed files =="
+bash scripts/package-check.sh build-ci
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \

@@ -74,7 +74,8 @@ QString EmulatorOptions::usage() {
         "  --close-early greeting|reply  --never-greet  --never-reply  --never-read\n"
         "  --split BYTES [--split-pause MS]  --extra TEXT  --garbage BYTES  --reply TEXT\n"
         "  --hold MS  --wl  --answer-copies N  --answer-split\n"
-        "TEXT may hold \\r, \\n, \\0 and \\xHH.\n");
+        "TEXT may hold \\r, \\n, \\0 and \\xHH.\n"
+        "  --help | --version  this text or the version, alone\n");
 }
 
 bool EmulatorOptions::readPassword(const QString& source, QByteArray& password, QString& error) {

@@ -2,6 +2,7 @@
 // for its tests. Runs until interrupted.
 #include "EmulatorOptions.h"
 #include "ProjectorEmulator.h"
+#include "common/CommandLineManners.h"
 #include "registry/Ipv4.h"
 
 #include <QCoreApplication>
@@ -17,9 +18,18 @@ int main(int argc, char* argv[]) {
     QTextStream err(stderr);
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
-    if (args.contains(u"--help"_qs)) {
+    const EarlyOptions early = EarlyOptions::check(args);
+    if (early.answer == EarlyOptions::Answer::Version) {
+        out << VersionLine(u"tessavel-emulator"_qs) << '\n';
+        return 0;
+    }
+    if (early.answer == EarlyOptions::Answer::Help) {
         out << EmulatorOptions::usage();
         return 0;
+    }
+    if (early.answer == EarlyOptions::Answer::Misuse) {
+        err << early.option << " cannot be combined with other arguments.\n" << EmulatorOptions::usage();
+        return 2;
     }
     const EmulatorOptions options = EmulatorOptions::parse(args);
     if (!options.error.isEmpty()) {

@@ -9,6 +9,7 @@
 // asked twice. Without --users the tool works on the users file of the program that sits
 // in its own folder. Exit codes: 0 done, 1 refused, 2 usage or file problem.
 #include "app/UserStore.h"
+#include "common/CommandLineManners.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -39,6 +40,7 @@ const char kUsageText[] = "usage: Fennick [--users FILE] list\n"
                           "       Fennick [--users FILE] add NAME [--admin]\n"
                           "       Fennick [--users FILE] remove NAME\n"
                           "       Fennick [--users FILE] passwd NAME\n"
+                          "       Fennick --help | --version\n"
                           "Passwords are read from standard input, one line.\n";
 
 bool stdinIsTerminal() {
@@ -206,6 +208,15 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(u"Tessavel"_qs);
 
     QStringList args = QCoreApplication::arguments().mid(1);
+    const EarlyOptions early = EarlyOptions::check(args);
+    if (early.answer == EarlyOptions::Answer::Version) {
+        std::cout << VersionLine(u"Fennick"_qs).toStdString() << '\n';
+        return kOk;
+    }
+    if (early.answer == EarlyOptions::Answer::Misuse) {
+        std::cerr << "Fennick: " << early.option.toStdString() << " cannot be combined with other arguments.\n";
+        return usage();
+    }
     QString usersFile;
     bool admin = false;
     QStringList words;

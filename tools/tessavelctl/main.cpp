@@ -2,6 +2,7 @@
 #include "ConvertCommand.h"
 #include "CtlCommands.h"
 
+#include "common/CommandLineManners.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 
@@ -27,6 +28,23 @@ int main(int argc, char* argv[]) {
     QTextStream err(stderr);
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
+
+    const EarlyOptions early = EarlyOptions::check(args);
+    if (early.answer != EarlyOptions::Answer::None) {
+        int rc = CtlExit::Ok;
+        if (early.answer == EarlyOptions::Answer::Version) {
+            out << VersionLine(u"tessavelctl"_qs) << '\n';
+        } else if (early.answer == EarlyOptions::Answer::Help) {
+            out << CatalogText(msg::CtlUsage) << '\n';
+        } else {
+            err << CatalogText(msg::OptionStandsAlone, {early.option}) << '\n' << CatalogText(msg::CtlUsage) << '\n';
+            rc = CtlExit::BadUsage;
+        }
+        out.flush();
+        err.flush();
+        UnloadCatalog();
+        return rc;
+    }
 
     // The convert command parses its own arguments: everything after its word goes to it.
     qsizetype word = 0;
