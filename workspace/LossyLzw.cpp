@@ -1,6 +1,8 @@
 #include "workspace/LossyLzw.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 
 namespace {
@@ -137,14 +139,14 @@ qint64 LossyLzw::fileBytesFor(quint64 codeBits) {
 }
 
 LossyLzw::Outcome LossyLzw::run(const RgbBuffer& reference, const Palette& palette, std::vector<quint8>& indices,
-                                int tolerance, qint64 maxFileBytes) {
+                                double tolerance, qint64 maxFileBytes) {
     Outcome outcome;
     // Bits past which the file cannot fit; checked only when a code is sent.
     const quint64 bitLimit = maxFileBytes > 0 ? static_cast<quint64>(maxFileBytes) * 8 : ~quint64{0};
     if (indices.empty() || palette.isEmpty()) {
         return outcome;
     }
-    const int slack = tolerance > 0 ? tolerance * tolerance * 3 : -1;
+    const int slack = tolerance > 0 ? static_cast<int>(std::lround(std::min(tolerance, 255.0) * tolerance * 3)) : -1;
     const quint8* ref = reference.data();
     Dictionary dictionary(palette);
     BitCounter counter;

@@ -25,11 +25,12 @@ public:
         }
     };
 
-    // tolerance: how much worse, per channel, a pixel may get than its own index; 0 leaves
-    // the indices unchanged and only measures. maxFileBytes > 0 stops the run as soon as the
+    // tolerance: how much worse, per channel, a pixel may get than its own index (fractions
+    // allow a finer trade of size against error); 0 leaves the indices unchanged and only
+    // measures. maxFileBytes > 0 stops the run as soon as the
     // file is known to exceed it; the outcome then counts only what was coded so far.
     static Outcome run(const RgbBuffer& reference, const Palette& palette, std::vector<quint8>& indices,
-                       int tolerance, qint64 maxFileBytes = 0);
+                       double tolerance, qint64 maxFileBytes = 0);
 
     // Bytes of an 8-bit GifWriter file around LZW data of codeBits bits.
     static qint64 fileBytesFor(quint64 codeBits);
