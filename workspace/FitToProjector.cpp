@@ -56,6 +56,7 @@ struct Setting {
     int colours = 256;
     float dither = 0;
     int tolerance = 0;
+    LossyLzw::Strategy strategy = LossyLzw::Strategy::LongestMatch;
 };
 
 struct Candidate {
@@ -159,7 +160,8 @@ public:
         c.indices = mapped->indices;
         // The size model is exact, so no candidate is encoded until one has been chosen.
         const LossyLzw::Outcome o = LossyLzw::run(m_ref, c.palette, c.indices,
-                                                  static_cast<double>(s.tolerance) / kToleranceSteps, m_maxBytes);
+                                                  static_cast<double>(s.tolerance) / kToleranceSteps, m_maxBytes,
+                                                  s.strategy);
         c.bytes = o.fileBytes;
         c.estimatedBytes = o.estimatedFileBytes(static_cast<qint64>(c.indices.size()));
         c.fits = o.complete && o.fileBytes <= m_maxBytes;
@@ -458,6 +460,15 @@ ImagingResult searchScale(ScaleSearch& search, qint64 maxBytes, Candidate& best)
         }
         if (best.setting.dither != d) {
             break;
+        }
+    }
+    // The longest matches suit photographs; pictures of flat areas and sharp edges can lose
+    // less the other way.
+    if (best.fits && best.setting.tolerance > 0) {
+        Setting other = best.setting;
+        other.strategy = LossyLzw::Strategy::NearestPath;
+        if (const auto [r, moved] = step(searchBoth(search, other, std::nullopt, guess()), false); !r.ok()) {
+            return r;
         }
     }
     return ImagingResult::success();

@@ -3,6 +3,8 @@
 #include "support/TestImages.h"
 #include "workspace/ColourQuantiser.h"
 #include "workspace/FitToProjector.h"
+#include "workspace/GifWriter.h"
+#include "workspace/LossyLzw.h"
 #include "workspace/PaletteMapper.h"
 #include "workspace/PictureLoader.h"
 #include "workspace/PictureQuality.h"
@@ -288,4 +290,45 @@ TEST(FitQuality, EveryKindOfPictureBecomesAProjectorFile) {
     const FitToProjector::Result art = FitToProjector::fit(pictureOf(lines));
     expectProjectorFile(art);
     EXPECT_TRUE(std::isinf(art.psnr)) << "three colours are kept exactly";
+}
+
+TEST(LossyLzwStrategies, BothAgreeWithGiflibAndKeepWithinTheTolerance) {
+    // A photograph-like picture and a screenshot-like one, each through both ways of
+    // lengthening strings: giflib must write exactly the predicted size, no pixel may lose
+    // more than the tolerance allows, and the longest match never needs more bytes here.
+    const RgbBuffer photo = [] {
+        RgbBuffer rgb;
+        EXPECT_TRUE(RgbBuffer::fromImage(TestImages::photo(240, 180, 6), rgb).ok());
+        return rgb;
+    }();
+    for (const RgbBuffer& ref : {photo, screenshotLike(300, 200, 400, 2)}) {
+        Palette palette;
+        std::vector<quint8> exact;
+        ASSERT_TRUE(ColourQuantiser::quantiseOnce(ref, 256, 0.0f, palette, exact).ok());
+        for (const double tolerance : {2.5, 9.0}) {
+            qint64 sizes[2] = {0, 0};
+            int k = 0;
+            for (const auto strategy : {LossyLzw::Strategy::NearestPath, LossyLzw::Strategy::LongestMatch}) {
+                SCOPED_TRACE(testing::Message() << "tolerance " << tolerance << " strategy " << k);
+                std::vector<quint8> lossy = exact;
+                const LossyLzw::Outcome o = LossyLzw::run(ref, palette, lossy, tolerance, 0, strategy);
+                QByteArray gif;
+                ASSERT_TRUE(GifWriter::write(ref.width(), ref.height(), lossy, palette, 8, gif).ok());
+                EXPECT_EQ(o.fileBytes, gif.size());
+                double sum = 0;
+                for (size_t i = 0; i < lossy.size(); ++i) {
+                    const quint8* p = ref.data() + i * 3;
+                    auto err = [&](quint8 index) {
+                        const PaletteColour c = palette.at(index);
+                        return (p[0] - c.r) * (p[0] - c.r) + (p[1] - c.g) * (p[1] - c.g) + (p[2] - c.b) * (p[2] - c.b);
+                    };
+                    ASSERT_LE(err(lossy[i]), err(exact[i]) + std::lround(3 * tolerance * tolerance)) << "pixel " << i;
+                    sum += err(lossy[i]);
+                }
+                EXPECT_DOUBLE_EQ(sum, o.squaredError);
+                sizes[k++] = o.fileBytes;
+            }
+            EXPECT_LE(sizes[1], sizes[0]);
+        }
+    }
 }
