@@ -6,6 +6,8 @@
 # Environment:
 #   FITBENCH=PATH   use this FitBench instead of building one (Release) under SCRATCH
 #   QUICK=1         a small corpus of one picture of each kind, for iterating
+#   REUSE_EXPERT=1  take the expert's result of an earlier run where there is one (the
+#                   expert does not change when Fit does, and takes most of the time)
 #
 # The corpus comes from Debian packages (apt-get download, unpacked with dpkg-deb -x under
 # SCRATCH); the package of every picture is printed beside it. Nothing is kept in the tree.
@@ -204,9 +206,19 @@ for entry in "${corpus[@]}"; do
   convert "$img" -background white -alpha remove -alpha off -filter Lanczos -resize "${w}x${h}!" \
     -define png:color-type=2 "$work/ref/$name.png"
   read -r ours_db ours_ssim <<<"$(scores "$work/ref/$name.png" "$work/ours/$name.qv1")"
-  t0="$(now)"
-  read -r pick exp_db <<<"$(expert "$work/ref/$name.png" "$work/expert/$name")"
-  exp_s="$(echo "$(now) - $t0" | bc -l)"
+  cached="$work/expert/$name/result.txt"
+  if [ "${REUSE_EXPERT:-0}" = 1 ] && [ -f "$cached" ] && [ -f "$work/expert/$name/best.gif" ] &&
+    cmp -s "$work/ref/$name.png" "$work/expert/$name/ref.png"; then
+    read -r pick exp_db exp_s <"$cached"
+  else
+    t0="$(now)"
+    read -r pick exp_db <<<"$(expert "$work/ref/$name.png" "$work/expert/$name")"
+    exp_s="$(echo "$(now) - $t0" | bc -l)"
+    if [ -n "$pick" ]; then
+      echo "$pick $exp_db $exp_s" >"$cached"
+      cp "$work/ref/$name.png" "$work/expert/$name/ref.png"
+    fi
+  fi
   if [ -z "$pick" ] || [ ! -f "$work/expert/$name/best.gif" ]; then
     echo "$name: the expert found nothing that fits" >&2
     continue
