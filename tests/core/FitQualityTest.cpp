@@ -332,3 +332,26 @@ TEST(LossyLzwStrategies, BothAgreeWithGiflibAndKeepWithinTheTolerance) {
         }
     }
 }
+
+TEST(PaletteMapperHint, AHintNeverChangesTheAnswer) {
+    // Ties included: duplicate entries must still go to the lower index.
+    std::mt19937 random(13);
+    std::vector<PaletteColour> entries;
+    for (int i = 0; i < 120; ++i) {
+        entries.push_back({static_cast<quint8>(random() % 256), static_cast<quint8>(random() % 256),
+                           static_cast<quint8>(random() % 256)});
+    }
+    entries.push_back(entries[7]);
+    entries.push_back(entries[50]);
+    const PaletteMapper mapper{Palette(entries)};
+    for (int k = 0; k < 3000; ++k) {
+        const int r = static_cast<int>(random() % 256);
+        const int g = static_cast<int>(random() % 256);
+        const int b = static_cast<int>(random() % 256);
+        const int plain = mapper.nearest(r, g, b);
+        for (const int hint : {-1, 0, 7, 50, 120, 121, static_cast<int>(random() % 122), 500}) {
+            ASSERT_EQ(mapper.nearest(r, g, b, hint), plain) << r << "," << g << "," << b << " hint " << hint;
+        }
+    }
+    EXPECT_EQ(mapper.nearest(entries[7].r, entries[7].g, entries[7].b, 120), 7);
+}
