@@ -204,7 +204,7 @@ for entry in "${corpus[@]}"; do
   ours_s="$(printf '%s\n' "${times[@]}" | sort -g | sed -n 2p)"
   read -r _ w h ours_bytes _rest <"$work/ours/$name.txt"
   convert "$img" -background white -alpha remove -alpha off -filter Lanczos -resize "${w}x${h}!" \
-    -define png:color-type=2 "$work/ref/$name.png"
+    -define png:color-type=2 -define png:exclude-chunks=date,time "$work/ref/$name.png"
   read -r ours_db ours_ssim <<<"$(scores "$work/ref/$name.png" "$work/ours/$name.qv1")"
   cached="$work/expert/$name/result.txt"
   if [ "${REUSE_EXPERT:-0}" = 1 ] && [ -f "$cached" ] && [ -f "$work/expert/$name/best.gif" ] &&
