@@ -11,6 +11,7 @@ packages=(
   xvfb xauth x11-apps imagemagick fonts-noto-cjk fonts-dejavu-core tango-icon-theme libqt6svg6
   xdotool tesseract-ocr tesseract-ocr-eng tesseract-ocr-chi-sim
   bc time
+  pngquant gifsicle ffmpeg
   iproute2 util-linux
   scdoc librsvg2-bin dpkg-dev file lintian desktop-file-utils appstream man-db groff-base
   bash-completion shared-mime-info systemd qt6-qpa-plugins python3

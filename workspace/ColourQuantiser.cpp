@@ -1,5 +1,7 @@
 #include "workspace/ColourQuantiser.h"
 
+#include "workspace/PaletteMapper.h"
+
 #include <libimagequant.h>
 
 #ifdef Q_OS_UNIX
@@ -9,6 +11,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <tuple>
 
 namespace {
 
@@ -67,6 +71,46 @@ RgbBuffer subsample(const RgbBuffer& rgb, int step) {
     return out;
 }
 
+quint32 packed(const quint8* p) { return (quint32{p[0]} << 16) | (quint32{p[1]} << 8) | p[2]; }
+
+// Open addressing over packed colours; capacity a power of two, at most half full.
+class ColourTable final {
+public:
+    explicit ColourTable(size_t expected) {
+        size_t capacity = 64;
+        while (capacity < expected * 2) {
+            capacity *= 2;
+        }
+        m_keys.assign(capacity, kEmpty);
+        m_values.assign(capacity, 0);
+        m_mask = capacity - 1;
+    }
+    // The slot of colour, claimed when new (isNew then true).
+    size_t slot(quint32 colour, bool& isNew) {
+        for (size_t s = (colour * 2654435761u) & m_mask;; s = (s + 1) & m_mask) {
+            if (m_keys[s] == colour) {
+                isNew = false;
+                return s;
+            }
+            if (m_keys[s] == kEmpty) {
+                m_keys[s] = colour;
+                isNew = true;
+                return s;
+            }
+        }
+    }
+    quint32& value(size_t slot) { return m_values[slot]; }
+    [[nodiscard]] size_t capacity() const { return m_keys.size(); }
+    [[nodiscard]] bool used(size_t slot) const { return m_keys[slot] != kEmpty; }
+    [[nodiscard]] quint32 key(size_t slot) const { return m_keys[slot]; }
+
+private:
+    static constexpr quint32 kEmpty = 0xFFFFFFFFu; // no 24-bit colour
+    std::vector<quint32> m_keys;
+    std::vector<quint32> m_values;
+    size_t m_mask = 0;
+};
+
 } // namespace
 
 struct ColourQuantiser::State {
@@ -91,7 +135,8 @@ struct ColourQuantiser::State {
     }
 };
 
-ColourQuantiser::ColourQuantiser(const RgbBuffer& rgb, int speed) : m_rgb(rgb), m_speed(std::clamp(speed, 1, 10)) {}
+ColourQuantiser::ColourQuantiser(const RgbBuffer& rgb, int speed, int samplePixels)
+    : m_rgb(rgb), m_speed(std::clamp(speed, 1, 10)), m_samplePixels(std::max(0, samplePixels)) {}
 
 ColourQuantiser::~ColourQuantiser() = default;
 
@@ -115,8 +160,8 @@ ImagingResult ColourQuantiser::prepare() {
         return ImagingResult::failure(ImagingResult::Code::EncodeFailed, QStringLiteral("libimagequant refused the image"));
     }
     const double pixels = double(m_rgb.width()) * double(m_rgb.height());
-    if (pixels > kSamplePixels) {
-        m_sample = subsample(m_rgb, static_cast<int>(std::ceil(std::sqrt(pixels / kSamplePixels))));
+    if (m_samplePixels > 0 && pixels > m_samplePixels) {
+        m_sample = subsample(m_rgb, static_cast<int>(std::ceil(std::sqrt(pixels / m_samplePixels))));
         state->sample = imageOf(state->attr, m_sample);
         if (state->sample == nullptr) {
             return ImagingResult::failure(ImagingResult::Code::EncodeFailed,
@@ -179,6 +224,119 @@ ImagingResult ColourQuantiser::palette(int maxColours, Palette& palette) {
 
 ImagingResult ColourQuantiser::quantiseOnce(const RgbBuffer& rgb, int maxColours, float dither, Palette& palette,
                                             std::vector<quint8>& indices) {
+    if (exactColours(rgb, maxColours, palette, indices)) {
+        return ImagingResult::success();
+    }
     ColourQuantiser q(rgb);
     return q.quantise(maxColours, dither, palette, indices);
+}
+
+bool ColourQuantiser::exactColours(const RgbBuffer& rgb, int maxColours, Palette& palette,
+                                   std::vector<quint8>& indices) {
+    maxColours = std::clamp(maxColours, 1, Palette::kMaxColours);
+    ColourTable table(static_cast<size_t>(maxColours) + 1);
+    std::vector<PaletteColour> colours;
+    std::vector<quint8> out(static_cast<size_t>(rgb.width()) * static_cast<size_t>(rgb.height()));
+    const quint8* p = rgb.data();
+    quint32 last = 0xFFFFFFFFu; // runs of one colour are common; skip the lookup for them
+    quint8 lastIndex = 0;
+    for (quint8& index : out) {
+        const quint32 colour = packed(p);
+        if (colour != last) {
+            bool isNew = false;
+            const size_t s = table.slot(colour, isNew);
+            if (isNew) {
+                if (static_cast<int>(colours.size()) == maxColours) {
+                    return false;
+                }
+                table.value(s) = static_cast<quint32>(colours.size());
+                colours.push_back({p[0], p[1], p[2]});
+            }
+            last = colour;
+            lastIndex = static_cast<quint8>(table.value(s));
+        }
+        index = lastIndex;
+        p += 3;
+    }
+    if (colours.empty()) {
+        return false;
+    }
+    palette = Palette(std::move(colours));
+    indices = std::move(out);
+    return true;
+}
+
+ColourQuantiser::Histogram ColourQuantiser::histogram(const RgbBuffer& rgb) {
+    const size_t pixels = static_cast<size_t>(rgb.width()) * static_cast<size_t>(rgb.height());
+    ColourTable table(pixels);
+    const quint8* p = rgb.data();
+    for (size_t i = 0; i < pixels; ++i, p += 3) {
+        bool isNew = false;
+        ++table.value(table.slot(packed(p), isNew));
+    }
+    Histogram bins;
+    for (size_t s = 0; s < table.capacity(); ++s) {
+        if (table.used(s)) {
+            const quint32 k = table.key(s);
+            bins.push_back({int(k >> 16), int((k >> 8) & 0xFF), int(k & 0xFF), table.value(s)});
+        }
+    }
+    // In colour order, so neighbouring bins have neighbouring answers.
+    std::sort(bins.begin(), bins.end(), [](const Bin& a, const Bin& b) {
+        return std::tie(a.g, a.r, a.b) < std::tie(b.g, b.r, b.b);
+    });
+    return bins;
+}
+
+int ColourQuantiser::refine(const RgbBuffer& rgb, Palette& palette, int passes) {
+    if (rgb.isEmpty()) {
+        return 0;
+    }
+    return refine(histogram(rgb), palette, passes);
+}
+
+int ColourQuantiser::refine(const Histogram& bins, Palette& palette, int passes) {
+    if (bins.empty() || palette.isEmpty() || passes < 1) {
+        return 0;
+    }
+    // Each colour's entry of the pass before: entries move little, so it is a close start.
+    std::vector<int> previous(bins.size(), -1);
+    int moved = 0;
+    for (int pass = 0; pass < passes; ++pass) {
+        const PaletteMapper mapper(palette);
+        std::vector<double> sums(static_cast<size_t>(palette.size()) * 4, 0.0);
+        int last = -1;
+        for (size_t i = 0; i < bins.size(); ++i) {
+            const Bin& bin = bins[i];
+            const int index = mapper.nearest(bin.r, bin.g, bin.b, previous[i] >= 0 ? previous[i] : last);
+            previous[i] = index;
+            last = index;
+            double* s = &sums[static_cast<size_t>(index) * 4];
+            s[0] += double(bin.r) * bin.count;
+            s[1] += double(bin.g) * bin.count;
+            s[2] += double(bin.b) * bin.count;
+            s[3] += bin.count;
+        }
+        std::vector<PaletteColour> colours = palette.colours();
+        bool changed = false;
+        for (size_t i = 0; i < colours.size(); ++i) {
+            const double* s = &sums[i * 4];
+            if (s[3] <= 0) {
+                continue; // nobody's nearest: it stays, harmless
+            }
+            const PaletteColour c{static_cast<quint8>(std::lround(s[0] / s[3])),
+                                  static_cast<quint8>(std::lround(s[1] / s[3])),
+                                  static_cast<quint8>(std::lround(s[2] / s[3]))};
+            if (!(c == colours[i])) {
+                colours[i] = c;
+                changed = true;
+            }
+        }
+        if (!changed) {
+            break;
+        }
+        palette = Palette(std::move(colours));
+        ++moved;
+    }
+    return moved;
 }

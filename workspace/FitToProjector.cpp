@@ -28,17 +28,26 @@ namespace {
 using Code = ImagingResult::Code;
 
 constexpr int kQv1Bits = 8;
-constexpr int kQuantiserSpeed = 4;
+// The quantiser's slowest, best setting. It reads a subsample of a photograph, whose colours
+// it would otherwise spend seconds on; refinement over every pixel then corrects the palette.
+// Where the picture fits with room to spare, it reads every pixel (see searchScale).
+constexpr int kQuantiserSpeed = 1;
+constexpr int kRefinePasses = 8;
+constexpr int kWholePictureColours = 60000;
 // Palette sizes, largest first; the search walks down while PSNR improves.
 constexpr int kColourLadder[] = {256, 128, 64, 32, 16};
 // Below the wished minimum, tried only when nothing else fits.
 constexpr int kLastResortColours[] = {8, 4, 2};
 // Flattening threshold for noise in flat areas (see smoothFlatAreas).
 constexpr int kSmoothing = 24;
-// Error diffusion mostly costs PSNR and LZW runs; a light touch sometimes pays.
-constexpr float kDither = 0.25f;
-constexpr int kMaxDitheredTolerance = 6;
-constexpr int kMaxTolerance = 48;
+// Error diffusion mostly costs PSNR and LZW runs; a light touch sometimes pays, and where the
+// limit leaves room a stronger one is tried too.
+constexpr float kDithers[] = {0.25f, 0.5f, 1.0f};
+// The search's tolerance counts in steps of 1/kToleranceSteps of a channel level: whole levels
+// are too coarse near the limit, where one step can leave a tenth of the budget unused.
+constexpr int kToleranceSteps = 4;
+constexpr int kMaxDitheredTolerance = 6 * kToleranceSteps;
+constexpr int kMaxTolerance = 48 * kToleranceSteps;
 constexpr double kMinScale = 0.2;
 constexpr int kScaleSteps = 5;
 
@@ -47,6 +56,7 @@ struct Setting {
     int colours = 256;
     float dither = 0;
     int tolerance = 0;
+    LossyLzw::Strategy strategy = LossyLzw::Strategy::LongestMatch;
 };
 
 struct Candidate {
@@ -106,7 +116,37 @@ RgbBuffer smoothFlatAreas(const RgbBuffer& in, int threshold) {
 class ScaleSearch final {
 public:
     ScaleSearch(const RgbBuffer& ref, qint64 maxBytes)
-        : m_ref(ref), m_quantiser(ref, kQuantiserSpeed), m_maxBytes(maxBytes) {}
+        : m_ref(ref), m_quantiser(std::make_unique<ColourQuantiser>(ref, kQuantiserSpeed)), m_maxBytes(maxBytes) {
+        std::vector<quint8> unused;
+        m_hasExact = ColourQuantiser::exactColours(ref, Palette::kMaxColours, m_exact, unused);
+        if (!m_hasExact) {
+            m_histogram = ColourQuantiser::histogram(ref);
+            // Few distinct colours (screenshots, graphics) cost the quantiser little however
+            // many pixels carry them, and a subsample would miss the small details.
+            if (static_cast<qint64>(m_histogram.size()) <= kWholePictureColours) {
+                m_quantiser = std::make_unique<ColourQuantiser>(ref, kQuantiserSpeed, 0);
+                m_whole = true;
+            }
+        }
+    }
+
+    // The picture's own colours, when it has no more than a palette holds.
+    [[nodiscard]] bool hasExactColours() const { return m_hasExact; }
+
+    // From now on palettes are made from every pixel rather than a subsample; false when
+    // they were already. Candidates already handed out keep their own copies.
+    bool quantiseWholePicture() {
+        const std::lock_guard quantiserLock(m_quantiserMutex);
+        const std::lock_guard cacheLock(m_cacheMutex);
+        if (m_whole) {
+            return false;
+        }
+        m_quantiser = std::make_unique<ColourQuantiser>(m_ref, kQuantiserSpeed, 0);
+        m_whole = true;
+        m_palettes.clear();
+        m_mapped.clear();
+        return true;
+    }
 
     ImagingResult evaluate(const Setting& s, Candidate& out) {
         m_count.fetch_add(1, std::memory_order_relaxed);
@@ -119,7 +159,9 @@ public:
         c.palette = mapped->palette;
         c.indices = mapped->indices;
         // The size model is exact, so no candidate is encoded until one has been chosen.
-        const LossyLzw::Outcome o = LossyLzw::run(m_ref, c.palette, c.indices, s.tolerance, m_maxBytes);
+        const LossyLzw::Outcome o = LossyLzw::run(m_ref, c.palette, c.indices,
+                                                  static_cast<double>(s.tolerance) / kToleranceSteps, m_maxBytes,
+                                                  s.strategy);
         c.bytes = o.fileBytes;
         c.estimatedBytes = o.estimatedFileBytes(static_cast<qint64>(c.indices.size()));
         c.fits = o.complete && o.fileBytes <= m_maxBytes;
@@ -231,13 +273,20 @@ private:
     }
 
     ImagingResult paletteFor(int colours, Palette& out) {
+        if (m_hasExact && colours >= m_exact.size()) {
+            out = m_exact; // every pixel keeps its colour
+            return ImagingResult::success();
+        }
         const std::lock_guard lock(m_quantiserMutex); // libimagequant's state is not shared
         auto it = m_palettes.find(colours);
         if (it == m_palettes.end()) {
             Palette made;
-            if (ImagingResult r = m_quantiser.palette(colours, made); !r.ok()) {
+            if (ImagingResult r = m_quantiser->palette(colours, made); !r.ok()) {
                 return r;
             }
+            // The quantiser's palette is made for its own remapping; moved to the means of
+            // the pixels our mapping gives each entry, it loses less.
+            ColourQuantiser::refine(m_histogram, made, kRefinePasses);
             it = m_palettes.emplace(colours, std::move(made)).first;
         }
         out = it->second;
@@ -257,7 +306,7 @@ private:
     }
 
     const RgbBuffer& m_ref;
-    ColourQuantiser m_quantiser;
+    std::unique_ptr<ColourQuantiser> m_quantiser;
     qint64 m_maxBytes;
     std::map<int, Palette> m_palettes;
     std::map<int, RgbBuffer> m_smoothed;
@@ -265,6 +314,10 @@ private:
     std::mutex m_cacheMutex;
     std::mutex m_quantiserMutex;
     std::atomic<int> m_count{0};
+    Palette m_exact;
+    bool m_hasExact = false;
+    bool m_whole = false; // palettes from every pixel
+    ColourQuantiser::Histogram m_histogram; // of a picture with more colours than a palette
 };
 
 struct Searched {
@@ -303,11 +356,38 @@ ImagingResult searchScale(ScaleSearch& search, qint64 maxBytes, Candidate& best)
         return r;
     }
     if (best.fits) {
-        return ImagingResult::success(); // lossless at 256 colours: nothing can beat it
+        if (search.hasExactColours()) {
+            return ImagingResult::success(); // every pixel keeps its colour: nothing beats it
+        }
+        // Room to spare: a palette from every pixel, no lossy LZW, and a dither only where
+        // it fits as it is and scores better.
+        if (search.quantiseWholePicture()) {
+            Candidate whole;
+            if (ImagingResult r = search.evaluate(Setting{}, whole); !r.ok()) {
+                return r;
+            }
+            if (better(whole, best)) {
+                best = std::move(whole);
+            }
+        }
+        for (const float d : kDithers) {
+            Setting dither = best.setting;
+            dither.dither = d;
+            Candidate c;
+            if (ImagingResult r = search.evaluate(dither, c); !r.ok()) {
+                return r;
+            }
+            if (!better(c, best)) {
+                break;
+            }
+            best = std::move(c);
+        }
+        return ImagingResult::success();
     }
     // A first tolerance from how far over the limit the lossless encoding is.
     const int firstGuess = std::clamp(
-        static_cast<int>(std::exp(std::log(std::max(1.0, best.estimatedBytes) / static_cast<double>(maxBytes)) / 0.55) - 1),
+        static_cast<int>(kToleranceSteps *
+                         (std::exp(std::log(std::max(1.0, best.estimatedBytes) / static_cast<double>(maxBytes)) / 0.55) - 1)),
         1, kMaxTolerance);
     // Takes the better of a pair; true when the second one (the step further on) won.
     auto step = [&](const std::pair<Searched, Searched>& pair, bool hasSecond) -> std::pair<ImagingResult, bool> {
@@ -366,11 +446,28 @@ ImagingResult searchScale(ScaleSearch& search, qint64 maxBytes, Candidate& best)
     if (const auto [r, moved] = step(searchBoth(search, smooth, std::nullopt, guess()), false); !r.ok()) {
         return r;
     }
-    // Where the lossy pass already moves pixels far, it undoes what a dither adds.
-    if (best.setting.tolerance <= kMaxDitheredTolerance) {
+    // Where the lossy pass already moves pixels far, it undoes what a dither adds. Stronger
+    // dithering is tried only while a lighter one paid.
+    for (const float d : kDithers) {
+        if (best.setting.tolerance > kMaxDitheredTolerance) {
+            break;
+        }
         Setting dither = best.setting;
-        dither.dither = kDither;
-        if (const auto [r, moved] = step(searchBoth(search, dither, std::nullopt, guess()), false); !r.ok()) {
+        dither.dither = d;
+        const auto [r, moved] = step(searchBoth(search, dither, std::nullopt, guess()), false);
+        if (!r.ok()) {
+            return r;
+        }
+        if (best.setting.dither != d) {
+            break;
+        }
+    }
+    // The longest matches suit photographs; pictures of flat areas and sharp edges can lose
+    // less the other way.
+    if (best.fits && best.setting.tolerance > 0) {
+        Setting other = best.setting;
+        other.strategy = LossyLzw::Strategy::NearestPath;
+        if (const auto [r, moved] = step(searchBoth(search, other, std::nullopt, guess()), false); !r.ok()) {
             return r;
         }
     }
@@ -500,7 +597,7 @@ FitToProjector::Result FitToProjector::fit(const Picture& picture, const Options
     result.bytes = std::move(gif);
     result.colours = chosen.palette.size();
     result.dither = chosen.setting.dither;
-    result.runTolerance = chosen.setting.tolerance;
+    result.runTolerance = (chosen.setting.tolerance + kToleranceSteps - 1) / kToleranceSteps;
     result.smoothing = chosen.setting.smoothing;
     result.scale = chosenScale;
     result.psnr = chosen.psnr;

@@ -7,10 +7,12 @@
 #include <QByteArray>
 
 // Turns any picture into the best-looking .qv1 a projector accepts: scaled to fit the
-// projector's frame (aspect kept, never enlarged), then the palette size, the dither strength,
-// the smoothing of noise in flat areas, the tolerance of a lossy LZW pass and, only when
-// nothing with enough colours fits, a smaller scale are searched for the highest PSNR whose
-// GIF stays within the byte limit.
+// projector's frame (aspect kept, never enlarged). A picture with no more colours than a
+// palette holds whose exact encoding fits is written exactly. Otherwise the palette size, the
+// dither strength, the smoothing of noise in flat areas, the tolerance and kind of a lossy
+// LZW pass and, only when nothing with enough colours fits, a smaller scale are searched for
+// the highest PSNR whose GIF stays within the byte limit; where the limit leaves room, no
+// lossy pass is used and the palette is made from every pixel.
 class FitToProjector final {
 public:
     struct Options {

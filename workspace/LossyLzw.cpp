@@ -1,6 +1,8 @@
 #include "workspace/LossyLzw.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 
 namespace {
@@ -50,25 +52,15 @@ public:
             }
         }
     }
-    // The continuation of code whose colour is nearest p, if its error is below limit.
-    [[nodiscard]] int nearestChild(int code, const quint8* p, int limit, int& error) const {
-        int best = kNone;
-        for (int c = m_nodes[static_cast<size_t>(code)].firstChild; c != kNone;) {
-            const Node& n = m_nodes[static_cast<size_t>(c)];
-            const int dr = p[0] - n.r;
-            const int dg = p[1] - n.g;
-            const int db = p[2] - n.b;
-            const int e = dr * dr + dg * dg + db * db;
-            if (e < limit) {
-                limit = e;
-                best = c;
-            }
-            c = n.sibling;
-        }
-        error = limit;
-        return best;
-    }
     [[nodiscard]] int pixel(int code) const { return m_nodes[static_cast<size_t>(code)].pixel; }
+    [[nodiscard]] int parent(int code) const { return m_nodes[static_cast<size_t>(code)].parent; }
+    [[nodiscard]] int firstChild(int code) const { return m_nodes[static_cast<size_t>(code)].firstChild; }
+    [[nodiscard]] int sibling(int code) const { return m_nodes[static_cast<size_t>(code)].sibling; }
+    // Squared distance from p to the colour of code's last pixel.
+    [[nodiscard]] int error(int code, const quint8* p) const {
+        const Node& n = m_nodes[static_cast<size_t>(code)];
+        return (p[0] - n.r) * (p[0] - n.r) + (p[1] - n.g) * (p[1] - n.g) + (p[2] - n.b) * (p[2] - n.b);
+    }
     [[nodiscard]] int next() const { return m_next; }
     [[nodiscard]] bool full() const { return m_next >= kMaxCode; }
 
@@ -82,7 +74,8 @@ public:
         m_slots[slot] = (key << 12) | quint32(n);
         const PaletteColour c = m_colours[static_cast<size_t>(pixel)];
         Node& parent = m_nodes[static_cast<size_t>(code)];
-        m_nodes[static_cast<size_t>(n)] = {kNone, parent.firstChild, static_cast<quint8>(pixel), c.r, c.g, c.b};
+        m_nodes[static_cast<size_t>(n)] = {kNone, parent.firstChild, static_cast<int16_t>(code),
+                                           static_cast<quint8>(pixel), c.r, c.g, c.b};
         parent.firstChild = static_cast<int16_t>(n);
     }
 
@@ -93,6 +86,7 @@ private:
     struct Node {
         int16_t firstChild = kNone;
         int16_t sibling = kNone;
+        int16_t parent = kNone;
         quint8 pixel = 0;
         quint8 r = 0, g = 0, b = 0;
     };
@@ -126,6 +120,114 @@ private:
     quint64 m_bits = 0;
 };
 
+struct Frame {
+    int node;
+    int child;  // the next sibling to look at, once the exact continuation was tried
+    int length; // pixels after the string's first
+    qint64 error;
+    bool exactTried;
+};
+
+struct Match {
+    int node = kNone;
+    int length = 0; // pixels after the first
+    qint64 error = 0;
+};
+
+// Children looked at per string: bounds the time on noisy pictures, where many
+// continuations come close, at little cost in length.
+constexpr int kMaxExamined = 32;
+
+// The longest string in the dictionary that starts with indices[pos] and whose every later
+// pixel is within slack of the error its own index has; between equals, the least error.
+// Depth first, the exact continuation before the others, so that the first path tried is the
+// one plain LZW would take.
+Match longestMatch(const Dictionary& dictionary, const quint8* ref, const std::vector<quint8>& indices, size_t pos,
+                   int slack, std::vector<Frame>& stack, const Palette& palette) {
+    Match best;
+    const size_t n = indices.size();
+    stack.clear();
+    stack.push_back({indices[pos], kNone, 0, 0, false});
+    int examined = 0;
+    while (!stack.empty() && examined < kMaxExamined) {
+        Frame& f = stack.back();
+        const size_t at = pos + 1 + static_cast<size_t>(f.length);
+        if (at >= n) {
+            stack.pop_back();
+            continue;
+        }
+        const int wanted = indices[at];
+        int child = kNone;
+        if (!f.exactTried) {
+            f.exactTried = true;
+            f.child = dictionary.firstChild(f.node);
+            child = dictionary.find(f.node, wanted);
+            if (child == kNone) {
+                continue;
+            }
+        } else {
+            child = f.child;
+            if (child == kNone) {
+                stack.pop_back();
+                continue;
+            }
+            f.child = dictionary.sibling(child);
+            if (dictionary.pixel(child) == wanted) {
+                continue; // tried first
+            }
+        }
+        ++examined;
+        const quint8* p = ref + at * 3;
+        const int e = dictionary.error(child, p);
+        if (e > squaredError(p, palette.at(wanted)) + slack) {
+            continue;
+        }
+        const int length = f.length + 1;
+        const qint64 error = f.error + e;
+        if (length > best.length || (length == best.length && error < best.error)) {
+            best = {child, length, error};
+        }
+        stack.push_back({child, kNone, length, error, false}); // f is not used after this
+    }
+    return best;
+}
+
+// One path only: at each pixel the exact continuation if there is one, else the nearest
+// within slack. Loses less per pixel than the longest match, and on pictures with large flat
+// areas and sharp edges (screenshots) that can pay more than the length does.
+Match nearestPath(const Dictionary& dictionary, const quint8* ref, const std::vector<quint8>& indices, size_t pos,
+                  int slack, const Palette& palette) {
+    Match best;
+    best.node = indices[pos];
+    for (size_t at = pos + 1; at < indices.size(); ++at) {
+        const quint8* p = ref + at * 3;
+        const int wantedError = squaredError(p, palette.at(indices[at]));
+        int next = dictionary.find(best.node, indices[at]);
+        int e = wantedError;
+        if (next == kNone) {
+            int limit = wantedError + slack + 1;
+            for (int c = dictionary.firstChild(best.node); c != kNone; c = dictionary.sibling(c)) {
+                const int ce = dictionary.error(c, p);
+                if (ce < limit) {
+                    limit = ce;
+                    next = c;
+                }
+            }
+            if (next == kNone) {
+                break;
+            }
+            e = limit;
+        }
+        best.node = next;
+        ++best.length;
+        best.error += e;
+    }
+    if (best.length == 0) {
+        best.node = kNone;
+    }
+    return best;
+}
+
 } // namespace
 
 qint64 LossyLzw::fileBytesFor(quint64 codeBits) {
@@ -137,48 +239,57 @@ qint64 LossyLzw::fileBytesFor(quint64 codeBits) {
 }
 
 LossyLzw::Outcome LossyLzw::run(const RgbBuffer& reference, const Palette& palette, std::vector<quint8>& indices,
-                                int tolerance, qint64 maxFileBytes) {
+                                double tolerance, qint64 maxFileBytes, Strategy strategy) {
     Outcome outcome;
     // Bits past which the file cannot fit; checked only when a code is sent.
     const quint64 bitLimit = maxFileBytes > 0 ? static_cast<quint64>(maxFileBytes) * 8 : ~quint64{0};
     if (indices.empty() || palette.isEmpty()) {
         return outcome;
     }
-    const int slack = tolerance > 0 ? tolerance * tolerance * 3 : -1;
+    const int slack = tolerance > 0 ? static_cast<int>(std::lround(std::min(tolerance, 255.0) * tolerance * 3)) : -1;
     const quint8* ref = reference.data();
+    const size_t n = indices.size();
+    auto wantedError = [&](size_t i) { return squaredError(ref + i * 3, palette.at(indices[i])); };
     Dictionary dictionary(palette);
     BitCounter counter;
     counter.send(kClearCode, dictionary.next());
-    qint64 error = squaredError(ref, palette.at(indices[0]));
-    int current = indices[0];
-    for (size_t i = 1; i < indices.size(); ++i) {
-        const quint8* p = ref + i * 3;
-        const int wanted = indices[i];
-        const int wantedError = squaredError(p, palette.at(wanted));
-        int next = dictionary.find(current, wanted);
-        if (next != kNone) {
-            error += wantedError;
-            current = next;
-            continue;
-        }
+    qint64 error = 0;
+    std::vector<Frame> stack;
+    for (size_t pos = 0;;) {
+        // A string starts at its pixel's own index.
+        int node = indices[pos];
+        error += wantedError(pos);
+        size_t end = pos + 1; // one past the string's last pixel
         if (slack >= 0) {
-            // Another continuation of the string may be close enough to the true colour.
-            int childError = 0;
-            next = dictionary.nearestChild(current, p, wantedError + slack + 1, childError);
-            if (next != kNone) {
-                indices[i] = static_cast<quint8>(dictionary.pixel(next));
-                error += childError;
-                current = next;
-                continue;
+            const Match m = strategy == Strategy::LongestMatch
+                                ? longestMatch(dictionary, ref, indices, pos, slack, stack, palette)
+                                : nearestPath(dictionary, ref, indices, pos, slack, palette);
+            if (m.length > 0) {
+                int k = m.node;
+                for (size_t at = pos + static_cast<size_t>(m.length); at > pos; --at) {
+                    indices[at] = static_cast<quint8>(dictionary.pixel(k));
+                    k = dictionary.parent(k);
+                }
+                error += m.error;
+                node = m.node;
+                end = pos + 1 + static_cast<size_t>(m.length);
             }
         }
-        error += wantedError;
-        counter.send(current, dictionary.next());
+        // giflib extends a string while the next index continues it; so must the model, or
+        // the two would part ways.
+        for (int next = 0; end < n && (next = dictionary.find(node, indices[end])) != kNone; ++end) {
+            error += wantedError(end);
+            node = next;
+        }
+        counter.send(node, dictionary.next());
+        if (end == n) {
+            break;
+        }
         if (counter.bits() > bitLimit) {
             outcome.fileBytes = fileBytesFor(counter.bits());
             outcome.squaredError = static_cast<double>(error);
             outcome.complete = false;
-            outcome.pixelsCoded = static_cast<qint64>(i);
+            outcome.pixelsCoded = static_cast<qint64>(end);
             return outcome;
         }
         if (dictionary.full()) {
@@ -186,14 +297,13 @@ LossyLzw::Outcome LossyLzw::run(const RgbBuffer& reference, const Palette& palet
             dictionary.clear();
             counter.reset();
         } else {
-            dictionary.add(current, wanted);
+            dictionary.add(node, indices[end]);
         }
-        current = wanted;
+        pos = end;
     }
-    counter.send(current, dictionary.next());
     counter.send(kClearCode + 1, dictionary.next()); // end of information
     outcome.fileBytes = fileBytesFor(counter.bits());
     outcome.squaredError = static_cast<double>(error);
-    outcome.pixelsCoded = static_cast<qint64>(indices.size());
+    outcome.pixelsCoded = static_cast<qint64>(n);
     return outcome;
 }

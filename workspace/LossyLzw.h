@@ -9,7 +9,7 @@
 // dictionary is cleared when it reaches 4095 entries, strings run on across rows), without
 // writing anything, to tell the exact file size GifWriter would produce. With a tolerance it
 // is also lossy: where the string so far has a continuation whose colour is within tolerance
-// of the true pixel, it takes that continuation instead of starting a new code, so giflib
+// of the true pixel, it may take that continuation instead of starting a new code, so giflib
 // later meets exactly the longer strings this pass built.
 class LossyLzw final {
 public:
@@ -25,11 +25,18 @@ public:
         }
     };
 
-    // tolerance: how much worse, per channel, a pixel may get than its own index; 0 leaves
-    // the indices unchanged and only measures. maxFileBytes > 0 stops the run as soon as the
+    // tolerance: how much worse, per channel, a pixel may get than its own index (fractions
+    // allow a finer trade of size against error); 0 leaves the indices unchanged and only
+    // measures. maxFileBytes > 0 stops the run as soon as the
     // file is known to exceed it; the outcome then counts only what was coded so far.
+    // How a string is lengthened within the tolerance.
+    enum class Strategy {
+        NearestPath,  // pixel by pixel, the continuation nearest the true colour
+        LongestMatch, // the longest string in the dictionary whose every pixel is within it
+    };
+
     static Outcome run(const RgbBuffer& reference, const Palette& palette, std::vector<quint8>& indices,
-                       int tolerance, qint64 maxFileBytes = 0);
+                       double tolerance, qint64 maxFileBytes = 0, Strategy strategy = Strategy::NearestPath);
 
     // Bytes of an 8-bit GifWriter file around LZW data of codeBits bits.
     static qint64 fileBytesFor(quint64 codeBits);

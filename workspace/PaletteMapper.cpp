@@ -23,18 +23,37 @@ PaletteMapper::PaletteMapper(const Palette& palette) {
     }
     std::stable_sort(m_byGreen.begin(), m_byGreen.end(), [](const Entry& a, const Entry& b) { return a.g < b.g; });
     m_spacing = palette.typicalSpacing();
+    m_rank.resize(m_byGreen.size());
+    for (size_t i = 0; i < m_byGreen.size(); ++i) {
+        m_rank[static_cast<size_t>(m_byGreen[i].index)] = static_cast<int>(i);
+    }
 }
 
 int PaletteMapper::nearest(int r, int g, int b) const {
     if (m_byGreen.empty()) {
         return 0;
     }
+    return search(r, g, b, INT_MAX, 0);
+}
+
+int PaletteMapper::nearest(int r, int g, int b, int hint) const {
+    if (m_byGreen.empty()) {
+        return 0;
+    }
+    if (hint < 0 || static_cast<size_t>(hint) >= m_rank.size()) {
+        return search(r, g, b, INT_MAX, 0);
+    }
+    const Entry& e = m_byGreen[static_cast<size_t>(m_rank[static_cast<size_t>(hint)])];
+    const int d = (e.r - r) * (e.r - r) + (e.g - g) * (e.g - g) + (e.b - b) * (e.b - b);
+    // The bound d + 1 lets an entry at the same distance with a lower index still win.
+    return search(r, g, b, d + 1, hint);
+}
+
+int PaletteMapper::search(int r, int g, int b, int best, int bestIndex) const {
     // Walk outwards from the entries of about the same green; once the green difference
     // alone exceeds the best distance, nothing further out can win.
     const auto start = std::lower_bound(m_byGreen.begin(), m_byGreen.end(), g,
                                         [](const Entry& e, int value) { return e.g < value; });
-    int best = INT_MAX;
-    int bestIndex = 0;
     auto consider = [&](const Entry& e) {
         const int dr = e.r - r;
         const int dg = e.g - g;

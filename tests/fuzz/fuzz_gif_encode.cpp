@@ -1,4 +1,4 @@
-// Builds an indexed frame from the input (size, palette, indices, a lossy tolerance) and
+// Builds an indexed frame from the input (size, palette, indices, a lossy tolerance and way) and
 // checks the GIF path end to end: the size model agrees with giflib to the byte, and the file
 // decodes to exactly the palette colours of the indices.
 #include "workspace/GifWriter.h"
@@ -46,7 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int width = 1 + in.next() % 96;
     const int height = 1 + in.next() % 96;
     const int colours = 1 + in.next();
-    const int tolerance = in.next() % 40;
+    const int toleranceByte = in.next();
+    const int tolerance = toleranceByte % 40;
+    const auto strategy = toleranceByte >= 128 ? LossyLzw::Strategy::LongestMatch : LossyLzw::Strategy::NearestPath;
     std::vector<PaletteColour> entries;
     for (int i = 0; i < colours; ++i) {
         entries.push_back({in.next(), in.next(), in.next()});
@@ -61,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         reference.data()[i * 3 + 1] = c.g;
         reference.data()[i * 3 + 2] = c.b;
     }
-    const LossyLzw::Outcome model = LossyLzw::run(reference, palette, indices, tolerance);
+    const LossyLzw::Outcome model = LossyLzw::run(reference, palette, indices, tolerance, 0, strategy);
     QByteArray gif;
     if (!GifWriter::write(width, height, indices, palette, 8, gif).ok() || model.fileBytes != gif.size()) {
         std::abort();
