@@ -7,6 +7,7 @@
 #include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "registry/CIpAddressEdit.h"
 #include "registry/CSelectProjectorDlg.h"
 #include "registry/Ipv4.h"
 #include "schedule/CScheduleDlg.h"
@@ -21,12 +22,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
 namespace {
 
-constexpr int kAddressChars = 15;
 constexpr int kIntervalChars = 15;
 constexpr int kStoreChars = 7;
 
@@ -67,13 +66,9 @@ CScheduleEntryDlg::CScheduleEntryDlg(CMainFrame& frame, CScheduleDlg& owner)
     setObjectName(QStringLiteral("scheduleEntryDlg"));
     setWindowTitle(QStringLiteral("39;Insert"));
 
-    m_address = new QLineEdit(this);
+    // Four fields of 0 to 255; an empty field counts as 0.
+    m_address = new CIpAddressEdit(this);
     m_address->setObjectName(QStringLiteral("address1006"));
-    m_address->setMaxLength(kAddressChars);
-    // Dotted form only; an empty part counts as 0, as in the address field it stands for.
-    static const QRegularExpression dotted(
-        QStringLiteral(R"(^(25[0-5]|2[0-4]\d|1\d\d|[1-9]?\d)?(\.(25[0-5]|2[0-4]\d|1\d\d|[1-9]?\d)?){0,3}$)"));
-    m_address->setValidator(new QRegularExpressionValidator(dotted, m_address));
     auto* select = new QPushButton(QStringLiteral("43;Select..."), this);
     select->setObjectName(QStringLiteral("select1017"));
     select->setAutoDefault(false);
@@ -114,7 +109,8 @@ CScheduleEntryDlg::CScheduleEntryDlg(CMainFrame& frame, CScheduleDlg& owner)
     connect(cancel, &QPushButton::clicked, this, &CScheduleEntryDlg::reject);
 
     auto* grid = new QGridLayout;
-    grid->addWidget(makeLabel(this, "addressLabel", "40;Projector IP Address"), 0, 0);
+    QLabel* addressLabel = makeLabel(this, "addressLabel", "40;Projector IP Address");
+    grid->addWidget(addressLabel, 0, 0);
     grid->addWidget(m_address, 0, 1);
     grid->addWidget(select, 0, 2);
     grid->addWidget(makeLabel(this, "fileLabel", "41;Image File Name"), 1, 0);
@@ -138,9 +134,10 @@ CScheduleEntryDlg::CScheduleEntryDlg(CMainFrame& frame, CScheduleDlg& owner)
     setAddress(m_frame.GetCurrentProjector());
 
     LocaliseDialog(9, this);
+    m_address->setLabelText(addressLabel->text());
 }
 
-void CScheduleEntryDlg::setAddress(quint32 hostAddress) { m_address->setText(Ipv4::toText(hostAddress)); }
+void CScheduleEntryDlg::setAddress(quint32 hostAddress) { m_address->setAddress(hostAddress); }
 
 void CScheduleEntryDlg::onSelect() {
     CSelectProjectorDlg select(m_frame, this);
@@ -159,13 +156,12 @@ void CScheduleEntryDlg::onBrowse() {
 
 void CScheduleEntryDlg::accept() {
     const QString imageFile = m_imageFile->text();
-    const QString addressText = m_address->text().left(kAddressChars);
+
     const QString intervalText = m_interval->text().left(kIntervalChars);
     const bool temporary = !m_storeChoice->isChecked();
     const QString storeText = (temporary ? m_temporaryStore : m_store)->currentText().left(kStoreChars);
 
-    Ipv4::Octets octets{};
-    const quint32 address = ParseDottedAddress(addressText, octets) == 0 ? Ipv4::toHost(octets) : 0;
+    const quint32 address = m_address->address();
     if (imageFile.isEmpty() || address == 0) {
         return;
     }
@@ -203,7 +199,7 @@ void CScheduleEntryDlg::accept() {
     }
 
     // A full table or a store out of range adds nothing, yet the dialog still closes.
-    m_owner.AddScheduleEntry(addressText, imageFile, storeText, intervalText, temporary,
+    m_owner.AddScheduleEntry(m_address->text(), imageFile, storeText, intervalText, temporary,
                              TextRules::toInt(record->authMark), record->password);
     m_frame.SetCurrentProjector(address);
     QDialog::accept();

@@ -5,6 +5,7 @@
 class CMainFrame;
 class CScheduleDlg;
 class QComboBox;
+class CIpAddressEdit;
 class QLineEdit;
 class QRadioButton;
 
@@ -30,7 +31,7 @@ private:
 
     CMainFrame& m_frame;
     CScheduleDlg& m_owner;
-    QLineEdit* m_address = nullptr;
+    CIpAddressEdit* m_address = nullptr;
     QLineEdit* m_imageFile = nullptr;
     QComboBox* m_store = nullptr;
     QLineEdit* m_interval = nullptr;

@@ -3,6 +3,7 @@
 #include "app/CFileDialogs.h"
 #include "app/CMainFrame.h"
 #include "i18n/CatalogIds.h"
+#include "registry/CIpAddressEdit.h"
 #include "registry/CSelectProjectorDlg.h"
 #include "schedule/CScheduleDlg.h"
 #include "schedule/CScheduleEntryDlg.h"
@@ -131,7 +132,7 @@ protected:
     // Fills the shown entry dialog and presses OK.
     static void fillAndOk(CScheduleEntryDlg& e, const QString& address, const QString& file, int storeIndex = 0,
                           const QString& interval = u"0"_qs) {
-        Child<QLineEdit>(e, "address1006")->setText(address);
+        Child<CIpAddressEdit>(e, "address1006")->setText(address);
         Child<QLineEdit>(e, "file1018")->setText(file);
         Child<QComboBox>(e, "store1054")->setCurrentIndex(storeIndex);
         Child<QLineEdit>(e, "interval1019")->setText(interval);
@@ -224,7 +225,7 @@ TEST_F(ScheduleDialogs, EntryDialogOpensWithTheCurrentProjector) {
     CScheduleEntryDlg e(*frame, d);
     EXPECT_EQ(e.windowTitle(), CatalogText(msg::InsertDlgTitle));
     EXPECT_EQ(Child<QPushButton>(e, "browse1015")->text(), CatalogText(msg::ButtonBrowse));
-    EXPECT_EQ(Child<QLineEdit>(e, "address1006")->text(), kEmulatedText);
+    EXPECT_EQ(Child<CIpAddressEdit>(e, "address1006")->text(), kEmulatedText);
     EXPECT_EQ(Child<QLineEdit>(e, "interval1019")->text(), u"0");
     EXPECT_EQ(Child<QComboBox>(e, "store1054")->currentText(), u"1");
     EXPECT_EQ(Child<QComboBox>(e, "store1054")->count(), 4);
@@ -234,7 +235,7 @@ TEST_F(ScheduleDialogs, EntryDialogOpensWithTheCurrentProjector) {
 
     frame->SetCurrentProjector(0);
     CScheduleEntryDlg zero(*frame, d);
-    EXPECT_EQ(Child<QLineEdit>(zero, "address1006")->text(), u"0.0.0.0");
+    EXPECT_EQ(Child<CIpAddressEdit>(zero, "address1006")->text(), u"0.0.0.0");
 }
 
 TEST_F(ScheduleDialogs, EntryAddsWithTheProjectorsAuthenticationData) {
@@ -379,10 +380,13 @@ TEST_F(ScheduleDialogs, AddressFieldTakesDottedTextOnly) {
     CScheduleDlg d(*frame);
     CScheduleEntryDlg e(*frame, d);
     e.show();
-    Type(e, "address1006", u"127.0.0.200x.9"_qs);
-    EXPECT_EQ(Child<QLineEdit>(e, "address1006")->text(), kEmulatedText) << "no letters, no fifth number";
-    Type(e, "address1006", u"300"_qs);
-    EXPECT_EQ(Child<QLineEdit>(e, "address1006")->text(), u"30");
+    auto* address = Child<CIpAddressEdit>(e, "address1006");
+    address->clear();
+    QTest::keyClicks(address->field(0), u"127.0.0.200x.9"_qs);
+    EXPECT_EQ(address->text(), kEmulatedText) << "no letters, no fifth number";
+    address->clear();
+    QTest::keyClicks(address->field(0), u"300"_qs);
+    EXPECT_EQ(address->text(), u"30.0.0.0") << "no number over 255; the empty fields count as 0";
 }
 
 TEST_F(ScheduleDialogs, BrowseAndSelectFillTheEntryDialog) {
@@ -408,7 +412,7 @@ TEST_F(ScheduleDialogs, BrowseAndSelectFillTheEntryDialog) {
     });
     Click(e, "select1017");
     EXPECT_TRUE(picked);
-    EXPECT_EQ(Child<QLineEdit>(e, "address1006")->text(), kEmulatedText);
+    EXPECT_EQ(Child<CIpAddressEdit>(e, "address1006")->text(), kEmulatedText);
 }
 
 TEST_F(ScheduleDialogs, InsertButtonOpensTheEntryDialog) {
