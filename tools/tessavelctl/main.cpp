@@ -1,5 +1,6 @@
 // tessavelctl: projector commands for scripts and operators who automate.
 #include "ConvertCommand.h"
+#include "CtlHistory.h"
 #include "CtlCommands.h"
 
 #include "i18n/CatalogIds.h"
@@ -34,8 +35,9 @@ int main(int argc, char* argv[]) {
         // The global options that take a value; convert itself uses none of them.
         word += (args.at(word) == u"--ini" || args.at(word) == u"--password") ? 2 : 1;
     }
-    if (word < args.size() && args.at(word) == u"convert") {
-        const int status = RunConvertCommand(args.mid(word + 1), out, err);
+    if (word < args.size() && (args.at(word) == u"convert" || args.at(word) == u"history")) {
+        const int status = args.at(word) == u"convert" ? RunConvertCommand(args.mid(word + 1), out, err)
+                                                        : RunHistoryCommand(args.mid(word + 1), out, err);
         out.flush();
         err.flush();
         UnloadCatalog();
