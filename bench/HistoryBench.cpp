@@ -19,7 +19,7 @@ HistoryRecord sampleRecord(int i) {
     r.time = QDateTime::currentDateTimeUtc().addSecs(-i);
     r.user = QStringLiteral("operator");
     r.projectorName = QStringLiteral("Hall %1").arg(i % 256);
-    r.address = QStringLiteral("127.0.%1.%2").arg(i / 256 % 256).arg(i % 256);
+    r.address = QStringLiteral("127.0.%1.%2").arg(i % 256 / 250).arg(i % 250 + 1); // the 256 of a full list
     r.mac = QStringLiteral("00-1a-2b-3c-4d-5e");
     r.command = i % 4 == 0 ? QStringLiteral("PUT") : QStringLiteral("INFO");
     r.store = 1 + i % 4;

@@ -32,7 +32,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
-    [[nodiscard]] bool passes(const HistoryRecord& r) const;
+    [[nodiscard]] bool passes(const HistoryRecord& r, qint64 sinceMs, qint64 untilMs) const;
     [[nodiscard]] QString cellText(const HistoryRecord& r, int column) const;
     void refilter();
 

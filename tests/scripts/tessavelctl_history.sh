@@ -107,6 +107,21 @@ r = rows[0]
 assert r["command"] == "PUT" and r["store"] == 1 and r["ok"] and r["name"] == "Lobby" and r["sha256"] == sys.argv[1], r
 ' "$sum" && echo "ok   schedule-recorded" || { echo "FAIL schedule-recorded: $out"; fail=1; }
 
+# status: the board's view; B holds pic.qv1 in stores 1 to 3 by now, A needs its password.
+NOBODY=127.0.0.232
+out=$("$ctl" --ini "$ini" status); check status-all 0 $?
+contains status-a "$out" "^$A	Hall	1	[0-9-]+T[0-9:]+	1	2 pic.qv1 20000	2 pic.qv1 20000	1$"
+contains status-b "$out" "^$B	Lobby	1	.*	2 pic.qv1 20000	2 pic.qv1 20000	2 pic.qv1 20000	1$"
+out=$("$ctl" --ini "$ini" --json status $B $NOBODY); check status-unreachable 1 $?
+printf '%s' "$out" | python3 -c '
+import json, sys
+rows = json.load(sys.stdin)
+assert [r["address"] for r in rows] == sys.argv[1:3], rows
+assert rows[0]["reachable"] and rows[0]["stores"][0] == {"result": 2, "file": "pic.qv1", "length": "20000"}, rows[0]
+assert not rows[1]["reachable"] and rows[1]["reason"] and rows[1]["last_seen"] == "", rows[1]
+' $B $NOBODY && echo "ok   status-json" || { echo "FAIL status-json: $out"; fail=1; }
+"$ctl" --ini "$ini" --password wrong status $A >/dev/null; check status-refused 1 $?
+
 # A data folder that cannot exist: still a working command.
 : >"$work/blocker"
 err=$(XDG_DATA_HOME="$work/blocker" "$ctl" --ini "$ini" put "$work/pic.qv1" $B --store 4 2>&1 >/dev/null); check put-unwritable 0 $?

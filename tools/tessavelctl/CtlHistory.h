@@ -24,6 +24,3 @@ private:
     ProjectorList m_list;
     HistoryStore m_store;
 };
-
-// `tessavelctl history`: parses its own arguments (after the command word).
-int RunHistoryCommand(const QStringList& args, QTextStream& out, QTextStream& err);

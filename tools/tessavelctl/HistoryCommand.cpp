@@ -1,5 +1,6 @@
 #include "CtlCommands.h"
-#include "CtlHistory.h"
+#include "ConsoleCommands.h"
+#include "history/HistoryStore.h"
 
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"

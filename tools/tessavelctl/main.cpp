@@ -1,6 +1,6 @@
 // tessavelctl: projector commands for scripts and operators who automate.
 #include "ConvertCommand.h"
-#include "CtlHistory.h"
+#include "ConsoleCommands.h"
 #include "CtlCommands.h"
 
 #include "i18n/CatalogIds.h"
@@ -54,6 +54,8 @@ int main(int argc, char* argv[]) {
         rc = RunQueryCommand(options, out, err);
     } else if (options.command == u"put") {
         rc = RunPutCommand(options, out, err);
+    } else if (options.command == u"status") {
+        rc = RunStatusCommand(options, out, err);
     } else if (options.command == u"discover") {
         rc = RunDiscoverCommand(options, out, err);
     } else if (options.command == u"schedule") {
