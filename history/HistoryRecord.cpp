@@ -9,6 +9,7 @@ void HistoryRecord::describeUpload(const QString& path) {
     filePath = info.absoluteFilePath();
     fileName = info.fileName();
     fileLength = info.exists() ? info.size() : -1;
+    wantsThumbnail = info.exists();
     QFile file(path);
     if (file.open(QIODevice::ReadOnly)) {
         QCryptographicHash hash(QCryptographicHash::Sha256);

@@ -21,13 +21,15 @@ struct HistoryRecord final {
     qint64 fileLength = -1;
     QString sha256;            // lower-case hex
     QByteArray thumbnail;      // PNG, at most 160 pixels a side, made from our own file
+    bool wantsThumbnail = false; // the store's writer makes it from filePath, off the command's thread
     // The outcome.
     int result = 0;
     bool ok = false;           // as the command judges its result
     QString resultText;
     qint64 tookMs = 0;
 
-    // Fills the upload fields from the file on disk: path, name, length and digest.
+    // Fills the upload fields from the file on disk: path, name, length and digest, and asks
+    // for a thumbnail.
     void describeUpload(const QString& path);
 };
 

@@ -1,5 +1,7 @@
 #include "history/HistoryStore.h"
 
+#include "history/HistoryThumbnail.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -244,6 +246,11 @@ void HistoryStore::run() {
                 break;
             }
             batch.swap(m_queue);
+        }
+        for (HistoryRecord& r : batch) {
+            if (r.wantsThumbnail && r.thumbnail.isEmpty()) {
+                r.thumbnail = HistoryThumbnail::make(r.filePath);
+            }
         }
         if (!usable) {
             usable = open();

@@ -1,5 +1,7 @@
 #include "history/HistoryStore.h"
 
+#include "workspace/PictureLoader.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -259,4 +261,53 @@ TEST(HistoryStoreTest, TwoWritersOnOneFileLoseNothing) {
     EXPECT_EQ(HistoryStore::query(path, one)->size(), 400);
     one.address = QStringLiteral("127.0.0.3");
     EXPECT_EQ(HistoryStore::query(path, one)->size(), 400);
+}
+
+TEST(HistoryStoreTest, AnUploadGetsAThumbnailOfItsOwnFileAndAnythingElseNone) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("history.sqlite"));
+    // A 320 x 200 picture in the plainest format there is.
+    const QString picture = dir.filePath(QStringLiteral("wide.ppm"));
+    {
+        QFile f(picture);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("P6\n320 200\n255\n");
+        QByteArray pixels(320 * 200 * 3, '\0');
+        for (qsizetype i = 0; i < pixels.size(); ++i) {
+            pixels[i] = static_cast<char>(i % 251);
+        }
+        f.write(pixels);
+    }
+    const QString notAPicture = dir.filePath(QStringLiteral("notes.qv1"));
+    {
+        QFile f(notAPicture);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("not a picture at all");
+    }
+    {
+        HistoryStore store(path);
+        for (const QString& file : {picture, notAPicture}) {
+            HistoryRecord r = record(QStringLiteral("127.0.0.2"), QStringLiteral("PUT"), true);
+            r.describeUpload(file);
+            store.append(r);
+        }
+        store.flush();
+    }
+    HistoryFilter withThumbnails;
+    withThumbnails.withThumbnails = true;
+    const auto rows = HistoryStore::query(path, withThumbnails);
+    ASSERT_TRUE(rows.has_value());
+    ASSERT_EQ(rows->size(), 2);
+    for (const HistoryRecord& r : *rows) {
+        if (r.fileName == u"notes.qv1") {
+            EXPECT_TRUE(r.thumbnail.isEmpty());
+            continue;
+        }
+        ASSERT_TRUE(r.thumbnail.startsWith("\x89PNG"));
+        Picture thumb;
+        ASSERT_TRUE(PictureLoader::loadFromMemory(r.thumbnail, thumb).ok());
+        EXPECT_EQ(thumb.width(), 160);
+        EXPECT_EQ(thumb.height(), 100);
+    }
+    EXPECT_TRUE(HistoryStore::query(path, {})->at(0).thumbnail.isEmpty()) << "left out unless asked for";
 }
