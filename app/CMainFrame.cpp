@@ -4,6 +4,7 @@
 #include "app/CMessageBox.h"
 #include "app/CommandIds.h"
 #include "app/MenuLayout.h"
+#include "history/CHistoryMenu.h"
 #include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
@@ -80,6 +81,7 @@ CMainFrame::CMainFrame(const QString& iniPath, QWidget* parent) : QMainWindow(pa
     setWindowIcon(QIcon(QStringLiteral(":/icons/tessavel.svg")));
     createActions();
     createMenus();
+    AddHistoryMenu(this);
     createToolBar();
     createStatusBar();
     resize(900, 640);

@@ -401,6 +401,35 @@ inline constexpr CatalogId PromptFitToProjector{53, 47};
 inline constexpr CatalogId FitInProgress{9, 440};
 inline constexpr CatalogId FitFailed{9, 441};
 inline constexpr CatalogId EditFailed{9, 442};
+// Command history
+inline constexpr CatalogId HistoryWriteFailed{9, 790};
+inline constexpr CatalogId HistoryDamaged{9, 791};
+inline constexpr CatalogId HistoryLocked{9, 792};
+inline constexpr CatalogId HistoryReadFailed{9, 793};
+inline constexpr CatalogId CtlHistoryUsage{9, 794};
+inline constexpr CatalogId CtlBadDate{9, 795};
+inline constexpr CatalogId HistoryDlgTitle{9, 796};
+inline constexpr CatalogId HistoryColumnTime{9, 797};
+inline constexpr CatalogId HistoryColumnUser{9, 798};
+inline constexpr CatalogId HistoryColumnProjector{9, 799};
+inline constexpr CatalogId HistoryColumnAddress{9, 800};
+inline constexpr CatalogId HistoryColumnCommand{9, 801};
+inline constexpr CatalogId HistoryColumnStore{9, 802};
+inline constexpr CatalogId HistoryColumnFile{9, 803};
+inline constexpr CatalogId HistoryColumnResult{9, 804};
+inline constexpr CatalogId HistoryColumnTook{9, 805};
+inline constexpr CatalogId HistoryFilterAll{9, 806};
+inline constexpr CatalogId HistoryOutcomeSucceeded{9, 807};
+inline constexpr CatalogId HistoryOutcomeFailed{9, 808};
+inline constexpr CatalogId HistoryLabelSince{9, 809};
+inline constexpr CatalogId HistoryLabelUntil{9, 810};
+inline constexpr CatalogId HistoryButtonExport{9, 811};
+inline constexpr CatalogId HistoryExportFailed{9, 812};
+inline constexpr CatalogId HistoryLabelProjector{9, 813};
+inline constexpr CatalogId HistoryLabelCommand{9, 814};
+inline constexpr CatalogId HistoryLabelResult{9, 815};
+inline constexpr CatalogId HistoryCount{9, 816};
+inline constexpr CatalogId HistoryLoading{9, 817};
 inline constexpr CatalogId MenuImageInformation{53, 48};
 inline constexpr CatalogId MenuTransmissionState{53, 49};
 inline constexpr CatalogId MenuCancelTransmission{53, 50};
@@ -508,6 +537,10 @@ inline constexpr CatalogId OptionStandsAlone{9, 771};
 inline constexpr CatalogId DesktopOneFile{9, 772};
 inline constexpr CatalogId NoDisplay{9, 773};
 inline constexpr CatalogId DisplayFailed{9, 774};
+// Command history
+inline constexpr CatalogId MenuView{53, 85};
+inline constexpr CatalogId MenuHistory{53, 86};
+inline constexpr CatalogId TipHistory{53, 87};
 
 inline constexpr CatalogId kAll[] = {
     ImgCancel,
@@ -999,5 +1032,36 @@ inline constexpr CatalogId kAll[] = {
     DesktopOneFile,
     NoDisplay,
     DisplayFailed,
+    HistoryWriteFailed,
+    HistoryDamaged,
+    HistoryLocked,
+    HistoryReadFailed,
+    CtlHistoryUsage,
+    CtlBadDate,
+    HistoryDlgTitle,
+    HistoryColumnTime,
+    HistoryColumnUser,
+    HistoryColumnProjector,
+    HistoryColumnAddress,
+    HistoryColumnCommand,
+    HistoryColumnStore,
+    HistoryColumnFile,
+    HistoryColumnResult,
+    HistoryColumnTook,
+    HistoryFilterAll,
+    HistoryOutcomeSucceeded,
+    HistoryOutcomeFailed,
+    HistoryLabelSince,
+    HistoryLabelUntil,
+    HistoryButtonExport,
+    HistoryExportFailed,
+    HistoryLabelProjector,
+    HistoryLabelCommand,
+    HistoryLabelResult,
+    HistoryCount,
+    HistoryLoading,
+    MenuView,
+    MenuHistory,
+    TipHistory,
 };
 } // namespace msg

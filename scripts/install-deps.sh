@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libqt6sql6-sqlite
   libvips-dev libimagequant-dev libgif-dev
   libsodium-dev libsimpleini-dev
   libgtest-dev libgmock-dev

@@ -5,6 +5,7 @@
 #include "app/CLoginDialog.h"
 #include "app/CMainFrame.h"
 #include "app/CUserCfgDialog.h"
+#include "history/CHistoryDlg.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "i18n/ImagingTextTable.h"
@@ -112,6 +113,7 @@ const QList<DialogFactory>& dialogFactories() {
          [](Scene&) { return std::make_unique<CImageInfo2Dlg>(CImageInfo2Dlg::Information, nullptr); }},
         {"CImageInfo2Dlg status",
          [](Scene&) { return std::make_unique<CImageInfo2Dlg>(CImageInfo2Dlg::Status, nullptr); }},
+        {"CHistoryDlg", [](Scene& s) { return std::make_unique<CHistoryDlg>(s.dir.filePath(u"history.db"_qs)); }},
         // The Discovery dialog opens its search sockets; it is checked inside the namespace test.
         {"CImageSendDlg",
          [](Scene&) {

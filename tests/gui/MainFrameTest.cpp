@@ -50,8 +50,9 @@ TEST_F(MainFrameTest, MenusAreLocalisedAndKeepTheirCommands) {
     CMainFrame frame(ini);
     frame.LocaliseMainMenu();
     const QList<QAction*> popups = frame.menuBar()->actions();
-    ASSERT_EQ(popups.size(), 4);
+    ASSERT_EQ(popups.size(), 5);
     EXPECT_EQ(popups[0]->text(), CatalogText(53, 1));
+    EXPECT_EQ(popups[3]->text(), CatalogText(msg::MenuView)) << "View stands before Help";
     ASSERT_NE(popups[0]->menu(), nullptr) << "the popup keeps its submenu";
     QAction* userEdit = frame.action(Cmd::UserEdit);
     EXPECT_EQ(userEdit->text(), CatalogText(53, 19));

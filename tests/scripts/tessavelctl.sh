@@ -12,6 +12,8 @@ fi
 
 ctl="$build/tessavelctl"
 work=$(mktemp -d)
+# The command history goes into the scratch folder, never into the user's own.
+export XDG_DATA_HOME="$work/data"
 pids=()
 cleanup() {
     for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done

@@ -1,9 +1,11 @@
 #include "CtlCommands.h"
+#include "CtlHistory.h"
 
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "protocol/ImageUpload.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -23,6 +25,8 @@ struct Upload {
     std::atomic<int> steps{0};
     std::atomic<bool> done{false};
     int result = 0;
+    QDateTime started;
+    qint64 tookMs = 0;
 };
 
 QString progressText(const Upload& u, int stepMs) {
@@ -67,10 +71,14 @@ int RunPutCommand(const CtlOptions& options, QTextStream& out, QTextStream& err)
         Upload* raw = u.get();
         uploads.push_back(std::move(u));
         workers.emplace_back([raw, &path, &options, &context] {
+            raw->started = QDateTime::currentDateTimeUtc();
+            QElapsedTimer took;
+            took.start();
             raw->result = UploadImage(path, options.store, raw->target, context, [raw](ImageUpload::Phase p, int s) {
                 raw->phase.store(static_cast<int>(p));
                 raw->steps.store(s);
             });
+            raw->tookMs = took.elapsed();
             raw->done.store(true);
         });
     }
@@ -105,12 +113,15 @@ int RunPutCommand(const CtlOptions& options, QTextStream& out, QTextStream& err)
     for (auto& w : workers) {
         w.join();
     }
+    CtlHistory history(list);
     bool allOk = true;
     QJsonArray json;
     for (const auto& u : uploads) {
         allOk = allOk && u->result == 0;
         const ImageUpload::ResultText t = ImageUpload::textFor(u->result);
         const QString text = CatalogText(t.id, t.inserts);
+        history.record(u"PUT"_qs, options.store, u->target.address, u->result, u->result == 0, text, u->started,
+                       u->tookMs, path);
         if (options.json) {
             json.append(QJsonObject{
                 {u"address"_qs, Ipv4::toText(u->target.address)}, {u"result"_qs, u->result}, {u"text"_qs, text}});
@@ -122,5 +133,6 @@ int RunPutCommand(const CtlOptions& options, QTextStream& out, QTextStream& err)
     if (options.json) {
         PrintJson(out, json);
     }
+    history.finish(err);
     return allOk ? CtlExit::Ok : CtlExit::ProjectorFailed;
 }

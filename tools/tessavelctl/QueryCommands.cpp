@@ -1,4 +1,5 @@
 #include "CtlCommands.h"
+#include "CtlHistory.h"
 
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
@@ -6,6 +7,7 @@
 #include "protocol/ImageInfoQuery.h"
 #include "protocol/TransStateQuery.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -21,11 +23,16 @@ struct Row {
     QString text;
     QString file;   // INFO with an image
     QString length;
+    QDateTime started;
+    qint64 tookMs = 0;
 };
 
 Row runOne(const QString& command, int store, const CommandTarget& target, const CommandContext& context) {
     Row row;
     row.address = target.address;
+    row.started = QDateTime::currentDateTimeUtc();
+    QElapsedTimer took;
+    took.start();
     if (command == u"info") {
         const StoreInfo s = QueryStoreInfo(store, target, context);
         row.result = s.result;
@@ -46,6 +53,7 @@ Row runOne(const QString& command, int store, const CommandTarget& target, const
         row.ok = s.result == 0;
         row.text = s.text;
     }
+    row.tookMs = took.elapsed();
     return row;
 }
 
@@ -75,10 +83,13 @@ int RunQueryCommand(const CtlOptions& options, QTextStream& out, QTextStream& er
     for (auto& w : workers) {
         w.join();
     }
+    CtlHistory history(list);
     bool allOk = true;
     QJsonArray json;
     for (const Row& r : rows) {
         allOk = allOk && r.ok;
+        history.record(options.command, options.store, r.address, r.result, r.ok,
+                       r.file.isEmpty() ? r.text : r.file + u' ' + r.length, r.started, r.tookMs);
         if (options.json) {
             QJsonObject o{{u"address"_qs, Ipv4::toText(r.address)}, {u"result"_qs, r.result}, {u"text"_qs, r.text}};
             if (!r.file.isEmpty()) {
@@ -97,5 +108,6 @@ int RunQueryCommand(const CtlOptions& options, QTextStream& out, QTextStream& er
     if (options.json) {
         PrintJson(out, json);
     }
+    history.finish(err);
     return allOk ? CtlExit::Ok : CtlExit::ProjectorFailed;
 }

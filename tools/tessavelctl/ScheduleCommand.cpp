@@ -1,10 +1,13 @@
 #include "CtlCommands.h"
+#include "CtlHistory.h"
 
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "schedule/ScheduleFile.h"
 #include "schedule/ScheduleRunner.h"
 
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QJsonObject>
 
 #include <atomic>
@@ -12,6 +15,8 @@
 #include <csignal>
 #include <mutex>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -78,9 +83,28 @@ int RunScheduleCommand(const CtlOptions& options, QTextStream& out, QTextStream&
     }
     ScheduleRunner runner(runOptions);
     std::mutex printing;
+    // Every finished upload goes into the command history; the entry's start is its Executing.
+    ProjectorList names;
+    if (QFileInfo::exists(options.iniPath)) {
+        QString ignored; // a list that cannot be read only leaves the names out
+        QTextStream quiet(&ignored);
+        options.loadProjectors(names, quiet);
+    }
+    CtlHistory history(names);
+    std::vector<std::pair<QDateTime, QElapsedTimer>> began(static_cast<size_t>(table.count));
     runner.setStatusObserver([&](int index, int status) {
         const ScheduleEntry& e = table.entries[index];
         std::lock_guard lock(printing);
+        auto& [startedAt, took] = began[static_cast<size_t>(index)];
+        if (status == ScheduleEntry::Executing) {
+            startedAt = QDateTime::currentDateTimeUtc();
+            took.start();
+        } else if ((status == ScheduleEntry::Done || status == ScheduleEntry::Failed) && took.isValid()) {
+            history.record(u"PUT"_qs, e.saveId, Ipv4::toHost(e.address), status == ScheduleEntry::Done ? 0 : -1,
+                           status == ScheduleEntry::Done, CatalogText(statusText(status)), startedAt, took.elapsed(),
+                           e.imageFilePath());
+            took.invalidate();
+        }
         if (options.json) {
             PrintJson(out, QJsonObject{{u"entry"_qs, index + 1},
                                        {u"address"_qs, Ipv4::toText(e.address)},
@@ -121,5 +145,6 @@ int RunScheduleCommand(const CtlOptions& options, QTextStream& out, QTextStream&
             out << CatalogText(stopped ? msg::ScheduleStopped : msg::ScheduleEnded) << Qt::endl;
         }
     }
+    history.finish(err);
     return anyFailed ? CtlExit::ProjectorFailed : CtlExit::Ok;
 }

@@ -1,5 +1,6 @@
 // tessavelctl: projector commands for scripts and operators who automate.
 #include "ConvertCommand.h"
+#include "ConsoleCommands.h"
 #include "CtlCommands.h"
 
 #include "common/CommandLineManners.h"
@@ -53,8 +54,9 @@ int main(int argc, char* argv[]) {
         const QString& a = args.at(word);
         word += (a == u"--ini" || a == u"--password" || a == u"--password-file") ? 2 : 1;
     }
-    if (word < args.size() && args.at(word) == u"convert") {
-        const int status = RunConvertCommand(args.mid(word + 1), out, err);
+    if (word < args.size() && (args.at(word) == u"convert" || args.at(word) == u"history")) {
+        const int status = args.at(word) == u"convert" ? RunConvertCommand(args.mid(word + 1), out, err)
+                                                        : RunHistoryCommand(args.mid(word + 1), out, err);
         out.flush();
         err.flush();
         UnloadCatalog();
@@ -74,6 +76,8 @@ int main(int argc, char* argv[]) {
         rc = RunQueryCommand(options, out, err);
     } else if (options.command == u"put") {
         rc = RunPutCommand(options, out, err);
+    } else if (options.command == u"status") {
+        rc = RunStatusCommand(options, out, err);
     } else if (options.command == u"discover") {
         rc = RunDiscoverCommand(options, out, err);
     } else if (options.command == u"schedule") {

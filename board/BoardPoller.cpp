@@ -1,0 +1,218 @@
+#include "board/BoardPoller.h"
+
+#include "protocol/ImageInfoQuery.h"
+
+#include <QMetaObject>
+#include <QPointer>
+
+#include <algorithm>
+
+BoardPoller::BoardPoller(CommandContext context, QObject* parent) : QObject(parent), m_context(context) {}
+
+BoardPoller::~BoardPoller() { stop(); }
+
+int BoardPoller::backOffMs(int failures) {
+    if (failures <= 0) {
+        return 0;
+    }
+    qint64 ms = kFirstBackOffMs;
+    for (int i = 1; i < failures && ms < kMaxBackOffMs; ++i) {
+        ms *= 2;
+    }
+    return static_cast<int>(std::min<qint64>(ms, kMaxBackOffMs));
+}
+
+void BoardPoller::setProjectors(const ProjectorList& list) {
+    QHash<quint32, BoardRow> rows;
+    m_order.clear();
+    m_targets.clear();
+    for (const ProjectorRecord& p : list) {
+        const quint32 a = p.hostAddress();
+        if (rows.contains(a)) {
+            continue; // one row per address, as one connection per projector
+        }
+        BoardRow r = m_rows.value(a);
+        r.address = a;
+        r.name = p.name;
+        r.mac = p.mac;
+        rows.insert(a, r);
+        m_order.append(a);
+        m_targets.insert(a, CommandTarget{a, p.authenticate(), p.password});
+    }
+    m_rows = std::move(rows);
+}
+
+int BoardPoller::refresh(bool force) {
+    joinFinishedWorkers();
+    m_cancel.store(false);
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    int queued = 0;
+    int toStart = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        for (const quint32 a : std::as_const(m_order)) {
+            const BoardRow& r = m_rows[a];
+            if (m_paused.count(a) != 0 || m_inFlight.count(a) != 0) {
+                continue;
+            }
+            if (!force && r.nextDue.isValid() && now < r.nextDue) {
+                continue;
+            }
+            m_inFlight.insert(a);
+            m_queue.push_back(Job{a, m_targets.value(a)});
+            ++queued;
+        }
+        toStart = std::min<int>(kMaxParallel - m_active, static_cast<int>(m_queue.size()));
+        m_active += std::max(toStart, 0);
+    }
+    for (int i = 0; i < toStart; ++i) {
+        m_workers.emplace_back([this] { workerLoop(); });
+    }
+    if (queued == 0 && !isRefreshing()) {
+        QMetaObject::invokeMethod(this, &BoardPoller::refreshFinished, Qt::QueuedConnection);
+    }
+    return queued;
+}
+
+void BoardPoller::setPaused(quint32 address, bool paused) {
+    if (paused) {
+        m_paused.insert(address);
+        std::lock_guard lock(m_mutex);
+        // Not yet begun: taken off the queue; an exchange under way finishes.
+        const auto it = std::find_if(m_queue.begin(), m_queue.end(), [&](const Job& j) { return j.address == address; });
+        if (it != m_queue.end()) {
+            m_queue.erase(it);
+            m_inFlight.erase(address);
+        }
+    } else {
+        m_paused.erase(address);
+    }
+}
+
+void BoardPoller::stop() {
+    m_cancel.store(true);
+    {
+        std::lock_guard lock(m_mutex);
+        for (const Job& j : m_queue) {
+            m_inFlight.erase(j.address);
+        }
+        m_queue.clear();
+    }
+    for (std::thread& t : m_workers) {
+        t.join();
+    }
+    m_workers.clear();
+    std::lock_guard lock(m_mutex);
+    m_inFlight.clear();
+}
+
+void BoardPoller::joinFinishedWorkers() {
+    bool idle = false;
+    {
+        std::lock_guard lock(m_mutex);
+        idle = m_active == 0;
+    }
+    if (idle) {
+        for (std::thread& t : m_workers) {
+            t.join();
+        }
+        m_workers.clear();
+    }
+}
+
+bool BoardPoller::isRefreshing() const {
+    std::lock_guard lock(m_mutex);
+    return m_active > 0 || !m_queue.empty();
+}
+
+QList<BoardRow> BoardPoller::rows() const {
+    QList<BoardRow> out;
+    for (const quint32 a : m_order) {
+        out.append(m_rows.value(a));
+    }
+    return out;
+}
+
+BoardRow BoardPoller::row(quint32 address) const { return m_rows.value(address); }
+
+void BoardPoller::workerLoop() {
+    for (;;) {
+        Job job;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_queue.empty() || m_cancel.load()) {
+                --m_active;
+                if (m_active == 0) {
+                    QMetaObject::invokeMethod(this, &BoardPoller::refreshFinished, Qt::QueuedConnection);
+                }
+                return;
+            }
+            job = m_queue.front();
+            m_queue.pop_front();
+        }
+        Outcome outcome = poll(job);
+        // Handed over to the poller's thread, which owns the rows.
+        QMetaObject::invokeMethod(
+            this,
+            [this, outcome = std::move(outcome)] {
+                {
+                    std::lock_guard lock(m_mutex);
+                    m_inFlight.erase(outcome.address);
+                }
+                apply(outcome);
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+BoardPoller::Outcome BoardPoller::poll(const Job& job) const {
+    Outcome o;
+    o.address = job.address;
+    // One store after the other over connections of their own: never two at once.
+    for (int store = 1; store <= 4; ++store) {
+        if (m_cancel.load()) {
+            break;
+        }
+        const StoreInfo s = QueryStoreInfo(store, job.target, m_context);
+        BoardStore& b = o.stores[static_cast<size_t>(store - 1)];
+        b.result = s.result;
+        if (s.result == 2) {
+            b.fileName = s.name;
+            b.length = s.lengthText;
+        } else if (s.result < 0) {
+            b.text = s.name;
+        }
+        if (s.result >= 1) {
+            o.answered = true;
+        } else if (store == 1) {
+            // Nothing to be had from the first store: the others are not asked this time.
+            o.reason = s.name;
+            break;
+        }
+    }
+    return o;
+}
+
+void BoardPoller::apply(const Outcome& outcome) {
+    const auto it = m_rows.find(outcome.address);
+    if (it == m_rows.end()) {
+        return; // removed from the list while it was asked
+    }
+    BoardRow& r = it.value();
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    if (outcome.answered) {
+        r.reach = BoardRow::Reach::Reachable;
+        r.lastSeen = now;
+        r.reason.clear();
+        r.failures = 0;
+        r.nextDue = {};
+        r.stores = outcome.stores;
+    } else {
+        r.reach = BoardRow::Reach::Unreachable;
+        r.reason = outcome.reason;
+        ++r.failures;
+        r.nextDue = now.addMSecs(backOffMs(r.failures));
+        // What the stores held stays as last seen; the reach column says it is old.
+    }
+    Q_EMIT rowUpdated(outcome.address);
+}

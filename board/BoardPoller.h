@@ -1,0 +1,106 @@
+#pragma once
+
+#include "protocol/CommandConnection.h"
+#include "registry/ProjectorRecord.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QObject>
+
+#include <array>
+#include <atomic>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <vector>
+
+// What the board knows of one store: INFO's result (2 a picture, 1 empty, -1 not known)
+// with the file name and length the projector reported.
+struct BoardStore final {
+    int result = -1;
+    QString fileName;
+    QString length;
+    QString text; // the failure text when the store could not be asked
+};
+
+// One projector of the board.
+struct BoardRow final {
+    enum class Reach { Unknown, Reachable, Unreachable };
+    quint32 address = 0;
+    QString name;
+    QString mac;
+    Reach reach = Reach::Unknown;
+    QDateTime lastSeen;  // when it last answered
+    QString reason;      // why it is not reachable
+    std::array<BoardStore, 4> stores{};
+    int failures = 0;    // polls in a row that reached nothing
+    QDateTime nextDue;   // a timed refresh leaves it alone before this
+};
+
+// Asks every projector of the list what its four stores hold (INFO), off the interface
+// thread: at most 16 projectors at once, never two connections to one projector, and less
+// often for projectors that do not answer (backing off to 10 minutes). Results arrive as
+// signals on the thread the poller lives on.
+class BoardPoller final : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kMaxParallel = 16;
+    static constexpr int kFirstBackOffMs = 30 * 1000;
+    static constexpr int kMaxBackOffMs = 10 * 60 * 1000;
+
+    explicit BoardPoller(CommandContext context = {}, QObject* parent = nullptr);
+    ~BoardPoller() override; // stops and waits for the workers
+
+    // The rows follow the list at once: new projectors appear unknown, removed ones go.
+    void setProjectors(const ProjectorList& list);
+    // Asks every projector (force) or only those due; a projector being asked or paused is
+    // left alone. Returns how many were queued.
+    int refresh(bool force = true);
+    // A send or the schedule is uploading to it: the board does not ask it meanwhile.
+    void setPaused(quint32 address, bool paused);
+    // Ends the round after the running exchanges and waits for the workers.
+    void stop();
+
+    [[nodiscard]] QList<BoardRow> rows() const;
+    [[nodiscard]] BoardRow row(quint32 address) const;
+    [[nodiscard]] bool isRefreshing() const;
+
+    // The back-off after this many failed polls in a row.
+    [[nodiscard]] static int backOffMs(int failures);
+
+Q_SIGNALS:
+    void rowUpdated(quint32 address);
+    void refreshFinished();
+
+private:
+    struct Job {
+        quint32 address = 0;
+        CommandTarget target;
+    };
+    struct Outcome {
+        quint32 address = 0;
+        bool answered = false;
+        QString reason;
+        std::array<BoardStore, 4> stores{};
+    };
+
+    void workerLoop();
+    Outcome poll(const Job& job) const;
+    void apply(const Outcome& outcome);
+    void joinFinishedWorkers();
+
+    CommandContext m_context;
+    QList<quint32> m_order;
+    QHash<quint32, BoardRow> m_rows;
+    QHash<quint32, CommandTarget> m_targets;
+    std::set<quint32> m_paused;
+
+    mutable std::mutex m_mutex; // the queue, the in-flight set and the worker count
+    std::deque<Job> m_queue;
+    std::set<quint32> m_inFlight;
+    int m_active = 0;
+    std::vector<std::thread> m_workers;
+    std::atomic<bool> m_cancel{false};
+};

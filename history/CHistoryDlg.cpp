@@ -1,0 +1,186 @@
+#include "history/CHistoryDlg.h"
+
+#include "app/CFileDialogs.h"
+#include "app/CMessageBox.h"
+#include "history/HistoryStore.h"
+#include "history/HistoryTableModel.h"
+#include "i18n/CatalogIds.h"
+#include "i18n/CatalogLookup.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDateEdit>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QTableView>
+#include <QThread>
+#include <QVBoxLayout>
+
+namespace {
+
+QLabel* labelFor(const CatalogId& id, QWidget* buddy, QWidget* parent) {
+    auto* label = new QLabel(CatalogText(id), parent);
+    label->setBuddy(buddy);
+    QString name = label->text();
+    name.remove(u'&');
+    buddy->setAccessibleName(name.endsWith(u':') || name.endsWith(u'：') ? name.chopped(1) : name);
+    return label;
+}
+
+} // namespace
+
+CHistoryDlg::CHistoryDlg(QString databasePath, QWidget* parent) : QDialog(parent), m_path(std::move(databasePath)) {
+    setObjectName(QStringLiteral("historyDlg"));
+    setWindowTitle(CatalogText(msg::HistoryDlgTitle));
+    resize(900, 500);
+
+    m_model = new HistoryTableModel(this);
+    m_projector = new QComboBox(this);
+    m_projector->setObjectName(QStringLiteral("historyProjector"));
+    m_command = new QComboBox(this);
+    m_command->setObjectName(QStringLiteral("historyCommand"));
+    m_result = new QComboBox(this);
+    m_result->setObjectName(QStringLiteral("historyResult"));
+    m_result->addItem(CatalogText(msg::HistoryFilterAll), static_cast<int>(HistoryFilter::Outcome::Any));
+    m_result->addItem(CatalogText(msg::HistoryOutcomeSucceeded), static_cast<int>(HistoryFilter::Outcome::Succeeded));
+    m_result->addItem(CatalogText(msg::HistoryOutcomeFailed), static_cast<int>(HistoryFilter::Outcome::Failed));
+    m_since = new QDateEdit(QDate::currentDate().addDays(-HistoryStore::kDefaultKeepDays), this);
+    m_since->setObjectName(QStringLiteral("historySince"));
+    m_since->setCalendarPopup(true);
+    m_since->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    m_until = new QDateEdit(QDate::currentDate(), this);
+    m_until->setObjectName(QStringLiteral("historyUntil"));
+    m_until->setCalendarPopup(true);
+    m_until->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+
+    auto* filters = new QGridLayout;
+    filters->addWidget(labelFor(msg::HistoryLabelProjector, m_projector, this), 0, 0);
+    filters->addWidget(m_projector, 0, 1);
+    filters->addWidget(labelFor(msg::HistoryLabelCommand, m_command, this), 0, 2);
+    filters->addWidget(m_command, 0, 3);
+    filters->addWidget(labelFor(msg::HistoryLabelResult, m_result, this), 0, 4);
+    filters->addWidget(m_result, 0, 5);
+    filters->addWidget(labelFor(msg::HistoryLabelSince, m_since, this), 1, 0);
+    filters->addWidget(m_since, 1, 1);
+    filters->addWidget(labelFor(msg::HistoryLabelUntil, m_until, this), 1, 2);
+    filters->addWidget(m_until, 1, 3);
+    filters->setColumnStretch(6, 1);
+
+    m_table = new QTableView(this);
+    m_table->setObjectName(QStringLiteral("historyTable"));
+    m_table->setAccessibleName(CatalogText(msg::HistoryDlgTitle));
+    m_table->setModel(m_model);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->verticalHeader()->hide();
+    // Fixed row heights keep the table fast with a hundred thousand rows.
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_table->horizontalHeader()->setStretchLastSection(true);
+
+    m_count = new QLabel(CatalogText(msg::HistoryLoading), this);
+    m_count->setObjectName(QStringLiteral("historyCount"));
+    m_export = new QPushButton(CatalogText(msg::HistoryButtonExport), this);
+    m_export->setObjectName(QStringLiteral("historyExport"));
+    m_export->setEnabled(false);
+    auto* close = new QPushButton(CatalogText(msg::ButtonClose), this);
+    close->setObjectName(QStringLiteral("historyClose"));
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_export, &QPushButton::clicked, this, &CHistoryDlg::exportCsv);
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(m_count, 1);
+    bottom->addWidget(m_export);
+    bottom->addWidget(close);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(filters);
+    layout->addWidget(m_table, 1);
+    layout->addLayout(bottom);
+
+    for (QComboBox* box : {m_projector, m_command, m_result}) {
+        connect(box, &QComboBox::currentIndexChanged, this, &CHistoryDlg::applyFilter);
+    }
+    connect(m_since, &QDateEdit::dateChanged, this, &CHistoryDlg::applyFilter);
+    connect(m_until, &QDateEdit::dateChanged, this, &CHistoryDlg::applyFilter);
+    startLoading();
+}
+
+CHistoryDlg::~CHistoryDlg() {
+    if (m_reader != nullptr) {
+        m_reader->wait();
+    }
+}
+
+void CHistoryDlg::startLoading() {
+    // The reading runs on a thread of its own with its own connection; the window stays live.
+    QPointer<CHistoryDlg> self(this);
+    const QString path = m_path;
+    m_reader = QThread::create([self, path] {
+        std::optional<HistoryRecords> records = HistoryStore::query(path, {});
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, records = std::move(records)]() mutable {
+                if (self) {
+                    self->showRecords(std::move(records));
+                }
+            },
+            Qt::QueuedConnection);
+    });
+    m_reader->setParent(this);
+    m_reader->start();
+}
+
+void CHistoryDlg::showRecords(std::optional<HistoryRecords> records) {
+    if (!records) {
+        m_count->setText(CatalogText(msg::HistoryReadFailed));
+    } else {
+        m_model->setRecords(std::move(*records));
+        const QSignalBlocker a(m_projector);
+        const QSignalBlocker b(m_command);
+        m_projector->addItem(CatalogText(msg::HistoryFilterAll), QString());
+        for (const QString& address : m_model->addresses()) {
+            m_projector->addItem(address, address);
+        }
+        m_command->addItem(CatalogText(msg::HistoryFilterAll), QString());
+        for (const QString& command : m_model->commands()) {
+            m_command->addItem(command, command);
+        }
+        m_export->setEnabled(true);
+        applyFilter();
+    }
+    m_loaded = true;
+    Q_EMIT loaded();
+}
+
+void CHistoryDlg::applyFilter() {
+    if (!m_export->isEnabled()) {
+        return; // nothing to filter before the records arrive
+    }
+    HistoryFilter f;
+    f.address = m_projector->currentData().toString();
+    f.command = m_command->currentData().toString();
+    f.outcome = static_cast<HistoryFilter::Outcome>(m_result->currentData().toInt());
+    f.since = m_since->date().startOfDay();
+    f.until = m_until->date().addDays(1).startOfDay();
+    m_model->setFilter(f);
+    m_count->setText(CatalogText(msg::HistoryCount, {QString::number(m_model->rowCount())}));
+}
+
+void CHistoryDlg::exportCsv() {
+    CFileDialogs::Request request;
+    request.title = CatalogText(msg::HistoryButtonExport).remove(u'&');
+    request.filter = QStringLiteral("CSV (*.csv)");
+    request.defaultSuffix = QStringLiteral("csv");
+    const QString target = CFileDialogs::instance().saveFile(this, request);
+    if (target.isEmpty()) {
+        return;
+    }
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly) || file.write(m_model->toCsv()) < 0 || !file.commit()) {
+        CMessageBox::show(this, CatalogText(msg::HistoryExportFailed, {file.errorString()}), CMessageBox::Icon::Stop);
+    }
+}

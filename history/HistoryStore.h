@@ -1,0 +1,68 @@
+#pragma once
+
+#include "history/HistoryRecord.h"
+
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+// Why the history could not be written. The command that made the record is never affected.
+enum class HistoryProblem {
+    None,
+    Damaged,     // the file was not a readable database; it was set aside and a new one begun
+    Unwritable,  // the file or its folder cannot be written; records are dropped
+    Locked,      // another writer held the file past the busy limit; that batch is dropped
+};
+
+// The command history in an SQLite file (WAL mode, so the window and a headless schedule run
+// write at once). Records are queued and written by a thread of the store's own, so append()
+// never waits for the disk. Every thread that reads opens its own connection.
+class HistoryStore final {
+public:
+    static constexpr int kDefaultKeepDays = 365;
+    static constexpr int kDefaultBusyMs = 10000;
+
+    // Starts the writer, which opens the file and prunes records older than keepDays.
+    explicit HistoryStore(QString path, int keepDays = kDefaultKeepDays, int busyMs = kDefaultBusyMs);
+    ~HistoryStore(); // writes what is queued, then stops
+    HistoryStore(const HistoryStore&) = delete;
+    HistoryStore& operator=(const HistoryStore&) = delete;
+
+    void append(HistoryRecord record);
+    // Waits until everything appended so far is written (or dropped).
+    void flush();
+
+    // The first problem since the store began, handed out once; None after that or if all is well.
+    HistoryProblem takeProblem();
+    // Where a damaged file was moved, when it was.
+    [[nodiscard]] QString setAsidePath() const;
+    [[nodiscard]] const QString& path() const { return m_path; }
+
+    // Reads on the calling thread with a connection of its own, newest first.
+    [[nodiscard]] static std::optional<HistoryRecords> query(const QString& path, const HistoryFilter& filter);
+    // The history file in the user's data folder.
+    [[nodiscard]] static QString defaultPath();
+
+private:
+    void run();
+
+    const QString m_path;
+    const int m_keepDays;
+    const int m_busyMs;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_drained;
+    std::deque<HistoryRecord> m_queue;
+    quint64 m_appended = 0;  // guarded by m_mutex
+    quint64 m_written = 0;   // guarded by m_mutex (written or dropped)
+    bool m_stop = false;     // guarded by m_mutex
+    QString m_setAside;      // guarded by m_mutex
+    std::atomic<int> m_problem{static_cast<int>(HistoryProblem::None)};
+    std::atomic<bool> m_problemTaken{false};
+    std::thread m_writer;
+};

@@ -1,0 +1,122 @@
+#include "app/CFileDialogs.h"
+#include "app/CMainFrame.h"
+#include "history/CHistoryDlg.h"
+#include "history/HistoryStore.h"
+#include "history/HistoryTableModel.h"
+#include "i18n/CatalogIds.h"
+#include "DialogDriver.h"
+#include "support/CatalogFixture.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class SaveAnswer final : public CFileDialogs {
+public:
+    explicit SaveAnswer(QString path) : m_path(std::move(path)) {}
+    QString openFile(QWidget*, const Request&) override { return {}; }
+    QString saveFile(QWidget*, const Request&) override { return m_path; }
+
+private:
+    QString m_path;
+};
+
+class HistoryDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        HistoryStore store(path);
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        for (int i = 0; i < 30; ++i) {
+            HistoryRecord r;
+            r.time = now.addSecs(-i * 60);
+            r.address = QStringLiteral("127.0.0.%1").arg(2 + i % 3);
+            r.command = i % 2 == 0 ? QStringLiteral("PUT") : QStringLiteral("STAT");
+            r.ok = i % 5 != 0;
+            r.resultText = QStringLiteral("record %1").arg(i);
+            store.append(r);
+        }
+        store.flush();
+    }
+    void TearDown() override { CFileDialogs::setInstanceForTesting(nullptr); }
+
+    ShippedCatalog catalog;
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("history.sqlite"));
+};
+
+} // namespace
+
+TEST_F(HistoryDialogTest, ShowsNewestFirstFiltersAndExportsWhatItShows) {
+    CHistoryDlg dlg(path);
+    dlg.show();
+    QTRY_VERIFY_WITH_TIMEOUT(dlg.isLoaded(), 20000);
+    auto* table = dlg.findChild<QTableView*>(QStringLiteral("historyTable"));
+    ASSERT_NE(table, nullptr);
+    ASSERT_EQ(table->model()->rowCount(), 30);
+    EXPECT_EQ(table->model()->index(0, HistoryTableModel::Result).data().toString(), u"record 0 (0)");
+    EXPECT_EQ(dlg.findChild<QLabel*>(QStringLiteral("historyCount"))->text(), CatalogText(msg::HistoryCount, {u"30"_qs}));
+
+    auto* projector = dlg.findChild<QComboBox*>(QStringLiteral("historyProjector"));
+    auto* command = dlg.findChild<QComboBox*>(QStringLiteral("historyCommand"));
+    auto* result = dlg.findChild<QComboBox*>(QStringLiteral("historyResult"));
+    EXPECT_EQ(projector->accessibleName(), CatalogText(msg::HistoryLabelProjector).remove(u'&').chopped(1));
+    ASSERT_EQ(projector->count(), 4); // all and three addresses
+    projector->setCurrentIndex(projector->findData(u"127.0.0.2"_qs));
+    EXPECT_EQ(table->model()->rowCount(), 10);
+    command->setCurrentIndex(command->findData(u"PUT"_qs));
+    EXPECT_EQ(table->model()->rowCount(), 5); // i = 0, 6, 12, 18, 24
+    result->setCurrentIndex(2);               // failed: i = 0 only
+    ASSERT_EQ(table->model()->rowCount(), 1);
+
+    const QString csvPath = dir.filePath(QStringLiteral("out.csv"));
+    CFileDialogs::setInstanceForTesting(std::make_unique<SaveAnswer>(csvPath));
+    MessageBoxRecorder boxes;
+    dlg.findChild<QPushButton*>(QStringLiteral("historyExport"))->click();
+    EXPECT_TRUE(boxes.shown().empty());
+    QFile csv(csvPath);
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = csv.readAll().split('\n');
+    ASSERT_EQ(lines.size(), 3); // header, one record, the empty rest after the last line end
+    EXPECT_TRUE(lines[1].contains("record 0 (0)"));
+
+    // A folder that does not exist cannot take the file: the user reads why.
+    CFileDialogs::setInstanceForTesting(std::make_unique<SaveAnswer>(dir.filePath(QStringLiteral("none/out.csv"))));
+    dlg.findChild<QPushButton*>(QStringLiteral("historyExport"))->click();
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_TRUE(boxes.shown()[0].text.startsWith(CatalogText(msg::HistoryExportFailed, {QString()})));
+}
+
+TEST_F(HistoryDialogTest, AnUnreadableFileIsSaidSoAndTheWindowStaysUsable) {
+    const QString junk = dir.filePath(QStringLiteral("junk.sqlite"));
+    QFile f(junk);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(4096, 'z'));
+    f.close();
+    CHistoryDlg dlg(junk);
+    dlg.show();
+    QTRY_VERIFY_WITH_TIMEOUT(dlg.isLoaded(), 20000);
+    EXPECT_EQ(dlg.findChild<QLabel*>(QStringLiteral("historyCount"))->text(), CatalogText(msg::HistoryReadFailed));
+    EXPECT_FALSE(dlg.findChild<QPushButton*>(QStringLiteral("historyExport"))->isEnabled());
+}
+
+TEST_F(HistoryDialogTest, TheViewMenuOpensTheWindow) {
+    QStandardPaths::setTestModeEnabled(true); // the window reads a test data folder, not the user's
+    CMainFrame frame(dir.filePath(QStringLiteral("t.INI")));
+    frame.LocaliseMainMenu();
+    auto* action = frame.findChild<QAction*>(QStringLiteral("cmdHistory"));
+    ASSERT_NE(action, nullptr);
+    EXPECT_EQ(action->text(), CatalogText(msg::MenuHistory));
+    action->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(frame.findChild<CHistoryDlg*>() != nullptr && frame.findChild<CHistoryDlg*>()->isLoaded(),
+                             20000);
+    EXPECT_TRUE(frame.findChild<CHistoryDlg*>()->isVisible());
+}
