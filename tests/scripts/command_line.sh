@@ -13,6 +13,8 @@ if [ "${TESSAVEL_CLI_NS:-}" != 1 ] && command -v unshare >/dev/null 2>&1 && unsh
 fi
 
 work=$(mktemp -d)
+# The client keeps a command history; this one stays in the scratch folder.
+export XDG_DATA_HOME="$work/data"
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
 export HOME="$work" XDG_CONFIG_HOME="$work/config" LC_ALL=C.UTF-8 LANG=C.UTF-8

@@ -13,6 +13,8 @@ fi
 [ "${TESSAVEL_SVC_NS:-}" = 1 ] && ip link set lo up
 
 work=$(mktemp -d)
+# The client keeps a command history; this one stays in the scratch folder.
+export XDG_DATA_HOME="$work/data"
 pids=()
 cleanup() {
     for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; done

@@ -14,6 +14,8 @@ fi
 [ "${TESSAVEL_SHOT_NS:-}" = 1 ] && ip link set lo up
 
 work=$(mktemp -d)
+# The client keeps a command history; this one stays in the scratch folder.
+export XDG_DATA_HOME="$work/data"
 pids=()
 cleanup() {
     for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
@@ -59,7 +61,7 @@ convert -size 320x240 gradient:navy-orange "$work/source.png"
 cat > "$work/session.sh" <<'INNER'
 #!/usr/bin/env bash
 set -euo pipefail
-during=$1 after=$2
+during=$1 after=$2 ctl=$3
 cd "$(dirname "$0")"
 QT_QPA_PLATFORM=xcb ./tessavel slide.qv1 >program.log 2>&1 &
 pid=$!
@@ -89,7 +91,13 @@ xdotool windowfocus --sync "$dlg" 2>/dev/null || true
 xdotool key --window "$dlg" Return
 sleep 4
 import -window root "$during"
-sleep 14
+# The slow projector gives its verdict after 12 s; wait until it holds the picture, however
+# long a loaded machine takes, then give the dialog a moment to verify and show it.
+for _ in $(seq 1 180); do
+    if "$ctl" info 127.0.0.4 --store 1 2>/dev/null | grep -q slide.qv1; then break; fi
+    sleep 0.5
+done
+sleep 4
 import -window root "$after"
 kill "$pid" 2>/dev/null || true
 wait "$pid" 2>/dev/null || true
@@ -97,7 +105,7 @@ INNER
 chmod +x "$work/session.sh"
 
 xvfb-run -a -s '-screen 0 1024x768x24' "$work/session.sh" "$build/screenshots/send-during.png" \
-    "$build/screenshots/send-after.png"
+    "$build/screenshots/send-after.png" "$build/tessavelctl"
 
 fail=0
 for a in 127.0.0.2 127.0.0.3 127.0.0.4; do
