@@ -286,8 +286,13 @@ void CMainFrame::RunProjectorCommand(int commandId, quint32 hostAddress) {
     SetCurrentProjector(hostAddress);
     updateCommandStates();
     if (QAction* a = m_actions.value(commandId); a != nullptr && a->isEnabled()) {
+        // Send from a projector's row checks that projector alone.
+        if (commandId == Cmd::Send) {
+            m_sendTarget = hostAddress;
+        }
         a->trigger();
     }
+    m_sendTarget.reset();
 }
 
 bool CMainFrame::SetAuthSetting(const QString& password, int authOff) {

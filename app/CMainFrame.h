@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 class QAction;
 class QLabel;
@@ -37,6 +38,8 @@ public:
     // Makes the address the current projector and runs one of the window's projector
     // commands (Send, Image Information, Transmission State) when it is enabled.
     void RunProjectorCommand(int commandId, quint32 hostAddress);
+    // The projector a Send started that way is for, once; empty for the plain Send command.
+    std::optional<quint32> TakeSendTarget() { return std::exchange(m_sendTarget, std::nullopt); }
 
     // Current image.
     qint32 GetCurrentImage(QString& path) const;
@@ -86,6 +89,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    std::optional<quint32> m_sendTarget;
     void createActions();
     void createMenus();
     void createToolBar();

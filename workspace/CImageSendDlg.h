@@ -53,6 +53,7 @@ public:
     void setPictureSize(quint32 width, quint32 height);
     // Only the projector at this address checked (the Discovery list's Send).
     void checkOnly(quint32 address);
+    [[nodiscard]] std::optional<quint32> onlyAddress() const { return m_onlyAddress; }
     // Tests shorten the protocol's waits.
     void setCommandContext(const CommandContext& context) { m_context = context; }
     void setMaxParallel(int n) { m_maxParallel = n; }

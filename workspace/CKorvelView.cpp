@@ -97,7 +97,7 @@ void CKorvelView::attachCommands() {
     m_frame.setCommandHandler(Cmd::Trimming, [this] { OnTrimming(); }, [this] { return canTrim(); });
     m_frame.setCommandHandler(Cmd::Undo, [this] { OnUndo(); }, [this] { return m_undoAvailable; });
     m_frame.setCommandHandler(Cmd::FitToProjector, [this] { OnFitToProjector(); }, loaded);
-    m_frame.setCommandHandler(Cmd::Send, [this] { OnSend(); },
+    m_frame.setCommandHandler(Cmd::Send, [this] { OnSend(m_frame.TakeSendTarget()); },
                               [this] { return m_loaded && m_frame.CanSendCurrentImage(); });
     // The projector dialogs work on copies of the frame's state; their results are not used.
     auto always = [] { return true; };

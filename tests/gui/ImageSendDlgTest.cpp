@@ -311,6 +311,7 @@ protected:
         dialogs.resize = [this](const Picture&) { return nextResize; };
         dialogs.send = [this](CImageSendDlg& d) {
             handed = d.records();
+            handedOnly = d.onlyAddress();
             handedPath = d.m_imagePath;
             handedFlag = d.m_closeWhenDone;
             ++shown;
@@ -356,6 +357,7 @@ protected:
     QList<CImageSendDlg::Record> handed;
     QString handedPath;
     bool handedFlag = true;
+    std::optional<quint32> handedOnly;
     int shown = 0;
 };
 
@@ -433,4 +435,19 @@ TEST_F(SendCommandTest, ARunningScheduleRefusesButOneThatIsStoppingDoesNot) {
     e->stop(); // ends the upload, so the worker ends
     stopper.join();
     EXPECT_FALSE(frame->IsScheduleRunning());
+}
+
+TEST_F(SendCommandTest, SendFromAProjectorsRowChecksThatProjectorAlone) {
+    ASSERT_TRUE(frame->SaveProjectorList({record(u"Hall"_qs, {10, 0, 0, 7}, u"0"_qs, {}, {}),
+                                          record(u"Foyer"_qs, {10, 0, 0, 8}, u"0"_qs, {}, {})}));
+    openSavedQv1();
+    frame->RunProjectorCommand(Cmd::Send, 0x0A000008u);
+    ASSERT_EQ(shown, 1);
+    EXPECT_EQ(handed.size(), 2) << "every record is still handed over";
+    EXPECT_EQ(handedOnly, std::optional<quint32>(0x0A000008u));
+    EXPECT_EQ(frame->GetCurrentProjector(), 0x0A000008u);
+    // The plain command afterwards checks as before.
+    frame->action(Cmd::Send)->trigger();
+    ASSERT_EQ(shown, 2);
+    EXPECT_FALSE(handedOnly.has_value());
 }
