@@ -515,6 +515,7 @@ inline constexpr CatalogId CsvImportSummary{9, 698};
 inline constexpr CatalogId IpFieldName{9, 699};
 inline constexpr CatalogId LocalAddressesCut{9, 700};
 inline constexpr CatalogId DiscoveryWaiting{9, 701};
+inline constexpr CatalogId WaitExecuting{9, 702};
 inline constexpr CatalogId MenuListImportCsv{53, 65};
 inline constexpr CatalogId MenuListExportCsv{53, 66};
 // INI files written in a legacy code page
@@ -1015,6 +1016,7 @@ inline constexpr CatalogId kAll[] = {
     IpFieldName,
     LocalAddressesCut,
     DiscoveryWaiting,
+    WaitExecuting,
     MenuListImportCsv,
     MenuListExportCsv,
     IniSavedAsUtf8,

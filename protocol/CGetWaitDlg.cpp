@@ -13,7 +13,7 @@ CGetWaitDlg::CGetWaitDlg(Form form, QWidget* parent) : QDialog(parent), m_form(f
     setWindowFlag(Qt::FramelessWindowHint);
     // Only the wait box takes input while the queries run.
     setWindowModality(Qt::ApplicationModal);
-    m_text = new QLabel(QStringLiteral("Executing Command. Please wait sometime."), this);
+    m_text = new QLabel(CatalogText(msg::WaitExecuting), this);
     m_text->setObjectName(QStringLiteral("static1068"));
     m_text->setWordWrap(true);
     auto* busy = new QProgressBar(this);

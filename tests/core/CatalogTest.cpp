@@ -238,9 +238,12 @@ TEST(ShippedCatalogs, ChineseTextsUseFullWidthPunctuationAndOneTermEach) {
     ASSERT_GT(texts.size(), 300);
     // A menu letter such as "(&F)" keeps its ASCII brackets, as menus do everywhere.
     static const QRegularExpression menuLetter(QStringLiteral("\\(&[A-Z]\\)"));
+    // A file-dialog filter keeps its ASCII brackets too: the dialog reads the patterns there.
+    static const QRegularExpression filterPatterns(QStringLiteral("\\((\\*\\.[A-Za-z0-9]+ ?)+\\)$"));
     for (const auto& [where, raw] : texts) {
         QString text = raw;
         text.remove(menuLetter);
+        text.remove(filterPatterns);
         bool hasCjk = false;
         for (qsizetype i = 0; i < text.size(); ++i) {
             hasCjk = hasCjk || isCjk(text.at(i));

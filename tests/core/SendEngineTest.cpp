@@ -185,7 +185,7 @@ TEST_F(Send, EachFaultEndsAsItsOwnFailureAndNeverAsDelivered) {
     EXPECT_EQ(states[5].stage, Stage::Verified);
     const CommandTimeouts t = engine.job().context.timeouts;
     EXPECT_EQ(SendEngine::stageText(states[0], t), CatalogText(msg::SendOutAccessRefused, {u"-13"_qs}));
-    EXPECT_EQ(SendEngine::stageText(states[1], t), CatalogText(msg::SendOutTimeout, {u"1"_qs, u"-8"_qs}));
+    EXPECT_EQ(SendEngine::stageText(states[1], t), CatalogText(msg::SendOutTimeout, {QString::number(t.putReplyWaits * t.putWaitStepMs / 1000), u"-8"_qs}));
     EXPECT_EQ(SendEngine::stageText(states[2], t), CatalogText(msg::SendOutNoConnect, {u"-102"_qs}));
     EXPECT_EQ(SendEngine::stageText(states[4], t), CatalogText(msg::SendOutClosed, {u"-9"_qs}));
     EXPECT_FALSE(locked->stores().image(2).has_value());

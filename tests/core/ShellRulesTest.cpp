@@ -70,12 +70,13 @@ TEST(MenuLayoutTest, PromptsComeFromGroup53UnlessNumberless) {
     EXPECT_EQ(list.statusTip, CatalogText(53, 27));
     EXPECT_EQ(list.toolTip, CatalogText(53, 27));
     EXPECT_NE(list.statusTip, kNoMessageCatalog);
+    // Setting and Save once showed fixed English; they are catalog texts in every language.
     const auto setting = MenuLayout::promptFor(Cmd::Setting);
-    EXPECT_EQ(setting.statusTip, u"Setting");
-    EXPECT_EQ(setting.toolTip, u"Setting");
+    EXPECT_EQ(setting.statusTip, CatalogText(msg::PromptSetting));
+    EXPECT_EQ(setting.toolTip, CatalogText(msg::PromptSetting));
     const auto save = MenuLayout::promptFor(Cmd::FileSave);
-    EXPECT_EQ(save.statusTip, u"Save the active Image");
-    EXPECT_EQ(save.toolTip, u"Save");
+    EXPECT_EQ(save.statusTip, CatalogText(msg::PromptSave));
+    EXPECT_EQ(save.toolTip, CatalogText(msg::PromptSave));
     EXPECT_EQ(MenuLayout::promptFor(Cmd::Undo).statusTip, CatalogText(53, 43));
     EXPECT_TRUE(MenuLayout::promptFor(Cmd::UserEdit).statusTip.isEmpty());
 }

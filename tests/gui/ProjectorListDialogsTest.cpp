@@ -106,8 +106,8 @@ protected:
     }
     static CommandContext fast() {
         CommandContext c;
-        c.timeouts.connectMs = 1000;
-        c.timeouts.greetingMs = 1000;
+        c.timeouts.connectMs = 5000;
+        c.timeouts.greetingMs = 2000;
         c.timeouts.infoReplyMs = 2000;
         c.timeouts.statReplyMs = 2000;
         c.timeouts.cancelReplyMs = 2000;
@@ -335,6 +335,34 @@ TEST_F(ProjectorListDialogs, DeletingRowsTwoAndFourOfFiveLeavesOneThreeFive) {
     EXPECT_EQ(dlg.list()->item(1, 0)->text(), u"P3");
 }
 
+namespace {
+
+// Hands the text of every wait box that shows to a callback, as it shows.
+class WaitBoxShows final : public QObject {
+public:
+    explicit WaitBoxShows(std::function<void(const QString&)> noted) : m_noted(std::move(noted)) {
+        QApplication::instance()->installEventFilter(this);
+    }
+    ~WaitBoxShows() override { QApplication::instance()->removeEventFilter(this); }
+    WaitBoxShows(const WaitBoxShows&) = delete;
+    WaitBoxShows& operator=(const WaitBoxShows&) = delete;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            if (auto* wait = qobject_cast<CGetWaitDlg*>(watched)) {
+                m_noted(wait->text());
+            }
+        }
+        return false;
+    }
+
+private:
+    std::function<void(const QString&)> m_noted;
+};
+
+} // namespace
+
 TEST_F(ProjectorListDialogs, GetStatusShowsWaitBoxAndStatusDialogPerRowInOrderAndCancelFillsThirdColumn) {
     ProjectorEmulator* first = emulator();
     EmulatorConfig locked;
@@ -358,14 +386,11 @@ TEST_F(ProjectorListDialogs, GetStatusShowsWaitBoxAndStatusDialogPerRowInOrderAn
     auto* watch = new QTimer(&dlg);
     watch->setInterval(5);
     bool handling = false; // Cancel Transmit runs its own event loop, in which this fires again
+    // The wait box is noted as it shows: the queries may end before any timer could see it.
+    WaitBoxShows waitShows([&](const QString& text) { seen << text; });
     QObject::connect(watch, &QTimer::timeout, [&] {
         if (handling) {
             return;
-        }
-        if (auto* wait = dlg.findChild<CGetWaitDlg*>(); wait != nullptr && wait->isVisible()) {
-            if (seen.isEmpty() || seen.last() != wait->text()) {
-                seen << wait->text();
-            }
         }
         auto* info = qobject_cast<CImageInfo2Dlg*>(QApplication::activeModalWidget());
         if (info == nullptr || !info->isVisible()) {
@@ -411,7 +436,7 @@ TEST_F(ProjectorListDialogs, GetStatusShowsWaitBoxAndStatusDialogPerRowInOrderAn
     // Only store 2 has a transmission to cancel; the others answer CANCEL 2.
     EXPECT_EQ(cancelColumn, (QStringList{CatalogText(9, 70), CatalogText(9, 68), CatalogText(9, 70),
                                          CatalogText(9, 70)}));
-    ASSERT_TRUE(second->waitForServed(12, 5000));
+    ASSERT_TRUE(second->waitForServed(12, 20000));
     QList<QByteArray> commands;
     for (const EmulatorRequest& r : second->requests()) {
         commands << r.command;
@@ -433,14 +458,7 @@ TEST_F(ProjectorListDialogs, ImageInfoShowsNameAndSizeOfEachStore) {
     CProjectorListDlg dlg(frame, nullptr, fast());
     selectRows(dlg.list(), {0});
     QString waitText;
-    auto* watch = new QTimer(&dlg);
-    watch->setInterval(5);
-    QObject::connect(watch, &QTimer::timeout, [&] {
-        if (auto* wait = dlg.findChild<CGetWaitDlg*>(); wait != nullptr && wait->isVisible()) {
-            waitText = wait->text();
-        }
-    });
-    watch->start();
+    WaitBoxShows waitShows([&](const QString& text) { waitText = text; });
     bool shown = false;
     WhenModal<CImageInfo2Dlg>([&](CImageInfo2Dlg& info) {
         shown = true;
@@ -460,7 +478,6 @@ TEST_F(ProjectorListDialogs, ImageInfoShowsNameAndSizeOfEachStore) {
         Click(info, "button1");
     });
     dlg.contextAction(CProjectorListDlg::CmdImageInfo)->trigger();
-    watch->stop();
     EXPECT_TRUE(shown);
     EXPECT_EQ(waitText, CatalogText(msg::WaitImageInfo, {u"Lobby"_qs}));
 }
