@@ -65,7 +65,7 @@ protected:
         Click(d, "start1004");
         EXPECT_TRUE(d.isSearching());
         EXPECT_EQ(Child<QLabel>(d, "status1005")->text(), CatalogText(msg::StatusSearching));
-        QTRY_VERIFY_WITH_TIMEOUT(!d.isSearching(), 30000);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !d.isSearching(); }, 30000));
         EXPECT_EQ(Child<QLabel>(d, "status1005")->text(), CatalogText(msg::StatusSearchDone));
     }
 
@@ -227,11 +227,11 @@ TEST_F(DiscoveryDialogNetns, RowsAppearAsAnswersArriveAndTheQuietWaitsAreCounted
         auto* progress = Child<QProgressBar>(d, "progress");
         Click(d, "start1004");
         // The answers come at once; the search itself goes on for five quiet seconds.
-        QTRY_VERIFY_WITH_TIMEOUT(d.list()->rowCount() == 3 && d.isSearching(), 30000);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return d.list()->rowCount() == 3 && d.isSearching(); }, 30000));
         EXPECT_EQ(progress->maximum(), 5);
-        QTRY_VERIFY_WITH_TIMEOUT(progress->value() >= 1 && d.isSearching(), 30000);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return progress->value() >= 1 && d.isSearching(); }, 30000));
         EXPECT_EQ(Child<QLabel>(d, "status1005")->text().isEmpty(), false);
-        QTRY_VERIFY_WITH_TIMEOUT(!d.isSearching(), 30000);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !d.isSearching(); }, 30000));
         EXPECT_EQ(progress->value(), progress->maximum());
         EXPECT_EQ(d.list()->rowCount(), 3);
         EXPECT_EQ(Child<QLabel>(d, "status1005")->text(), CatalogText(msg::StatusSearchDone));

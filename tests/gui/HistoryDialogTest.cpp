@@ -58,7 +58,7 @@ protected:
 TEST_F(HistoryDialogTest, ShowsNewestFirstFiltersAndExportsWhatItShows) {
     CHistoryDlg dlg(path);
     dlg.show();
-    QTRY_VERIFY_WITH_TIMEOUT(dlg.isLoaded(), 20000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.isLoaded(); }, 20000));
     auto* table = dlg.findChild<QTableView*>(QStringLiteral("historyTable"));
     ASSERT_NE(table, nullptr);
     ASSERT_EQ(table->model()->rowCount(), 30);
@@ -103,7 +103,7 @@ TEST_F(HistoryDialogTest, AnUnreadableFileIsSaidSoAndTheWindowStaysUsable) {
     f.close();
     CHistoryDlg dlg(junk);
     dlg.show();
-    QTRY_VERIFY_WITH_TIMEOUT(dlg.isLoaded(), 20000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.isLoaded(); }, 20000));
     EXPECT_EQ(dlg.findChild<QLabel*>(QStringLiteral("historyCount"))->text(), CatalogText(msg::HistoryReadFailed));
     EXPECT_FALSE(dlg.findChild<QPushButton*>(QStringLiteral("historyExport"))->isEnabled());
 }
@@ -116,7 +116,6 @@ TEST_F(HistoryDialogTest, TheViewMenuOpensTheWindow) {
     ASSERT_NE(action, nullptr);
     EXPECT_EQ(action->text(), CatalogText(msg::MenuHistory));
     action->trigger();
-    QTRY_VERIFY_WITH_TIMEOUT(frame.findChild<CHistoryDlg*>() != nullptr && frame.findChild<CHistoryDlg*>()->isLoaded(),
-                             20000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.findChild<CHistoryDlg*>() != nullptr && frame.findChild<CHistoryDlg*>()->isLoaded(); }, 20000));
     EXPECT_TRUE(frame.findChild<CHistoryDlg*>()->isVisible());
 }

@@ -147,13 +147,13 @@ TEST_F(SendTest, SendsInParallelWithRowProgressVerifiesAndRetriesOnlyTheFailedRo
     EXPECT_TRUE(child<QCheckBox>(*d, "verify")->isChecked());
     click(*d, "send");
     // The slow projector's row counts the seconds while the quick one is already done.
-    QTRY_VERIFY_WITH_TIMEOUT(d->rowState(1) && d->rowState(1)->stage == Stage::Verdict &&
-                                 d->rowState(1)->waitedMs >= 1000, 20000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return d->rowState(1) && d->rowState(1)->stage == Stage::Verdict &&
+                                 d->rowState(1)->waitedMs >= 1000; }, 20000));
     EXPECT_EQ(d->rowText(1),
               CatalogText(msg::SendRowVerdict, {QString::number(d->rowState(1)->waitedMs / 1000), u"8"_qs}));
-    QTRY_VERIFY_WITH_TIMEOUT(d->rowState(0) && d->rowState(0)->stage == Stage::Verified, 20000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return d->rowState(0) && d->rowState(0)->stage == Stage::Verified; }, 20000));
     EXPECT_TRUE(d->isSending());
-    QTRY_VERIFY_WITH_TIMEOUT(!d->isSending(), 30000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !d->isSending(); }, 30000));
     EXPECT_EQ(d->rowText(0), CatalogText(msg::SendRowVerified));
     EXPECT_EQ(d->rowText(1), CatalogText(msg::SendRowVerified));
     EXPECT_EQ(d->rowText(2), CatalogText(msg::SendOutBusy, {u"-12"_qs}));
@@ -164,7 +164,7 @@ TEST_F(SendTest, SendsInParallelWithRowProgressVerifiesAndRetriesOnlyTheFailedRo
     busyOne->setFaults({});
     const int quickConnections = quick->connections();
     click(*d, "retryFailed");
-    QTRY_VERIFY_WITH_TIMEOUT(!d->isSending(), 30000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !d->isSending(); }, 30000));
     EXPECT_EQ(d->rowText(2), CatalogText(msg::SendRowVerified));
     EXPECT_EQ(quick->connections(), quickConnections) << "a delivered row is not sent again";
     EXPECT_EQ(busyOne->stores().image(3)->name, "slide.qv1");
@@ -188,11 +188,11 @@ TEST_F(SendTest, StopEndsTheSendWithinASecondAndStartsNothingMore) {
     d->setMaxParallel(2);
     d->show();
     click(*d, "send");
-    QTRY_VERIFY_WITH_TIMEOUT(inStage(*d, 4, Stage::Verdict) == 2, 20000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return inStage(*d, 4, Stage::Verdict) == 2; }, 20000));
     QElapsedTimer clock;
     clock.start();
     click(*d, "stop");
-    QTRY_VERIFY_WITH_TIMEOUT(!d->isSending(), 20000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !d->isSending(); }, 20000));
     // One second is the goal; the bound here leaves room for a loaded machine.
     EXPECT_LT(clock.elapsed(), 5000);
     EXPECT_EQ(inStage(*d, 4, Stage::Stopped), 4);
@@ -212,7 +212,7 @@ TEST_F(SendTest, ClosingDuringASendAsksFirstThenStops) {
     d->setCommandContext(longWaits);
     d->show();
     click(*d, "send");
-    QTRY_VERIFY_WITH_TIMEOUT(inStage(*d, 1, Stage::Verdict) == 1, 20000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return inStage(*d, 1, Stage::Verdict) == 1; }, 20000));
     answers << QMessageBox::No;
     d->reject();
     ASSERT_EQ(boxes.size(), 1);
@@ -420,15 +420,15 @@ TEST_F(SendCommandTest, ARunningScheduleRefusesButOneThatIsStoppingDoesNot) {
     frame->SetScheduleCount(1);
     ASSERT_TRUE(frame->StartScheduleWorker());
     // The worker sits in its upload: the projector never gives its verdict.
-    QTRY_VERIFY_WITH_TIMEOUT(e->connections() == 1, 20000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return e->connections() == 1; }, 20000));
     frame->action(Cmd::Send)->trigger();
     EXPECT_EQ(shown, 0);
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_EQ(boxes[0], CatalogText(msg::SendScheduleRunning));
 
     std::thread stopper([this] { frame->scheduleRunner().stop(); });
-    QTRY_VERIFY_WITH_TIMEOUT(frame->scheduleRunner().stopRequest() == ScheduleRunner::StopRequested ||
-                                 !frame->IsScheduleRunning(), 20000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame->scheduleRunner().stopRequest() == ScheduleRunner::StopRequested ||
+                                 !frame->IsScheduleRunning(); }, 20000));
     frame->action(Cmd::Send)->trigger();
     EXPECT_EQ(shown, 1) << "a stopping schedule does not hold Send back";
     EXPECT_EQ(boxes.size(), 1);

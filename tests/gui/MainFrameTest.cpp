@@ -18,6 +18,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QToolBar>
 
 #include <gtest/gtest.h>
@@ -214,6 +215,9 @@ TEST_F(MainFrameTest, ClosingStopsARunningScheduleFirst) {
     ASSERT_TRUE(frame.StartScheduleWorker());
     EXPECT_TRUE(frame.IsScheduleRunning());
     EXPECT_FALSE(frame.StartScheduleWorker()) << "one run at a time";
+    // Once an upload has failed, a stop at any moment leaves the entry failed or executing: an
+    // upload abandoned by the stop gives back the status it had before it began.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.GetEntryStatus(0) == ScheduleEntry::Failed; }, 30000));
 
     boxes.answer = QMessageBox::Cancel;
     EXPECT_FALSE(frame.close());
