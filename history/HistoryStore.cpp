@@ -2,6 +2,7 @@
 
 #include "history/HistoryThumbnail.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,6 +10,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QThread>
 #include <QVariant>
 
 #include <utility>
@@ -72,7 +74,7 @@ bool exec(QSqlQuery& q, const QString& sql) {
 }
 
 // WAL mode, the table, and pruning; the first error, if any.
-std::optional<QSqlError> prepareFile(QSqlDatabase db, int keepDays) {
+std::optional<QSqlError> prepareFile(QSqlDatabase db, int keepDays, int busyMs) {
     if (!db.open()) {
         return db.lastError();
     }
@@ -87,9 +89,15 @@ std::optional<QSqlError> prepareFile(QSqlDatabase db, int keepDays) {
         QStringLiteral("CREATE INDEX IF NOT EXISTS history_at ON history(at)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS history_address ON history(address, at)"),
     };
+    // Two writers opening a new file at once race to switch it to WAL, and SQLite answers the
+    // loser "busy" at once instead of waiting; so that switch is retried up to the busy limit.
+    QDeadlineTimer deadline(busyMs);
     for (const QString& s : statements) {
-        if (!exec(q, s)) {
-            return q.lastError();
+        while (!exec(q, s)) {
+            if (classify(q.lastError()) != HistoryProblem::Locked || deadline.hasExpired()) {
+                return q.lastError();
+            }
+            QThread::msleep(10);
         }
     }
     if (keepDays > 0) {
@@ -222,7 +230,7 @@ void HistoryStore::run() {
                 return false;
             }
             connection.emplace(m_path, m_busyMs, false);
-            const std::optional<QSqlError> error = prepareFile(connection->db(), m_keepDays);
+            const std::optional<QSqlError> error = prepareFile(connection->db(), m_keepDays, m_busyMs);
             if (!error) {
                 return true;
             }

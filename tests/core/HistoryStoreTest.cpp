@@ -263,6 +263,30 @@ TEST(HistoryStoreTest, TwoWritersOnOneFileLoseNothing) {
     EXPECT_EQ(HistoryStore::query(path, one)->size(), 400);
 }
 
+// A new file still in rollback mode, with a write pending in another connection: switching it to
+// WAL is answered "busy" at once, not after the busy wait, and must be tried again.
+TEST(HistoryStoreTest, ANewFileHeldByAnotherWriterIsOpenedOnceItIsFree) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("history.sqlite"));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("starter"));
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(QStringLiteral("CREATE TABLE other(x)")));
+        ASSERT_TRUE(q.exec(QStringLiteral("BEGIN IMMEDIATE")));
+        HistoryStore store(path);
+        store.append(record(QStringLiteral("127.0.0.2"), QStringLiteral("INFO"), true));
+        // The store's thread meets the pending write; any moment will do, the store must wait either way.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ASSERT_TRUE(q.exec(QStringLiteral("COMMIT")));
+        store.flush();
+        EXPECT_EQ(store.takeProblem(), HistoryProblem::None);
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("starter"));
+    EXPECT_EQ(countAll(path), 1);
+}
+
 TEST(HistoryStoreTest, AnUploadGetsAThumbnailOfItsOwnFileAndAnythingElseNone) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("history.sqlite"));
