@@ -44,6 +44,7 @@ bool CKorvelApp::InitInstance() {
     m_frame = std::make_unique<CMainFrame>(m_options.iniPath.isEmpty() ? ProjectorStore::defaultIniPath()
                                                                        : m_options.iniPath);
     m_frame->userEditHandler = [this] { showUserConfiguration(); };
+    m_frame->history().setUser(m_user);
     if (m_options.attachWorkspace) {
         m_options.attachWorkspace(*m_frame);
     } else {
@@ -72,6 +73,9 @@ LoginLoop::Outcome CKorvelApp::runLoginDialogs() {
                         CLoginDialog dialog;
                         dialog.setFailureLimit(4);
                         const int result = dialog.exec();
+                        if (result == CLoginDialog::LoggedIn) {
+                            m_user = dialog.userName();
+                        }
                         if (result == CLoginDialog::LoggedIn && dialog.isAdministrator()) {
                             m_administrator = dialog.userName();
                         }

@@ -50,6 +50,7 @@ private:
 
     Options m_options;
     QString m_administrator; // who logged in, when an administrator did
+    QString m_user;          // who logged in; the history names them
     QString m_title;
     std::unique_ptr<CMainFrame> m_frame;
     ImagingTextStore m_imagingTexts;

@@ -72,11 +72,14 @@ QIcon commandIcon(int id) {
 
 CMainFrame::CMainFrame(const QString& iniPath, QWidget* parent) : QMainWindow(parent), m_projectors(iniPath) {
     initResources();
+    m_history = std::make_unique<HistoryLog>(HistoryStore::defaultPath());
     ScheduleRunner::Options runOptions;
     runOptions.context.store = &m_projectors;
+    runOptions.context.observer = m_history.get();
     m_runner = std::make_unique<ScheduleRunner>(runOptions);
     // A projector list that cannot be read gives an empty list; the file is left as it is.
     m_projectors.load();
+    m_history->setProjectors(m_projectors.projectors());
     setObjectName(QStringLiteral("MainFrame"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/tessavel.svg")));
     createActions();
@@ -88,6 +91,7 @@ CMainFrame::CMainFrame(const QString& iniPath, QWidget* parent) : QMainWindow(pa
 
     auto* idle = new QTimer(this);
     connect(idle, &QTimer::timeout, this, &CMainFrame::updateCommandStates);
+    connect(idle, &QTimer::timeout, this, &CMainFrame::showHistoryProblem);
     idle->start(250);
 }
 
@@ -279,7 +283,26 @@ bool CMainFrame::SaveProjectorList(const ProjectorList& list) {
                           CMessageBox::Icon::Stop);
     }
     showEncodingNotice();
+    m_history->setProjectors(m_projectors.projectors());
     return r.ok();
+}
+
+// A history that cannot be written never stops a command; the user hears of it once.
+void CMainFrame::showHistoryProblem() {
+    HistoryStore& store = m_history->store();
+    switch (store.takeProblem()) {
+    case HistoryProblem::None:
+        return;
+    case HistoryProblem::Damaged:
+        CMessageBox::show(this, CatalogText(msg::HistoryDamaged, {store.setAsidePath()}), CMessageBox::Icon::Warning);
+        return;
+    case HistoryProblem::Locked:
+        CMessageBox::show(this, CatalogText(msg::HistoryLocked), CMessageBox::Icon::Warning);
+        return;
+    case HistoryProblem::Unwritable:
+        CMessageBox::show(this, CatalogText(msg::HistoryWriteFailed), CMessageBox::Icon::Warning);
+        return;
+    }
 }
 
 void CMainFrame::RunProjectorCommand(int commandId, quint32 hostAddress) {

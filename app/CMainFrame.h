@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/CurrentImage.h"
+#include "history/HistoryLog.h"
 #include "registry/ProjectorStore.h"
 #include "schedule/ScheduleRunner.h"
 #include "schedule/ScheduleTable.h"
@@ -35,6 +36,9 @@ public:
     [[nodiscard]] quint32 GetCurrentProjector() const { return m_projectors.currentProjector(); }
     void SetCurrentProjector(quint32 hostAddress) { m_projectors.setCurrentProjector(hostAddress); }
     ProjectorStore& projectorStore() { return m_projectors; }
+    // The command history every run of the window, Send and the schedule goes into.
+    [[nodiscard]] CommandObserver* commandObserver() { return m_history.get(); }
+    HistoryLog& history() { return *m_history; }
     // Makes the address the current projector and runs one of the window's projector
     // commands (Send, Image Information, Transmission State) when it is enabled.
     void RunProjectorCommand(int commandId, quint32 hostAddress);
@@ -96,8 +100,10 @@ private:
     void createStatusBar();
     void showAbout();
     void showEncodingNotice();
+    void showHistoryProblem();
 
     ProjectorStore m_projectors;
+    std::unique_ptr<HistoryLog> m_history; // before the runner, whose worker reports to it
     CurrentImage m_image;
     ScheduleTable m_schedule;
     qint32 m_scheduleLoop = 0;

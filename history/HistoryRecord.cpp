@@ -18,3 +18,11 @@ void HistoryRecord::describeUpload(const QString& path) {
         }
     }
 }
+
+void HistoryRecord::describeUploadData(const QByteArray& name, const QByteArray& content) {
+    fileName = QString::fromUtf8(name);
+    fileLength = content.size();
+    sha256 = QString::fromLatin1(QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex());
+    thumbnailSource = content;
+    wantsThumbnail = !content.isEmpty();
+}

@@ -22,6 +22,7 @@ struct HistoryRecord final {
     QString sha256;            // lower-case hex
     QByteArray thumbnail;      // PNG, at most 160 pixels a side, made from our own file
     bool wantsThumbnail = false; // the store's writer makes it from filePath, off the command's thread
+    QByteArray thumbnailSource;  // or from these bytes, for an upload sent from memory; never stored
     // The outcome.
     int result = 0;
     bool ok = false;           // as the command judges its result
@@ -31,6 +32,8 @@ struct HistoryRecord final {
     // Fills the upload fields from the file on disk: path, name, length and digest, and asks
     // for a thumbnail.
     void describeUpload(const QString& path);
+    // The same for an upload sent from memory: the name the projector stores and the bytes.
+    void describeUploadData(const QByteArray& name, const QByteArray& content);
 };
 
 // What the History window and `tessavelctl history` ask for; empty fields match everything.

@@ -257,8 +257,10 @@ void HistoryStore::run() {
         }
         for (HistoryRecord& r : batch) {
             if (r.wantsThumbnail && r.thumbnail.isEmpty()) {
-                r.thumbnail = HistoryThumbnail::make(r.filePath);
+                r.thumbnail = r.thumbnailSource.isEmpty() ? HistoryThumbnail::make(r.filePath)
+                                                          : HistoryThumbnail::makeFromData(r.thumbnailSource);
             }
+            r.thumbnailSource.clear();
         }
         if (!usable) {
             usable = open();

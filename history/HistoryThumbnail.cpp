@@ -3,12 +3,12 @@
 #include "workspace/ImagingGuard.h"
 #include "workspace/PictureLoader.h"
 
-QByteArray HistoryThumbnail::make(const QString& path) {
-    Picture picture;
-    // A projector file is small; the pixel limit keeps a wrong file from costing much.
-    if (!PictureLoader::loadToFit(path, kSide, kSide, picture, 4'000'000).ok() || picture.isNull()) {
-        return {};
-    }
+namespace {
+
+// A projector file is small; the pixel limit keeps a wrong file from costing much.
+constexpr quint64 kMaxPixels = 4'000'000;
+
+QByteArray encode(const Picture& picture) {
     QByteArray png;
     const ImagingResult r = guardImaging(ImagingResult::Code::EncodeFailed, [&] {
         void* buffer = nullptr;
@@ -19,4 +19,30 @@ QByteArray HistoryThumbnail::make(const QString& path) {
         return ImagingResult::success();
     });
     return r.ok() ? png : QByteArray();
+}
+
+} // namespace
+
+QByteArray HistoryThumbnail::make(const QString& path) {
+    Picture picture;
+    if (!PictureLoader::loadToFit(path, kSide, kSide, picture, kMaxPixels).ok() || picture.isNull()) {
+        return {};
+    }
+    return encode(picture);
+}
+
+QByteArray HistoryThumbnail::makeFromData(const QByteArray& content) {
+    Picture picture;
+    if (content.isEmpty() || !PictureLoader::loadFromMemory(content, picture, kMaxPixels).ok() || picture.isNull()) {
+        return {};
+    }
+    if (picture.width() <= kSide && picture.height() <= kSide) {
+        return encode(picture);
+    }
+    Picture small;
+    const ImagingResult r = guardImaging(ImagingResult::Code::EncodeFailed, [&] {
+        small = Picture(picture.pixels().thumbnail_image(kSide, vips::VImage::option()->set("height", kSide)));
+        return ImagingResult::success();
+    });
+    return r.ok() ? encode(small) : QByteArray();
 }

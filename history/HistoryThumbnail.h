@@ -8,4 +8,6 @@
 namespace HistoryThumbnail {
 inline constexpr int kSide = 160;
 QByteArray make(const QString& path);
+// The same from the file's bytes, for an upload sent from memory.
+QByteArray makeFromData(const QByteArray& content);
 } // namespace HistoryThumbnail

@@ -50,6 +50,9 @@ CStoreCommandDlg::CStoreCommandDlg(CMainFrame& frame, Layout layout, const std::
     if (m_context.store == nullptr) {
         m_context.store = &m_frame.projectorStore();
     }
+    if (m_context.observer == nullptr) {
+        m_context.observer = m_frame.commandObserver();
+    }
     setObjectName(m_layout.name);
     setWindowTitle(m_layout.title);
 

@@ -3,6 +3,7 @@
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "protocol/CommandExchange.h"
+#include "protocol/CommandRecording.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ StoreText storeText(int result, CatalogId id) {
 
 } // namespace
 
-RunReport CancelTransmission(int storeNumber, const CommandTarget& target, const CommandContext& context) {
+static RunReport cancelTransmission(int storeNumber, const CommandTarget& target, const CommandContext& context) {
     const ExchangeResult x = runCancel(storeNumber, target, context);
     if (auto failure = ReportExchangeFailure(x, {MessageIcon::Stop, msg::ReplyTimeout, msg::ReplyTimeout})) {
         return *failure;
@@ -33,7 +34,7 @@ RunReport CancelTransmission(int storeNumber, const CommandTarget& target, const
     return RunReport::shown(v.result, v.result == 0 ? MessageIcon::Information : MessageIcon::Stop, v.text);
 }
 
-StoreText CancelStoreTransmission(int storeNumber, const CommandTarget& target, const CommandContext& context) {
+static StoreText cancelStoreTransmission(int storeNumber, const CommandTarget& target, const CommandContext& context) {
     const ExchangeResult x = runCancel(storeNumber, target, context);
     using Stage = ExchangeResult::Stage;
     switch (x.stage) {
@@ -49,4 +50,14 @@ StoreText CancelStoreTransmission(int storeNumber, const CommandTarget& target, 
     }
     const ReplyJudge::CancelVerdict v = ReplyJudge::judgeCancel(x.reply);
     return storeText(v.result, v.text);
+}
+
+RunReport CancelTransmission(int storeNumber, const CommandTarget& target, const CommandContext& context) {
+    return RunObserved(context, CommandEventFor("CANCEL", storeNumber, target),
+                       [&] { return cancelTransmission(storeNumber, target, context); }, DescribeOutcome);
+}
+
+StoreText CancelStoreTransmission(int storeNumber, const CommandTarget& target, const CommandContext& context) {
+    return RunObserved(context, CommandEventFor("CANCEL", storeNumber, target),
+                       [&] { return cancelStoreTransmission(storeNumber, target, context); }, DescribeStoreText);
 }

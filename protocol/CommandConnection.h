@@ -8,6 +8,7 @@
 
 #include <atomic>
 
+class CommandObserver;
 class ProjectorStore;
 
 inline constexpr quint16 kCommandPort = 9716;
@@ -36,6 +37,9 @@ struct CommandContext final {
     // Raised by another thread to abandon the command: its socket closes on the thread that
     // runs it within a fraction of a second. Must outlive the command.
     const std::atomic<bool>* stop = nullptr;
+    // Hears how each command run ended (the command history); none when null. Must outlive
+    // the command.
+    CommandObserver* observer = nullptr;
 };
 
 // A connected socket and the prefix the command block starts with.

@@ -3,6 +3,7 @@
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "protocol/CommandExchange.h"
+#include "protocol/CommandRecording.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ StoreInfo failed(CatalogId id) {
 
 } // namespace
 
-RunReport QueryImageInfo(int storeNumber, const CommandTarget& target, const CommandContext& context) {
+static RunReport queryImageInfo(int storeNumber, const CommandTarget& target, const CommandContext& context) {
     const ExchangeResult x = runInfo(storeNumber, target, context);
     if (auto failure = ReportExchangeFailure(x, {MessageIcon::Stop, msg::ReplyTimeout, msg::ReplyTimeout})) {
         return *failure;
@@ -53,7 +54,7 @@ RunReport QueryImageInfo(int storeNumber, const CommandTarget& target, const Com
     return RunReport::shown(-1, MessageIcon::Stop, v.text);
 }
 
-StoreInfo QueryStoreInfo(int storeNumber, const CommandTarget& target, const CommandContext& context) {
+static StoreInfo queryStoreInfo(int storeNumber, const CommandTarget& target, const CommandContext& context) {
     const ExchangeResult x = runInfo(storeNumber, target, context);
     using Stage = ExchangeResult::Stage;
     switch (x.stage) {
@@ -90,4 +91,19 @@ StoreInfo QueryStoreInfo(int storeNumber, const CommandTarget& target, const Com
         break;
     }
     return failed(v.text);
+}
+
+RunReport QueryImageInfo(int storeNumber, const CommandTarget& target, const CommandContext& context) {
+    return RunObserved(context, CommandEventFor("INFO", storeNumber, target),
+                       [&] { return queryImageInfo(storeNumber, target, context); }, DescribeOutcome);
+}
+
+StoreInfo QueryStoreInfo(int storeNumber, const CommandTarget& target, const CommandContext& context) {
+    return RunObserved(context, CommandEventFor("INFO", storeNumber, target),
+                       [&] { return queryStoreInfo(storeNumber, target, context); },
+                       [](const StoreInfo& s, CommandEvent& e) {
+                           e.result = s.result;
+                           e.ok = s.result >= 1;
+                           e.text = s.result == 2 ? s.name + QLatin1Char(' ') + s.lengthText : s.name;
+                       });
 }

@@ -1,9 +1,13 @@
 #include "protocol/ImageUpload.h"
 
 #include "i18n/CatalogIds.h"
+#include "i18n/CatalogLookup.h"
 #include "protocol/CommandExchange.h"
+#include "protocol/CommandRecording.h"
 
 #include <QFile>
+
+#include <utility>
 
 QString ImageUpload::baseName(const QString& path) {
     const qsizetype cut = qMax(path.lastIndexOf(u'\\'), path.lastIndexOf(u'/'));
@@ -43,8 +47,19 @@ ImageUpload::ResultText ImageUpload::textFor(int uploadResult) {
     }
 }
 
-int UploadImage(const QString& path, int storeNumber, const CommandTarget& target, const CommandContext& context,
-                const ImageUpload::Progress& progress) {
+static int uploadImageData(const QByteArray& name, const QByteArray& content, int storeNumber,
+                           const CommandTarget& target, const CommandContext& context,
+                           const ImageUpload::Progress& progress, const ImageUpload::SentBytes& sentBytes);
+
+static void describeUpload(int result, CommandEvent& e) {
+    e.result = result;
+    e.ok = result == UploadResult::Ok;
+    const ImageUpload::ResultText t = ImageUpload::textFor(result);
+    e.text = CatalogText(t.id, t.inserts);
+}
+
+static int uploadImage(const QString& path, int storeNumber, const CommandTarget& target, const CommandContext& context,
+                       const ImageUpload::Progress& progress) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         return UploadResult::FileUnreadable;
@@ -68,12 +83,12 @@ int UploadImage(const QString& path, int storeNumber, const CommandTarget& targe
         got += n;
     }
     file.close();
-    return UploadImageData(name, content, storeNumber, target, context, progress);
+    return uploadImageData(name, content, storeNumber, target, context, progress, {});
 }
 
-int UploadImageData(const QByteArray& name, const QByteArray& content, int storeNumber, const CommandTarget& target,
-                    const CommandContext& context, const ImageUpload::Progress& progress,
-                    const ImageUpload::SentBytes& sentBytes) {
+static int uploadImageData(const QByteArray& name, const QByteArray& content, int storeNumber,
+                           const CommandTarget& target, const CommandContext& context,
+                           const ImageUpload::Progress& progress, const ImageUpload::SentBytes& sentBytes) {
     auto report = [&](ImageUpload::Phase phase, int steps) {
         if (progress) {
             progress(phase, steps);
@@ -133,4 +148,23 @@ int UploadImageData(const QByteArray& name, const QByteArray& content, int store
         break;
     }
     return ReplyJudge::judgePut(x.reply);
+}
+
+int UploadImage(const QString& path, int storeNumber, const CommandTarget& target, const CommandContext& context,
+                const ImageUpload::Progress& progress) {
+    CommandEvent event = CommandEventFor("PUT", storeNumber, target);
+    event.uploadPath = path;
+    return RunObserved(context, std::move(event),
+                       [&] { return uploadImage(path, storeNumber, target, context, progress); }, describeUpload);
+}
+
+int UploadImageData(const QByteArray& name, const QByteArray& content, int storeNumber, const CommandTarget& target,
+                    const CommandContext& context, const ImageUpload::Progress& progress,
+                    const ImageUpload::SentBytes& sentBytes) {
+    CommandEvent event = CommandEventFor("PUT", storeNumber, target);
+    event.uploadName = name;
+    event.uploadContent = content;
+    return RunObserved(context, std::move(event),
+                       [&] { return uploadImageData(name, content, storeNumber, target, context, progress, sentBytes); },
+                       describeUpload);
 }

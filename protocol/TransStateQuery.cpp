@@ -3,6 +3,7 @@
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "protocol/CommandExchange.h"
+#include "protocol/CommandRecording.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ StoreText storeText(int result, std::optional<CatalogId> id) {
 
 } // namespace
 
-RunReport QueryTransState(int storeNumber, const CommandTarget& target, const CommandContext& context) {
+static RunReport queryTransState(int storeNumber, const CommandTarget& target, const CommandContext& context) {
     const ExchangeResult x = runStat(storeNumber, target, context);
     // The send failure of this run comes with an OK button and no icon.
     if (auto failure = ReportExchangeFailure(x, {MessageIcon::None, msg::StateReplyTimeout, msg::ReplyTimeout})) {
@@ -45,7 +46,7 @@ RunReport QueryTransState(int storeNumber, const CommandTarget& target, const Co
     return r;
 }
 
-StoreText QueryStoreState(int storeNumber, const CommandTarget& target, const CommandContext& context) {
+static StoreText queryStoreState(int storeNumber, const CommandTarget& target, const CommandContext& context) {
     const ExchangeResult x = runStat(storeNumber, target, context);
     using Stage = ExchangeResult::Stage;
     switch (x.stage) {
@@ -64,4 +65,14 @@ StoreText QueryStoreState(int storeNumber, const CommandTarget& target, const Co
         return storeText(-1, v.text);
     }
     return storeText(0, v.state);
+}
+
+RunReport QueryTransState(int storeNumber, const CommandTarget& target, const CommandContext& context) {
+    return RunObserved(context, CommandEventFor("STAT", storeNumber, target),
+                       [&] { return queryTransState(storeNumber, target, context); }, DescribeOutcome);
+}
+
+StoreText QueryStoreState(int storeNumber, const CommandTarget& target, const CommandContext& context) {
+    return RunObserved(context, CommandEventFor("STAT", storeNumber, target),
+                       [&] { return queryStoreState(storeNumber, target, context); }, DescribeStoreText);
 }

@@ -77,6 +77,9 @@ CProjectorListDlg::CProjectorListDlg(CMainFrame& frame, QWidget* parent, const s
     if (m_context.store == nullptr) {
         m_context.store = &m_frame.projectorStore();
     }
+    if (m_context.observer == nullptr) {
+        m_context.observer = m_frame.commandObserver();
+    }
     setObjectName(QStringLiteral("dlg142"));
     setWindowTitle(QStringLiteral("28;Projector List"));
 

@@ -116,6 +116,9 @@ void CKorvelView::attachCommands() {
 
 void CKorvelView::OnSend(std::optional<quint32> onlyAddress) {
     CImageSendDlg dialog(0, nullptr);
+    CommandContext context;
+    context.observer = m_frame.commandObserver();
+    dialog.setCommandContext(context);
     // A schedule that has been asked to stop no longer holds Send back.
     if (m_frame.IsScheduleRunning() &&
         m_frame.scheduleRunner().stopRequest() != ScheduleRunner::StopRequested) {

@@ -1,6 +1,8 @@
 // A main for test programs that need a Qt application object.
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
+
 #ifdef TESSAVEL_GUI_TESTS
 #include <QApplication>
 using TestApplication = QApplication;
@@ -10,6 +12,9 @@ using TestApplication = QCoreApplication;
 #endif
 
 int main(int argc, char** argv) {
+    // Whatever a test runs records its commands in a history of its own, never the user's.
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
 #ifdef TESSAVEL_GUI_TESTS
     // Widget tests never need a display, also when listed at build time.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {

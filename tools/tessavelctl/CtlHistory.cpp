@@ -1,20 +1,13 @@
 #include "CtlHistory.h"
 
+#include "history/HistoryLog.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "registry/Ipv4.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 CtlHistory::CtlHistory(const ProjectorList& list) : m_list(list), m_store(HistoryStore::defaultPath()) {}
 
-QString CtlHistory::shellUser() {
-    if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_name != nullptr) {
-        return QString::fromLocal8Bit(pw->pw_name);
-    }
-    return qEnvironmentVariable("USER");
-}
+QString CtlHistory::shellUser() { return HistoryLog::shellUser(); }
 
 void CtlHistory::record(const QString& command, int store, quint32 address, int result, bool ok, const QString& text,
                         const QDateTime& started, qint64 tookMs, const QString& uploadPath) {

@@ -1,0 +1,57 @@
+#include "history/HistoryLog.h"
+
+#include "registry/Ipv4.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <utility>
+
+HistoryLog::HistoryLog(const QString& path, QString user)
+    : m_store(path), m_user(user.isEmpty() ? shellUser() : std::move(user)) {}
+
+QString HistoryLog::shellUser() {
+    if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_name != nullptr) {
+        return QString::fromLocal8Bit(pw->pw_name);
+    }
+    return qEnvironmentVariable("USER");
+}
+
+void HistoryLog::setUser(const QString& user) {
+    std::lock_guard lock(m_mutex);
+    m_user = user.isEmpty() ? shellUser() : user;
+}
+
+void HistoryLog::setProjectors(const ProjectorList& list) {
+    std::lock_guard lock(m_mutex);
+    m_list = list;
+}
+
+void HistoryLog::commandFinished(const CommandEvent& event) {
+    HistoryRecord r;
+    r.time = event.started;
+    r.address = Ipv4::toText(event.address);
+    {
+        std::lock_guard lock(m_mutex);
+        r.user = m_user;
+        for (const ProjectorRecord& p : m_list) {
+            if (p.hostAddress() == event.address) {
+                r.projectorName = p.name;
+                r.mac = p.mac;
+                break;
+            }
+        }
+    }
+    r.command = event.command;
+    r.store = event.storeNumber;
+    if (!event.uploadPath.isEmpty()) {
+        r.describeUpload(event.uploadPath);
+    } else if (event.command == u"PUT") {
+        r.describeUploadData(event.uploadName, event.uploadContent);
+    }
+    r.result = event.result;
+    r.ok = event.ok;
+    r.resultText = event.text;
+    r.tookMs = event.tookMs;
+    m_store.append(std::move(r));
+}

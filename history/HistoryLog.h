@@ -1,0 +1,32 @@
+#pragma once
+
+#include "history/HistoryStore.h"
+#include "protocol/CommandObserver.h"
+#include "registry/ProjectorRecord.h"
+
+#include <mutex>
+
+// Puts every command a run reports into the history, with the projector's name and MAC from
+// the list and the user who made it. Runs report from their own threads; this only queues.
+class HistoryLog final : public CommandObserver {
+public:
+    explicit HistoryLog(const QString& path, QString user = {});
+
+    void commandFinished(const CommandEvent& event) override;
+
+    // The user the records name; the shell user until someone logs in.
+    void setUser(const QString& user);
+    // Where names and MAC texts come from; the list the window holds now.
+    void setProjectors(const ProjectorList& list);
+
+    HistoryStore& store() { return m_store; }
+
+    // The user running this process, for records made before a login or from the shell.
+    [[nodiscard]] static QString shellUser();
+
+private:
+    HistoryStore m_store;
+    std::mutex m_mutex; // the user and the list: set on the interface thread, read by runs
+    QString m_user;
+    ProjectorList m_list;
+};
