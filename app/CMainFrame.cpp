@@ -4,6 +4,7 @@
 #include "app/CMessageBox.h"
 #include "app/CommandIds.h"
 #include "app/MenuLayout.h"
+#include "board/CBoardDock.h"
 #include "history/CHistoryMenu.h"
 #include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
@@ -75,6 +76,13 @@ CMainFrame::CMainFrame(const QString& iniPath, QWidget* parent) : QMainWindow(pa
     ScheduleRunner::Options runOptions;
     runOptions.context.store = &m_projectors;
     m_runner = std::make_unique<ScheduleRunner>(runOptions);
+    // Told on the worker: the projector of an entry being uploaded is busy until its status moves on.
+    m_runner->setStatusObserver([this](int index, int status) {
+        const quint32 address = Ipv4::toHost(m_runner->runCopy().entries[static_cast<size_t>(index)].address);
+        QMetaObject::invokeMethod(
+            this, [this, address, busy = status == ScheduleEntry::Executing] { Q_EMIT ProjectorUploading(address, busy); },
+            Qt::QueuedConnection);
+    });
     // A projector list that cannot be read gives an empty list; the file is left as it is.
     m_projectors.load();
     setObjectName(QStringLiteral("MainFrame"));
@@ -82,6 +90,7 @@ CMainFrame::CMainFrame(const QString& iniPath, QWidget* parent) : QMainWindow(pa
     createActions();
     createMenus();
     AddHistoryMenu(this);
+    AddBoardDock(this);
     createToolBar();
     createStatusBar();
     resize(900, 640);
@@ -279,6 +288,7 @@ bool CMainFrame::SaveProjectorList(const ProjectorList& list) {
                           CMessageBox::Icon::Stop);
     }
     showEncodingNotice();
+    Q_EMIT ProjectorListChanged();
     return r.ok();
 }
 

@@ -3,6 +3,7 @@
 
 #ifdef TESSAVEL_GUI_TESTS
 #include <QApplication>
+#include <QTemporaryDir>
 using TestApplication = QApplication;
 #else
 #include <QCoreApplication>
@@ -14,6 +15,12 @@ int main(int argc, char** argv) {
     // Widget tests never need a display, also when listed at build time.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    // The window remembers settings and writes the command history: never into the user's own.
+    QTemporaryDir home;
+    if (home.isValid()) {
+        qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
+        qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toLocal8Bit());
     }
 #endif
     TestApplication app(argc, argv);
