@@ -134,11 +134,11 @@ CBoardDock::CBoardDock(CMainFrame& frame, std::unique_ptr<QSettings> settings)
         headers << CatalogText(msg::BoardColumnStore, {QString::number(s)});
     }
     m_table->setHorizontalHeaderLabels(headers);
-    m_table->setColumnWidth(NameColumn, 120);
-    m_table->setColumnWidth(AddressColumn, 100);
-    m_table->setColumnWidth(StateColumn, 200);
+    m_table->setColumnWidth(NameColumn, 110);
+    m_table->setColumnWidth(AddressColumn, 90);
+    m_table->setColumnWidth(StateColumn, 190);
     for (int s = 0; s < 4; ++s) {
-        m_table->setColumnWidth(FirstStoreColumn + s, 180);
+        m_table->setColumnWidth(FirstStoreColumn + s, 160);
     }
 
     auto* controls = new QHBoxLayout;
@@ -531,13 +531,15 @@ void CBoardDock::restoreLayout() {
         setFloating(true);
         restoreGeometry(s.value(QStringLiteral("board/geometry")).toByteArray());
     } else {
-        const int size = s.value(QStringLiteral("board/size"), 0).toInt();
+        // Room for a few rows of pictures when nothing was remembered.
+        const int size = s.value(QStringLiteral("board/size"), 240).toInt();
         if (size > 0) {
             const bool across = area == Qt::TopDockWidgetArea || area == Qt::BottomDockWidgetArea;
             m_frame.resizeDocks({this}, {size}, across ? Qt::Vertical : Qt::Horizontal);
         }
     }
-    setVisible(s.value(QStringLiteral("board/visible"), true).toBool());
+    // Hidden until asked for, so the window first looks as it always did.
+    setVisible(s.value(QStringLiteral("board/visible"), false).toBool());
     const bool timed = s.value(QStringLiteral("board/timedRefresh"), false).toBool();
     setTimedRefresh(timed, s.value(QStringLiteral("board/minutes"), 5).toInt());
     m_restoring = false;

@@ -71,14 +71,20 @@ template <typename T> void WhenModal(std::function<void(T&)> steps) {
 
 class BoardDockTest : public ::testing::Test {
 protected:
+    // The board remembers itself in the settings (a scratch folder in tests): each case starts
+    // afresh and leaves nothing for the next.
     void SetUp() override {
+        QSettings().clear();
         frame = std::make_unique<CMainFrame>(dir.filePath(u"t.INI"_qs));
         dock = frame->findChild<CBoardDock*>(u"boardDock"_qs);
         ASSERT_NE(dock, nullptr);
         dock->setCommandContext(fast());
         dock->setHistoryPath(historyPath);
     }
-    void TearDown() override { frame.reset(); }
+    void TearDown() override {
+        frame.reset();
+        QSettings().clear();
+    }
 
     ProjectorEmulator* emulator(EmulatorConfig config = {}) {
         for (quint32 a = m_next; a <= kLast; ++a) {
@@ -180,7 +186,9 @@ TEST_F(BoardDockTest, RowsFollowTheListAndTellReachAndWhyNot) {
     EXPECT_EQ(table->item(3, CBoardDock::AddressColumn)->text(), Ipv4::toText(nobody));
     EXPECT_EQ(table->item(1, CBoardDock::StateColumn)->text(), CatalogText(msg::BoardNotAsked));
 
+    EXPECT_TRUE(dock->isHidden());
     ASSERT_TRUE(refreshAndSettle());
+    EXPECT_FALSE(dock->isHidden()) << "F5 shows the board it refreshes";
     const QString hallState = cell(hall->address(), CBoardDock::StateColumn)->text();
     EXPECT_TRUE(hallState.startsWith(CatalogText(msg::BoardReachable, {u""_qs}))) << hallState.toStdString();
     EXPECT_EQ(store(hall->address(), 1)->text(), CatalogText(msg::BoardStoreHolds, {u"hall.qv1"_qs, u"1234"_qs}));
@@ -299,6 +307,7 @@ TEST_F(BoardDockTest, DoubleClickShowsTheFourStoresAsTheBoardSawThem) {
     ASSERT_FALSE(e->stores().finish(4, "night.qv1", QByteArray(777, 'n')));
     frame->SaveProjectorList({record(u"Hall"_qs, e->address())});
     ASSERT_TRUE(refreshAndSettle());
+    dock->show();
     frame->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get(), 30000));
     ASSERT_TRUE(dock->table()->isVisible());
@@ -361,6 +370,7 @@ TEST_F(BoardDockTest, AProjectorBeingUploadedToIsLeftAloneAndStopEndsARefresh) {
 }
 
 TEST_F(BoardDockTest, TimedRefreshIsOffByDefaultAndRemembered) {
+    EXPECT_TRUE(dock->isHidden()) << "hidden until asked for";
     auto* timed = dock->findChild<QCheckBox*>(u"boardTimed"_qs);
     auto* minutes = dock->findChild<QSpinBox*>(u"boardMinutes"_qs);
     ASSERT_TRUE(timed && minutes);
