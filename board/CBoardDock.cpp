@@ -102,7 +102,7 @@ CBoardDock::CBoardDock(CMainFrame& frame, std::unique_ptr<QSettings> settings)
     m_minutes = new QSpinBox(body);
     m_minutes->setObjectName(QStringLiteral("boardMinutes"));
     m_minutes->setRange(1, 60);
-    m_minutes->setSuffix(CatalogText(msg::BoardMinutesSuffix));
+    m_minutes->setSuffix(QLatin1Char(' ') + CatalogText(msg::BoardMinutesSuffix));
     m_minutes->setAccessibleName(CatalogText(msg::BoardMinutesName));
     m_progress = new QProgressBar(body);
     m_progress->setObjectName(QStringLiteral("boardProgress"));
@@ -136,9 +136,9 @@ CBoardDock::CBoardDock(CMainFrame& frame, std::unique_ptr<QSettings> settings)
     m_table->setHorizontalHeaderLabels(headers);
     m_table->setColumnWidth(NameColumn, 110);
     m_table->setColumnWidth(AddressColumn, 90);
-    m_table->setColumnWidth(StateColumn, 190);
+    m_table->setColumnWidth(StateColumn, 240);
     for (int s = 0; s < 4; ++s) {
-        m_table->setColumnWidth(FirstStoreColumn + s, 160);
+        m_table->setColumnWidth(FirstStoreColumn + s, 170);
     }
 
     auto* controls = new QHBoxLayout;
@@ -532,7 +532,7 @@ void CBoardDock::restoreLayout() {
         restoreGeometry(s.value(QStringLiteral("board/geometry")).toByteArray());
     } else {
         // Room for a few rows of pictures when nothing was remembered.
-        const int size = s.value(QStringLiteral("board/size"), 240).toInt();
+        const int size = s.value(QStringLiteral("board/size"), 300).toInt();
         if (size > 0) {
             const bool across = area == Qt::TopDockWidgetArea || area == Qt::BottomDockWidgetArea;
             m_frame.resizeDocks({this}, {size}, across ? Qt::Vertical : Qt::Horizontal);

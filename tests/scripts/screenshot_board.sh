@@ -128,8 +128,13 @@ xvfb-run -a -s '-screen 0 1280x960x24' "$work/session.sh" "$shot"
 fail=0
 convert "$shot" -resize 200% -colorspace Gray "$work/board.png"
 text=$(tesseract "$work/board.png" - 2>/dev/null | tr '\n' ' ')
-for want in "Projector Board" "Demo Hall" "Demo Stage" "demo.qv1" "other.qv1"; do
+for want in "Projector Board" "Demo Hall" "Demo Stage" "Last refreshed"; do
     [[ "$text" == *"$want"* ]] || { echo "no '$want' on the screen"; fail=1; }
 done
+# The demo picture runs from navy to orange: its thumbnails bring orange into the board.
+orange=$(convert "$shot" -crop 1280x420+0+500 +repage -fuzz 20% -fill '#ff00ff' -opaque '#ffa500' \
+    -fill black +opaque '#ff00ff' -fill white -opaque '#ff00ff' -format '%[fx:round(mean*w*h)]' info:)
+echo "orange pixels in the board: $orange"
+[ "$orange" -gt 200 ] || { echo "no thumbnail of the demo picture on the board"; fail=1; }
 echo "screenshot: $shot"
 exit $fail
