@@ -6,6 +6,8 @@
 #include "i18n/CatalogLookup.h"
 #include "protocol/CImageInfo2Dlg.h"
 #include "registry/Ipv4.h"
+#include "schedule/ScheduleEntry.h"
+#include "workspace/CImageSendDlg.h"
 #include "support/CatalogFixture.h"
 
 #include "DialogDriver.h"
@@ -16,6 +18,7 @@
 #include <QBuffer>
 #include <QCheckBox>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
@@ -411,4 +414,71 @@ TEST_F(BoardDockTest, TimedRefreshIsOffByDefaultAndRemembered) {
     EXPECT_FALSE(second->isVisible());
     toggle->trigger();
     EXPECT_TRUE(second->isVisible());
+}
+
+TEST_F(BoardDockTest, TheScheduleAndSendTellWhichProjectorTheyUploadTo) {
+    EmulatorConfig slow;
+    slow.faults.storeDelayMs = 1500;
+    ProjectorEmulator* target = emulator(slow);
+    ProjectorEmulator* quick = emulator();
+    ASSERT_TRUE(target && quick);
+    frame->SaveProjectorList({record(u"Target"_qs, target->address()), record(u"Quick"_qs, quick->address())});
+    QList<std::pair<quint32, bool>> told;
+    QObject::connect(frame.get(), &CMainFrame::ProjectorUploading,
+                     [&](quint32 a, bool uploading) { told.append({a, uploading}); });
+
+    const QString file = dir.filePath(u"a.qv1"_qs);
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(3000, 'a'));
+    }
+    ScheduleTable table;
+    ASSERT_EQ(table.AddScheduleEntry(Ipv4::toText(target->address()), file, u"2"_qs, u"0"_qs, false, 0, {}),
+              ScheduleTable::AddResult::Added);
+    frame->SetScheduleTable(table);
+    frame->SetScheduleCount(table.count);
+    frame->SetScheduleLoop(0);
+    ASSERT_TRUE(frame->StartScheduleWorker());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !told.isEmpty(); }, 30000));
+    EXPECT_EQ(told.front(), std::make_pair(target->address(), true));
+    // While the schedule uploads there, the board asks only the other one.
+    dock->refresh();
+    const bool stillUploading = told.size() == 1;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dock->isRefreshing(); }, 30000));
+    if (stillUploading) {
+        EXPECT_EQ(cell(target->address(), CBoardDock::StateColumn)->text(), CatalogText(msg::BoardNotAsked));
+    }
+    EXPECT_EQ(quick->connections(), 4);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return told.size() >= 2; }, 30000));
+    EXPECT_EQ(told[1], std::make_pair(target->address(), false));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !frame->IsScheduleRunning(); }, 30000));
+    frame->StopScheduleWorker();
+    EXPECT_EQ(frame->GetEntryStatus(0), ScheduleEntry::Done);
+
+    // The send dialog tells the same, per projector, as each upload ends.
+    told.clear();
+    CImageSendDlg send(0, nullptr);
+    QObject::connect(&send, &CImageSendDlg::uploading, frame.get(), &CMainFrame::ProjectorUploading);
+    for (ProjectorEmulator* e : {target, quick}) {
+        send.DataAdd(u"P"_qs, e->address(), 0, "", "00-aa-00-00-00-01", -1, -1);
+    }
+    send.m_imagePath = file;
+    send.setPictureSize(100, 80);
+    send.setCommandContext(fast());
+    send.show();
+    auto* start = send.findChild<QPushButton*>(u"send"_qs);
+    ASSERT_NE(start, nullptr);
+    start->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !send.isSending(); }, 30000));
+    ASSERT_EQ(told.size(), 4);
+    EXPECT_EQ(told[0], std::make_pair(target->address(), true));
+    EXPECT_EQ(told[1], std::make_pair(quick->address(), true));
+    EXPECT_EQ(told[2], std::make_pair(quick->address(), false)) << "the quick one is released first";
+    EXPECT_EQ(told[3], std::make_pair(target->address(), false));
+    dock->refresh();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dock->isRefreshing(); }, 30000));
+    EXPECT_TRUE(cell(target->address(), CBoardDock::StateColumn)->text().startsWith(
+        CatalogText(msg::BoardReachable, {u""_qs})))
+        << "asked again once nothing uploads to it";
 }
