@@ -203,6 +203,19 @@ CBoardDock::CBoardDock(CMainFrame& frame, std::unique_ptr<QSettings> settings)
     open->setShortcutContext(Qt::WidgetShortcut);
     connect(open, &QAction::triggered, this, [this] { openStoreView(m_table->currentRow()); });
     m_table->addAction(open);
+    // The menu key and Shift+F10 open the menu at the current row.
+    auto* menuKey = new QAction(m_table);
+    menuKey->setShortcuts({QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT | Qt::Key_F10)});
+    menuKey->setShortcutContext(Qt::WidgetShortcut);
+    connect(menuKey, &QAction::triggered, this, [this] {
+        const int row = m_table->currentRow();
+        if (row < 0) {
+            return;
+        }
+        const QRect at = m_table->visualRect(m_table->model()->index(row, NameColumn));
+        m_menu->popup(m_table->viewport()->mapToGlobal(at.center()));
+    });
+    m_table->addAction(menuKey);
 
     connect(&m_frame, &CMainFrame::ProjectorListChanged, this, &CBoardDock::followList);
     connect(&m_frame, &CMainFrame::ProjectorUploading, this, [this](quint32 address, bool uploading) {

@@ -288,6 +288,11 @@ TEST_F(BoardDockTest, ContextMenuCommandsReachTheFrameForTheRowsProjector) {
     ASSERT_EQ(actions.size(), 4);
     EXPECT_EQ(actions[3]->text(), CatalogText(msg::BoardSendHere));
     dock->contextMenu()->hide();
+    // From the keyboard: the menu key opens it for the current row.
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_Menu);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dock->contextMenu()->isVisible(); }, 30000));
+    dock->contextMenu()->hide();
     for (QAction* action : actions) {
         action->trigger();
     }
