@@ -348,6 +348,9 @@ void CBoardDock::showRow(quint32 address) {
             cell->setData(kKeyRole, QString());
             cell->setToolTip(QString());
         }
+        if (store.result < 0 && !store.text.isEmpty()) {
+            cell->setToolTip(store.text); // why this store could not be asked
+        }
     }
     if (holdsPictures) {
         ++m_lookupsAsked;

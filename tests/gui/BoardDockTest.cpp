@@ -288,8 +288,12 @@ TEST_F(BoardDockTest, ContextMenuCommandsReachTheFrameForTheRowsProjector) {
     ASSERT_EQ(actions.size(), 4);
     EXPECT_EQ(actions[3]->text(), CatalogText(msg::BoardSendHere));
     dock->contextMenu()->hide();
-    // From the keyboard: the menu key opens it for the current row.
+    // From the keyboard: the menu key opens it for the current row (keys reach the focus of
+    // the active window only).
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get(), 30000));
     table->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == table; }, 30000));
     QTest::keyClick(table, Qt::Key_Menu);
     ASSERT_TRUE(QTest::qWaitFor([&] { return dock->contextMenu()->isVisible(); }, 30000));
     dock->contextMenu()->hide();
