@@ -4,6 +4,7 @@
 #include "app/CMessageBox.h"
 #include "app/CommandIds.h"
 #include "app/MenuLayout.h"
+#include "board/CBoardDock.h"
 #include "history/CHistoryMenu.h"
 #include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
@@ -77,6 +78,13 @@ CMainFrame::CMainFrame(const QString& iniPath, QWidget* parent) : QMainWindow(pa
     runOptions.context.store = &m_projectors;
     runOptions.context.observer = m_history.get();
     m_runner = std::make_unique<ScheduleRunner>(runOptions);
+    // Told on the worker: the projector of an entry being uploaded is busy until its status moves on.
+    m_runner->setStatusObserver([this](int index, int status) {
+        const quint32 address = Ipv4::toHost(m_runner->runCopy().entries[static_cast<size_t>(index)].address);
+        QMetaObject::invokeMethod(
+            this, [this, address, busy = status == ScheduleEntry::Executing] { Q_EMIT ProjectorUploading(address, busy); },
+            Qt::QueuedConnection);
+    });
     // A projector list that cannot be read gives an empty list; the file is left as it is.
     m_projectors.load();
     m_history->setProjectors(m_projectors.projectors());
@@ -85,6 +93,7 @@ CMainFrame::CMainFrame(const QString& iniPath, QWidget* parent) : QMainWindow(pa
     createActions();
     createMenus();
     AddHistoryMenu(this);
+    AddBoardDock(this);
     createToolBar();
     createStatusBar();
     resize(900, 640);
@@ -284,6 +293,7 @@ bool CMainFrame::SaveProjectorList(const ProjectorList& list) {
     }
     showEncodingNotice();
     m_history->setProjectors(m_projectors.projectors());
+    Q_EMIT ProjectorListChanged();
     return r.ok();
 }
 

@@ -89,6 +89,12 @@ public:
     static QString userToolName();
     std::function<void()> userEditHandler; // shows the user configuration
 
+Q_SIGNALS:
+    // SaveProjectorList replaced the list (whether or not the file could be written).
+    void ProjectorListChanged();
+    // The schedule or a send began (true) or ended (false) an upload to the projector.
+    void ProjectorUploading(quint32 hostAddress, bool uploading);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 

@@ -22,6 +22,11 @@ int BoardPoller::backOffMs(int failures) {
     return static_cast<int>(std::min<qint64>(ms, kMaxBackOffMs));
 }
 
+void BoardPoller::setContext(const CommandContext& context) {
+    stop();
+    m_context = context;
+}
+
 void BoardPoller::setProjectors(const ProjectorList& list) {
     QHash<quint32, BoardRow> rows;
     m_order.clear();
@@ -168,12 +173,17 @@ void BoardPoller::workerLoop() {
 BoardPoller::Outcome BoardPoller::poll(const Job& job) const {
     Outcome o;
     o.address = job.address;
+    // A stop closes the socket of the exchange under way instead of waiting out its time-out.
+    CommandContext context = m_context;
+    if (context.stop == nullptr) {
+        context.stop = &m_cancel;
+    }
     // One store after the other over connections of their own: never two at once.
     for (int store = 1; store <= 4; ++store) {
         if (m_cancel.load()) {
             break;
         }
-        const StoreInfo s = QueryStoreInfo(store, job.target, m_context);
+        const StoreInfo s = QueryStoreInfo(store, job.target, context);
         BoardStore& b = o.stores[static_cast<size_t>(store - 1)];
         b.result = s.result;
         if (s.result == 2) {
@@ -187,9 +197,11 @@ BoardPoller::Outcome BoardPoller::poll(const Job& job) const {
         } else if (store == 1) {
             // Nothing to be had from the first store: the others are not asked this time.
             o.reason = s.name;
+            o.reasonId = s.nameId;
             break;
         }
     }
+    o.cancelled = m_cancel.load();
     return o;
 }
 
@@ -198,18 +210,23 @@ void BoardPoller::apply(const Outcome& outcome) {
     if (it == m_rows.end()) {
         return; // removed from the list while it was asked
     }
+    if (outcome.cancelled) {
+        return; // a stopped round is no news about the projector
+    }
     BoardRow& r = it.value();
     const QDateTime now = QDateTime::currentDateTimeUtc();
     if (outcome.answered) {
         r.reach = BoardRow::Reach::Reachable;
         r.lastSeen = now;
         r.reason.clear();
+        r.reasonId.reset();
         r.failures = 0;
         r.nextDue = {};
         r.stores = outcome.stores;
     } else {
         r.reach = BoardRow::Reach::Unreachable;
         r.reason = outcome.reason;
+        r.reasonId = outcome.reasonId;
         ++r.failures;
         r.nextDue = now.addMSecs(backOffMs(r.failures));
         // What the stores held stays as last seen; the reach column says it is old.

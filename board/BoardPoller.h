@@ -1,5 +1,6 @@
 #pragma once
 
+#include "i18n/CatalogId.h"
 #include "protocol/CommandConnection.h"
 #include "registry/ProjectorRecord.h"
 
@@ -12,6 +13,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <thread>
 #include <vector>
@@ -34,6 +36,7 @@ struct BoardRow final {
     Reach reach = Reach::Unknown;
     QDateTime lastSeen;  // when it last answered
     QString reason;      // why it is not reachable
+    std::optional<CatalogId> reasonId; // the same as a catalog text, when it is one
     std::array<BoardStore, 4> stores{};
     int failures = 0;    // polls in a row that reached nothing
     QDateTime nextDue;   // a timed refresh leaves it alone before this
@@ -53,6 +56,8 @@ public:
     explicit BoardPoller(CommandContext context = {}, QObject* parent = nullptr);
     ~BoardPoller() override; // stops and waits for the workers
 
+    // Stops a running round and asks with these waits from now on; the rows stay.
+    void setContext(const CommandContext& context);
     // The rows follow the list at once: new projectors appear unknown, removed ones go.
     void setProjectors(const ProjectorList& list);
     // Asks every projector (force) or only those due; a projector being asked or paused is
@@ -60,7 +65,8 @@ public:
     int refresh(bool force = true);
     // A send or the schedule is uploading to it: the board does not ask it meanwhile.
     void setPaused(quint32 address, bool paused);
-    // Ends the round after the running exchanges and waits for the workers.
+    // Ends the round: exchanges under way are abandoned (their sockets close at once) and
+    // the workers are waited for. What they had not finished leaves the rows as they were.
     void stop();
 
     [[nodiscard]] QList<BoardRow> rows() const;
@@ -82,7 +88,9 @@ private:
     struct Outcome {
         quint32 address = 0;
         bool answered = false;
+        bool cancelled = false; // stopped half way: says nothing about the projector
         QString reason;
+        std::optional<CatalogId> reasonId;
         std::array<BoardStore, 4> stores{};
     };
 

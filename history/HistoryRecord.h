@@ -44,6 +44,9 @@ struct HistoryFilter final {
     QString address;
     QString command;
     Outcome outcome = Outcome::Any;
+    int store = 0;             // 0: any store
+    QString fileName;          // uploads of this file name only
+    qint64 fileLength = -1;    // -1: any length
     int limit = 0;             // 0: no limit
     bool withThumbnails = false;
 };

@@ -317,6 +317,18 @@ std::optional<HistoryRecords> HistoryStore::query(const QString& path, const His
         sql += QStringLiteral(" AND command = ?");
         binds << filter.command;
     }
+    if (filter.store > 0) {
+        sql += QStringLiteral(" AND store = ?");
+        binds << filter.store;
+    }
+    if (!filter.fileName.isEmpty()) {
+        sql += QStringLiteral(" AND file = ?");
+        binds << filter.fileName;
+    }
+    if (filter.fileLength >= 0) {
+        sql += QStringLiteral(" AND length = ?");
+        binds << filter.fileLength;
+    }
     if (filter.outcome != HistoryFilter::Outcome::Any) {
         sql += QStringLiteral(" AND ok = ?");
         binds << (filter.outcome == HistoryFilter::Outcome::Succeeded ? 1 : 0);

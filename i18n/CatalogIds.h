@@ -542,6 +542,35 @@ inline constexpr CatalogId DisplayFailed{9, 774};
 inline constexpr CatalogId MenuView{53, 85};
 inline constexpr CatalogId MenuHistory{53, 86};
 inline constexpr CatalogId TipHistory{53, 87};
+// Projector board
+inline constexpr CatalogId BoardTitle{9, 840};
+inline constexpr CatalogId BoardColumnState{9, 841};
+inline constexpr CatalogId BoardColumnStore{9, 842};
+inline constexpr CatalogId BoardRefresh{9, 843};
+inline constexpr CatalogId BoardStop{9, 844};
+inline constexpr CatalogId BoardAutoRefresh{9, 845};
+inline constexpr CatalogId BoardMinutesSuffix{9, 846};
+inline constexpr CatalogId BoardMinutesName{9, 847};
+inline constexpr CatalogId BoardRefreshing{9, 848};
+inline constexpr CatalogId BoardRefreshedAt{9, 849};
+inline constexpr CatalogId BoardRefreshStopped{9, 850};
+inline constexpr CatalogId BoardReachable{9, 851};
+inline constexpr CatalogId BoardUnreachableSeen{9, 852};
+inline constexpr CatalogId BoardUnreachableNever{9, 853};
+inline constexpr CatalogId BoardNotAsked{9, 854};
+inline constexpr CatalogId BoardReasonConnect{9, 855};
+inline constexpr CatalogId BoardReasonRefused{9, 856};
+inline constexpr CatalogId BoardReasonTimeout{9, 857};
+inline constexpr CatalogId BoardStoreEmpty{9, 858};
+inline constexpr CatalogId BoardStoreUnknown{9, 859};
+inline constexpr CatalogId BoardStoreHolds{9, 860};
+inline constexpr CatalogId BoardNoRecord{9, 861};
+inline constexpr CatalogId BoardSentBy{9, 862};
+inline constexpr CatalogId BoardSendHere{9, 863};
+inline constexpr CatalogId BoardTableName{9, 864};
+inline constexpr CatalogId MenuRefreshBoard{53, 96};
+inline constexpr CatalogId TipBoard{53, 97};
+inline constexpr CatalogId TipRefreshBoard{53, 98};
 
 inline constexpr CatalogId kAll[] = {
     ImgCancel,
@@ -1065,5 +1094,33 @@ inline constexpr CatalogId kAll[] = {
     MenuView,
     MenuHistory,
     TipHistory,
+    BoardTitle,
+    BoardColumnState,
+    BoardColumnStore,
+    BoardRefresh,
+    BoardStop,
+    BoardAutoRefresh,
+    BoardMinutesSuffix,
+    BoardMinutesName,
+    BoardRefreshing,
+    BoardRefreshedAt,
+    BoardRefreshStopped,
+    BoardReachable,
+    BoardUnreachableSeen,
+    BoardUnreachableNever,
+    BoardNotAsked,
+    BoardReasonConnect,
+    BoardReasonRefused,
+    BoardReasonTimeout,
+    BoardStoreEmpty,
+    BoardStoreUnknown,
+    BoardStoreHolds,
+    BoardNoRecord,
+    BoardSentBy,
+    BoardSendHere,
+    BoardTableName,
+    MenuRefreshBoard,
+    TipBoard,
+    TipRefreshBoard,
 };
 } // namespace msg

@@ -138,6 +138,15 @@ CImageSendDlg::CImageSendDlg(int /*unused*/, QWidget* parent) : QDialog(parent) 
 CImageSendDlg::~CImageSendDlg() {
     // The engine's destructor stops the workers and waits for them.
     m_engine.reset();
+    release(m_uploading);
+}
+
+void CImageSendDlg::release(const QList<quint32>& addresses) {
+    for (const quint32 a : addresses) {
+        if (m_uploading.removeOne(a)) {
+            Q_EMIT uploading(a, false);
+        }
+    }
 }
 
 void CImageSendDlg::DataAdd(QString name, quint32 address, int authenticate, const char* password, const char* mac,
@@ -316,6 +325,10 @@ void CImageSendDlg::startSend(const QList<int>& rows, bool fresh) {
     }
     m_engineRows = rows;
     m_engine = std::make_unique<SendEngine>(std::move(job), targets);
+    for (const CommandTarget& t : targets) {
+        m_uploading.append(t.address);
+        Q_EMIT uploading(t.address, true);
+    }
     m_engine->start();
     for (int row : rows) {
         refreshRow(row);
@@ -343,6 +356,9 @@ void CImageSendDlg::poll() {
         const int row = m_engineRows[i];
         m_rowStates[static_cast<size_t>(row)] = states[static_cast<size_t>(i)];
         refreshRow(row);
+        if (SendEngine::isEnded(states[static_cast<size_t>(i)].stage)) {
+            release({m_records[row].address});
+        }
     }
     refreshSummary();
     if (finished) {
@@ -354,6 +370,7 @@ void CImageSendDlg::finishRun() {
     m_timer->stop();
     m_engine->wait(30000);
     m_engine.reset();
+    release(m_uploading);
     updateButtons();
     if (m_closeWhenDone) {
         bool all = true;

@@ -66,6 +66,10 @@ public:
 public Q_SLOTS:
     void done(int result) override;
 
+Q_SIGNALS:
+    // An upload to the projector begins (true) or has ended (false), so others leave it alone.
+    void uploading(quint32 address, bool uploading);
+
 protected:
     void showEvent(QShowEvent* event) override;
 
@@ -79,6 +83,8 @@ private:
     void onStop();
     void poll();
     void finishRun();
+    // Tells that the uploads to these projectors have ended.
+    void release(const QList<quint32>& addresses);
     void refreshRow(int row);
     void refreshSummary();
     void updateButtons();
@@ -89,6 +95,7 @@ private:
     std::vector<std::optional<SendEngine::TargetState>> m_rowStates;
     std::unique_ptr<SendEngine> m_engine;
     QList<int> m_engineRows; // engine index -> row
+    QList<quint32> m_uploading; // told as uploading and not yet released
     CommandContext m_context;
     int m_maxParallel = SendEngine::kDefaultParallel;
     std::optional<quint32> m_onlyAddress;

@@ -154,6 +154,7 @@ void CKorvelView::OnSend(std::optional<quint32> onlyAddress) {
     if (onlyAddress) {
         dialog.checkOnly(*onlyAddress);
     }
+    connect(&dialog, &CImageSendDlg::uploading, &m_frame, &CMainFrame::ProjectorUploading);
     if (m_dialogs.send) {
         m_dialogs.send(dialog);
     }

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 
 namespace {
 
@@ -168,4 +169,47 @@ TEST_F(BoardPollerTest, StopEndsARoundAndTheObjectGoesCleanly) {
     EXPECT_EQ(poller.refresh(), 3);
     poller.stop(); // waits for the exchanges under way (bounded by the reply time-out)
     EXPECT_FALSE(poller.isRefreshing());
+}
+
+TEST(BoardPollerStopTest, StopAbandonsExchangesAndCountsNothingAgainstTheProjector) {
+    Emulators emus;
+    EmulatorConfig mute;
+    EmulatorFaults never;
+    never.neverReply = true;
+    mute.faults = never;
+    ProjectorList list;
+    for (int i = 0; i < 3; ++i) {
+        ProjectorEmulator* e = emus.add(mute);
+        ASSERT_NE(e, nullptr);
+        list << recordFor(e->address(), QStringLiteral("M%1").arg(i));
+    }
+    CommandContext patient = FastContext();
+    patient.timeouts.infoReplyMs = 120000; // a stop that waited for this would show
+    BoardPoller poller(patient);
+    poller.setProjectors(list);
+    EXPECT_EQ(poller.refresh(), 3);
+    // Every projector has its command by now, so the stop meets exchanges under way.
+    const QDeadlineTimer sent(30000);
+    auto allAsked = [&] {
+        for (int i = 0; i < emus.size(); ++i) {
+            if (emus.at(i)->connections() == 0) {
+                return false;
+            }
+        }
+        return true;
+    };
+    while (!sent.hasExpired() && !allAsked()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    ASSERT_TRUE(allAsked());
+    QElapsedTimer took;
+    took.start();
+    poller.stop();
+    EXPECT_LT(took.elapsed(), 60000) << "the stop waited for the reply time-out";
+    EXPECT_FALSE(poller.isRefreshing());
+    QCoreApplication::processEvents();
+    for (const BoardRow& r : poller.rows()) {
+        EXPECT_EQ(r.reach, BoardRow::Reach::Unknown) << "a stopped round is no failure of the projector";
+        EXPECT_EQ(r.failures, 0);
+    }
 }

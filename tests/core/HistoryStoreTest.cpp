@@ -335,3 +335,45 @@ TEST(HistoryStoreTest, AnUploadGetsAThumbnailOfItsOwnFileAndAnythingElseNone) {
     }
     EXPECT_TRUE(HistoryStore::query(path, {})->at(0).thumbnail.isEmpty()) << "left out unless asked for";
 }
+
+TEST(HistoryStoreTest, FindsTheNewestUploadOfOneFileToOneStore) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("history.sqlite"));
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    auto upload = [&](int store, const QString& file, qint64 length, int secondsAgo, const QString& text) {
+        HistoryRecord r = record(QStringLiteral("127.0.0.2"), QStringLiteral("PUT"), true, now.addSecs(-secondsAgo));
+        r.store = store;
+        r.fileName = file;
+        r.fileLength = length;
+        r.resultText = text;
+        return r;
+    };
+    {
+        HistoryStore store(path);
+        store.append(upload(2, u"hall.qv1"_qs, 5000, 50, u"older"_qs));
+        store.append(upload(2, u"hall.qv1"_qs, 5000, 40, u"newer"_qs));
+        store.append(upload(3, u"hall.qv1"_qs, 5000, 30, u"other store"_qs));
+        store.append(upload(2, u"hall.qv1"_qs, 4999, 20, u"other length"_qs));
+        store.append(upload(2, u"Hall.qv1"_qs, 5000, 10, u"other name"_qs));
+        store.flush();
+    }
+    HistoryFilter f;
+    f.address = u"127.0.0.2"_qs;
+    f.command = u"PUT"_qs;
+    f.store = 2;
+    f.fileName = u"hall.qv1"_qs;
+    f.fileLength = 5000;
+    f.limit = 1;
+    const auto found = HistoryStore::query(path, f);
+    ASSERT_TRUE(found.has_value());
+    ASSERT_EQ(found->size(), 1);
+    EXPECT_EQ(found->front().resultText, u"newer");
+
+    f.limit = 0;
+    f.fileLength = -1; // any length
+    EXPECT_EQ(HistoryStore::query(path, f)->size(), 3);
+    f.store = 0; // any store
+    EXPECT_EQ(HistoryStore::query(path, f)->size(), 4);
+    f.fileName = u"nothing.qv1"_qs;
+    EXPECT_TRUE(HistoryStore::query(path, f)->isEmpty());
+}

@@ -5,6 +5,7 @@
 #include "app/CLoginDialog.h"
 #include "app/CMainFrame.h"
 #include "app/CUserCfgDialog.h"
+#include "board/CBoardDock.h"
 #include "history/CHistoryDlg.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
@@ -44,6 +45,8 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSpinBox>
+#include <QTableWidget>
+#include <QTest>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -314,6 +317,33 @@ TEST_F(ChineseWindowTest, MainWindowShowsOnlyChineseCatalogTexts) {
     scene.frame->show();
     QCoreApplication::processEvents();
     collector->checkWindow(*scene.frame);
+    EXPECT_TRUE(collector->offenders.isEmpty()) << report(collector->offenders).toStdString();
+}
+
+// The board with a row filled in: a projector where nothing listens (127.0.0.214) gives a
+// reason, store texts and the refresh's status.
+TEST_F(ChineseWindowTest, ProjectorBoardShowsOnlyChineseCatalogTexts) {
+    auto* dock = scene.frame->findChild<CBoardDock*>(u"boardDock"_qs);
+    ASSERT_NE(dock, nullptr);
+    ProjectorRecord r;
+    r.name = u"大厅"_qs;
+    r.address = Ipv4::toOctets(0x7F0000D6u);
+    r.authMark = u"0"_qs;
+    scene.frame->SaveProjectorList({r});
+    dock->refresh();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dock->isRefreshing(); }, 30000));
+    scene.frame->LocaliseMainMenu();
+    dock->show();
+    scene.frame->show();
+    QCoreApplication::processEvents();
+    collector->checkWindow(*dock);
+    QTableWidget* table = dock->table();
+    ASSERT_EQ(table->rowCount(), 1);
+    for (int c = 0; c < table->columnCount(); ++c) {
+        collector->check(u"board cell"_qs, table->item(0, c)->text());
+        collector->check(u"board cell tooltip"_qs, table->item(0, c)->toolTip());
+    }
+    collector->checkActions(u"board menu"_qs, dock->contextMenu()->actions());
     EXPECT_TRUE(collector->offenders.isEmpty()) << report(collector->offenders).toStdString();
 }
 

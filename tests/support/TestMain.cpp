@@ -12,9 +12,13 @@ using TestApplication = QCoreApplication;
 #endif
 
 int main(int argc, char** argv) {
-    // Whatever a test runs records its commands in a history of its own, never the user's.
-    QTemporaryDir data;
-    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+    // Whatever a test runs records its commands in a history of its own and remembers its
+    // settings there, never in the user's own folders.
+    QTemporaryDir home;
+    if (home.isValid()) {
+        qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
+        qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toLocal8Bit());
+    }
 #ifdef TESSAVEL_GUI_TESTS
     // Widget tests never need a display, also when listed at build time.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {

@@ -1,0 +1,112 @@
+// The board as the window shows it: 256 emulated projectors answering after 100 ms, each
+// holding a picture the history knows, so every row also gets its thumbnail looked up and
+// drawn. Measures the whole refresh (answers and pictures shown) and the largest extra delay
+// of a 10 ms timer on the interface thread meanwhile. Headless.
+#include "ProjectorEmulator.h"
+#include "app/CMainFrame.h"
+#include "board/CBoardDock.h"
+#include "history/HistoryStore.h"
+#include "registry/Ipv4.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QSettings>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QTemporaryDir scratch;
+    qputenv("XDG_CONFIG_HOME", scratch.filePath(QStringLiteral("config")).toLocal8Bit());
+    QApplication app(argc, argv);
+    const QString historyPath = scratch.filePath(QStringLiteral("history.sqlite"));
+
+    QImage picture(160, 120, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+
+    EmulatorFaults faults;
+    faults.verdictDelayMs = 100;
+    std::vector<std::unique_ptr<ProjectorEmulator>> emulators;
+    ProjectorList list;
+    {
+        HistoryStore history(historyPath);
+        // 127.0.6.1 and up: clear of the tests' addresses and of the poller's own benchmark.
+        for (quint32 host = 0x7F000601u; host < 0x7F000900u && list.size() < 256; ++host) {
+            if ((host & 0xFFu) == 0 || (host & 0xFFu) == 255) {
+                continue;
+            }
+            EmulatorConfig c;
+            c.address = host;
+            c.faults = faults;
+            auto e = std::make_unique<ProjectorEmulator>(c);
+            if (!e->start()) {
+                continue;
+            }
+            e->stores().begin(1);
+            e->stores().finish(1, "slide.qv1", QByteArray(4000, 's'));
+            HistoryRecord r;
+            r.address = Ipv4::toText(host);
+            r.command = QStringLiteral("PUT");
+            r.store = 1;
+            r.fileName = QStringLiteral("slide.qv1");
+            r.fileLength = 4000;
+            r.thumbnail = png;
+            r.ok = true;
+            history.append(r);
+            ProjectorRecord p;
+            p.name = QStringLiteral("P%1").arg(list.size() + 1);
+            p.address = Ipv4::toOctets(host);
+            list << p;
+            emulators.push_back(std::move(e));
+        }
+        history.flush();
+    }
+
+    CMainFrame frame(scratch.filePath(QStringLiteral("bench.INI")));
+    auto* dock = frame.findChild<CBoardDock*>(QStringLiteral("boardDock"));
+    dock->setHistoryPath(historyPath);
+    frame.SaveProjectorList(list);
+    dock->show();
+    frame.show();
+
+    QElapsedTimer sinceTick;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    qint64 worstDelay = 0;
+    QObject::connect(&tick, &QTimer::timeout, [&] { worstDelay = std::max(worstDelay, sinceTick.restart() - 10); });
+    QElapsedTimer t;
+    t.start();
+    sinceTick.start();
+    tick.start(10);
+    dock->refresh(true);
+    while (dock->isRefreshing() || !dock->lookupsSettled()) {
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    const qint64 allMs = t.elapsed();
+    tick.stop();
+    int thumbnails = 0;
+    for (int row = 0; row < dock->table()->rowCount(); ++row) {
+        const auto* cell = dock->table()->item(row, CBoardDock::FirstStoreColumn);
+        thumbnails += CBoardDock::pictureOf(cell) == CBoardDock::Picture::Thumbnail ? 1 : 0;
+    }
+    std::printf("board dock refresh: %lld projectors, %lld INFO runs and %d thumbnails shown in %lld ms "
+                "(goal < 10000 ms)\n",
+                static_cast<long long>(list.size()), static_cast<long long>(list.size() * 4), thumbnails,
+                static_cast<long long>(allMs));
+    std::printf("interface thread: largest extra delay of a 10 ms timer during the refresh %lld ms (goal < 50 ms)\n",
+                static_cast<long long>(worstDelay));
+    return thumbnails == static_cast<int>(list.size()) ? 0 : 1;
+}
