@@ -216,6 +216,11 @@ QByteArray EmulatorSession::handlePut(const QByteArray& commandLine, QByteArray&
         m_stores.fail(store);
         return {};
     }
+    if (m_config.faults.dropUploads) {
+        // Claims success; the store keeps what it held.
+        m_stores.setState(store, EmulatorStores::Completed);
+        return "PUT 0\r\n";
+    }
     m_stores.setState(store, EmulatorStores::Writing);
     const int storeDelay = m_config.faults.storeDelayMs;
     const auto end = Clock::now() + std::chrono::milliseconds(storeDelay);
@@ -303,6 +308,9 @@ EmulatorRequest EmulatorSession::serve() {
         }
     }
     m_request.reply = reply;
+    if (!f.infoReplyOverride.isEmpty() && wordOf(m_request.command) == "INFO") {
+        reply = f.infoReplyOverride;
+    }
     if (f.neverReply) {
         holdOpen(-1);
         return m_request;
