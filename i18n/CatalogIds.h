@@ -542,6 +542,12 @@ inline constexpr CatalogId DisplayFailed{9, 774};
 inline constexpr CatalogId MenuView{53, 85};
 inline constexpr CatalogId MenuHistory{53, 86};
 inline constexpr CatalogId TipHistory{53, 87};
+// Schedule verify and retry options
+inline constexpr CatalogId ScheduleVerifyUploads{9, 870};
+inline constexpr CatalogId ScheduleRetryUploads{9, 871};
+inline constexpr CatalogId ScheduleOptionsUnreadable{9, 872};
+inline constexpr CatalogId ScheduleOptionsGarbled{9, 873};
+inline constexpr CatalogId ScheduleOptionsSaveFailed{9, 874};
 
 inline constexpr CatalogId kAll[] = {
     ImgCancel,
@@ -1065,5 +1071,10 @@ inline constexpr CatalogId kAll[] = {
     MenuView,
     MenuHistory,
     TipHistory,
+    ScheduleVerifyUploads,
+    ScheduleRetryUploads,
+    ScheduleOptionsUnreadable,
+    ScheduleOptionsGarbled,
+    ScheduleOptionsSaveFailed,
 };
 } // namespace msg
