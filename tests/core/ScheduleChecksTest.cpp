@@ -229,3 +229,21 @@ TEST_F(Checks, AStopDuringARetryWaitEndsTheRunAtOnce) {
     EXPECT_EQ(refusing->connections(), 1);
     EXPECT_EQ(next->connections(), 0);
 }
+
+TEST_F(Checks, AStopDuringTheCheckEndsTheRunAtOnceAndKeepsTheUploadDone) {
+    ProjectorEmulator* slow = emulator([](EmulatorFaults& f) { f.infoDelayMs = 120000; }); // INFO waits 2 min
+    add(slow->address());
+    add(slow->address());
+    ScheduleRunner::Options o = options();
+    o.context.timeouts = CommandTimeouts{}; // the protocol's own 30 s wait for INFO's reply
+    ScheduleRunner runner(o);
+    ASSERT_TRUE(runner.start(m_table, m_table.count, false, {true, true}));
+    // The file is in; the check's connection is open and its reply is minutes away.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return runner.uploadsMade() == 1 && slow->connections() == 2; }, kLimitMs));
+    const auto stopAt = Clock::now();
+    runner.stop();
+    EXPECT_LT(Clock::now() - stopAt, 5000ms) << "not after INFO's 30 s";
+    EXPECT_EQ(runner.entryStatus(0), ScheduleEntry::Done) << "the projector took the file; only the check was cut";
+    EXPECT_EQ(runner.entryStatus(1), ScheduleEntry::NotRun);
+    EXPECT_EQ(slow->connections(), 2) << "no retry after a stop";
+}

@@ -25,6 +25,7 @@ struct EmulatorFaults final {
     int holdAfterReplyMs = 0;  // the connection stays open this long after the reply
     bool dropUploads = false;  // PUT: the file is read and "PUT 0" answered, but nothing is kept
     QByteArray infoReplyOverride; // INFO: sent instead of what the store holds
+    int infoDelayMs = 0;          // INFO: before its reply goes out, on top of verdictDelayMs
 
     // Discovery answers.
     bool answerTaggedWL = false; // "WL" behind the record in the same datagram

@@ -74,7 +74,7 @@ QString EmulatorOptions::usage() {
         "  --close-early greeting|reply  --never-greet  --never-reply  --never-read\n"
         "  --split BYTES [--split-pause MS]  --extra TEXT  --garbage BYTES  --reply TEXT\n"
         "  --hold MS  --wl  --answer-copies N  --answer-split\n"
-        "  --drop-uploads (PUT 0, nothing kept)  --info-reply TEXT (INFO answers TEXT)\n"
+        "  --drop-uploads (PUT 0, nothing kept)  --info-reply TEXT (INFO answers TEXT)  --info-delay MS\n"
         "TEXT may hold \\r, \\n, \\0 and \\xHH.\n"
         "  --help | --version  this text or the version, alone\n");
 }
@@ -198,6 +198,8 @@ EmulatorOptions EmulatorOptions::parse(const QStringList& args) {
             f.verdictDelayMs = n;
         } else if (a == u"--store-delay") {
             f.storeDelayMs = n;
+        } else if (a == u"--info-delay") {
+            f.infoDelayMs = n;
         } else if (a == u"--split") {
             f.splitBytes = n;
         } else if (a == u"--split-pause") {

@@ -308,8 +308,12 @@ EmulatorRequest EmulatorSession::serve() {
         }
     }
     m_request.reply = reply;
-    if (!f.infoReplyOverride.isEmpty() && wordOf(m_request.command) == "INFO") {
+    const bool info = wordOf(m_request.command) == "INFO";
+    if (info && !f.infoReplyOverride.isEmpty()) {
         reply = f.infoReplyOverride;
+    }
+    if (info && !pause(f.infoDelayMs)) {
+        return m_request;
     }
     if (f.neverReply) {
         holdOpen(-1);
