@@ -183,12 +183,7 @@ void CScheduleDlg::loadOptions(const QString& schedulePath) {
     if (result.ok()) {
         return;
     }
-    const QString side = ScheduleOptions::sidePath(schedulePath);
-    CMessageBox::show(this,
-                      result.code == IoResult::Code::BadContent
-                          ? CatalogText(msg::ScheduleOptionsGarbled, {side})
-                          : CatalogText(msg::ScheduleOptionsUnreadable, {side, result.detail}),
-                      CMessageBox::Icon::Stop);
+    CMessageBox::show(this, ScheduleOptions::loadFailureText(schedulePath, result), CMessageBox::Icon::Stop);
 }
 
 ScheduleTable::AddResult CScheduleDlg::AddScheduleEntry(const QString& addressText, const QString& imageFile,

@@ -1,5 +1,8 @@
 #include "schedule/ScheduleOptions.h"
 
+#include "i18n/CatalogIds.h"
+#include "i18n/CatalogLookup.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
@@ -76,6 +79,12 @@ IoResult ScheduleOptions::load(const QString& schedulePath, ScheduleOptions& opt
     }
     options = read;
     return IoResult::success();
+}
+
+QString ScheduleOptions::loadFailureText(const QString& schedulePath, const IoResult& result) {
+    const QString side = sidePath(schedulePath);
+    return result.code == IoResult::Code::BadContent ? CatalogText(msg::ScheduleOptionsGarbled, {side})
+                                                     : CatalogText(msg::ScheduleOptionsUnreadable, {side, result.detail});
 }
 
 IoResult ScheduleOptions::save(const QString& schedulePath, const ScheduleOptions& options) {

@@ -24,6 +24,8 @@ struct ScheduleOptions final {
     // leaves both off and says why: OpenFailed/ReadFailed with the platform's text, or
     // BadContent.
     static IoResult load(const QString& schedulePath, ScheduleOptions& options);
+    // What the user is told when load() failed: a catalog text naming the side file.
+    static QString loadFailureText(const QString& schedulePath, const IoResult& result);
     // Written whole or not at all. With both off and no side file yet, nothing is written.
     static IoResult save(const QString& schedulePath, const ScheduleOptions& options);
 

@@ -65,11 +65,7 @@ int RunScheduleCommand(const CtlOptions& options, QTextStream& out, QTextStream&
     // as the dialog would, and says so.
     ScheduleOptions checks;
     if (const IoResult side = ScheduleOptions::load(path, checks); !side.ok()) {
-        const QString sidePath = ScheduleOptions::sidePath(path);
-        err << (side.code == IoResult::Code::BadContent
-                    ? CatalogText(msg::ScheduleOptionsGarbled, {sidePath})
-                    : CatalogText(msg::ScheduleOptionsUnreadable, {sidePath, side.detail}))
-            << '\n';
+        err << ScheduleOptions::loadFailureText(path, side) << '\n';
     }
     // --password and --no-auth override what the entries carry, as they override the list.
     // An entry holds 255 bytes of password; a longer one is refused, never cut.
