@@ -108,7 +108,7 @@ CMainFrame::CMainFrame(const QString& iniPath, QWidget* parent) : QMainWindow(pa
 CMainFrame::~CMainFrame() { m_runner.reset(); }
 
 bool CMainFrame::StartScheduleWorker() {
-    return m_runner->start(m_schedule, m_schedule.count, m_scheduleLoop != 0);
+    return m_runner->start(m_schedule, m_schedule.count, m_scheduleLoop != 0, m_scheduleOptions);
 }
 
 void CMainFrame::StopScheduleWorker() {

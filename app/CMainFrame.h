@@ -59,6 +59,9 @@ public:
     void SetScheduleCount(qint32 count) { m_schedule.count = count; }
     [[nodiscard]] qint32 GetScheduleLoop() const { return m_scheduleLoop; }
     void SetScheduleLoop(qint32 loop) { m_scheduleLoop = loop; }
+    // Verify and retry of the run copy; both off unless the Schedule dialog hands them over.
+    [[nodiscard]] ScheduleOptions GetScheduleOptions() const { return m_scheduleOptions; }
+    void SetScheduleOptions(const ScheduleOptions& options) { m_scheduleOptions = options; }
 
     // The run of the schedule on its worker thread.
     [[nodiscard]] bool IsScheduleRunning() const { return m_runner->isRunning(); }
@@ -113,6 +116,7 @@ private:
     CurrentImage m_image;
     ScheduleTable m_schedule;
     qint32 m_scheduleLoop = 0;
+    ScheduleOptions m_scheduleOptions;
     std::unique_ptr<ScheduleRunner> m_runner; // declared after the state its worker uses
 
     QHash<int, QAction*> m_actions;

@@ -571,6 +571,12 @@ inline constexpr CatalogId BoardTableName{9, 864};
 inline constexpr CatalogId MenuRefreshBoard{53, 96};
 inline constexpr CatalogId TipBoard{53, 97};
 inline constexpr CatalogId TipRefreshBoard{53, 98};
+// Schedule verify and retry options
+inline constexpr CatalogId ScheduleVerifyUploads{9, 870};
+inline constexpr CatalogId ScheduleRetryUploads{9, 871};
+inline constexpr CatalogId ScheduleOptionsUnreadable{9, 872};
+inline constexpr CatalogId ScheduleOptionsGarbled{9, 873};
+inline constexpr CatalogId ScheduleOptionsSaveFailed{9, 874};
 
 inline constexpr CatalogId kAll[] = {
     ImgCancel,
@@ -1122,5 +1128,10 @@ inline constexpr CatalogId kAll[] = {
     MenuRefreshBoard,
     TipBoard,
     TipRefreshBoard,
+    ScheduleVerifyUploads,
+    ScheduleRetryUploads,
+    ScheduleOptionsUnreadable,
+    ScheduleOptionsGarbled,
+    ScheduleOptionsSaveFailed,
 };
 } // namespace msg

@@ -4,6 +4,7 @@
 #include "i18n/CatalogLookup.h"
 #include "protocol/ImageInfoQuery.h"
 #include "protocol/ImageUpload.h"
+#include "protocol/StoreCheck.h"
 
 #include <algorithm>
 
@@ -142,8 +143,7 @@ void SendEngine::runOne(int index) {
     const StoreInfo info = QueryStoreInfo(m_job.storeNumber, target, m_job.context);
     const bool stopped = m_stop.load();
     update(index, [&](TargetState& s, Since&) {
-        if (info.result == 2 && info.name.toUtf8() == m_job.fileName &&
-            info.lengthText == QString::number(m_job.content.size())) {
+        if (StoreHoldsFile(info, m_job.fileName, m_job.content.size())) {
             s.stage = Stage::Verified;
             return;
         }

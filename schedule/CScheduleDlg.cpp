@@ -8,11 +8,13 @@
 #include "i18n/CatalogLookup.h"
 #include "schedule/CScheduleEntryDlg.h"
 #include "schedule/ScheduleFile.h"
+#include "schedule/ScheduleRunner.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -36,6 +38,20 @@ QString statusText(int status) {
     default:
         return CatalogText(msg::EntryStatusFailed);
     }
+}
+
+// The label without its keyboard mark: "&Verify" and "校验(&V)" are read as "Verify" and "校验".
+QString withoutMnemonic(QString text) {
+    static const QRegularExpression bracketed(QStringLiteral("\\(&.\\)"));
+    text.remove(bracketed);
+    return text.remove(u'&');
+}
+
+QCheckBox* makeCheckBox(QWidget* parent, const char* name, const QString& text) {
+    auto* box = new QCheckBox(text, parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setAccessibleName(withoutMnemonic(text));
+    return box;
 }
 
 QPushButton* makeButton(QWidget* parent, const char* name, const char* text) {
@@ -71,6 +87,12 @@ CScheduleDlg::CScheduleDlg(CMainFrame& frame, QWidget* parent) : QDialog(parent)
     m_stop = makeButton(this, "stop1020", "37;Stop");
     m_loopBox = new QCheckBox(QStringLiteral("38;Loop"), this);
     m_loopBox->setObjectName(QStringLiteral("loop1063"));
+    const ScheduleRunner::Options timing;
+    m_verifyBox = makeCheckBox(this, "verifyUploads", CatalogText(msg::ScheduleVerifyUploads));
+    m_retryBox = makeCheckBox(this, "retryUploads",
+                              CatalogText(msg::ScheduleRetryUploads,
+                                          {QString::number(timing.retries),
+                                           QString::number(timing.retryWaitSteps * timing.stepMs / 1000)}));
     auto* cancel = makeButton(this, "cancel2", "25;Cancel");
 
     connect(m_insert, &QPushButton::clicked, this, &CScheduleDlg::onInsert);
@@ -86,7 +108,8 @@ CScheduleDlg::CScheduleDlg(CMainFrame& frame, QWidget* parent) : QDialog(parent)
     for (QWidget* w : {static_cast<QWidget*>(m_insert), static_cast<QWidget*>(m_delete),
                        static_cast<QWidget*>(m_load), static_cast<QWidget*>(m_save),
                        static_cast<QWidget*>(m_execute), static_cast<QWidget*>(m_stop),
-                       static_cast<QWidget*>(m_loopBox)}) {
+                       static_cast<QWidget*>(m_loopBox), static_cast<QWidget*>(m_verifyBox),
+                       static_cast<QWidget*>(m_retryBox)}) {
         buttons->addWidget(w);
     }
     buttons->addStretch();
@@ -100,6 +123,7 @@ CScheduleDlg::CScheduleDlg(CMainFrame& frame, QWidget* parent) : QDialog(parent)
         m_table = m_frame.GetScheduleTable();
         m_table.count = m_frame.GetScheduleCount();
         m_loop = m_frame.GetScheduleLoop() != 0 ? 1 : 0;
+        setOptions(m_frame.GetScheduleOptions());
         RefreshScheduleList();
     }
     setRunningControls(running);
@@ -137,10 +161,29 @@ void CScheduleDlg::sizeColumns() {
 void CScheduleDlg::setRunningControls(bool running) {
     for (QWidget* w : {static_cast<QWidget*>(m_insert), static_cast<QWidget*>(m_delete),
                        static_cast<QWidget*>(m_load), static_cast<QWidget*>(m_save),
-                       static_cast<QWidget*>(m_execute), static_cast<QWidget*>(m_loopBox)}) {
+                       static_cast<QWidget*>(m_execute), static_cast<QWidget*>(m_loopBox),
+                       static_cast<QWidget*>(m_verifyBox), static_cast<QWidget*>(m_retryBox)}) {
         w->setEnabled(!running);
     }
     m_stop->setEnabled(running);
+}
+
+ScheduleOptions CScheduleDlg::options() const { return {m_verifyBox->isChecked(), m_retryBox->isChecked()}; }
+
+void CScheduleDlg::setOptions(const ScheduleOptions& options) {
+    m_verifyBox->setChecked(options.verify);
+    m_retryBox->setChecked(options.retry);
+}
+
+// The options go with the schedule just loaded; a side file that cannot be used leaves both off.
+void CScheduleDlg::loadOptions(const QString& schedulePath) {
+    ScheduleOptions loaded;
+    const IoResult result = ScheduleOptions::load(schedulePath, loaded);
+    setOptions(loaded);
+    if (result.ok()) {
+        return;
+    }
+    CMessageBox::show(this, ScheduleOptions::loadFailureText(schedulePath, result), CMessageBox::Icon::Stop);
 }
 
 ScheduleTable::AddResult CScheduleDlg::AddScheduleEntry(const QString& addressText, const QString& imageFile,
@@ -195,6 +238,14 @@ void CScheduleDlg::onSave() {
     const IoResult result = ScheduleFile::save(path, m_table);
     if (!result.ok()) {
         CMessageBox::show(this, CatalogText(msg::ScheduleSaveFailed, {path, result.detail}), CMessageBox::Icon::Stop);
+        return;
+    }
+    // A schedule never saved kept its options in the dialog until now.
+    const IoResult side = ScheduleOptions::save(path, options());
+    if (!side.ok()) {
+        CMessageBox::show(this,
+                          CatalogText(msg::ScheduleOptionsSaveFailed, {ScheduleOptions::sidePath(path), side.detail}),
+                          CMessageBox::Icon::Stop);
     }
 }
 
@@ -208,6 +259,7 @@ void CScheduleDlg::onLoad() {
     switch (result.code) {
     case IoResult::Code::Ok:
         RefreshScheduleList();
+        loadOptions(path);
         break;
     case IoResult::Code::Truncated:
         CMessageBox::show(this, CatalogText(msg::ScheduleFileTruncated, {path}), CMessageBox::Icon::Stop);
@@ -228,6 +280,7 @@ void CScheduleDlg::onExecute() {
     m_frame.SetScheduleTable(m_table);
     m_frame.SetScheduleCount(m_table.count);
     m_frame.SetScheduleLoop(m_loop);
+    m_frame.SetScheduleOptions(options());
     if (!m_frame.StartScheduleWorker()) {
         return;
     }

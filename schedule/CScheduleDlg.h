@@ -1,5 +1,6 @@
 #pragma once
 
+#include "schedule/ScheduleOptions.h"
 #include "schedule/ScheduleTable.h"
 
 #include <QDialog>
@@ -29,6 +30,9 @@ public:
 
     [[nodiscard]] const ScheduleTable& table() const { return m_table; }
     [[nodiscard]] int loopFlag() const { return m_loop; }
+    // Verify and retry as the check boxes stand: kept with the working copy, loaded and
+    // saved beside its schedule file, handed to the frame by Execute.
+    [[nodiscard]] ScheduleOptions options() const;
     // Tests shorten the status refresh.
     void setTimerInterval(int ms);
     [[nodiscard]] int timerInterval() const;
@@ -45,6 +49,8 @@ private:
     void onStop();
     void onTick();
     void setRunningControls(bool running);
+    void setOptions(const ScheduleOptions& options);
+    void loadOptions(const QString& schedulePath);
     void sizeColumns();
 
     CMainFrame& m_frame;
@@ -61,4 +67,6 @@ private:
     QPushButton* m_execute = nullptr;
     QPushButton* m_stop = nullptr;
     QCheckBox* m_loopBox = nullptr;
+    QCheckBox* m_verifyBox = nullptr;
+    QCheckBox* m_retryBox = nullptr;
 };

@@ -1,7 +1,12 @@
 #include "schedule/ScheduleRunner.h"
 
+#include "protocol/ImageInfoQuery.h"
 #include "protocol/ImageUpload.h"
+#include "protocol/StoreCheck.h"
 
+#include <QFileInfo>
+
+#include <algorithm>
 #include <chrono>
 
 ScheduleRunner::ScheduleRunner() : ScheduleRunner(Options{}) {}
@@ -31,7 +36,7 @@ void ScheduleRunner::setStatusObserver(StatusObserver observer) {
     }
 }
 
-bool ScheduleRunner::start(const ScheduleTable& table, int count, bool loop) {
+bool ScheduleRunner::start(const ScheduleTable& table, int count, bool loop, const ScheduleOptions& checks) {
     std::lock_guard lock(m_control);
     if (isRunning() || count < 1 || count > ScheduleTable::kSlots) {
         return false;
@@ -40,10 +45,12 @@ bool ScheduleRunner::start(const ScheduleTable& table, int count, bool loop) {
     m_table = table;
     m_count = count;
     m_loop = loop;
+    m_runOptions = checks;
     for (int i = 0; i < ScheduleTable::kSlots; ++i) {
         m_status[i].store(m_table.entries[i].status);
     }
     m_uploads.store(0);
+    m_checks.store(0);
     m_abandon.store(false);
     m_stop.store(StartRequested);
     m_running.store(1);
@@ -97,11 +104,7 @@ void ScheduleRunner::setStatus(int index, int status) {
     }
 }
 
-void ScheduleRunner::waitInterval(int minutes) {
-    if (minutes <= 0) {
-        return;
-    }
-    const qint64 steps = qint64{minutes} * m_options.stepsPerMinute;
+void ScheduleRunner::waitSteps(qint64 steps) {
     std::unique_lock lock(m_wakeMutex);
     for (qint64 s = 0; s < steps; ++s) {
         if (m_stop.load() == StopRequested) {
@@ -111,6 +114,67 @@ void ScheduleRunner::waitInterval(int minutes) {
         m_wake.wait_for(lock, std::chrono::milliseconds(m_options.stepMs),
                         [this] { return m_stop.load() == StopRequested; });
     }
+}
+
+ScheduleRunner::Check ScheduleRunner::checkUpload(const ScheduleEntry& entry, const CommandTarget& target) {
+    const QString path = entry.imageFilePath();
+    CommandContext context = m_options.context;
+    context.stop = &m_abandon;
+    const StoreInfo info = QueryStoreInfo(entry.saveId, target, context);
+    m_checks.fetch_add(1);
+    if (StoreHoldsFile(info, ImageUpload::baseName(path).toUtf8(), QFileInfo(path).size())) {
+        return Check::Matches;
+    }
+    return m_stop.load() == StopRequested ? Check::Stopped : Check::Differs;
+}
+
+// The entry already shows "executing"; before is what it showed until then. Returns false
+// when a stop ended the entry.
+bool ScheduleRunner::runEntry(int index, const CommandTarget& target, int before) {
+    const ScheduleEntry& e = m_table.entries[index];
+    const int attempts = 1 + (m_runOptions.retry ? std::max(0, m_options.retries) : 0);
+    // INFO knows only the four stores; a temporary store's upload stands as PUT answered it.
+    const bool check = m_runOptions.verify && e.saveId >= 1 && e.saveId <= 4;
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        if (attempt > 0) {
+            waitSteps(m_options.retryWaitSteps);
+            if (m_stop.load() == StopRequested) {
+                return false; // the entry keeps "failed": the retry never began
+            }
+            before = ScheduleEntry::Failed;
+            setStatus(index, ScheduleEntry::Executing);
+        }
+        const int result = m_uploader(e.imageFilePath(), e.saveId, target, m_abandon);
+        if (result != 0 && m_stop.load() == StopRequested) {
+            // Abandoned by the stop: what it would have done is unknown, so the entry
+            // keeps what it showed before the upload began.
+            setStatus(index, before);
+            return false;
+        }
+        m_uploads.fetch_add(1);
+        bool done = result == 0;
+        if (done && check) {
+            switch (checkUpload(e, target)) {
+            case Check::Matches:
+                break;
+            case Check::Differs:
+                done = false;
+                break;
+            case Check::Stopped:
+                // The projector took the file; only the check was cut short.
+                setStatus(index, ScheduleEntry::Done);
+                return false;
+            }
+        }
+        setStatus(index, done ? ScheduleEntry::Done : ScheduleEntry::Failed);
+        if (m_stop.load() == StopRequested) {
+            return false;
+        }
+        if (done) {
+            return true;
+        }
+    }
+    return true;
 }
 
 void ScheduleRunner::work() {
@@ -129,19 +193,10 @@ void ScheduleRunner::work() {
             if (m_stop.load() == StopRequested) {
                 break;
             }
-            const int result = m_uploader(e.imageFilePath(), e.saveId, target, m_abandon);
-            if (result != 0 && m_stop.load() == StopRequested) {
-                // Abandoned by the stop: what it would have done is unknown, so the entry
-                // keeps what it showed before the upload began.
-                setStatus(i, before);
+            if (!runEntry(i, target, before) || m_stop.load() == StopRequested) {
                 break;
             }
-            m_uploads.fetch_add(1);
-            setStatus(i, result == 0 ? ScheduleEntry::Done : ScheduleEntry::Failed);
-            if (m_stop.load() == StopRequested) {
-                break;
-            }
-            waitInterval(e.interval);
+            waitSteps(qint64{std::max(0, e.interval)} * m_options.stepsPerMinute);
         }
     } while (m_loop && m_stop.load() != StopRequested);
     m_running.store(0);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/CommandConnection.h"
+#include "schedule/ScheduleOptions.h"
 #include "schedule/ScheduleTable.h"
 
 #include <array>
@@ -14,6 +15,7 @@
 // interval, and loops when asked. Flags and statuses that the two threads share are atomics.
 // A stop abandons the upload in flight (its socket closes on the worker) and cuts a wait
 // short, so the worker ends within a fraction of a second whatever the projector does.
+// On request a run checks each upload with INFO and tries a failed one again.
 class ScheduleRunner final {
 public:
     enum StopRequest : int { None = 0, StartRequested = 1, StopRequested = 2 };
@@ -29,6 +31,8 @@ public:
         int stepMs = 1000;        // one step of an interval wait
         int stepsPerMinute = 60;  // an interval of n minutes is n * 60 steps
         int stopPollMs = 10;      // how often stop() looks whether the worker has ended
+        int retries = 3;          // further attempts at a failed upload, when the run retries
+        int retryWaitSteps = 30;  // steps between two attempts: 30 s
         CommandContext context;   // for the default uploader; its stop flag is the runner's
     };
 
@@ -41,9 +45,13 @@ public:
 
     void setStatusObserver(StatusObserver observer);
 
-    // Copies the table, its count and the loop flag and starts the worker. Refused (false)
-    // while a run is active or when the count is not 1 to 30.
-    bool start(const ScheduleTable& table, int count, bool loop);
+    // Copies the table, its count, the loop flag and the options and starts the worker.
+    // Refused (false) while a run is active or when the count is not 1 to 30.
+    // With verify, an upload counts as done only when the store then reports a file of the
+    // same name and length (entries of a temporary store cannot be asked and are not
+    // checked). With retry, a failed upload is tried again up to Options::retries times,
+    // Options::retryWaitSteps apart; the entry shows failed while it waits.
+    bool start(const ScheduleTable& table, int count, bool loop, const ScheduleOptions& checks = {});
 
     // Asks the worker to stop and waits until it has ended; nothing when no run is active.
     // The worker notices at once during a wait and within a fraction of a second during an
@@ -59,13 +67,19 @@ public:
     // The status field of an entry of the run copy (index 0 to 29).
     [[nodiscard]] int entryStatus(int index) const;
     [[nodiscard]] const ScheduleTable& runCopy() const { return m_table; }
-    // How many uploads the worker has made in this run.
+    // How many uploads the worker has made in this run, each retry counted.
     [[nodiscard]] int uploadsMade() const { return m_uploads.load(); }
+    // How many of them were checked with INFO.
+    [[nodiscard]] int checksMade() const { return m_checks.load(); }
 
 private:
+    enum class Check { Matches, Differs, Stopped };
+
     void work();
+    bool runEntry(int index, const CommandTarget& target, int before);
+    Check checkUpload(const ScheduleEntry& entry, const CommandTarget& target);
     void setStatus(int index, int status);
-    void waitInterval(int minutes);
+    void waitSteps(qint64 steps);
     void joinWorker();
 
     Options m_options;
@@ -74,10 +88,12 @@ private:
     ScheduleTable m_table;
     int m_count = 0;
     bool m_loop = false;
+    ScheduleOptions m_runOptions;
     std::array<std::atomic<qint32>, ScheduleTable::kSlots> m_status{};
     std::atomic<int> m_running{0};
     std::atomic<int> m_stop{None};
     std::atomic<int> m_uploads{0};
+    std::atomic<int> m_checks{0};
     std::atomic<bool> m_abandon{false}; // raised with a stop request; sockets watch it
     std::mutex m_wakeMutex;
     std::condition_variable m_wake; // cuts an interval wait short

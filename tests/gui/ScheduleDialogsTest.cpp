@@ -7,6 +7,7 @@
 #include "registry/CSelectProjectorDlg.h"
 #include "schedule/CScheduleDlg.h"
 #include "schedule/CScheduleEntryDlg.h"
+#include "schedule/ScheduleFile.h"
 #include "support/CatalogFixture.h"
 #include "workspace/GifWriter.h"
 
@@ -14,6 +15,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
@@ -739,4 +741,160 @@ TEST(ScheduleDialogTexts, AllTextsComeFromTheCatalogInBothLanguages) {
             }
         }
     }
+}
+
+// Verify and retry: two check boxes kept beside the schedule file.
+namespace {
+
+QCheckBox* verifyBox(CScheduleDlg& d) { return Child<QCheckBox>(d, "verifyUploads"); }
+QCheckBox* retryBox(CScheduleDlg& d) { return Child<QCheckBox>(d, "retryUploads"); }
+
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+TEST_F(ScheduleDialogs, OptionBoxesStartOffAndAreNamedAndReachableByKeyboard) {
+    CScheduleDlg d(*frame);
+    d.show();
+    ASSERT_NE(verifyBox(d), nullptr);
+    ASSERT_NE(retryBox(d), nullptr);
+    EXPECT_FALSE(verifyBox(d)->isChecked());
+    EXPECT_FALSE(retryBox(d)->isChecked());
+    EXPECT_EQ(d.options(), ScheduleOptions{});
+    EXPECT_EQ(verifyBox(d)->text(), CatalogText(msg::ScheduleVerifyUploads));
+    EXPECT_EQ(retryBox(d)->text(), CatalogText(msg::ScheduleRetryUploads, {u"3"_qs, u"30"_qs}));
+    EXPECT_EQ(verifyBox(d)->accessibleName(), u"Verify each upload");
+    EXPECT_EQ(retryBox(d)->accessibleName(), u"Retry a failed upload (3 more times, 30 s apart)");
+    // Tab goes from Loop to the two boxes; Space toggles them.
+    EXPECT_EQ(Child<QWidget>(d, "loop1063")->nextInFocusChain(), verifyBox(d));
+    EXPECT_EQ(verifyBox(d)->nextInFocusChain(), retryBox(d));
+    for (QCheckBox* box : {verifyBox(d), retryBox(d)}) {
+        EXPECT_TRUE(box->focusPolicy() & Qt::TabFocus);
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_Space);
+        EXPECT_TRUE(box->isChecked());
+    }
+    EXPECT_EQ(d.options(), (ScheduleOptions{true, true}));
+}
+
+TEST_F(ScheduleDialogs, OptionBoxesReadWithoutTheirKeyboardMarkInChinese) {
+    ShippedCatalog chinese(ShippedCatalog::Which::SimplifiedChinese, Catalog::kSimplifiedChinese);
+    CScheduleDlg d(*frame);
+    EXPECT_EQ(verifyBox(d)->accessibleName(), u"校验每次上传");
+    EXPECT_TRUE(retryBox(d)->accessibleName().startsWith(u"上传失败时重试（再试 3 次"));
+    EXPECT_FALSE(retryBox(d)->accessibleName().contains(u'&'));
+}
+
+TEST_F(ScheduleDialogs, OptionsAreSavedBesideTheScheduleAndComeBackWithIt) {
+    CScheduleDlg d(*frame);
+    ASSERT_TRUE(insert(d, kEmulatedText, image));
+    verifyBox(d)->setChecked(true); // before the schedule ever had a file
+    const QString path = dir.filePath(u"s.sch"_qs);
+    files->answers << path;
+    Click(d, "save1017");
+    EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_EQ(fileBytes(path), d.table().toBytes()) << "the schedule file keeps its exact layout";
+    EXPECT_EQ(fileBytes(path + u".options"_qs), QByteArray("verify=on\nretry=off\n"));
+
+    CScheduleDlg other(*frame);
+    retryBox(other)->setChecked(true);
+    files->answers << path;
+    Click(other, "load1016");
+    EXPECT_EQ(other.table(), d.table());
+    EXPECT_EQ(other.options(), (ScheduleOptions{true, false}));
+
+    // Saving again with other options writes them; a schedule without a side file loads as both off.
+    retryBox(other)->setChecked(true);
+    verifyBox(other)->setChecked(false);
+    files->answers << path;
+    Click(other, "save1017");
+    EXPECT_EQ(fileBytes(path + u".options"_qs), QByteArray("verify=off\nretry=on\n"));
+    const QString plain = dir.filePath(u"plain.sch"_qs);
+    ASSERT_TRUE(ScheduleFile::save(plain, d.table()).ok());
+    files->answers << plain;
+    Click(other, "load1016");
+    EXPECT_EQ(other.options(), ScheduleOptions{});
+    EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(ScheduleDialogs, ABadSideFileIsReportedAndLeavesBothOff) {
+    CScheduleDlg d(*frame);
+    ASSERT_TRUE(insert(d, kEmulatedText, image));
+    const QString path = dir.filePath(u"s.sch"_qs);
+    ASSERT_TRUE(ScheduleFile::save(path, d.table()).ok());
+    writeFile(u"s.sch.options"_qs, "verify=perhaps\n");
+    CScheduleDlg other(*frame);
+    verifyBox(other)->setChecked(true);
+    files->answers << path;
+    Click(other, "load1016");
+    EXPECT_EQ(other.table(), d.table()) << "the schedule itself still loads";
+    EXPECT_EQ(other.options(), ScheduleOptions{});
+    EXPECT_EQ(boxes.texts(), QStringList{CatalogText(msg::ScheduleOptionsGarbled, {path + u".options"_qs})});
+    boxes.clear();
+
+    // A folder in its place cannot be read, nor written when the schedule is saved.
+    QFile::remove(path + u".options"_qs);
+    ASSERT_TRUE(QDir(dir.path()).mkdir(u"s.sch.options"_qs));
+    retryBox(other)->setChecked(true);
+    files->answers << path;
+    Click(other, "load1016");
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_TRUE(boxes.texts()[0].startsWith(CatalogText(msg::ScheduleOptionsUnreadable, {path + u".options"_qs, {}})
+                                                .section(u':', 0, 0)));
+    EXPECT_EQ(boxes.shown()[0].icon, CMessageBox::Icon::Stop);
+    EXPECT_EQ(other.options(), ScheduleOptions{});
+    boxes.clear();
+
+    verifyBox(other)->setChecked(true);
+    files->answers << path;
+    Click(other, "save1017");
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_TRUE(boxes.texts()[0].startsWith(CatalogText(msg::ScheduleOptionsSaveFailed, {path + u".options"_qs, {}})
+                                                .section(u':', 0, 0)));
+    EXPECT_EQ(fileBytes(path), d.table().toBytes()) << "the schedule was saved all the same";
+}
+
+TEST_F(ScheduleDialogs, ExecuteRunsWithTheOptionsAndReopeningShowsThem) {
+    EmulatorConfig c = emulatedConfig();
+    c.faults.dropUploads = true; // answers PUT 0 and keeps nothing
+    ProjectorEmulator emulator(c);
+    ASSERT_TRUE(emulator.start());
+    {
+        CScheduleDlg d(*frame);
+        d.setTimerInterval(20);
+        d.show();
+        ASSERT_TRUE(insert(d, kEmulatedText, image));
+        verifyBox(d)->setChecked(true);
+        Click(d, "execute1019");
+        EXPECT_EQ(frame->GetScheduleOptions(), (ScheduleOptions{true, false}));
+        EXPECT_FALSE(verifyBox(d)->isEnabled()) << "running until the timer sees otherwise";
+        EXPECT_FALSE(retryBox(d)->isEnabled());
+        ASSERT_TRUE(idleAgain(d, 30000));
+        EXPECT_EQ(cell(d, 0, 4), CatalogText(msg::EntryStatusFailed)) << "the store does not show the upload";
+        EXPECT_TRUE(verifyBox(d)->isEnabled());
+        bool sawInfo = false;
+        for (const EmulatorRequest& r : emulator.requests()) {
+            sawInfo = sawInfo || r.command == "INFO 1";
+        }
+        EXPECT_TRUE(sawInfo);
+    }
+
+    // A run going on when the dialog opens shows its own options.
+    ScheduleTable t;
+    ASSERT_EQ(t.AddScheduleEntry(kSilentText, image, u"1"_qs, u"0"_qs, false, 0, {}), ScheduleTable::AddResult::Added);
+    frame->SetScheduleTable(t);
+    frame->SetScheduleCount(t.count);
+    frame->SetScheduleLoop(1);
+    frame->SetScheduleOptions({false, true});
+    ASSERT_TRUE(frame->StartScheduleWorker());
+    CScheduleDlg again(*frame);
+    again.show();
+    EXPECT_EQ(again.options(), (ScheduleOptions{false, true}));
+    EXPECT_FALSE(retryBox(again)->isEnabled());
+    Click(again, "stop1020");
+    EXPECT_FALSE(frame->IsScheduleRunning());
+    EXPECT_TRUE(retryBox(again)->isEnabled());
 }

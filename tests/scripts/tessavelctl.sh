@@ -172,6 +172,21 @@ mksch "$work/wait.sch" 1 $B
 out=$("$ctl" --json --step-ms 5 schedule run "$work/wait.sch"); check schedule-interval 0 $?
 contains schedule-json "$out" '"entry":1.*"status":2'
 
+# Verify and retry come from the side file beside the schedule, which stays as it was.
+DROP=127.0.0.247 # answers PUT 0 and keeps nothing
+emulator --address $DROP --drop-uploads
+wait_port $DROP
+mksch "$work/drop.sch" 0 $DROP
+cp "$work/drop.sch" "$work/drop.before"
+out=$("$ctl" schedule run "$work/drop.sch"); check options-off-by-default 0 $?
+printf 'verify=on\nretry=on\n' >"$work/drop.sch.options"
+out=$("$ctl" --step-ms 5 schedule run "$work/drop.sch"); check options-verify-fails 1 $?
+[ "$(grep -c '	Failed' <<<"$out")" = 4 ] && echo "ok   options-retried" || { echo "FAIL options-retried: $out"; fail=1; }
+cmp -s "$work/drop.sch" "$work/drop.before" && echo "ok   options-schedule-untouched" || { echo "FAIL options-schedule-untouched"; fail=1; }
+printf 'verify=perhaps\n' >"$work/drop.sch.options"
+err=$("$ctl" schedule run "$work/drop.sch" 2>&1 >/dev/null); check options-garbled-runs-plain 0 $?
+contains options-garbled-text "$err" "drop.sch.options.*not understood"
+
 # convert: a picture made by the emulator-free path, then sent to a projector.
 printf 'P6\n64 48\n255\n' >"$work/p.ppm"; head -c $((64 * 48 * 3)) /dev/urandom >>"$work/p.ppm"
 "$ctl" convert "$work/p.ppm" "$work/p.qv1" >/dev/null 2>&1; check convert 0 $?

@@ -23,6 +23,9 @@ struct EmulatorFaults final {
     QByteArray replyOverride;  // sent instead of the reply the command earns
     QByteArray greetingOverride; // sent instead of the eight-character challenge
     int holdAfterReplyMs = 0;  // the connection stays open this long after the reply
+    bool dropUploads = false;  // PUT: the file is read and "PUT 0" answered, but nothing is kept
+    QByteArray infoReplyOverride; // INFO: sent instead of what the store holds
+    int infoDelayMs = 0;          // INFO: before its reply goes out, on top of verdictDelayMs
 
     // Discovery answers.
     bool answerTaggedWL = false; // "WL" behind the record in the same datagram

@@ -74,6 +74,7 @@ QString EmulatorOptions::usage() {
         "  --close-early greeting|reply  --never-greet  --never-reply  --never-read\n"
         "  --split BYTES [--split-pause MS]  --extra TEXT  --garbage BYTES  --reply TEXT\n"
         "  --hold MS  --wl  --answer-copies N  --answer-split\n"
+        "  --drop-uploads (PUT 0, nothing kept)  --info-reply TEXT (INFO answers TEXT)  --info-delay MS\n"
         "TEXT may hold \\r, \\n, \\0 and \\xHH.\n"
         "  --help | --version  this text or the version, alone\n");
 }
@@ -137,6 +138,8 @@ EmulatorOptions EmulatorOptions::parse(const QStringList& args) {
             f.answerTaggedWL = true;
         } else if (a == u"--answer-split") {
             f.answerSplit = true;
+        } else if (a == u"--drop-uploads") {
+            f.dropUploads = true;
         } else if (!value(v)) {
             return fail(QStringLiteral("%1 needs a value or is unknown").arg(a));
         } else if (a == u"--address" || a == u"--discovery") {
@@ -181,6 +184,8 @@ EmulatorOptions EmulatorOptions::parse(const QStringList& args) {
             f.extraBytes = unescape(v);
         } else if (a == u"--reply") {
             f.replyOverride = unescape(v);
+        } else if (a == u"--info-reply") {
+            f.infoReplyOverride = unescape(v);
         } else if (!toInt(v, n)) {
             return fail(QStringLiteral("%1 takes a number").arg(a));
         } else if (a == u"--count") {
@@ -193,6 +198,8 @@ EmulatorOptions EmulatorOptions::parse(const QStringList& args) {
             f.verdictDelayMs = n;
         } else if (a == u"--store-delay") {
             f.storeDelayMs = n;
+        } else if (a == u"--info-delay") {
+            f.infoDelayMs = n;
         } else if (a == u"--split") {
             f.splitBytes = n;
         } else if (a == u"--split-pause") {

@@ -216,6 +216,11 @@ QByteArray EmulatorSession::handlePut(const QByteArray& commandLine, QByteArray&
         m_stores.fail(store);
         return {};
     }
+    if (m_config.faults.dropUploads) {
+        // Claims success; the store keeps what it held.
+        m_stores.setState(store, EmulatorStores::Completed);
+        return "PUT 0\r\n";
+    }
     m_stores.setState(store, EmulatorStores::Writing);
     const int storeDelay = m_config.faults.storeDelayMs;
     const auto end = Clock::now() + std::chrono::milliseconds(storeDelay);
@@ -303,6 +308,13 @@ EmulatorRequest EmulatorSession::serve() {
         }
     }
     m_request.reply = reply;
+    const bool info = wordOf(m_request.command) == "INFO";
+    if (info && !f.infoReplyOverride.isEmpty()) {
+        reply = f.infoReplyOverride;
+    }
+    if (info && !pause(f.infoDelayMs)) {
+        return m_request;
+    }
     if (f.neverReply) {
         holdOpen(-1);
         return m_request;

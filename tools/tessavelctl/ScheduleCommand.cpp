@@ -4,6 +4,7 @@
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "schedule/ScheduleFile.h"
+#include "schedule/ScheduleOptions.h"
 #include "schedule/ScheduleRunner.h"
 
 #include <QElapsedTimer>
@@ -59,6 +60,12 @@ int RunScheduleCommand(const CtlOptions& options, QTextStream& out, QTextStream&
     if (table.count < 1) {
         err << CatalogText(msg::ScheduleHasNoEntries, {path}) << '\n';
         return CtlExit::BadUsage;
+    }
+    // Verify and retry as the Schedule dialog saved them; a bad side file runs without both,
+    // as the dialog would, and says so.
+    ScheduleOptions checks;
+    if (const IoResult side = ScheduleOptions::load(path, checks); !side.ok()) {
+        err << ScheduleOptions::loadFailureText(path, side) << '\n';
     }
     // --password and --no-auth override what the entries carry, as they override the list.
     // An entry holds 255 bytes of password; a longer one is refused, never cut.
@@ -123,7 +130,7 @@ int RunScheduleCommand(const CtlOptions& options, QTextStream& out, QTextStream&
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 
-    runner.start(table, table.count, options.loop);
+    runner.start(table, table.count, options.loop, checks);
     bool stopped = false;
     while (runner.isRunning()) {
         if (g_interrupted.load()) {
