@@ -58,7 +58,9 @@ protected:
         }
         return statuses;
     }
+    // What each connection carried, in the order they came, once every one has been served.
     static QList<QByteArray> commands(const ProjectorEmulator* e) {
+        EXPECT_TRUE(e->waitForServed(e->connections(), kLimitMs));
         QList<QByteArray> words;
         for (const EmulatorRequest& r : e->requests()) {
             words << r.command.left(r.command.indexOf(' ') < 0 ? r.command.size() : r.command.indexOf(' ') + 2);

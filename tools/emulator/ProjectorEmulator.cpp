@@ -2,6 +2,7 @@
 
 #include "registry/Ipv4.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -145,7 +146,7 @@ void ProjectorEmulator::acceptLoop() {
         if (fd < 0) {
             continue;
         }
-        m_connections.fetch_add(1);
+        const int sequence = m_connections.fetch_add(1);
         EmulatorConfig snapshot = config();
         auto session = std::make_unique<Session>();
         Session* raw = session.get();
@@ -153,12 +154,17 @@ void ProjectorEmulator::acceptLoop() {
             QMutexLocker lock(&m_mutex);
             m_sessions.push_back(std::move(session));
         }
-        raw->thread = std::thread([this, raw, fd, snapshot = std::move(snapshot)] {
+        raw->thread = std::thread([this, raw, fd, sequence, snapshot = std::move(snapshot)] {
             EmulatorSession s(fd, snapshot, *m_stores, m_stopping);
             EmulatorRequest r = s.serve();
             {
+                // Sessions end in any order (a client may open the next before the last has
+                // seen its close); the list keeps the order they were accepted in.
                 QMutexLocker lock(&m_mutex);
-                m_requests.append(std::move(r));
+                const auto at = std::upper_bound(m_requestOrder.begin(), m_requestOrder.end(), sequence);
+                const qsizetype i = at - m_requestOrder.begin();
+                m_requestOrder.insert(i, sequence);
+                m_requests.insert(i, std::move(r));
             }
             m_served.fetch_add(1);
             raw->done.store(true);

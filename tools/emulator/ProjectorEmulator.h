@@ -36,7 +36,7 @@ public:
     [[nodiscard]] quint32 address() const { return m_config.address; }
     [[nodiscard]] EmulatorStores& stores() { return *m_stores; }
 
-    // Connections served so far and what each carried, oldest first.
+    // Connections served so far and what each carried, in the order they were accepted.
     [[nodiscard]] QList<EmulatorRequest> requests() const;
     [[nodiscard]] int connections() const { return m_connections.load(); }
     [[nodiscard]] int searchesAnswered() const { return m_searches.load(); }
@@ -60,6 +60,7 @@ private:
     mutable QMutex m_mutex; // faults, records, sessions
     EmulatorFaults m_faults;
     QList<EmulatorRequest> m_requests;
+    QList<int> m_requestOrder; // the accept number of each request, ascending
     std::list<std::unique_ptr<Session>> m_sessions;
     std::atomic<bool> m_stopping{false};
     std::atomic<int> m_connections{0};
