@@ -8,6 +8,7 @@
 #include "support/Emulators.h"
 
 #include <QNetworkInterface>
+#include <QSet>
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@
 #include <chrono>
 #include <thread>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -261,6 +263,44 @@ TEST_F(DiscoveryNetns, FindsEveryProjectorOnce) {
         EXPECT_EQ(Ipv4::toHost(d.address), expected);
     }
     EXPECT_EQ(a->searchesAnswered(), 1);
+}
+
+// Answers are told apart by their sender, so each emulator must answer from its own address
+// as a projector does, not from the one address the route picks for all of them.
+TEST_F(DiscoveryNetns, EachEmulatorAnswersFromItsOwnAddress) {
+    ProjectorEmulator* a = projector("Left", {0, 1, 2, 3, 4, 5});
+    ProjectorEmulator* b = projector("Right", {0, 1, 2, 3, 4, 6});
+    ASSERT_TRUE(a && b);
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(DiscoveryDatagram::kAnswerPort);
+    at.sin_addr.s_addr = htonl(0x7F000001u);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+    in_addr via{};
+    via.s_addr = htonl(0x7F000001u);
+    ASSERT_EQ(::setsockopt(fd, IPPROTO_IP, IP_MULTICAST_IF, &via, sizeof via), 0);
+    sockaddr_in group{};
+    group.sin_family = AF_INET;
+    group.sin_port = htons(DiscoveryDatagram::kRequestPort);
+    group.sin_addr.s_addr = htonl(DiscoveryDatagram::kGroup);
+    const QByteArray request = DiscoveryDatagram::request(0x7F000001u);
+    ASSERT_GT(::sendto(fd, request.constData(), static_cast<size_t>(request.size()), 0,
+                       reinterpret_cast<sockaddr*>(&group), sizeof group),
+              0);
+    QSet<quint32> senders;
+    for (int i = 0; i < 2; ++i) {
+        pollfd p{fd, POLLIN, 0};
+        ASSERT_EQ(::poll(&p, 1, 20000), 1);
+        char datagram[256];
+        sockaddr_in from{};
+        socklen_t fromLength = sizeof from;
+        ASSERT_GT(::recvfrom(fd, datagram, sizeof datagram, 0, reinterpret_cast<sockaddr*>(&from), &fromLength), 0);
+        senders.insert(ntohl(from.sin_addr.s_addr));
+    }
+    ::close(fd);
+    EXPECT_EQ(senders, (QSet<quint32>{a->address(), b->address()}));
 }
 
 TEST_F(DiscoveryNetns, AnAnswerArrivingBetweenTheHalvesOfAnotherIsKept) {

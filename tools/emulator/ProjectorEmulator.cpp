@@ -238,9 +238,21 @@ void ProjectorEmulator::answerSearch(quint32 searcher, const EmulatorFaults& fau
             datagrams << d;
         }
     }
+    // A projector answers from its own address. The group socket would answer from whatever
+    // address the route picks, the same for every emulator on this machine, and the searcher
+    // could not tell their datagrams apart.
+    int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in own = endpoint(m_config.address, 0);
+    if (fd >= 0 && ::bind(fd, reinterpret_cast<const sockaddr*>(&own), sizeof own) != 0) {
+        ::close(fd);
+        fd = -1;
+    }
     const sockaddr_in to = endpoint(searcher, m_config.answerPort);
     for (const QByteArray& d : datagrams) {
-        ::sendto(m_discoveryFd, d.constData(), static_cast<size_t>(d.size()), 0,
+        ::sendto(fd >= 0 ? fd : m_discoveryFd, d.constData(), static_cast<size_t>(d.size()), 0,
                  reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    }
+    if (fd >= 0) {
+        ::close(fd);
     }
 }
