@@ -36,7 +36,7 @@ cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
 trap cleanup EXIT
 if [ -x build/tessavel-emulator ]; then
     build/tessavel-emulator --address 127.0.0.2 --name "Demo Hall" --mac 02-00-00-00-00-02 & pids+=($!)
-    build/tessavel-emulator --address 127.0.0.3 --name "Demo Lobby" --mac 02-00-00-00-00-03 --password demo & pids+=($!)
+    printf 'demo\n' | build/tessavel-emulator --address 127.0.0.3 --name "Demo Lobby" --mac 02-00-00-00-00-03 --password - & pids+=($!)
     build/tessavel-emulator --address 127.0.0.4 --name "Demo Stage" --mac 02-00-00-00-00-04 & pids+=($!)
 fi
 
