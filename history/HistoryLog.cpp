@@ -46,7 +46,7 @@ void HistoryLog::commandFinished(const CommandEvent& event) {
     r.store = event.storeNumber;
     if (!event.uploadPath.isEmpty()) {
         r.describeUpload(event.uploadPath);
-    } else if (event.command == u"PUT") {
+    } else if (event.command == u"PUT" && !event.uploadContent.isEmpty()) {
         r.describeUploadData(event.uploadName, event.uploadContent);
     }
     r.result = event.result;

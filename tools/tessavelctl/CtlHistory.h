@@ -1,6 +1,6 @@
 #pragma once
 
-#include "history/HistoryStore.h"
+#include "history/HistoryLog.h"
 #include "protocol/CommandConnection.h"
 #include "registry/ProjectorRecord.h"
 
@@ -21,6 +21,5 @@ public:
     [[nodiscard]] static QString shellUser();
 
 private:
-    ProjectorList m_list;
-    HistoryStore m_store;
+    HistoryLog m_log; // the shell user; names and MAC texts from the list
 };
