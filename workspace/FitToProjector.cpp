@@ -44,8 +44,11 @@ constexpr int kSmoothing = 24;
 // limit leaves room a stronger one is tried too.
 constexpr float kDithers[] = {0.25f, 0.5f, 1.0f};
 // The search's tolerance counts in steps of 1/kToleranceSteps of a channel level: whole levels
-// are too coarse near the limit, where one step can leave a tenth of the budget unused.
+// are too coarse near the limit, where one step can leave a tenth of the budget unused. What
+// a step still leaves is taken up by coding part of the picture one step lower (lowerFrom).
 constexpr int kToleranceSteps = 4;
+// Tries at placing where the lower step takes over.
+constexpr int kSplitSteps = 6;
 constexpr int kMaxDitheredTolerance = 6 * kToleranceSteps;
 constexpr int kMaxTolerance = 48 * kToleranceSteps;
 constexpr double kMinScale = 0.2;
@@ -57,6 +60,7 @@ struct Setting {
     float dither = 0;
     int tolerance = 0;
     LossyLzw::Strategy strategy = LossyLzw::Strategy::LongestMatch;
+    qint64 lowerFrom = -1; // from this pixel on, one tolerance step less; -1: nowhere
 };
 
 struct Candidate {
@@ -159,9 +163,12 @@ public:
         c.palette = mapped->palette;
         c.indices = mapped->indices;
         // The size model is exact, so no candidate is encoded until one has been chosen.
+        const bool split = s.lowerFrom >= 0 && s.tolerance > 0;
         const LossyLzw::Outcome o = LossyLzw::run(m_ref, c.palette, c.indices,
                                                   static_cast<double>(s.tolerance) / kToleranceSteps, m_maxBytes,
-                                                  s.strategy);
+                                                  s.strategy,
+                                                  split ? static_cast<double>(s.tolerance - 1) / kToleranceSteps : -1,
+                                                  split ? s.lowerFrom : 0);
         c.bytes = o.fileBytes;
         c.estimatedBytes = o.estimatedFileBytes(static_cast<qint64>(c.indices.size()));
         c.fits = o.complete && o.fileBytes <= m_maxBytes;
@@ -349,6 +356,56 @@ std::pair<Searched, Searched> searchBoth(ScaleSearch& search, const Setting& a, 
     return {std::move(first), std::move(second)};
 }
 
+// The chosen tolerance fits and one step less does not; between the two the size can jump by
+// several per cent (on a screenshot, whole groups of pixels come within reach at once). The
+// step less from pixel lowerFrom on puts the file anywhere in between: the least lowerFrom
+// that fits is looked for, the size being close to linear in it.
+ImagingResult spendTheRest(ScaleSearch& search, qint64 maxBytes, Candidate& best) {
+    if (!best.fits || best.setting.tolerance <= 0) {
+        return ImagingResult::success();
+    }
+    const auto pixels = static_cast<qint64>(best.indices.size());
+    qint64 lo = 0;       // lower tolerance from here on: known not to fit
+    qint64 hi = pixels;  // known to fit: best itself
+    double loBytes = 0;
+    double hiBytes = static_cast<double>(best.bytes);
+    bool loKnown = false;
+    // Within a thousandth of the limit there is nothing left worth a run.
+    const double closeEnough = static_cast<double>(maxBytes) * 0.999;
+    for (int i = 0; i < kSplitSteps && hi - lo > pixels / 1024 + 1 && hiBytes < closeEnough; ++i) {
+        qint64 at = lo;
+        if (loKnown && loBytes > hiBytes) {
+            // Aim just inside the limit, where the fitting side is.
+            const double f = (loBytes - (closeEnough + static_cast<double>(maxBytes)) / 2) / (loBytes - hiBytes);
+            at = lo + static_cast<qint64>(std::ceil(f * static_cast<double>(hi - lo)));
+            at = std::clamp(at, lo + 1, hi - 1);
+        } else if (loKnown) {
+            at = lo + (hi - lo) / 2;
+        }
+        Setting s = best.setting;
+        s.lowerFrom = at;
+        Candidate c;
+        if (ImagingResult r = search.evaluate(s, c); !r.ok()) {
+            return r;
+        }
+        if (c.fits) {
+            hi = at;
+            hiBytes = static_cast<double>(c.bytes);
+            if (better(c, best)) {
+                best = std::move(c);
+            }
+        } else {
+            if (at == 0 && loKnown) {
+                break;
+            }
+            lo = at;
+            loBytes = c.estimatedBytes;
+            loKnown = true;
+        }
+    }
+    return ImagingResult::success();
+}
+
 // Coordinate descent: each parameter moves while it pays, starting from the settings that
 // lose least (full palette, no smoothing, no dither) and only as far as the limit forces.
 ImagingResult searchScale(ScaleSearch& search, qint64 maxBytes, Candidate& best) {
@@ -471,7 +528,7 @@ ImagingResult searchScale(ScaleSearch& search, qint64 maxBytes, Candidate& best)
             return r;
         }
     }
-    return ImagingResult::success();
+    return spendTheRest(search, maxBytes, best);
 }
 
 } // namespace
@@ -491,6 +548,22 @@ FitToProjector::Result FitToProjector::fit(const Picture& picture, const Options
     const int minWidth = static_cast<int>(SendableImage::kMinWidth);
     const int minHeight = static_cast<int>(SendableImage::kMinHeight);
 
+    // The projector shows no transparency, so the picture goes onto white before it is scaled:
+    // scaling colour and coverage apart and mixing afterwards rounds twice at every soft edge.
+    Picture opaque = picture;
+    if (picture.hasAlpha()) {
+        RgbBuffer flat;
+        vips::VImage flatImage;
+        ImagingResult r = RgbBuffer::fromPicture(picture, flat);
+        if (r.ok()) {
+            r = flat.toImage(flatImage);
+        }
+        if (!r.ok()) {
+            result.result = r;
+            return result;
+        }
+        opaque = picture.withPixels(flatImage);
+    }
     const QSize base = Resampler::fittedSize(picture.width(), picture.height(), options.maxWidth, options.maxHeight);
     Candidate chosen; // at the largest scale that gives enough colours, else the best seen
     RgbBuffer chosenReference;
@@ -504,7 +577,7 @@ FitToProjector::Result FitToProjector::fit(const Picture& picture, const Options
         if (size.width() < minWidth || size.height() < minHeight) {
             return std::nullopt;
         }
-        Picture scaled = picture;
+        Picture scaled = opaque;
         if (size != QSize(picture.width(), picture.height())) {
             if (ImagingResult r = PictureOps::resize(scaled, size.width(), size.height(), PictureOps::kResizeLanczos);
                 !r.ok()) {

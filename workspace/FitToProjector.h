@@ -12,7 +12,9 @@
 // dither strength, the smoothing of noise in flat areas, the tolerance and kind of a lossy
 // LZW pass and, only when nothing with enough colours fits, a smaller scale are searched for
 // the highest PSNR whose GIF stays within the byte limit; where the limit leaves room, no
-// lossy pass is used and the palette is made from every pixel.
+// lossy pass is used and the palette is made from every pixel. What the lossy pass's last
+// step leaves of the limit goes to coding part of the picture one step finer. A picture with
+// transparency goes onto white before it is scaled.
 class FitToProjector final {
 public:
     struct Options {

@@ -239,14 +239,18 @@ qint64 LossyLzw::fileBytesFor(quint64 codeBits) {
 }
 
 LossyLzw::Outcome LossyLzw::run(const RgbBuffer& reference, const Palette& palette, std::vector<quint8>& indices,
-                                double tolerance, qint64 maxFileBytes, Strategy strategy) {
+                                double tolerance, qint64 maxFileBytes, Strategy strategy, double lowerTolerance,
+                                qint64 lowerFrom) {
     Outcome outcome;
     // Bits past which the file cannot fit; checked only when a code is sent.
     const quint64 bitLimit = maxFileBytes > 0 ? static_cast<quint64>(maxFileBytes) * 8 : ~quint64{0};
     if (indices.empty() || palette.isEmpty()) {
         return outcome;
     }
-    const int slack = tolerance > 0 ? static_cast<int>(std::lround(std::min(tolerance, 255.0) * tolerance * 3)) : -1;
+    auto slackFor = [](double t) { return t > 0 ? static_cast<int>(std::lround(std::min(t, 255.0) * t * 3)) : -1; };
+    const int upperSlack = slackFor(tolerance);
+    const int lowerSlack = lowerTolerance < 0 ? upperSlack : slackFor(lowerTolerance);
+    const size_t lowerStart = lowerTolerance < 0 ? indices.size() : static_cast<size_t>(std::max<qint64>(0, lowerFrom));
     const quint8* ref = reference.data();
     const size_t n = indices.size();
     auto wantedError = [&](size_t i) { return squaredError(ref + i * 3, palette.at(indices[i])); };
@@ -260,6 +264,7 @@ LossyLzw::Outcome LossyLzw::run(const RgbBuffer& reference, const Palette& palet
         int node = indices[pos];
         error += wantedError(pos);
         size_t end = pos + 1; // one past the string's last pixel
+        const int slack = pos < lowerStart ? upperSlack : lowerSlack;
         if (slack >= 0) {
             const Match m = strategy == Strategy::LongestMatch
                                 ? longestMatch(dictionary, ref, indices, pos, slack, stack, palette)

@@ -35,8 +35,12 @@ public:
         LongestMatch, // the longest string in the dictionary whose every pixel is within it
     };
 
+    // lowerTolerance, when not negative, takes over from the pixel lowerFrom on: between two
+    // neighbouring tolerances the file size can jump by several per cent, and coding part of
+    // the picture at each lands anywhere in between.
     static Outcome run(const RgbBuffer& reference, const Palette& palette, std::vector<quint8>& indices,
-                       double tolerance, qint64 maxFileBytes = 0, Strategy strategy = Strategy::NearestPath);
+                       double tolerance, qint64 maxFileBytes = 0, Strategy strategy = Strategy::NearestPath,
+                       double lowerTolerance = -1, qint64 lowerFrom = 0);
 
     // Bytes of an 8-bit GifWriter file around LZW data of codeBits bits.
     static qint64 fileBytesFor(quint64 codeBits);

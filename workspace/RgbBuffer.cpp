@@ -18,7 +18,13 @@ ImagingResult RgbBuffer::fromPicture(const Picture& picture, RgbBuffer& out) {
 ImagingResult RgbBuffer::fromImage(const vips::VImage& image, RgbBuffer& out) {
     return guardImaging(ImagingResult::Code::EncodeFailed, [&] {
         vips::VImage rgb = image;
-        if (rgb.bands() == 4 || rgb.bands() == 2) {
+        if ((rgb.bands() == 4 || rgb.bands() == 2) && rgb.format() == VIPS_FORMAT_UCHAR) {
+            // Onto white, rounded: libvips's own flatten truncates, leaving every part-covered
+            // pixel up to a level darker than the mix it stands for.
+            const vips::VImage colour = rgb.extract_band(0, vips::VImage::option()->set("n", rgb.bands() - 1));
+            const vips::VImage alpha = rgb[rgb.bands() - 1];
+            rgb = ((colour * alpha + (255 - alpha) * 255) / 255.0).rint().cast(VIPS_FORMAT_UCHAR);
+        } else if (rgb.bands() == 4 || rgb.bands() == 2) {
             rgb = rgb.flatten(vips::VImage::option()->set("background", std::vector<double>{255.0}));
         }
         if (rgb.bands() == 1) {

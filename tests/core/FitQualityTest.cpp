@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -354,4 +355,82 @@ TEST(PaletteMapperHint, AHintNeverChangesTheAnswer) {
         }
     }
     EXPECT_EQ(mapper.nearest(entries[7].r, entries[7].g, entries[7].b, 120), 7);
+}
+
+TEST(LossyLzwStrategies, ALowerToleranceTakesOverWhereItIsTold) {
+    // Before lowerFrom every pixel keeps within the tolerance, from it on within the lower
+    // one; the size model still matches giflib, and the two ends are the plain runs.
+    RgbBuffer ref;
+    ASSERT_TRUE(RgbBuffer::fromImage(TestImages::photo(240, 180, 8), ref).ok());
+    Palette palette;
+    std::vector<quint8> exact;
+    ASSERT_TRUE(ColourQuantiser::quantiseOnce(ref, 256, 0.0f, palette, exact).ok());
+    const double upper = 6.0;
+    const double lower = 1.5;
+    const auto n = static_cast<qint64>(exact.size());
+    auto err = [&](size_t i, quint8 index) {
+        const quint8* p = ref.data() + i * 3;
+        const PaletteColour c = palette.at(index);
+        return (p[0] - c.r) * (p[0] - c.r) + (p[1] - c.g) * (p[1] - c.g) + (p[2] - c.b) * (p[2] - c.b);
+    };
+    std::vector<quint8> allUpper = exact;
+    std::vector<quint8> allLower = exact;
+    const qint64 upperBytes = LossyLzw::run(ref, palette, allUpper, upper, 0, LossyLzw::Strategy::LongestMatch).fileBytes;
+    const qint64 lowerBytes = LossyLzw::run(ref, palette, allLower, lower, 0, LossyLzw::Strategy::LongestMatch).fileBytes;
+    ASSERT_LT(upperBytes, lowerBytes);
+    for (const qint64 from : {qint64{0}, n / 3, n}) {
+        SCOPED_TRACE(testing::Message() << "lower from " << from);
+        std::vector<quint8> split = exact;
+        const LossyLzw::Outcome o =
+            LossyLzw::run(ref, palette, split, upper, 0, LossyLzw::Strategy::LongestMatch, lower, from);
+        QByteArray gif;
+        ASSERT_TRUE(GifWriter::write(ref.width(), ref.height(), split, palette, 8, gif).ok());
+        EXPECT_EQ(o.fileBytes, gif.size());
+        // A string that starts before lowerFrom may run past it at the upper tolerance.
+        const size_t strict = static_cast<size_t>(std::min(n, from + 4096));
+        for (size_t i = 0; i < split.size(); ++i) {
+            const double t = i >= strict ? lower : upper;
+            ASSERT_LE(err(i, split[i]), err(i, exact[i]) + std::lround(3 * t * t)) << "pixel " << i;
+        }
+        if (from == 0) {
+            EXPECT_EQ(o.fileBytes, lowerBytes);
+        } else if (from == n) {
+            EXPECT_EQ(o.fileBytes, upperBytes);
+        } else {
+            EXPECT_GT(o.fileBytes, upperBytes);
+            EXPECT_LT(o.fileBytes, lowerBytes);
+        }
+    }
+}
+
+TEST(FitQuality, APictureThatMustGoLossyLeavesAlmostNothingUnused) {
+    // One tolerance step can move a file by several per cent; the part of the picture coded
+    // one step lower takes up what is left.
+    // Up to 216 colours four levels apart, so every colour a lossy pass could take instead is at
+    // least 16 squared-error units away and the size moves in jumps; and a photograph.
+    RgbBuffer grid(320, 240);
+    std::mt19937 random(3);
+    for (int y = 0; y < grid.height(); ++y) {
+        for (int x = 0; x < grid.width(); ++x) {
+            quint8* q = grid.data() + (static_cast<size_t>(y) * static_cast<size_t>(grid.width()) + static_cast<size_t>(x)) * 3;
+            const int base[3] = {x * 6 / grid.width(), y * 6 / grid.height(), (x + y) * 3 / (grid.width() + grid.height()) * 2};
+            for (int k = 0; k < 3; ++k) {
+                const int step = std::clamp(base[k] + static_cast<int>(random() % 3) - 1, 0, 5);
+                q[k] = static_cast<quint8>(100 + 4 * step);
+            }
+        }
+    }
+    for (const Picture& p : {pictureOf(grid), TestImages::picture(TestImages::photo(300, 200, 9))}) {
+        // Four fifths of what the plain encoding needs.
+        const FitToProjector::Result plain = FitToProjector::fit(p);
+        ASSERT_TRUE(plain.result.ok());
+        ASSERT_EQ(plain.runTolerance, 0);
+        FitToProjector::Options options;
+        options.maxBytes = plain.bytes.size() * 4 / 5;
+        const FitToProjector::Result r = FitToProjector::fit(p, options);
+        ASSERT_TRUE(r.result.ok());
+        ASSERT_GT(r.runTolerance, 0) << "the picture is meant to need a lossy pass";
+        EXPECT_LE(r.bytes.size(), options.maxBytes);
+        EXPECT_GE(r.bytes.size(), options.maxBytes * 99 / 100);
+    }
 }
