@@ -82,6 +82,15 @@ if [ "${QUICK:-0}" != 1 ]; then
     "graphic|desktop-base|usr/share/desktop-base/softwaves-theme/grub/grub-16x9.png"
     "logo+alpha|desktop-base|usr/share/plymouth/themes/emerald/logo+emerald.png"
     "logo+alpha|python3-skimage|usr/lib/python3/dist-packages/skimage/data/logo.png"
+    "photo|python3-skimage|usr/lib/python3/dist-packages/skimage/data/camera.png"
+    "photo|python3-skimage|usr/lib/python3/dist-packages/skimage/data/coins.png"
+    "photo-shrink|python3-skimage|usr/lib/python3/dist-packages/skimage/data/retina.jpg"
+    "texture|python3-skimage|usr/lib/python3/dist-packages/skimage/data/gravel.png"
+    "texture|python3-skimage|usr/lib/python3/dist-packages/skimage/data/brick.png"
+    "graphic|python3-skimage|usr/lib/python3/dist-packages/skimage/data/color.png"
+    "screenshot|gnome-user-docs|usr/share/help/hr/gnome-help/figures/shell-appts-classic.png"
+    "graphic|desktop-base|usr/share/plymouth/themes/spacefun/background.png"
+    "graphic|desktop-base|usr/share/plymouth/themes/homeworld/plymouth_background_homeworld.png"
   )
   # One wallpaper of 16 megapixels: a photograph that must shrink.
   for f in "$work"/corpus/root-gnome-backgrounds/usr/share/backgrounds/gnome/*.webp; do

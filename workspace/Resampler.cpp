@@ -6,6 +6,7 @@
 #include <numbers>
 #include <vector>
 #include <future>
+#include <memory>
 #include <system_error>
 #include <thread>
 
@@ -107,7 +108,8 @@ vips::VImage lanczos(const vips::VImage& in, int width, int height) {
 
     const Taps h = tapsFor(inW, width);
     const size_t midStride = static_cast<size_t>(width) * nb;
-    std::vector<float> mid(midStride * static_cast<size_t>(inH));
+    // Every element is written before it is read.
+    const std::unique_ptr<float[]> mid(new float[midStride * static_cast<size_t>(inH)]);
     slices(inH, [&](int begin, int end) {
         std::vector<float> row(static_cast<size_t>(inW) * nb);
         for (int y = begin; y < end; ++y) {
@@ -121,7 +123,7 @@ vips::VImage lanczos(const vips::VImage& in, int width, int height) {
                     row[i * nb + 3] = s[i * nb + 3];
                 }
             }
-            float* out = mid.data() + static_cast<size_t>(y) * midStride;
+            float* out = mid.get() + static_cast<size_t>(y) * midStride;
             for (int x = 0; x < width; ++x) {
                 const auto i = static_cast<size_t>(x);
                 const float* w = h.weights.data() + h.offset[i];
@@ -140,7 +142,22 @@ vips::VImage lanczos(const vips::VImage& in, int width, int height) {
     });
 
     const Taps v = tapsFor(inH, height);
-    std::vector<quint8> bytes(midStride * static_cast<size_t>(height));
+    // The result is written straight into the buffer the image keeps, rather than copied
+    // into it afterwards: at the largest sizes a second copy would double the peak memory.
+    const size_t size = midStride * static_cast<size_t>(height);
+    auto* bytes = static_cast<quint8*>(g_try_malloc(size));
+    if (bytes == nullptr) {
+        vips_error("resample", "out of memory for %dx%d", width, height);
+        throw vips::VError();
+    }
+    VipsImage* raw = vips_image_new_from_memory(bytes, size, width, height, bands, VIPS_FORMAT_UCHAR);
+    if (raw == nullptr) {
+        g_free(bytes);
+        throw vips::VError();
+    }
+    g_signal_connect(raw, "postclose", G_CALLBACK(+[](VipsImage*, gpointer data) { g_free(data); }), bytes);
+    raw->Type = VIPS_INTERPRETATION_sRGB;
+    const VImage result(raw);
     slices(height, [&](int begin, int end) {
         std::vector<float> acc(midStride);
         for (int y = begin; y < end; ++y) {
@@ -148,13 +165,13 @@ vips::VImage lanczos(const vips::VImage& in, int width, int height) {
             const float* w = v.weights.data() + v.offset[i];
             std::fill(acc.begin(), acc.end(), 0.0f);
             for (int k = 0; k < v.count[i]; ++k) {
-                const float* row = mid.data() + static_cast<size_t>(v.first[i] + k) * midStride;
+                const float* row = mid.get() + static_cast<size_t>(v.first[i] + k) * midStride;
                 const float wk = w[k];
                 for (size_t j = 0; j < midStride; ++j) {
                     acc[j] += wk * row[j];
                 }
             }
-            quint8* q = bytes.data() + i * midStride;
+            quint8* q = bytes + i * midStride;
             for (size_t j = 0; j < midStride; j += nb) {
                 float a = 1.0f;
                 if (bands == 4) {
@@ -169,10 +186,7 @@ vips::VImage lanczos(const vips::VImage& in, int width, int height) {
             }
         }
     });
-    // copy_memory takes the pixels over before bytes goes away.
-    return VImage::new_from_memory(bytes.data(), bytes.size(), width, height, bands, VIPS_FORMAT_UCHAR)
-        .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
-        .copy_memory();
+    return result;
 }
 
 } // namespace
