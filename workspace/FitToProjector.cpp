@@ -498,25 +498,29 @@ ImagingResult searchScale(ScaleSearch& search, qint64 maxBytes, Candidate& best)
             return ImagingResult::success();
         }
     }
+    // Smoothing and the lightest dither each move one parameter away from the same point, so
+    // on two cores they are searched side by side. Where the lossy pass already moves pixels
+    // far, it undoes what a dither adds; stronger dithering is tried only while a lighter one
+    // paid.
     Setting smooth = best.setting;
     smooth.smoothing = kSmoothing;
-    if (const auto [r, moved] = step(searchBoth(search, smooth, std::nullopt, guess()), false); !r.ok()) {
+    std::optional<Setting> lightDither;
+    if (best.setting.tolerance <= kMaxDitheredTolerance) {
+        lightDither = best.setting;
+        lightDither->dither = kDithers[0];
+    }
+    if (const auto [r, moved] = step(searchBoth(search, smooth, lightDither, guess()), lightDither.has_value());
+        !r.ok()) {
         return r;
     }
-    // Where the lossy pass already moves pixels far, it undoes what a dither adds. Stronger
-    // dithering is tried only while a lighter one paid.
-    for (const float d : kDithers) {
+    for (size_t i = 1; i < std::size(kDithers) && best.setting.dither == kDithers[i - 1]; ++i) {
         if (best.setting.tolerance > kMaxDitheredTolerance) {
             break;
         }
         Setting dither = best.setting;
-        dither.dither = d;
-        const auto [r, moved] = step(searchBoth(search, dither, std::nullopt, guess()), false);
-        if (!r.ok()) {
+        dither.dither = kDithers[i];
+        if (const auto [r, moved] = step(searchBoth(search, dither, std::nullopt, guess()), false); !r.ok()) {
             return r;
-        }
-        if (best.setting.dither != d) {
-            break;
         }
     }
     // The longest matches suit photographs; pictures of flat areas and sharp edges can lose
