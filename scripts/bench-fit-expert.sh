@@ -222,7 +222,8 @@ for entry in "${corpus[@]}"; do
       continue 2
     fi
     read -r _ w h ours_bytes _c _d _t _s _p all_ms _n fit_ms <"$work/ours/$name.txt"
-    times+=("$(echo "$fit_ms / 1000" | bc -l)")
+    # A whole millisecond at least, so the ratio below never divides by zero.
+    times+=("$(echo "($fit_ms + ($fit_ms == 0)) / 1000" | bc -l)")
     loads+=("$(echo "($all_ms - $fit_ms) / 1000" | bc -l)")
   done
   ours_s="$(printf '%s\n' "${times[@]}" | sort -g | sed -n 2p)"

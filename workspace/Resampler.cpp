@@ -2,13 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <numbers>
-#include <vector>
 #include <future>
 #include <memory>
+#include <numbers>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 namespace {
 
