@@ -80,7 +80,8 @@ cd "$(dirname "$0")"
 QT_QPA_PLATFORM=xcb ./tessavel >program.log 2>&1 &
 pid=$!
 login=""
-for _ in $(seq 240); do
+# Three minutes: a loaded machine can take long to bring up the first window.
+for _ in $(seq 720); do
     login=$(xdotool search --onlyvisible --name '^Log In$' 2>/dev/null | head -1) && [ -n "$login" ] && break
     sleep 0.25
 done
@@ -91,7 +92,7 @@ xdotool key Tab
 xdotool type --delay 40 screenshot-pass
 xdotool key Return
 main=""
-for _ in $(seq 240); do
+for _ in $(seq 720); do
     main=$(xdotool search --onlyvisible --name 'Tessavel$' 2>/dev/null | head -1) && [ -n "$main" ] && break
     sleep 0.25
 done

@@ -22,13 +22,13 @@ cd "$(dirname "$0")"
 QT_QPA_PLATFORM=xcb ./tessavel >program.log 2>&1 &
 pid=$!
 # The login dialog is the first window to appear.
-timeout 60 xdotool search --sync --onlyvisible --name . >/dev/null
+timeout 180 xdotool search --sync --onlyvisible --name . >/dev/null
 sleep 2
 xdotool type --delay 40 operator
 xdotool key Tab
 xdotool type --delay 40 screenshot-pass
 xdotool key Return
-for _ in $(seq 1 120); do
+for _ in $(seq 1 360); do
     if xdotool search --onlyvisible --name '^Tessavel$' >/dev/null 2>&1; then break; fi
     sleep 0.5
 done

@@ -43,14 +43,14 @@ out=$1
 cd "$(dirname "$0")"
 QT_QPA_PLATFORM=xcb ./tessavel >program.log 2>&1 &
 pid=$!
-timeout 60 xdotool search --sync --onlyvisible --name . >/dev/null
+timeout 180 xdotool search --sync --onlyvisible --name . >/dev/null
 sleep 2
 xdotool type --delay 40 operator
 xdotool key Tab
 xdotool type --delay 40 screenshot-pass
 xdotool key Return
 main=
-for _ in $(seq 1 120); do
+for _ in $(seq 1 360); do
     main=$(xdotool search --onlyvisible --name '^Tessavel$' 2>/dev/null | head -1) && [ -n "$main" ] && break
     sleep 0.5
 done

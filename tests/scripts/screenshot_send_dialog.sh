@@ -65,13 +65,13 @@ during=$1 after=$2 ctl=$3
 cd "$(dirname "$0")"
 QT_QPA_PLATFORM=xcb ./tessavel slide.qv1 >program.log 2>&1 &
 pid=$!
-timeout 60 xdotool search --sync --onlyvisible --name . >/dev/null
+timeout 180 xdotool search --sync --onlyvisible --name . >/dev/null
 sleep 2
 xdotool type --delay 40 operator
 xdotool key Tab
 xdotool type --delay 40 screenshot-pass
 xdotool key Return
-for _ in $(seq 1 120); do
+for _ in $(seq 1 360); do
     if xdotool search --onlyvisible --name 'slide.qv1' >/dev/null 2>&1; then break; fi
     sleep 0.5
 done

@@ -33,10 +33,10 @@ set -euo pipefail
 cd "$work"
 QT_QPA_PLATFORM=xcb ./tessavel "$photo" >program.log 2>&1 &
 pid=\$!
-timeout 60 xdotool search --sync --onlyvisible --name . >/dev/null
+timeout 180 xdotool search --sync --onlyvisible --name . >/dev/null
 sleep 2
 xdotool type --delay 40 operator; xdotool key Tab; xdotool type --delay 40 screenshot-pass; xdotool key Return
-for _ in \$(seq 1 120); do
+for _ in \$(seq 1 360); do
     xdotool search --onlyvisible --name 'chelsea.png' >/dev/null 2>&1 && break
     sleep 0.5
 done
