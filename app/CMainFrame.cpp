@@ -299,19 +299,8 @@ bool CMainFrame::SaveProjectorList(const ProjectorList& list) {
 
 // A history that cannot be written never stops a command; the user hears of it once.
 void CMainFrame::showHistoryProblem() {
-    HistoryStore& store = m_history->store();
-    switch (store.takeProblem()) {
-    case HistoryProblem::None:
-        return;
-    case HistoryProblem::Damaged:
-        CMessageBox::show(this, CatalogText(msg::HistoryDamaged, {store.setAsidePath()}), CMessageBox::Icon::Warning);
-        return;
-    case HistoryProblem::Locked:
-        CMessageBox::show(this, CatalogText(msg::HistoryLocked), CMessageBox::Icon::Warning);
-        return;
-    case HistoryProblem::Unwritable:
-        CMessageBox::show(this, CatalogText(msg::HistoryWriteFailed), CMessageBox::Icon::Warning);
-        return;
+    if (const QString text = m_history->takeProblemText(); !text.isEmpty()) {
+        CMessageBox::show(this, text, CMessageBox::Icon::Warning);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "history/HistoryLog.h"
 
+#include "i18n/CatalogIds.h"
+#include "i18n/CatalogLookup.h"
 #include "registry/Ipv4.h"
 
 #include <pwd.h>
@@ -54,4 +56,18 @@ void HistoryLog::commandFinished(const CommandEvent& event) {
     r.resultText = event.text;
     r.tookMs = event.tookMs;
     m_store.append(std::move(r));
+}
+
+QString HistoryLog::takeProblemText() {
+    switch (m_store.takeProblem()) {
+    case HistoryProblem::None:
+        break;
+    case HistoryProblem::Damaged:
+        return CatalogText(msg::HistoryDamaged, {m_store.setAsidePath()});
+    case HistoryProblem::Locked:
+        return CatalogText(msg::HistoryLocked);
+    case HistoryProblem::Unwritable:
+        return CatalogText(msg::HistoryWriteFailed);
+    }
+    return {};
 }

@@ -21,6 +21,10 @@ public:
 
     HistoryStore& store() { return m_store; }
 
+    // The catalog text for a problem the store has met since last asked, once; empty when
+    // there was none.
+    [[nodiscard]] QString takeProblemText();
+
     // The user running this process, for records made before a login or from the shell.
     [[nodiscard]] static QString shellUser();
 

@@ -1,8 +1,6 @@
 #include "CtlHistory.h"
 
 #include "history/HistoryLog.h"
-#include "i18n/CatalogIds.h"
-#include "i18n/CatalogLookup.h"
 
 CtlHistory::CtlHistory(const ProjectorList& list) : m_log(HistoryStore::defaultPath()) { m_log.setProjectors(list); }
 
@@ -24,19 +22,8 @@ void CtlHistory::record(const QString& command, int store, quint32 address, int 
 }
 
 void CtlHistory::finish(QTextStream& err) {
-    HistoryStore& store = m_log.store();
-    store.flush();
-    switch (store.takeProblem()) {
-    case HistoryProblem::None:
-        break;
-    case HistoryProblem::Damaged:
-        err << CatalogText(msg::HistoryDamaged, {store.setAsidePath()}) << '\n';
-        break;
-    case HistoryProblem::Locked:
-        err << CatalogText(msg::HistoryLocked) << '\n';
-        break;
-    case HistoryProblem::Unwritable:
-        err << CatalogText(msg::HistoryWriteFailed) << '\n';
-        break;
+    m_log.store().flush();
+    if (const QString text = m_log.takeProblemText(); !text.isEmpty()) {
+        err << text << '\n';
     }
 }
