@@ -1,8 +1,10 @@
 #include "workspace/PictureLoader.h"
 
+#include "workspace/DeclaredSize.h"
 #include "workspace/ImagingGuard.h"
 #include "workspace/Resampler.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSize>
@@ -165,6 +167,7 @@ struct Source {
     QByteArray vipsName; // files: the absolute path, with an empty option list so no "[...]" in it is parsed
     const QByteArray* memory = nullptr;
     QByteArray owned; // a file read whole, see openSource
+    qint64 length = 0;
 
     // shrinkOption, when given, asks the loader to decode smaller ("shrink" or "scale").
     [[nodiscard]] VImage open(VipsAccess access, const char* shrinkOption = nullptr, double shrink = 1) const {
@@ -195,6 +198,11 @@ ImagingResult openSource(const QString& path, Source& source) {
     if (file.size() == 0) {
         return ImagingResult::failure(Code::EmptyFile);
     }
+    source.length = file.size();
+    if (ImagingResult r = DeclaredSize::checkStructure(file); !r.ok()) {
+        return r;
+    }
+    file.seek(0);
     if (info.fileName().endsWith(u']')) {
         // libvips parses "[...]" at the end of a file name as load options, in more than one
         // place; such a file is read whole and decoded from memory instead.
@@ -235,6 +243,14 @@ ImagingResult decode(const Source& source, quint64 maxPixels, const QSize* fitBo
         }
         const PictureFormat format =
             PictureFormats::fromLoader(fieldString(header, "vips-loader"), fieldString(header, "magick-format"));
+        const quint64 decodedBytes = pixels * quint64(header.bands()) * quint64(bitsOfBandFormat(header.format()) / 8);
+        if (!DeclaredSize::justified(format, decodedBytes, source.length)) {
+            return ImagingResult::failure(
+                Code::DecodeFailed, QStringLiteral("%1 x %2 pixels cannot come out of %3 bytes")
+                                        .arg(header.width())
+                                        .arg(header.height())
+                                        .arg(source.length));
+        }
         const int bitDepth = fileBitDepth(format, source.head, header);
         const QString formatName =
             format == PictureFormat::Other ? fieldString(header, "magick-format") : PictureFormats::name(format);
@@ -319,6 +335,13 @@ ImagingResult PictureLoader::loadFromMemory(const QByteArray& data, Picture& out
     Source source;
     source.head = data.left(kHeadBytes);
     source.memory = &data;
+    source.length = data.size();
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    if (ImagingResult r = DeclaredSize::checkStructure(buffer); !r.ok()) {
+        return r;
+    }
     return decode(source, maxPixels, nullptr, out);
 }
 

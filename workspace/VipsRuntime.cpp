@@ -32,6 +32,9 @@ bool VipsRuntime::ensure() {
         setDefault("MAGICK_HEIGHT_LIMIT", "32768");
         setDefault("MAGICK_AREA_LIMIT", "100MP");
         setDefault("MAGICK_DISK_LIMIT", "1GiB");
+        // Past these, its pixel cache goes to disk instead of memory.
+        setDefault("MAGICK_MEMORY_LIMIT", "64MiB");
+        setDefault("MAGICK_MAP_LIMIT", "64MiB");
         if (VIPS_INIT("tessavel") != 0) {
             vips_error_clear();
             return;

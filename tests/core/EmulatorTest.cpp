@@ -159,3 +159,19 @@ TEST(EmulatorProtocol, NeverReadHoldsTheConnectionWithoutReading) {
     EXPECT_FALSE(s.sendAll(QByteArray(48 << 20, 'x'), 300));
     EXPECT_EQ(s.waitReadable(100), TcpSocket::Wait::TimedOut) << "no reply and no close";
 }
+
+// The session's record lands well after the client has its reply and has gone; the log
+// must still hold every exchange the client finished.
+TEST(EmulatorProtocol, TheRequestLogWaitsForSessionsThatHaveNotRecordedYet) {
+    Emulators emus;
+    EmulatorConfig c;
+    c.faults.recordDelayMs = 600;
+    ProjectorEmulator* e = emus.add(c);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(rawExchange(e->address(), "STAT 1\r\n"), "STAT 0\r\nSave-ID:1\r\nStatus:0\r\n");
+    EXPECT_TRUE(rawExchange(e->address(), "INFO 1\r\n").startsWith("INFO 0\r\n"));
+    const QList<EmulatorRequest> got = e->requests();
+    ASSERT_EQ(got.size(), 2);
+    EXPECT_EQ(got[0].command, "STAT 1");
+    EXPECT_EQ(got[1].command, "INFO 1");
+}

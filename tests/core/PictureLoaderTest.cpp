@@ -234,3 +234,52 @@ TEST(PictureLoader, ConcurrentLoadsShareOneStart) {
     }
     EXPECT_EQ(loaded.load(), 6);
 }
+
+namespace {
+
+QByteArray le16(quint16 v) { return QByteArray(reinterpret_cast<const char*>(&v), 2); }
+QByteArray le32(quint32 v) { return QByteArray(reinterpret_cast<const char*>(&v), 4); }
+
+// A 24-bit bitmap header for width x height with none of its rows behind it.
+QByteArray bmpClaiming(quint32 width, quint32 height) {
+    QByteArray info = le32(40) + le32(width) + le32(height) + le16(1) + le16(24) + le32(0) + le32(0) +
+                      le32(2835) + le32(2835) + le32(0) + le32(0);
+    return "BM" + le32(54 + 16) + le32(0) + le32(54) + info + QByteArray(16, '\0');
+}
+
+// A GIF whose screen and frame are width x height, with the codes of a single pixel.
+QByteArray gifClaiming(quint16 width, quint16 height) {
+    QByteArray gif = "GIF89a" + le16(width) + le16(height) + QByteArray::fromHex("800000") +
+                     QByteArray::fromHex("000000ffffff");
+    gif += ',' + le16(0) + le16(0) + le16(width) + le16(height) + QByteArray::fromHex("000202440100");
+    return gif + ';';
+}
+
+} // namespace
+
+// A few hundred bytes must never make the loader ask for gigabytes; such files are damaged.
+TEST(PictureLoader, SizesTheFileCannotHoldAreDamagedBeforeAnyAllocation) {
+    QTemporaryDir dir;
+    QFile finding(QStringLiteral(TESSAVEL_SOURCE_DIR "/tests/fuzz/corpus/fuzz_picture_load/png-chunk-longer-than-file"));
+    ASSERT_TRUE(finding.open(QIODevice::ReadOnly));
+    const QByteArray chunkTooLong = finding.readAll();
+    const Loaded fromFile = loadBytes(dir, u"finding.png"_qs, chunkTooLong);
+    EXPECT_EQ(fromFile.result.code, Code::DecodeFailed);
+    EXPECT_TRUE(fromFile.result.detail.contains(u"longer than the file")) << fromFile.result.detail.toStdString();
+    Picture p;
+    EXPECT_EQ(PictureLoader::loadFromMemory(chunkTooLong, p).code, Code::DecodeFailed);
+
+    // Below the pixel limit, yet far more than the bytes can code.
+    const Loaded png = loadBytes(dir, u"big.png"_qs, TestImages::pngClaiming(6000, 6000));
+    EXPECT_EQ(png.result.code, Code::DecodeFailed);
+    EXPECT_TRUE(png.result.detail.contains(u"cannot come out of")) << png.result.detail.toStdString();
+    EXPECT_EQ(loadBytes(dir, u"big.bmp"_qs, bmpClaiming(5000, 5000)).result.code, Code::DecodeFailed);
+    EXPECT_EQ(loadBytes(dir, u"big.gif"_qs, gifClaiming(4000, 4000)).result.code, Code::DecodeFailed);
+    EXPECT_EQ(PictureLoader::loadToFit(dir.filePath(u"big.gif"_qs), 1024, 768, p).code, Code::DecodeFailed);
+    EXPECT_TRUE(p.isNull());
+
+    // At a size its bytes could hold, the decoder judges it (it fills a short GIF frame).
+    const Loaded small = loadBytes(dir, u"small.gif"_qs, gifClaiming(40, 30));
+    ASSERT_TRUE(small.result.ok()) << small.result.detail.toStdString();
+    EXPECT_EQ(small.picture.width(), 40);
+}

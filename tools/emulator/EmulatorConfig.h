@@ -26,6 +26,7 @@ struct EmulatorFaults final {
     bool dropUploads = false;  // PUT: the file is read and "PUT 0" answered, but nothing is kept
     QByteArray infoReplyOverride; // INFO: sent instead of what the store holds
     int infoDelayMs = 0;          // INFO: before its reply goes out, on top of verdictDelayMs
+    int recordDelayMs = 0;        // the session's record is kept this long after its end
 
     // Discovery answers.
     bool answerTaggedWL = false; // "WL" behind the record in the same datagram

@@ -2,6 +2,8 @@
 
 #include "registry/Ipv4.h"
 
+#include <QDeadlineTimer>
+
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
@@ -103,16 +105,21 @@ EmulatorConfig ProjectorEmulator::config() const {
 
 QList<EmulatorRequest> ProjectorEmulator::requests() const {
     QMutexLocker lock(&m_mutex);
+    QDeadlineTimer deadline(kRecordWaitMs);
+    while (m_served.load() < m_connections.load() && !deadline.hasExpired()) {
+        m_recorded.wait(&m_mutex, deadline);
+    }
     return m_requests;
 }
 
 bool ProjectorEmulator::waitForServed(int count, int timeoutMs) const {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    QMutexLocker lock(&m_mutex);
+    QDeadlineTimer deadline(timeoutMs);
     while (m_served.load() < count) {
-        if (std::chrono::steady_clock::now() >= end) {
+        if (deadline.hasExpired()) {
             return false;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        m_recorded.wait(&m_mutex, deadline);
     }
     return true;
 }
@@ -157,6 +164,9 @@ void ProjectorEmulator::acceptLoop() {
         raw->thread = std::thread([this, raw, fd, sequence, snapshot = std::move(snapshot)] {
             EmulatorSession s(fd, snapshot, *m_stores, m_stopping);
             EmulatorRequest r = s.serve();
+            if (snapshot.faults.recordDelayMs > 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(snapshot.faults.recordDelayMs));
+            }
             {
                 // Sessions end in any order (a client may open the next before the last has
                 // seen its close); the list keeps the order they were accepted in.
@@ -165,8 +175,9 @@ void ProjectorEmulator::acceptLoop() {
                 const qsizetype i = at - m_requestOrder.begin();
                 m_requestOrder.insert(i, sequence);
                 m_requests.insert(i, std::move(r));
+                m_served.fetch_add(1);
+                m_recorded.wakeAll();
             }
-            m_served.fetch_add(1);
             raw->done.store(true);
         });
     }
@@ -218,8 +229,9 @@ void ProjectorEmulator::discoveryLoop() {
             faults = m_faults;
         }
         // The answer goes back to where the request came from.
-        answerSearch(ntohl(from.sin_addr.s_addr), faults);
+        // Counted before the answer leaves: a searcher holding the answer sees the count.
         m_searches.fetch_add(1);
+        answerSearch(ntohl(from.sin_addr.s_addr), faults);
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QMutex>
+#include <QWaitCondition>
 #include <QString>
 
 #include <atomic>
@@ -36,8 +37,12 @@ public:
     [[nodiscard]] quint32 address() const { return m_config.address; }
     [[nodiscard]] EmulatorStores& stores() { return *m_stores; }
 
-    // Connections served so far and what each carried, in the order they were accepted.
+    // What each accepted connection carried, in the order they were accepted. A session
+    // records its request only when its thread ends, which may be after the client has read
+    // the reply and gone; this waits (up to kRecordWaitMs) until every connection accepted so
+    // far has been recorded, so a test never reads the log half written.
     [[nodiscard]] QList<EmulatorRequest> requests() const;
+    static constexpr int kRecordWaitMs = 30000;
     [[nodiscard]] int connections() const { return m_connections.load(); }
     [[nodiscard]] int searchesAnswered() const { return m_searches.load(); }
     // Waits until as many connections as given have been served to their end.
@@ -58,6 +63,7 @@ private:
     EmulatorConfig m_config;
     std::unique_ptr<EmulatorStores> m_stores;
     mutable QMutex m_mutex; // faults, records, sessions
+    mutable QWaitCondition m_recorded; // a session added its record
     EmulatorFaults m_faults;
     QList<EmulatorRequest> m_requests;
     QList<int> m_requestOrder; // the accept number of each request, ascending
