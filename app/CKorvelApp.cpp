@@ -1,5 +1,6 @@
 #include "app/CKorvelApp.h"
 
+#include "app/AppState.h"
 #include "app/CLoginDialog.h"
 #include "app/CMainFrame.h"
 #include "app/CUserCfgDialog.h"
@@ -8,7 +9,7 @@
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "i18n/ImagingTextTable.h"
-#include "workspace/CKorvelView.h"
+#include "app/RecentFileList.h"
 
 #include <QAction>
 #include <QDir>
@@ -41,16 +42,15 @@ bool CKorvelApp::InitInstance() {
         return false;
     }
 
-    m_frame = std::make_unique<CMainFrame>(m_options.iniPath.isEmpty() ? ProjectorStore::defaultIniPath()
-                                                                       : m_options.iniPath);
+    m_state = std::make_unique<AppState>(m_options.iniPath.isEmpty() ? ProjectorStore::defaultIniPath()
+                                                                     : m_options.iniPath);
+    m_state->history().setUser(m_user);
+    m_frame = std::make_unique<CMainFrame>(*m_state);
     m_frame->userEditHandler = [this] { showUserConfiguration(); };
-    m_frame->history().setUser(m_user);
     if (m_options.attachWorkspace) {
         m_options.attachWorkspace(*m_frame);
     } else {
-        auto* view = new CKorvelView(*m_frame);
-        m_frame->setCentralWidget(view);
-        view->attachCommands();
+        m_frame->attachPictureView(std::make_unique<RecentFileList>());
     }
     m_frame->LocaliseMainMenu();
     m_frame->setWindowTitle(m_title);

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+class AppState;
 class CMainFrame;
 
 // The application object: runs start-up in its fixed order and owns what lives as long
@@ -35,6 +36,7 @@ public:
 
     static CKorvelApp* instance();
     CMainFrame* mainFrame() const { return m_frame.get(); }
+    AppState* state() const { return m_state.get(); }
     [[nodiscard]] const QString& title() const { return m_title; }
     ImagingTextStore& imagingTexts() { return m_imagingTexts; }
 
@@ -52,6 +54,7 @@ private:
     QString m_administrator; // who logged in, when an administrator did
     QString m_user;          // who logged in; the history names them
     QString m_title;
+    std::unique_ptr<AppState> m_state; // outlives the frame, which shows it
     std::unique_ptr<CMainFrame> m_frame;
     ImagingTextStore m_imagingTexts;
     bool m_catalogReleased = false;

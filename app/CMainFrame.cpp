@@ -1,21 +1,29 @@
 #include "app/CMainFrame.h"
 
+#include "app/AppState.h"
 #include "app/CAboutDlg.h"
 #include "app/CMessageBox.h"
+#include "app/RecentFileList.h"
 #include "app/CommandIds.h"
 #include "app/MenuLayout.h"
 #include "board/CBoardDock.h"
 #include "history/CHistoryMenu.h"
+#include "protocol/CCancelDlg.h"
+#include "protocol/CImageInfoDlg.h"
+#include "protocol/CTransStateDlg.h"
+#include "registry/CProjectorListDlg.h"
+#include "registry/CProjectorStoreWrites.h"
+#include "registry/CSettingDlg.h"
+#include "schedule/CScheduleDlg.h"
+#include "workspace/CKorvelView.h"
 #include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
-#include "workspace/SendableImage.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
@@ -71,32 +79,30 @@ QIcon commandIcon(int id) {
 
 } // namespace
 
-CMainFrame::CMainFrame(const QString& iniPath, QWidget* parent) : QMainWindow(parent), m_projectors(iniPath) {
+CMainFrame::CMainFrame(AppState& state, QWidget* parent) : QMainWindow(parent), m_state(state) {
     initResources();
-    m_history = std::make_unique<HistoryLog>(HistoryStore::defaultPath());
-    ScheduleRunner::Options runOptions;
-    runOptions.context.store = &m_projectors;
-    runOptions.context.observer = m_history.get();
-    m_runner = std::make_unique<ScheduleRunner>(runOptions);
-    // Told on the worker: the projector of an entry being uploaded is busy until its status moves on.
-    m_runner->setStatusObserver([this](int index, int status) {
-        const quint32 address = Ipv4::toHost(m_runner->runCopy().entries[static_cast<size_t>(index)].address);
-        QMetaObject::invokeMethod(
-            this, [this, address, busy = status == ScheduleEntry::Executing] { Q_EMIT ProjectorUploading(address, busy); },
-            Qt::QueuedConnection);
-    });
-    // A projector list that cannot be read gives an empty list; the file is left as it is.
-    m_projectors.load();
-    m_history->setProjectors(m_projectors.projectors());
     setObjectName(QStringLiteral("MainFrame"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/tessavel.svg")));
     createActions();
     createMenus();
     AddHistoryMenu(this);
-    AddBoardDock(this);
+    CBoardDock* board = AddBoardDock(this, m_state.projectors(), m_state.commandObserver(),
+                                     [this](int id, quint32 address) { RunProjectorCommand(id, address); });
+    connect(&m_state, &AppState::projectorListChanged, board, &CBoardDock::followList);
+    connect(&m_state, &AppState::projectorUploading, board, &CBoardDock::noteUploading);
     createToolBar();
     createStatusBar();
+    attachProjectorCommands();
     resize(900, 640);
+
+    // A close waits for the schedule's worker; its end brings the close back.
+    connect(&m_state.schedule(), &ScheduleControl::runEnded, this, [this] {
+        if (m_closeWhenStopped) {
+            QApplication::restoreOverrideCursor();
+            m_cursorHeld = false;
+            close();
+        }
+    });
 
     auto* idle = new QTimer(this);
     connect(idle, &QTimer::timeout, this, &CMainFrame::updateCommandStates);
@@ -104,34 +110,90 @@ CMainFrame::CMainFrame(const QString& iniPath, QWidget* parent) : QMainWindow(pa
     idle->start(250);
 }
 
-// The worker uses the projector store; stop it before anything else goes.
-CMainFrame::~CMainFrame() { m_runner.reset(); }
-
-bool CMainFrame::StartScheduleWorker() {
-    return m_runner->start(m_schedule, m_schedule.count, m_scheduleLoop != 0, m_scheduleOptions);
-}
-
-void CMainFrame::StopScheduleWorker() {
-    if (!m_runner->isRunning()) {
-        m_runner->stop(); // collects a worker that ended by itself
-        return;
+CMainFrame::~CMainFrame() {
+    if (m_cursorHeld) {
+        QApplication::restoreOverrideCursor(); // gone before the worker it waited for
     }
-    m_runner->requestStop();
-    // The worker abandons its upload and ends within a fraction of a second. Meanwhile the
-    // window keeps painting; input waits, so nothing new can start half way through.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    QEventLoop waiting;
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, &waiting, [this, &waiting] {
-        if (!m_runner->isRunning()) {
-            waiting.quit();
-        }
-    });
-    poll.start(kStopPollMs);
-    waiting.exec(QEventLoop::ExcludeUserInputEvents);
-    QApplication::restoreOverrideCursor();
-    m_runner->stop();
 }
+
+// The projector dialogs work on the state's pieces; nothing comes back through the frame.
+void CMainFrame::attachProjectorCommands() {
+    auto always = [] { return true; };
+    setCommandHandler(
+        Cmd::ProjectorList,
+        [this] {
+            CProjectorListDlg dialog(*this, this);
+            dialog.exec();
+        },
+        always);
+    setCommandHandler(
+        Cmd::ImageInformation,
+        [this] {
+            CImageInfoDlg dialog(*this, this);
+            dialog.exec();
+        },
+        always);
+    setCommandHandler(
+        Cmd::TransmissionState,
+        [this] {
+            CTransStateDlg dialog(*this, this);
+            dialog.exec();
+        },
+        always);
+    setCommandHandler(
+        Cmd::CancelTransmit,
+        [this] {
+            CCancelDlg dialog(*this, this);
+            dialog.exec();
+        },
+        always);
+    setCommandHandler(
+        Cmd::Schedule,
+        [this] {
+            CScheduleDlg dialog(m_state.schedule(), m_state.projectors(), this);
+            dialog.exec();
+        },
+        always);
+    setCommandHandler(
+        Cmd::Setting,
+        [this] {
+            CSettingDlg dialog(m_state.projectors(), this);
+            dialog.exec();
+        },
+        always);
+}
+
+CKorvelView* CMainFrame::attachPictureView(std::unique_ptr<RecentFileList> recent) {
+    const CKorvelView::Pieces pieces{m_state.currentImage(), m_state.projectors(), m_state.commandObserver(),
+                                     m_state.schedule()};
+    auto* view = new CKorvelView(*this, pieces, std::move(recent));
+    setCentralWidget(view);
+    connect(view, &CKorvelView::uploading, &m_state, &AppState::projectorUploading);
+    view->attachCommands();
+    return view;
+}
+
+ProjectorList CMainFrame::GetProjectorList() const { return m_state.projectors().projectors(); }
+
+bool CMainFrame::SaveProjectorList(const ProjectorList& list) {
+    return CProjectorStoreWrites::saveProjectorList(this, m_state.projectors(), list);
+}
+
+void CMainFrame::SetCurrentProjector(quint32 hostAddress) { m_state.projectors().setCurrentProjector(hostAddress); }
+
+void CMainFrame::showStatusMessage(const QString& text) {
+    if (text.isEmpty()) {
+        statusBar()->clearMessage();
+    } else {
+        statusBar()->showMessage(text);
+    }
+}
+
+ProjectorStore& CMainFrame::projectorStore() { return m_state.projectors(); }
+
+HistoryLog& CMainFrame::history() { return m_state.history(); }
+
+CommandObserver* CMainFrame::commandObserver() { return m_state.commandObserver(); }
 
 void CMainFrame::createActions() {
     QList<int> ids;
@@ -285,27 +347,15 @@ QString CMainFrame::userToolName() {
 #endif
 }
 
-bool CMainFrame::SaveProjectorList(const ProjectorList& list) {
-    const IoResult r = m_projectors.saveProjectors(list);
-    if (!r.ok()) {
-        CMessageBox::show(this, CatalogText(msg::ProjectorListSaveFailed, {m_projectors.iniPath(), r.detail}),
-                          CMessageBox::Icon::Stop);
-    }
-    showEncodingNotice();
-    m_history->setProjectors(m_projectors.projectors());
-    Q_EMIT ProjectorListChanged();
-    return r.ok();
-}
-
 // A history that cannot be written never stops a command; the user hears of it once.
 void CMainFrame::showHistoryProblem() {
-    if (const QString text = m_history->takeProblemText(); !text.isEmpty()) {
+    if (const QString text = m_state.history().takeProblemText(); !text.isEmpty()) {
         CMessageBox::show(this, text, CMessageBox::Icon::Warning);
     }
 }
 
 void CMainFrame::RunProjectorCommand(int commandId, quint32 hostAddress) {
-    SetCurrentProjector(hostAddress);
+    m_state.projectors().setCurrentProjector(hostAddress);
     updateCommandStates();
     if (QAction* a = m_actions.value(commandId); a != nullptr && a->isEnabled()) {
         // Send from a projector's row checks that projector alone.
@@ -317,68 +367,33 @@ void CMainFrame::RunProjectorCommand(int commandId, quint32 hostAddress) {
     m_sendTarget.reset();
 }
 
-bool CMainFrame::SetAuthSetting(const QString& password, int authOff) {
-    const IoResult r = m_projectors.setAuthSetting(password, authOff);
-    if (!r.ok()) {
-        CMessageBox::show(this, CatalogText(msg::AuthSettingSaveFailed, {m_projectors.iniPath(), r.detail}),
-                          CMessageBox::Icon::Stop);
-    }
-    showEncodingNotice();
-    return r.ok();
-}
-
-// The store hands the text out once, the first time a write leaves the file's code page.
-void CMainFrame::showEncodingNotice() {
-    const QString notice = m_projectors.takeEncodingNotice();
-    if (!notice.isEmpty()) {
-        CMessageBox::show(this, notice, CMessageBox::Icon::Warning);
-    }
-}
-
-qint32 CMainFrame::GetCurrentImage(QString& path) const {
-    path = m_image.path;
-    return m_image.state;
-}
-
-void CMainFrame::SetCurrentImage(const std::optional<QString>& path, qint32 state) {
-    m_image.state = state;
-    if (path) {
-        m_image.path = *path;
-    }
-}
-
-void CMainFrame::SetPictureSize(quint32 width, quint32 height) {
-    m_image.width = width;
-    m_image.height = height;
-}
-
-bool CMainFrame::CanSendCurrentImage() const {
-    if (m_image.state == CurrentImage::None) {
-        return false;
-    }
-    int reason = 0;
-    return IsSendableImage(m_image.path, m_image.width, m_image.height, reason);
-}
-
-void CMainFrame::SetScheduleTable(const ScheduleTable& table) {
-    const qint32 count = m_schedule.count; // the count travels on its own
-    m_schedule = table;
-    m_schedule.count = count;
-}
-
 void CMainFrame::showAbout() {
     CAboutDlg about(this);
     about.exec();
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    const auto answer = CMessageBox::show(this, CatalogText(msg::ConfirmExit), CMessageBox::Icon::Question,
-                                          QMessageBox::Ok | QMessageBox::Cancel);
-    if (answer == QMessageBox::Cancel) {
+    ScheduleControl& schedule = m_state.schedule();
+    if (!m_closeWhenStopped) {
+        const auto answer = CMessageBox::show(this, CatalogText(msg::ConfirmExit), CMessageBox::Icon::Question,
+                                              QMessageBox::Ok | QMessageBox::Cancel);
+        if (answer == QMessageBox::Cancel) {
+            event->ignore();
+            return;
+        }
+    }
+    // A running schedule ends before the frame and its state go away: its worker abandons
+    // the upload in flight, and the close comes back when it has ended.
+    if (schedule.isRunning()) {
+        if (!m_closeWhenStopped) {
+            m_closeWhenStopped = true;
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            m_cursorHeld = true;
+            setEnabled(false);
+            schedule.requestStop();
+        }
         event->ignore();
         return;
     }
-    // A running schedule ends before the frame and its state go away.
-    StopScheduleWorker();
     event->accept();
 }

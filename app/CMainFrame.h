@@ -1,10 +1,8 @@
 #pragma once
 
-#include "app/CurrentImage.h"
 #include "history/HistoryLog.h"
 #include "registry/ProjectorStore.h"
-#include "schedule/ScheduleRunner.h"
-#include "schedule/ScheduleTable.h"
+#include "workspace/CPictureHost.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -18,107 +16,73 @@ class QAction;
 class QLabel;
 class QToolBar;
 
-// The main window and owner of the program's long-lived state. Dialogs take copies
-// through its accessors and hand whole copies back.
-class CMainFrame final : public QMainWindow {
+class AppState;
+class CKorvelView;
+class RecentFileList;
+
+// The main window: menus, toolbar, status bar and docks. The program's state lives in the
+// AppState it is given; the frame wires commands to it and shows what its pieces report.
+class CMainFrame final : public QMainWindow, public CPictureHost {
     Q_OBJECT
 
 public:
-    explicit CMainFrame(const QString& iniPath, QWidget* parent = nullptr);
+    explicit CMainFrame(AppState& state, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
-    // Projector list, current projector and authentication setting.
-    [[nodiscard]] ProjectorList GetProjectorList() const { return m_projectors.projectors(); }
-    // Replaces the list and rewrites the INI section; a failed write is shown to the user.
+    AppState& state() { return m_state; }
+    // Makes the picture view the central widget, on the state's current picture, and binds
+    // its commands.
+    CKorvelView* attachPictureView(std::unique_ptr<RecentFileList> recent);
+    ProjectorStore& projectorStore();
+    HistoryLog& history();
+    [[nodiscard]] CommandObserver* commandObserver();
+    // For the dialogs that still take the frame: the list, and a save that shows a failure.
+    [[nodiscard]] ProjectorList GetProjectorList() const;
     bool SaveProjectorList(const ProjectorList& list);
-    [[nodiscard]] ProjectorStore::AuthSetting GetAuthSetting() const { return m_projectors.authSetting(); }
-    bool SetAuthSetting(const QString& password, int authOff);
-    [[nodiscard]] quint32 GetCurrentProjector() const { return m_projectors.currentProjector(); }
-    void SetCurrentProjector(quint32 hostAddress) { m_projectors.setCurrentProjector(hostAddress); }
-    ProjectorStore& projectorStore() { return m_projectors; }
-    // The command history every run of the window, Send and the schedule goes into.
-    [[nodiscard]] CommandObserver* commandObserver() { return m_history.get(); }
-    HistoryLog& history() { return *m_history; }
+    void SetCurrentProjector(quint32 hostAddress);
     // Makes the address the current projector and runs one of the window's projector
     // commands (Send, Image Information, Transmission State) when it is enabled.
     void RunProjectorCommand(int commandId, quint32 hostAddress);
-    // The projector a Send started that way is for, once; empty for the plain Send command.
-    std::optional<quint32> TakeSendTarget() { return std::exchange(m_sendTarget, std::nullopt); }
 
-    // Current image.
-    qint32 GetCurrentImage(QString& path) const;
-    void SetCurrentImage(const std::optional<QString>& path, qint32 state);
-    void SetPictureSize(quint32 width, quint32 height);
-    [[nodiscard]] const CurrentImage& currentImage() const { return m_image; }
-    [[nodiscard]] bool CanSendCurrentImage() const;
-
-    // The run copy of the schedule.
-    [[nodiscard]] ScheduleTable GetScheduleTable() const { return m_schedule; }
-    void SetScheduleTable(const ScheduleTable& table);
-    [[nodiscard]] qint32 GetScheduleCount() const { return m_schedule.count; }
-    void SetScheduleCount(qint32 count) { m_schedule.count = count; }
-    [[nodiscard]] qint32 GetScheduleLoop() const { return m_scheduleLoop; }
-    void SetScheduleLoop(qint32 loop) { m_scheduleLoop = loop; }
-    // Verify and retry of the run copy; both off unless the Schedule dialog hands them over.
-    [[nodiscard]] ScheduleOptions GetScheduleOptions() const { return m_scheduleOptions; }
-    void SetScheduleOptions(const ScheduleOptions& options) { m_scheduleOptions = options; }
-
-    // The run of the schedule on its worker thread.
-    [[nodiscard]] bool IsScheduleRunning() const { return m_runner->isRunning(); }
-    // Starts the worker on the run copy; false when a run is active or the copy is empty.
-    bool StartScheduleWorker();
-    // Asks the worker to stop and waits until it has ended, which takes a fraction of a
-    // second; the window keeps painting meanwhile.
-    void StopScheduleWorker();
-    static constexpr int kStopPollMs = 10;
-    [[nodiscard]] qint32 GetEntryStatus(int index) const { return m_runner->entryStatus(index); }
-    ScheduleRunner& scheduleRunner() { return *m_runner; }
+    // What the picture view asks of its window.
+    void setCommandHandler(int id, std::function<void()> run, std::function<bool()> enabled = {}) override;
+    void updateCommandStates() override;
+    void setDocumentTitle(const QString& title) override { setWindowTitle(title); }
+    // The recent files stand in the File menu above Exit; choosing one calls open.
+    void setRecentFiles(const QStringList& files, const std::function<void(const QString&)>& open) override;
+    void setSizePaneText(const QString& text, bool overLimit = false) override;
+    void showStatusMessage(const QString& text) override;
+    // The projector a Send started from a row is for, once; empty for the plain Send command.
+    std::optional<quint32> takeSendTarget() override { return std::exchange(m_sendTarget, std::nullopt); }
+    QWidget* hostWindow() override { return this; }
 
     // Menus, toolbar and status bar.
     void LocaliseMainMenu();
     QAction* action(int id) const { return m_actions.value(id); }
-    // The command's enabled state is asked again whenever the interface may show it.
-    void setCommandHandler(int id, std::function<void()> run, std::function<bool()> enabled = {});
-    void updateCommandStates();
-    // Red when the figure is over what a projector accepts.
-    void setSizePaneText(const QString& text, bool overLimit = false);
     [[nodiscard]] QString sizePaneText() const;
     [[nodiscard]] QToolBar* toolBar() const { return m_toolBar; }
-    // The recent files stand in the File menu above Exit; choosing one calls open.
-    void setRecentFiles(const QStringList& files, const std::function<void(const QString&)>& open);
     [[nodiscard]] QList<QAction*> recentFileActions() const { return m_recentActions; }
 
     // The user tool's presence beside the executable enables User Edit.
     static QString userToolName();
     std::function<void()> userEditHandler; // shows the user configuration
 
-Q_SIGNALS:
-    // SaveProjectorList replaced the list (whether or not the file could be written).
-    void ProjectorListChanged();
-    // The schedule or a send began (true) or ended (false) an upload to the projector.
-    void ProjectorUploading(quint32 hostAddress, bool uploading);
-
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    std::optional<quint32> m_sendTarget;
+    void attachProjectorCommands();
     void createActions();
     void createMenus();
     void createToolBar();
     void createStatusBar();
     void showAbout();
-    void showEncodingNotice();
     void showHistoryProblem();
 
-    ProjectorStore m_projectors;
-    std::unique_ptr<HistoryLog> m_history; // before the runner, whose worker reports to it
-    CurrentImage m_image;
-    ScheduleTable m_schedule;
-    qint32 m_scheduleLoop = 0;
-    ScheduleOptions m_scheduleOptions;
-    std::unique_ptr<ScheduleRunner> m_runner; // declared after the state its worker uses
-
+    AppState& m_state;
+    std::optional<quint32> m_sendTarget;
+    bool m_closeWhenStopped = false; // a close waits for the schedule's worker to end
+    bool m_cursorHeld = false;
     QHash<int, QAction*> m_actions;
     QHash<int, std::function<bool()>> m_enabledWhen;
     QToolBar* m_toolBar = nullptr;

@@ -3,6 +3,7 @@
 // drawn. Measures the whole refresh (answers and pictures shown) and the largest extra delay
 // of a 10 ms timer on the interface thread meanwhile. Headless.
 #include "ProjectorEmulator.h"
+#include "app/AppState.h"
 #include "app/CMainFrame.h"
 #include "board/CBoardDock.h"
 #include "history/HistoryStore.h"
@@ -75,7 +76,9 @@ int main(int argc, char** argv) {
         history.flush();
     }
 
-    CMainFrame frame(scratch.filePath(QStringLiteral("bench.INI")));
+    AppState frameState(scratch.filePath(QStringLiteral("bench.INI")));
+
+    CMainFrame frame(frameState);
     auto* dock = frame.findChild<CBoardDock*>(QStringLiteral("boardDock"));
     dock->setHistoryPath(historyPath);
     frame.SaveProjectorList(list);

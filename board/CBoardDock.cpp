@@ -1,6 +1,5 @@
 #include "board/CBoardDock.h"
 
-#include "app/CMainFrame.h"
 #include "app/CommandIds.h"
 #include "history/HistoryStore.h"
 #include "i18n/CatalogIds.h"
@@ -8,12 +7,14 @@
 #include "protocol/CImageInfo2Dlg.h"
 #include "protocol/CancelCommand.h"
 #include "registry/Ipv4.h"
+#include "registry/ProjectorStore.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -80,15 +81,17 @@ QString storeKey(const BoardStore& s) { return s.result == 2 ? s.fileName + QLat
 
 } // namespace
 
-CBoardDock::CBoardDock(CMainFrame& frame, std::unique_ptr<QSettings> settings)
-    : QDockWidget(&frame), m_frame(frame), m_settings(std::move(settings)),
+CBoardDock::CBoardDock(QMainWindow& window, ProjectorStore& store, CommandObserver* history, RunCommand runCommand,
+                       std::unique_ptr<QSettings> settings)
+    : QDockWidget(&window), m_window(window), m_store(store), m_history(history), m_runCommand(std::move(runCommand)),
+      m_settings(std::move(settings)),
       m_historyPath(HistoryStore::defaultPath()) {
     if (!m_settings) {
         m_settings = std::make_unique<QSettings>();
     }
     setObjectName(QStringLiteral("boardDock"));
     setWindowTitle(CatalogText(msg::BoardTitle));
-    m_context.store = &m_frame.projectorStore();
+    m_context.store = &m_store;
     m_neutral = neutralMark();
 
     auto* body = new QWidget(this);
@@ -217,21 +220,21 @@ CBoardDock::CBoardDock(CMainFrame& frame, std::unique_ptr<QSettings> settings)
     });
     m_table->addAction(menuKey);
 
-    connect(&m_frame, &CMainFrame::ProjectorListChanged, this, &CBoardDock::followList);
-    connect(&m_frame, &CMainFrame::ProjectorUploading, this, [this](quint32 address, bool uploading) {
-        int& n = m_uploads[address];
-        n = std::max(0, n + (uploading ? 1 : -1));
-        m_poller->setPaused(address, n > 0);
-        if (n == 0) {
-            m_uploads.remove(address);
-        }
-    });
     connect(this, &QDockWidget::dockLocationChanged, this, [this] { m_saveLater->start(); });
     connect(this, &QDockWidget::topLevelChanged, this, [this] { m_saveLater->start(); });
     connect(toggleViewAction(), &QAction::toggled, this, [this] { m_saveLater->start(); });
 
     followList();
     restoreLayout();
+}
+
+void CBoardDock::noteUploading(quint32 address, bool uploading) {
+    int& n = m_uploads[address];
+    n = std::max(0, n + (uploading ? 1 : -1));
+    m_poller->setPaused(address, n > 0);
+    if (n == 0) {
+        m_uploads.remove(address);
+    }
 }
 
 CBoardDock::~CBoardDock() {
@@ -250,7 +253,7 @@ void CBoardDock::connectPoller() {
 void CBoardDock::setCommandContext(const CommandContext& context) {
     m_context = context;
     if (m_context.store == nullptr) {
-        m_context.store = &m_frame.projectorStore();
+        m_context.store = &m_store;
     }
     m_poller->setContext(m_context);
 }
@@ -265,7 +268,7 @@ void CBoardDock::setHistoryPath(const QString& path) {
 bool CBoardDock::lookupsSettled() const { return m_lookupsShown >= m_lookupsAsked && m_lookup->isIdle(); }
 
 void CBoardDock::followList() {
-    m_poller->setProjectors(m_frame.GetProjectorList());
+    m_poller->setProjectors(m_store.projectors());
     const QList<BoardRow> rows = m_poller->rows();
     m_table->setRowCount(0);
     m_table->setRowCount(static_cast<int>(rows.size()));
@@ -466,7 +469,7 @@ void CBoardDock::openStoreView(int row) {
     }
     const BoardRow r = m_poller->row(address);
     ProjectorRecord record;
-    for (const ProjectorRecord& p : m_frame.GetProjectorList()) {
+    for (const ProjectorRecord& p : m_store.projectors()) {
         if (p.hostAddress() == address) {
             record = p;
             break;
@@ -474,7 +477,7 @@ void CBoardDock::openStoreView(int row) {
     }
     // The board's own polls stay out of the history; a Cancel Transmit the user asks for does not.
     CommandContext context = m_context;
-    context.observer = m_frame.commandObserver();
+    context.observer = m_history;
     CImageInfo2Dlg info(
         CImageInfo2Dlg::Information,
         [context](int store, const CommandTarget& target) { return CancelStoreTransmission(store, target, context); },
@@ -500,8 +503,8 @@ void CBoardDock::openStoreView(int row) {
 void CBoardDock::runOnRow(int commandId) {
     const int row = m_table->currentRow();
     const quint32 address = addressAt(row);
-    if (row >= 0 && address != 0) {
-        m_frame.RunProjectorCommand(commandId, address);
+    if (row >= 0 && address != 0 && m_runCommand) {
+        m_runCommand(commandId, address);
     }
 }
 
@@ -524,12 +527,12 @@ void CBoardDock::saveLayout() {
         return;
     }
     QSettings& s = *m_settings;
-    s.setValue(QStringLiteral("board/area"), static_cast<int>(m_frame.dockWidgetArea(this)));
+    s.setValue(QStringLiteral("board/area"), static_cast<int>(m_window.dockWidgetArea(this)));
     s.setValue(QStringLiteral("board/floating"), isFloating());
     // Hidden by the user, not merely not yet shown with its window.
     s.setValue(QStringLiteral("board/visible"), !(isHidden() && testAttribute(Qt::WA_WState_ExplicitShowHide)));
     s.setValue(QStringLiteral("board/geometry"), saveGeometry());
-    const Qt::DockWidgetArea area = m_frame.dockWidgetArea(this);
+    const Qt::DockWidgetArea area = m_window.dockWidgetArea(this);
     const bool across = area == Qt::TopDockWidgetArea || area == Qt::BottomDockWidgetArea;
     s.setValue(QStringLiteral("board/size"), across ? height() : width());
     s.sync();
@@ -544,7 +547,7 @@ void CBoardDock::restoreLayout() {
         area != Qt::BottomDockWidgetArea) {
         area = Qt::BottomDockWidgetArea;
     }
-    m_frame.addDockWidget(area, this);
+    m_window.addDockWidget(area, this);
     if (s.value(QStringLiteral("board/floating"), false).toBool()) {
         setFloating(true);
         restoreGeometry(s.value(QStringLiteral("board/geometry")).toByteArray());
@@ -553,7 +556,7 @@ void CBoardDock::restoreLayout() {
         const int size = s.value(QStringLiteral("board/size"), 300).toInt();
         if (size > 0) {
             const bool across = area == Qt::TopDockWidgetArea || area == Qt::BottomDockWidgetArea;
-            m_frame.resizeDocks({this}, {size}, across ? Qt::Vertical : Qt::Horizontal);
+            m_window.resizeDocks({this}, {size}, across ? Qt::Vertical : Qt::Horizontal);
         }
     }
     // Hidden until asked for, so the window first looks as it always did.
@@ -567,8 +570,9 @@ void CBoardDock::restoreLayout() {
     }
 }
 
-void AddBoardDock(CMainFrame* frame) {
-    auto* dock = new CBoardDock(*frame);
+CBoardDock* AddBoardDock(QMainWindow* frame, ProjectorStore& store, CommandObserver* history,
+                         CBoardDock::RunCommand runCommand) {
+    auto* dock = new CBoardDock(*frame, store, history, std::move(runCommand));
     auto* view = frame->menuBar()->findChild<QMenu*>(QStringLiteral("menuView"));
     QAction* toggle = dock->toggleViewAction();
     toggle->setObjectName(QStringLiteral("cmdBoard"));
@@ -590,4 +594,5 @@ void AddBoardDock(CMainFrame* frame) {
     } else {
         frame->addAction(refresh); // F5 works all the same
     }
+    return dock;
 }

@@ -7,9 +7,12 @@
 #include <QHash>
 #include <QPixmap>
 
+#include <functional>
 #include <memory>
 
-class CMainFrame;
+class CommandObserver;
+class ProjectorStore;
+class QMainWindow;
 class QCheckBox;
 class QLabel;
 class QMenu;
@@ -33,7 +36,12 @@ public:
     static constexpr int kPictureRole = Qt::UserRole + 1;
     static constexpr int kKeyRole = Qt::UserRole + 2;
 
-    explicit CBoardDock(CMainFrame& frame, std::unique_ptr<QSettings> settings = {});
+    // Runs one of the window's projector commands on a row's address.
+    using RunCommand = std::function<void(int commandId, quint32 hostAddress)>;
+
+    // history: where a Cancel Transmit the user asks for is recorded.
+    CBoardDock(QMainWindow& window, ProjectorStore& store, CommandObserver* history, RunCommand runCommand,
+               std::unique_ptr<QSettings> settings = {});
     ~CBoardDock() override;
 
     // Asks every projector now (Refresh, F5), or only those due (the timed refresh).
@@ -44,6 +52,11 @@ public:
     void setTimedRefresh(bool on, int minutes);
     [[nodiscard]] bool timedRefreshOn() const;
     [[nodiscard]] int timedRefreshMinutes() const;
+
+    // Rows follow the store's list; asked again whenever a new list is handed in.
+    void followList();
+    // An upload to the projector began (true) or ended (false): its row is left alone meanwhile.
+    void noteUploading(quint32 hostAddress, bool uploading);
 
     // Tests shorten the protocol's waits and keep the history in a folder of their own.
     void setCommandContext(const CommandContext& context);
@@ -68,7 +81,6 @@ protected:
     void moveEvent(QMoveEvent* event) override;
 
 private:
-    void followList();
     void connectPoller();
     void showRow(quint32 address);
     void showPictures(quint32 address, const BoardPictures& pictures);
@@ -78,7 +90,10 @@ private:
     void runOnRow(int commandId);
     [[nodiscard]] QString stateText(const BoardRow& row) const;
 
-    CMainFrame& m_frame;
+    QMainWindow& m_window;
+    ProjectorStore& m_store;
+    CommandObserver* m_history = nullptr;
+    RunCommand m_runCommand;
     std::unique_ptr<QSettings> m_settings;
     CommandContext m_context;
     QString m_historyPath;
@@ -106,6 +121,7 @@ private:
     QTimer* m_saveLater = nullptr;
 };
 
-// Puts the board into the window's View menu (a toggle and Refresh Board, F5) and docks it
-// where it was last left.
-void AddBoardDock(CMainFrame* frame);
+// Makes the board, puts it into the window's View menu (a toggle and Refresh Board, F5) and
+// docks it where it was last left.
+CBoardDock* AddBoardDock(QMainWindow* window, ProjectorStore& store, CommandObserver* history,
+                         CBoardDock::RunCommand runCommand);

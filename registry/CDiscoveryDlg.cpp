@@ -1,12 +1,13 @@
 #include "registry/CDiscoveryDlg.h"
 
-#include "app/CMainFrame.h"
 #include "app/CMessageBox.h"
 #include "app/CommandIds.h"
 #include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "registry/CProjectorStoreWrites.h"
 #include "registry/LocalAddresses.h"
+#include "registry/ProjectorStore.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -64,8 +65,9 @@ QList<quint32> CDiscoveryDlg::offeredAddresses(const QList<quint32>& hostAddress
     return offered;
 }
 
-CDiscoveryDlg::CDiscoveryDlg(CMainFrame& frame, QWidget* parent, const DiscoverySearch::Options& options)
-    : QDialog(parent), m_frame(frame), m_search(options) {
+CDiscoveryDlg::CDiscoveryDlg(ProjectorStore& store, RunCommand runCommand, QWidget* parent,
+                             const DiscoverySearch::Options& options)
+    : QDialog(parent), m_store(store), m_runCommand(std::move(runCommand)), m_search(options) {
     setObjectName(QStringLiteral("dlg131"));
     setWindowTitle(QStringLiteral("21;Discovery"));
 
@@ -123,8 +125,8 @@ CDiscoveryDlg::CDiscoveryDlg(CMainFrame& frame, QWidget* parent, const Discovery
         a->setObjectName(QStringLiteral("cmd%1").arg(id));
         connect(a, &QAction::triggered, this, [this, id = id] {
             const int row = m_list->currentRow();
-            if (row >= 0 && row < m_found.count()) {
-                m_frame.RunProjectorCommand(id, Ipv4::toHost(m_found.devices()[row].address));
+            if (row >= 0 && row < m_found.count() && m_runCommand) {
+                m_runCommand(id, Ipv4::toHost(m_found.devices()[row].address));
             }
         });
     }
@@ -140,7 +142,7 @@ CDiscoveryDlg::CDiscoveryDlg(CMainFrame& frame, QWidget* parent, const Discovery
             return;
         }
         m_list->setCurrentCell(row, 0, QItemSelectionModel::NoUpdate);
-        m_frame.SetCurrentProjector(Ipv4::toHost(m_found.devices()[row].address));
+        m_store.setCurrentProjector(Ipv4::toHost(m_found.devices()[row].address));
         m_context->popup(m_list->viewport()->mapToGlobal(at));
     });
 
@@ -245,7 +247,7 @@ void CDiscoveryDlg::searchEnded(DiscoverySearch::Status status, const Discovered
 }
 
 void CDiscoveryDlg::fillList() {
-    const ProjectorList list = m_frame.GetProjectorList();
+    const ProjectorList list = m_store.projectors();
     m_list->clearContents();
     m_list->setRowCount(0);
     m_list->setRowCount(m_found.count());
@@ -298,7 +300,7 @@ void CDiscoveryDlg::OnRegister() {
     if (isSearching()) {
         return;
     }
-    ProjectorList copy = m_frame.GetProjectorList();
+    ProjectorList copy = m_store.projectors();
     int refused = 0;
     for (const int row : selectedRows()) {
         if (row < 0 || row >= m_found.count()) {
@@ -331,7 +333,7 @@ void CDiscoveryDlg::OnRegister() {
         CMessageBox::show(this, CatalogText(msg::RegisterListFull, {QString::number(refused)}),
                           CMessageBox::Icon::Warning);
     }
-    m_frame.SaveProjectorList(copy);
+    CProjectorStoreWrites::saveProjectorList(this, m_store, copy);
     endSearch();
     QDialog::done(QDialog::Rejected);
 }

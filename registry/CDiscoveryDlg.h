@@ -6,9 +6,10 @@
 #include <QDialog>
 #include <QList>
 
+#include <functional>
 #include <memory>
 
-class CMainFrame;
+class ProjectorStore;
 class QComboBox;
 class QLabel;
 class QMenu;
@@ -23,8 +24,11 @@ class CDiscoveryDlg final : public QDialog {
     Q_OBJECT
 
 public:
-    explicit CDiscoveryDlg(CMainFrame& frame, QWidget* parent = nullptr,
-                           const DiscoverySearch::Options& options = DiscoverySearch::Options{});
+    // Runs one of the window's projector commands on a found projector's address.
+    using RunCommand = std::function<void(int commandId, quint32 hostAddress)>;
+
+    CDiscoveryDlg(ProjectorStore& store, RunCommand runCommand, QWidget* parent = nullptr,
+                  const DiscoverySearch::Options& options = DiscoverySearch::Options{});
     ~CDiscoveryDlg() override;
 
     // Opens the two sockets first; a failure is shown and the dialog does not open.
@@ -52,7 +56,8 @@ private:
     void endSearch();
     [[nodiscard]] QList<int> selectedRows() const;
 
-    CMainFrame& m_frame;
+    ProjectorStore& m_store;
+    RunCommand m_runCommand;
     DiscoverySearch m_search;
     DiscoveredDeviceTable m_found;
     QList<quint32> m_addresses;

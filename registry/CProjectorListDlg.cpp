@@ -367,7 +367,9 @@ void CProjectorListDlg::OnDelete() {
 
 void CProjectorListDlg::OnDiscovery() {
     {
-        CDiscoveryDlg discovery(m_frame, this);
+        CDiscoveryDlg discovery(
+            m_frame.projectorStore(),
+            [this](int id, quint32 address) { m_frame.RunProjectorCommand(id, address); }, this);
         discovery.exec();
     }
     m_list = m_frame.GetProjectorList();

@@ -1,8 +1,9 @@
 #include "registry/CSettingDlg.h"
 
-#include "app/CMainFrame.h"
+#include "registry/CProjectorStoreWrites.h"
 #include "i18n/CLocalise.h"
 #include "registry/ProjectorRecord.h"
+#include "registry/ProjectorStore.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -10,7 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-CSettingDlg::CSettingDlg(CMainFrame& frame, QWidget* parent) : QDialog(parent), m_frame(frame) {
+CSettingDlg::CSettingDlg(ProjectorStore& store, QWidget* parent) : QDialog(parent), m_store(store) {
     setObjectName(QStringLiteral("dlg133"));
     setWindowTitle(QStringLiteral("45;Setting"));
     m_authenticate = new QCheckBox(QStringLiteral("7;Authentication "), this);
@@ -37,7 +38,7 @@ CSettingDlg::CSettingDlg(CMainFrame& frame, QWidget* parent) : QDialog(parent), 
     grid->addWidget(cancel, 1, 2);
     grid->setSizeConstraint(QLayout::SetFixedSize);
 
-    const ProjectorStore::AuthSetting setting = m_frame.GetAuthSetting();
+    const ProjectorStore::AuthSetting setting = m_store.authSetting();
     if (setting.authOff == 0) {
         m_authenticate->setChecked(true);
         m_password->setText(setting.password);
@@ -47,7 +48,7 @@ CSettingDlg::CSettingDlg(CMainFrame& frame, QWidget* parent) : QDialog(parent), 
 
 void CSettingDlg::accept() {
     const bool on = m_authenticate->isChecked();
-    // The frame reports a failed write itself; the dialog closes either way.
-    m_frame.SetAuthSetting(on ? m_password->text() : QString(), on ? 0 : 1);
+    // A failed write is reported; the dialog closes either way.
+    CProjectorStoreWrites::saveAuthSetting(this, m_store, on ? m_password->text() : QString(), on ? 0 : 1);
     QDialog::accept();
 }

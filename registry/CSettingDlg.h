@@ -2,21 +2,21 @@
 
 #include <QDialog>
 
-class CMainFrame;
+class ProjectorStore;
 class QCheckBox;
 class QLineEdit;
 
-// Shows and changes the frame's authentication setting, which OK writes to the INI file.
+// Shows and changes the store's authentication setting, which OK writes to the INI file.
 class CSettingDlg final : public QDialog {
     Q_OBJECT
 
 public:
-    explicit CSettingDlg(CMainFrame& frame, QWidget* parent = nullptr);
+    explicit CSettingDlg(ProjectorStore& store, QWidget* parent = nullptr);
 
     void accept() override;
 
 private:
-    CMainFrame& m_frame;
+    ProjectorStore& m_store;
     QCheckBox* m_authenticate = nullptr;
     QLineEdit* m_password = nullptr;
 };

@@ -92,7 +92,11 @@ QString ProjectorStore::takeEncodingNotice() { return std::exchange(m_encodingNo
 
 IoResult ProjectorStore::saveProjectors(const ProjectorList& list) {
     m_list = list.first(qMin<qsizetype>(list.size(), kMaxProjectors));
-    return rewrite(&m_list, nullptr);
+    const IoResult r = rewrite(&m_list, nullptr);
+    if (m_listObserver) {
+        m_listObserver();
+    }
+    return r;
 }
 
 ProjectorStore::AuthSetting ProjectorStore::authSetting() const {

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 
 // The projector list, the current projector and the authentication setting, kept for the
 // whole run and written back to the INI file whenever a whole new list is handed in.
@@ -49,8 +50,10 @@ public:
     [[nodiscard]] int count() const { return static_cast<int>(m_list.size()); }
 
     // Replaces the list (at most 256 records are kept) and rewrites its INI section, keeping
-    // every other section and key. The list in memory is replaced even when the write fails.
+    // every other section and key. The list in memory is replaced even when the write fails,
+    // and the list observer is told either way.
     IoResult saveProjectors(const ProjectorList& list);
+    void setListObserver(std::function<void()> observer) { m_listObserver = std::move(observer); }
 
     struct AuthSetting {
         QString password;
@@ -75,6 +78,7 @@ private:
     QString m_encodingNotice;
     bool m_toldEncoding = false;
     ProjectorList m_list;
+    std::function<void()> m_listObserver;
     std::atomic<quint32> m_current{0};
     mutable QMutex m_authMutex;
     AuthSetting m_auth;

@@ -1,12 +1,12 @@
 #include "schedule/CScheduleDlg.h"
 
 #include "app/CFileDialogs.h"
-#include "app/CMainFrame.h"
 #include "app/CMessageBox.h"
 #include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "schedule/CScheduleEntryDlg.h"
+#include "schedule/ScheduleControl.h"
 #include "schedule/ScheduleFile.h"
 #include "schedule/ScheduleRunner.h"
 
@@ -16,7 +16,6 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTableWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -63,7 +62,8 @@ QPushButton* makeButton(QWidget* parent, const char* name, const char* text) {
 
 } // namespace
 
-CScheduleDlg::CScheduleDlg(CMainFrame& frame, QWidget* parent) : QDialog(parent), m_frame(frame) {
+CScheduleDlg::CScheduleDlg(ScheduleControl& schedule, ProjectorStore& store, QWidget* parent)
+    : QDialog(parent), m_schedule(schedule), m_store(store) {
     setObjectName(QStringLiteral("scheduleDlg"));
     setWindowTitle(QStringLiteral("33;Schedule"));
 
@@ -118,28 +118,27 @@ CScheduleDlg::CScheduleDlg(CMainFrame& frame, QWidget* parent) : QDialog(parent)
     layout->addWidget(m_list, 1);
     layout->addLayout(buttons);
 
-    const bool running = m_frame.IsScheduleRunning();
+    const bool running = m_schedule.isRunning();
     if (running) {
-        m_table = m_frame.GetScheduleTable();
-        m_table.count = m_frame.GetScheduleCount();
-        m_loop = m_frame.GetScheduleLoop() != 0 ? 1 : 0;
-        setOptions(m_frame.GetScheduleOptions());
+        m_table = m_schedule.table();
+        m_loop = m_schedule.loop() ? 1 : 0;
+        setOptions(m_schedule.options());
         RefreshScheduleList();
+        for (int i = 0; i < m_table.count; ++i) {
+            showEntryStatus(i, m_schedule.entryStatus(i));
+        }
     }
+    // A stop asked for before this dialog opened is still under way.
     setRunningControls(running);
+    if (m_schedule.isStopping()) {
+        m_stop->setEnabled(false);
+    }
     m_loopBox->setChecked(m_loop == 1);
-    m_lastRunning = running;
-
-    m_timer = new QTimer(this);
-    connect(m_timer, &QTimer::timeout, this, &CScheduleDlg::onTick);
-    m_timer->start(kTimerMs);
+    connect(&m_schedule, &ScheduleControl::entryStatusChanged, this, &CScheduleDlg::showEntryStatus);
+    connect(&m_schedule, &ScheduleControl::runEnded, this, &CScheduleDlg::runEnded);
 
     LocaliseDialog(9, this);
 }
-
-void CScheduleDlg::setTimerInterval(int ms) { m_timer->setInterval(ms); }
-
-int CScheduleDlg::timerInterval() const { return m_timer->interval(); }
 
 void CScheduleDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
@@ -215,7 +214,7 @@ void CScheduleDlg::RefreshScheduleList() {
 }
 
 void CScheduleDlg::onInsert() {
-    CScheduleEntryDlg entry(m_frame, *this);
+    CScheduleEntryDlg entry(m_store, *this);
     entry.exec();
 }
 
@@ -277,38 +276,38 @@ void CScheduleDlg::onExecute() {
         return;
     }
     m_loop = m_loopBox->isChecked() ? 1 : 0;
-    m_frame.SetScheduleTable(m_table);
-    m_frame.SetScheduleCount(m_table.count);
-    m_frame.SetScheduleLoop(m_loop);
-    m_frame.SetScheduleOptions(options());
-    if (!m_frame.StartScheduleWorker()) {
+    m_schedule.setTable(m_table);
+    m_schedule.setCount(m_table.count);
+    m_schedule.setLoop(m_loop != 0);
+    m_schedule.setOptions(options());
+    if (!m_schedule.start()) {
         return;
     }
     setRunningControls(true);
-    // A run that ends before the next tick must still bring the idle state back.
-    m_lastRunning = true;
 }
 
+// The worker abandons its upload and ends within a fraction of a second; runEnded brings
+// the idle controls back.
 void CScheduleDlg::onStop() {
-    if (!m_frame.IsScheduleRunning()) {
+    if (!m_schedule.isRunning()) {
         return;
     }
-    m_frame.StopScheduleWorker();
-    setRunningControls(false);
+    m_stop->setEnabled(false);
+    m_schedule.requestStop();
 }
 
-void CScheduleDlg::onTick() {
-    const bool running = m_frame.IsScheduleRunning();
-    if (!running && running == m_lastRunning) {
+void CScheduleDlg::showEntryStatus(int index, int status) {
+    if (index < 0 || index >= m_table.count || index >= m_list->rowCount()) {
         return;
     }
-    for (int i = 0; i < m_table.count && i < m_list->rowCount(); ++i) {
-        if (QTableWidgetItem* item = m_list->item(i, kStatus)) {
-            item->setText(statusText(m_frame.GetEntryStatus(i)));
-        }
+    if (QTableWidgetItem* item = m_list->item(index, kStatus)) {
+        item->setText(statusText(status));
     }
-    if (running != m_lastRunning) {
-        setRunningControls(running);
+}
+
+void CScheduleDlg::runEnded() {
+    for (int i = 0; i < m_table.count; ++i) {
+        showEntryStatus(i, m_schedule.entryStatus(i));
     }
-    m_lastRunning = running;
+    setRunningControls(false);
 }

@@ -5,22 +5,21 @@
 
 #include <QDialog>
 
-class CMainFrame;
+class ProjectorStore;
+class ScheduleControl;
 class QCheckBox;
 class QPushButton;
 class QTableWidget;
-class QTimer;
 
 // The working copy of a schedule as a list: insert, delete, load, save, and start and stop
-// its run on the frame, showing each entry's status while the run is active.
+// its run, showing each entry's status as the run reports it.
 class CScheduleDlg final : public QDialog {
     Q_OBJECT
 
 public:
-    static constexpr int kTimerMs = 1000;
     static constexpr int kColumnUnits = 33; // the list's width is shared out in these units
 
-    explicit CScheduleDlg(CMainFrame& frame, QWidget* parent = nullptr);
+    CScheduleDlg(ScheduleControl& schedule, ProjectorStore& store, QWidget* parent = nullptr);
 
     // For the entry dialog: validates and appends one entry, then rebuilds the list.
     ScheduleTable::AddResult AddScheduleEntry(const QString& addressText, const QString& imageFile,
@@ -31,11 +30,8 @@ public:
     [[nodiscard]] const ScheduleTable& table() const { return m_table; }
     [[nodiscard]] int loopFlag() const { return m_loop; }
     // Verify and retry as the check boxes stand: kept with the working copy, loaded and
-    // saved beside its schedule file, handed to the frame by Execute.
+    // saved beside its schedule file, handed to the run by Execute.
     [[nodiscard]] ScheduleOptions options() const;
-    // Tests shorten the status refresh.
-    void setTimerInterval(int ms);
-    [[nodiscard]] int timerInterval() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -47,18 +43,18 @@ private:
     void onSave();
     void onExecute();
     void onStop();
-    void onTick();
+    void showEntryStatus(int index, int status);
+    void runEnded();
     void setRunningControls(bool running);
     void setOptions(const ScheduleOptions& options);
     void loadOptions(const QString& schedulePath);
     void sizeColumns();
 
-    CMainFrame& m_frame;
+    ScheduleControl& m_schedule;
+    ProjectorStore& m_store;
     ScheduleTable m_table;
     int m_loop = 0;
-    bool m_lastRunning = false; // the running state the timer saw last
     bool m_columnsSized = false;
-    QTimer* m_timer = nullptr;
     QTableWidget* m_list = nullptr;
     QPushButton* m_insert = nullptr;
     QPushButton* m_delete = nullptr;

@@ -1,7 +1,6 @@
 #include "schedule/CScheduleEntryDlg.h"
 
 #include "app/CFileDialogs.h"
-#include "app/CMainFrame.h"
 #include "app/CMessageBox.h"
 #include "common/TextRules.h"
 #include "i18n/CLocalise.h"
@@ -10,6 +9,7 @@
 #include "registry/CIpAddressEdit.h"
 #include "registry/CSelectProjectorDlg.h"
 #include "registry/Ipv4.h"
+#include "registry/ProjectorStore.h"
 #include "schedule/CScheduleDlg.h"
 #include "schedule/EntryImageCheck.h"
 #include "workspace/SendableImage.h"
@@ -61,8 +61,8 @@ QList<CatalogId> reasonMessages(int reason) {
 
 } // namespace
 
-CScheduleEntryDlg::CScheduleEntryDlg(CMainFrame& frame, CScheduleDlg& owner)
-    : QDialog(&owner), m_frame(frame), m_owner(owner) {
+CScheduleEntryDlg::CScheduleEntryDlg(ProjectorStore& store, CScheduleDlg& owner)
+    : QDialog(&owner), m_projectors(store), m_owner(owner) {
     setObjectName(QStringLiteral("scheduleEntryDlg"));
     setWindowTitle(QStringLiteral("39;Insert"));
 
@@ -131,7 +131,7 @@ CScheduleEntryDlg::CScheduleEntryDlg(CMainFrame& frame, CScheduleDlg& owner)
     layout->addLayout(grid);
     layout->addLayout(buttons);
 
-    setAddress(m_frame.GetCurrentProjector());
+    setAddress(m_projectors.currentProjector());
 
     LocaliseDialog(9, this);
     m_address->setLabelText(addressLabel->text());
@@ -140,9 +140,9 @@ CScheduleEntryDlg::CScheduleEntryDlg(CMainFrame& frame, CScheduleDlg& owner)
 void CScheduleEntryDlg::setAddress(quint32 hostAddress) { m_address->setAddress(hostAddress); }
 
 void CScheduleEntryDlg::onSelect() {
-    CSelectProjectorDlg select(m_frame, this);
+    CSelectProjectorDlg select(m_projectors, this);
     if (select.exec() == QDialog::Accepted) {
-        setAddress(m_frame.GetCurrentProjector());
+        setAddress(m_projectors.currentProjector());
     }
 }
 
@@ -182,7 +182,7 @@ void CScheduleEntryDlg::accept() {
         return;
     }
 
-    const ProjectorList projectors = m_frame.GetProjectorList();
+    const ProjectorList projectors = m_projectors.projectors();
     const auto record = std::find_if(projectors.cbegin(), projectors.cend(),
                                      [address](const ProjectorRecord& r) { return r.hostAddress() == address; });
     if (record == projectors.cend()) {
@@ -201,6 +201,6 @@ void CScheduleEntryDlg::accept() {
     // A full table or a store out of range adds nothing, yet the dialog still closes.
     m_owner.AddScheduleEntry(m_address->text(), imageFile, storeText, intervalText, temporary,
                              TextRules::toInt(record->authMark), record->password);
-    m_frame.SetCurrentProjector(address);
+    m_projectors.setCurrentProjector(address);
     QDialog::accept();
 }

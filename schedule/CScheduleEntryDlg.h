@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-class CMainFrame;
+class ProjectorStore;
 class CScheduleDlg;
 class QComboBox;
 class CIpAddressEdit;
@@ -19,7 +19,7 @@ public:
     static constexpr int kMaxImageFile = 255;
     static constexpr int kMaxPassword = 255;
 
-    explicit CScheduleEntryDlg(CMainFrame& frame, CScheduleDlg& owner);
+    CScheduleEntryDlg(ProjectorStore& store, CScheduleDlg& owner);
 
 public Q_SLOTS:
     void accept() override;
@@ -29,7 +29,7 @@ private:
     void onBrowse();
     void setAddress(quint32 hostAddress);
 
-    CMainFrame& m_frame;
+    ProjectorStore& m_projectors;
     CScheduleDlg& m_owner;
     CIpAddressEdit* m_address = nullptr;
     QLineEdit* m_imageFile = nullptr;

@@ -36,6 +36,13 @@ void ScheduleRunner::setStatusObserver(StatusObserver observer) {
     }
 }
 
+void ScheduleRunner::setEndObserver(EndObserver observer) {
+    std::lock_guard lock(m_control);
+    if (!isRunning()) {
+        m_endObserver = std::move(observer);
+    }
+}
+
 bool ScheduleRunner::start(const ScheduleTable& table, int count, bool loop, const ScheduleOptions& checks) {
     std::lock_guard lock(m_control);
     if (isRunning() || count < 1 || count > ScheduleTable::kSlots) {
@@ -78,9 +85,6 @@ void ScheduleRunner::stop() {
         return;
     }
     requestStop();
-    while (isRunning()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(m_options.stopPollMs));
-    }
     joinWorker();
 }
 
@@ -200,4 +204,7 @@ void ScheduleRunner::work() {
         }
     } while (m_loop && m_stop.load() != StopRequested);
     m_running.store(0);
+    if (m_endObserver) {
+        m_endObserver();
+    }
 }

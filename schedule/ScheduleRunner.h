@@ -26,11 +26,12 @@ public:
                                        const std::atomic<bool>& stop)>;
     // Told on the worker thread whenever an entry's status changes.
     using StatusObserver = std::function<void(int index, int status)>;
+    // Told on the worker thread as its last act, once isRunning() has fallen.
+    using EndObserver = std::function<void()>;
 
     struct Options {
         int stepMs = 1000;        // one step of an interval wait
         int stepsPerMinute = 60;  // an interval of n minutes is n * 60 steps
-        int stopPollMs = 10;      // how often stop() looks whether the worker has ended
         int retries = 3;          // further attempts at a failed upload, when the run retries
         int retryWaitSteps = 30;  // steps between two attempts: 30 s
         CommandContext context;   // for the default uploader; its stop flag is the runner's
@@ -44,6 +45,7 @@ public:
     ScheduleRunner& operator=(const ScheduleRunner&) = delete;
 
     void setStatusObserver(StatusObserver observer);
+    void setEndObserver(EndObserver observer);
 
     // Copies the table, its count, the loop flag and the options and starts the worker.
     // Refused (false) while a run is active or when the count is not 1 to 30.
@@ -57,8 +59,8 @@ public:
     // The worker notices at once during a wait and within a fraction of a second during an
     // upload, which it abandons; the entry then keeps the status it had before.
     void stop();
-    // Only asks: returns at once. An interface waits for isRunning() to fall while it
-    // keeps painting, then calls stop() to collect the worker.
+    // Only asks: returns at once. An interface learns of the end through the end observer,
+    // then calls stop() to collect the worker.
     void requestStop();
 
     // Running from start() on, so a Stop pressed at once is never lost.
@@ -85,6 +87,7 @@ private:
     Options m_options;
     Uploader m_uploader;
     StatusObserver m_observer;
+    EndObserver m_endObserver;
     ScheduleTable m_table;
     int m_count = 0;
     bool m_loop = false;

@@ -2,7 +2,6 @@
 
 #include "app/CFileDialogs.h"
 #include "app/CKorvelApp.h"
-#include "app/CMainFrame.h"
 #include "app/CMessageBox.h"
 #include "app/CommandIds.h"
 #include "app/RecentFileList.h"
@@ -10,16 +9,12 @@
 #include "common/TextRules.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
-#include "protocol/CCancelDlg.h"
-#include "protocol/CImageInfoDlg.h"
-#include "protocol/CTransStateDlg.h"
-#include "registry/CProjectorListDlg.h"
-#include "registry/CSettingDlg.h"
-#include "schedule/CScheduleDlg.h"
 #include "workspace/CColorResolutionDlg.h"
 #include "workspace/CFitResultDlg.h"
 #include "workspace/CLead.h"
 #include "workspace/CImageSendDlg.h"
+#include "registry/ProjectorStore.h"
+#include "schedule/ScheduleControl.h"
 #include "workspace/CResizeDlg.h"
 #include "workspace/CSaturationDlg.h"
 #include "workspace/CPictureImage.h"
@@ -68,13 +63,15 @@ Loaded loadPicture(const QString& path) {
 
 } // namespace
 
-CKorvelView::CKorvelView(CMainFrame& frame, std::unique_ptr<RecentFileList> recent, QWidget* parent)
-    : QWidget(parent), m_frame(frame), m_recent(recent ? std::move(recent) : std::make_unique<RecentFileList>()) {
+CKorvelView::CKorvelView(CPictureHost& host, const Pieces& pieces, std::unique_ptr<RecentFileList> recent,
+                         QWidget* parent)
+    : QWidget(parent), m_host(host), m_pieces(pieces),
+      m_recent(recent ? std::move(recent) : std::make_unique<RecentFileList>()) {
     setObjectName(QStringLiteral("view101"));
     m_sizePool.setMaxThreadCount(1);
     m_lead = new CLead(this);
     m_lead->setGeometry(rect());
-    connect(m_lead, &CLead::regionChanged, &m_frame, &CMainFrame::updateCommandStates);
+    connect(m_lead, &CLead::regionChanged, this, [this] { m_host.updateCommandStates(); });
     setAcceptDrops(true);
     m_documentTitle = QStringLiteral("None");
     m_dialogs = defaultDialogs();
@@ -87,46 +84,33 @@ CKorvelView::~CKorvelView() {
 
 void CKorvelView::attachCommands() {
     auto loaded = [this] { return m_loaded; };
-    m_frame.setCommandHandler(Cmd::FileOpen, [this] { OnFileOpen(); }, [] { return true; });
-    m_frame.setCommandHandler(Cmd::FileSave, [this] { OnFileSave(); }, loaded);
-    m_frame.setCommandHandler(Cmd::FileSaveAs, [this] { OnFileSaveAs(); }, loaded);
-    m_frame.setCommandHandler(Cmd::Convert, [this] { OnConvert(); }, loaded);
-    m_frame.setCommandHandler(Cmd::Resize, [this] { OnResize(); }, loaded);
-    m_frame.setCommandHandler(Cmd::ColorSaturation, [this] { OnColorSaturation(); }, loaded);
-    m_frame.setCommandHandler(Cmd::ColorResolution, [this] { OnColorResolution(); }, loaded);
-    m_frame.setCommandHandler(Cmd::Trimming, [this] { OnTrimming(); }, [this] { return canTrim(); });
-    m_frame.setCommandHandler(Cmd::Undo, [this] { OnUndo(); }, [this] { return m_undoAvailable; });
-    m_frame.setCommandHandler(Cmd::FitToProjector, [this] { OnFitToProjector(); }, loaded);
-    m_frame.setCommandHandler(Cmd::Send, [this] { OnSend(m_frame.TakeSendTarget()); },
-                              [this] { return m_loaded && m_frame.CanSendCurrentImage(); });
-    // The projector dialogs work on copies of the frame's state; their results are not used.
-    auto always = [] { return true; };
-    auto show = [this]<typename Dialog>() {
-        Dialog dialog(m_frame, &m_frame);
-        dialog.exec();
-    };
-    m_frame.setCommandHandler(Cmd::ProjectorList, [show] { show.template operator()<CProjectorListDlg>(); }, always);
-    m_frame.setCommandHandler(Cmd::ImageInformation, [show] { show.template operator()<CImageInfoDlg>(); }, always);
-    m_frame.setCommandHandler(Cmd::TransmissionState, [show] { show.template operator()<CTransStateDlg>(); }, always);
-    m_frame.setCommandHandler(Cmd::CancelTransmit, [show] { show.template operator()<CCancelDlg>(); }, always);
-    m_frame.setCommandHandler(Cmd::Schedule, [show] { show.template operator()<CScheduleDlg>(); }, always);
-    m_frame.setCommandHandler(Cmd::Setting, [show] { show.template operator()<CSettingDlg>(); }, always);
+    m_host.setCommandHandler(Cmd::FileOpen, [this] { OnFileOpen(); }, [] { return true; });
+    m_host.setCommandHandler(Cmd::FileSave, [this] { OnFileSave(); }, loaded);
+    m_host.setCommandHandler(Cmd::FileSaveAs, [this] { OnFileSaveAs(); }, loaded);
+    m_host.setCommandHandler(Cmd::Convert, [this] { OnConvert(); }, loaded);
+    m_host.setCommandHandler(Cmd::Resize, [this] { OnResize(); }, loaded);
+    m_host.setCommandHandler(Cmd::ColorSaturation, [this] { OnColorSaturation(); }, loaded);
+    m_host.setCommandHandler(Cmd::ColorResolution, [this] { OnColorResolution(); }, loaded);
+    m_host.setCommandHandler(Cmd::Trimming, [this] { OnTrimming(); }, [this] { return canTrim(); });
+    m_host.setCommandHandler(Cmd::Undo, [this] { OnUndo(); }, [this] { return m_undoAvailable; });
+    m_host.setCommandHandler(Cmd::FitToProjector, [this] { OnFitToProjector(); }, loaded);
+    m_host.setCommandHandler(Cmd::Send, [this] { OnSend(m_host.takeSendTarget()); },
+                             [this] { return m_loaded && m_pieces.image.canSend(); });
     refreshRecentFiles();
 }
 
 void CKorvelView::OnSend(std::optional<quint32> onlyAddress) {
     CImageSendDlg dialog(0, nullptr);
     CommandContext context;
-    context.observer = m_frame.commandObserver();
+    context.observer = m_pieces.history;
     dialog.setCommandContext(context);
     // A schedule that has been asked to stop no longer holds Send back.
-    if (m_frame.IsScheduleRunning() &&
-        m_frame.scheduleRunner().stopRequest() != ScheduleRunner::StopRequested) {
+    if (m_pieces.schedule.isRunning() && !m_pieces.schedule.isStopping()) {
         CMessageBox::show(this, CatalogText(msg::SendScheduleRunning), CMessageBox::Icon::Stop);
         return;
     }
-    QString path;
-    const qint32 state = m_frame.GetCurrentImage(path);
+    const QString path = m_pieces.image.path;
+    const qint32 state = m_pieces.image.state;
     if (state == CurrentImage::None) {
         CMessageBox::show(this, CatalogText(msg::SendNoImage), CMessageBox::Icon::Stop);
         return;
@@ -135,7 +119,7 @@ void CKorvelView::OnSend(std::optional<quint32> onlyAddress) {
         CMessageBox::show(this, CatalogText(msg::SendUnsavedImage), CMessageBox::Icon::Stop);
         return;
     }
-    const ProjectorList list = m_frame.GetProjectorList();
+    const ProjectorList list = m_pieces.projectors.projectors();
     // One password buffer and one MAC buffer, refilled for every record.
     char password[256];
     char mac[32];
@@ -150,13 +134,25 @@ void CKorvelView::OnSend(std::optional<quint32> onlyAddress) {
     }
     dialog.m_imagePath = path;
     dialog.m_closeWhenDone = false;
-    dialog.setPictureSize(m_frame.currentImage().width, m_frame.currentImage().height);
+    dialog.setPictureSize(m_pieces.image.width, m_pieces.image.height);
     if (onlyAddress) {
         dialog.checkOnly(*onlyAddress);
     }
-    connect(&dialog, &CImageSendDlg::uploading, &m_frame, &CMainFrame::ProjectorUploading);
+    connect(&dialog, &CImageSendDlg::uploading, this, &CKorvelView::uploading);
     if (m_dialogs.send) {
         m_dialogs.send(dialog);
+    }
+}
+
+qint32 CKorvelView::imageState(QString& path) const {
+    path = m_pieces.image.path;
+    return m_pieces.image.state;
+}
+
+void CKorvelView::setImageState(const std::optional<QString>& path, qint32 state) {
+    m_pieces.image.state = state;
+    if (path) {
+        m_pieces.image.path = *path;
     }
 }
 
@@ -166,8 +162,8 @@ bool CKorvelView::canTrim() const {
 
 void CKorvelView::askToSaveChanges() {
     QString path;
-    while (m_frame.GetCurrentImage(path) == CurrentImage::Edited) {
-        const auto answer = CMessageBox::show(&m_frame, CatalogText(msg::AskSaveBeforeOpen),
+    while (imageState(path) == CurrentImage::Edited) {
+        const auto answer = CMessageBox::show(m_host.hostWindow(), CatalogText(msg::AskSaveBeforeOpen),
                                               CMessageBox::Icon::Question, QMessageBox::Yes | QMessageBox::No);
         if (answer != QMessageBox::Yes) {
             return; // the open that follows discards the changes
@@ -186,7 +182,7 @@ void CKorvelView::OnFileOpen() {
         CFileDialogs::Request request;
         request.title = CatalogText(msg::OpenImageDlgTitle);
         request.filter = OpenFilterTable::forFileDialog();
-        path = CFileDialogs::instance().openFile(&m_frame, request);
+        path = CFileDialogs::instance().openFile(m_host.hostWindow(), request);
         if (path.isEmpty()) {
             return;
         }
@@ -207,7 +203,7 @@ void CKorvelView::openRecentFile(const QString& path) {
 
 void CKorvelView::openDroppedFiles(const QStringList& paths) {
     if (paths.size() > 1) {
-        CMessageBox::show(&m_frame, CatalogText(msg::DropOneFileOnly), CMessageBox::Icon::Stop);
+        CMessageBox::show(m_host.hostWindow(), CatalogText(msg::DropOneFileOnly), CMessageBox::Icon::Stop);
         return;
     }
     if (paths.isEmpty()) {
@@ -225,11 +221,11 @@ bool CKorvelView::loadAndShow(const QString& path, Origin origin) {
         const QString reason = CatalogText(l.result.messageId());
         const QString code = QString::number(l.result.number());
         if (origin == Origin::Drop) {
-            CMessageBox::show(&m_frame, CatalogText(msg::DropOpenFailed, {reason, code}), CMessageBox::Icon::Stop);
+            CMessageBox::show(m_host.hostWindow(), CatalogText(msg::DropOpenFailed, {reason, code}), CMessageBox::Icon::Stop);
         } else {
-            CMessageBox::show(&m_frame, CatalogText(msg::OpenImageFailed, {code, reason}), CMessageBox::Icon::None);
+            CMessageBox::show(m_host.hostWindow(), CatalogText(msg::OpenImageFailed, {code, reason}), CMessageBox::Icon::None);
         }
-        m_frame.updateCommandStates();
+        m_host.updateCommandStates();
         return false;
     }
     commonOpeningSteps(path, l.picture, l.image);
@@ -242,7 +238,7 @@ void CKorvelView::commonOpeningSteps(const QString& path, const Picture& picture
     m_undo = Picture();
     m_fitBytes.clear();
     m_lead->show();
-    m_frame.SetCurrentImage(path, CurrentImage::Saved);
+    setImageState(path, CurrentImage::Saved);
     m_stateBeforeEdit = CurrentImage::Saved;
     m_lead->clearRegion();
     showPicture(picture, shown);
@@ -253,7 +249,7 @@ void CKorvelView::commonOpeningSteps(const QString& path, const Picture& picture
     updateCaption();
     updateSizePane();
     refreshPictureSize();
-    m_frame.updateCommandStates();
+    m_host.updateCommandStates();
 }
 
 void CKorvelView::showPicture(const Picture& picture) { showPicture(picture, CPictureImage::toQImage(picture)); }
@@ -267,15 +263,16 @@ void CKorvelView::setDocumentPath(const QString& path) { m_documentTitle = QFile
 
 void CKorvelView::updateCaption() {
     const QString title = CKorvelApp::instance() != nullptr ? CKorvelApp::instance()->title() : CatalogText(msg::AppTitle);
-    m_frame.setWindowTitle(QStringLiteral("%1 - %2").arg(m_documentTitle, title));
+    m_host.setDocumentTitle(QStringLiteral("%1 - %2").arg(m_documentTitle, title));
 }
 
 void CKorvelView::refreshRecentFiles() {
-    m_frame.setRecentFiles(m_recent->files(), [this](const QString& f) { openRecentFile(f); });
+    m_host.setRecentFiles(m_recent->files(), [this](const QString& f) { openRecentFile(f); });
 }
 
 void CKorvelView::refreshPictureSize() {
-    m_frame.SetPictureSize(static_cast<quint32>(m_picture.width()), static_cast<quint32>(m_picture.height()));
+    m_pieces.image.width = static_cast<quint32>(m_picture.width());
+    m_pieces.image.height = static_cast<quint32>(m_picture.height());
 }
 
 void CKorvelView::updateSizePane() {
@@ -310,13 +307,13 @@ void CKorvelView::waitForSizePane() {
 }
 
 void CKorvelView::showSizeFigure(qint64 bytes) {
-    m_frame.setSizePaneText(CatalogText(msg::SizePaneText, {QString::number(bytes)}),
+    m_host.setSizePaneText(CatalogText(msg::SizePaneText, {QString::number(bytes)}),
                             bytes > SendableImage::kMaxFileSize);
 }
 
 void CKorvelView::OnFileSave() {
     QString path;
-    if (m_frame.GetCurrentImage(path) == CurrentImage::None) {
+    if (imageState(path) == CurrentImage::None) {
         return;
     }
     const Picture picture = m_picture;
@@ -329,11 +326,11 @@ void CKorvelView::OnFileSave() {
         return fitted.isEmpty() ? PictureSaver::saveAsLoaded(picture, path) : PictureSaver::writeFile(path, fitted);
     });
     if (r.ok()) {
-        m_frame.SetCurrentImage(path, CurrentImage::Saved);
+        setImageState(path, CurrentImage::Saved);
         setDocumentPath(path);
     } else {
         // Not saying so would let the user believe the picture is safe.
-        CMessageBox::show(&m_frame, CatalogText(msg::ImageSaveFailed, {path, CatalogText(r.messageId())}),
+        CMessageBox::show(m_host.hostWindow(), CatalogText(msg::ImageSaveFailed, {path, CatalogText(r.messageId())}),
                           CMessageBox::Icon::Stop);
     }
     refreshPictureSize();
@@ -345,14 +342,14 @@ void CKorvelView::OnConvert() { saveProjectorPicture(true); }
 
 void CKorvelView::saveProjectorPicture(bool convert) {
     QString current;
-    if (m_frame.GetCurrentImage(current) == CurrentImage::None) {
+    if (imageState(current) == CurrentImage::None) {
         return;
     }
     CFileDialogs::Request request;
     request.title = CatalogText(convert ? msg::ConvertDlgTitle : msg::SaveAsDlgTitle);
     request.filter = QStringLiteral("Projector GIF (*.qv1)");
     request.defaultSuffix = QStringLiteral("qv1");
-    const QString path = CFileDialogs::instance().saveFile(&m_frame, request);
+    const QString path = CFileDialogs::instance().saveFile(m_host.hostWindow(), request);
     if (path.isEmpty()) {
         return;
     }
@@ -374,7 +371,7 @@ void CKorvelView::saveProjectorPicture(bool convert) {
         return o;
     });
     if (!outcome.result.ok()) {
-        CMessageBox::show(&m_frame,
+        CMessageBox::show(m_host.hostWindow(),
                           CatalogText(msg::ImageSaveFailed, {path, CatalogText(outcome.result.messageId())}),
                           CMessageBox::Icon::Stop);
         refreshPictureSize();
@@ -382,7 +379,7 @@ void CKorvelView::saveProjectorPicture(bool convert) {
     }
     showPicture(outcome.shown);
     m_lead->clearRegion();
-    m_frame.SetCurrentImage(path, CurrentImage::Saved);
+    setImageState(path, CurrentImage::Saved);
     setDocumentPath(path);
     m_recent->add(path);
     refreshRecentFiles();
@@ -392,17 +389,17 @@ void CKorvelView::saveProjectorPicture(bool convert) {
         m_undoAvailable = false;
     }
     refreshPictureSize();
-    m_frame.updateCommandStates();
+    m_host.updateCommandStates();
 }
 
 void CKorvelView::applyEdit(const std::function<ImagingResult(Picture&)>& op) {
     const Picture before = m_picture;
     QString path;
-    const qint32 stateBefore = m_frame.GetCurrentImage(path);
+    const qint32 stateBefore = imageState(path);
     Picture edited = m_picture;
     const ImagingResult r = busy([&edited, &op] { return op(edited); });
     if (!r.ok()) {
-        CMessageBox::show(&m_frame,
+        CMessageBox::show(m_host.hostWindow(),
                           CatalogText(msg::EditFailed, {QString::number(r.number()), CatalogText(r.messageId())}),
                           CMessageBox::Icon::Stop);
         refreshPictureSize();
@@ -419,12 +416,12 @@ void CKorvelView::commitEdit(const Picture& before, qint32 stateBefore, const Pi
     m_stateBeforeEdit = stateBefore;
     m_lead->clearRegion();
     showPicture(edited);
-    m_frame.SetCurrentImage(std::nullopt, CurrentImage::Edited);
+    setImageState(std::nullopt, CurrentImage::Edited);
     m_documentTitle = CatalogText(msg::EditedDocumentTitle);
     updateSizePane();
     m_undoAvailable = true;
     refreshPictureSize();
-    m_frame.updateCommandStates();
+    m_host.updateCommandStates();
 }
 
 void CKorvelView::OnResize() {
@@ -482,24 +479,24 @@ void CKorvelView::OnUndo() {
     showPicture(m_undo);
     m_fitBytes.clear();
     updateSizePane();
-    m_frame.SetCurrentImage(std::nullopt, m_stateBeforeEdit);
+    setImageState(std::nullopt, m_stateBeforeEdit);
     m_undoAvailable = false;
     refreshPictureSize();
     m_lead->repaint();
-    m_frame.updateCommandStates();
+    m_host.updateCommandStates();
 }
 
 void CKorvelView::OnFitToProjector() {
     if (!m_loaded || m_picture.isNull() || !m_dialogs.fitResult) {
         return;
     }
-    m_frame.statusBar()->showMessage(CatalogText(msg::FitInProgress));
+    m_host.showStatusMessage(CatalogText(msg::FitInProgress));
     const Picture source = m_picture;
     const FitToProjector::Result fit = busy([source] { return FitToProjector::fit(source); });
-    m_frame.statusBar()->clearMessage();
+    m_host.showStatusMessage({});
     if (!fit.result.ok()) {
         CMessageBox::show(
-            &m_frame,
+            m_host.hostWindow(),
             CatalogText(msg::FitFailed, {QString::number(fit.result.number()), CatalogText(fit.result.messageId())}),
             CMessageBox::Icon::Stop);
         return;
@@ -508,7 +505,7 @@ void CKorvelView::OnFitToProjector() {
         return;
     }
     QString path;
-    const qint32 stateBefore = m_frame.GetCurrentImage(path);
+    const qint32 stateBefore = imageState(path);
     // Save writes the picture in the format its file was loaded in; the fit changes pixels only.
     Picture shown = fit.shown;
     shown.setLoadedFormat(source.loadedFormat(), source.loadedFormatName(), source.loadedBitDepth());

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "app/RecentFileList.h"
+#include "workspace/CPictureHost.h"
 #include "workspace/ColourResolution.h"
+#include "workspace/CurrentImage.h"
 #include "workspace/FitToProjector.h"
 #include "workspace/Picture.h"
 
@@ -16,11 +18,12 @@
 
 class CImageSendDlg;
 class CLead;
-class CMainFrame;
-
+class CommandObserver;
+class ProjectorStore;
+class ScheduleControl;
 
 // The one window in which the user sees and works on a picture: it opens pictures, keeps
-// the frame's record of the current image, shows the projector-file size in the status bar,
+// the record of the current image the others see, shows the projector-file size in the status bar,
 // runs the editing commands with their single undo level, and writes projector pictures.
 class CKorvelView final : public QWidget {
     Q_OBJECT
@@ -53,10 +56,20 @@ public:
     };
     static constexpr int kConfirmed = 100;
 
-    explicit CKorvelView(CMainFrame& frame, std::unique_ptr<RecentFileList> recent = {}, QWidget* parent = nullptr);
+    // The program's state the view works on: the current picture as the others see it, and
+    // what Send needs.
+    struct Pieces {
+        CurrentImage& image;
+        ProjectorStore& projectors;
+        CommandObserver* history = nullptr;
+        ScheduleControl& schedule;
+    };
+
+    CKorvelView(CPictureHost& host, const Pieces& pieces, std::unique_ptr<RecentFileList> recent = {},
+                QWidget* parent = nullptr);
     ~CKorvelView() override;
 
-    // Binds the view's commands in the frame, with the rules that enable them.
+    // Binds the view's commands in the host, with the rules that enable them.
     void attachCommands();
     void setDialogs(Dialogs dialogs) { m_dialogs = std::move(dialogs); }
 
@@ -87,6 +100,10 @@ public:
     // The size figure is worked out on a pool thread; tests wait for it.
     void waitForSizePane();
 
+Q_SIGNALS:
+    // A send began (true) or ended (false) an upload to the projector.
+    void uploading(quint32 hostAddress, bool uploading);
+
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -95,6 +112,9 @@ protected:
 private:
     enum class Origin { Dialog, Drop };
 
+    [[nodiscard]] qint32 imageState(QString& path) const;
+    // No path: the picture keeps the one it has.
+    void setImageState(const std::optional<QString>& path, qint32 state);
     void askToSaveChanges();
     bool loadAndShow(const QString& path, Origin origin);
     void commonOpeningSteps(const QString& path, const Picture& picture, const QImage& shown);
@@ -114,7 +134,8 @@ private:
                     const QByteArray& fitted = {});
     Dialogs defaultDialogs();
 
-    CMainFrame& m_frame;
+    CPictureHost& m_host;
+    Pieces m_pieces;
     std::unique_ptr<RecentFileList> m_recent;
     Dialogs m_dialogs;
     CLead* m_lead = nullptr;

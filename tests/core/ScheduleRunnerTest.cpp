@@ -277,5 +277,4 @@ TEST_F(Runner, DefaultTimingIsOneSecondStepsSixtyPerMinute) {
     const ScheduleRunner::Options o;
     EXPECT_EQ(o.stepMs, 1000);
     EXPECT_EQ(o.stepsPerMinute, 60);
-    EXPECT_EQ(o.stopPollMs, 10);
 }

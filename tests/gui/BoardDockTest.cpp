@@ -1,3 +1,4 @@
+#include "app/AppState.h"
 #include "app/CMainFrame.h"
 #include "app/CommandIds.h"
 #include "board/CBoardDock.h"
@@ -78,7 +79,8 @@ protected:
     // afresh and leaves nothing for the next.
     void SetUp() override {
         QSettings().clear();
-        frame = std::make_unique<CMainFrame>(dir.filePath(u"t.INI"_qs));
+        frameState = std::make_unique<AppState>(dir.filePath(u"t.INI"_qs));
+        frame = std::make_unique<CMainFrame>(*frameState);
         dock = frame->findChild<CBoardDock*>(u"boardDock"_qs);
         ASSERT_NE(dock, nullptr);
         dock->setCommandContext(fast());
@@ -157,6 +159,7 @@ protected:
     ShippedCatalog catalog;
     QTemporaryDir dir;
     QString historyPath = dir.filePath(u"history.sqlite"_qs);
+    std::unique_ptr<AppState> frameState; // outlives the frame
     std::unique_ptr<CMainFrame> frame;
     CBoardDock* dock = nullptr;
 
@@ -274,7 +277,7 @@ TEST_F(BoardDockTest, ContextMenuCommandsReachTheFrameForTheRowsProjector) {
     std::vector<Ran> ran;
     for (int id : {Cmd::ImageInformation, Cmd::TransmissionState, Cmd::CancelTransmit, Cmd::Send}) {
         frame->setCommandHandler(
-            id, [&, id] { ran.push_back({id, frame->GetCurrentProjector(), frame->TakeSendTarget()}); },
+            id, [&, id] { ran.push_back({id, frame->state().projectors().currentProjector(), frame->takeSendTarget()}); },
             [] { return true; });
     }
     QTableWidget* table = dock->table();
@@ -346,14 +349,14 @@ TEST_F(BoardDockTest, AProjectorBeingUploadedToIsLeftAloneAndStopEndsARefresh) {
     ProjectorEmulator* idle = emulator();
     ASSERT_TRUE(busy && idle);
     frame->SaveProjectorList({record(u"Busy"_qs, busy->address()), record(u"Idle"_qs, idle->address())});
-    Q_EMIT frame->ProjectorUploading(busy->address(), true);
-    Q_EMIT frame->ProjectorUploading(busy->address(), true); // a send and the schedule at once
-    Q_EMIT frame->ProjectorUploading(busy->address(), false);
+    Q_EMIT frame->state().projectorUploading(busy->address(), true);
+    Q_EMIT frame->state().projectorUploading(busy->address(), true); // a send and the schedule at once
+    Q_EMIT frame->state().projectorUploading(busy->address(), false);
     ASSERT_TRUE(refreshAndSettle());
     EXPECT_EQ(busy->connections(), 0) << "still one upload under way";
     EXPECT_EQ(idle->connections(), 4);
     EXPECT_EQ(cell(busy->address(), CBoardDock::StateColumn)->text(), CatalogText(msg::BoardNotAsked));
-    Q_EMIT frame->ProjectorUploading(busy->address(), false);
+    Q_EMIT frame->state().projectorUploading(busy->address(), false);
     ASSERT_TRUE(refreshAndSettle());
     EXPECT_EQ(busy->connections(), 4);
 
@@ -401,7 +404,8 @@ TEST_F(BoardDockTest, TimedRefreshIsOffByDefaultAndRemembered) {
     dock->saveLayout();
 
     // Another window of the same user finds the board as it was left.
-    CMainFrame again(dir.filePath(u"other.INI"_qs));
+    AppState againState(dir.filePath(u"other.INI"_qs));
+    CMainFrame again(againState);
     auto* second = again.findChild<CBoardDock*>(u"boardDock"_qs);
     ASSERT_NE(second, nullptr);
     EXPECT_TRUE(second->timedRefreshOn());
@@ -433,7 +437,7 @@ TEST_F(BoardDockTest, TheScheduleAndSendTellWhichProjectorTheyUploadTo) {
     ASSERT_TRUE(target && quick);
     frame->SaveProjectorList({record(u"Target"_qs, target->address()), record(u"Quick"_qs, quick->address())});
     QList<std::pair<quint32, bool>> told;
-    QObject::connect(frame.get(), &CMainFrame::ProjectorUploading,
+    QObject::connect(&frame->state(), &AppState::projectorUploading,
                      [&](quint32 a, bool uploading) { told.append({a, uploading}); });
 
     const QString file = dir.filePath(u"a.qv1"_qs);
@@ -445,10 +449,10 @@ TEST_F(BoardDockTest, TheScheduleAndSendTellWhichProjectorTheyUploadTo) {
     ScheduleTable table;
     ASSERT_EQ(table.AddScheduleEntry(Ipv4::toText(target->address()), file, u"2"_qs, u"0"_qs, false, 0, {}),
               ScheduleTable::AddResult::Added);
-    frame->SetScheduleTable(table);
-    frame->SetScheduleCount(table.count);
-    frame->SetScheduleLoop(0);
-    ASSERT_TRUE(frame->StartScheduleWorker());
+    frame->state().schedule().setTable(table);
+    frame->state().schedule().setCount(table.count);
+    frame->state().schedule().setLoop(0);
+    ASSERT_TRUE(frame->state().schedule().start());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !told.isEmpty(); }, 30000));
     EXPECT_EQ(told.front(), std::make_pair(target->address(), true));
     // While the schedule uploads there, the board asks only the other one.
@@ -461,14 +465,14 @@ TEST_F(BoardDockTest, TheScheduleAndSendTellWhichProjectorTheyUploadTo) {
     EXPECT_EQ(quick->connections(), 4);
     ASSERT_TRUE(QTest::qWaitFor([&] { return told.size() >= 2; }, 30000));
     EXPECT_EQ(told[1], std::make_pair(target->address(), false));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !frame->IsScheduleRunning(); }, 30000));
-    frame->StopScheduleWorker();
-    EXPECT_EQ(frame->GetEntryStatus(0), ScheduleEntry::Done);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !frame->state().schedule().isRunning(); }, 30000));
+    ASSERT_TRUE(StopScheduleAndWait(frame->state().schedule()));
+    EXPECT_EQ(frame->state().schedule().entryStatus(0), ScheduleEntry::Done);
 
     // The send dialog tells the same, per projector, as each upload ends.
     told.clear();
     CImageSendDlg send(0, nullptr);
-    QObject::connect(&send, &CImageSendDlg::uploading, frame.get(), &CMainFrame::ProjectorUploading);
+    QObject::connect(&send, &CImageSendDlg::uploading, &frame->state(), &AppState::projectorUploading);
     for (ProjectorEmulator* e : {target, quick}) {
         send.DataAdd(u"P"_qs, e->address(), 0, "", "00-aa-00-00-00-01", -1, -1);
     }

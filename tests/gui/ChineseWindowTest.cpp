@@ -3,6 +3,7 @@
 // that is not a Chinese catalog text. A new dialog is covered by one line in dialogFactories().
 #include "app/CAboutDlg.h"
 #include "app/CLoginDialog.h"
+#include "app/AppState.h"
 #include "app/CMainFrame.h"
 #include "app/CUserCfgDialog.h"
 #include "board/CBoardDock.h"
@@ -62,6 +63,7 @@ namespace {
 // What a dialog needs to be built: a frame, the imaging texts and a picture.
 struct Scene {
     QTemporaryDir dir;
+    std::unique_ptr<AppState> frameState; // outlives the frame
     std::unique_ptr<CMainFrame> frame;
     ImagingTextStore texts;
     Picture picture;
@@ -94,13 +96,14 @@ const QList<DialogFactory>& dialogFactories() {
         onFrame<CImageInfoDlg>("CImageInfoDlg"),
         onFrame<CTransStateDlg>("CTransStateDlg"),
         onFrame<CCancelDlg>("CCancelDlg"),
-        onFrame<CScheduleDlg>("CScheduleDlg"),
-        onFrame<CSettingDlg>("CSettingDlg"),
-        onFrame<CSelectProjectorDlg>("CSelectProjectorDlg"),
+        {"CScheduleDlg",
+         [](Scene& s) { return std::make_unique<CScheduleDlg>(s.frameState->schedule(), s.frameState->projectors()); }},
+        {"CSettingDlg", [](Scene& s) { return std::make_unique<CSettingDlg>(s.frameState->projectors()); }},
+        {"CSelectProjectorDlg", [](Scene& s) { return std::make_unique<CSelectProjectorDlg>(s.frameState->projectors()); }},
         {"CScheduleEntryDlg",
          [](Scene& s) {
-             s.scheduleOwner = std::make_unique<CScheduleDlg>(*s.frame);
-             return std::make_unique<CScheduleEntryDlg>(*s.frame, *s.scheduleOwner);
+             s.scheduleOwner = std::make_unique<CScheduleDlg>(s.frameState->schedule(), s.frameState->projectors());
+             return std::make_unique<CScheduleEntryDlg>(s.frameState->projectors(), *s.scheduleOwner);
          }},
         {"CResizeDlg", [](Scene& s) { return std::make_unique<CResizeDlg>(s.picture, s.texts); }},
         {"CSaturationDlg", [](Scene& s) { return std::make_unique<CSaturationDlg>(s.picture, s.texts); }},
@@ -296,7 +299,8 @@ protected:
         const QList<QRegularExpression> patterns = chineseCatalogPatterns();
         ASSERT_GT(patterns.size(), 300);
         collector = std::make_unique<TextCollector>(patterns);
-        scene.frame = std::make_unique<CMainFrame>(scene.dir.filePath(u"t.INI"_qs));
+        scene.frameState = std::make_unique<AppState>(scene.dir.filePath(u"t.INI"_qs));
+        scene.frame = std::make_unique<CMainFrame>(*scene.frameState);
         FillImagingDialogTexts(scene.texts);
         scene.picture = TestPictures::picture(TestPictures::gradient(120, 90));
         scene.fit = FitToProjector::fit(scene.picture);
@@ -310,9 +314,7 @@ protected:
 TEST_F(ChineseWindowTest, MainWindowShowsOnlyChineseCatalogTexts) {
     auto recent = std::make_unique<RecentFileList>(
         std::make_unique<QSettings>(scene.dir.filePath(u"recent.ini"_qs), QSettings::IniFormat));
-    auto* view = new CKorvelView(*scene.frame, std::move(recent));
-    scene.frame->setCentralWidget(view);
-    view->attachCommands();
+    scene.frame->attachPictureView(std::move(recent));
     scene.frame->LocaliseMainMenu();
     scene.frame->show();
     QCoreApplication::processEvents();

@@ -1,3 +1,4 @@
+#include "app/AppState.h"
 #include "app/CMainFrame.h"
 #include "app/CMessageBox.h"
 #include "i18n/CatalogIds.h"
@@ -136,7 +137,8 @@ protected:
 } // namespace
 
 TEST_F(CommandDialogs, ProjectorListShowsTheFramesRecordsInThreeColumns) {
-    CMainFrame frame(m_ini);
+    AppState frameState(m_ini);
+    CMainFrame frame(frameState);
     ASSERT_TRUE(frame.SaveProjectorList({record(u"Hall"_qs, 0x0A000105u), record(u"Foyer"_qs, 0xC0A80A14u)}));
     CImageInfoDlg dlg(frame);
     EXPECT_EQ(dlg.windowTitle(), CatalogText(9, 26));
@@ -191,7 +193,9 @@ TEST_F(CommandDialogs, GetShowsOneBoxPerSelectedRowInOrder) {
     ASSERT_TRUE(guarded->stores().begin(2));
     guarded->stores().finish(2, "pic.qv1", image);
 
-    CMainFrame frame(m_ini);
+    AppState frameState(m_ini);
+
+    CMainFrame frame(frameState);
     ASSERT_TRUE(frame.SaveProjectorList({record(u"Open"_qs, open->address()),
                                          record(u"Guarded"_qs, guarded->address(), u"1"_qs, u"pw"_qs),
                                          record(u"Other"_qs, unselected->address())}));
@@ -210,7 +214,7 @@ TEST_F(CommandDialogs, GetShowsOneBoxPerSelectedRowInOrder) {
     EXPECT_EQ(answered.boxes[1].icon, CMessageBox::Icon::Information);
     EXPECT_EQ(answered.boxes[1].statusAtBox, CatalogText(msg::StatusInfoRunning, octets(guarded->address())));
     EXPECT_EQ(answered.status->text(), CatalogText(msg::StatusInfoDone, octets(guarded->address())));
-    EXPECT_EQ(frame.GetCurrentProjector(), guarded->address());
+    EXPECT_EQ(frame.state().projectors().currentProjector(), guarded->address());
     EXPECT_TRUE(dlg.isEnabled());
 
     // A session is noted once the emulator has ended it, which may be after the client.
@@ -228,7 +232,8 @@ TEST_F(CommandDialogs, GetShowsOneBoxPerSelectedRowInOrder) {
 TEST_F(CommandDialogs, WithoutSelectionNothingHappens) {
     ProjectorEmulator* e = emulator();
     ASSERT_NE(e, nullptr);
-    CMainFrame frame(m_ini);
+    AppState frameState(m_ini);
+    CMainFrame frame(frameState);
     ASSERT_TRUE(frame.SaveProjectorList({record(u"One"_qs, e->address())}));
     frame.SetCurrentProjector(0x01020304u);
     AnsweredBoxes answered;
@@ -240,7 +245,7 @@ TEST_F(CommandDialogs, WithoutSelectionNothingHappens) {
     QTest::mouseClick(child<QPushButton>(cancel, u"execute1012"_qs), Qt::LeftButton);
     EXPECT_TRUE(answered.boxes.isEmpty());
     EXPECT_EQ(e->connections(), 0);
-    EXPECT_EQ(frame.GetCurrentProjector(), 0x01020304u);
+    EXPECT_EQ(frame.state().projectors().currentProjector(), 0x01020304u);
     EXPECT_TRUE(child<QLabel>(info, u"status1060"_qs)->text().isEmpty());
 }
 
@@ -252,7 +257,8 @@ TEST_F(CommandDialogs, ProjectorThatDoesNotAnswerGivesItsTimeOutText) {
     // Outside the range the tests take emulator addresses from, so nothing listens there
     // even while other tests run at the same time.
     const quint32 goneAddress = 0x7F0000FBu; // 127.0.0.251
-    CMainFrame frame(m_ini);
+    AppState frameState(m_ini);
+    CMainFrame frame(frameState);
     ASSERT_TRUE(frame.SaveProjectorList({record(u"Mute"_qs, e->address()), record(u"Gone"_qs, goneAddress)}));
     AnsweredBoxes answered;
 
@@ -275,13 +281,14 @@ TEST_F(CommandDialogs, ProjectorThatDoesNotAnswerGivesItsTimeOutText) {
     EXPECT_EQ(answered.boxes[2].icon, CMessageBox::Icon::None);
     EXPECT_EQ(answered.boxes[2].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     EXPECT_EQ(child<QLabel>(state, u"status1061"_qs)->text(), CatalogText(msg::StatusStateFailed, octets(goneAddress)));
-    EXPECT_EQ(frame.GetCurrentProjector(), goneAddress);
+    EXPECT_EQ(frame.state().projectors().currentProjector(), goneAddress);
 }
 
 TEST_F(CommandDialogs, TransStateShowsTheReplyAndTheStateText) {
     ProjectorEmulator* e = emulator();
     ASSERT_NE(e, nullptr);
-    CMainFrame frame(m_ini);
+    AppState frameState(m_ini);
+    CMainFrame frame(frameState);
     ASSERT_TRUE(frame.SaveProjectorList({record(u"One"_qs, e->address())}));
     AnsweredBoxes answered;
     CTransStateDlg dlg(frame, nullptr, fast());
@@ -306,7 +313,8 @@ TEST_F(CommandDialogs, TransStateShowsTheReplyAndTheStateText) {
 TEST_F(CommandDialogs, HiddenTemporaryChoiceGivesStoresFiveToEight) {
     ProjectorEmulator* e = emulator();
     ASSERT_NE(e, nullptr);
-    CMainFrame frame(m_ini);
+    AppState frameState(m_ini);
+    CMainFrame frame(frameState);
     ASSERT_TRUE(frame.SaveProjectorList({record(u"One"_qs, e->address())}));
     AnsweredBoxes answered;
     CTransStateDlg state(frame, nullptr, fast());
@@ -345,7 +353,8 @@ TEST_F(CommandDialogs, CancelReportsEachOutcome) {
     ProjectorEmulator* e = emulator();
     ASSERT_NE(e, nullptr);
     ASSERT_TRUE(e->stores().begin(3));
-    CMainFrame frame(m_ini);
+    AppState frameState(m_ini);
+    CMainFrame frame(frameState);
     ASSERT_TRUE(frame.SaveProjectorList({record(u"One"_qs, e->address())}));
     AnsweredBoxes answered;
     CCancelDlg dlg(frame, nullptr, fast());
@@ -372,8 +381,9 @@ TEST_F(CommandDialogs, CancelReportsEachOutcome) {
 }
 
 TEST_F(CommandDialogs, SettingRightAfterStartIsOnWithEmptyPassword) {
-    CMainFrame frame(m_ini);
-    CSettingDlg dlg(frame);
+    AppState frameState(m_ini);
+    CMainFrame frame(frameState);
+    CSettingDlg dlg(frame.projectorStore());
     EXPECT_EQ(dlg.windowTitle(), CatalogText(9, 45));
     auto* box = child<QCheckBox>(dlg, u"auth1002"_qs);
     auto* password = child<QLineEdit>(dlg, u"password1003"_qs);
@@ -390,19 +400,20 @@ TEST_F(CommandDialogs, SettingRightAfterStartIsOnWithEmptyPassword) {
 }
 
 TEST_F(CommandDialogs, SettingOkWritesTheSwitchAndPassword) {
-    CMainFrame frame(m_ini);
+    AppState frameState(m_ini);
+    CMainFrame frame(frameState);
     AnsweredBoxes answered;
     {
-        CSettingDlg dlg(frame);
+        CSettingDlg dlg(frame.projectorStore());
         child<QCheckBox>(dlg, u"auth1002"_qs)->setChecked(false);
         QTest::mouseClick(child<QPushButton>(dlg, u"button1"_qs), Qt::LeftButton);
         EXPECT_EQ(dlg.result(), QDialog::Accepted);
     }
     EXPECT_EQ(authValue(u"FLAG"_qs), u"1"_qs);
     EXPECT_EQ(authValue(u"PASSWORD"_qs), QString());
-    EXPECT_EQ(frame.GetAuthSetting().authOff, 1);
+    EXPECT_EQ(frame.state().projectors().authSetting().authOff, 1);
     {
-        CSettingDlg dlg(frame);
+        CSettingDlg dlg(frame.projectorStore());
         EXPECT_FALSE(child<QCheckBox>(dlg, u"auth1002"_qs)->isChecked());
         child<QCheckBox>(dlg, u"auth1002"_qs)->setChecked(true);
         QTest::keyClicks(child<QLineEdit>(dlg, u"password1003"_qs), u"s3cret"_qs);
@@ -411,7 +422,7 @@ TEST_F(CommandDialogs, SettingOkWritesTheSwitchAndPassword) {
     EXPECT_EQ(authValue(u"FLAG"_qs), u"0"_qs);
     EXPECT_EQ(authValue(u"PASSWORD"_qs), u"s3cret"_qs);
     {
-        CSettingDlg dlg(frame);
+        CSettingDlg dlg(frame.projectorStore());
         EXPECT_TRUE(child<QCheckBox>(dlg, u"auth1002"_qs)->isChecked());
         EXPECT_EQ(child<QLineEdit>(dlg, u"password1003"_qs)->text(), u"s3cret");
     }
@@ -424,7 +435,8 @@ TEST_F(CommandDialogs, DialogIsDisabledAndEventsFlowWhileARunWaits) {
     slow.faults.verdictDelayMs = fast().timeouts.infoReplyMs / 2;
     ProjectorEmulator* e = emulator(slow);
     ASSERT_NE(e, nullptr);
-    CMainFrame frame(m_ini);
+    AppState frameState(m_ini);
+    CMainFrame frame(frameState);
     ASSERT_TRUE(frame.SaveProjectorList({record(u"Slow"_qs, e->address())}));
     AnsweredBoxes answered;
     CImageInfoDlg dlg(frame, nullptr, fast());

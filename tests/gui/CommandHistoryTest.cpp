@@ -1,3 +1,4 @@
+#include "app/AppState.h"
 #include "app/CMainFrame.h"
 #include "app/CMessageBox.h"
 #include "i18n/CatalogIds.h"
@@ -86,7 +87,8 @@ TEST_F(CommandHistory, TheWindowsRunsGoIntoTheHistoryWithTheUserWhoLoggedIn) {
     qputenv("XDG_DATA_HOME", m_dir.filePath(QStringLiteral("data")).toLocal8Bit());
     ProjectorEmulator* e = emulator();
     ASSERT_NE(e, nullptr);
-    CMainFrame frame(m_ini);
+    AppState frameState(m_ini);
+    CMainFrame frame(frameState);
     frame.history().setUser(QStringLiteral("alice"));
     ASSERT_TRUE(frame.SaveProjectorList({record(e->address())}));
     runInfo(frame);
@@ -114,7 +116,8 @@ TEST_F(CommandHistory, AHistoryThatCannotBeWrittenIsToldOnceAndTheCommandsRun) {
     qputenv("XDG_DATA_HOME", blocker.toLocal8Bit());
     ProjectorEmulator* e = emulator();
     ASSERT_NE(e, nullptr);
-    CMainFrame frame(m_ini);
+    AppState frameState(m_ini);
+    CMainFrame frame(frameState);
     ASSERT_TRUE(frame.SaveProjectorList({record(e->address())}));
     runInfo(frame);
     ASSERT_FALSE(m_boxes.isEmpty());

@@ -3,6 +3,7 @@
 #include "app/CMessageBox.h"
 #include "i18n/Catalog.h"
 #include "i18n/CatalogLookup.h"
+#include "schedule/ScheduleControl.h"
 
 #include <QDialog>
 #include <QLineEdit>
@@ -110,4 +111,14 @@ inline void UseShippedCatalog(quint32 language) {
     auto catalog = Catalog::fromFile(QString::fromLatin1(file));
     ASSERT_TRUE(catalog.has_value()) << file;
     InstallCatalogForTesting(std::make_shared<const Catalog>(std::move(*catalog)));
+}
+
+// Stops a running schedule as the Stop button does and waits until its worker has ended and
+// been collected.
+inline bool StopScheduleAndWait(ScheduleControl& schedule, int timeoutMs = 30000) {
+    if (!schedule.isRunning()) {
+        return true;
+    }
+    schedule.requestStop();
+    return QTest::qWaitFor([&] { return !schedule.isRunning() && !schedule.runner().isRunning(); }, timeoutMs);
 }

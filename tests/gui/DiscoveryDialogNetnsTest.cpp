@@ -1,3 +1,4 @@
+#include "app/AppState.h"
 #include "app/CMainFrame.h"
 #include "app/CommandIds.h"
 #include "i18n/CatalogIds.h"
@@ -94,11 +95,12 @@ protected:
     }
 
     void registerAll(QMessageBox::StandardButton answerForTakenAddress) {
-        CMainFrame frame(m_dir.filePath(u"T.INI"_qs));
+        AppState frameState(m_dir.filePath(u"T.INI"_qs));
+        CMainFrame frame(frameState);
         ASSERT_TRUE(frame.SaveProjectorList(existing()));
         MessageBoxRecorder boxes;
         boxes.answer(answerForTakenAddress);
-        CDiscoveryDlg d(frame);
+        CDiscoveryDlg d(frame.projectorStore(), [&frame](int id, quint32 a) { frame.RunProjectorCommand(id, a); });
         const int result = ExecWith(d, [&] {
             search(d);
             QTableWidget* t = d.list();
@@ -155,8 +157,9 @@ TEST_F(DiscoveryDialogNetns, RegisterOverwritesTheRecordAtTheSameAddressOnOk) { 
 TEST_F(DiscoveryDialogNetns, RegisterSkipsTheDeviceAtATakenAddressOnCancel) { registerAll(QMessageBox::Cancel); }
 
 TEST_F(DiscoveryDialogNetns, ClosingDuringASearchEndsItAndFreesTheAnswerPort) {
-    CMainFrame frame(m_dir.filePath(u"T.INI"_qs));
-    CDiscoveryDlg d(frame);
+    AppState frameState(m_dir.filePath(u"T.INI"_qs));
+    CMainFrame frame(frameState);
+    CDiscoveryDlg d(frame.projectorStore(), [&frame](int id, quint32 a) { frame.RunProjectorCommand(id, a); });
     QElapsedTimer closing;
     ExecWith(d, [&] {
         Click(d, "start1004");
@@ -172,7 +175,8 @@ TEST_F(DiscoveryDialogNetns, ClosingDuringASearchEndsItAndFreesTheAnswerPort) {
 }
 
 TEST_F(DiscoveryDialogNetns, RegisterIntoAFullListNamesHowManyWereLeftOut) {
-    CMainFrame frame(m_dir.filePath(u"T.INI"_qs));
+    AppState frameState(m_dir.filePath(u"T.INI"_qs));
+    CMainFrame frame(frameState);
     ProjectorList full;
     for (int i = 0; i < kMaxProjectors; ++i) {
         ProjectorRecord r;
@@ -183,7 +187,7 @@ TEST_F(DiscoveryDialogNetns, RegisterIntoAFullListNamesHowManyWereLeftOut) {
     }
     ASSERT_TRUE(frame.SaveProjectorList(full));
     MessageBoxRecorder boxes;
-    CDiscoveryDlg d(frame);
+    CDiscoveryDlg d(frame.projectorStore(), [&frame](int id, quint32 a) { frame.RunProjectorCommand(id, a); });
     ExecWith(d, [&] {
         search(d);
         ASSERT_EQ(d.list()->rowCount(), 3);
@@ -196,13 +200,14 @@ TEST_F(DiscoveryDialogNetns, RegisterIntoAFullListNamesHowManyWereLeftOut) {
 }
 
 TEST_F(DiscoveryDialogNetns, RightClickCommandsGoToTheMainWindowWithTheRowAsCurrentProjector) {
-    CMainFrame frame(m_dir.filePath(u"T.INI"_qs));
+    AppState frameState(m_dir.filePath(u"T.INI"_qs));
+    CMainFrame frame(frameState);
     QList<std::pair<int, quint32>> ran; // command and the current projector when it ran
     for (int id : {Cmd::Send, Cmd::ImageInformation, Cmd::TransmissionState}) {
         frame.setCommandHandler(
-            id, [&ran, &frame, id] { ran << std::pair(id, frame.GetCurrentProjector()); }, [] { return true; });
+            id, [&ran, &frame, id] { ran << std::pair(id, frame.state().projectors().currentProjector()); }, [] { return true; });
     }
-    CDiscoveryDlg d(frame);
+    CDiscoveryDlg d(frame.projectorStore(), [&frame](int id, quint32 a) { frame.RunProjectorCommand(id, a); });
     ExecWith(d, [&] {
         search(d);
         const int room2 = rowOf(d.list(), u"Room 2"_qs);
@@ -221,8 +226,9 @@ TEST_F(DiscoveryDialogNetns, RightClickCommandsGoToTheMainWindowWithTheRowAsCurr
 }
 
 TEST_F(DiscoveryDialogNetns, RowsAppearAsAnswersArriveAndTheQuietWaitsAreCounted) {
-    CMainFrame frame(m_dir.filePath(u"T.INI"_qs));
-    CDiscoveryDlg d(frame);
+    AppState frameState(m_dir.filePath(u"T.INI"_qs));
+    CMainFrame frame(frameState);
+    CDiscoveryDlg d(frame.projectorStore(), [&frame](int id, quint32 a) { frame.RunProjectorCommand(id, a); });
     ExecWith(d, [&] {
         auto* progress = Child<QProgressBar>(d, "progress");
         Click(d, "start1004");

@@ -1,4 +1,5 @@
 #include "app/CFileDialogs.h"
+#include "app/AppState.h"
 #include "app/CMainFrame.h"
 #include "history/CHistoryDlg.h"
 #include "history/HistoryStore.h"
@@ -110,7 +111,8 @@ TEST_F(HistoryDialogTest, AnUnreadableFileIsSaidSoAndTheWindowStaysUsable) {
 
 TEST_F(HistoryDialogTest, TheViewMenuOpensTheWindow) {
     QStandardPaths::setTestModeEnabled(true); // the window reads a test data folder, not the user's
-    CMainFrame frame(dir.filePath(QStringLiteral("t.INI")));
+    AppState frameState(dir.filePath(QStringLiteral("t.INI")));
+    CMainFrame frame(frameState);
     frame.LocaliseMainMenu();
     auto* action = frame.findChild<QAction*>(QStringLiteral("cmdHistory"));
     ASSERT_NE(action, nullptr);

@@ -1,4 +1,5 @@
 #include "app/CFileDialogs.h"
+#include "app/AppState.h"
 #include "app/CMainFrame.h"
 #include "app/CMessageBox.h"
 #include "app/CommandIds.h"
@@ -301,12 +302,11 @@ protected:
         auto scripted = std::make_unique<ScriptedFiles>();
         files = scripted.get();
         CFileDialogs::setInstanceForTesting(std::move(scripted));
-        frame = std::make_unique<CMainFrame>(m_dir.filePath(u"t.INI"_qs));
+        frameState = std::make_unique<AppState>(m_dir.filePath(u"t.INI"_qs));
+        frame = std::make_unique<CMainFrame>(*frameState);
         auto recent = std::make_unique<RecentFileList>(
             std::make_unique<QSettings>(m_dir.filePath(u"recent.ini"_qs), QSettings::IniFormat));
-        view = new CKorvelView(*frame, std::move(recent));
-        frame->setCentralWidget(view);
-        view->attachCommands();
+        view = frame->attachPictureView(std::move(recent));
         CKorvelView::Dialogs dialogs;
         dialogs.resize = [this](const Picture&) { return nextResize; };
         dialogs.send = [this](CImageSendDlg& d) {
@@ -351,6 +351,7 @@ protected:
     }
 
     ScriptedFiles* files = nullptr;
+    std::unique_ptr<AppState> frameState; // outlives the frame
     std::unique_ptr<CMainFrame> frame;
     CKorvelView* view = nullptr;
     CKorvelView::ResizeChoice nextResize{CKorvelView::kConfirmed, 40, 30, 0, 0, 0};
@@ -402,7 +403,7 @@ TEST_F(SendCommandTest, UnsavedEditsAreRefusedAndTooWideEditsDisableSend) {
     EXPECT_EQ(boxes[0], CatalogText(msg::SendUnsavedImage));
     nextResize = {CKorvelView::kConfirmed, 1100, 60, 0, 0, 0};
     frame->action(Cmd::Resize)->trigger();
-    EXPECT_EQ(frame->currentImage().width, 1100u);
+    EXPECT_EQ(frame->state().currentImage().width, 1100u);
     EXPECT_FALSE(sendEnabled()) << "the shown picture is wider than 1024 pixels";
 }
 
@@ -416,9 +417,9 @@ TEST_F(SendCommandTest, ARunningScheduleRefusesButOneThatIsStoppingDoesNot) {
     ScheduleEntry::setField(table.entries[0].imageFile, qv1.toUtf8());
     table.entries[0].saveId = 1;
     table.entries[0].interval = 1;
-    frame->SetScheduleTable(table);
-    frame->SetScheduleCount(1);
-    ASSERT_TRUE(frame->StartScheduleWorker());
+    frame->state().schedule().setTable(table);
+    frame->state().schedule().setCount(1);
+    ASSERT_TRUE(frame->state().schedule().start());
     // The worker sits in its upload: the projector never gives its verdict.
     ASSERT_TRUE(QTest::qWaitFor([&] { return e->connections() == 1; }, 20000));
     frame->action(Cmd::Send)->trigger();
@@ -426,15 +427,15 @@ TEST_F(SendCommandTest, ARunningScheduleRefusesButOneThatIsStoppingDoesNot) {
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_EQ(boxes[0], CatalogText(msg::SendScheduleRunning));
 
-    std::thread stopper([this] { frame->scheduleRunner().stop(); });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return frame->scheduleRunner().stopRequest() == ScheduleRunner::StopRequested ||
-                                 !frame->IsScheduleRunning(); }, 20000));
+    std::thread stopper([this] { frame->state().schedule().runner().stop(); });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame->state().schedule().runner().stopRequest() == ScheduleRunner::StopRequested ||
+                                 !frame->state().schedule().isRunning(); }, 20000));
     frame->action(Cmd::Send)->trigger();
     EXPECT_EQ(shown, 1) << "a stopping schedule does not hold Send back";
     EXPECT_EQ(boxes.size(), 1);
     e->stop(); // ends the upload, so the worker ends
     stopper.join();
-    EXPECT_FALSE(frame->IsScheduleRunning());
+    EXPECT_FALSE(frame->state().schedule().isRunning());
 }
 
 TEST_F(SendCommandTest, SendFromAProjectorsRowChecksThatProjectorAlone) {
@@ -445,7 +446,7 @@ TEST_F(SendCommandTest, SendFromAProjectorsRowChecksThatProjectorAlone) {
     ASSERT_EQ(shown, 1);
     EXPECT_EQ(handed.size(), 2) << "every record is still handed over";
     EXPECT_EQ(handedOnly, std::optional<quint32>(0x0A000008u));
-    EXPECT_EQ(frame->GetCurrentProjector(), 0x0A000008u);
+    EXPECT_EQ(frame->state().projectors().currentProjector(), 0x0A000008u);
     // The plain command afterwards checks as before.
     frame->action(Cmd::Send)->trigger();
     ASSERT_EQ(shown, 2);

@@ -1,4 +1,5 @@
 #include "app/CFileDialogs.h"
+#include "app/AppState.h"
 #include "app/CMainFrame.h"
 #include "app/CMessageBox.h"
 #include "app/CommandIds.h"
@@ -52,6 +53,7 @@ protected:
     ScriptedFileDialogs* files = nullptr;
     QList<QString> boxes;
     QList<QMessageBox::StandardButton> answers;
+    std::unique_ptr<AppState> frameState; // outlives the frame
     std::unique_ptr<CMainFrame> frame;
     CKorvelView* view = nullptr;
     int resizeDialogs = 0;
@@ -66,12 +68,11 @@ protected:
             boxes << text;
             return answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst();
         });
-        frame = std::make_unique<CMainFrame>(dir.filePath(QStringLiteral("t.INI")));
+        frameState = std::make_unique<AppState>(dir.filePath(QStringLiteral("t.INI")));
+        frame = std::make_unique<CMainFrame>(*frameState);
         auto recent = std::make_unique<RecentFileList>(
             std::make_unique<QSettings>(dir.filePath(QStringLiteral("recent.ini")), QSettings::IniFormat));
-        view = new CKorvelView(*frame, std::move(recent));
-        frame->setCentralWidget(view);
-        view->attachCommands();
+        view = frame->attachPictureView(std::move(recent));
         CKorvelView::Dialogs d;
         d.resize = [this](const Picture&) {
             ++resizeDialogs;
@@ -98,15 +99,8 @@ protected:
         frame->updateCommandStates();
         return frame->action(id)->isEnabled();
     }
-    qint32 state() {
-        QString p;
-        return frame->GetCurrentImage(p);
-    }
-    QString currentPath() {
-        QString p;
-        frame->GetCurrentImage(p);
-        return p;
-    }
+    qint32 state() { return frame->state().currentImage().state; }
+    QString currentPath() { return frame->state().currentImage().path; }
     void open(const QString& path) {
         files->openAnswers << path;
         frame->action(Cmd::FileOpen)->trigger();
@@ -124,25 +118,25 @@ TEST_F(KorvelViewTest, OpenEditUndoSaveStateTransitions) {
     EXPECT_EQ(currentPath(), png);
     EXPECT_EQ(view->documentTitle(), u"a.png");
     EXPECT_EQ(frame->windowTitle(), u"a.png - "_qs + CatalogText(msg::AppTitle));
-    EXPECT_EQ(frame->currentImage().width, 80u);
+    EXPECT_EQ(frame->state().currentImage().width, 80u);
     view->waitForSizePane();
     EXPECT_TRUE(frame->sizePaneText().contains(u"bytes") || !frame->sizePaneText().isEmpty());
     EXPECT_FALSE(enabled(Cmd::Undo));
 
     frame->action(Cmd::Resize)->trigger();
     EXPECT_EQ(state(), CurrentImage::Edited);
-    EXPECT_EQ(frame->currentImage().width, 40u);
+    EXPECT_EQ(frame->state().currentImage().width, 40u);
     EXPECT_TRUE(view->undoAvailable());
     EXPECT_EQ(view->documentTitle(), CatalogText(msg::EditedDocumentTitle));
     EXPECT_TRUE(enabled(Cmd::Undo));
 
     frame->action(Cmd::Undo)->trigger();
     EXPECT_EQ(state(), CurrentImage::Saved) << "undoing the only edit of a fresh picture";
-    EXPECT_EQ(frame->currentImage().width, 80u);
+    EXPECT_EQ(frame->state().currentImage().width, 80u);
     EXPECT_FALSE(view->undoAvailable());
     EXPECT_EQ(view->documentTitle(), CatalogText(msg::EditedDocumentTitle)) << "the title keeps the edit text";
     frame->action(Cmd::Undo)->trigger(); // disabled: a second undo does nothing
-    EXPECT_EQ(frame->currentImage().width, 80u);
+    EXPECT_EQ(frame->state().currentImage().width, 80u);
 
     frame->action(Cmd::Resize)->trigger();
     const QString qv1 = dir.filePath(u"b.QV1"_qs);
@@ -153,7 +147,7 @@ TEST_F(KorvelViewTest, OpenEditUndoSaveStateTransitions) {
     EXPECT_FALSE(view->undoAvailable()) << "Save As clears the undo level";
     EXPECT_EQ(frame->windowTitle(), u"b.QV1 - "_qs + CatalogText(msg::AppTitle));
     int reason = -1;
-    EXPECT_TRUE(IsSendableImage(qv1, frame->currentImage().width, frame->currentImage().height, reason)) << reason;
+    EXPECT_TRUE(IsSendableImage(qv1, frame->state().currentImage().width, frame->state().currentImage().height, reason)) << reason;
     QFile f(qv1);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.read(3), QByteArray("GIF"));
@@ -165,12 +159,12 @@ TEST_F(KorvelViewTest, CancelledDialogKeepsTheUndoLevelAndSecondEditReplacesIt) 
     frame->action(Cmd::Resize)->trigger(); // 80 -> 40
     nextResize.status = 2;                 // cancelled
     frame->action(Cmd::Resize)->trigger();
-    EXPECT_EQ(frame->currentImage().width, 40u);
+    EXPECT_EQ(frame->state().currentImage().width, 40u);
     EXPECT_TRUE(view->undoAvailable());
     nextResize = {CKorvelView::kConfirmed, 20, 15, 0, 0, 0};
     frame->action(Cmd::Resize)->trigger(); // 40 -> 20
     frame->action(Cmd::Undo)->trigger();
-    EXPECT_EQ(frame->currentImage().width, 40u) << "undo takes back only the second edit";
+    EXPECT_EQ(frame->state().currentImage().width, 40u) << "undo takes back only the second edit";
     EXPECT_EQ(state(), CurrentImage::Edited);
 }
 
@@ -189,8 +183,8 @@ TEST_F(KorvelViewTest, CommandsAreEnabledAsTheStateAllows) {
     view->lead()->setRegion(QRect(10, 10, 20, 20));
     EXPECT_TRUE(enabled(Cmd::Trimming));
     frame->action(Cmd::Trimming)->trigger();
-    EXPECT_EQ(frame->currentImage().width, 20u);
-    EXPECT_EQ(frame->currentImage().height, 20u);
+    EXPECT_EQ(frame->state().currentImage().width, 20u);
+    EXPECT_EQ(frame->state().currentImage().height, 20u);
     EXPECT_FALSE(view->lead()->hasRegion());
     EXPECT_FALSE(enabled(Cmd::Trimming));
 }
@@ -206,7 +200,7 @@ TEST_F(KorvelViewTest, UnsavedChangesAreAskedAboutUntilSavedOrDiscarded) {
     EXPECT_EQ(boxes.value(0), CatalogText(msg::AskSaveBeforeOpen));
     EXPECT_EQ(boxes.value(1), CatalogText(msg::AskSaveBeforeOpen));
     EXPECT_EQ(files->titles.size(), 3) << "open, save as (cancelled), open";
-    EXPECT_EQ(frame->currentImage().width, 33u);
+    EXPECT_EQ(frame->state().currentImage().width, 33u);
     EXPECT_EQ(state(), CurrentImage::Saved);
 }
 
@@ -227,7 +221,7 @@ TEST_F(KorvelViewTest, DroppingTwoFilesChangesNothing) {
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(view, &drop);
-    EXPECT_EQ(frame->currentImage().width, 11u);
+    EXPECT_EQ(frame->state().currentImage().width, 11u);
 }
 
 TEST_F(KorvelViewTest, BadFilesShowTheirMessagesAndNeverCrash) {
@@ -253,7 +247,7 @@ TEST_F(KorvelViewTest, BadFilesShowTheirMessagesAndNeverCrash) {
     EXPECT_TRUE(boxes[1].startsWith(CatalogText(msg::DropOpenFailed, {u"x"_qs}).left(20)));
     EXPECT_FALSE(view->lead()->isHidden());
     EXPECT_EQ(frame->sizePaneText(), pane);
-    EXPECT_EQ(frame->currentImage().width, 80u);
+    EXPECT_EQ(frame->state().currentImage().width, 80u);
 }
 
 TEST_F(KorvelViewTest, SaveAsRules) {
@@ -309,13 +303,13 @@ TEST_F(KorvelViewTest, FitCountsAsAnEditAndSavesWhatItMeasured) {
     ASSERT_TRUE(boxes.isEmpty()) << boxes.value(0).toStdString();
     EXPECT_EQ(state(), CurrentImage::Edited);
     EXPECT_TRUE(view->undoAvailable());
-    EXPECT_LE(frame->currentImage().width, 1024u);
+    EXPECT_LE(frame->state().currentImage().width, 1024u);
     EXPECT_FALSE(frame->findChild<QLabel*>(u"sizePane"_qs)->property("overLimit").toBool());
     const QString out = dir.filePath(u"fit.qv1"_qs);
     files->saveAnswers << out;
     frame->action(Cmd::FileSaveAs)->trigger();
     int reason = -1;
-    EXPECT_TRUE(IsSendableImage(out, frame->currentImage().width, frame->currentImage().height, reason)) << reason;
+    EXPECT_TRUE(IsSendableImage(out, frame->state().currentImage().width, frame->state().currentImage().height, reason)) << reason;
     frame->action(Cmd::FitToProjector)->trigger();
     frame->action(Cmd::Undo)->trigger();
     EXPECT_EQ(state(), CurrentImage::Saved);
@@ -323,7 +317,8 @@ TEST_F(KorvelViewTest, FitCountsAsAnEditAndSavesWhatItMeasured) {
 
 // The real resize dialog, answered as a person would: a new width, OK.
 TEST_F(KorvelViewTest, RealResizeDialogDrivesTheEdit) {
-    CKorvelView plain(*frame);
+    AppState& s = *frameState;
+    CKorvelView plain(*frame, {s.currentImage(), s.projectors(), s.commandObserver(), s.schedule()});
     plain.attachCommands();
     frame->setCentralWidget(&plain);
     view = nullptr; // replaced and deleted by the frame
@@ -339,8 +334,8 @@ TEST_F(KorvelViewTest, RealResizeDialogDrivesTheEdit) {
     });
     plain.OnResize();
     EXPECT_TRUE(answered);
-    EXPECT_EQ(frame->currentImage().width, 40u);
-    EXPECT_EQ(frame->currentImage().height, 30u) << "the aspect ratio is kept by default";
+    EXPECT_EQ(frame->state().currentImage().width, 40u);
+    EXPECT_EQ(frame->state().currentImage().height, 30u) << "the aspect ratio is kept by default";
     EXPECT_TRUE(plain.undoAvailable());
     frame->takeCentralWidget();
 }
@@ -545,8 +540,8 @@ TEST_F(KorvelViewTest, AFailedOpenKeepsThePreviousPictureWhole) {
     EXPECT_TRUE(view->imageLoaded());
     EXPECT_EQ(state(), CurrentImage::Edited);
     EXPECT_EQ(currentPath(), good);
-    EXPECT_EQ(frame->currentImage().width, 40u);
-    EXPECT_EQ(frame->currentImage().height, 30u);
+    EXPECT_EQ(frame->state().currentImage().width, 40u);
+    EXPECT_EQ(frame->state().currentImage().height, 30u);
     EXPECT_TRUE(view->undoAvailable());
     EXPECT_EQ(frame->sizePaneText(), pane);
 
@@ -561,7 +556,7 @@ TEST_F(KorvelViewTest, AFailedOpenKeepsThePreviousPictureWhole) {
     Picture written;
     ASSERT_TRUE(PictureLoader::load(saved, written).ok());
     EXPECT_TRUE(IsSendableImage(saved, 40, 30, reason)) << reason;
-    EXPECT_EQ(frame->currentImage().width, 33u);
+    EXPECT_EQ(frame->state().currentImage().width, 33u);
 }
 
 // Edit failures name the reason in words, with the code after it.
@@ -594,6 +589,6 @@ TEST_F(KorvelViewTest, AClickOnAScaledPictureMakesNoRegion) {
     const QRect r = lead->region();
     EXPECT_TRUE(QRect(0, 0, 1013, 677).contains(r));
     frame->action(Cmd::Trimming)->trigger();
-    EXPECT_EQ(frame->currentImage().width, static_cast<quint32>(r.width()));
-    EXPECT_GE(frame->currentImage().width, 2u) << "three view pixels cover more than one picture pixel";
+    EXPECT_EQ(frame->state().currentImage().width, static_cast<quint32>(r.width()));
+    EXPECT_GE(frame->state().currentImage().width, 2u) << "three view pixels cover more than one picture pixel";
 }

@@ -1,5 +1,7 @@
 #include "app/CAboutDlg.h"
+#include "app/AppState.h"
 #include "app/CMainFrame.h"
+#include "registry/CProjectorStoreWrites.h"
 #include "app/CMessageBox.h"
 #include "app/CommandIds.h"
 #include "i18n/CLocalise.h"
@@ -48,7 +50,8 @@ protected:
 
 TEST_F(MainFrameTest, MenusAreLocalisedAndKeepTheirCommands) {
     ShippedCatalog catalog;
-    CMainFrame frame(ini);
+    AppState frameState(ini);
+    CMainFrame frame(frameState);
     frame.LocaliseMainMenu();
     const QList<QAction*> popups = frame.menuBar()->actions();
     ASSERT_EQ(popups.size(), 5);
@@ -83,7 +86,8 @@ TEST_F(MainFrameTest, MenusAreLocalisedAndKeepTheirCommands) {
 
 TEST_F(MainFrameTest, WithoutCatalogNumberedItemsSayNoCatalog) {
     ShippedCatalog none(ShippedCatalog::Which::None);
-    CMainFrame frame(ini);
+    AppState frameState(ini);
+    CMainFrame frame(frameState);
     frame.LocaliseMainMenu();
     EXPECT_EQ(frame.menuBar()->actions()[2]->text(), kNoMessageCatalog);
     EXPECT_EQ(frame.action(Cmd::Send)->text(), kNoMessageCatalog);
@@ -97,11 +101,13 @@ TEST_F(MainFrameTest, MarkerFilesChooseTheLanguage) {
     QFile(cwd.file(u"GETENG"_qs)).open(QIODevice::WriteOnly);
     const QString english = CatalogText(53, 1);
     EXPECT_NE(chinese, english);
-    CMainFrame frame(ini);
+    AppState frameState(ini);
+    CMainFrame frame(frameState);
     frame.LocaliseMainMenu();
     EXPECT_EQ(frame.menuBar()->actions()[0]->text(), english);
     QFile(cwd.file(u"GETSCH"_qs)).open(QIODevice::WriteOnly);
-    CMainFrame again(ini);
+    AppState againState(ini);
+    CMainFrame again(againState);
     again.LocaliseMainMenu();
     EXPECT_EQ(again.menuBar()->actions()[0]->text(), chinese) << "GETSCH wins over GETENG";
 }
@@ -109,7 +115,8 @@ TEST_F(MainFrameTest, MarkerFilesChooseTheLanguage) {
 TEST_F(MainFrameTest, CloseAsksFirst) {
     ShippedCatalog catalog;
     AnsweredBoxes boxes;
-    CMainFrame frame(ini);
+    AppState frameState(ini);
+    CMainFrame frame(frameState);
     frame.show();
     boxes.answer = QMessageBox::Cancel;
     EXPECT_FALSE(frame.close());
@@ -124,7 +131,8 @@ TEST_F(MainFrameTest, CloseAsksFirst) {
 TEST_F(MainFrameTest, UserEditNeedsTheToolBesideTheExecutable) {
     const QString tool = QDir(QCoreApplication::applicationDirPath()).filePath(CMainFrame::userToolName());
     QFile::remove(tool);
-    CMainFrame frame(ini);
+    AppState frameState(ini);
+    CMainFrame frame(frameState);
     frame.updateCommandStates();
     EXPECT_FALSE(frame.action(Cmd::UserEdit)->isEnabled());
     {
@@ -142,7 +150,8 @@ TEST_F(MainFrameTest, UserEditNeedsTheToolBesideTheExecutable) {
 TEST_F(MainFrameTest, FailedListSaveIsShown) {
     ShippedCatalog catalog;
     AnsweredBoxes boxes;
-    CMainFrame frame(dir.filePath(QStringLiteral("missing/dir/t.INI")));
+    AppState frameState(dir.filePath(QStringLiteral("missing/dir/t.INI")));
+    CMainFrame frame(frameState);
     ProjectorRecord r;
     r.name = QStringLiteral("p");
     EXPECT_FALSE(frame.SaveProjectorList({r}));
@@ -200,7 +209,8 @@ TEST(AboutBoxTest, IsLocalised) {
 TEST_F(MainFrameTest, ClosingStopsARunningScheduleFirst) {
     ShippedCatalog catalog;
     AnsweredBoxes boxes;
-    CMainFrame frame(ini);
+    AppState frameState(ini);
+    CMainFrame frame(frameState);
     frame.show();
     ScheduleTable table;
     // Nobody listens on this loopback address, so every upload fails at once; the loop
@@ -209,23 +219,26 @@ TEST_F(MainFrameTest, ClosingStopsARunningScheduleFirst) {
     QFile(file).open(QIODevice::WriteOnly);
     ASSERT_EQ(table.AddScheduleEntry(u"127.0.0.253"_qs, file, u"1"_qs, u"0"_qs, false, 0, {}),
               ScheduleTable::AddResult::Added);
-    frame.SetScheduleTable(table);
-    frame.SetScheduleCount(table.count);
-    frame.SetScheduleLoop(1);
-    ASSERT_TRUE(frame.StartScheduleWorker());
-    EXPECT_TRUE(frame.IsScheduleRunning());
-    EXPECT_FALSE(frame.StartScheduleWorker()) << "one run at a time";
+    frame.state().schedule().setTable(table);
+    frame.state().schedule().setCount(table.count);
+    frame.state().schedule().setLoop(1);
+    ASSERT_TRUE(frame.state().schedule().start());
+    EXPECT_TRUE(frame.state().schedule().isRunning());
+    EXPECT_FALSE(frame.state().schedule().start()) << "one run at a time";
     // Once an upload has failed, a stop at any moment leaves the entry failed or executing: an
     // upload abandoned by the stop gives back the status it had before it began.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.GetEntryStatus(0) == ScheduleEntry::Failed; }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.state().schedule().entryStatus(0) == ScheduleEntry::Failed; }, 30000));
 
     boxes.answer = QMessageBox::Cancel;
     EXPECT_FALSE(frame.close());
-    EXPECT_TRUE(frame.IsScheduleRunning()) << "cancelling the close leaves the run alone";
+    EXPECT_TRUE(frame.state().schedule().isRunning()) << "cancelling the close leaves the run alone";
     boxes.answer = QMessageBox::Ok;
-    EXPECT_TRUE(frame.close());
-    EXPECT_FALSE(frame.IsScheduleRunning());
-    EXPECT_EQ(frame.GetEntryStatus(0) == ScheduleEntry::Failed || frame.GetEntryStatus(0) == ScheduleEntry::Executing,
+    frame.show();
+    EXPECT_FALSE(frame.close()) << "the close waits for the worker to end";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.isHidden(); }, 20000)) << "then the window goes";
+    EXPECT_FALSE(frame.state().schedule().isRunning());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(frame.state().schedule().entryStatus(0) == ScheduleEntry::Failed || frame.state().schedule().entryStatus(0) == ScheduleEntry::Executing,
               true);
 }
 
@@ -237,7 +250,8 @@ TEST_F(MainFrameTest, LegacyIniFollowsTheCatalogLanguageAndAMoveToUtf8IsToldOnce
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("[Projector List]\nCOUNT=1\nNAME-1=\xCD\xB6\xD3\xB0\xBB\xFA\n");
     }
-    CMainFrame frame(ini);
+    AppState frameState(ini);
+    CMainFrame frame(frameState);
     ProjectorList list = frame.GetProjectorList();
     ASSERT_EQ(list.size(), 1);
     EXPECT_EQ(list[0].name, QStringLiteral(u"投影机"));
@@ -260,7 +274,7 @@ TEST_F(MainFrameTest, LegacyIniFollowsTheCatalogLanguageAndAMoveToUtf8IsToldOnce
     EXPECT_EQ(boxes.texts[0], CatalogText(msg::IniSavedAsUtf8, {ini, u"GBK"_qs}));
     EXPECT_TRUE(boxes.texts[0].contains(u"UTF-8"));
     EXPECT_TRUE(fileBytes().contains("NAME-1=\xE6\x8A\x95\xE5\xBD\xB1\xE6\x9C\xBA\n"));
-    ASSERT_TRUE(frame.SetAuthSetting(QStringLiteral(u"Zoë"), 0));
+    ASSERT_TRUE(CProjectorStoreWrites::saveAuthSetting(&frame, frame.projectorStore(), QStringLiteral(u"Zoë"), 0));
     ASSERT_TRUE(frame.SaveProjectorList(list));
     EXPECT_EQ(boxes.texts.size(), 1) << "told once";
 }

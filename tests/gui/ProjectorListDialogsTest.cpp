@@ -1,4 +1,5 @@
 #include "app/CFileDialogs.h"
+#include "app/AppState.h"
 #include "app/CMainFrame.h"
 #include "app/CMessageBox.h"
 #include "i18n/CatalogIds.h"
@@ -151,7 +152,8 @@ protected:
 } // namespace
 
 TEST_F(ProjectorListDialogs, ListShowsRecordsInFourColumnsWithLocalisedMenus) {
-    CMainFrame frame(m_ini);
+    AppState frameState(m_ini);
+    CMainFrame frame(frameState);
     ProjectorRecord guarded = record(u"Hall"_qs, 0x0A000105u, u"1"_qs, u"pw"_qs);
     ProjectorRecord open = record(u"Foyer"_qs, 0xC0A80A14u);
     open.mac.clear();
@@ -189,7 +191,8 @@ TEST_F(ProjectorListDialogs, ListShowsRecordsInFourColumnsWithLocalisedMenus) {
 }
 
 TEST_F(ProjectorListDialogs, CommandsNeedingASelectionAreDisabledWithoutOneInBothMenus) {
-    CMainFrame frame(m_ini);
+    AppState frameState(m_ini);
+    CMainFrame frame(frameState);
     ASSERT_TRUE(frame.SaveProjectorList({record(u"A"_qs, 0x0A000001u), record(u"B"_qs, 0x0A000002u)}));
     CProjectorListDlg dlg(frame);
     auto states = [&dlg](int id) {
@@ -220,7 +223,8 @@ TEST_F(ProjectorListDialogs, CommandsNeedingASelectionAreDisabledWithoutOneInBot
 }
 
 TEST_F(ProjectorListDialogs, AddStoresLowerCaseMacEditRestoresUpperCaseAndKeepsOldMacWhenEmptied) {
-    CMainFrame frame(m_ini);
+    AppState frameState(m_ini);
+    CMainFrame frame(frameState);
     CProjectorListDlg dlg(frame);
     WhenModal<CProjectorEditDlg>([](CProjectorEditDlg& d) {
         EXPECT_EQ(d.windowTitle(), CatalogText(9, 3));
@@ -307,7 +311,8 @@ TEST_F(ProjectorListDialogs, FormStaysOpenForAZeroAddressOrABadMacBox) {
 }
 
 TEST_F(ProjectorListDialogs, DeletingRowsTwoAndFourOfFiveLeavesOneThreeFive) {
-    CMainFrame frame(m_ini);
+    AppState frameState(m_ini);
+    CMainFrame frame(frameState);
     ProjectorList five;
     for (int i = 1; i <= 5; ++i) {
         five << record(u"P%1"_qs.arg(i), 0x0A000000u | static_cast<quint32>(i));
@@ -374,7 +379,9 @@ TEST_F(ProjectorListDialogs, GetStatusShowsWaitBoxAndStatusDialogPerRowInOrderAn
     second->stores().setState(3, EmulatorStores::Completed);
     ASSERT_TRUE(second->stores().begin(2)); // a transmission CANCEL can stop
 
-    CMainFrame frame(m_ini);
+    AppState frameState(m_ini);
+
+    CMainFrame frame(frameState);
     ASSERT_TRUE(frame.SaveProjectorList({record(u"First"_qs, first->address()), record(u"Other"_qs, 0x0A0000FEu),
                                          record(u"Second"_qs, second->address(), u"1"_qs, u"pw"_qs)}));
     CProjectorListDlg dlg(frame, nullptr, fast());
@@ -453,7 +460,8 @@ TEST_F(ProjectorListDialogs, ImageInfoShowsNameAndSizeOfEachStore) {
     ASSERT_TRUE(e);
     ASSERT_TRUE(e->stores().begin(3));
     e->stores().finish(3, "pic.qv1", QByteArray(1000, 'x'));
-    CMainFrame frame(m_ini);
+    AppState frameState(m_ini);
+    CMainFrame frame(frameState);
     ASSERT_TRUE(frame.SaveProjectorList({record(u"Lobby"_qs, e->address())}));
     CProjectorListDlg dlg(frame, nullptr, fast());
     selectRows(dlg.list(), {0});
@@ -488,7 +496,8 @@ TEST_F(ProjectorListDialogs, ClosingTheWaitBoxStopsAfterTheCurrentProjector) {
     ProjectorEmulator* slow = emulator(mute);
     ProjectorEmulator* next = emulator();
     ASSERT_TRUE(slow && next);
-    CMainFrame frame(m_ini);
+    AppState frameState(m_ini);
+    CMainFrame frame(frameState);
     ASSERT_TRUE(frame.SaveProjectorList({record(u"Slow"_qs, slow->address()), record(u"Next"_qs, next->address())}));
     CProjectorListDlg dlg(frame, nullptr, fast());
     selectRows(dlg.list(), {0, 1});
@@ -584,7 +593,9 @@ TEST_F(ProjectorListDialogs, CsvExportWarnsAndImportWritesOnlyWhatThePreviewConf
         ~Restore() { CFileDialogs::setInstanceForTesting(nullptr); }
     } restore;
 
-    CMainFrame frame(m_ini);
+    AppState frameState(m_ini);
+
+    CMainFrame frame(frameState);
     const ProjectorList original{record(u"Hall, east"_qs, 0x0A000105u, u"1"_qs, u"p\"w"_qs),
                                  record(u"Foyer"_qs, 0x0A000106u)};
     ASSERT_TRUE(frame.SaveProjectorList(original));

@@ -1,6 +1,7 @@
 #include "DialogDriver.h"
 #include "ProjectorEmulator.h"
 #include "app/CFileDialogs.h"
+#include "app/AppState.h"
 #include "app/CMainFrame.h"
 #include "i18n/CatalogIds.h"
 #include "registry/CIpAddressEdit.h"
@@ -85,6 +86,7 @@ protected:
     QTemporaryDir dir;
     MessageBoxRecorder boxes;
     ScriptedFileDialogs* files = nullptr;
+    std::unique_ptr<AppState> frameState; // outlives the frame
     std::unique_ptr<CMainFrame> frame;
     QString image;
     QByteArray imageBytes;
@@ -93,16 +95,18 @@ protected:
         auto scripted = std::make_unique<ScriptedFileDialogs>();
         files = scripted.get();
         CFileDialogs::setInstanceForTesting(std::move(scripted));
-        frame = std::make_unique<CMainFrame>(dir.filePath(QStringLiteral("t.INI")));
+        frameState = std::make_unique<AppState>(dir.filePath(QStringLiteral("t.INI")));
+        frame = std::make_unique<CMainFrame>(*frameState);
         ASSERT_TRUE(frame->projectorStore()
                         .saveProjectors({record(kOther), record(kEmulated, u"1"_qs, u"secret"_qs), record(kSilent)})
                         .ok());
-        frame->SetPictureSize(100, 100);
+        frame->state().currentImage().width = 100;
+        frame->state().currentImage().height = 100;
         imageBytes = gifOfSize(120, 90);
         image = writeFile(u"pic.qv1"_qs, imageBytes);
     }
     void TearDown() override {
-        frame->StopScheduleWorker();
+        ASSERT_TRUE(StopScheduleAndWait(frame->state().schedule()));
         frame.reset();
         CFileDialogs::setInstanceForTesting(nullptr);
     }
@@ -143,7 +147,7 @@ protected:
     // Adds one entry through the entry dialog; true when the dialog closed with OK.
     bool insert(CScheduleDlg& d, const QString& address, const QString& file, int storeIndex = 0,
                 const QString& interval = u"0"_qs) {
-        CScheduleEntryDlg e(*frame, d);
+        CScheduleEntryDlg e(frame->projectorStore(), d);
         e.show();
         fillAndOk(e, address, file, storeIndex, interval);
         return e.result() == QDialog::Accepted && !e.isVisible();
@@ -163,7 +167,7 @@ protected:
 } // namespace
 
 TEST_F(ScheduleDialogs, OpensIdleWithLocalisedColumnsSizedInUnits) {
-    CScheduleDlg d(*frame);
+    CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
     d.show();
     EXPECT_EQ(d.windowTitle(), CatalogText(msg::ScheduleDlgTitle));
     EXPECT_EQ(Child<QPushButton>(d, "insert1014")->text(), CatalogText(msg::ButtonInsert));
@@ -171,7 +175,6 @@ TEST_F(ScheduleDialogs, OpensIdleWithLocalisedColumnsSizedInUnits) {
     EXPECT_FALSE(Child<QCheckBox>(d, "loop1063")->isChecked());
     EXPECT_EQ(enabledButtons(d), QLatin1String(kIdle));
     EXPECT_EQ(d.table(), ScheduleTable{});
-    EXPECT_EQ(d.timerInterval(), CScheduleDlg::kTimerMs);
 
     QTableWidget* l = list(d);
     ASSERT_EQ(l->columnCount(), 5);
@@ -190,7 +193,7 @@ TEST_F(ScheduleDialogs, OpensIdleWithLocalisedColumnsSizedInUnits) {
 TEST_F(ScheduleDialogs, SelectProjectorListsAddressesAndSetsTheCurrentOne) {
     frame->SetCurrentProjector(0x01020304u);
     {
-        CSelectProjectorDlg s(*frame);
+        CSelectProjectorDlg s(frame->projectorStore());
         EXPECT_EQ(s.windowTitle(), CatalogText(msg::SelectProjectorDlgTitle));
         auto* combo = Child<QComboBox>(s, "list1010");
         ASSERT_EQ(combo->count(), 3);
@@ -202,29 +205,29 @@ TEST_F(ScheduleDialogs, SelectProjectorListsAddressesAndSetsTheCurrentOne) {
         s.show();
         Click(s, "cancel2");
         EXPECT_EQ(s.result(), QDialog::Rejected);
-        EXPECT_EQ(frame->GetCurrentProjector(), 0x01020304u) << "Cancel changes nothing";
+        EXPECT_EQ(frame->state().projectors().currentProjector(), 0x01020304u) << "Cancel changes nothing";
     }
     {
-        CSelectProjectorDlg s(*frame);
+        CSelectProjectorDlg s(frame->projectorStore());
         Child<QComboBox>(s, "list1010")->setCurrentIndex(2);
         s.show();
         Click(s, "ok1");
         EXPECT_EQ(s.result(), QDialog::Accepted);
-        EXPECT_EQ(frame->GetCurrentProjector(), kSilent);
+        EXPECT_EQ(frame->state().projectors().currentProjector(), kSilent);
     }
     ASSERT_TRUE(frame->projectorStore().saveProjectors({}).ok());
-    CSelectProjectorDlg empty(*frame);
+    CSelectProjectorDlg empty(frame->projectorStore());
     EXPECT_EQ(Child<QComboBox>(empty, "list1010")->count(), 0);
     empty.show();
     Click(empty, "ok1");
     EXPECT_EQ(empty.result(), QDialog::Accepted);
-    EXPECT_EQ(frame->GetCurrentProjector(), kSilent) << "an empty list keeps the current projector";
+    EXPECT_EQ(frame->state().projectors().currentProjector(), kSilent) << "an empty list keeps the current projector";
 }
 
 TEST_F(ScheduleDialogs, EntryDialogOpensWithTheCurrentProjector) {
     frame->SetCurrentProjector(kEmulated);
-    CScheduleDlg d(*frame);
-    CScheduleEntryDlg e(*frame, d);
+    CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
+    CScheduleEntryDlg e(frame->projectorStore(), d);
     EXPECT_EQ(e.windowTitle(), CatalogText(msg::InsertDlgTitle));
     EXPECT_EQ(Child<QPushButton>(e, "browse1015")->text(), CatalogText(msg::ButtonBrowse));
     EXPECT_EQ(Child<CIpAddressEdit>(e, "address1006")->text(), kEmulatedText);
@@ -236,12 +239,12 @@ TEST_F(ScheduleDialogs, EntryDialogOpensWithTheCurrentProjector) {
     EXPECT_TRUE(Child<QRadioButton>(e, "store1057")->isHidden());
 
     frame->SetCurrentProjector(0);
-    CScheduleEntryDlg zero(*frame, d);
+    CScheduleEntryDlg zero(frame->projectorStore(), d);
     EXPECT_EQ(Child<CIpAddressEdit>(zero, "address1006")->text(), u"0.0.0.0");
 }
 
 TEST_F(ScheduleDialogs, EntryAddsWithTheProjectorsAuthenticationData) {
-    CScheduleDlg d(*frame);
+    CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
     ASSERT_TRUE(insert(d, kEmulatedText, image, 2, u"5"_qs));
     EXPECT_TRUE(boxes.shown().empty());
     ASSERT_EQ(d.table().count, 1);
@@ -253,13 +256,13 @@ TEST_F(ScheduleDialogs, EntryAddsWithTheProjectorsAuthenticationData) {
     EXPECT_EQ(e.temporary, 0);
     EXPECT_EQ(e.authentication, 1);
     EXPECT_EQ(e.passwordText(), u"secret");
-    EXPECT_EQ(frame->GetCurrentProjector(), kEmulated);
+    EXPECT_EQ(frame->state().projectors().currentProjector(), kEmulated);
 
     ASSERT_TRUE(insert(d, kSilentText, image, 0, u"x7"_qs)) << "an interval that is no number reads as 0";
     ASSERT_EQ(d.table().count, 2);
     EXPECT_EQ(d.table().entries[1].interval, 0);
     EXPECT_EQ(d.table().entries[1].authentication, 0);
-    EXPECT_EQ(frame->GetCurrentProjector(), kSilent);
+    EXPECT_EQ(frame->state().projectors().currentProjector(), kSilent);
 
     ASSERT_EQ(list(d)->rowCount(), 2);
     EXPECT_EQ(cell(d, 0, 0), kEmulatedText);
@@ -271,8 +274,8 @@ TEST_F(ScheduleDialogs, EntryAddsWithTheProjectorsAuthenticationData) {
 }
 
 TEST_F(ScheduleDialogs, EntryValidationKeepsTheDialogOpen) {
-    CScheduleDlg d(*frame);
-    CScheduleEntryDlg e(*frame, d);
+    CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
+    CScheduleEntryDlg e(frame->projectorStore(), d);
     e.show();
 
     fillAndOk(e, u"0.0.0.0"_qs, image);
@@ -321,23 +324,25 @@ TEST_F(ScheduleDialogs, EntryValidationKeepsTheDialogOpen) {
     boxes.clear();
 
     EXPECT_EQ(d.table().count, 0);
-    EXPECT_EQ(frame->GetCurrentProjector(), 0u);
+    EXPECT_EQ(frame->state().projectors().currentProjector(), 0u);
 }
 
 TEST_F(ScheduleDialogs, EntryCheckMeasuresTheChosenFileNotTheShownPicture) {
-    CScheduleDlg d(*frame);
-    frame->SetPictureSize(0, 0); // nothing shown at all
+    CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
+    frame->state().currentImage().width = 0;
+        frame->state().currentImage().height = 0; // nothing shown at all
     ASSERT_TRUE(insert(d, kEmulatedText, image));
     EXPECT_TRUE(boxes.shown().empty());
-    frame->SetPictureSize(2000, 2000); // a shown picture far too big to send
+    frame->state().currentImage().width = 2000;
+        frame->state().currentImage().height = 2000; // a shown picture far too big to send
     ASSERT_TRUE(insert(d, kEmulatedText, writeFile(u"max.qv1"_qs, gifOfSize(1024, 768))));
     EXPECT_TRUE(boxes.shown().empty());
     EXPECT_EQ(d.table().count, 2);
 }
 
 TEST_F(ScheduleDialogs, EntryRefusesAPathOrPasswordThatDoesNotFitWithAMessage) {
-    CScheduleDlg d(*frame);
-    CScheduleEntryDlg e(*frame, d);
+    CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
+    CScheduleEntryDlg e(frame->projectorStore(), d);
     e.show();
     // 80 characters of three bytes each: the name fits the folder, the whole path does not
     // fit an entry, although it has far fewer than 255 characters.
@@ -379,8 +384,8 @@ TEST_F(ScheduleDialogs, EntryRefusesAPathOrPasswordThatDoesNotFitWithAMessage) {
 }
 
 TEST_F(ScheduleDialogs, AddressFieldTakesDottedTextOnly) {
-    CScheduleDlg d(*frame);
-    CScheduleEntryDlg e(*frame, d);
+    CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
+    CScheduleEntryDlg e(frame->projectorStore(), d);
     e.show();
     auto* address = Child<CIpAddressEdit>(e, "address1006");
     // Keys go where the focus is, as the control moves it from field to field.
@@ -402,8 +407,8 @@ TEST_F(ScheduleDialogs, AddressFieldTakesDottedTextOnly) {
 }
 
 TEST_F(ScheduleDialogs, BrowseAndSelectFillTheEntryDialog) {
-    CScheduleDlg d(*frame);
-    CScheduleEntryDlg e(*frame, d);
+    CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
+    CScheduleEntryDlg e(frame->projectorStore(), d);
     e.show();
     files->answers << image;
     Click(e, "browse1015");
@@ -428,7 +433,7 @@ TEST_F(ScheduleDialogs, BrowseAndSelectFillTheEntryDialog) {
 }
 
 TEST_F(ScheduleDialogs, InsertButtonOpensTheEntryDialog) {
-    CScheduleDlg d(*frame);
+    CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
     d.show();
     bool opened = false;
     QTimer::singleShot(0, [&] {
@@ -445,7 +450,7 @@ TEST_F(ScheduleDialogs, InsertButtonOpensTheEntryDialog) {
 }
 
 TEST_F(ScheduleDialogs, DeleteCheckedKeepsTheOrderOfTheRest) {
-    CScheduleDlg d(*frame);
+    CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
     ASSERT_TRUE(insert(d, kEmulatedText, image, 0));
     ASSERT_TRUE(insert(d, kSilentText, image, 1));
     ASSERT_TRUE(insert(d, u"127.0.0.201"_qs, image, 2));
@@ -476,7 +481,7 @@ TEST_F(ScheduleDialogs, DeleteCheckedKeepsTheOrderOfTheRest) {
 }
 
 TEST_F(ScheduleDialogs, SaveThenLoadRoundTripsTheTable) {
-    CScheduleDlg d(*frame);
+    CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
     ASSERT_TRUE(insert(d, kEmulatedText, image, 3, u"2"_qs));
     ASSERT_TRUE(insert(d, kSilentText, image, 0));
     const QString path = dir.filePath(u"s.sch"_qs);
@@ -493,7 +498,7 @@ TEST_F(ScheduleDialogs, SaveThenLoadRoundTripsTheTable) {
     EXPECT_EQ(bytes.size(), 16084);
     EXPECT_EQ(bytes, d.table().toBytes());
 
-    CScheduleDlg other(*frame);
+    CScheduleDlg other(frame->state().schedule(), frame->projectorStore());
     files->answers << path;
     Click(other, "load1016");
     EXPECT_EQ(files->asked.last().title, CatalogText(msg::LoadScheduleDlgTitle));
@@ -510,7 +515,7 @@ TEST_F(ScheduleDialogs, SaveThenLoadRoundTripsTheTable) {
 }
 
 TEST_F(ScheduleDialogs, BadScheduleFilesChangeNothing) {
-    CScheduleDlg d(*frame);
+    CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
     ASSERT_TRUE(insert(d, kEmulatedText, image));
     const ScheduleTable before = d.table();
 
@@ -544,7 +549,7 @@ TEST_F(ScheduleDialogs, BadScheduleFilesChangeNothing) {
 }
 
 TEST_F(ScheduleDialogs, FailedSaveIsReported) {
-    CScheduleDlg d(*frame);
+    CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
     const QString path = dir.filePath(u"no/such/folder/s.sch"_qs);
     files->answers << path;
     Click(d, "save1017");
@@ -554,30 +559,29 @@ TEST_F(ScheduleDialogs, FailedSaveIsReported) {
 }
 
 TEST_F(ScheduleDialogs, ExecuteWithAnEmptyListDoesNothing) {
-    CScheduleDlg d(*frame);
+    CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
     d.show();
     Click(d, "execute1019");
-    EXPECT_FALSE(frame->IsScheduleRunning());
+    EXPECT_FALSE(frame->state().schedule().isRunning());
     EXPECT_EQ(enabledButtons(d), QLatin1String(kIdle));
-    EXPECT_EQ(frame->GetScheduleCount(), 0);
+    EXPECT_EQ(frame->state().schedule().count(), 0);
 }
 
 TEST_F(ScheduleDialogs, ExecuteShowsStatusesAndReturnsToIdleByItself) {
     ProjectorEmulator emulator(emulatedConfig());
     ASSERT_TRUE(emulator.start());
-    CScheduleDlg d(*frame);
-    d.setTimerInterval(20);
+    CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
     d.show();
     ASSERT_TRUE(insert(d, kEmulatedText, image, 1));
     ASSERT_TRUE(insert(d, kSilentText, image, 0));
     Click(d, "execute1019");
     EXPECT_EQ(enabledButtons(d), QLatin1String(kRunning));
-    EXPECT_EQ(frame->GetScheduleCount(), 2);
-    EXPECT_EQ(frame->GetScheduleLoop(), 0);
-    EXPECT_EQ(frame->GetScheduleTable().entries[1], d.table().entries[1]);
+    EXPECT_EQ(frame->state().schedule().count(), 2);
+    EXPECT_EQ(frame->state().schedule().loop(), 0);
+    EXPECT_EQ(frame->state().schedule().table().entries[1], d.table().entries[1]);
 
     ASSERT_TRUE(idleAgain(d));
-    EXPECT_FALSE(frame->IsScheduleRunning());
+    EXPECT_FALSE(frame->state().schedule().isRunning());
     EXPECT_EQ(cell(d, 0, 4), CatalogText(msg::EntryStatusDone));
     EXPECT_EQ(cell(d, 1, 4), CatalogText(msg::EntryStatusFailed));
     ASSERT_TRUE(emulator.stores().image(2).has_value());
@@ -587,15 +591,14 @@ TEST_F(ScheduleDialogs, ExecuteShowsStatusesAndReturnsToIdleByItself) {
 TEST_F(ScheduleDialogs, OpeningDuringARunShowsItAndStopEndsIt) {
     ScheduleTable t;
     ASSERT_EQ(t.AddScheduleEntry(kSilentText, image, u"4"_qs, u"0"_qs, false, 0, {}), ScheduleTable::AddResult::Added);
-    frame->SetScheduleTable(t);
-    frame->SetScheduleCount(t.count);
-    frame->SetScheduleLoop(1);
-    ASSERT_TRUE(frame->StartScheduleWorker());
+    frame->state().schedule().setTable(t);
+    frame->state().schedule().setCount(t.count);
+    frame->state().schedule().setLoop(1);
+    ASSERT_TRUE(frame->state().schedule().start());
 
     {
-        CScheduleDlg d(*frame);
-        d.setTimerInterval(20);
-        d.show();
+        CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
+            d.show();
         EXPECT_EQ(enabledButtons(d), QLatin1String(kRunning));
         EXPECT_TRUE(Child<QCheckBox>(d, "loop1063")->isChecked());
         EXPECT_EQ(d.table(), t);
@@ -605,30 +608,31 @@ TEST_F(ScheduleDialogs, OpeningDuringARunShowsItAndStopEndsIt) {
         Click(d, "cancel2");
         EXPECT_FALSE(d.isVisible());
     }
-    EXPECT_TRUE(frame->IsScheduleRunning()) << "closing the dialog leaves the run going";
+    EXPECT_TRUE(frame->state().schedule().isRunning()) << "closing the dialog leaves the run going";
 
-    CScheduleDlg again(*frame);
+    CScheduleDlg again(frame->state().schedule(), frame->projectorStore());
     again.show();
     Click(again, "stop1020");
-    EXPECT_FALSE(frame->IsScheduleRunning());
+    ASSERT_TRUE(idleAgain(again, 20000));
+    EXPECT_FALSE(frame->state().schedule().isRunning());
     EXPECT_EQ(enabledButtons(again), QLatin1String(kIdle));
 }
 
 TEST_F(ScheduleDialogs, StopEndsALoopingRun) {
     ProjectorEmulator emulator(emulatedConfig());
     ASSERT_TRUE(emulator.start());
-    CScheduleDlg d(*frame);
-    d.setTimerInterval(20);
+    CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
     d.show();
     ASSERT_TRUE(insert(d, kEmulatedText, image));
     Child<QCheckBox>(d, "loop1063")->setChecked(true);
     Click(d, "execute1019");
-    EXPECT_EQ(frame->GetScheduleLoop(), 1);
+    EXPECT_EQ(frame->state().schedule().loop(), 1);
     ASSERT_TRUE(QTest::qWaitFor([&] { return emulator.connections() >= 3; }, 10000)) << "the loop repeats";
-    EXPECT_TRUE(frame->IsScheduleRunning());
+    EXPECT_TRUE(frame->state().schedule().isRunning());
     EXPECT_EQ(enabledButtons(d), QLatin1String(kRunning));
     Click(d, "stop1020");
-    EXPECT_FALSE(frame->IsScheduleRunning());
+    ASSERT_TRUE(idleAgain(d, 20000));
+    EXPECT_FALSE(frame->state().schedule().isRunning());
     EXPECT_EQ(enabledButtons(d), QLatin1String(kIdle));
     const int served = emulator.connections();
     QTest::qWait(100);
@@ -657,70 +661,66 @@ protected:
 };
 
 TEST_F(SilentUpload, StopAbandonsTheUploadAtOnceAndTheWindowKeepsWorking) {
-    CScheduleDlg d(*frame);
-    d.setTimerInterval(20);
+    CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
     d.show();
     ASSERT_TRUE(insert(d, kEmulatedText, image));
     Click(d, "execute1019");
     ASSERT_TRUE(uploadInFlight());
-    ASSERT_TRUE(frame->IsScheduleRunning());
+    ASSERT_TRUE(frame->state().schedule().isRunning());
 
-    // Posted before Stop; it runs while Stop waits (the wait cursor is up only then) when
-    // the interface thread goes on with its events, and only afterwards when it is blocked.
-    bool ranDuringStop = false;
-    QTimer::singleShot(0, &d, [&] { ranDuringStop = QApplication::overrideCursor() != nullptr; });
+    // Stop only asks: the button returns at once, and the dialog follows the worker's end.
     QElapsedTimer clock;
     clock.start();
     Click(d, "stop1020");
-    EXPECT_LT(clock.elapsed(), 5000); // about 50 ms; not the projector's 300 s
-    QTest::qWait(0);
-    EXPECT_TRUE(ranDuringStop);
+    EXPECT_LT(clock.elapsed(), 5000); // not the projector's 300 s
+    EXPECT_FALSE(Child<QPushButton>(d, "stop1020")->isEnabled()) << "a stop is not asked for twice";
+    ASSERT_TRUE(idleAgain(d, 20000));
+    EXPECT_LT(clock.elapsed(), 20000);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_FALSE(frame->IsScheduleRunning());
-    EXPECT_EQ(enabledButtons(d), QLatin1String(kIdle));
-    EXPECT_EQ(frame->GetEntryStatus(0), ScheduleEntry::NotRun) << "the status before the upload began";
+    EXPECT_FALSE(frame->state().schedule().isRunning());
+    EXPECT_EQ(frame->state().schedule().entryStatus(0), ScheduleEntry::NotRun) << "the status before the upload began";
     EXPECT_TRUE(boxes.shown().empty());
 }
 
 TEST_F(SilentUpload, ClosingTheWindowDuringAnUploadDoesNotWaitForTheProjector) {
-    CScheduleDlg d(*frame);
+    CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
     d.show();
     ASSERT_TRUE(insert(d, kEmulatedText, image));
     Click(d, "execute1019");
     ASSERT_TRUE(uploadInFlight());
+    frame->show();
     QElapsedTimer clock;
     clock.start();
     QCloseEvent close;
     QApplication::sendEvent(frame.get(), &close); // the exit question is answered OK
-    EXPECT_LT(clock.elapsed(), 5000);
-    EXPECT_TRUE(close.isAccepted());
-    EXPECT_FALSE(frame->IsScheduleRunning());
-    EXPECT_EQ(boxes.texts(), texts({msg::ConfirmExit}));
+    // The close waits for the worker, which abandons its upload; then the window goes.
+    EXPECT_FALSE(close.isAccepted());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame->isHidden(); }, 20000));
+    EXPECT_LT(clock.elapsed(), 20000); // not the projector's 300 s
+    EXPECT_FALSE(frame->state().schedule().isRunning());
+    EXPECT_EQ(boxes.texts(), texts({msg::ConfirmExit})) << "asked once";
 }
 
-TEST_F(ScheduleDialogs, ARunEndingBeforeTheFirstTickStillReturnsToIdle) {
-    CScheduleDlg d(*frame);
-    d.setTimerInterval(60000);
+TEST_F(ScheduleDialogs, ARunEndingAtOnceStillReturnsToIdle) {
+    CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
     d.show();
     ASSERT_TRUE(insert(d, kSilentText, image));
     Click(d, "execute1019");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !frame->IsScheduleRunning(); }, 5000));
-    EXPECT_EQ(enabledButtons(d), QLatin1String(kRunning)) << "no tick yet";
-    d.setTimerInterval(20);
-    ASSERT_TRUE(idleAgain(d, 2000));
+    ASSERT_TRUE(idleAgain(d, 20000));
     EXPECT_EQ(cell(d, 0, 4), CatalogText(msg::EntryStatusFailed));
 }
 
 // Every laid-out text of the three dialogs has a catalog text in both languages.
 TEST(ScheduleDialogTexts, AllTextsComeFromTheCatalogInBothLanguages) {
     QTemporaryDir dir;
-    CMainFrame frame(dir.filePath(u"t.INI"_qs));
+    AppState frameState(dir.filePath(u"t.INI"_qs));
+    CMainFrame frame(frameState);
     for (const auto which : {ShippedCatalog::Which::Default, ShippedCatalog::Which::SimplifiedChinese}) {
         ShippedCatalog catalog(which, which == ShippedCatalog::Which::Default ? Catalog::kEnglish
                                                                               : Catalog::kSimplifiedChinese);
-        CScheduleDlg schedule(frame);
-        CScheduleEntryDlg entry(frame, schedule);
-        CSelectProjectorDlg select(frame);
+        CScheduleDlg schedule(frameState.schedule(), frameState.projectors());
+        CScheduleEntryDlg entry(frameState.projectors(), schedule);
+        CSelectProjectorDlg select(frameState.projectors());
         for (QWidget* dlg : {static_cast<QWidget*>(&schedule), static_cast<QWidget*>(&entry),
                              static_cast<QWidget*>(&select)}) {
             QStringList shown{dlg->windowTitle()};
@@ -757,7 +757,7 @@ QByteArray fileBytes(const QString& path) {
 } // namespace
 
 TEST_F(ScheduleDialogs, OptionBoxesStartOffAndAreNamedAndReachableByKeyboard) {
-    CScheduleDlg d(*frame);
+    CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
     d.show();
     ASSERT_NE(verifyBox(d), nullptr);
     ASSERT_NE(retryBox(d), nullptr);
@@ -782,14 +782,14 @@ TEST_F(ScheduleDialogs, OptionBoxesStartOffAndAreNamedAndReachableByKeyboard) {
 
 TEST_F(ScheduleDialogs, OptionBoxesReadWithoutTheirKeyboardMarkInChinese) {
     ShippedCatalog chinese(ShippedCatalog::Which::SimplifiedChinese, Catalog::kSimplifiedChinese);
-    CScheduleDlg d(*frame);
+    CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
     EXPECT_EQ(verifyBox(d)->accessibleName(), u"校验每次上传");
     EXPECT_TRUE(retryBox(d)->accessibleName().startsWith(u"上传失败时重试（再试 3 次"));
     EXPECT_FALSE(retryBox(d)->accessibleName().contains(u'&'));
 }
 
 TEST_F(ScheduleDialogs, OptionsAreSavedBesideTheScheduleAndComeBackWithIt) {
-    CScheduleDlg d(*frame);
+    CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
     ASSERT_TRUE(insert(d, kEmulatedText, image));
     verifyBox(d)->setChecked(true); // before the schedule ever had a file
     const QString path = dir.filePath(u"s.sch"_qs);
@@ -799,7 +799,7 @@ TEST_F(ScheduleDialogs, OptionsAreSavedBesideTheScheduleAndComeBackWithIt) {
     EXPECT_EQ(fileBytes(path), d.table().toBytes()) << "the schedule file keeps its exact layout";
     EXPECT_EQ(fileBytes(path + u".options"_qs), QByteArray("verify=on\nretry=off\n"));
 
-    CScheduleDlg other(*frame);
+    CScheduleDlg other(frame->state().schedule(), frame->projectorStore());
     retryBox(other)->setChecked(true);
     files->answers << path;
     Click(other, "load1016");
@@ -821,12 +821,12 @@ TEST_F(ScheduleDialogs, OptionsAreSavedBesideTheScheduleAndComeBackWithIt) {
 }
 
 TEST_F(ScheduleDialogs, ABadSideFileIsReportedAndLeavesBothOff) {
-    CScheduleDlg d(*frame);
+    CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
     ASSERT_TRUE(insert(d, kEmulatedText, image));
     const QString path = dir.filePath(u"s.sch"_qs);
     ASSERT_TRUE(ScheduleFile::save(path, d.table()).ok());
     writeFile(u"s.sch.options"_qs, "verify=perhaps\n");
-    CScheduleDlg other(*frame);
+    CScheduleDlg other(frame->state().schedule(), frame->projectorStore());
     verifyBox(other)->setChecked(true);
     files->answers << path;
     Click(other, "load1016");
@@ -863,13 +863,12 @@ TEST_F(ScheduleDialogs, ExecuteRunsWithTheOptionsAndReopeningShowsThem) {
     ProjectorEmulator emulator(c);
     ASSERT_TRUE(emulator.start());
     {
-        CScheduleDlg d(*frame);
-        d.setTimerInterval(20);
-        d.show();
+        CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
+            d.show();
         ASSERT_TRUE(insert(d, kEmulatedText, image));
         verifyBox(d)->setChecked(true);
         Click(d, "execute1019");
-        EXPECT_EQ(frame->GetScheduleOptions(), (ScheduleOptions{true, false}));
+        EXPECT_EQ(frame->state().schedule().options(), (ScheduleOptions{true, false}));
         EXPECT_FALSE(verifyBox(d)->isEnabled()) << "running until the timer sees otherwise";
         EXPECT_FALSE(retryBox(d)->isEnabled());
         ASSERT_TRUE(idleAgain(d, 30000));
@@ -885,16 +884,48 @@ TEST_F(ScheduleDialogs, ExecuteRunsWithTheOptionsAndReopeningShowsThem) {
     // A run going on when the dialog opens shows its own options.
     ScheduleTable t;
     ASSERT_EQ(t.AddScheduleEntry(kSilentText, image, u"1"_qs, u"0"_qs, false, 0, {}), ScheduleTable::AddResult::Added);
-    frame->SetScheduleTable(t);
-    frame->SetScheduleCount(t.count);
-    frame->SetScheduleLoop(1);
-    frame->SetScheduleOptions({false, true});
-    ASSERT_TRUE(frame->StartScheduleWorker());
-    CScheduleDlg again(*frame);
+    frame->state().schedule().setTable(t);
+    frame->state().schedule().setCount(t.count);
+    frame->state().schedule().setLoop(1);
+    frame->state().schedule().setOptions({false, true});
+    ASSERT_TRUE(frame->state().schedule().start());
+    CScheduleDlg again(frame->state().schedule(), frame->projectorStore());
     again.show();
     EXPECT_EQ(again.options(), (ScheduleOptions{false, true}));
     EXPECT_FALSE(retryBox(again)->isEnabled());
     Click(again, "stop1020");
-    EXPECT_FALSE(frame->IsScheduleRunning());
+    ASSERT_TRUE(idleAgain(again, 20000));
+    EXPECT_FALSE(frame->state().schedule().isRunning());
     EXPECT_TRUE(retryBox(again)->isEnabled());
+}
+
+// The dialog needs the schedule and the projector store, not a window around them.
+TEST(ScheduleDialogPieces, RunsAndStopsWithoutAMainWindow) {
+    QTemporaryDir dir;
+    MessageBoxRecorder boxes;
+    EmulatorConfig c = emulatedConfig();
+    c.faults.neverReply = true;
+    ProjectorEmulator silent(c);
+    ASSERT_TRUE(silent.start());
+    const QString image = dir.filePath(u"pic.qv1"_qs);
+    {
+        QFile f(image);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(gifOfSize(120, 90));
+    }
+    AppState state(dir.filePath(u"t.INI"_qs), dir.filePath(u"history.sqlite"_qs));
+    CScheduleDlg d(state.schedule(), state.projectors());
+    d.show();
+    ASSERT_EQ(d.AddScheduleEntry(kEmulatedText, image, u"1"_qs, u"0"_qs, false, 1, u"secret"_qs),
+              ScheduleTable::AddResult::Added);
+    Click(d, "execute1019");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return silent.stores().image(1).has_value(); }, 20000));
+    EXPECT_FALSE(Child<QPushButton>(d, "execute1019")->isEnabled());
+    QElapsedTimer clock;
+    clock.start();
+    Click(d, "stop1020");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Child<QPushButton>(d, "execute1019")->isEnabled(); }, 20000));
+    EXPECT_LT(clock.elapsed(), 20000) << "not the projector's 300 s";
+    EXPECT_FALSE(state.schedule().isRunning());
+    EXPECT_TRUE(boxes.shown().empty());
 }

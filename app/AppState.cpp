@@ -1,0 +1,33 @@
+#include "app/AppState.h"
+
+#include "history/HistoryStore.h"
+
+namespace {
+
+CommandContext scheduleContext(ProjectorStore& store, CommandObserver* observer) {
+    CommandContext c;
+    c.store = &store;
+    c.observer = observer;
+    return c;
+}
+
+} // namespace
+
+AppState::AppState(const QString& iniPath, const QString& historyPath, QObject* parent)
+    : QObject(parent), m_projectors(iniPath),
+      m_history(std::make_unique<HistoryLog>(historyPath.isEmpty() ? HistoryStore::defaultPath() : historyPath)),
+      m_schedule(std::make_unique<ScheduleControl>(scheduleContext(m_projectors, m_history.get()))) {
+    connect(m_schedule.get(), &ScheduleControl::projectorUploading, this, &AppState::projectorUploading);
+    // A projector list that cannot be read gives an empty list; the file is left as it is.
+    m_projectors.load();
+    m_history->setProjectors(m_projectors.projectors());
+    m_projectors.setListObserver([this] {
+        m_history->setProjectors(m_projectors.projectors());
+        Q_EMIT projectorListChanged();
+    });
+}
+
+AppState::~AppState() {
+    m_schedule.reset();
+    m_projectors.setListObserver({});
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "history/HistoryLog.h"
+#include "registry/ProjectorStore.h"
+#include "schedule/ScheduleControl.h"
+#include "workspace/CurrentImage.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+// The program's long-lived state, owned once: the projector store and authentication
+// setting, the command history, the current picture as the other subsystems see it, and the
+// schedule with its runner. Windows and dialogs are handed the pieces they use; nothing here
+// shows anything.
+class AppState final : public QObject {
+    Q_OBJECT
+
+public:
+    // historyPath empty: the user's data folder.
+    explicit AppState(const QString& iniPath, const QString& historyPath = {}, QObject* parent = nullptr);
+    // The schedule's worker uses the store and the history: it ends first.
+    ~AppState() override;
+    AppState(const AppState&) = delete;
+    AppState& operator=(const AppState&) = delete;
+
+    ProjectorStore& projectors() { return m_projectors; }
+    HistoryLog& history() { return *m_history; }
+    [[nodiscard]] CommandObserver* commandObserver() { return m_history.get(); }
+    ScheduleControl& schedule() { return *m_schedule; }
+
+    // The picture the view shows, as the others see it; the view keeps it up to date.
+    CurrentImage& currentImage() { return m_image; }
+
+Q_SIGNALS:
+    // A whole new projector list was handed to the store (whether or not it was written).
+    void projectorListChanged();
+    // The schedule or a send began (true) or ended (false) an upload to the projector.
+    void projectorUploading(quint32 hostAddress, bool uploading);
+
+private:
+    ProjectorStore m_projectors;
+    std::unique_ptr<HistoryLog> m_history; // before the schedule, whose worker reports to it
+    CurrentImage m_image;
+    std::unique_ptr<ScheduleControl> m_schedule; // after the state its worker uses
+};

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "protocol/CommandConnection.h"
+#include "schedule/ScheduleOptions.h"
+#include "schedule/ScheduleRunner.h"
+#include "schedule/ScheduleTable.h"
+
+#include <QObject>
+
+#include <memory>
+
+// The window's schedule: the run copy the Schedule dialog hands over, and the runner that
+// uploads it. The runner's worker reports through queued signals, so a dialog follows a run
+// without looking at it, and a stop returns at once.
+class ScheduleControl final : public QObject {
+    Q_OBJECT
+
+public:
+    // context: the store, the history and the time-outs uploads use.
+    explicit ScheduleControl(const CommandContext& context, QObject* parent = nullptr);
+    // Stops a run and waits for its worker, which abandons its upload.
+    ~ScheduleControl() override;
+
+    [[nodiscard]] ScheduleTable table() const { return m_table; }
+    // Takes the entries; the count travels on its own (setCount).
+    void setTable(const ScheduleTable& table);
+    [[nodiscard]] qint32 count() const { return m_table.count; }
+    void setCount(qint32 count) { m_table.count = count; }
+    [[nodiscard]] bool loop() const { return m_loop; }
+    void setLoop(bool loop) { m_loop = loop; }
+    [[nodiscard]] ScheduleOptions options() const { return m_options; }
+    void setOptions(const ScheduleOptions& options) { m_options = options; }
+
+    // Starts the runner on the run copy; false when a run is active or the copy is empty.
+    bool start();
+    // Asks the runner to stop and returns at once; runEnded follows within a fraction of a
+    // second.
+    void requestStop();
+    [[nodiscard]] bool isRunning() const { return m_runner->isRunning(); }
+    [[nodiscard]] bool isStopping() const;
+    [[nodiscard]] qint32 entryStatus(int index) const { return m_runner->entryStatus(index); }
+    ScheduleRunner& runner() { return *m_runner; }
+
+Q_SIGNALS:
+    void entryStatusChanged(int index, int status);
+    // The run is uploading to the projector (true) or has moved on (false).
+    void projectorUploading(quint32 hostAddress, bool uploading);
+    // The runner's worker has ended, by itself or after a stop, and its thread is collected.
+    void runEnded();
+
+private:
+    ScheduleTable m_table;
+    bool m_loop = false;
+    ScheduleOptions m_options;
+    std::unique_ptr<ScheduleRunner> m_runner;
+};
