@@ -21,6 +21,8 @@ AppState::AppState(const QString& iniPath, const QString& historyPath, QObject* 
     // A projector list that cannot be read gives an empty list; the file is left as it is.
     m_projectors.load();
     m_history->setProjectors(m_projectors.projectors());
+    m_history->store().setProblemObserver(
+        [this] { QMetaObject::invokeMethod(this, &AppState::historyProblem, Qt::QueuedConnection); });
     m_projectors.setListObserver([this] {
         m_history->setProjectors(m_projectors.projectors());
         Q_EMIT projectorListChanged();
@@ -28,6 +30,7 @@ AppState::AppState(const QString& iniPath, const QString& historyPath, QObject* 
 }
 
 AppState::~AppState() {
+    m_history->store().setProblemObserver({});
     m_schedule.reset();
     m_projectors.setListObserver({});
 }

@@ -38,6 +38,8 @@ Q_SIGNALS:
     void projectorListChanged();
     // The schedule or a send began (true) or ended (false) an upload to the projector.
     void projectorUploading(quint32 hostAddress, bool uploading);
+    // The history met its first problem; HistoryLog::takeProblemText says which.
+    void historyProblem();
 
 private:
     ProjectorStore m_projectors;

@@ -104,9 +104,14 @@ CMainFrame::CMainFrame(AppState& state, QWidget* parent) : QMainWindow(parent), 
         }
     });
 
+    // A history that cannot be written is told once, when it first fails; a failure met
+    // before this window existed is told as soon as it shows.
+    connect(&m_state, &AppState::historyProblem, this, &CMainFrame::showHistoryProblem);
+    QTimer::singleShot(0, this, &CMainFrame::showHistoryProblem);
+
+    // Toolbar buttons follow the commands' rules as the interface's idle handling did.
     auto* idle = new QTimer(this);
     connect(idle, &QTimer::timeout, this, &CMainFrame::updateCommandStates);
-    connect(idle, &QTimer::timeout, this, &CMainFrame::showHistoryProblem);
     idle->start(250);
 }
 

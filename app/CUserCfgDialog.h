@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/UserStore.h"
+#include "users/UserStore.h"
 
 #include <QDialog>
 

@@ -10,13 +10,13 @@
 // the same size), so other tools can measure both. One line per file on stdout:
 //   file width height bytes colours dither tolerance scale psnr milliseconds candidates fit-milliseconds
 // where milliseconds counts decoding and fitting, fit-milliseconds the fit alone.
-#include "workspace/ColourQuantiser.h"
-#include "workspace/FitToProjector.h"
-#include "workspace/GifWriter.h"
-#include "workspace/PictureLoader.h"
-#include "workspace/PictureSaver.h"
-#include "workspace/RgbBuffer.h"
-#include "workspace/SendableImage.h"
+#include "imaging/ColourQuantiser.h"
+#include "imaging/FitToProjector.h"
+#include "imaging/GifWriter.h"
+#include "imaging/PictureLoader.h"
+#include "imaging/PictureSaver.h"
+#include "imaging/RgbBuffer.h"
+#include "imaging/SendableImage.h"
 
 #include <QCoreApplication>
 #include <QDir>

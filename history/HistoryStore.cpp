@@ -183,6 +183,11 @@ void HistoryStore::flush() {
     m_drained.wait(lock, [&] { return m_written >= target; });
 }
 
+void HistoryStore::setProblemObserver(std::function<void()> observer) {
+    std::lock_guard lock(m_mutex);
+    m_problemObserver = std::move(observer);
+}
+
 HistoryProblem HistoryStore::takeProblem() {
     const auto p = static_cast<HistoryProblem>(m_problem.load());
     if (p == HistoryProblem::None || m_problemTaken.exchange(true)) {
@@ -200,7 +205,16 @@ void HistoryStore::run() {
     std::optional<Connection> connection;
     auto report = [this](HistoryProblem p) {
         int none = static_cast<int>(HistoryProblem::None);
-        m_problem.compare_exchange_strong(none, static_cast<int>(p));
+        if (m_problem.compare_exchange_strong(none, static_cast<int>(p))) {
+            std::function<void()> observer;
+            {
+                std::lock_guard lock(m_mutex);
+                observer = m_problemObserver;
+            }
+            if (observer) {
+                observer();
+            }
+        }
     };
     // Moves a damaged file (and its journal files) aside under a name that keeps it for a look.
     auto setAside = [this]() {

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -39,6 +40,8 @@ public:
 
     // The first problem since the store began, handed out once; None after that or if all is well.
     HistoryProblem takeProblem();
+    // Told on the writer's thread when the first problem is met, so nobody has to keep asking.
+    void setProblemObserver(std::function<void()> observer);
     // Where a damaged file was moved, when it was.
     [[nodiscard]] QString setAsidePath() const;
     [[nodiscard]] const QString& path() const { return m_path; }
@@ -62,6 +65,7 @@ private:
     quint64 m_written = 0;   // guarded by m_mutex (written or dropped)
     bool m_stop = false;     // guarded by m_mutex
     QString m_setAside;      // guarded by m_mutex
+    std::function<void()> m_problemObserver; // guarded by m_mutex
     std::atomic<int> m_problem{static_cast<int>(HistoryProblem::None)};
     std::atomic<bool> m_problemTaken{false};
     std::thread m_writer;

@@ -1,7 +1,7 @@
 #include "history/HistoryThumbnail.h"
 
-#include "workspace/ImagingGuard.h"
-#include "workspace/PictureLoader.h"
+#include "imaging/ImagingGuard.h"
+#include "imaging/PictureLoader.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "registry/ProjectorStore.h"
 #include "schedule/CScheduleDlg.h"
 #include "schedule/EntryImageCheck.h"
-#include "workspace/SendableImage.h"
+#include "imaging/SendableImage.h"
 
 #include <QComboBox>
 #include <QFile>

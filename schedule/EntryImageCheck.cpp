@@ -1,6 +1,6 @@
 #include "schedule/EntryImageCheck.h"
 
-#include "workspace/SendableImage.h"
+#include "imaging/SendableImage.h"
 
 #include <QFile>
 #include <QtEndian>

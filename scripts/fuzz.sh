@@ -8,14 +8,13 @@ cd "$(dirname "$0")/.."
 minutes=${1:-10}
 shift || true
 build=build-fuzz
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-    -DTESSAVEL_FUZZ=ON -DTESSAVEL_SANITIZE=ON -DTESSAVEL_BENCH=OFF >/dev/null
+cmake --preset fuzz >/dev/null
 if [ $# -gt 0 ]; then
     targets=("$@")
 else
     mapfile -t targets < <(find tests/fuzz -maxdepth 1 -name 'fuzz_*.cpp' -exec basename {} .cpp \; | sort)
 fi
-ninja -C "$build" "${targets[@]}" >/dev/null
+cmake --build --preset fuzz --target "${targets[@]}" >/dev/null
 
 out="$build/exploration"
 mkdir -p "$out"

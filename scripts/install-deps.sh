@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev
   xvfb xauth x11-apps imagemagick fonts-noto-cjk fonts-dejavu-core tango-icon-theme libqt6svg6
   xdotool tesseract-ocr tesseract-ocr-eng tesseract-ocr-chi-sim
-  bc time
+  bc time ccache clang-format
   pngquant gifsicle ffmpeg
   iproute2 util-linux
   scdoc librsvg2-bin dpkg-dev file lintian desktop-file-utils appstream man-db groff-base

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "i18n/ImagingTextStore.h"
-#include "workspace/ColourResolution.h"
-#include "workspace/Picture.h"
+#include "imaging/ColourResolution.h"
+#include "imaging/Picture.h"
 
 #include <QColor>
 #include <QDialog>

@@ -4,7 +4,7 @@
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "workspace/CPictureImage.h"
-#include "workspace/SendableImage.h"
+#include "imaging/SendableImage.h"
 
 #include <QFormLayout>
 #include <QGridLayout>

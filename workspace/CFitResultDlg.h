@@ -1,6 +1,6 @@
 #pragma once
 
-#include "workspace/FitToProjector.h"
+#include "imaging/FitToProjector.h"
 
 #include <QDialog>
 

@@ -5,7 +5,7 @@
 #include "i18n/CatalogLookup.h"
 #include "protocol/ImageUpload.h"
 #include "registry/Ipv4.h"
-#include "workspace/SendableImage.h"
+#include "imaging/SendableImage.h"
 
 #include <QCheckBox>
 #include <QComboBox>

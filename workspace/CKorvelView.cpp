@@ -19,12 +19,12 @@
 #include "workspace/CSaturationDlg.h"
 #include "workspace/CPictureImage.h"
 #include "workspace/OpenFilterTable.h"
-#include "workspace/PictureLoader.h"
-#include "workspace/PictureOps.h"
-#include "workspace/PictureSaver.h"
+#include "imaging/PictureLoader.h"
+#include "imaging/PictureOps.h"
+#include "imaging/PictureSaver.h"
 #include "workspace/ProjectorPictureSave.h"
-#include "workspace/Qv1Encoder.h"
-#include "workspace/SendableImage.h"
+#include "imaging/Qv1Encoder.h"
+#include "imaging/SendableImage.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>

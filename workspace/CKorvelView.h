@@ -2,10 +2,10 @@
 
 #include "app/RecentFileList.h"
 #include "workspace/CPictureHost.h"
-#include "workspace/ColourResolution.h"
+#include "imaging/ColourResolution.h"
 #include "workspace/CurrentImage.h"
-#include "workspace/FitToProjector.h"
-#include "workspace/Picture.h"
+#include "imaging/FitToProjector.h"
+#include "imaging/Picture.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "workspace/CPictureImage.h"
 
-#include "workspace/PictureOps.h"
-#include "workspace/RgbBuffer.h"
+#include "imaging/PictureOps.h"
+#include "imaging/RgbBuffer.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "workspace/Picture.h"
+#include "imaging/Picture.h"
 
 #include <QImage>
 

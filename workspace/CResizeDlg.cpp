@@ -13,7 +13,7 @@
 #include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
-#include "workspace/PictureOps.h"
+#include "imaging/PictureOps.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "i18n/ImagingTextStore.h"
-#include "workspace/Picture.h"
+#include "imaging/Picture.h"
 
 #include <QDialog>
 

@@ -9,7 +9,7 @@
 #include "common/OffThread.h"
 #include "i18n/CLocalise.h"
 #include "workspace/CPictureImage.h"
-#include "workspace/PictureOps.h"
+#include "imaging/PictureOps.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

@@ -1,6 +1,6 @@
 #include "workspace/CurrentImage.h"
 
-#include "workspace/SendableImage.h"
+#include "imaging/SendableImage.h"
 
 bool CurrentImage::canSend() const {
     if (state == None) {

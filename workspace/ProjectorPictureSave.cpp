@@ -1,7 +1,7 @@
 #include "workspace/ProjectorPictureSave.h"
 
-#include "workspace/PictureSaver.h"
-#include "workspace/Qv1Encoder.h"
+#include "imaging/PictureSaver.h"
+#include "imaging/Qv1Encoder.h"
 
 #include <QFileInfo>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "workspace/ImagingResult.h"
-#include "workspace/Picture.h"
+#include "imaging/ImagingResult.h"
+#include "imaging/Picture.h"
 
 #include <QString>
 

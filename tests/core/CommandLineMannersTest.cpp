@@ -1,5 +1,5 @@
 #include "app/DesktopCommandLine.h"
-#include "app/UserStore.h"
+#include "users/UserStore.h"
 #include "common/CommandLineManners.h"
 #include "common/InstallLayout.h"
 #include "i18n/CatalogIds.h"

@@ -1,8 +1,8 @@
 #include "support/TestImages.h"
 #include "tools/tessavelctl/ConvertCommand.h"
 #include "i18n/CatalogLookup.h"
-#include "workspace/PictureLoader.h"
-#include "workspace/SendableImage.h"
+#include "imaging/PictureLoader.h"
+#include "imaging/SendableImage.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 #include "schedule/EntryImageCheck.h"
-#include "workspace/GifWriter.h"
-#include "workspace/SendableImage.h"
+#include "imaging/GifWriter.h"
+#include "imaging/SendableImage.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,16 +1,16 @@
 // Fit to Projector spends the room a picture leaves: exact colours where they fit, a refined
 // palette otherwise, and every result still a file a projector takes.
 #include "support/TestImages.h"
-#include "workspace/ColourQuantiser.h"
-#include "workspace/FitToProjector.h"
-#include "workspace/GifWriter.h"
-#include "workspace/LossyLzw.h"
-#include "workspace/PaletteMapper.h"
-#include "workspace/PictureLoader.h"
-#include "workspace/PictureQuality.h"
-#include "workspace/Qv1Encoder.h"
-#include "workspace/RgbBuffer.h"
-#include "workspace/SendableImage.h"
+#include "imaging/ColourQuantiser.h"
+#include "imaging/FitToProjector.h"
+#include "imaging/GifWriter.h"
+#include "imaging/LossyLzw.h"
+#include "imaging/PaletteMapper.h"
+#include "imaging/PictureLoader.h"
+#include "imaging/PictureQuality.h"
+#include "imaging/Qv1Encoder.h"
+#include "imaging/RgbBuffer.h"
+#include "imaging/SendableImage.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 #include "support/TestImages.h"
-#include "workspace/FitToProjector.h"
-#include "workspace/PictureLoader.h"
-#include "workspace/PictureQuality.h"
-#include "workspace/PictureSaver.h"
-#include "workspace/Qv1Encoder.h"
-#include "workspace/RgbBuffer.h"
-#include "workspace/SendableImage.h"
+#include "imaging/FitToProjector.h"
+#include "imaging/PictureLoader.h"
+#include "imaging/PictureQuality.h"
+#include "imaging/PictureSaver.h"
+#include "imaging/Qv1Encoder.h"
+#include "imaging/RgbBuffer.h"
+#include "imaging/SendableImage.h"
 
 #include <QTemporaryDir>
 

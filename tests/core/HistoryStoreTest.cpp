@@ -1,6 +1,6 @@
 #include "history/HistoryStore.h"
 
-#include "workspace/PictureLoader.h"
+#include "imaging/PictureLoader.h"
 
 #include <gtest/gtest.h>
 

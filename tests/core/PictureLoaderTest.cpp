@@ -1,6 +1,6 @@
 #include "support/TestImages.h"
-#include "workspace/PictureLoader.h"
-#include "workspace/PictureSaver.h"
+#include "imaging/PictureLoader.h"
+#include "imaging/PictureSaver.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #include "support/TestImages.h"
-#include "workspace/PictureOps.h"
-#include "workspace/RgbBuffer.h"
+#include "imaging/PictureOps.h"
+#include "imaging/RgbBuffer.h"
 
 #include <QSet>
 

@@ -1,8 +1,8 @@
 #include "support/TestImages.h"
-#include "workspace/PictureLoader.h"
-#include "workspace/PictureOps.h"
-#include "workspace/PictureSaver.h"
-#include "workspace/RgbBuffer.h"
+#include "imaging/PictureLoader.h"
+#include "imaging/PictureOps.h"
+#include "imaging/PictureSaver.h"
+#include "imaging/RgbBuffer.h"
 
 #include <QTemporaryDir>
 

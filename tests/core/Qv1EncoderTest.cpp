@@ -1,12 +1,12 @@
 #include "support/TestImages.h"
-#include "workspace/GifWriter.h"
-#include "workspace/IndexedImage.h"
-#include "workspace/LossyLzw.h"
-#include "workspace/PictureLoader.h"
-#include "workspace/PictureOps.h"
+#include "imaging/GifWriter.h"
+#include "imaging/IndexedImage.h"
+#include "imaging/LossyLzw.h"
+#include "imaging/PictureLoader.h"
+#include "imaging/PictureOps.h"
 #include "workspace/ProjectorPictureSave.h"
-#include "workspace/Qv1Encoder.h"
-#include "workspace/RgbBuffer.h"
+#include "imaging/Qv1Encoder.h"
+#include "imaging/RgbBuffer.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 // The Lanczos resampling behind Fit, Resize and decode-to-fit, and the flattening onto white
 // that comes before a picture with transparency is fitted.
 #include "support/TestImages.h"
-#include "workspace/FitToProjector.h"
-#include "workspace/Resampler.h"
-#include "workspace/RgbBuffer.h"
+#include "imaging/FitToProjector.h"
+#include "imaging/Resampler.h"
+#include "imaging/RgbBuffer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "workspace/SendableImage.h"
+#include "imaging/SendableImage.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "app/UserStore.h"
+#include "users/UserStore.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,11 +1,11 @@
 // Builds an indexed frame from the input (size, palette, indices, a lossy tolerance and way) and
 // checks the GIF path end to end: the size model agrees with giflib to the byte, and the file
 // decodes to exactly the palette colours of the indices.
-#include "workspace/GifWriter.h"
-#include "workspace/LossyLzw.h"
-#include "workspace/PictureLoader.h"
-#include "workspace/VipsRuntime.h"
-#include "workspace/RgbBuffer.h"
+#include "imaging/GifWriter.h"
+#include "imaging/LossyLzw.h"
+#include "imaging/PictureLoader.h"
+#include "imaging/VipsRuntime.h"
+#include "imaging/RgbBuffer.h"
 
 #include <QtGlobal>
 

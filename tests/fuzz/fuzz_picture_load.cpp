@@ -1,10 +1,10 @@
 // Feeds arbitrary bytes to the picture loader and whatever loads to the projector encoder.
 // A load may fail with a code; it must not crash, hang or allocate without bound, and what
 // the encoder writes must read back.
-#include "workspace/BmpEncoder.h"
-#include "workspace/PictureLoader.h"
-#include "workspace/VipsRuntime.h"
-#include "workspace/Qv1Encoder.h"
+#include "imaging/BmpEncoder.h"
+#include "imaging/PictureLoader.h"
+#include "imaging/VipsRuntime.h"
+#include "imaging/Qv1Encoder.h"
 
 #include <QtGlobal>
 

@@ -30,7 +30,7 @@
 #include "workspace/CKorvelView.h"
 #include "workspace/CResizeDlg.h"
 #include "workspace/CSaturationDlg.h"
-#include "workspace/FitToProjector.h"
+#include "imaging/FitToProjector.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemModel>

@@ -8,9 +8,9 @@
 #include "workspace/CPictureImage.h"
 #include "workspace/CResizeDlg.h"
 #include "workspace/CSaturationDlg.h"
-#include "workspace/PictureOps.h"
-#include "workspace/SendableImage.h"
-#include "workspace/VipsRuntime.h"
+#include "imaging/PictureOps.h"
+#include "imaging/SendableImage.h"
+#include "imaging/VipsRuntime.h"
 
 #include <QApplication>
 #include <QCheckBox>

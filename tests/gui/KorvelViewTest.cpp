@@ -8,9 +8,9 @@
 #include "support/TestPictures.h"
 #include "workspace/CKorvelView.h"
 #include "workspace/CLead.h"
-#include "workspace/PictureLoader.h"
-#include "workspace/Qv1Encoder.h"
-#include "workspace/SendableImage.h"
+#include "imaging/PictureLoader.h"
+#include "imaging/Qv1Encoder.h"
+#include "imaging/SendableImage.h"
 
 #include <QAction>
 #include <QDir>

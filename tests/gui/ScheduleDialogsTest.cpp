@@ -10,7 +10,7 @@
 #include "schedule/CScheduleEntryDlg.h"
 #include "schedule/ScheduleFile.h"
 #include "support/CatalogFixture.h"
-#include "workspace/GifWriter.h"
+#include "imaging/GifWriter.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #include "support/TestImages.h"
 
-#include "workspace/VipsRuntime.h"
+#include "imaging/VipsRuntime.h"
 
 #include <QFile>
 #include <QtEndian>

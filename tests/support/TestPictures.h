@@ -1,7 +1,7 @@
 #pragma once
 
-#include "workspace/Picture.h"
-#include "workspace/VipsRuntime.h"
+#include "imaging/Picture.h"
+#include "imaging/VipsRuntime.h"
 
 #include <QString>
 

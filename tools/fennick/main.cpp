@@ -8,7 +8,7 @@
 // Passwords come from standard input, one line; at a terminal they are not echoed and are
 // asked twice. Without --users the tool works on the users file of the program that sits
 // in its own folder. Exit codes: 0 done, 1 refused, 2 usage or file problem.
-#include "app/UserStore.h"
+#include "users/UserStore.h"
 #include "common/CommandLineManners.h"
 
 #include <QCoreApplication>

@@ -2,11 +2,11 @@
 
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
-#include "workspace/FitToProjector.h"
-#include "workspace/PictureLoader.h"
-#include "workspace/PictureSaver.h"
+#include "imaging/FitToProjector.h"
+#include "imaging/PictureLoader.h"
+#include "imaging/PictureSaver.h"
 #include "workspace/ProjectorPictureSave.h"
-#include "workspace/SendableImage.h"
+#include "imaging/SendableImage.h"
 
 #include <QFileInfo>
 
