@@ -604,13 +604,31 @@ def enabled(acc):
     return has_state(acc, "ENABLED") and has_state(acc, "SENSITIVE")
 
 
-def _name_matches(acc, name):
-    if name is None:
-        return True
-    actual = plain(acc.get_name() or "")
+def _text_matches(actual, name):
+    actual = plain(actual or "")
     if isinstance(name, re.Pattern):
         return name.search(actual) is not None
     return actual == plain(name)
+
+
+def labels_of(acc):
+    """The names of the labels that label acc (a buddy label, for one)."""
+    out = []
+    for relation in acc.get_relation_set() or []:
+        if relation.get_relation_type() == _atspi().RelationType.LABELLED_BY:
+            for i in range(relation.get_n_targets()):
+                target = relation.get_target(i)
+                if target is not None:
+                    out.append(target.get_name())
+    return out
+
+
+def _name_matches(acc, name):
+    """Its accessible name, or on Linux, where Qt names a list box by its current entry,
+    the label that labels it."""
+    if name is None or _text_matches(acc.get_name(), name):
+        return True
+    return any(_text_matches(label, name) for label in labels_of(acc))
 
 
 def children(acc):
@@ -757,8 +775,12 @@ class Program:
         "Projector List..."). The menus need not be open."""
         bar = self.child(window, "MENU_BAR", None, limit)
         node = bar
+        menus = (role_of("MENU"), role_of("MENU_ITEM"))
         for title in path[:-1]:
-            node = self.child(node, "MENU", title, limit, only_showing=False)
+            # A menu bar's entry is an item whose child is the (nameless) popup menu.
+            node = wait_for(lambda: next((m for m in find_all(node, None, title, only_showing=False)
+                                          if m.get_role() in menus and m.get_child_count() > 0), None),
+                            f"the menu '{title}'", limit)
         item = wait_for(lambda: next((i for i in find_all(node, "MENU_ITEM", path[-1], only_showing=False)
                                       if enabled(i)), None),
                         f"the menu command {' > '.join(path)} to be enabled", limit)
