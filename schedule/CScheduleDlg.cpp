@@ -135,6 +135,7 @@ CScheduleDlg::CScheduleDlg(CMainFrame& frame, QWidget* parent) : QDialog(parent)
     m_timer->start(kTimerMs);
 
     LocaliseDialog(9, this);
+    m_list->setAccessibleName(windowTitle());
 }
 
 void CScheduleDlg::setTimerInterval(int ms) { m_timer->setInterval(ms); }

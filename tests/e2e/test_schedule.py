@@ -20,7 +20,7 @@ with e2e.Session("schedule") as s:
 
     program.menu_command(main, en.text(53, 10), en.text(53, 51))
     dialog = program.window(en.text(9, 33), "DIALOG")
-    table = program.child(dialog, "TABLE", None)
+    table = program.child(dialog, "TABLE", en.text(9, 33))
 
     for n, (demo, interval) in enumerate(((s.demo[0], 0), (s.demo[1], INTERVAL_MIN)), 1):
         program.press(dialog, "PUSH_BUTTON", en.text(9, 34))
