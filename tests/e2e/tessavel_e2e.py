@@ -301,7 +301,7 @@ class Session:
         sys.exit(1)
 
     def _check_tools(self):
-        for tool in ("Xvfb", "dbus-daemon"):
+        for tool in ("Xvfb", "dbus-daemon", "dbus-send"):
             if shutil.which(tool) is None:
                 skip(f"{tool} is not installed")
         self.bus_launcher = next((p for p in ("/usr/libexec/at-spi-bus-launcher",
