@@ -432,9 +432,6 @@ class Session:
 
     # -- helpers for tests --
 
-    def elapsed(self):
-        return time.monotonic() - self.started
-
     def screenshot(self, step):
         """Keeps a picture of the whole screen for people; never part of a verdict."""
         self.shots += 1
