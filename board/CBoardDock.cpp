@@ -79,6 +79,12 @@ QString reasonText(const BoardRow& row) {
 
 QString storeKey(const BoardStore& s) { return s.result == 2 ? s.fileName + QLatin1Char('\n') + s.length : QString(); }
 
+// What the cell's picture means, as a tooltip and for screen readers, which see no icon.
+void setNote(QTableWidgetItem* cell, const QString& text) {
+    cell->setToolTip(text);
+    cell->setData(Qt::AccessibleDescriptionRole, text);
+}
+
 } // namespace
 
 CBoardDock::CBoardDock(QMainWindow& window, ProjectorStore& store, CommandObserver* history, RunCommand runCommand,
@@ -349,10 +355,10 @@ void CBoardDock::showRow(quint32 address) {
             cell->setIcon(QIcon());
             cell->setData(kPictureRole, static_cast<int>(Picture::None));
             cell->setData(kKeyRole, QString());
-            cell->setToolTip(QString());
+            setNote(cell, QString());
         }
         if (store.result < 0 && !store.text.isEmpty()) {
-            cell->setToolTip(store.text); // why this store could not be asked
+            setNote(cell, store.text); // why this store could not be asked
         }
     }
     if (holdsPictures) {
@@ -380,11 +386,11 @@ void CBoardDock::showPictures(quint32 address, const BoardPictures& pictures) {
         if (!thumb.isNull()) {
             cell->setIcon(QIcon(thumb));
             cell->setData(kPictureRole, static_cast<int>(Picture::Thumbnail));
-            cell->setToolTip(CatalogText(msg::BoardSentBy, {localTime(p.sentAt), p.sentBy}));
+            setNote(cell, CatalogText(msg::BoardSentBy, {localTime(p.sentAt), p.sentBy}));
         } else {
             cell->setIcon(QIcon(m_neutral));
             cell->setData(kPictureRole, static_cast<int>(Picture::Neutral));
-            cell->setToolTip(CatalogText(msg::BoardNoRecord));
+            setNote(cell, CatalogText(msg::BoardNoRecord));
         }
         cell->setData(kKeyRole, storeKey(store));
     }

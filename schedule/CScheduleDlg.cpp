@@ -138,6 +138,7 @@ CScheduleDlg::CScheduleDlg(ScheduleControl& schedule, ProjectorStore& store, QWi
     connect(&m_schedule, &ScheduleControl::runEnded, this, &CScheduleDlg::runEnded);
 
     LocaliseDialog(9, this);
+    m_list->setAccessibleName(windowTitle());
 }
 
 void CScheduleDlg::showEvent(QShowEvent* event) {

@@ -113,12 +113,19 @@ CScheduleEntryDlg::CScheduleEntryDlg(ProjectorStore& store, CScheduleDlg& owner)
     grid->addWidget(addressLabel, 0, 0);
     grid->addWidget(m_address, 0, 1);
     grid->addWidget(select, 0, 2);
-    grid->addWidget(makeLabel(this, "fileLabel", "41;Image File Name"), 1, 0);
+    // Buddies give the fields their labels' names, for the keyboard and for screen readers.
+    QLabel* fileLabel = makeLabel(this, "fileLabel", "41;Image File Name");
+    fileLabel->setBuddy(m_imageFile);
+    grid->addWidget(fileLabel, 1, 0);
     grid->addWidget(m_imageFile, 1, 1);
     grid->addWidget(browse, 1, 2);
-    grid->addWidget(makeLabel(this, "storeLabel", "20;Store No."), 2, 0);
+    QLabel* storeLabel = makeLabel(this, "storeLabel", "20;Store No.");
+    storeLabel->setBuddy(m_store);
+    grid->addWidget(storeLabel, 2, 0);
     grid->addWidget(m_store, 2, 1);
-    grid->addWidget(makeLabel(this, "intervalLabel", "42;Interval(min)"), 3, 0);
+    QLabel* intervalLabel = makeLabel(this, "intervalLabel", "42;Interval(min)");
+    intervalLabel->setBuddy(m_interval);
+    grid->addWidget(intervalLabel, 3, 0);
     grid->addWidget(m_interval, 3, 1);
     grid->addWidget(m_storeChoice, 4, 0);
     grid->addWidget(m_temporaryChoice, 4, 1);

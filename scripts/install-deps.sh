@@ -9,7 +9,8 @@ packages=(
   libsodium-dev libsimpleini-dev
   libgtest-dev libgmock-dev
   xvfb xauth x11-apps imagemagick fonts-noto-cjk fonts-dejavu-core tango-icon-theme libqt6svg6
-  xdotool tesseract-ocr tesseract-ocr-eng tesseract-ocr-chi-sim
+  xdotool
+  python3-gi gir1.2-atspi-2.0 at-spi2-core dbus-daemon dbus-bin
   bc time ccache clang-format
   pngquant gifsicle ffmpeg
   iproute2 util-linux
