@@ -1,12 +1,12 @@
 #include "registry/CDiscoveryDlg.h"
 
-#include "app/CMainFrame.h"
 #include "app/CMessageBox.h"
 #include "app/CommandIds.h"
 #include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "registry/LocalAddresses.h"
+#include "registry/ProjectorStore.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -64,8 +64,9 @@ QList<quint32> CDiscoveryDlg::offeredAddresses(const QList<quint32>& hostAddress
     return offered;
 }
 
-CDiscoveryDlg::CDiscoveryDlg(CMainFrame& frame, QWidget* parent, const DiscoverySearch::Options& options)
-    : QDialog(parent), m_frame(frame), m_search(options) {
+CDiscoveryDlg::CDiscoveryDlg(ProjectorStore& store, SaveList save, QWidget* parent,
+                             const DiscoverySearch::Options& options)
+    : QDialog(parent), m_projectors(store), m_save(std::move(save)), m_search(options) {
     setObjectName(QStringLiteral("dlg131"));
     setWindowTitle(QStringLiteral("21;Discovery"));
 
@@ -124,7 +125,7 @@ CDiscoveryDlg::CDiscoveryDlg(CMainFrame& frame, QWidget* parent, const Discovery
         connect(a, &QAction::triggered, this, [this, id = id] {
             const int row = m_list->currentRow();
             if (row >= 0 && row < m_found.count()) {
-                m_frame.RunProjectorCommand(id, Ipv4::toHost(m_found.devices()[row].address));
+                Q_EMIT projectorCommandRequested(id, Ipv4::toHost(m_found.devices()[row].address));
             }
         });
     }
@@ -140,7 +141,7 @@ CDiscoveryDlg::CDiscoveryDlg(CMainFrame& frame, QWidget* parent, const Discovery
             return;
         }
         m_list->setCurrentCell(row, 0, QItemSelectionModel::NoUpdate);
-        m_frame.SetCurrentProjector(Ipv4::toHost(m_found.devices()[row].address));
+        m_projectors.setCurrentProjector(Ipv4::toHost(m_found.devices()[row].address));
         m_context->popup(m_list->viewport()->mapToGlobal(at));
     });
 
@@ -245,7 +246,7 @@ void CDiscoveryDlg::searchEnded(DiscoverySearch::Status status, const Discovered
 }
 
 void CDiscoveryDlg::fillList() {
-    const ProjectorList list = m_frame.GetProjectorList();
+    const ProjectorList list = m_projectors.projectors();
     m_list->clearContents();
     m_list->setRowCount(0);
     m_list->setRowCount(m_found.count());
@@ -298,7 +299,7 @@ void CDiscoveryDlg::OnRegister() {
     if (isSearching()) {
         return;
     }
-    ProjectorList copy = m_frame.GetProjectorList();
+    ProjectorList copy = m_projectors.projectors();
     int refused = 0;
     for (const int row : selectedRows()) {
         if (row < 0 || row >= m_found.count()) {
@@ -331,7 +332,7 @@ void CDiscoveryDlg::OnRegister() {
         CMessageBox::show(this, CatalogText(msg::RegisterListFull, {QString::number(refused)}),
                           CMessageBox::Icon::Warning);
     }
-    m_frame.SaveProjectorList(copy);
+    m_save(copy);
     endSearch();
     QDialog::done(QDialog::Rejected);
 }

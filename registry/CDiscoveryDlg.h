@@ -3,12 +3,15 @@
 #include "registry/DiscoveredDeviceTable.h"
 #include "registry/DiscoverySearch.h"
 
+#include "registry/ProjectorRecord.h"
+
 #include <QDialog>
 #include <QList>
 
+#include <functional>
 #include <memory>
 
-class CMainFrame;
+class ProjectorStore;
 class QComboBox;
 class QLabel;
 class QMenu;
@@ -23,8 +26,13 @@ class CDiscoveryDlg final : public QDialog {
     Q_OBJECT
 
 public:
-    explicit CDiscoveryDlg(CMainFrame& frame, QWidget* parent = nullptr,
-                           const DiscoverySearch::Options& options = DiscoverySearch::Options{});
+    // Replaces the whole list and writes it; false when the write failed, which the keeper of
+    // the list has told the user of.
+    using SaveList = std::function<bool(const ProjectorList&)>;
+
+    // The list is the store's; Register hands the grown list to save.
+    CDiscoveryDlg(ProjectorStore& store, SaveList save, QWidget* parent = nullptr,
+                  const DiscoverySearch::Options& options = DiscoverySearch::Options{});
     ~CDiscoveryDlg() override;
 
     // Opens the two sockets first; a failure is shown and the dialog does not open.
@@ -42,6 +50,10 @@ public:
 
     void reject() override;
 
+Q_SIGNALS:
+    // The right-click menu asks for one of the window's projector commands.
+    void projectorCommandRequested(int commandId, quint32 hostAddress);
+
 protected:
     void showEvent(QShowEvent* event) override;
 
@@ -52,7 +64,8 @@ private:
     void endSearch();
     [[nodiscard]] QList<int> selectedRows() const;
 
-    CMainFrame& m_frame;
+    ProjectorStore& m_projectors;
+    SaveList m_save;
     DiscoverySearch m_search;
     DiscoveredDeviceTable m_found;
     QList<quint32> m_addresses;

@@ -5,22 +5,22 @@
 #include <QDialog>
 #include <QList>
 
-class CMainFrame;
+class ProjectorStore;
 class QComboBox;
 
-// Picks one projector of the list by its address; the pick goes back as the frame's
+// Picks one projector of the list by its address; the pick goes back as the store's
 // current projector.
 class CSelectProjectorDlg final : public QDialog {
     Q_OBJECT
 
 public:
-    explicit CSelectProjectorDlg(CMainFrame& frame, QWidget* parent = nullptr);
+    explicit CSelectProjectorDlg(ProjectorStore& store, QWidget* parent = nullptr);
 
 public Q_SLOTS:
     void accept() override;
 
 private:
-    CMainFrame& m_frame;
+    ProjectorStore& m_projectors;
     QList<Ipv4::Octets> m_addresses; // a copy taken at opening, in list order
     QComboBox* m_list = nullptr;
 };

@@ -1,6 +1,5 @@
 #include "registry/CSettingDlg.h"
 
-#include "app/CMainFrame.h"
 #include "i18n/CLocalise.h"
 #include "registry/ProjectorRecord.h"
 
@@ -10,7 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-CSettingDlg::CSettingDlg(CMainFrame& frame, QWidget* parent) : QDialog(parent), m_frame(frame) {
+CSettingDlg::CSettingDlg(const ProjectorStore::AuthSetting& setting, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("dlg133"));
     setWindowTitle(QStringLiteral("45;Setting"));
     m_authenticate = new QCheckBox(QStringLiteral("7;Authentication "), this);
@@ -26,7 +25,7 @@ CSettingDlg::CSettingDlg(CMainFrame& frame, QWidget* parent) : QDialog(parent), 
     ok->setDefault(true);
     auto* cancel = new QPushButton(QStringLiteral("301;Cancel"), this);
     cancel->setObjectName(QStringLiteral("button2"));
-    connect(ok, &QPushButton::clicked, this, &CSettingDlg::accept);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* grid = new QGridLayout(this);
@@ -37,7 +36,6 @@ CSettingDlg::CSettingDlg(CMainFrame& frame, QWidget* parent) : QDialog(parent), 
     grid->addWidget(cancel, 1, 2);
     grid->setSizeConstraint(QLayout::SetFixedSize);
 
-    const ProjectorStore::AuthSetting setting = m_frame.GetAuthSetting();
     if (setting.authOff == 0) {
         m_authenticate->setChecked(true);
         m_password->setText(setting.password);
@@ -45,9 +43,7 @@ CSettingDlg::CSettingDlg(CMainFrame& frame, QWidget* parent) : QDialog(parent), 
     LocaliseDialog(9, this);
 }
 
-void CSettingDlg::accept() {
+ProjectorStore::AuthSetting CSettingDlg::setting() const {
     const bool on = m_authenticate->isChecked();
-    // The frame reports a failed write itself; the dialog closes either way.
-    m_frame.SetAuthSetting(on ? m_password->text() : QString(), on ? 0 : 1);
-    QDialog::accept();
+    return {on ? m_password->text() : QString(), on ? 0 : 1};
 }

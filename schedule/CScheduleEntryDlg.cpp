@@ -140,7 +140,7 @@ CScheduleEntryDlg::CScheduleEntryDlg(CMainFrame& frame, CScheduleDlg& owner)
 void CScheduleEntryDlg::setAddress(quint32 hostAddress) { m_address->setAddress(hostAddress); }
 
 void CScheduleEntryDlg::onSelect() {
-    CSelectProjectorDlg select(m_frame, this);
+    CSelectProjectorDlg select(m_frame.projectorStore(), this);
     if (select.exec() == QDialog::Accepted) {
         setAddress(m_frame.GetCurrentProjector());
     }

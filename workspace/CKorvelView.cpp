@@ -105,12 +105,38 @@ void CKorvelView::attachCommands() {
         Dialog dialog(m_frame, &m_frame);
         dialog.exec();
     };
-    m_frame.setCommandHandler(Cmd::ProjectorList, [show] { show.template operator()<CProjectorListDlg>(); }, always);
-    m_frame.setCommandHandler(Cmd::ImageInformation, [show] { show.template operator()<CImageInfoDlg>(); }, always);
-    m_frame.setCommandHandler(Cmd::TransmissionState, [show] { show.template operator()<CTransStateDlg>(); }, always);
-    m_frame.setCommandHandler(Cmd::CancelTransmit, [show] { show.template operator()<CCancelDlg>(); }, always);
+    auto showCommand = [this]<typename Dialog>() {
+        Dialog dialog(m_frame.projectorStore(), m_frame.commandObserver(), &m_frame);
+        dialog.exec();
+    };
+    m_frame.setCommandHandler(
+        Cmd::ProjectorList,
+        [this] {
+            CProjectorListDlg dialog(
+                m_frame.projectorStore(), m_frame.commandObserver(),
+                [this](const ProjectorList& list) { return m_frame.SaveProjectorList(list); }, &m_frame);
+            connect(&dialog, &CProjectorListDlg::projectorCommandRequested, &m_frame,
+                    &CMainFrame::RunProjectorCommand);
+            dialog.exec();
+        },
+        always);
+    m_frame.setCommandHandler(
+        Cmd::ImageInformation, [showCommand] { showCommand.template operator()<CImageInfoDlg>(); }, always);
+    m_frame.setCommandHandler(
+        Cmd::TransmissionState, [showCommand] { showCommand.template operator()<CTransStateDlg>(); }, always);
+    m_frame.setCommandHandler(
+        Cmd::CancelTransmit, [showCommand] { showCommand.template operator()<CCancelDlg>(); }, always);
     m_frame.setCommandHandler(Cmd::Schedule, [show] { show.template operator()<CScheduleDlg>(); }, always);
-    m_frame.setCommandHandler(Cmd::Setting, [show] { show.template operator()<CSettingDlg>(); }, always);
+    m_frame.setCommandHandler(
+        Cmd::Setting,
+        [this] {
+            CSettingDlg dialog(m_frame.GetAuthSetting(), &m_frame);
+            if (dialog.exec() == QDialog::Accepted) {
+                // The frame tells the user of a failed write itself.
+                m_frame.SetAuthSetting(dialog.setting().password, dialog.setting().authOff);
+            }
+        },
+        always);
     refreshRecentFiles();
 }
 

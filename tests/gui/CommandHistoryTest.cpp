@@ -66,10 +66,14 @@ protected:
         return c;
     }
     void runInfo(CMainFrame& frame) {
-        CImageInfoDlg dlg(frame, nullptr, fast());
+        CImageInfoDlg dlg(frame.projectorStore(), frame.commandObserver(), nullptr, fast());
         auto* table = dlg.projectorTable();
         table->selectRow(0);
+        bool ended = false;
+        QObject::connect(&dlg, &CStoreCommandDlg::runFinished, [&ended] { ended = true; });
         QTest::mouseClick(dlg.findChild<QPushButton*>(QStringLiteral("get1011")), Qt::LeftButton);
+        // The command runs off the interface thread; the dialog says when it is over.
+        ASSERT_TRUE(QTest::qWaitFor([&ended] { return ended; }, 30000));
     }
 
     ShippedCatalog m_catalog;

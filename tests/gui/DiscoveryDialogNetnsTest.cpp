@@ -98,7 +98,8 @@ protected:
         ASSERT_TRUE(frame.SaveProjectorList(existing()));
         MessageBoxRecorder boxes;
         boxes.answer(answerForTakenAddress);
-        CDiscoveryDlg d(frame);
+        CDiscoveryDlg d(frame.projectorStore(),
+                        [&frame](const ProjectorList& l) { return frame.SaveProjectorList(l); });
         const int result = ExecWith(d, [&] {
             search(d);
             QTableWidget* t = d.list();
@@ -156,7 +157,8 @@ TEST_F(DiscoveryDialogNetns, RegisterSkipsTheDeviceAtATakenAddressOnCancel) { re
 
 TEST_F(DiscoveryDialogNetns, ClosingDuringASearchEndsItAndFreesTheAnswerPort) {
     CMainFrame frame(m_dir.filePath(u"T.INI"_qs));
-    CDiscoveryDlg d(frame);
+    CDiscoveryDlg d(frame.projectorStore(),
+                    [&frame](const ProjectorList& l) { return frame.SaveProjectorList(l); });
     QElapsedTimer closing;
     ExecWith(d, [&] {
         Click(d, "start1004");
@@ -183,7 +185,8 @@ TEST_F(DiscoveryDialogNetns, RegisterIntoAFullListNamesHowManyWereLeftOut) {
     }
     ASSERT_TRUE(frame.SaveProjectorList(full));
     MessageBoxRecorder boxes;
-    CDiscoveryDlg d(frame);
+    CDiscoveryDlg d(frame.projectorStore(),
+                    [&frame](const ProjectorList& l) { return frame.SaveProjectorList(l); });
     ExecWith(d, [&] {
         search(d);
         ASSERT_EQ(d.list()->rowCount(), 3);
@@ -202,7 +205,9 @@ TEST_F(DiscoveryDialogNetns, RightClickCommandsGoToTheMainWindowWithTheRowAsCurr
         frame.setCommandHandler(
             id, [&ran, &frame, id] { ran << std::pair(id, frame.GetCurrentProjector()); }, [] { return true; });
     }
-    CDiscoveryDlg d(frame);
+    CDiscoveryDlg d(frame.projectorStore(),
+                    [&frame](const ProjectorList& l) { return frame.SaveProjectorList(l); });
+    QObject::connect(&d, &CDiscoveryDlg::projectorCommandRequested, &frame, &CMainFrame::RunProjectorCommand);
     ExecWith(d, [&] {
         search(d);
         const int room2 = rowOf(d.list(), u"Room 2"_qs);
@@ -222,7 +227,8 @@ TEST_F(DiscoveryDialogNetns, RightClickCommandsGoToTheMainWindowWithTheRowAsCurr
 
 TEST_F(DiscoveryDialogNetns, RowsAppearAsAnswersArriveAndTheQuietWaitsAreCounted) {
     CMainFrame frame(m_dir.filePath(u"T.INI"_qs));
-    CDiscoveryDlg d(frame);
+    CDiscoveryDlg d(frame.projectorStore(),
+                    [&frame](const ProjectorList& l) { return frame.SaveProjectorList(l); });
     ExecWith(d, [&] {
         auto* progress = Child<QProgressBar>(d, "progress");
         Click(d, "start1004");

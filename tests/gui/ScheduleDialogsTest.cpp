@@ -190,7 +190,7 @@ TEST_F(ScheduleDialogs, OpensIdleWithLocalisedColumnsSizedInUnits) {
 TEST_F(ScheduleDialogs, SelectProjectorListsAddressesAndSetsTheCurrentOne) {
     frame->SetCurrentProjector(0x01020304u);
     {
-        CSelectProjectorDlg s(*frame);
+        CSelectProjectorDlg s(frame->projectorStore());
         EXPECT_EQ(s.windowTitle(), CatalogText(msg::SelectProjectorDlgTitle));
         auto* combo = Child<QComboBox>(s, "list1010");
         ASSERT_EQ(combo->count(), 3);
@@ -205,7 +205,7 @@ TEST_F(ScheduleDialogs, SelectProjectorListsAddressesAndSetsTheCurrentOne) {
         EXPECT_EQ(frame->GetCurrentProjector(), 0x01020304u) << "Cancel changes nothing";
     }
     {
-        CSelectProjectorDlg s(*frame);
+        CSelectProjectorDlg s(frame->projectorStore());
         Child<QComboBox>(s, "list1010")->setCurrentIndex(2);
         s.show();
         Click(s, "ok1");
@@ -213,7 +213,7 @@ TEST_F(ScheduleDialogs, SelectProjectorListsAddressesAndSetsTheCurrentOne) {
         EXPECT_EQ(frame->GetCurrentProjector(), kSilent);
     }
     ASSERT_TRUE(frame->projectorStore().saveProjectors({}).ok());
-    CSelectProjectorDlg empty(*frame);
+    CSelectProjectorDlg empty(frame->projectorStore());
     EXPECT_EQ(Child<QComboBox>(empty, "list1010")->count(), 0);
     empty.show();
     Click(empty, "ok1");
@@ -720,7 +720,7 @@ TEST(ScheduleDialogTexts, AllTextsComeFromTheCatalogInBothLanguages) {
                                                                               : Catalog::kSimplifiedChinese);
         CScheduleDlg schedule(frame);
         CScheduleEntryDlg entry(frame, schedule);
-        CSelectProjectorDlg select(frame);
+        CSelectProjectorDlg select(frame.projectorStore());
         for (QWidget* dlg : {static_cast<QWidget*>(&schedule), static_cast<QWidget*>(&entry),
                              static_cast<QWidget*>(&select)}) {
             QStringList shown{dlg->windowTitle()};
