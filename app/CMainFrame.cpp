@@ -127,31 +127,23 @@ void CMainFrame::attachProjectorCommands() {
     setCommandHandler(
         Cmd::ProjectorList,
         [this] {
-            CProjectorListDlg dialog(*this, this);
+            CProjectorListDlg dialog(
+                m_state.projectors(), m_state.commandObserver(),
+                [this](const ProjectorList& list) { return SaveProjectorList(list); }, this);
+            connect(&dialog, &CProjectorListDlg::projectorCommandRequested, this, &CMainFrame::RunProjectorCommand);
             dialog.exec();
         },
         always);
+    auto showCommand = [this]<typename Dialog>() {
+        Dialog dialog(m_state.projectors(), m_state.commandObserver(), this);
+        dialog.exec();
+    };
     setCommandHandler(
-        Cmd::ImageInformation,
-        [this] {
-            CImageInfoDlg dialog(*this, this);
-            dialog.exec();
-        },
-        always);
+        Cmd::ImageInformation, [showCommand] { showCommand.template operator()<CImageInfoDlg>(); }, always);
     setCommandHandler(
-        Cmd::TransmissionState,
-        [this] {
-            CTransStateDlg dialog(*this, this);
-            dialog.exec();
-        },
-        always);
+        Cmd::TransmissionState, [showCommand] { showCommand.template operator()<CTransStateDlg>(); }, always);
     setCommandHandler(
-        Cmd::CancelTransmit,
-        [this] {
-            CCancelDlg dialog(*this, this);
-            dialog.exec();
-        },
-        always);
+        Cmd::CancelTransmit, [showCommand] { showCommand.template operator()<CCancelDlg>(); }, always);
     setCommandHandler(
         Cmd::Schedule,
         [this] {
@@ -162,8 +154,11 @@ void CMainFrame::attachProjectorCommands() {
     setCommandHandler(
         Cmd::Setting,
         [this] {
-            CSettingDlg dialog(m_state.projectors(), this);
-            dialog.exec();
+            CSettingDlg dialog(m_state.projectors().authSetting(), this);
+            if (dialog.exec() == QDialog::Accepted) {
+                const ProjectorStore::AuthSetting chosen = dialog.setting();
+                CProjectorStoreWrites::saveAuthSetting(this, m_state.projectors(), chosen.password, chosen.authOff);
+            }
         },
         always);
 }

@@ -5,7 +5,6 @@
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "protocol/CImageInfo2Dlg.h"
-#include "protocol/CancelCommand.h"
 #include "registry/Ipv4.h"
 #include "registry/ProjectorStore.h"
 
@@ -484,10 +483,7 @@ void CBoardDock::openStoreView(int row) {
     // The board's own polls stay out of the history; a Cancel Transmit the user asks for does not.
     CommandContext context = m_context;
     context.observer = m_history;
-    CImageInfo2Dlg info(
-        CImageInfo2Dlg::Information,
-        [context](int store, const CommandTarget& target) { return CancelStoreTransmission(store, target, context); },
-        this);
+    CImageInfo2Dlg info(CImageInfo2Dlg::Information, context, this);
     info.setTarget(CommandTarget{address, record.authenticate(), record.password});
     // The texts the list's own form shows, from what the board last heard.
     for (int s = 0; s < 4; ++s) {

@@ -577,6 +577,11 @@ inline constexpr CatalogId ScheduleRetryUploads{9, 871};
 inline constexpr CatalogId ScheduleOptionsUnreadable{9, 872};
 inline constexpr CatalogId ScheduleOptionsGarbled{9, 873};
 inline constexpr CatalogId ScheduleOptionsSaveFailed{9, 874};
+// Stopping a store command
+inline constexpr CatalogId StatusCommandStopped{9, 890};
+inline constexpr CatalogId WaitQueriesStopped{9, 891};
+inline constexpr CatalogId StoreCommandStopped{9, 892};
+inline constexpr CatalogId CommandStopped{9, 893};
 
 inline constexpr CatalogId kAll[] = {
     ImgCancel,
@@ -1133,5 +1138,9 @@ inline constexpr CatalogId kAll[] = {
     ScheduleOptionsUnreadable,
     ScheduleOptionsGarbled,
     ScheduleOptionsSaveFailed,
+    StatusCommandStopped,
+    WaitQueriesStopped,
+    StoreCommandStopped,
+    CommandStopped,
 };
 } // namespace msg

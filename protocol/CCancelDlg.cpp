@@ -29,5 +29,6 @@ CStoreCommandDlg::Layout cancelLayout() {
 
 } // namespace
 
-CCancelDlg::CCancelDlg(CMainFrame& frame, QWidget* parent, const std::optional<CommandContext>& context)
-    : CStoreCommandDlg(frame, cancelLayout(), context, parent) {}
+CCancelDlg::CCancelDlg(ProjectorStore& store, CommandObserver* observer, QWidget* parent,
+                       const std::optional<CommandContext>& context)
+    : CStoreCommandDlg(store, observer, cancelLayout(), context, parent) {}

@@ -50,6 +50,6 @@ void CGetWaitDlg::showOver(QWidget* owner) {
 QString CGetWaitDlg::text() const { return m_text->text(); }
 
 void CGetWaitDlg::reject() {
-    m_stop.store(true);
     hide();
+    Q_EMIT stopRequested();
 }

@@ -2,12 +2,10 @@
 
 #include <QDialog>
 
-#include <atomic>
-
 class QLabel;
 
 // The "please wait" box shown while the four queries of one projector run. Closing it
-// (Stop, Escape or the window's close) asks the caller to stop after that projector.
+// (Stop, Escape or the window's close) hides it and asks the caller to stop at once.
 class CGetWaitDlg final : public QDialog {
     Q_OBJECT
 
@@ -20,13 +18,14 @@ public:
     // Centred over the owner and painted at once.
     void showOver(QWidget* owner);
 
-    [[nodiscard]] bool stopRequested() const { return m_stop.load(); }
     [[nodiscard]] QString text() const;
 
     void reject() override;
 
+Q_SIGNALS:
+    void stopRequested();
+
 private:
     Form m_form;
     QLabel* m_text = nullptr;
-    std::atomic<bool> m_stop{false};
 };

@@ -1,19 +1,22 @@
 #include "protocol/CImageInfo2Dlg.h"
 
-#include "common/OffThread.h"
 #include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "protocol/CancelCommand.h"
+#include "protocol/StoreCommandRun.h"
 
-#include <QApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-CImageInfo2Dlg::CImageInfo2Dlg(Form form, CancelRun cancel, QWidget* parent)
-    : QDialog(parent), m_form(form), m_cancel(std::move(cancel)) {
+#include <utility>
+
+CImageInfo2Dlg::CImageInfo2Dlg(Form form, const CommandContext& context, QWidget* parent)
+    : QDialog(parent), m_form(form), m_cancel(std::make_unique<StoreCommandRun>(context)) {
     setObjectName(QStringLiteral("dlg153"));
     m_list = new QTableWidget(this);
     m_list->setObjectName(QStringLiteral("list1069"));
@@ -23,15 +26,26 @@ CImageInfo2Dlg::CImageInfo2Dlg(Form form, CancelRun cancel, QWidget* parent)
     m_list->setShowGrid(false);
     m_cancelButton = new QPushButton(QStringLiteral("242;Cancel Transmit"), this);
     m_cancelButton->setObjectName(QStringLiteral("cancel1017"));
+    m_stop = new QPushButton(QStringLiteral("37;Stop"), this);
+    m_stop->setObjectName(QStringLiteral("stop"));
+    m_stop->setAutoDefault(false);
+    m_stop->setEnabled(false);
     auto* close = new QPushButton(QStringLiteral("18;Close"), this);
     close->setObjectName(QStringLiteral("button1"));
     close->setDefault(true);
     connect(m_cancelButton, &QPushButton::clicked, this, &CImageInfo2Dlg::OnCancelTransmit);
+    connect(m_stop, &QPushButton::clicked, this, &CImageInfo2Dlg::stopCancel);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    connect(m_cancel.get(), &StoreCommandRun::stepFinished, this, [this](int index, const QVariant& outcome) {
+        setCancelText(index, outcome.value<StoreText>().text);
+        m_nextCancelRow = index + 1;
+    });
+    connect(m_cancel.get(), &StoreCommandRun::finished, this, &CImageInfo2Dlg::cancelEnded);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(m_cancelButton);
+    buttons->addWidget(m_stop);
     buttons->addWidget(close);
     auto* column = new QVBoxLayout(this);
     column->addWidget(m_list);
@@ -40,6 +54,9 @@ CImageInfo2Dlg::CImageInfo2Dlg(Form form, CancelRun cancel, QWidget* parent)
     m_list->setAccessibleName(QStringLiteral("list1069"));
     resize(420, 230);
 }
+
+// The run goes first: its thread is told to stop and waited for, a fraction of a second.
+CImageInfo2Dlg::~CImageInfo2Dlg() { m_cancel.reset(); }
 
 void CImageInfo2Dlg::setStoreText(int store, const QString& first, const QString& second) {
     if (store < 1 || store > 4) {
@@ -77,30 +94,78 @@ void CImageInfo2Dlg::setUp() {
         }
     }
     m_cancelButton->setVisible(m_form == Status);
+    m_stop->setVisible(m_form == Status);
     m_list->setAccessibleName(windowTitle());
 }
 
-int CImageInfo2Dlg::exec() {
-    setUp();
-    return QDialog::exec();
+void CImageInfo2Dlg::showEvent(QShowEvent* event) {
+    if (!event->spontaneous()) {
+        setUp();
+    }
+    QDialog::showEvent(event);
 }
 
 void CImageInfo2Dlg::OnCancelTransmit() {
+    if (m_cancel->isRunning()) {
+        return;
+    }
     if (m_list->columnCount() < 3) {
         m_list->setColumnCount(3);
         m_list->setHorizontalHeaderItem(2, new QTableWidgetItem(CatalogText(msg::ColumnCancelResult)));
         m_list->setColumnWidth(2, 120);
     }
-    if (!m_cancel) {
+    QList<StoreCommandRun::Step> steps;
+    for (int store = 1; store <= 4; ++store) {
+        setCancelText(store - 1, QString());
+        steps.append([store, target = m_target](const CommandContext& context) {
+            return QVariant::fromValue(CancelStoreTransmission(store, target, context));
+        });
+    }
+    m_nextCancelRow = 0;
+    if (m_cancel->start(steps)) {
+        showCancelling(true);
+    }
+}
+
+void CImageInfo2Dlg::stopCancel() {
+    m_cancel->stop();
+    m_stop->setEnabled(false);
+}
+
+bool CImageInfo2Dlg::isCancelling() const { return m_cancel->isRunning(); }
+
+void CImageInfo2Dlg::setCancelText(int row, const QString& text) {
+    m_list->setItem(row, 2, new QTableWidgetItem(text));
+}
+
+void CImageInfo2Dlg::showCancelling(bool cancelling) {
+    m_cancelButton->setEnabled(!cancelling);
+    m_stop->setEnabled(cancelling);
+    if (cancelling) {
+        setCursor(Qt::BusyCursor);
+    } else {
+        unsetCursor();
+    }
+}
+
+void CImageInfo2Dlg::cancelEnded(bool stopped) {
+    if (stopped) {
+        for (int row = m_nextCancelRow; row < 4; ++row) {
+            setCancelText(row, CatalogText(msg::StoreCommandStopped));
+        }
+    }
+    showCancelling(false);
+    Q_EMIT cancelFinished(stopped);
+    if (const std::optional<int> result = std::exchange(m_closeWith, std::nullopt)) {
+        QDialog::done(*result);
+    }
+}
+
+void CImageInfo2Dlg::done(int result) {
+    if (m_cancel->isRunning()) {
+        m_closeWith = result;
+        stopCancel();
         return;
     }
-    m_cancelButton->setEnabled(false);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    for (int store = 1; store <= 4; ++store) {
-        const CommandTarget target = m_target;
-        const StoreText outcome = RunOffThread([&] { return m_cancel(store, target); });
-        m_list->setItem(store - 1, 2, new QTableWidgetItem(outcome.text));
-    }
-    QApplication::restoreOverrideCursor();
-    m_cancelButton->setEnabled(true);
+    QDialog::done(result);
 }

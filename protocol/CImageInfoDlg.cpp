@@ -23,5 +23,6 @@ CStoreCommandDlg::Layout imageInfoLayout() {
 
 } // namespace
 
-CImageInfoDlg::CImageInfoDlg(CMainFrame& frame, QWidget* parent, const std::optional<CommandContext>& context)
-    : CStoreCommandDlg(frame, imageInfoLayout(), context, parent) {}
+CImageInfoDlg::CImageInfoDlg(ProjectorStore& store, CommandObserver* observer, QWidget* parent,
+                             const std::optional<CommandContext>& context)
+    : CStoreCommandDlg(store, observer, imageInfoLayout(), context, parent) {}

@@ -1,13 +1,13 @@
 #include "protocol/CStoreCommandDlg.h"
 
-#include "app/CMainFrame.h"
 #include "app/CMessageBox.h"
-#include "common/OffThread.h"
 #include "i18n/CLocalise.h"
+#include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "protocol/CProjectorTable.h"
+#include "protocol/StoreCommandRun.h"
+#include "registry/ProjectorStore.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -15,6 +15,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace {
 
@@ -44,15 +46,17 @@ QStringList octetInserts(const Ipv4::Octets& o) {
 
 } // namespace
 
-CStoreCommandDlg::CStoreCommandDlg(CMainFrame& frame, Layout layout, const std::optional<CommandContext>& context,
-                                   QWidget* parent)
-    : QDialog(parent), m_frame(frame), m_layout(std::move(layout)), m_context(context.value_or(CommandContext{})) {
-    if (m_context.store == nullptr) {
-        m_context.store = &m_frame.projectorStore();
+CStoreCommandDlg::CStoreCommandDlg(ProjectorStore& store, CommandObserver* observer, Layout layout,
+                                   const std::optional<CommandContext>& context, QWidget* parent)
+    : QDialog(parent), m_projectors(store), m_layout(std::move(layout)) {
+    CommandContext c = context.value_or(CommandContext{});
+    if (c.store == nullptr) {
+        c.store = &m_projectors;
     }
-    if (m_context.observer == nullptr) {
-        m_context.observer = m_frame.commandObserver();
+    if (c.observer == nullptr) {
+        c.observer = observer;
     }
+    m_run = std::make_unique<StoreCommandRun>(c);
     setObjectName(m_layout.name);
     setWindowTitle(m_layout.title);
 
@@ -64,6 +68,10 @@ CStoreCommandDlg::CStoreCommandDlg(CMainFrame& frame, Layout layout, const std::
     m_button = new QPushButton(m_layout.buttonText, this);
     m_button->setObjectName(m_layout.buttonName);
     m_button->setDefault(true);
+    m_stop = new QPushButton(QStringLiteral("37;Stop"), this);
+    m_stop->setObjectName(QStringLiteral("stop"));
+    m_stop->setAutoDefault(false);
+    m_stop->setEnabled(false);
     auto* close = new QPushButton(QStringLiteral("18;Close"), this);
     close->setObjectName(QStringLiteral("button2"));
     m_status = new QLabel(this);
@@ -90,6 +98,7 @@ CStoreCommandDlg::CStoreCommandDlg(CMainFrame& frame, Layout layout, const std::
 
     auto* buttons = new QVBoxLayout;
     buttons->addWidget(m_button);
+    buttons->addWidget(m_stop);
     buttons->addWidget(close);
     buttons->addStretch(1);
 
@@ -101,12 +110,19 @@ CStoreCommandDlg::CStoreCommandDlg(CMainFrame& frame, Layout layout, const std::
 
     connect(m_table, &CProjectorTable::listClicked, this, [this] { m_status->setText(QString(43, u' ')); });
     connect(m_button, &QPushButton::clicked, this, &CStoreCommandDlg::runSelected);
+    connect(m_stop, &QPushButton::clicked, this, &CStoreCommandDlg::stopRun);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_run.get(), &StoreCommandRun::stepStarted, this, &CStoreCommandDlg::projectorStarted);
+    connect(m_run.get(), &StoreCommandRun::stepFinished, this, &CStoreCommandDlg::projectorFinished);
+    connect(m_run.get(), &StoreCommandRun::finished, this, &CStoreCommandDlg::runEnded);
 
-    m_list = m_frame.GetProjectorList();
+    m_list = m_projectors.projectors();
     m_table->FillProjectorList(m_list);
     LocaliseDialog(9, this);
 }
+
+// The run goes first: its thread is told to stop and waited for, a fraction of a second.
+CStoreCommandDlg::~CStoreCommandDlg() { m_run.reset(); }
 
 int CStoreCommandDlg::storeNumber() const {
     if (m_temporaryRadio != nullptr && !m_storeRadio->isChecked()) {
@@ -115,28 +131,89 @@ int CStoreCommandDlg::storeNumber() const {
     return m_store->currentIndex() + 1;
 }
 
+bool CStoreCommandDlg::isRunning() const { return m_run->isRunning(); }
+
+QStringList CStoreCommandDlg::insertsFor(int index) const {
+    return octetInserts(m_runRecords.value(index).address);
+}
+
 void CStoreCommandDlg::runSelected() {
+    if (m_run->isRunning()) {
+        return;
+    }
     const int store = storeNumber();
-    const QList<int> rows = m_table->selectedRowsTopDown();
-    for (const int row : rows) {
+    ProjectorList records;
+    QList<StoreCommandRun::Step> steps;
+    for (const int row : m_table->selectedRowsTopDown()) {
         if (row < 0 || row >= m_list.size()) {
             continue;
         }
-        const ProjectorRecord record = m_list[row];
-        const QStringList inserts = octetInserts(record.address);
-        m_status->setText(CatalogText(m_layout.running, inserts));
-        m_frame.SetCurrentProjector(record.hostAddress());
+        const ProjectorRecord& record = m_list[row];
+        records.append(record);
         const CommandTarget target{record.hostAddress(), record.authenticate(), record.password};
-
-        setEnabled(false);
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        const RunReport report = RunOffThread([&] { return m_layout.run(store, target, m_context); });
-        QApplication::restoreOverrideCursor();
-        setEnabled(true);
-
-        if (report.showsMessage) {
-            CMessageBox::show(this, report.message(), boxIcon(report.icon), QMessageBox::Ok);
-        }
-        m_status->setText(CatalogText(report.result == 0 ? m_layout.done : m_layout.failed, inserts));
+        steps.append([run = m_layout.run, store, target](const CommandContext& context) {
+            return QVariant::fromValue(run(store, target, context));
+        });
     }
+    m_runRecords = records;
+    m_current = -1;
+    if (m_run->start(steps)) {
+        showRunning(true);
+    }
+}
+
+void CStoreCommandDlg::stopRun() {
+    m_run->stop();
+    m_stop->setEnabled(false);
+}
+
+void CStoreCommandDlg::projectorStarted(int index) {
+    m_current = index;
+    m_status->setText(CatalogText(m_layout.running, insertsFor(index)));
+    m_projectors.setCurrentProjector(m_runRecords.value(index).hostAddress());
+}
+
+void CStoreCommandDlg::projectorFinished(int index, const QVariant& outcome) {
+    const auto report = outcome.value<RunReport>();
+    if (report.showsMessage) {
+        CMessageBox::show(this, report.message(), boxIcon(report.icon), QMessageBox::Ok);
+    }
+    m_status->setText(CatalogText(report.result == 0 ? m_layout.done : m_layout.failed, insertsFor(index)));
+}
+
+void CStoreCommandDlg::runEnded(bool stopped) {
+    if (stopped && m_current >= 0) {
+        m_status->setText(CatalogText(msg::StatusCommandStopped, insertsFor(m_current)));
+    }
+    showRunning(false);
+    Q_EMIT runFinished(stopped);
+    if (const std::optional<int> result = std::exchange(m_closeWith, std::nullopt)) {
+        QDialog::done(*result);
+    }
+}
+
+void CStoreCommandDlg::showRunning(bool running) {
+    // Anything that would start a second run waits; Stop and Close stay.
+    for (QWidget* w : {static_cast<QWidget*>(m_button), static_cast<QWidget*>(m_store),
+                       static_cast<QWidget*>(m_table), static_cast<QWidget*>(m_storeRadio),
+                       static_cast<QWidget*>(m_temporaryRadio), static_cast<QWidget*>(m_temporary)}) {
+        if (w != nullptr) {
+            w->setEnabled(!running);
+        }
+    }
+    m_stop->setEnabled(running);
+    if (running) {
+        setCursor(Qt::BusyCursor);
+    } else {
+        unsetCursor();
+    }
+}
+
+void CStoreCommandDlg::done(int result) {
+    if (m_run->isRunning()) {
+        m_closeWith = result;
+        stopRun();
+        return;
+    }
+    QDialog::done(result);
 }

@@ -7,19 +7,23 @@
 
 #include <QDialog>
 #include <QString>
+#include <QVariant>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
-class CMainFrame;
 class CProjectorTable;
+class CommandObserver;
+class ProjectorStore;
 class QComboBox;
 class QLabel;
 class QPushButton;
 class QRadioButton;
+class StoreCommandRun;
 
 // What the INFO, STAT and CANCEL dialogs share: the projector list, the store choice, one
-// button that runs the command on every selected projector, and a status line.
+// button that runs the command on every selected projector, a Stop, and a status line.
 class CStoreCommandDlg : public QDialog {
     Q_OBJECT
 
@@ -42,27 +46,53 @@ public:
         Run run;
     };
 
+    ~CStoreCommandDlg() override;
+
     // The store number the button would use now.
     [[nodiscard]] int storeNumber() const;
-    // The button's action: runs the command for every selected row, from the top.
+    // The button's action: starts the command for every selected row, from the top, one
+    // projector after another off the interface thread, and returns at once. Each answer is
+    // shown before the next projector is asked; runFinished tells when all are done.
     void runSelected();
+    // Abandons the run: the projector being asked is given up within a fraction of a second
+    // and those after it are not asked.
+    void stopRun();
+    [[nodiscard]] bool isRunning() const;
 
     [[nodiscard]] CProjectorTable* projectorTable() const { return m_table; }
 
+    // Closing during a run stops it first; the dialog closes once the run has ended.
+    void done(int result) override;
+
+Q_SIGNALS:
+    void runFinished(bool stopped);
+
 protected:
-    CStoreCommandDlg(CMainFrame& frame, Layout layout, const std::optional<CommandContext>& context,
-                     QWidget* parent);
+    // context replaces the protocol's waits (tests use short ones); store and observer stand
+    // in for the ones it does not name.
+    CStoreCommandDlg(ProjectorStore& store, CommandObserver* observer, Layout layout,
+                     const std::optional<CommandContext>& context, QWidget* parent);
 
 private:
-    CMainFrame& m_frame;
+    void projectorStarted(int index);
+    void projectorFinished(int index, const QVariant& outcome);
+    void runEnded(bool stopped);
+    void showRunning(bool running);
+    [[nodiscard]] QStringList insertsFor(int index) const;
+
+    ProjectorStore& m_projectors;
     Layout m_layout;
-    CommandContext m_context;
-    ProjectorList m_list; // the copy taken on opening
+    ProjectorList m_list;           // the copy taken on opening
+    ProjectorList m_runRecords;     // the rows of the run under way, from the top
+    int m_current = -1;             // the run's row being asked
+    std::optional<int> m_closeWith; // Close was asked for during the run
+    std::unique_ptr<StoreCommandRun> m_run;
     CProjectorTable* m_table = nullptr;
     QComboBox* m_store = nullptr;
     QRadioButton* m_storeRadio = nullptr;
     QRadioButton* m_temporaryRadio = nullptr;
     QComboBox* m_temporary = nullptr;
     QPushButton* m_button = nullptr;
+    QPushButton* m_stop = nullptr;
     QLabel* m_status = nullptr;
 };

@@ -27,5 +27,6 @@ CStoreCommandDlg::Layout transStateLayout() {
 
 } // namespace
 
-CTransStateDlg::CTransStateDlg(CMainFrame& frame, QWidget* parent, const std::optional<CommandContext>& context)
-    : CStoreCommandDlg(frame, transStateLayout(), context, parent) {}
+CTransStateDlg::CTransStateDlg(ProjectorStore& store, CommandObserver* observer, QWidget* parent,
+                               const std::optional<CommandContext>& context)
+    : CStoreCommandDlg(store, observer, transStateLayout(), context, parent) {}

@@ -7,8 +7,8 @@ class CTransStateDlg final : public CStoreCommandDlg {
     Q_OBJECT
 
 public:
-    // context replaces the protocol's waits (tests use short ones); its store is the frame's
-    // when it names none.
-    explicit CTransStateDlg(CMainFrame& frame, QWidget* parent = nullptr,
+    // The list is the store's as the dialog opens; observer hears of every command (none
+    // when null). context replaces the protocol's waits (tests use short ones).
+    explicit CTransStateDlg(ProjectorStore& store, CommandObserver* observer, QWidget* parent = nullptr,
                             const std::optional<CommandContext>& context = std::nullopt);
 };

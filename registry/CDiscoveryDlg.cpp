@@ -5,7 +5,6 @@
 #include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
-#include "registry/CProjectorStoreWrites.h"
 #include "registry/LocalAddresses.h"
 #include "registry/ProjectorStore.h"
 
@@ -65,9 +64,9 @@ QList<quint32> CDiscoveryDlg::offeredAddresses(const QList<quint32>& hostAddress
     return offered;
 }
 
-CDiscoveryDlg::CDiscoveryDlg(ProjectorStore& store, RunCommand runCommand, QWidget* parent,
+CDiscoveryDlg::CDiscoveryDlg(ProjectorStore& store, SaveList save, QWidget* parent,
                              const DiscoverySearch::Options& options)
-    : QDialog(parent), m_store(store), m_runCommand(std::move(runCommand)), m_search(options) {
+    : QDialog(parent), m_projectors(store), m_save(std::move(save)), m_search(options) {
     setObjectName(QStringLiteral("dlg131"));
     setWindowTitle(QStringLiteral("21;Discovery"));
 
@@ -125,8 +124,8 @@ CDiscoveryDlg::CDiscoveryDlg(ProjectorStore& store, RunCommand runCommand, QWidg
         a->setObjectName(QStringLiteral("cmd%1").arg(id));
         connect(a, &QAction::triggered, this, [this, id = id] {
             const int row = m_list->currentRow();
-            if (row >= 0 && row < m_found.count() && m_runCommand) {
-                m_runCommand(id, Ipv4::toHost(m_found.devices()[row].address));
+            if (row >= 0 && row < m_found.count()) {
+                Q_EMIT projectorCommandRequested(id, Ipv4::toHost(m_found.devices()[row].address));
             }
         });
     }
@@ -142,7 +141,7 @@ CDiscoveryDlg::CDiscoveryDlg(ProjectorStore& store, RunCommand runCommand, QWidg
             return;
         }
         m_list->setCurrentCell(row, 0, QItemSelectionModel::NoUpdate);
-        m_store.setCurrentProjector(Ipv4::toHost(m_found.devices()[row].address));
+        m_projectors.setCurrentProjector(Ipv4::toHost(m_found.devices()[row].address));
         m_context->popup(m_list->viewport()->mapToGlobal(at));
     });
 
@@ -247,7 +246,7 @@ void CDiscoveryDlg::searchEnded(DiscoverySearch::Status status, const Discovered
 }
 
 void CDiscoveryDlg::fillList() {
-    const ProjectorList list = m_store.projectors();
+    const ProjectorList list = m_projectors.projectors();
     m_list->clearContents();
     m_list->setRowCount(0);
     m_list->setRowCount(m_found.count());
@@ -300,7 +299,7 @@ void CDiscoveryDlg::OnRegister() {
     if (isSearching()) {
         return;
     }
-    ProjectorList copy = m_store.projectors();
+    ProjectorList copy = m_projectors.projectors();
     int refused = 0;
     for (const int row : selectedRows()) {
         if (row < 0 || row >= m_found.count()) {
@@ -333,7 +332,7 @@ void CDiscoveryDlg::OnRegister() {
         CMessageBox::show(this, CatalogText(msg::RegisterListFull, {QString::number(refused)}),
                           CMessageBox::Icon::Warning);
     }
-    CProjectorStoreWrites::saveProjectorList(this, m_store, copy);
+    m_save(copy);
     endSearch();
     QDialog::done(QDialog::Rejected);
 }

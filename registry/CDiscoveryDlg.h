@@ -3,6 +3,8 @@
 #include "registry/DiscoveredDeviceTable.h"
 #include "registry/DiscoverySearch.h"
 
+#include "registry/ProjectorRecord.h"
+
 #include <QDialog>
 #include <QList>
 
@@ -24,10 +26,12 @@ class CDiscoveryDlg final : public QDialog {
     Q_OBJECT
 
 public:
-    // Runs one of the window's projector commands on a found projector's address.
-    using RunCommand = std::function<void(int commandId, quint32 hostAddress)>;
+    // Replaces the whole list and writes it; false when the write failed, which the keeper of
+    // the list has told the user of.
+    using SaveList = std::function<bool(const ProjectorList&)>;
 
-    CDiscoveryDlg(ProjectorStore& store, RunCommand runCommand, QWidget* parent = nullptr,
+    // The list is the store's; Register hands the grown list to save.
+    CDiscoveryDlg(ProjectorStore& store, SaveList save, QWidget* parent = nullptr,
                   const DiscoverySearch::Options& options = DiscoverySearch::Options{});
     ~CDiscoveryDlg() override;
 
@@ -46,6 +50,10 @@ public:
 
     void reject() override;
 
+Q_SIGNALS:
+    // The right-click menu asks for one of the window's projector commands.
+    void projectorCommandRequested(int commandId, quint32 hostAddress);
+
 protected:
     void showEvent(QShowEvent* event) override;
 
@@ -56,8 +64,8 @@ private:
     void endSearch();
     [[nodiscard]] QList<int> selectedRows() const;
 
-    ProjectorStore& m_store;
-    RunCommand m_runCommand;
+    ProjectorStore& m_projectors;
+    SaveList m_save;
     DiscoverySearch m_search;
     DiscoveredDeviceTable m_found;
     QList<quint32> m_addresses;

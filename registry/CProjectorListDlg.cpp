@@ -1,7 +1,6 @@
 #include "registry/CProjectorListDlg.h"
 
 #include "app/CFileDialogs.h"
-#include "app/CMainFrame.h"
 #include "app/CMessageBox.h"
 #include "common/PrivateFile.h"
 #include "i18n/CLocalise.h"
@@ -9,25 +8,24 @@
 #include "i18n/CatalogLookup.h"
 #include "protocol/CGetWaitDlg.h"
 #include "protocol/CImageInfo2Dlg.h"
-#include "protocol/CancelCommand.h"
 #include "protocol/ImageInfoQuery.h"
+#include "protocol/StoreCommandRun.h"
 #include "protocol/TransStateQuery.h"
 #include "registry/CCsvImportDlg.h"
 #include "registry/CDiscoveryDlg.h"
 #include "registry/CProjectorEditDlg.h"
 #include "registry/MacText.h"
 #include "registry/ProjectorCsv.h"
+#include "registry/ProjectorStore.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QEventLoop>
 #include <QHeaderView>
 #include <QIcon>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QThread>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -59,27 +57,24 @@ QIcon projectorIcon() {
     return QIcon::fromTheme(QStringLiteral("video-display"), QIcon(QStringLiteral(":/icons/tessavel.svg")));
 }
 
-// Runs work on a thread of its own while the wait box, the only window that takes input
-// meanwhile, stays painted and can be closed.
-template <typename Work> void runWhileWaiting(Work&& work) {
-    std::unique_ptr<QThread> thread(QThread::create(std::forward<Work>(work)));
-    QEventLoop loop;
-    QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
-    thread->start();
-    loop.exec();
-    thread->wait();
-}
+constexpr int kStores = 4;
 
 } // namespace
 
-CProjectorListDlg::CProjectorListDlg(CMainFrame& frame, QWidget* parent, const std::optional<CommandContext>& context)
-    : QDialog(parent), m_frame(frame), m_context(context.value_or(CommandContext{})) {
+CProjectorListDlg::CProjectorListDlg(ProjectorStore& store, CommandObserver* observer, SaveList save,
+                                     QWidget* parent, const std::optional<CommandContext>& context)
+    : QDialog(parent), m_projectors(store), m_save(std::move(save)),
+      m_context(context.value_or(CommandContext{})) {
     if (m_context.store == nullptr) {
-        m_context.store = &m_frame.projectorStore();
+        m_context.store = &m_projectors;
     }
     if (m_context.observer == nullptr) {
-        m_context.observer = m_frame.commandObserver();
+        m_context.observer = observer;
     }
+    m_run = std::make_unique<StoreCommandRun>(m_context);
+    connect(m_run.get(), &StoreCommandRun::stepStarted, this, &CProjectorListDlg::queryStarted);
+    connect(m_run.get(), &StoreCommandRun::stepFinished, this, &CProjectorListDlg::queryFinished);
+    connect(m_run.get(), &StoreCommandRun::finished, this, &CProjectorListDlg::queriesEnded);
     setObjectName(QStringLiteral("dlg142"));
     setWindowTitle(QStringLiteral("28;Projector List"));
 
@@ -195,9 +190,14 @@ CProjectorListDlg::CProjectorListDlg(CMainFrame& frame, QWidget* parent, const s
         m_contextMenu->popup(m_table->viewport()->mapToGlobal(at));
     });
 
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("status"));
+    m_status->hide();
+
     auto* column = new QVBoxLayout(this);
     column->setMenuBar(m_menuBar);
     column->addWidget(m_table);
+    column->addWidget(m_status);
 
     LocaliseDialog(9, this);
     LocaliseMenu(53, m_menuBar);
@@ -206,11 +206,16 @@ CProjectorListDlg::CProjectorListDlg(CMainFrame& frame, QWidget* parent, const s
                                         CatalogText(msg::ColumnIpAddress), CatalogText(msg::ColumnAuthentication)});
     m_table->setAccessibleName(windowTitle());
 
-    m_list = m_frame.GetProjectorList();
+    m_list = m_projectors.projectors();
     fillList();
     updateCommandStates();
     resize(620, 340);
 }
+
+// The run goes first: its thread is told to stop and waited for, a fraction of a second.
+CProjectorListDlg::~CProjectorListDlg() { m_run.reset(); }
+
+bool CProjectorListDlg::isQuerying() const { return m_run->isRunning(); }
 
 void CProjectorListDlg::fillList() {
     const QIcon icon = projectorIcon();
@@ -228,10 +233,10 @@ void CProjectorListDlg::fillList() {
     updateCommandStates();
 }
 
-// Every change goes to the frame whole; the list then shows what the frame holds.
+// Every change goes out whole; the list then shows what the store holds.
 void CProjectorListDlg::save() {
-    m_frame.SaveProjectorList(m_list);
-    m_list = m_frame.GetProjectorList();
+    m_save(m_list);
+    m_list = m_projectors.projectors();
     fillList();
 }
 
@@ -245,7 +250,7 @@ QList<int> CProjectorListDlg::selectedRows() const {
 }
 
 bool CProjectorListDlg::commandEnabled(int id) const {
-    if (m_busy) {
+    if (isQuerying()) {
         return false;
     }
     const auto selected = m_table->selectionModel()->selectedRows().size();
@@ -291,7 +296,7 @@ void CProjectorListDlg::resizeEvent(QResizeEvent* event) {
 }
 
 void CProjectorListDlg::reject() {
-    if (!m_busy) {
+    if (!isQuerying()) {
         QDialog::reject();
     }
 }
@@ -367,12 +372,12 @@ void CProjectorListDlg::OnDelete() {
 
 void CProjectorListDlg::OnDiscovery() {
     {
-        CDiscoveryDlg discovery(
-            m_frame.projectorStore(),
-            [this](int id, quint32 address) { m_frame.RunProjectorCommand(id, address); }, this);
+        CDiscoveryDlg discovery(m_projectors, m_save, this);
+        connect(&discovery, &CDiscoveryDlg::projectorCommandRequested, this,
+                &CProjectorListDlg::projectorCommandRequested);
         discovery.exec();
     }
-    m_list = m_frame.GetProjectorList();
+    m_list = m_projectors.projectors();
     fillList();
 }
 
@@ -381,59 +386,83 @@ void CProjectorListDlg::OnGetStatus() { runStoreQueries(true); }
 void CProjectorListDlg::OnImageInfo() { runStoreQueries(false); }
 
 void CProjectorListDlg::runStoreQueries(bool status) {
-    const QList<int> rows = selectedRows();
-    if (rows.isEmpty() || m_busy) {
+    if (isQuerying()) {
         return;
     }
-    const CommandContext context = m_context;
-    CImageInfo2Dlg info(status ? CImageInfo2Dlg::Status : CImageInfo2Dlg::Information,
-                        [context](int store, const CommandTarget& target) {
-                            return CancelStoreTransmission(store, target, context);
-                        },
-                        this);
-    CGetWaitDlg wait(status ? CGetWaitDlg::Status : CGetWaitDlg::Information, this);
-    const ProjectorList records = m_list;
-    m_busy = true;
+    ProjectorList records;
+    QList<StoreCommandRun::Step> steps;
+    for (const int row : selectedRows()) {
+        if (row < 0 || row >= m_list.size()) {
+            continue;
+        }
+        const ProjectorRecord& r = m_list[row];
+        records.append(r);
+        const CommandTarget target{r.hostAddress(), r.authenticate(), r.password};
+        for (int store = 1; store <= kStores; ++store) {
+            // Each store is a step of its own, so a stop leaves the stores after it unasked.
+            steps.append([status, store, target](const CommandContext& context) {
+                if (status) {
+                    return QVariant(QStringList{QueryStoreState(store, target, context).text, QString()});
+                }
+                const StoreInfo s = QueryStoreInfo(store, target, context);
+                return QVariant(QStringList{s.name, s.size});
+            });
+        }
+    }
+    if (steps.isEmpty()) {
+        return;
+    }
+    m_queryRecords = records;
+    m_queryStep = -1;
+    m_info = std::make_unique<CImageInfo2Dlg>(status ? CImageInfo2Dlg::Status : CImageInfo2Dlg::Information,
+                                              m_context, this);
+    m_wait = std::make_unique<CGetWaitDlg>(status ? CGetWaitDlg::Status : CGetWaitDlg::Information, this);
+    connect(m_wait.get(), &CGetWaitDlg::stopRequested, m_run.get(), &StoreCommandRun::stop);
+    m_status->clear();
+    m_status->hide();
     m_menuBar->setEnabled(false);
     m_table->setEnabled(false);
+    m_run->start(steps);
     updateCommandStates();
-    for (const int row : rows) {
-        if (row < 0 || row >= records.size() || wait.stopRequested()) {
-            break;
-        }
-        const ProjectorRecord& r = records[row];
-        wait.setLabel(r.name);
-        wait.showOver(this);
-        const CommandTarget target{r.hostAddress(), r.authenticate(), r.password};
-        info.setTarget(target);
-        std::array<QString, 8> texts;
-        runWhileWaiting([&texts, &target, &context, status] {
-            for (int store = 1; store <= 4; ++store) {
-                const auto k = static_cast<size_t>(2 * (store - 1));
-                if (status) {
-                    texts[k] = QueryStoreState(store, target, context).text;
-                } else {
-                    const StoreInfo s = QueryStoreInfo(store, target, context);
-                    texts[k] = s.name;
-                    texts[k + 1] = s.size;
-                }
-            }
-        });
-        wait.hide();
-        if (wait.stopRequested()) {
-            break;
-        }
-        for (int store = 1; store <= 4; ++store) {
-            info.setStoreText(store, texts[static_cast<size_t>(2 * (store - 1))],
-                              texts[static_cast<size_t>(2 * (store - 1) + 1)]);
-        }
-        info.setLabel(r.name);
-        info.exec();
+}
+
+void CProjectorListDlg::queryStarted(int step) {
+    m_queryStep = step;
+    if (step % kStores == 0) {
+        m_storeTexts = {};
+        m_wait->setLabel(m_queryRecords.value(step / kStores).name);
+        m_wait->showOver(this);
     }
-    m_busy = false;
+}
+
+void CProjectorListDlg::queryFinished(int step, const QVariant& outcome) {
+    m_storeTexts[static_cast<size_t>(step % kStores)] = outcome.toStringList();
+    if (step % kStores != kStores - 1) {
+        return;
+    }
+    m_wait->hide();
+    const ProjectorRecord r = m_queryRecords.value(step / kStores);
+    for (int store = 1; store <= kStores; ++store) {
+        const QStringList& texts = m_storeTexts[static_cast<size_t>(store - 1)];
+        m_info->setStoreText(store, texts.value(0), texts.value(1));
+    }
+    m_info->setTarget(CommandTarget{r.hostAddress(), r.authenticate(), r.password});
+    m_info->setLabel(r.name);
+    // The next projector is asked once this one's answers have been read.
+    m_info->exec();
+}
+
+void CProjectorListDlg::queriesEnded(bool stopped) {
+    m_wait->hide();
+    if (stopped && m_queryStep >= 0) {
+        m_status->setText(
+            CatalogText(msg::WaitQueriesStopped, {m_queryRecords.value(m_queryStep / kStores).name}));
+        m_status->show();
+    }
     m_menuBar->setEnabled(true);
     m_table->setEnabled(true);
     updateCommandStates();
+    Q_EMIT queriesFinished(stopped);
 }
 
 void CProjectorListDlg::OnExportCsv() {

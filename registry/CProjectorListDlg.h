@@ -5,14 +5,24 @@
 
 #include <QDialog>
 #include <QHash>
+#include <QStringList>
+#include <QVariant>
 
+#include <array>
+#include <functional>
+#include <memory>
 #include <optional>
 
-class CMainFrame;
+class CGetWaitDlg;
+class CImageInfo2Dlg;
+class CommandObserver;
+class ProjectorStore;
 class QAction;
+class QLabel;
 class QMenu;
 class QMenuBar;
 class QTableWidget;
+class StoreCommandRun;
 
 // Where the user maintains the projector list: add, edit, delete, discover, import and
 // export, and ask the selected projectors what their stores hold.
@@ -32,17 +42,27 @@ public:
         CmdExportCsv = 32820, // ours
     };
 
-    // context replaces the protocol's waits (tests use short ones); its store is the frame's
-    // when it names none.
-    explicit CProjectorListDlg(CMainFrame& frame, QWidget* parent = nullptr,
-                               const std::optional<CommandContext>& context = std::nullopt);
+    // Replaces the whole list and writes it; false when the write failed, which the keeper of
+    // the list has told the user of.
+    using SaveList = std::function<bool(const ProjectorList&)>;
+
+    // The list is the store's; every change goes whole to save, and the list then shows what
+    // the store holds. observer hears of every command (none when null). context replaces the
+    // protocol's waits (tests use short ones).
+    CProjectorListDlg(ProjectorStore& store, CommandObserver* observer, SaveList save,
+                      QWidget* parent = nullptr, const std::optional<CommandContext>& context = std::nullopt);
+    ~CProjectorListDlg() override;
 
     void OnAdd();
     void OnEdit();
     void OnDelete();
     void OnDiscovery();
+    // Ask the selected projectors, one after another off the interface thread, with the wait
+    // box up meanwhile; both return at once. The wait box's Stop abandons the projector
+    // being asked within a fraction of a second.
     void OnGetStatus();
     void OnImageInfo();
+    [[nodiscard]] bool isQuerying() const;
     void OnImportCsv();
     void OnExportCsv();
 
@@ -53,8 +73,15 @@ public:
     [[nodiscard]] QMenu* contextMenu() const { return m_contextMenu; }
     [[nodiscard]] QTableWidget* list() const { return m_table; }
     [[nodiscard]] QMenuBar* menuBar() const { return m_menuBar; }
+    // Says when the queries were stopped; hidden otherwise.
+    [[nodiscard]] QLabel* statusLine() const { return m_status; }
 
     void reject() override;
+
+Q_SIGNALS:
+    // Discovery's right-click menu asks for one of the window's projector commands.
+    void projectorCommandRequested(int commandId, quint32 hostAddress);
+    void queriesFinished(bool stopped);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -65,16 +92,27 @@ private:
     void save();
     [[nodiscard]] QList<int> selectedRows() const;
     void runStoreQueries(bool status);
+    void queryStarted(int step);
+    void queryFinished(int step, const QVariant& outcome);
+    void queriesEnded(bool stopped);
     void setColumnWidths();
     bool commandEnabled(int id) const;
 
-    CMainFrame& m_frame;
+    ProjectorStore& m_projectors;
+    SaveList m_save;
     CommandContext m_context;
     ProjectorList m_list;
+    // The queries under way: four steps per projector, one per store.
+    ProjectorList m_queryRecords;
+    std::array<QStringList, 4> m_storeTexts;
+    int m_queryStep = -1;
+    std::unique_ptr<CGetWaitDlg> m_wait;
+    std::unique_ptr<CImageInfo2Dlg> m_info;
+    std::unique_ptr<StoreCommandRun> m_run;
     QTableWidget* m_table = nullptr;
+    QLabel* m_status = nullptr;
     QMenuBar* m_menuBar = nullptr;
     QMenu* m_contextMenu = nullptr;
     QHash<int, QAction*> m_barActions;
     QHash<int, QAction*> m_contextActions;
-    bool m_busy = false;
 };

@@ -8,14 +8,15 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-CSelectProjectorDlg::CSelectProjectorDlg(ProjectorStore& store, QWidget* parent) : QDialog(parent), m_store(store) {
+CSelectProjectorDlg::CSelectProjectorDlg(ProjectorStore& store, QWidget* parent)
+    : QDialog(parent), m_projectors(store) {
     setObjectName(QStringLiteral("selectProjectorDlg"));
     setWindowTitle(QStringLiteral("47;Select Projector"));
 
     m_list = new QComboBox(this);
     m_list->setObjectName(QStringLiteral("list1010"));
     m_list->setMinimumWidth(200);
-    for (const ProjectorRecord& record : m_store.projectors()) {
+    for (const ProjectorRecord& record : m_projectors.projectors()) {
         m_addresses << record.address;
         m_list->addItem(Ipv4::toText(record.address));
     }
@@ -45,7 +46,7 @@ CSelectProjectorDlg::CSelectProjectorDlg(ProjectorStore& store, QWidget* parent)
 void CSelectProjectorDlg::accept() {
     const int index = m_list->currentIndex();
     if (index >= 0 && index < m_addresses.size()) {
-        m_store.setCurrentProjector(Ipv4::toHost(m_addresses.at(index)));
+        m_projectors.setCurrentProjector(Ipv4::toHost(m_addresses.at(index)));
     }
     QDialog::accept();
 }

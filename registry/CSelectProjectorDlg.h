@@ -20,7 +20,7 @@ public Q_SLOTS:
     void accept() override;
 
 private:
-    ProjectorStore& m_store;
+    ProjectorStore& m_projectors;
     QList<Ipv4::Octets> m_addresses; // a copy taken at opening, in list order
     QComboBox* m_list = nullptr;
 };

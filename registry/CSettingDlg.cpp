@@ -1,9 +1,7 @@
 #include "registry/CSettingDlg.h"
 
-#include "registry/CProjectorStoreWrites.h"
 #include "i18n/CLocalise.h"
 #include "registry/ProjectorRecord.h"
-#include "registry/ProjectorStore.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -11,7 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-CSettingDlg::CSettingDlg(ProjectorStore& store, QWidget* parent) : QDialog(parent), m_store(store) {
+CSettingDlg::CSettingDlg(const ProjectorStore::AuthSetting& setting, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("dlg133"));
     setWindowTitle(QStringLiteral("45;Setting"));
     m_authenticate = new QCheckBox(QStringLiteral("7;Authentication "), this);
@@ -27,7 +25,7 @@ CSettingDlg::CSettingDlg(ProjectorStore& store, QWidget* parent) : QDialog(paren
     ok->setDefault(true);
     auto* cancel = new QPushButton(QStringLiteral("301;Cancel"), this);
     cancel->setObjectName(QStringLiteral("button2"));
-    connect(ok, &QPushButton::clicked, this, &CSettingDlg::accept);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* grid = new QGridLayout(this);
@@ -38,7 +36,6 @@ CSettingDlg::CSettingDlg(ProjectorStore& store, QWidget* parent) : QDialog(paren
     grid->addWidget(cancel, 1, 2);
     grid->setSizeConstraint(QLayout::SetFixedSize);
 
-    const ProjectorStore::AuthSetting setting = m_store.authSetting();
     if (setting.authOff == 0) {
         m_authenticate->setChecked(true);
         m_password->setText(setting.password);
@@ -46,9 +43,7 @@ CSettingDlg::CSettingDlg(ProjectorStore& store, QWidget* parent) : QDialog(paren
     LocaliseDialog(9, this);
 }
 
-void CSettingDlg::accept() {
+ProjectorStore::AuthSetting CSettingDlg::setting() const {
     const bool on = m_authenticate->isChecked();
-    // A failed write is reported; the dialog closes either way.
-    CProjectorStoreWrites::saveAuthSetting(this, m_store, on ? m_password->text() : QString(), on ? 0 : 1);
-    QDialog::accept();
+    return {on ? m_password->text() : QString(), on ? 0 : 1};
 }

@@ -1,22 +1,24 @@
 #pragma once
 
+#include "registry/ProjectorStore.h"
+
 #include <QDialog>
 
-class ProjectorStore;
 class QCheckBox;
 class QLineEdit;
 
-// Shows and changes the store's authentication setting, which OK writes to the INI file.
+// Shows the authentication setting and lets the user change it; whoever opened the dialog
+// keeps the setting OK gave.
 class CSettingDlg final : public QDialog {
     Q_OBJECT
 
 public:
-    explicit CSettingDlg(ProjectorStore& store, QWidget* parent = nullptr);
+    explicit CSettingDlg(const ProjectorStore::AuthSetting& setting, QWidget* parent = nullptr);
 
-    void accept() override;
+    // The setting as the dialog shows it: off forgets the password.
+    [[nodiscard]] ProjectorStore::AuthSetting setting() const;
 
 private:
-    ProjectorStore& m_store;
     QCheckBox* m_authenticate = nullptr;
     QLineEdit* m_password = nullptr;
 };

@@ -76,8 +76,11 @@ struct DialogFactory {
     std::function<std::unique_ptr<QDialog>(Scene&)> make;
 };
 
-template <typename Dialog> DialogFactory onFrame(const char* name) {
-    return {name, [](Scene& s) { return std::make_unique<Dialog>(*s.frame, s.frame.get()); }};
+template <typename Dialog> DialogFactory onStore(const char* name) {
+    return {name, [](Scene& s) {
+                return std::make_unique<Dialog>(s.frame->projectorStore(), s.frame->commandObserver(),
+                                                s.frame.get());
+            }};
 }
 
 // Every dialog of the program. Add new dialogs here, one line each.
@@ -93,13 +96,15 @@ const QList<DialogFactory>& dialogFactories() {
              return std::make_unique<CUserCfgDialog>(CUserCfgDialog::Options{
                  s.dir.filePath(u"users.dat"_qs), QString(), UserStore::HashCost::LowForTests});
          }},
-        onFrame<CImageInfoDlg>("CImageInfoDlg"),
-        onFrame<CTransStateDlg>("CTransStateDlg"),
-        onFrame<CCancelDlg>("CCancelDlg"),
+        onStore<CImageInfoDlg>("CImageInfoDlg"),
+        onStore<CTransStateDlg>("CTransStateDlg"),
+        onStore<CCancelDlg>("CCancelDlg"),
         {"CScheduleDlg",
          [](Scene& s) { return std::make_unique<CScheduleDlg>(s.frameState->schedule(), s.frameState->projectors()); }},
-        {"CSettingDlg", [](Scene& s) { return std::make_unique<CSettingDlg>(s.frameState->projectors()); }},
-        {"CSelectProjectorDlg", [](Scene& s) { return std::make_unique<CSelectProjectorDlg>(s.frameState->projectors()); }},
+        {"CSettingDlg",
+         [](Scene& s) { return std::make_unique<CSettingDlg>(s.frameState->projectors().authSetting()); }},
+        {"CSelectProjectorDlg",
+         [](Scene& s) { return std::make_unique<CSelectProjectorDlg>(s.frameState->projectors(), s.frame.get()); }},
         {"CScheduleEntryDlg",
          [](Scene& s) {
              s.scheduleOwner = std::make_unique<CScheduleDlg>(s.frameState->schedule(), s.frameState->projectors());
@@ -107,19 +112,29 @@ const QList<DialogFactory>& dialogFactories() {
          }},
         {"CResizeDlg", [](Scene& s) { return std::make_unique<CResizeDlg>(s.picture, s.texts); }},
         {"CSaturationDlg", [](Scene& s) { return std::make_unique<CSaturationDlg>(s.picture, s.texts); }},
-        {"CColorResolutionDlg", [](Scene& s) { return std::make_unique<CColorResolutionDlg>(s.picture, s.texts, 8); }},
+        {"CColorResolutionDlg",
+         [](Scene& s) { return std::make_unique<CColorResolutionDlg>(s.picture, s.texts, 8); }},
         {"CFitResultDlg", [](Scene& s) { return std::make_unique<CFitResultDlg>(s.fit); }},
-        onFrame<CProjectorListDlg>("CProjectorListDlg"),
+        {"CProjectorListDlg",
+         [](Scene& s) {
+             CMainFrame* frame = s.frame.get();
+             return std::make_unique<CProjectorListDlg>(
+                 frame->projectorStore(), frame->commandObserver(),
+                 [frame](const ProjectorList& l) { return frame->SaveProjectorList(l); }, frame);
+         }},
         {"CProjectorEditDlg",
          [](Scene&) {
              return std::make_unique<CProjectorEditDlg>(CProjectorEditDlg::Mode::Add, CProjectorEditDlg::Values{});
          }},
         {"CGetWaitDlg", [](Scene&) { return std::make_unique<CGetWaitDlg>(CGetWaitDlg::Status); }},
         {"CImageInfo2Dlg information",
-         [](Scene&) { return std::make_unique<CImageInfo2Dlg>(CImageInfo2Dlg::Information, nullptr); }},
+         [](Scene&) {
+             return std::make_unique<CImageInfo2Dlg>(CImageInfo2Dlg::Information, CommandContext{});
+         }},
         {"CImageInfo2Dlg status",
-         [](Scene&) { return std::make_unique<CImageInfo2Dlg>(CImageInfo2Dlg::Status, nullptr); }},
-        {"CHistoryDlg", [](Scene& s) { return std::make_unique<CHistoryDlg>(s.dir.filePath(u"history.db"_qs)); }},
+         [](Scene&) { return std::make_unique<CImageInfo2Dlg>(CImageInfo2Dlg::Status, CommandContext{}); }},
+        {"CHistoryDlg",
+         [](Scene& s) { return std::make_unique<CHistoryDlg>(s.dir.filePath(u"history.db"_qs)); }},
         // The Discovery dialog opens its search sockets; it is checked inside the namespace test.
         {"CImageSendDlg",
          [](Scene&) {

@@ -1,13 +1,14 @@
-#include "app/AppState.h"
-#include "app/CMainFrame.h"
 #include "app/CMessageBox.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "protocol/CCancelDlg.h"
+#include "protocol/CImageInfo2Dlg.h"
 #include "protocol/CImageInfoDlg.h"
 #include "protocol/CProjectorTable.h"
 #include "protocol/CTransStateDlg.h"
+#include "protocol/CommandObserver.h"
 #include "registry/CSettingDlg.h"
+#include "registry/ProjectorStore.h"
 #include "support/CatalogFixture.h"
 
 #include "ProjectorEmulator.h"
@@ -15,18 +16,20 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMutex>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <tuple>
@@ -54,6 +57,26 @@ struct AnsweredBoxes {
     }
     ~AnsweredBoxes() { CMessageBox::setHandlerForTesting(nullptr); }
 };
+
+// The command history stand-in: hears of every command, from whichever thread ran it.
+class RecordingObserver final : public CommandObserver {
+public:
+    void commandFinished(const CommandEvent& event) override {
+        QMutexLocker lock(&m_mutex);
+        m_events << event;
+    }
+    QList<CommandEvent> events() const {
+        QMutexLocker lock(&m_mutex);
+        return m_events;
+    }
+
+private:
+    mutable QMutex m_mutex;
+    QList<CommandEvent> m_events;
+};
+
+// Far beyond what a stop takes on a loaded machine, far below the waits it cuts short.
+constexpr int kEndLimitMs = 20000;
 
 QStringList octets(quint32 host) {
     return {QString::number(host >> 24), QString::number((host >> 16) & 0xFF), QString::number((host >> 8) & 0xFF),
@@ -97,6 +120,23 @@ protected:
         c.timeouts.sendMs = 10000;
         return c;
     }
+    // The protocol's own waits: a projector that never answers holds each command 30 s.
+    static CommandContext protocolWaits() { return CommandContext{}; }
+    // Starts a run the way given and waits until the dialog says it is over.
+    static bool runToEnd(CStoreCommandDlg& dlg, const std::function<void()>& start) {
+        bool ended = false;
+        const auto c = QObject::connect(&dlg, &CStoreCommandDlg::runFinished, [&ended] { ended = true; });
+        start();
+        const bool ok = QTest::qWaitFor([&ended] { return ended; }, 30000);
+        QObject::disconnect(c);
+        return ok;
+    }
+    static bool getToEnd(CStoreCommandDlg& dlg, const char* button) {
+        return runToEnd(dlg, [&dlg, button] {
+            QTest::mouseClick(dlg.findChild<QPushButton*>(QString::fromLatin1(button)), Qt::LeftButton);
+        });
+    }
+    bool saveList(const ProjectorList& list) { return m_store.saveProjectors(list).ok(); }
     template <typename T> static T* child(QWidget& dlg, const QString& name) {
         T* w = dlg.findChild<T*>(name);
         EXPECT_NE(w, nullptr) << name.toStdString();
@@ -109,38 +149,21 @@ protected:
                                             QItemSelectionModel::Select | QItemSelectionModel::Rows);
         }
     }
-    QString iniText() const {
-        QFile f(m_ini);
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-    }
-    // The value of a key in section "Authentication", or nothing when absent.
-    std::optional<QString> authValue(const QString& key) const {
-        bool inSection = false;
-        for (const QString& raw : iniText().split(u'\n')) {
-            const QString line = raw.trimmed();
-            if (line.startsWith(u'[')) {
-                inSection = line == u"[Authentication]";
-            } else if (inSection && line.startsWith(key + u'=')) {
-                return line.mid(key.size() + 1);
-            }
-        }
-        return std::nullopt;
-    }
 
     ShippedCatalog m_catalog;
     QTemporaryDir m_dir;
     QString m_ini = m_dir.filePath(u"Tessavel.INI"_qs);
+    // No main window anywhere here: the dialogs take the store and the observer alone.
+    ProjectorStore m_store{m_ini};
     std::vector<std::unique_ptr<ProjectorEmulator>> m_emus;
     quint32 m_nextOctet = 150;
 };
 
 } // namespace
 
-TEST_F(CommandDialogs, ProjectorListShowsTheFramesRecordsInThreeColumns) {
-    AppState frameState(m_ini);
-    CMainFrame frame(frameState);
-    ASSERT_TRUE(frame.SaveProjectorList({record(u"Hall"_qs, 0x0A000105u), record(u"Foyer"_qs, 0xC0A80A14u)}));
-    CImageInfoDlg dlg(frame);
+TEST_F(CommandDialogs, ProjectorListShowsTheStoresRecordsInThreeColumns) {
+    ASSERT_TRUE(saveList({record(u"Hall"_qs, 0x0A000105u), record(u"Foyer"_qs, 0xC0A80A14u)}));
+    CImageInfoDlg dlg(m_store, nullptr);
     EXPECT_EQ(dlg.windowTitle(), CatalogText(9, 26));
     auto* table = child<CProjectorTable>(dlg, u"list1045"_qs);
     ASSERT_NE(table, nullptr);
@@ -179,6 +202,8 @@ TEST_F(CommandDialogs, ProjectorListShowsTheFramesRecordsInThreeColumns) {
     EXPECT_EQ(store->currentIndex(), 0);
     EXPECT_EQ(child<QPushButton>(dlg, u"get1011"_qs)->text(), CatalogText(9, 27));
     EXPECT_EQ(child<QPushButton>(dlg, u"button2"_qs)->text(), CatalogText(9, 18));
+    EXPECT_EQ(child<QPushButton>(dlg, u"stop"_qs)->text(), CatalogText(msg::ButtonStop));
+    EXPECT_FALSE(child<QPushButton>(dlg, u"stop"_qs)->isEnabled()) << "nothing to stop yet";
 }
 
 TEST_F(CommandDialogs, GetShowsOneBoxPerSelectedRowInOrder) {
@@ -193,18 +218,16 @@ TEST_F(CommandDialogs, GetShowsOneBoxPerSelectedRowInOrder) {
     ASSERT_TRUE(guarded->stores().begin(2));
     guarded->stores().finish(2, "pic.qv1", image);
 
-    AppState frameState(m_ini);
-
-    CMainFrame frame(frameState);
-    ASSERT_TRUE(frame.SaveProjectorList({record(u"Open"_qs, open->address()),
-                                         record(u"Guarded"_qs, guarded->address(), u"1"_qs, u"pw"_qs),
-                                         record(u"Other"_qs, unselected->address())}));
-    CImageInfoDlg dlg(frame, nullptr, fast());
+    ASSERT_TRUE(saveList({record(u"Open"_qs, open->address()),
+                          record(u"Guarded"_qs, guarded->address(), u"1"_qs, u"pw"_qs),
+                          record(u"Other"_qs, unselected->address())}));
+    RecordingObserver history;
+    CImageInfoDlg dlg(m_store, &history, nullptr, fast());
     AnsweredBoxes answered;
     answered.status = child<QLabel>(dlg, u"status1060"_qs);
     child<QComboBox>(dlg, u"store1003"_qs)->setCurrentIndex(1);
     selectRows(dlg.projectorTable(), {1, 0});
-    QTest::mouseClick(child<QPushButton>(dlg, u"get1011"_qs), Qt::LeftButton);
+    ASSERT_TRUE(getToEnd(dlg, "get1011"));
 
     ASSERT_EQ(answered.boxes.size(), 2);
     EXPECT_EQ(answered.boxes[0].text, CatalogText(msg::StoreEmpty));
@@ -214,8 +237,18 @@ TEST_F(CommandDialogs, GetShowsOneBoxPerSelectedRowInOrder) {
     EXPECT_EQ(answered.boxes[1].icon, CMessageBox::Icon::Information);
     EXPECT_EQ(answered.boxes[1].statusAtBox, CatalogText(msg::StatusInfoRunning, octets(guarded->address())));
     EXPECT_EQ(answered.status->text(), CatalogText(msg::StatusInfoDone, octets(guarded->address())));
-    EXPECT_EQ(frame.state().projectors().currentProjector(), guarded->address());
-    EXPECT_TRUE(dlg.isEnabled());
+    EXPECT_EQ(m_store.currentProjector(), guarded->address());
+    EXPECT_TRUE(child<QPushButton>(dlg, u"get1011"_qs)->isEnabled());
+    // Each command reaches the observer the dialog was given, in the order they ran.
+    const QList<CommandEvent> events = history.events();
+    ASSERT_EQ(events.size(), 2);
+    EXPECT_EQ(events[0].address, open->address());
+    EXPECT_EQ(events[1].address, guarded->address());
+    for (const CommandEvent& ev : events) {
+        EXPECT_EQ(ev.command, u"INFO");
+        EXPECT_EQ(ev.storeNumber, 2);
+        EXPECT_TRUE(ev.ok);
+    }
 
     // A session is noted once the emulator has ended it, which may be after the client.
     ASSERT_TRUE(guarded->waitForServed(1, 20000));
@@ -232,20 +265,19 @@ TEST_F(CommandDialogs, GetShowsOneBoxPerSelectedRowInOrder) {
 TEST_F(CommandDialogs, WithoutSelectionNothingHappens) {
     ProjectorEmulator* e = emulator();
     ASSERT_NE(e, nullptr);
-    AppState frameState(m_ini);
-    CMainFrame frame(frameState);
-    ASSERT_TRUE(frame.SaveProjectorList({record(u"One"_qs, e->address())}));
-    frame.SetCurrentProjector(0x01020304u);
+    ASSERT_TRUE(saveList({record(u"One"_qs, e->address())}));
+    m_store.setCurrentProjector(0x01020304u);
     AnsweredBoxes answered;
-    CImageInfoDlg info(frame, nullptr, fast());
-    CTransStateDlg state(frame, nullptr, fast());
-    CCancelDlg cancel(frame, nullptr, fast());
+    CImageInfoDlg info(m_store, nullptr, nullptr, fast());
+    CTransStateDlg state(m_store, nullptr, nullptr, fast());
+    CCancelDlg cancel(m_store, nullptr, nullptr, fast());
     QTest::mouseClick(child<QPushButton>(info, u"get1011"_qs), Qt::LeftButton);
     QTest::mouseClick(child<QPushButton>(state, u"get1001"_qs), Qt::LeftButton);
     QTest::mouseClick(child<QPushButton>(cancel, u"execute1012"_qs), Qt::LeftButton);
+    EXPECT_FALSE(info.isRunning() || state.isRunning() || cancel.isRunning());
     EXPECT_TRUE(answered.boxes.isEmpty());
     EXPECT_EQ(e->connections(), 0);
-    EXPECT_EQ(frame.state().projectors().currentProjector(), 0x01020304u);
+    EXPECT_EQ(m_store.currentProjector(), 0x01020304u);
     EXPECT_TRUE(child<QLabel>(info, u"status1060"_qs)->text().isEmpty());
 }
 
@@ -257,22 +289,20 @@ TEST_F(CommandDialogs, ProjectorThatDoesNotAnswerGivesItsTimeOutText) {
     // Outside the range the tests take emulator addresses from, so nothing listens there
     // even while other tests run at the same time.
     const quint32 goneAddress = 0x7F0000FBu; // 127.0.0.251
-    AppState frameState(m_ini);
-    CMainFrame frame(frameState);
-    ASSERT_TRUE(frame.SaveProjectorList({record(u"Mute"_qs, e->address()), record(u"Gone"_qs, goneAddress)}));
+    ASSERT_TRUE(saveList({record(u"Mute"_qs, e->address()), record(u"Gone"_qs, goneAddress)}));
     AnsweredBoxes answered;
 
-    CImageInfoDlg info(frame, nullptr, fast());
+    CImageInfoDlg info(m_store, nullptr, nullptr, fast());
     selectRows(info.projectorTable(), {0});
-    info.runSelected();
+    ASSERT_TRUE(runToEnd(info, [&info] { info.runSelected(); }));
     ASSERT_EQ(answered.boxes.size(), 1);
     EXPECT_EQ(answered.boxes[0].text, CatalogText(msg::ReplyTimeout));
     EXPECT_EQ(answered.boxes[0].icon, CMessageBox::Icon::Stop);
     EXPECT_EQ(child<QLabel>(info, u"status1060"_qs)->text(), CatalogText(msg::StatusInfoFailed, octets(e->address())));
 
-    CTransStateDlg state(frame, nullptr, fast());
+    CTransStateDlg state(m_store, nullptr, nullptr, fast());
     selectRows(state.projectorTable(), {0, 1});
-    state.runSelected();
+    ASSERT_TRUE(runToEnd(state, [&state] { state.runSelected(); }));
     ASSERT_EQ(answered.boxes.size(), 3);
     EXPECT_EQ(answered.boxes[1].text, CatalogText(msg::StateReplyTimeout));
     EXPECT_EQ(answered.boxes[1].icon, CMessageBox::Icon::Stop);
@@ -281,17 +311,15 @@ TEST_F(CommandDialogs, ProjectorThatDoesNotAnswerGivesItsTimeOutText) {
     EXPECT_EQ(answered.boxes[2].icon, CMessageBox::Icon::None);
     EXPECT_EQ(answered.boxes[2].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     EXPECT_EQ(child<QLabel>(state, u"status1061"_qs)->text(), CatalogText(msg::StatusStateFailed, octets(goneAddress)));
-    EXPECT_EQ(frame.state().projectors().currentProjector(), goneAddress);
+    EXPECT_EQ(m_store.currentProjector(), goneAddress);
 }
 
 TEST_F(CommandDialogs, TransStateShowsTheReplyAndTheStateText) {
     ProjectorEmulator* e = emulator();
     ASSERT_NE(e, nullptr);
-    AppState frameState(m_ini);
-    CMainFrame frame(frameState);
-    ASSERT_TRUE(frame.SaveProjectorList({record(u"One"_qs, e->address())}));
+    ASSERT_TRUE(saveList({record(u"One"_qs, e->address())}));
     AnsweredBoxes answered;
-    CTransStateDlg dlg(frame, nullptr, fast());
+    CTransStateDlg dlg(m_store, nullptr, nullptr, fast());
     EXPECT_EQ(dlg.windowTitle(), CatalogText(9, 46));
     auto* store = child<QComboBox>(dlg, u"store1047"_qs);
     ASSERT_EQ(store->count(), 4);
@@ -299,7 +327,7 @@ TEST_F(CommandDialogs, TransStateShowsTheReplyAndTheStateText) {
     EXPECT_EQ(dlg.storeNumber(), 1);
 
     selectRows(dlg.projectorTable(), {0});
-    QTest::mouseClick(child<QPushButton>(dlg, u"get1001"_qs), Qt::LeftButton);
+    ASSERT_TRUE(getToEnd(dlg, "get1001"));
     ASSERT_EQ(answered.boxes.size(), 1);
     EXPECT_TRUE(answered.boxes[0].text.startsWith(u"Save-ID:1\r\nStatus:0")) << answered.boxes[0].text.toStdString();
     EXPECT_TRUE(answered.boxes[0].text.endsWith(CatalogText(msg::TransStateIdle)));
@@ -313,12 +341,10 @@ TEST_F(CommandDialogs, TransStateShowsTheReplyAndTheStateText) {
 TEST_F(CommandDialogs, HiddenTemporaryChoiceGivesStoresFiveToEight) {
     ProjectorEmulator* e = emulator();
     ASSERT_NE(e, nullptr);
-    AppState frameState(m_ini);
-    CMainFrame frame(frameState);
-    ASSERT_TRUE(frame.SaveProjectorList({record(u"One"_qs, e->address())}));
+    ASSERT_TRUE(saveList({record(u"One"_qs, e->address())}));
     AnsweredBoxes answered;
-    CTransStateDlg state(frame, nullptr, fast());
-    CCancelDlg cancel(frame, nullptr, fast());
+    CTransStateDlg state(m_store, nullptr, nullptr, fast());
+    CCancelDlg cancel(m_store, nullptr, nullptr, fast());
     state.show();
     cancel.show();
     for (auto [dlg, storeRadio, tempRadio, tempList] :
@@ -340,7 +366,7 @@ TEST_F(CommandDialogs, HiddenTemporaryChoiceGivesStoresFiveToEight) {
         list->setCurrentIndex(2);
         EXPECT_EQ(dlg->storeNumber(), 7);
         selectRows(dlg->projectorTable(), {0});
-        dlg->runSelected();
+        ASSERT_TRUE(runToEnd(*dlg, [dlg] { dlg->runSelected(); }));
     }
     ASSERT_TRUE(e->waitForServed(2, 20000));
     const QList<EmulatorRequest> got = e->requests();
@@ -353,17 +379,15 @@ TEST_F(CommandDialogs, CancelReportsEachOutcome) {
     ProjectorEmulator* e = emulator();
     ASSERT_NE(e, nullptr);
     ASSERT_TRUE(e->stores().begin(3));
-    AppState frameState(m_ini);
-    CMainFrame frame(frameState);
-    ASSERT_TRUE(frame.SaveProjectorList({record(u"One"_qs, e->address())}));
+    ASSERT_TRUE(saveList({record(u"One"_qs, e->address())}));
     AnsweredBoxes answered;
-    CCancelDlg dlg(frame, nullptr, fast());
+    CCancelDlg dlg(m_store, nullptr, nullptr, fast());
     EXPECT_EQ(dlg.windowTitle(), CatalogText(9, 19));
     EXPECT_EQ(child<QPushButton>(dlg, u"execute1012"_qs)->text(), CatalogText(9, 17));
     answered.status = child<QLabel>(dlg, u"status1062"_qs);
     child<QComboBox>(dlg, u"store1051"_qs)->setCurrentIndex(2);
     selectRows(dlg.projectorTable(), {0});
-    QTest::mouseClick(child<QPushButton>(dlg, u"execute1012"_qs), Qt::LeftButton);
+    ASSERT_TRUE(getToEnd(dlg, "execute1012"));
     ASSERT_EQ(answered.boxes.size(), 1);
     EXPECT_EQ(answered.boxes[0].text, CatalogText(msg::CancelSucceeded));
     EXPECT_EQ(answered.boxes[0].icon, CMessageBox::Icon::Information);
@@ -373,89 +397,207 @@ TEST_F(CommandDialogs, CancelReportsEachOutcome) {
 
     // Nothing runs into store 1, so the projector refuses.
     child<QComboBox>(dlg, u"store1051"_qs)->setCurrentIndex(0);
-    QTest::mouseClick(child<QPushButton>(dlg, u"execute1012"_qs), Qt::LeftButton);
+    ASSERT_TRUE(getToEnd(dlg, "execute1012"));
     ASSERT_EQ(answered.boxes.size(), 2);
     EXPECT_EQ(answered.boxes[1].text, CatalogText(msg::CancelRefused));
     EXPECT_EQ(answered.boxes[1].icon, CMessageBox::Icon::Stop);
     EXPECT_EQ(answered.status->text(), CatalogText(msg::StatusCancelFailed, octets(e->address())));
 }
 
-TEST_F(CommandDialogs, SettingRightAfterStartIsOnWithEmptyPassword) {
-    AppState frameState(m_ini);
-    CMainFrame frame(frameState);
-    CSettingDlg dlg(frame.projectorStore());
-    EXPECT_EQ(dlg.windowTitle(), CatalogText(9, 45));
-    auto* box = child<QCheckBox>(dlg, u"auth1002"_qs);
-    auto* password = child<QLineEdit>(dlg, u"password1003"_qs);
-    ASSERT_TRUE(box && password);
-    EXPECT_EQ(box->text(), CatalogText(9, 7));
-    EXPECT_TRUE(box->isChecked());
-    EXPECT_TRUE(password->text().isEmpty());
-    EXPECT_EQ(password->echoMode(), QLineEdit::Normal);
-    EXPECT_EQ(password->maxLength(), 255);
-    // Cancel leaves the file alone.
-    QTest::mouseClick(child<QPushButton>(dlg, u"button2"_qs), Qt::LeftButton);
-    EXPECT_EQ(dlg.result(), QDialog::Rejected);
-    EXPECT_FALSE(authValue(u"FLAG"_qs).has_value());
-}
-
-TEST_F(CommandDialogs, SettingOkWritesTheSwitchAndPassword) {
-    AppState frameState(m_ini);
-    CMainFrame frame(frameState);
-    AnsweredBoxes answered;
+TEST_F(CommandDialogs, SettingShowsTheSettingItIsGivenAndGivesBackWhatTheUserChose) {
+    // Right after start the setting is on, with no password.
     {
-        CSettingDlg dlg(frame.projectorStore());
+        CSettingDlg dlg(ProjectorStore::AuthSetting{});
+        EXPECT_EQ(dlg.windowTitle(), CatalogText(9, 45));
+        auto* box = child<QCheckBox>(dlg, u"auth1002"_qs);
+        auto* password = child<QLineEdit>(dlg, u"password1003"_qs);
+        ASSERT_TRUE(box && password);
+        EXPECT_EQ(box->text(), CatalogText(9, 7));
+        EXPECT_TRUE(box->isChecked());
+        EXPECT_TRUE(password->text().isEmpty());
+        EXPECT_EQ(password->echoMode(), QLineEdit::Normal);
+        EXPECT_EQ(password->maxLength(), 255);
+        QTest::mouseClick(child<QPushButton>(dlg, u"button2"_qs), Qt::LeftButton);
+        EXPECT_EQ(dlg.result(), QDialog::Rejected);
+    }
+    {
+        CSettingDlg dlg(ProjectorStore::AuthSetting{u"old"_qs, 0});
+        EXPECT_EQ(child<QLineEdit>(dlg, u"password1003"_qs)->text(), u"old");
         child<QCheckBox>(dlg, u"auth1002"_qs)->setChecked(false);
         QTest::mouseClick(child<QPushButton>(dlg, u"button1"_qs), Qt::LeftButton);
         EXPECT_EQ(dlg.result(), QDialog::Accepted);
+        EXPECT_EQ(dlg.setting().authOff, 1);
+        EXPECT_TRUE(dlg.setting().password.isEmpty()) << "off forgets the password";
     }
-    EXPECT_EQ(authValue(u"FLAG"_qs), u"1"_qs);
-    EXPECT_EQ(authValue(u"PASSWORD"_qs), QString());
-    EXPECT_EQ(frame.state().projectors().authSetting().authOff, 1);
     {
-        CSettingDlg dlg(frame.projectorStore());
+        CSettingDlg dlg(ProjectorStore::AuthSetting{u"kept"_qs, 1});
         EXPECT_FALSE(child<QCheckBox>(dlg, u"auth1002"_qs)->isChecked());
+        EXPECT_TRUE(child<QLineEdit>(dlg, u"password1003"_qs)->text().isEmpty());
         child<QCheckBox>(dlg, u"auth1002"_qs)->setChecked(true);
         QTest::keyClicks(child<QLineEdit>(dlg, u"password1003"_qs), u"s3cret"_qs);
         QTest::mouseClick(child<QPushButton>(dlg, u"button1"_qs), Qt::LeftButton);
+        EXPECT_EQ(dlg.setting().authOff, 0);
+        EXPECT_EQ(dlg.setting().password, u"s3cret");
     }
-    EXPECT_EQ(authValue(u"FLAG"_qs), u"0"_qs);
-    EXPECT_EQ(authValue(u"PASSWORD"_qs), u"s3cret"_qs);
-    {
-        CSettingDlg dlg(frame.projectorStore());
-        EXPECT_TRUE(child<QCheckBox>(dlg, u"auth1002"_qs)->isChecked());
-        EXPECT_EQ(child<QLineEdit>(dlg, u"password1003"_qs)->text(), u"s3cret");
-    }
-    EXPECT_TRUE(answered.boxes.isEmpty());
 }
 
-TEST_F(CommandDialogs, DialogIsDisabledAndEventsFlowWhileARunWaits) {
+TEST_F(CommandDialogs, WhileARunWaitsOnlyStopAndCloseAreLiveAndASecondRunDoesNotStart) {
     EmulatorConfig slow;
     // Slow, and still well inside the reply time-out on a loaded machine.
     slow.faults.verdictDelayMs = fast().timeouts.infoReplyMs / 2;
     ProjectorEmulator* e = emulator(slow);
     ASSERT_NE(e, nullptr);
-    AppState frameState(m_ini);
-    CMainFrame frame(frameState);
-    ASSERT_TRUE(frame.SaveProjectorList({record(u"Slow"_qs, e->address())}));
+    ASSERT_TRUE(saveList({record(u"Slow"_qs, e->address())}));
     AnsweredBoxes answered;
-    CImageInfoDlg dlg(frame, nullptr, fast());
+    CImageInfoDlg dlg(m_store, nullptr, nullptr, fast());
     selectRows(dlg.projectorTable(), {0});
-    std::optional<bool> enabledDuringRun;
-    std::optional<Qt::CursorShape> cursorDuringRun;
-    // Fires only when the run leaves the interface thread's events flowing.
-    QTimer::singleShot(100, &dlg, [&] {
-        enabledDuringRun = dlg.isEnabled();
-        if (const QCursor* c = QApplication::overrideCursor()) {
-            cursorDuringRun = c->shape();
-        }
+    bool ended = false;
+    QObject::connect(&dlg, &CStoreCommandDlg::runFinished, [&ended](bool stopped) {
+        EXPECT_FALSE(stopped);
+        ended = true;
     });
-    dlg.runSelected();
-    ASSERT_TRUE(enabledDuringRun.has_value()) << "the run blocked the interface thread";
-    EXPECT_FALSE(*enabledDuringRun);
-    EXPECT_EQ(cursorDuringRun, Qt::WaitCursor);
+    QTest::mouseClick(child<QPushButton>(dlg, u"get1011"_qs), Qt::LeftButton);
+    // The click came back while the projector is still thinking.
+    EXPECT_TRUE(dlg.isRunning());
     EXPECT_TRUE(dlg.isEnabled());
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(child<QPushButton>(dlg, u"get1011"_qs)->isEnabled());
+    EXPECT_FALSE(child<QComboBox>(dlg, u"store1003"_qs)->isEnabled());
+    EXPECT_FALSE(dlg.projectorTable()->isEnabled());
+    EXPECT_TRUE(child<QPushButton>(dlg, u"stop"_qs)->isEnabled());
+    EXPECT_TRUE(child<QPushButton>(dlg, u"button2"_qs)->isEnabled());
+    dlg.runSelected(); // a second run while one is under way is refused
+    ASSERT_TRUE(QTest::qWaitFor([&ended] { return ended; }, 30000));
+    EXPECT_FALSE(dlg.isRunning());
+    EXPECT_TRUE(child<QPushButton>(dlg, u"get1011"_qs)->isEnabled());
+    EXPECT_TRUE(dlg.projectorTable()->isEnabled());
+    EXPECT_FALSE(child<QPushButton>(dlg, u"stop"_qs)->isEnabled());
     ASSERT_EQ(answered.boxes.size(), 1);
     EXPECT_EQ(answered.boxes[0].text, CatalogText(msg::StoreEmpty));
+    ASSERT_TRUE(e->waitForServed(1, 20000));
+    EXPECT_EQ(e->connections(), 1);
+}
+
+TEST_F(CommandDialogs, StopEndsImageInformationOverTenSilentProjectorsPromptly) {
+    EmulatorConfig mute;
+    mute.faults.neverReply = true; // accepts, reads the command, never answers
+    ProjectorList list;
+    std::vector<ProjectorEmulator*> silent;
+    for (int i = 0; i < 10; ++i) {
+        ProjectorEmulator* e = emulator(mute);
+        ASSERT_NE(e, nullptr);
+        silent.push_back(e);
+        list << record(u"Mute %1"_qs.arg(i), e->address());
+    }
+    ASSERT_TRUE(saveList(list));
+    AnsweredBoxes answered;
+    RecordingObserver history;
+    // The protocol's own waits: ten silent projectors would hold the run for five minutes.
+    CImageInfoDlg dlg(m_store, &history, nullptr, protocolWaits());
+    answered.status = child<QLabel>(dlg, u"status1060"_qs);
+    dlg.show();
+    dlg.projectorTable()->selectAll();
+    std::optional<bool> stoppedRun;
+    QObject::connect(&dlg, &CStoreCommandDlg::runFinished,
+                     [&stoppedRun](bool stopped) { stoppedRun = stopped; });
+    QTest::mouseClick(child<QPushButton>(dlg, u"get1011"_qs), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return silent[0]->connections() == 1; }, kEndLimitMs));
+    EXPECT_EQ(answered.status->text(), CatalogText(msg::StatusInfoRunning, octets(silent[0]->address())));
+
+    QElapsedTimer took;
+    took.start();
+    QTest::mouseClick(child<QPushButton>(dlg, u"stop"_qs), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stoppedRun.has_value(); }, kEndLimitMs))
+        << "still running after the stop";
+    RecordProperty("stopToEndMs", static_cast<int>(took.elapsed()));
+    EXPECT_LT(took.elapsed(), kEndLimitMs);
+    EXPECT_TRUE(*stoppedRun);
+    EXPECT_FALSE(dlg.isRunning());
+    EXPECT_TRUE(child<QPushButton>(dlg, u"get1011"_qs)->isEnabled()) << "usable again";
+    EXPECT_TRUE(answered.boxes.isEmpty()) << "a stopped command is no failure of the projector";
+    EXPECT_EQ(answered.status->text(), CatalogText(msg::StatusCommandStopped, octets(silent[0]->address())));
+    // The socket closed from our side, and nobody after the first was asked.
+    EXPECT_TRUE(silent[0]->waitForServed(1, kEndLimitMs));
+    for (size_t i = 1; i < silent.size(); ++i) {
+        EXPECT_EQ(silent[i]->connections(), 0) << i;
+    }
+    // The history hears that the command was stopped, not that the projector failed.
+    const QList<CommandEvent> events = history.events();
+    ASSERT_EQ(events.size(), 1);
+    EXPECT_FALSE(events[0].ok);
+    EXPECT_EQ(events[0].text, CatalogText(msg::CommandStopped));
+
+    // Close during a run stops it as well, and the dialog goes once the run has ended.
+    std::optional<bool> secondRun;
+    QObject::connect(&dlg, &CStoreCommandDlg::runFinished,
+                     [&secondRun](bool stopped) { secondRun = stopped; });
+    QTest::mouseClick(child<QPushButton>(dlg, u"get1011"_qs), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return silent[0]->connections() == 2; }, kEndLimitMs));
+    QTest::mouseClick(child<QPushButton>(dlg, u"button2"_qs), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg.isVisible(); }, kEndLimitMs));
+    EXPECT_EQ(secondRun, std::optional<bool>(true));
+    EXPECT_EQ(dlg.result(), QDialog::Rejected);
+    EXPECT_EQ(silent[1]->connections(), 0);
+}
+
+TEST_F(CommandDialogs, CancelTransmitFillsItsColumnAsAnswersComeAndStopEndsIt) {
+    ProjectorEmulator* answering = emulator();
+    EmulatorConfig mute;
+    mute.faults.neverReply = true;
+    ProjectorEmulator* silent = emulator(mute);
+    ASSERT_TRUE(answering && silent);
+    ASSERT_TRUE(answering->stores().begin(2));
+    RecordingObserver history;
+    CommandContext context = protocolWaits();
+    context.observer = &history;
+    CImageInfo2Dlg info(CImageInfo2Dlg::Status, context);
+    info.setTarget(CommandTarget{answering->address(), 0, {}});
+    info.show();
+    ASSERT_TRUE(child<QPushButton>(info, u"stop"_qs)->isVisible());
+    EXPECT_FALSE(child<QPushButton>(info, u"stop"_qs)->isEnabled());
+    std::optional<bool> stopped;
+    QObject::connect(&info, &CImageInfo2Dlg::cancelFinished, [&stopped](bool s) { stopped = s; });
+    QTest::mouseClick(child<QPushButton>(info, u"cancel1017"_qs), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stopped.has_value(); }, kEndLimitMs));
+    EXPECT_FALSE(*stopped);
+    ASSERT_EQ(info.list()->columnCount(), 3);
+    QStringList column;
+    for (int row = 0; row < 4; ++row) {
+        column << info.list()->item(row, 2)->text();
+    }
+    EXPECT_EQ(column, (QStringList{CatalogText(msg::CancelRefused), CatalogText(msg::CancelSucceeded),
+                                   CatalogText(msg::CancelRefused), CatalogText(msg::CancelRefused)}));
+    EXPECT_TRUE(answering->stores().cancelRequested(2));
+
+    // A projector that never answers: Stop ends the wait long before CANCEL's 30 s would.
+    info.setTarget(CommandTarget{silent->address(), 0, {}});
+    stopped.reset();
+    QTest::mouseClick(child<QPushButton>(info, u"cancel1017"_qs), Qt::LeftButton);
+    EXPECT_FALSE(child<QPushButton>(info, u"cancel1017"_qs)->isEnabled());
+    EXPECT_TRUE(child<QPushButton>(info, u"stop"_qs)->isEnabled());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return silent->connections() == 1; }, kEndLimitMs));
+    QElapsedTimer took;
+    took.start();
+    QTest::mouseClick(child<QPushButton>(info, u"stop"_qs), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stopped.has_value(); }, kEndLimitMs));
+    EXPECT_LT(took.elapsed(), kEndLimitMs);
+    EXPECT_TRUE(*stopped);
+    for (int row = 0; row < 4; ++row) {
+        EXPECT_EQ(info.list()->item(row, 2)->text(), CatalogText(msg::StoreCommandStopped)) << row;
+    }
+    EXPECT_TRUE(child<QPushButton>(info, u"cancel1017"_qs)->isEnabled());
+    EXPECT_TRUE(silent->waitForServed(1, kEndLimitMs));
+    EXPECT_EQ(silent->connections(), 1) << "stores 2 to 4 were never asked";
+    const QList<CommandEvent> events = history.events();
+    ASSERT_EQ(events.size(), 5);
+    EXPECT_EQ(events.last().command, u"CANCEL");
+    EXPECT_EQ(events.last().text, CatalogText(msg::CommandStopped));
+
+    // Close while it waits stops it too; the dialog closes once it has.
+    stopped.reset();
+    QTest::mouseClick(child<QPushButton>(info, u"cancel1017"_qs), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return silent->connections() == 2; }, kEndLimitMs));
+    QTest::mouseClick(child<QPushButton>(info, u"button1"_qs), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !info.isVisible(); }, kEndLimitMs));
+    EXPECT_EQ(stopped, std::optional<bool>(true));
+    EXPECT_EQ(info.result(), QDialog::Accepted);
 }

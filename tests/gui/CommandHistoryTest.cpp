@@ -67,10 +67,14 @@ protected:
         return c;
     }
     void runInfo(CMainFrame& frame) {
-        CImageInfoDlg dlg(frame, nullptr, fast());
+        CImageInfoDlg dlg(frame.projectorStore(), frame.commandObserver(), nullptr, fast());
         auto* table = dlg.projectorTable();
         table->selectRow(0);
+        bool ended = false;
+        QObject::connect(&dlg, &CStoreCommandDlg::runFinished, [&ended] { ended = true; });
         QTest::mouseClick(dlg.findChild<QPushButton*>(QStringLiteral("get1011")), Qt::LeftButton);
+        // The command runs off the interface thread; the dialog says when it is over.
+        ASSERT_TRUE(QTest::qWaitFor([&ended] { return ended; }, 30000));
     }
 
     ShippedCatalog m_catalog;
@@ -120,8 +124,7 @@ TEST_F(CommandHistory, AHistoryThatCannotBeWrittenIsToldOnceAndTheCommandsRun) {
     CMainFrame frame(frameState);
     ASSERT_TRUE(frame.SaveProjectorList({record(e->address())}));
     runInfo(frame);
-    ASSERT_FALSE(m_boxes.isEmpty());
-    EXPECT_EQ(m_boxes.first(), CatalogText(msg::StoreEmpty)) << "the command ran";
+    EXPECT_TRUE(m_boxes.contains(CatalogText(msg::StoreEmpty))) << "the command ran";
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_boxes.contains(CatalogText(msg::HistoryWriteFailed)); }, 30000));
     runInfo(frame);
     frame.history().store().flush();

@@ -100,7 +100,8 @@ protected:
         ASSERT_TRUE(frame.SaveProjectorList(existing()));
         MessageBoxRecorder boxes;
         boxes.answer(answerForTakenAddress);
-        CDiscoveryDlg d(frame.projectorStore(), [&frame](int id, quint32 a) { frame.RunProjectorCommand(id, a); });
+        CDiscoveryDlg d(frame.projectorStore(),
+                        [&frame](const ProjectorList& l) { return frame.SaveProjectorList(l); });
         const int result = ExecWith(d, [&] {
             search(d);
             QTableWidget* t = d.list();
@@ -159,7 +160,8 @@ TEST_F(DiscoveryDialogNetns, RegisterSkipsTheDeviceAtATakenAddressOnCancel) { re
 TEST_F(DiscoveryDialogNetns, ClosingDuringASearchEndsItAndFreesTheAnswerPort) {
     AppState frameState(m_dir.filePath(u"T.INI"_qs));
     CMainFrame frame(frameState);
-    CDiscoveryDlg d(frame.projectorStore(), [&frame](int id, quint32 a) { frame.RunProjectorCommand(id, a); });
+    CDiscoveryDlg d(frame.projectorStore(),
+                    [&frame](const ProjectorList& l) { return frame.SaveProjectorList(l); });
     QElapsedTimer closing;
     ExecWith(d, [&] {
         Click(d, "start1004");
@@ -187,7 +189,8 @@ TEST_F(DiscoveryDialogNetns, RegisterIntoAFullListNamesHowManyWereLeftOut) {
     }
     ASSERT_TRUE(frame.SaveProjectorList(full));
     MessageBoxRecorder boxes;
-    CDiscoveryDlg d(frame.projectorStore(), [&frame](int id, quint32 a) { frame.RunProjectorCommand(id, a); });
+    CDiscoveryDlg d(frame.projectorStore(),
+                    [&frame](const ProjectorList& l) { return frame.SaveProjectorList(l); });
     ExecWith(d, [&] {
         search(d);
         ASSERT_EQ(d.list()->rowCount(), 3);
@@ -207,7 +210,9 @@ TEST_F(DiscoveryDialogNetns, RightClickCommandsGoToTheMainWindowWithTheRowAsCurr
         frame.setCommandHandler(
             id, [&ran, &frame, id] { ran << std::pair(id, frame.state().projectors().currentProjector()); }, [] { return true; });
     }
-    CDiscoveryDlg d(frame.projectorStore(), [&frame](int id, quint32 a) { frame.RunProjectorCommand(id, a); });
+    CDiscoveryDlg d(frame.projectorStore(),
+                    [&frame](const ProjectorList& l) { return frame.SaveProjectorList(l); });
+    QObject::connect(&d, &CDiscoveryDlg::projectorCommandRequested, &frame, &CMainFrame::RunProjectorCommand);
     ExecWith(d, [&] {
         search(d);
         const int room2 = rowOf(d.list(), u"Room 2"_qs);
@@ -228,7 +233,8 @@ TEST_F(DiscoveryDialogNetns, RightClickCommandsGoToTheMainWindowWithTheRowAsCurr
 TEST_F(DiscoveryDialogNetns, RowsAppearAsAnswersArriveAndTheQuietWaitsAreCounted) {
     AppState frameState(m_dir.filePath(u"T.INI"_qs));
     CMainFrame frame(frameState);
-    CDiscoveryDlg d(frame.projectorStore(), [&frame](int id, quint32 a) { frame.RunProjectorCommand(id, a); });
+    CDiscoveryDlg d(frame.projectorStore(),
+                    [&frame](const ProjectorList& l) { return frame.SaveProjectorList(l); });
     ExecWith(d, [&] {
         auto* progress = Child<QProgressBar>(d, "progress");
         Click(d, "start1004");

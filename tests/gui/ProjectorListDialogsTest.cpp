@@ -10,6 +10,7 @@
 #include "registry/CIpAddressEdit.h"
 #include "registry/CProjectorEditDlg.h"
 #include "registry/CProjectorListDlg.h"
+#include "registry/ProjectorStore.h"
 #include "support/CatalogFixture.h"
 
 #include "DialogDriver.h"
@@ -20,6 +21,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
@@ -35,6 +37,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -115,6 +118,15 @@ protected:
         c.timeouts.sendMs = 2000;
         return c;
     }
+    // How the window hands the dialog its list keeping: through the frame, which tells the
+    // user of a failed write.
+    static CProjectorListDlg::SaveList saver(CMainFrame& frame) {
+        return [&frame](const ProjectorList& list) { return frame.SaveProjectorList(list); };
+    }
+    // Waits until the dialog's queries are over, however they ended.
+    static bool queriesEnd(CProjectorListDlg& dlg) {
+        return QTest::qWaitFor([&dlg] { return !dlg.isQuerying(); }, 60000);
+    }
     static void selectRows(QTableWidget* table, const QList<int>& rows) {
         table->clearSelection();
         for (int r : rows) {
@@ -158,7 +170,7 @@ TEST_F(ProjectorListDialogs, ListShowsRecordsInFourColumnsWithLocalisedMenus) {
     ProjectorRecord open = record(u"Foyer"_qs, 0xC0A80A14u);
     open.mac.clear();
     ASSERT_TRUE(frame.SaveProjectorList({guarded, open}));
-    CProjectorListDlg dlg(frame);
+    CProjectorListDlg dlg(frame.projectorStore(), frame.commandObserver(), saver(frame));
     EXPECT_EQ(dlg.windowTitle(), CatalogText(9, 28));
     QTableWidget* t = dlg.list();
     ASSERT_EQ(t->columnCount(), 4);
@@ -194,7 +206,7 @@ TEST_F(ProjectorListDialogs, CommandsNeedingASelectionAreDisabledWithoutOneInBot
     AppState frameState(m_ini);
     CMainFrame frame(frameState);
     ASSERT_TRUE(frame.SaveProjectorList({record(u"A"_qs, 0x0A000001u), record(u"B"_qs, 0x0A000002u)}));
-    CProjectorListDlg dlg(frame);
+    CProjectorListDlg dlg(frame.projectorStore(), frame.commandObserver(), saver(frame));
     auto states = [&dlg](int id) {
         dlg.updateCommandStates();
         return std::pair{dlg.menuBarAction(id)->isEnabled(),
@@ -225,7 +237,7 @@ TEST_F(ProjectorListDialogs, CommandsNeedingASelectionAreDisabledWithoutOneInBot
 TEST_F(ProjectorListDialogs, AddStoresLowerCaseMacEditRestoresUpperCaseAndKeepsOldMacWhenEmptied) {
     AppState frameState(m_ini);
     CMainFrame frame(frameState);
-    CProjectorListDlg dlg(frame);
+    CProjectorListDlg dlg(frame.projectorStore(), frame.commandObserver(), saver(frame));
     WhenModal<CProjectorEditDlg>([](CProjectorEditDlg& d) {
         EXPECT_EQ(d.windowTitle(), CatalogText(9, 3));
         EXPECT_TRUE(Child<QCheckBox>(d, "auth1064")->isChecked()) << "add mode starts authenticated";
@@ -318,7 +330,7 @@ TEST_F(ProjectorListDialogs, DeletingRowsTwoAndFourOfFiveLeavesOneThreeFive) {
         five << record(u"P%1"_qs.arg(i), 0x0A000000u | static_cast<quint32>(i));
     }
     ASSERT_TRUE(frame.SaveProjectorList(five));
-    CProjectorListDlg dlg(frame);
+    CProjectorListDlg dlg(frame.projectorStore(), frame.commandObserver(), saver(frame));
     MessageBoxRecorder boxes;
     selectRows(dlg.list(), {3, 1});
     boxes.answer(QMessageBox::No);
@@ -384,7 +396,7 @@ TEST_F(ProjectorListDialogs, GetStatusShowsWaitBoxAndStatusDialogPerRowInOrderAn
     CMainFrame frame(frameState);
     ASSERT_TRUE(frame.SaveProjectorList({record(u"First"_qs, first->address()), record(u"Other"_qs, 0x0A0000FEu),
                                          record(u"Second"_qs, second->address(), u"1"_qs, u"pw"_qs)}));
-    CProjectorListDlg dlg(frame, nullptr, fast());
+    CProjectorListDlg dlg(frame.projectorStore(), frame.commandObserver(), saver(frame), nullptr, fast());
     selectRows(dlg.list(), {2, 0});
 
     QStringList seen; // wait texts and dialog titles, in the order they showed
@@ -414,8 +426,10 @@ TEST_F(ProjectorListDialogs, GetStatusShowsWaitBoxAndStatusDialogPerRowInOrderAn
         auto* cancel = Child<QPushButton>(*info, "cancel1017");
         EXPECT_TRUE(cancel->isVisible());
         if (seen.size() == 4) { // the second projector: press Cancel Transmit twice
-            Click(*info, "cancel1017");
-            Click(*info, "cancel1017");
+            for (int press = 0; press < 2; ++press) {
+                Click(*info, "cancel1017");
+                EXPECT_TRUE(QTest::qWaitFor([info] { return !info->isCancelling(); }, 30000));
+            }
             EXPECT_EQ(info->list()->columnCount(), 3);
             EXPECT_EQ(info->list()->horizontalHeaderItem(2)->text(), CatalogText(msg::ColumnCancelResult));
             for (int row = 0; row < 4; ++row) {
@@ -427,6 +441,8 @@ TEST_F(ProjectorListDialogs, GetStatusShowsWaitBoxAndStatusDialogPerRowInOrderAn
     });
     watch->start();
     dlg.menuBarAction(CProjectorListDlg::CmdGetStatus)->trigger();
+    EXPECT_FALSE(dlg.menuBar()->isEnabled()) << "no second query while this one runs";
+    ASSERT_TRUE(queriesEnd(dlg));
     watch->stop();
 
     const QStringList want{CatalogText(msg::WaitTransState, {u"First"_qs}),
@@ -463,7 +479,7 @@ TEST_F(ProjectorListDialogs, ImageInfoShowsNameAndSizeOfEachStore) {
     AppState frameState(m_ini);
     CMainFrame frame(frameState);
     ASSERT_TRUE(frame.SaveProjectorList({record(u"Lobby"_qs, e->address())}));
-    CProjectorListDlg dlg(frame, nullptr, fast());
+    CProjectorListDlg dlg(frame.projectorStore(), frame.commandObserver(), saver(frame), nullptr, fast());
     selectRows(dlg.list(), {0});
     QString waitText;
     WaitBoxShows waitShows([&](const QString& text) { waitText = text; });
@@ -486,43 +502,93 @@ TEST_F(ProjectorListDialogs, ImageInfoShowsNameAndSizeOfEachStore) {
         Click(info, "button1");
     });
     dlg.contextAction(CProjectorListDlg::CmdImageInfo)->trigger();
+    ASSERT_TRUE(queriesEnd(dlg));
     EXPECT_TRUE(shown);
+    EXPECT_TRUE(dlg.statusLine()->isHidden()) << "nothing was stopped";
     EXPECT_EQ(waitText, CatalogText(msg::WaitImageInfo, {u"Lobby"_qs}));
 }
 
-TEST_F(ProjectorListDialogs, ClosingTheWaitBoxStopsAfterTheCurrentProjector) {
+TEST_F(ProjectorListDialogs, TheWaitBoxsStopAbandonsTheProjectorBeingAsked) {
     EmulatorConfig mute;
-    mute.faults.neverReply = true;
+    mute.faults.neverReply = true; // accepts, reads the command, never answers
     ProjectorEmulator* slow = emulator(mute);
     ProjectorEmulator* next = emulator();
     ASSERT_TRUE(slow && next);
     AppState frameState(m_ini);
     CMainFrame frame(frameState);
     ASSERT_TRUE(frame.SaveProjectorList({record(u"Slow"_qs, slow->address()), record(u"Next"_qs, next->address())}));
-    CProjectorListDlg dlg(frame, nullptr, fast());
+    // The protocol's own waits: the silent projector's four stores would take two minutes.
+    CProjectorListDlg dlg(frame.projectorStore(), frame.commandObserver(), saver(frame));
+    dlg.show();
     selectRows(dlg.list(), {0, 1});
     int infoShown = 0;
-    bool stopped = false;
     auto* watch = new QTimer(&dlg);
     watch->setInterval(5);
     QObject::connect(watch, &QTimer::timeout, [&] {
-        if (auto* wait = dlg.findChild<CGetWaitDlg*>(); !stopped && wait != nullptr && wait->isVisible()) {
-            stopped = true;
-            // The window still takes input while a query runs: the Stop button answers.
-            Click(*wait, "stop");
-        }
         if (auto* info = qobject_cast<CImageInfo2Dlg*>(QApplication::activeModalWidget())) {
             ++infoShown;
             info->accept();
         }
     });
     watch->start();
-    dlg.OnGetStatus();
+    dlg.OnImageInfo();
+    auto* wait = dlg.findChild<CGetWaitDlg*>();
+    ASSERT_NE(wait, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return wait->isVisible() && slow->connections() == 1; }, 20000));
+    QElapsedTimer took;
+    took.start();
+    Click(*wait, "stop");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg.isQuerying(); }, 20000))
+        << "the stop waited for the projector";
+    EXPECT_LT(took.elapsed(), 20000);
     watch->stop();
-    EXPECT_TRUE(stopped);
+    EXPECT_FALSE(wait->isVisible());
     EXPECT_EQ(infoShown, 0);
-    EXPECT_EQ(next->connections(), 0) << "the loop ended after the first projector";
+    EXPECT_TRUE(slow->waitForServed(1, 20000)) << "its connection was closed from our side";
+    EXPECT_EQ(slow->connections(), 1) << "its other stores were not asked";
+    EXPECT_EQ(next->connections(), 0) << "nor was the projector after it";
+    EXPECT_FALSE(dlg.statusLine()->isHidden());
+    EXPECT_EQ(dlg.statusLine()->text(), CatalogText(msg::WaitQueriesStopped, {u"Slow"_qs}));
     EXPECT_TRUE(dlg.menuBar()->isEnabled());
+    EXPECT_TRUE(dlg.list()->isEnabled());
+    EXPECT_TRUE(dlg.menuBarAction(CProjectorListDlg::CmdImageInfo)->isEnabled());
+}
+
+TEST_F(ProjectorListDialogs, TheListDialogNeedsOnlyTheStoreAnObserverAndAWayToSave) {
+    ProjectorEmulator* e = emulator();
+    ASSERT_NE(e, nullptr);
+    ProjectorStore store(m_ini);
+    ASSERT_TRUE(
+        store.saveProjectors({record(u"Lobby"_qs, e->address()), record(u"Gone"_qs, 0x0A0000FEu)}).ok());
+    QList<ProjectorList> saved;
+    struct Counting final : CommandObserver {
+        std::atomic<int> heard{0};
+        void commandFinished(const CommandEvent&) override { ++heard; }
+    } observer;
+    CProjectorListDlg dlg(
+        store, &observer,
+        [&](const ProjectorList& list) {
+            saved << list;
+            return store.saveProjectors(list).ok();
+        },
+        nullptr, fast());
+    ASSERT_EQ(dlg.list()->rowCount(), 2);
+
+    selectRows(dlg.list(), {0});
+    WhenModal<CImageInfo2Dlg>([](CImageInfo2Dlg& info) { info.accept(); });
+    dlg.OnImageInfo();
+    ASSERT_TRUE(queriesEnd(dlg));
+    EXPECT_EQ(observer.heard.load(), 4) << "one INFO per store, each heard by the observer";
+
+    MessageBoxRecorder boxes; // answers Yes
+    selectRows(dlg.list(), {1});
+    dlg.menuBarAction(CProjectorListDlg::CmdDelete)->trigger();
+    ASSERT_EQ(saved.size(), 1);
+    ASSERT_EQ(saved[0].size(), 1);
+    EXPECT_EQ(saved[0][0].name, u"Lobby");
+    EXPECT_EQ(store.projectors(), saved[0]);
+    ASSERT_EQ(dlg.list()->rowCount(), 1);
+    EXPECT_TRUE(iniText().contains(u"COUNT=1"));
 }
 
 TEST(IpAddressEdit, TypingDotsAndThreeDigitsMoveOnAndValuesOver255AreRefused) {
@@ -599,7 +665,7 @@ TEST_F(ProjectorListDialogs, CsvExportWarnsAndImportWritesOnlyWhatThePreviewConf
     const ProjectorList original{record(u"Hall, east"_qs, 0x0A000105u, u"1"_qs, u"p\"w"_qs),
                                  record(u"Foyer"_qs, 0x0A000106u)};
     ASSERT_TRUE(frame.SaveProjectorList(original));
-    CProjectorListDlg dlg(frame);
+    CProjectorListDlg dlg(frame.projectorStore(), frame.commandObserver(), saver(frame));
     MessageBoxRecorder boxes;
 
     // Export: the warning first; No writes nothing.
@@ -619,7 +685,7 @@ TEST_F(ProjectorListDialogs, CsvExportWarnsAndImportWritesOnlyWhatThePreviewConf
     // Cancel writes nothing.
     ASSERT_TRUE(frame.SaveProjectorList({record(u"Other"_qs, 0x0A000106u)}));
     const QString before = iniText();
-    CProjectorListDlg second(frame);
+    CProjectorListDlg second(frame.projectorStore(), frame.commandObserver(), saver(frame));
     paths << csv;
     QStringList lines;
     WhenModal<CCsvImportDlg>([&lines](CCsvImportDlg& d) {
