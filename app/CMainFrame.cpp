@@ -15,7 +15,7 @@
 #include "registry/CProjectorStoreWrites.h"
 #include "registry/CSettingDlg.h"
 #include "schedule/CScheduleDlg.h"
-#include "workspace/CKorvelView.h"
+#include "workspace/CPictureView.h"
 #include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
@@ -163,12 +163,12 @@ void CMainFrame::attachProjectorCommands() {
         always);
 }
 
-CKorvelView* CMainFrame::attachPictureView(std::unique_ptr<RecentFileList> recent) {
-    const CKorvelView::Pieces pieces{m_state.currentImage(), m_state.projectors(), m_state.commandObserver(),
+CPictureView* CMainFrame::attachPictureView(std::unique_ptr<RecentFileList> recent) {
+    const CPictureView::Pieces pieces{m_state.currentImage(), m_state.projectors(), m_state.commandObserver(),
                                      m_state.schedule()};
-    auto* view = new CKorvelView(*this, pieces, std::move(recent));
+    auto* view = new CPictureView(*this, pieces, std::move(recent));
     setCentralWidget(view);
-    connect(view, &CKorvelView::uploading, &m_state, &AppState::projectorUploading);
+    connect(view, &CPictureView::uploading, &m_state, &AppState::projectorUploading);
     view->attachCommands();
     return view;
 }

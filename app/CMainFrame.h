@@ -17,7 +17,7 @@ class QLabel;
 class QToolBar;
 
 class AppState;
-class CKorvelView;
+class CPictureView;
 class RecentFileList;
 
 // The main window: menus, toolbar, status bar and docks. The program's state lives in the
@@ -32,7 +32,7 @@ public:
     AppState& state() { return m_state; }
     // Makes the picture view the central widget, on the state's current picture, and binds
     // its commands.
-    CKorvelView* attachPictureView(std::unique_ptr<RecentFileList> recent);
+    CPictureView* attachPictureView(std::unique_ptr<RecentFileList> recent);
     ProjectorStore& projectorStore();
     HistoryLog& history();
     [[nodiscard]] CommandObserver* commandObserver();

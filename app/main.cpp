@@ -1,4 +1,4 @@
-#include "app/CKorvelApp.h"
+#include "app/TessavelApp.h"
 #include "app/DesktopCommandLine.h"
 #include "common/CommandLineManners.h"
 #include "i18n/CatalogIds.h"
@@ -68,9 +68,9 @@ int main(int argc, char* argv[]) {
     if (!late.run) {
         return finish(late);
     }
-    CKorvelApp::Options options;
+    TessavelApp::Options options;
     options.fileToOpen = late.fileToOpen;
-    CKorvelApp korvel(options);
+    TessavelApp korvel(options);
     if (!korvel.InitInstance()) {
         return 0;
     }

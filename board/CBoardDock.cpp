@@ -4,7 +4,7 @@
 #include "history/HistoryStore.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
-#include "protocol/CImageInfo2Dlg.h"
+#include "protocol/CStoreListDlg.h"
 #include "registry/Ipv4.h"
 #include "registry/ProjectorStore.h"
 
@@ -483,7 +483,7 @@ void CBoardDock::openStoreView(int row) {
     // The board's own polls stay out of the history; a Cancel Transmit the user asks for does not.
     CommandContext context = m_context;
     context.observer = m_history;
-    CImageInfo2Dlg info(CImageInfo2Dlg::Information, context, this);
+    CStoreListDlg info(CStoreListDlg::Information, context, this);
     info.setTarget(CommandTarget{address, record.authenticate(), record.password});
     // The texts the list's own form shows, from what the board last heard.
     for (int s = 0; s < 4; ++s) {

@@ -7,7 +7,7 @@
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "protocol/CGetWaitDlg.h"
-#include "protocol/CImageInfo2Dlg.h"
+#include "protocol/CStoreListDlg.h"
 #include "protocol/ImageInfoQuery.h"
 #include "protocol/StoreCommandRun.h"
 #include "protocol/TransStateQuery.h"
@@ -414,7 +414,7 @@ void CProjectorListDlg::runStoreQueries(bool status) {
     }
     m_queryRecords = records;
     m_queryStep = -1;
-    m_info = std::make_unique<CImageInfo2Dlg>(status ? CImageInfo2Dlg::Status : CImageInfo2Dlg::Information,
+    m_info = std::make_unique<CStoreListDlg>(status ? CStoreListDlg::Status : CStoreListDlg::Information,
                                               m_context, this);
     m_wait = std::make_unique<CGetWaitDlg>(status ? CGetWaitDlg::Status : CGetWaitDlg::Information, this);
     connect(m_wait.get(), &CGetWaitDlg::stopRequested, m_run.get(), &StoreCommandRun::stop);

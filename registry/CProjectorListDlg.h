@@ -14,7 +14,7 @@
 #include <optional>
 
 class CGetWaitDlg;
-class CImageInfo2Dlg;
+class CStoreListDlg;
 class CommandObserver;
 class ProjectorStore;
 class QAction;
@@ -107,7 +107,7 @@ private:
     std::array<QStringList, 4> m_storeTexts;
     int m_queryStep = -1;
     std::unique_ptr<CGetWaitDlg> m_wait;
-    std::unique_ptr<CImageInfo2Dlg> m_info;
+    std::unique_ptr<CStoreListDlg> m_info;
     std::unique_ptr<StoreCommandRun> m_run;
     QTableWidget* m_table = nullptr;
     QLabel* m_status = nullptr;

@@ -5,7 +5,7 @@
 #include "history/HistoryStore.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
-#include "protocol/CImageInfo2Dlg.h"
+#include "protocol/CStoreListDlg.h"
 #include "registry/Ipv4.h"
 #include "schedule/ScheduleEntry.h"
 #include "workspace/CImageSendDlg.h"
@@ -327,7 +327,7 @@ TEST_F(BoardDockTest, DoubleClickShowsTheFourStoresAsTheBoardSawThem) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get(), 30000));
     ASSERT_TRUE(dock->table()->isVisible());
     QStringList seen;
-    WhenModal<CImageInfo2Dlg>([&](CImageInfo2Dlg& info) {
+    WhenModal<CStoreListDlg>([&](CStoreListDlg& info) {
         for (int row = 0; row < info.list()->rowCount(); ++row) {
             seen << info.list()->item(row, 1)->text() + u'|' + info.list()->item(row, 2)->text();
         }

@@ -13,7 +13,7 @@
 #include "i18n/ImagingTextTable.h"
 #include "protocol/CCancelDlg.h"
 #include "protocol/CGetWaitDlg.h"
-#include "protocol/CImageInfo2Dlg.h"
+#include "protocol/CStoreListDlg.h"
 #include "protocol/CImageInfoDlg.h"
 #include "protocol/CTransStateDlg.h"
 #include "registry/CProjectorEditDlg.h"
@@ -27,7 +27,7 @@
 #include "workspace/CColorResolutionDlg.h"
 #include "workspace/CFitResultDlg.h"
 #include "workspace/CImageSendDlg.h"
-#include "workspace/CKorvelView.h"
+#include "workspace/CPictureView.h"
 #include "workspace/CResizeDlg.h"
 #include "workspace/CSaturationDlg.h"
 #include "imaging/FitToProjector.h"
@@ -127,12 +127,12 @@ const QList<DialogFactory>& dialogFactories() {
              return std::make_unique<CProjectorEditDlg>(CProjectorEditDlg::Mode::Add, CProjectorEditDlg::Values{});
          }},
         {"CGetWaitDlg", [](Scene&) { return std::make_unique<CGetWaitDlg>(CGetWaitDlg::Status); }},
-        {"CImageInfo2Dlg information",
+        {"CStoreListDlg information",
          [](Scene&) {
-             return std::make_unique<CImageInfo2Dlg>(CImageInfo2Dlg::Information, CommandContext{});
+             return std::make_unique<CStoreListDlg>(CStoreListDlg::Information, CommandContext{});
          }},
-        {"CImageInfo2Dlg status",
-         [](Scene&) { return std::make_unique<CImageInfo2Dlg>(CImageInfo2Dlg::Status, CommandContext{}); }},
+        {"CStoreListDlg status",
+         [](Scene&) { return std::make_unique<CStoreListDlg>(CStoreListDlg::Status, CommandContext{}); }},
         {"CHistoryDlg",
          [](Scene& s) { return std::make_unique<CHistoryDlg>(s.dir.filePath(u"history.db"_qs)); }},
         // The Discovery dialog opens its search sockets; it is checked inside the namespace test.

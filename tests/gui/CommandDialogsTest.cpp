@@ -2,7 +2,7 @@
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "protocol/CCancelDlg.h"
-#include "protocol/CImageInfo2Dlg.h"
+#include "protocol/CStoreListDlg.h"
 #include "protocol/CImageInfoDlg.h"
 #include "protocol/CProjectorTable.h"
 #include "protocol/CTransStateDlg.h"
@@ -549,13 +549,13 @@ TEST_F(CommandDialogs, CancelTransmitFillsItsColumnAsAnswersComeAndStopEndsIt) {
     RecordingObserver history;
     CommandContext context = protocolWaits();
     context.observer = &history;
-    CImageInfo2Dlg info(CImageInfo2Dlg::Status, context);
+    CStoreListDlg info(CStoreListDlg::Status, context);
     info.setTarget(CommandTarget{answering->address(), 0, {}});
     info.show();
     ASSERT_TRUE(child<QPushButton>(info, u"stop"_qs)->isVisible());
     EXPECT_FALSE(child<QPushButton>(info, u"stop"_qs)->isEnabled());
     std::optional<bool> stopped;
-    QObject::connect(&info, &CImageInfo2Dlg::cancelFinished, [&stopped](bool s) { stopped = s; });
+    QObject::connect(&info, &CStoreListDlg::cancelFinished, [&stopped](bool s) { stopped = s; });
     QTest::mouseClick(child<QPushButton>(info, u"cancel1017"_qs), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return stopped.has_value(); }, kEndLimitMs));
     EXPECT_FALSE(*stopped);

@@ -8,7 +8,7 @@
 #include "support/CatalogFixture.h"
 #include "support/TestPictures.h"
 #include "workspace/CImageSendDlg.h"
-#include "workspace/CKorvelView.h"
+#include "workspace/CPictureView.h"
 
 #include "ProjectorEmulator.h"
 
@@ -307,7 +307,7 @@ protected:
         auto recent = std::make_unique<RecentFileList>(
             std::make_unique<QSettings>(m_dir.filePath(u"recent.ini"_qs), QSettings::IniFormat));
         view = frame->attachPictureView(std::move(recent));
-        CKorvelView::Dialogs dialogs;
+        CPictureView::Dialogs dialogs;
         dialogs.resize = [this](const Picture&) { return nextResize; };
         dialogs.send = [this](CImageSendDlg& d) {
             handed = d.records();
@@ -353,8 +353,8 @@ protected:
     ScriptedFiles* files = nullptr;
     std::unique_ptr<AppState> frameState; // outlives the frame
     std::unique_ptr<CMainFrame> frame;
-    CKorvelView* view = nullptr;
-    CKorvelView::ResizeChoice nextResize{CKorvelView::kConfirmed, 40, 30, 0, 0, 0};
+    CPictureView* view = nullptr;
+    CPictureView::ResizeChoice nextResize{CPictureView::kConfirmed, 40, 30, 0, 0, 0};
     QList<CImageSendDlg::Record> handed;
     QString handedPath;
     bool handedFlag = true;
@@ -401,7 +401,7 @@ TEST_F(SendCommandTest, UnsavedEditsAreRefusedAndTooWideEditsDisableSend) {
     EXPECT_EQ(shown, 0);
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_EQ(boxes[0], CatalogText(msg::SendUnsavedImage));
-    nextResize = {CKorvelView::kConfirmed, 1100, 60, 0, 0, 0};
+    nextResize = {CPictureView::kConfirmed, 1100, 60, 0, 0, 0};
     frame->action(Cmd::Resize)->trigger();
     EXPECT_EQ(frame->state().currentImage().width, 1100u);
     EXPECT_FALSE(sendEnabled()) << "the shown picture is wider than 1024 pixels";

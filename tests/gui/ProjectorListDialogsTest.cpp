@@ -5,7 +5,7 @@
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "protocol/CGetWaitDlg.h"
-#include "protocol/CImageInfo2Dlg.h"
+#include "protocol/CStoreListDlg.h"
 #include "registry/CCsvImportDlg.h"
 #include "registry/CIpAddressEdit.h"
 #include "registry/CProjectorEditDlg.h"
@@ -411,7 +411,7 @@ TEST_F(ProjectorListDialogs, GetStatusShowsWaitBoxAndStatusDialogPerRowInOrderAn
         if (handling) {
             return;
         }
-        auto* info = qobject_cast<CImageInfo2Dlg*>(QApplication::activeModalWidget());
+        auto* info = qobject_cast<CStoreListDlg*>(QApplication::activeModalWidget());
         if (info == nullptr || !info->isVisible()) {
             return;
         }
@@ -484,7 +484,7 @@ TEST_F(ProjectorListDialogs, ImageInfoShowsNameAndSizeOfEachStore) {
     QString waitText;
     WaitBoxShows waitShows([&](const QString& text) { waitText = text; });
     bool shown = false;
-    WhenModal<CImageInfo2Dlg>([&](CImageInfo2Dlg& info) {
+    WhenModal<CStoreListDlg>([&](CStoreListDlg& info) {
         shown = true;
         EXPECT_EQ(info.windowTitle(), CatalogText(msg::StoreInfoDlgTitle, {u"Lobby"_qs}));
         EXPECT_FALSE(Child<QPushButton>(info, "cancel1017")->isVisible());
@@ -525,7 +525,7 @@ TEST_F(ProjectorListDialogs, TheWaitBoxsStopAbandonsTheProjectorBeingAsked) {
     auto* watch = new QTimer(&dlg);
     watch->setInterval(5);
     QObject::connect(watch, &QTimer::timeout, [&] {
-        if (auto* info = qobject_cast<CImageInfo2Dlg*>(QApplication::activeModalWidget())) {
+        if (auto* info = qobject_cast<CStoreListDlg*>(QApplication::activeModalWidget())) {
             ++infoShown;
             info->accept();
         }
@@ -575,7 +575,7 @@ TEST_F(ProjectorListDialogs, TheListDialogNeedsOnlyTheStoreAnObserverAndAWayToSa
     ASSERT_EQ(dlg.list()->rowCount(), 2);
 
     selectRows(dlg.list(), {0});
-    WhenModal<CImageInfo2Dlg>([](CImageInfo2Dlg& info) { info.accept(); });
+    WhenModal<CStoreListDlg>([](CStoreListDlg& info) { info.accept(); });
     dlg.OnImageInfo();
     ASSERT_TRUE(queriesEnd(dlg));
     EXPECT_EQ(observer.heard.load(), 4) << "one INFO per store, each heard by the observer";

@@ -6,8 +6,8 @@
 #include "i18n/CatalogIds.h"
 #include "support/CatalogFixture.h"
 #include "support/TestPictures.h"
-#include "workspace/CKorvelView.h"
-#include "workspace/CLead.h"
+#include "workspace/CPictureView.h"
+#include "workspace/CPictureCanvas.h"
 #include "imaging/PictureLoader.h"
 #include "imaging/Qv1Encoder.h"
 #include "imaging/SendableImage.h"
@@ -46,7 +46,7 @@ public:
     }
 };
 
-class KorvelViewTest : public ::testing::Test {
+class PictureViewTest : public ::testing::Test {
 protected:
     ShippedCatalog catalog;
     QTemporaryDir dir;
@@ -55,9 +55,9 @@ protected:
     QList<QMessageBox::StandardButton> answers;
     std::unique_ptr<AppState> frameState; // outlives the frame
     std::unique_ptr<CMainFrame> frame;
-    CKorvelView* view = nullptr;
+    CPictureView* view = nullptr;
     int resizeDialogs = 0;
-    CKorvelView::ResizeChoice nextResize{CKorvelView::kConfirmed, 40, 30, 0, 0, 0};
+    CPictureView::ResizeChoice nextResize{CPictureView::kConfirmed, 40, 30, 0, 0, 0};
 
     void SetUp() override {
         auto scripted = std::make_unique<ScriptedFileDialogs>();
@@ -73,13 +73,13 @@ protected:
         auto recent = std::make_unique<RecentFileList>(
             std::make_unique<QSettings>(dir.filePath(QStringLiteral("recent.ini")), QSettings::IniFormat));
         view = frame->attachPictureView(std::move(recent));
-        CKorvelView::Dialogs d;
+        CPictureView::Dialogs d;
         d.resize = [this](const Picture&) {
             ++resizeDialogs;
             return nextResize;
         };
-        d.saturation = [](const Picture&) { return CKorvelView::SaturationChoice{CKorvelView::kConfirmed, -1000}; };
-        d.fitResult = [](const FitToProjector::Result&) { return CKorvelView::kConfirmed; };
+        d.saturation = [](const Picture&) { return CPictureView::SaturationChoice{CPictureView::kConfirmed, -1000}; };
+        d.fitResult = [](const FitToProjector::Result&) { return CPictureView::kConfirmed; };
         view->setDialogs(d);
         frame->resize(640, 480);
         frame->show();
@@ -109,7 +109,7 @@ protected:
 
 } // namespace
 
-TEST_F(KorvelViewTest, OpenEditUndoSaveStateTransitions) {
+TEST_F(PictureViewTest, OpenEditUndoSaveStateTransitions) {
     const QString png = makePng(u"a.png"_qs);
     open(png);
     ASSERT_TRUE(view->imageLoaded());
@@ -154,21 +154,21 @@ TEST_F(KorvelViewTest, OpenEditUndoSaveStateTransitions) {
     EXPECT_TRUE(boxes.isEmpty()) << boxes.value(0).toStdString();
 }
 
-TEST_F(KorvelViewTest, CancelledDialogKeepsTheUndoLevelAndSecondEditReplacesIt) {
+TEST_F(PictureViewTest, CancelledDialogKeepsTheUndoLevelAndSecondEditReplacesIt) {
     open(makePng(u"a.png"_qs));
     frame->action(Cmd::Resize)->trigger(); // 80 -> 40
     nextResize.status = 2;                 // cancelled
     frame->action(Cmd::Resize)->trigger();
     EXPECT_EQ(frame->state().currentImage().width, 40u);
     EXPECT_TRUE(view->undoAvailable());
-    nextResize = {CKorvelView::kConfirmed, 20, 15, 0, 0, 0};
+    nextResize = {CPictureView::kConfirmed, 20, 15, 0, 0, 0};
     frame->action(Cmd::Resize)->trigger(); // 40 -> 20
     frame->action(Cmd::Undo)->trigger();
     EXPECT_EQ(frame->state().currentImage().width, 40u) << "undo takes back only the second edit";
     EXPECT_EQ(state(), CurrentImage::Edited);
 }
 
-TEST_F(KorvelViewTest, CommandsAreEnabledAsTheStateAllows) {
+TEST_F(PictureViewTest, CommandsAreEnabledAsTheStateAllows) {
     for (int id : {Cmd::FileSave, Cmd::FileSaveAs, Cmd::Convert, Cmd::Resize, Cmd::ColorSaturation,
                    Cmd::ColorResolution, Cmd::Trimming, Cmd::Undo, Cmd::FitToProjector}) {
         EXPECT_FALSE(enabled(id)) << id;
@@ -189,7 +189,7 @@ TEST_F(KorvelViewTest, CommandsAreEnabledAsTheStateAllows) {
     EXPECT_FALSE(enabled(Cmd::Trimming));
 }
 
-TEST_F(KorvelViewTest, UnsavedChangesAreAskedAboutUntilSavedOrDiscarded) {
+TEST_F(PictureViewTest, UnsavedChangesAreAskedAboutUntilSavedOrDiscarded) {
     open(makePng(u"a.png"_qs));
     frame->action(Cmd::Resize)->trigger();
     const QString second = makePng(u"second.png"_qs, 33, 22);
@@ -204,7 +204,7 @@ TEST_F(KorvelViewTest, UnsavedChangesAreAskedAboutUntilSavedOrDiscarded) {
     EXPECT_EQ(state(), CurrentImage::Saved);
 }
 
-TEST_F(KorvelViewTest, DroppingTwoFilesChangesNothing) {
+TEST_F(PictureViewTest, DroppingTwoFilesChangesNothing) {
     const QString a = makePng(u"a.png"_qs);
     open(a);
     view->openDroppedFiles({makePng(u"b.png"_qs), makePng(u"c.png"_qs)});
@@ -224,7 +224,7 @@ TEST_F(KorvelViewTest, DroppingTwoFilesChangesNothing) {
     EXPECT_EQ(frame->state().currentImage().width, 11u);
 }
 
-TEST_F(KorvelViewTest, BadFilesShowTheirMessagesAndNeverCrash) {
+TEST_F(PictureViewTest, BadFilesShowTheirMessagesAndNeverCrash) {
     const QString good = makePng(u"a.png"_qs);
     open(good);
     const QString corrupt = dir.filePath(u"broken.png"_qs);
@@ -250,7 +250,7 @@ TEST_F(KorvelViewTest, BadFilesShowTheirMessagesAndNeverCrash) {
     EXPECT_EQ(frame->state().currentImage().width, 80u);
 }
 
-TEST_F(KorvelViewTest, SaveAsRules) {
+TEST_F(PictureViewTest, SaveAsRules) {
     open(makePng(u"a.png"_qs));
     frame->action(Cmd::Resize)->trigger();
     // Another extension, or none, ends silently and writes nothing.
@@ -281,7 +281,7 @@ TEST_F(KorvelViewTest, SaveAsRules) {
     EXPECT_EQ(files->titles.last(), CatalogText(msg::ConvertDlgTitle));
 }
 
-TEST_F(KorvelViewTest, SizeFigureTurnsRedOverTheLimit) {
+TEST_F(PictureViewTest, SizeFigureTurnsRedOverTheLimit) {
     const QString big = dir.filePath(u"noise.png"_qs);
     TestPictures::writePng(TestPictures::noise(1024, 768), big);
     open(big);
@@ -295,7 +295,7 @@ TEST_F(KorvelViewTest, SizeFigureTurnsRedOverTheLimit) {
     EXPECT_EQ(pane->text(), CatalogText(msg::SizePaneText, {pane->text().section(u' ', 1, 1)}));
 }
 
-TEST_F(KorvelViewTest, FitCountsAsAnEditAndSavesWhatItMeasured) {
+TEST_F(PictureViewTest, FitCountsAsAnEditAndSavesWhatItMeasured) {
     const QString big = dir.filePath(u"noise.png"_qs);
     TestPictures::writePng(TestPictures::noise(520, 400), big);
     open(big);
@@ -316,9 +316,9 @@ TEST_F(KorvelViewTest, FitCountsAsAnEditAndSavesWhatItMeasured) {
 }
 
 // The real resize dialog, answered as a person would: a new width, OK.
-TEST_F(KorvelViewTest, RealResizeDialogDrivesTheEdit) {
+TEST_F(PictureViewTest, RealResizeDialogDrivesTheEdit) {
     AppState& s = *frameState;
-    CKorvelView plain(*frame, {s.currentImage(), s.projectors(), s.commandObserver(), s.schedule()});
+    CPictureView plain(*frame, {s.currentImage(), s.projectors(), s.commandObserver(), s.schedule()});
     plain.attachCommands();
     frame->setCentralWidget(&plain);
     view = nullptr; // replaced and deleted by the frame
@@ -340,7 +340,7 @@ TEST_F(KorvelViewTest, RealResizeDialogDrivesTheEdit) {
     frame->takeCentralWidget();
 }
 
-TEST_F(KorvelViewTest, ProjectorMenuOpensItsDialogs) {
+TEST_F(PictureViewTest, ProjectorMenuOpensItsDialogs) {
     const QList<std::pair<int, QString>> commands = {{Cmd::ImageInformation, u"CImageInfoDlg"_qs},
                                                      {Cmd::TransmissionState, u"CTransStateDlg"_qs},
                                                      {Cmd::CancelTransmit, u"CCancelDlg"_qs},
@@ -360,11 +360,11 @@ TEST_F(KorvelViewTest, ProjectorMenuOpensItsDialogs) {
     }
 }
 
-TEST_F(KorvelViewTest, FailedSaveAndFailedEditAreReported) {
+TEST_F(PictureViewTest, FailedSaveAndFailedEditAreReported) {
     const QString png = makePng(u"a.png"_qs);
     open(png);
     // The operation refuses a zero width: nothing changes and the user hears of it.
-    nextResize = {CKorvelView::kConfirmed, 0, 30, 0, 0, 0};
+    nextResize = {CPictureView::kConfirmed, 0, 30, 0, 0, 0};
     frame->action(Cmd::Resize)->trigger();
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_TRUE(boxes[0].startsWith(CatalogText(msg::EditFailed, {QString()}).left(8)));
@@ -372,7 +372,7 @@ TEST_F(KorvelViewTest, FailedSaveAndFailedEditAreReported) {
     EXPECT_FALSE(view->undoAvailable());
 
     // Save writes to the file's own path; a folder in its place makes the write fail.
-    nextResize = {CKorvelView::kConfirmed, 40, 30, 0, 0, 0};
+    nextResize = {CPictureView::kConfirmed, 40, 30, 0, 0, 0};
     frame->action(Cmd::Resize)->trigger();
     ASSERT_TRUE(QFile::remove(png));
     ASSERT_TRUE(QDir().mkdir(png));
@@ -399,18 +399,18 @@ qint64 paneFigure(const CMainFrame& frame) {
 
 // After a fit, every other edit and Undo drop the fitted encoding: Save As writes the picture
 // on show, and the size pane measures it.
-TEST_F(KorvelViewTest, AnEditAfterAFitDropsTheFittedEncoding) {
+TEST_F(PictureViewTest, AnEditAfterAFitDropsTheFittedEncoding) {
     const QString big = dir.filePath(u"noise.png"_qs);
     TestPictures::writePng(TestPictures::noise(320, 240), big);
-    CKorvelView::Dialogs d;
-    d.resize = [](const Picture&) { return CKorvelView::ResizeChoice{CKorvelView::kConfirmed, 64, 48, 0, 0, 0}; };
-    d.saturation = [](const Picture&) { return CKorvelView::SaturationChoice{CKorvelView::kConfirmed, -1000}; };
+    CPictureView::Dialogs d;
+    d.resize = [](const Picture&) { return CPictureView::ResizeChoice{CPictureView::kConfirmed, 64, 48, 0, 0, 0}; };
+    d.saturation = [](const Picture&) { return CPictureView::SaturationChoice{CPictureView::kConfirmed, -1000}; };
     d.colourResolution = [](const Picture&) {
-        CKorvelView::ColourChoice c{CKorvelView::kConfirmed, {}};
+        CPictureView::ColourChoice c{CPictureView::kConfirmed, {}};
         c.request.bits = 4;
         return c;
     };
-    d.fitResult = [](const FitToProjector::Result&) { return CKorvelView::kConfirmed; };
+    d.fitResult = [](const FitToProjector::Result&) { return CPictureView::kConfirmed; };
     view->setDialogs(d);
     const QList<std::pair<const char*, int>> edits = {{"resize", Cmd::Resize},
                                                       {"saturation", Cmd::ColorSaturation},
@@ -478,7 +478,7 @@ vips::VImage photoLike(int width, int height) {
 
 // Save after a fit writes the very bytes that were measured, into a projector picture file;
 // a picture from another format is saved in that format.
-TEST_F(KorvelViewTest, SaveAfterAFitWritesTheMeasuredEncoding) {
+TEST_F(PictureViewTest, SaveAfterAFitWritesTheMeasuredEncoding) {
     const QString big = dir.filePath(u"photo.png"_qs);
     TestPictures::writePng(photoLike(1024, 768), big);
     open(big);
@@ -518,7 +518,7 @@ TEST_F(KorvelViewTest, SaveAfterAFitWritesTheMeasuredEncoding) {
 }
 
 // A failed open keeps the picture on show whole, so the next open's save question ends.
-TEST_F(KorvelViewTest, AFailedOpenKeepsThePreviousPictureWhole) {
+TEST_F(PictureViewTest, AFailedOpenKeepsThePreviousPictureWhole) {
     const QString good = makePng(u"a.png"_qs);
     open(good);
     frame->action(Cmd::Resize)->trigger(); // 80x60 -> 40x30, unsaved
@@ -560,9 +560,9 @@ TEST_F(KorvelViewTest, AFailedOpenKeepsThePreviousPictureWhole) {
 }
 
 // Edit failures name the reason in words, with the code after it.
-TEST_F(KorvelViewTest, EditFailuresNameTheReason) {
+TEST_F(PictureViewTest, EditFailuresNameTheReason) {
     open(makePng(u"a.png"_qs));
-    nextResize = {CKorvelView::kConfirmed, 0, 30, 0, 0, 0};
+    nextResize = {CPictureView::kConfirmed, 0, 30, 0, 0, 0};
     frame->action(Cmd::Resize)->trigger();
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_EQ(boxes[0], CatalogText(msg::EditFailed, {u"-7"_qs, CatalogText(msg::ImagingBadArgument)}))
@@ -572,9 +572,9 @@ TEST_F(KorvelViewTest, EditFailuresNameTheReason) {
 
 // On a picture shown at a fractional scale, a click makes no region and a drag covers whole
 // pixels inside the picture.
-TEST_F(KorvelViewTest, AClickOnAScaledPictureMakesNoRegion) {
+TEST_F(PictureViewTest, AClickOnAScaledPictureMakesNoRegion) {
     open(makePng(u"wide.png"_qs, 1013, 677));
-    CLead* lead = view->lead();
+    CPictureCanvas* lead = view->lead();
     const QRectF shown = lead->displayRect();
     ASSERT_LT(shown.width(), 1013.0) << "the picture must be shown scaled";
     for (const QPoint at : {QPoint(100, 100), QPoint(211, 137), QPoint(317, 250), QPoint(lead->width() / 2, 203)}) {

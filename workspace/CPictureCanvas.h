@@ -7,11 +7,11 @@
 
 // Shows the picture and lets the user draw the trimming region: a rubber-band rectangle
 // drawn with the left button. A press inside an existing region keeps it.
-class CLead final : public QWidget {
+class CPictureCanvas final : public QWidget {
     Q_OBJECT
 
 public:
-    explicit CLead(QWidget* parent = nullptr);
+    explicit CPictureCanvas(QWidget* parent = nullptr);
 
     void setImage(const QImage& image); // a null image shows nothing
     [[nodiscard]] bool hasPicture() const { return !m_image.isNull(); }

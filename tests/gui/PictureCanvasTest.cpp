@@ -1,4 +1,4 @@
-#include "workspace/CLead.h"
+#include "workspace/CPictureCanvas.h"
 #include "workspace/OpenFilterTable.h"
 #include "workspace/RegionGeometry.h"
 
@@ -11,7 +11,7 @@ namespace {
 
 // A 200x100 picture in a 400x300 view: shown 1:1, centred at (100, 100).
 struct LeadFixture {
-    CLead lead;
+    CPictureCanvas lead;
     LeadFixture() {
         QImage img(200, 100, QImage::Format_RGB32);
         img.fill(Qt::gray);
@@ -27,7 +27,7 @@ struct LeadFixture {
 
 } // namespace
 
-TEST(LeadRegionTest, LeftDragDrawsARegionInPictureCoordinates) {
+TEST(PictureCanvasTest, LeftDragDrawsARegionInPictureCoordinates) {
     LeadFixture f;
     EXPECT_FALSE(f.lead.hasRegion());
     f.drag({110, 110}, {160, 150});
@@ -37,7 +37,7 @@ TEST(LeadRegionTest, LeftDragDrawsARegionInPictureCoordinates) {
     EXPECT_EQ(f.lead.region(), QRect(10, 10, 50, 40));
 }
 
-TEST(LeadRegionTest, PressInsideKeepsRegionOutsideStartsANewOne) {
+TEST(PictureCanvasTest, PressInsideKeepsRegionOutsideStartsANewOne) {
     LeadFixture f;
     f.drag({110, 110}, {160, 150});
     f.drag({120, 120}, {280, 190}); // starts inside: kept
@@ -46,7 +46,7 @@ TEST(LeadRegionTest, PressInsideKeepsRegionOutsideStartsANewOne) {
     EXPECT_EQ(f.lead.region(), QRect(150, 80, 40, 15));
 }
 
-TEST(LeadRegionTest, OtherButtonsAndDegenerateDragsLeaveNoHarm) {
+TEST(PictureCanvasTest, OtherButtonsAndDegenerateDragsLeaveNoHarm) {
     LeadFixture f;
     f.drag({110, 110}, {160, 150}, Qt::RightButton);
     EXPECT_FALSE(f.lead.hasRegion());
@@ -88,7 +88,7 @@ TEST(OpenFilterTableTest, RowsAsLaidOut) {
 
 // Pictures shown at fractional scales or centred at half pixels: a click makes no region,
 // and a drag covers whole picture pixels, at least one each way, never outside the picture.
-TEST(LeadRegionTest, ClicksAtFractionalPositionsMakeNoRegion) {
+TEST(PictureCanvasTest, ClicksAtFractionalPositionsMakeNoRegion) {
     const QList<std::pair<QSize, QSize>> cases = {
         {{201, 101}, {400, 300}},  // shown 1:1, centred at (99.5, 99.5)
         {{301, 157}, {200, 150}},  // scaled by about 0.66
@@ -96,7 +96,7 @@ TEST(LeadRegionTest, ClicksAtFractionalPositionsMakeNoRegion) {
         {{7, 5}, {64, 64}},        // tiny, centred at half pixels
     };
     for (const auto& [pictureSize, viewSize] : cases) {
-        CLead lead;
+        CPictureCanvas lead;
         QImage img(pictureSize, QImage::Format_RGB32);
         img.fill(Qt::gray);
         lead.resize(viewSize);

@@ -15,7 +15,7 @@ class CMainFrame;
 
 // The application object: runs start-up in its fixed order and owns what lives as long
 // as the program (the main frame, the imaging dialog texts, the pending-open path).
-class CKorvelApp final : public QObject {
+class TessavelApp final : public QObject {
     Q_OBJECT
 
 public:
@@ -26,15 +26,15 @@ public:
         std::function<void(CMainFrame&)> attachWorkspace; // builds the view; empty: the picture view
     };
 
-    explicit CKorvelApp(Options options);
-    ~CKorvelApp() override;
+    explicit TessavelApp(Options options);
+    ~TessavelApp() override;
 
     // True to run the event loop; false ends the program (ExitInstance has run then).
     bool InitInstance();
     // Releases the catalog, once, whichever path ends the program.
     int ExitInstance();
 
-    static CKorvelApp* instance();
+    static TessavelApp* instance();
     CMainFrame* mainFrame() const { return m_frame.get(); }
     AppState* state() const { return m_state.get(); }
     [[nodiscard]] const QString& title() const { return m_title; }

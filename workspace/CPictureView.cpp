@@ -1,7 +1,7 @@
-#include "workspace/CKorvelView.h"
+#include "workspace/CPictureView.h"
 
 #include "app/CFileDialogs.h"
-#include "app/CKorvelApp.h"
+#include "app/TessavelApp.h"
 #include "app/CMessageBox.h"
 #include "app/CommandIds.h"
 #include "app/RecentFileList.h"
@@ -11,7 +11,7 @@
 #include "i18n/CatalogLookup.h"
 #include "workspace/CColorResolutionDlg.h"
 #include "workspace/CFitResultDlg.h"
-#include "workspace/CLead.h"
+#include "workspace/CPictureCanvas.h"
 #include "workspace/CImageSendDlg.h"
 #include "registry/ProjectorStore.h"
 #include "schedule/ScheduleControl.h"
@@ -63,26 +63,26 @@ Loaded loadPicture(const QString& path) {
 
 } // namespace
 
-CKorvelView::CKorvelView(CPictureHost& host, const Pieces& pieces, std::unique_ptr<RecentFileList> recent,
+CPictureView::CPictureView(CPictureHost& host, const Pieces& pieces, std::unique_ptr<RecentFileList> recent,
                          QWidget* parent)
     : QWidget(parent), m_host(host), m_pieces(pieces),
       m_recent(recent ? std::move(recent) : std::make_unique<RecentFileList>()) {
     setObjectName(QStringLiteral("view101"));
     m_sizePool.setMaxThreadCount(1);
-    m_lead = new CLead(this);
+    m_lead = new CPictureCanvas(this);
     m_lead->setGeometry(rect());
-    connect(m_lead, &CLead::regionChanged, this, [this] { m_host.updateCommandStates(); });
+    connect(m_lead, &CPictureCanvas::regionChanged, this, [this] { m_host.updateCommandStates(); });
     setAcceptDrops(true);
     m_documentTitle = QStringLiteral("None");
     m_dialogs = defaultDialogs();
 }
 
-CKorvelView::~CKorvelView() {
+CPictureView::~CPictureView() {
     m_sizePool.clear();
     m_sizePool.waitForDone();
 }
 
-void CKorvelView::attachCommands() {
+void CPictureView::attachCommands() {
     auto loaded = [this] { return m_loaded; };
     m_host.setCommandHandler(Cmd::FileOpen, [this] { OnFileOpen(); }, [] { return true; });
     m_host.setCommandHandler(Cmd::FileSave, [this] { OnFileSave(); }, loaded);
@@ -99,7 +99,7 @@ void CKorvelView::attachCommands() {
     refreshRecentFiles();
 }
 
-void CKorvelView::OnSend(std::optional<quint32> onlyAddress) {
+void CPictureView::OnSend(std::optional<quint32> onlyAddress) {
     CImageSendDlg dialog(0, nullptr);
     CommandContext context;
     context.observer = m_pieces.history;
@@ -138,29 +138,29 @@ void CKorvelView::OnSend(std::optional<quint32> onlyAddress) {
     if (onlyAddress) {
         dialog.checkOnly(*onlyAddress);
     }
-    connect(&dialog, &CImageSendDlg::uploading, this, &CKorvelView::uploading);
+    connect(&dialog, &CImageSendDlg::uploading, this, &CPictureView::uploading);
     if (m_dialogs.send) {
         m_dialogs.send(dialog);
     }
 }
 
-qint32 CKorvelView::imageState(QString& path) const {
+qint32 CPictureView::imageState(QString& path) const {
     path = m_pieces.image.path;
     return m_pieces.image.state;
 }
 
-void CKorvelView::setImageState(const std::optional<QString>& path, qint32 state) {
+void CPictureView::setImageState(const std::optional<QString>& path, qint32 state) {
     m_pieces.image.state = state;
     if (path) {
         m_pieces.image.path = *path;
     }
 }
 
-bool CKorvelView::canTrim() const {
+bool CPictureView::canTrim() const {
     return m_lead != nullptr && m_lead->hasPicture() && m_lead->hasRegion() && m_loaded;
 }
 
-void CKorvelView::askToSaveChanges() {
+void CPictureView::askToSaveChanges() {
     QString path;
     while (imageState(path) == CurrentImage::Edited) {
         const auto answer = CMessageBox::show(m_host.hostWindow(), CatalogText(msg::AskSaveBeforeOpen),
@@ -172,9 +172,9 @@ void CKorvelView::askToSaveChanges() {
     }
 }
 
-void CKorvelView::OnFileOpen() {
+void CPictureView::OnFileOpen() {
     askToSaveChanges();
-    CKorvelApp* app = CKorvelApp::instance();
+    TessavelApp* app = TessavelApp::instance();
     QString path;
     if (app != nullptr && !app->pendingOpenPath.isEmpty()) {
         path = app->pendingOpenPath;
@@ -193,7 +193,7 @@ void CKorvelView::OnFileOpen() {
     }
 }
 
-void CKorvelView::openRecentFile(const QString& path) {
+void CPictureView::openRecentFile(const QString& path) {
     askToSaveChanges();
     if (!loadAndShow(path, Origin::Dialog)) {
         m_recent->remove(path);
@@ -201,7 +201,7 @@ void CKorvelView::openRecentFile(const QString& path) {
     }
 }
 
-void CKorvelView::openDroppedFiles(const QStringList& paths) {
+void CPictureView::openDroppedFiles(const QStringList& paths) {
     if (paths.size() > 1) {
         CMessageBox::show(m_host.hostWindow(), CatalogText(msg::DropOneFileOnly), CMessageBox::Icon::Stop);
         return;
@@ -213,7 +213,7 @@ void CKorvelView::openDroppedFiles(const QStringList& paths) {
     loadAndShow(paths.first(), Origin::Drop);
 }
 
-bool CKorvelView::loadAndShow(const QString& path, Origin origin) {
+bool CPictureView::loadAndShow(const QString& path, Origin origin) {
     const Loaded l = busy([path] { return loadPicture(path); });
     if (!l.result.ok()) {
         // The picture on show stays whole, with its path, state, size and undo level: a
@@ -232,7 +232,7 @@ bool CKorvelView::loadAndShow(const QString& path, Origin origin) {
     return true;
 }
 
-void CKorvelView::commonOpeningSteps(const QString& path, const Picture& picture, const QImage& shown) {
+void CPictureView::commonOpeningSteps(const QString& path, const Picture& picture, const QImage& shown) {
     m_loaded = true;
     m_undoAvailable = false;
     m_undo = Picture();
@@ -252,30 +252,30 @@ void CKorvelView::commonOpeningSteps(const QString& path, const Picture& picture
     m_host.updateCommandStates();
 }
 
-void CKorvelView::showPicture(const Picture& picture) { showPicture(picture, CPictureImage::toQImage(picture)); }
+void CPictureView::showPicture(const Picture& picture) { showPicture(picture, CPictureImage::toQImage(picture)); }
 
-void CKorvelView::showPicture(const Picture& picture, const QImage& image) {
+void CPictureView::showPicture(const Picture& picture, const QImage& image) {
     m_picture = picture;
     m_lead->setImage(image);
 }
 
-void CKorvelView::setDocumentPath(const QString& path) { m_documentTitle = QFileInfo(path).fileName(); }
+void CPictureView::setDocumentPath(const QString& path) { m_documentTitle = QFileInfo(path).fileName(); }
 
-void CKorvelView::updateCaption() {
-    const QString title = CKorvelApp::instance() != nullptr ? CKorvelApp::instance()->title() : CatalogText(msg::AppTitle);
+void CPictureView::updateCaption() {
+    const QString title = TessavelApp::instance() != nullptr ? TessavelApp::instance()->title() : CatalogText(msg::AppTitle);
     m_host.setDocumentTitle(QStringLiteral("%1 - %2").arg(m_documentTitle, title));
 }
 
-void CKorvelView::refreshRecentFiles() {
+void CPictureView::refreshRecentFiles() {
     m_host.setRecentFiles(m_recent->files(), [this](const QString& f) { openRecentFile(f); });
 }
 
-void CKorvelView::refreshPictureSize() {
+void CPictureView::refreshPictureSize() {
     m_pieces.image.width = static_cast<quint32>(m_picture.width());
     m_pieces.image.height = static_cast<quint32>(m_picture.height());
 }
 
-void CKorvelView::updateSizePane() {
+void CPictureView::updateSizePane() {
     const quint64 generation = ++m_sizeGeneration;
     if (!m_fitBytes.isEmpty()) {
         showSizeFigure(m_fitBytes.size());
@@ -301,17 +301,17 @@ void CKorvelView::updateSizePane() {
     });
 }
 
-void CKorvelView::waitForSizePane() {
+void CPictureView::waitForSizePane() {
     m_sizePool.waitForDone();
     QCoreApplication::sendPostedEvents(this);
 }
 
-void CKorvelView::showSizeFigure(qint64 bytes) {
+void CPictureView::showSizeFigure(qint64 bytes) {
     m_host.setSizePaneText(CatalogText(msg::SizePaneText, {QString::number(bytes)}),
                             bytes > SendableImage::kMaxFileSize);
 }
 
-void CKorvelView::OnFileSave() {
+void CPictureView::OnFileSave() {
     QString path;
     if (imageState(path) == CurrentImage::None) {
         return;
@@ -336,11 +336,11 @@ void CKorvelView::OnFileSave() {
     refreshPictureSize();
 }
 
-void CKorvelView::OnFileSaveAs() { saveProjectorPicture(false); }
+void CPictureView::OnFileSaveAs() { saveProjectorPicture(false); }
 
-void CKorvelView::OnConvert() { saveProjectorPicture(true); }
+void CPictureView::OnConvert() { saveProjectorPicture(true); }
 
-void CKorvelView::saveProjectorPicture(bool convert) {
+void CPictureView::saveProjectorPicture(bool convert) {
     QString current;
     if (imageState(current) == CurrentImage::None) {
         return;
@@ -392,7 +392,7 @@ void CKorvelView::saveProjectorPicture(bool convert) {
     m_host.updateCommandStates();
 }
 
-void CKorvelView::applyEdit(const std::function<ImagingResult(Picture&)>& op) {
+void CPictureView::applyEdit(const std::function<ImagingResult(Picture&)>& op) {
     const Picture before = m_picture;
     QString path;
     const qint32 stateBefore = imageState(path);
@@ -408,7 +408,7 @@ void CKorvelView::applyEdit(const std::function<ImagingResult(Picture&)>& op) {
     commitEdit(before, stateBefore, edited);
 }
 
-void CKorvelView::commitEdit(const Picture& before, qint32 stateBefore, const Picture& edited,
+void CPictureView::commitEdit(const Picture& before, qint32 stateBefore, const Picture& edited,
                              const QByteArray& fitted) {
     m_undo = before;
     // Only a fit leaves an encoding that matches the picture; any other edit makes it stale.
@@ -424,7 +424,7 @@ void CKorvelView::commitEdit(const Picture& before, qint32 stateBefore, const Pi
     m_host.updateCommandStates();
 }
 
-void CKorvelView::OnResize() {
+void CPictureView::OnResize() {
     if (!m_loaded || m_picture.isNull() || !m_dialogs.resize) {
         return;
     }
@@ -441,7 +441,7 @@ void CKorvelView::OnResize() {
     });
 }
 
-void CKorvelView::OnColorSaturation() {
+void CPictureView::OnColorSaturation() {
     if (!m_loaded || m_picture.isNull() || !m_dialogs.saturation) {
         return;
     }
@@ -452,7 +452,7 @@ void CKorvelView::OnColorSaturation() {
     applyEdit([c](Picture& p) { return PictureOps::saturation(p, c.value); });
 }
 
-void CKorvelView::OnColorResolution() {
+void CPictureView::OnColorResolution() {
     if (!m_loaded || m_picture.isNull() || !m_dialogs.colourResolution) {
         return;
     }
@@ -463,7 +463,7 @@ void CKorvelView::OnColorResolution() {
     applyEdit([c](Picture& p) { return PictureOps::colourResolution(p, c.request); });
 }
 
-void CKorvelView::OnTrimming() {
+void CPictureView::OnTrimming() {
     if (!canTrim() || m_picture.isNull()) {
         return;
     }
@@ -471,7 +471,7 @@ void CKorvelView::OnTrimming() {
     applyEdit([region](Picture& p) { return PictureOps::trim(p, region); });
 }
 
-void CKorvelView::OnUndo() {
+void CPictureView::OnUndo() {
     if (!m_undoAvailable) {
         return;
     }
@@ -486,7 +486,7 @@ void CKorvelView::OnUndo() {
     m_host.updateCommandStates();
 }
 
-void CKorvelView::OnFitToProjector() {
+void CPictureView::OnFitToProjector() {
     if (!m_loaded || m_picture.isNull() || !m_dialogs.fitResult) {
         return;
     }
@@ -512,13 +512,13 @@ void CKorvelView::OnFitToProjector() {
     commitEdit(source, stateBefore, shown, fit.bytes);
 }
 
-void CKorvelView::dragEnterEvent(QDragEnterEvent* event) {
+void CPictureView::dragEnterEvent(QDragEnterEvent* event) {
     if (event->mimeData()->hasUrls()) {
         event->acceptProposedAction();
     }
 }
 
-void CKorvelView::dropEvent(QDropEvent* event) {
+void CPictureView::dropEvent(QDropEvent* event) {
     QStringList paths;
     for (const QUrl& url : event->mimeData()->urls()) {
         paths << (url.isLocalFile() ? url.toLocalFile() : url.toString());
@@ -527,7 +527,7 @@ void CKorvelView::dropEvent(QDropEvent* event) {
     openDroppedFiles(paths);
 }
 
-void CKorvelView::resizeEvent(QResizeEvent* event) {
+void CPictureView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (m_lead != nullptr) {
         m_lead->setGeometry(rect());
@@ -538,11 +538,11 @@ namespace {
 // The imaging dialog texts that start-up filled, or none before start-up ran.
 const ImagingTextStore& dialogTexts() {
     static const ImagingTextStore empty;
-    return CKorvelApp::instance() != nullptr ? CKorvelApp::instance()->imagingTexts() : empty;
+    return TessavelApp::instance() != nullptr ? TessavelApp::instance()->imagingTexts() : empty;
 }
 } // namespace
 
-CKorvelView::Dialogs CKorvelView::defaultDialogs() {
+CPictureView::Dialogs CPictureView::defaultDialogs() {
     Dialogs d;
     d.send = [](CImageSendDlg& dialog) { dialog.exec(); };
     d.resize = [this](const Picture& p) {

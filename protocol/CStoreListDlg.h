@@ -15,7 +15,7 @@ class StoreCommandRun;
 
 // One line per store 1 to 4 of one projector: what each holds (information form) or how
 // its transmission stands (status form, with Cancel Transmit and its Stop).
-class CImageInfo2Dlg final : public QDialog {
+class CStoreListDlg final : public QDialog {
     Q_OBJECT
 
 public:
@@ -23,8 +23,8 @@ public:
 
     // context gives Cancel Transmit its waits, the store that notes authentication and the
     // observer that hears of each CANCEL.
-    CImageInfo2Dlg(Form form, const CommandContext& context, QWidget* parent = nullptr);
-    ~CImageInfo2Dlg() override;
+    CStoreListDlg(Form form, const CommandContext& context, QWidget* parent = nullptr);
+    ~CStoreListDlg() override;
 
     void setLabel(const QString& name) { m_label = name; }
     // store 1 to 4; the second text is the size column of the information form.

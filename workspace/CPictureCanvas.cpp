@@ -1,18 +1,18 @@
-#include "workspace/CLead.h"
+#include "workspace/CPictureCanvas.h"
 
 #include "workspace/RegionGeometry.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 
-CLead::CLead(QWidget* parent) : QWidget(parent) {
+CPictureCanvas::CPictureCanvas(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("lead1000"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(false);
     setMinimumSize(64, 64);
 }
 
-void CLead::setImage(const QImage& image) {
+void CPictureCanvas::setImage(const QImage& image) {
     m_image = image;
     m_drawing = false;
     if (!m_region.isEmpty() && !QRect(QPoint(0, 0), m_image.size()).contains(m_region)) {
@@ -22,13 +22,13 @@ void CLead::setImage(const QImage& image) {
     update();
 }
 
-void CLead::setRegion(const QRect& region) {
+void CPictureCanvas::setRegion(const QRect& region) {
     m_region = region.intersected(QRect(QPoint(0, 0), m_image.size()));
     update();
     Q_EMIT regionChanged();
 }
 
-void CLead::clearRegion() {
+void CPictureCanvas::clearRegion() {
     if (!m_region.isEmpty()) {
         m_region = QRect();
         update();
@@ -36,9 +36,9 @@ void CLead::clearRegion() {
     }
 }
 
-QRectF CLead::displayRect() const { return RegionGeometry::displayRect(m_image.size(), size()); }
+QRectF CPictureCanvas::displayRect() const { return RegionGeometry::displayRect(m_image.size(), size()); }
 
-void CLead::paintEvent(QPaintEvent*) {
+void CPictureCanvas::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), palette().color(QPalette::Dark));
     if (m_image.isNull()) {
@@ -65,7 +65,7 @@ void CLead::paintEvent(QPaintEvent*) {
     }
 }
 
-void CLead::mousePressEvent(QMouseEvent* event) {
+void CPictureCanvas::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || m_image.isNull()) {
         return;
     }
@@ -79,7 +79,7 @@ void CLead::mousePressEvent(QMouseEvent* event) {
     update();
 }
 
-void CLead::mouseMoveEvent(QMouseEvent* event) {
+void CPictureCanvas::mouseMoveEvent(QMouseEvent* event) {
     if (!m_drawing) {
         return;
     }
@@ -87,7 +87,7 @@ void CLead::mouseMoveEvent(QMouseEvent* event) {
     update();
 }
 
-void CLead::mouseReleaseEvent(QMouseEvent* event) {
+void CPictureCanvas::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || !m_drawing) {
         return;
     }

@@ -1,4 +1,4 @@
-#include "app/CKorvelApp.h"
+#include "app/TessavelApp.h"
 
 #include "app/AppState.h"
 #include "app/CLoginDialog.h"
@@ -16,22 +16,22 @@
 #include <QFileInfo>
 
 namespace {
-CKorvelApp* g_app = nullptr;
+TessavelApp* g_app = nullptr;
 constexpr int kMaxTitle = 127; // the application name lives in a 128-byte buffer
 } // namespace
 
-CKorvelApp::CKorvelApp(Options options) : m_options(std::move(options)) { g_app = this; }
+TessavelApp::TessavelApp(Options options) : m_options(std::move(options)) { g_app = this; }
 
-CKorvelApp::~CKorvelApp() {
+TessavelApp::~TessavelApp() {
     ExitInstance();
     if (g_app == this) {
         g_app = nullptr;
     }
 }
 
-CKorvelApp* CKorvelApp::instance() { return g_app; }
+TessavelApp* TessavelApp::instance() { return g_app; }
 
-bool CKorvelApp::InitInstance() {
+bool TessavelApp::InitInstance() {
     LoadCatalog(); // without a catalog every text reads "No Message Catalog"
     m_title = CatalogText(msg::AppTitle).left(kMaxTitle);
     CMessageBox::setCaption(m_title);
@@ -68,7 +68,7 @@ bool CKorvelApp::InitInstance() {
     return true;
 }
 
-LoginLoop::Outcome CKorvelApp::runLoginDialogs() {
+LoginLoop::Outcome TessavelApp::runLoginDialogs() {
     LoginLoop loop({[this] {
                         CLoginDialog dialog;
                         dialog.setFailureLimit(4);
@@ -90,14 +90,14 @@ LoginLoop::Outcome CKorvelApp::runLoginDialogs() {
     return loop.run();
 }
 
-void CKorvelApp::showUserConfiguration() {
+void TessavelApp::showUserConfiguration() {
     CUserCfgDialog::Options options;
     options.administrator = m_administrator;
     CUserCfgDialog dialog(options, m_frame.get());
     dialog.exec();
 }
 
-int CKorvelApp::ExitInstance() {
+int TessavelApp::ExitInstance() {
     if (!m_catalogReleased) {
         m_catalogReleased = true;
         UnloadCatalog();
@@ -105,7 +105,7 @@ int CKorvelApp::ExitInstance() {
     return 0;
 }
 
-int CKorvelApp::ReportImagingError(int code) {
+int TessavelApp::ReportImagingError(int code) {
     if (code == 0 || code == 101 || code == 20162) {
         return 0;
     }

@@ -1,4 +1,4 @@
-#include "protocol/CImageInfo2Dlg.h"
+#include "protocol/CStoreListDlg.h"
 
 #include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
@@ -15,7 +15,7 @@
 
 #include <utility>
 
-CImageInfo2Dlg::CImageInfo2Dlg(Form form, const CommandContext& context, QWidget* parent)
+CStoreListDlg::CStoreListDlg(Form form, const CommandContext& context, QWidget* parent)
     : QDialog(parent), m_form(form), m_cancel(std::make_unique<StoreCommandRun>(context)) {
     setObjectName(QStringLiteral("dlg153"));
     m_list = new QTableWidget(this);
@@ -33,14 +33,14 @@ CImageInfo2Dlg::CImageInfo2Dlg(Form form, const CommandContext& context, QWidget
     auto* close = new QPushButton(QStringLiteral("18;Close"), this);
     close->setObjectName(QStringLiteral("button1"));
     close->setDefault(true);
-    connect(m_cancelButton, &QPushButton::clicked, this, &CImageInfo2Dlg::OnCancelTransmit);
-    connect(m_stop, &QPushButton::clicked, this, &CImageInfo2Dlg::stopCancel);
+    connect(m_cancelButton, &QPushButton::clicked, this, &CStoreListDlg::OnCancelTransmit);
+    connect(m_stop, &QPushButton::clicked, this, &CStoreListDlg::stopCancel);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_cancel.get(), &StoreCommandRun::stepFinished, this, [this](int index, const QVariant& outcome) {
         setCancelText(index, outcome.value<StoreText>().text);
         m_nextCancelRow = index + 1;
     });
-    connect(m_cancel.get(), &StoreCommandRun::finished, this, &CImageInfo2Dlg::cancelEnded);
+    connect(m_cancel.get(), &StoreCommandRun::finished, this, &CStoreListDlg::cancelEnded);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -56,9 +56,9 @@ CImageInfo2Dlg::CImageInfo2Dlg(Form form, const CommandContext& context, QWidget
 }
 
 // The run goes first: its thread is told to stop and waited for, a fraction of a second.
-CImageInfo2Dlg::~CImageInfo2Dlg() { m_cancel.reset(); }
+CStoreListDlg::~CStoreListDlg() { m_cancel.reset(); }
 
-void CImageInfo2Dlg::setStoreText(int store, const QString& first, const QString& second) {
+void CStoreListDlg::setStoreText(int store, const QString& first, const QString& second) {
     if (store < 1 || store > 4) {
         return;
     }
@@ -66,7 +66,7 @@ void CImageInfo2Dlg::setStoreText(int store, const QString& first, const QString
     m_texts[static_cast<size_t>(2 * (store - 1) + 1)] = second;
 }
 
-void CImageInfo2Dlg::setUp() {
+void CStoreListDlg::setUp() {
     m_list->clear();
     m_list->setRowCount(0);
     QStringList headers{CatalogText(msg::LabelStoreNo)};
@@ -98,14 +98,14 @@ void CImageInfo2Dlg::setUp() {
     m_list->setAccessibleName(windowTitle());
 }
 
-void CImageInfo2Dlg::showEvent(QShowEvent* event) {
+void CStoreListDlg::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
         setUp();
     }
     QDialog::showEvent(event);
 }
 
-void CImageInfo2Dlg::OnCancelTransmit() {
+void CStoreListDlg::OnCancelTransmit() {
     if (m_cancel->isRunning()) {
         return;
     }
@@ -127,18 +127,18 @@ void CImageInfo2Dlg::OnCancelTransmit() {
     }
 }
 
-void CImageInfo2Dlg::stopCancel() {
+void CStoreListDlg::stopCancel() {
     m_cancel->stop();
     m_stop->setEnabled(false);
 }
 
-bool CImageInfo2Dlg::isCancelling() const { return m_cancel->isRunning(); }
+bool CStoreListDlg::isCancelling() const { return m_cancel->isRunning(); }
 
-void CImageInfo2Dlg::setCancelText(int row, const QString& text) {
+void CStoreListDlg::setCancelText(int row, const QString& text) {
     m_list->setItem(row, 2, new QTableWidgetItem(text));
 }
 
-void CImageInfo2Dlg::showCancelling(bool cancelling) {
+void CStoreListDlg::showCancelling(bool cancelling) {
     m_cancelButton->setEnabled(!cancelling);
     m_stop->setEnabled(cancelling);
     if (cancelling) {
@@ -148,7 +148,7 @@ void CImageInfo2Dlg::showCancelling(bool cancelling) {
     }
 }
 
-void CImageInfo2Dlg::cancelEnded(bool stopped) {
+void CStoreListDlg::cancelEnded(bool stopped) {
     if (stopped) {
         for (int row = m_nextCancelRow; row < 4; ++row) {
             setCancelText(row, CatalogText(msg::StoreCommandStopped));
@@ -161,7 +161,7 @@ void CImageInfo2Dlg::cancelEnded(bool stopped) {
     }
 }
 
-void CImageInfo2Dlg::done(int result) {
+void CStoreListDlg::done(int result) {
     if (m_cancel->isRunning()) {
         m_closeWith = result;
         stopCancel();

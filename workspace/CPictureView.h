@@ -17,7 +17,7 @@
 #include <optional>
 
 class CImageSendDlg;
-class CLead;
+class CPictureCanvas;
 class CommandObserver;
 class ProjectorStore;
 class ScheduleControl;
@@ -25,7 +25,7 @@ class ScheduleControl;
 // The one window in which the user sees and works on a picture: it opens pictures, keeps
 // the record of the current image the others see, shows the projector-file size in the status bar,
 // runs the editing commands with their single undo level, and writes projector pictures.
-class CKorvelView final : public QWidget {
+class CPictureView final : public QWidget {
     Q_OBJECT
 
 public:
@@ -65,9 +65,9 @@ public:
         ScheduleControl& schedule;
     };
 
-    CKorvelView(CPictureHost& host, const Pieces& pieces, std::unique_ptr<RecentFileList> recent = {},
+    CPictureView(CPictureHost& host, const Pieces& pieces, std::unique_ptr<RecentFileList> recent = {},
                 QWidget* parent = nullptr);
-    ~CKorvelView() override;
+    ~CPictureView() override;
 
     // Binds the view's commands in the host, with the rules that enable them.
     void attachCommands();
@@ -95,7 +95,7 @@ public:
     [[nodiscard]] qint32 stateBeforeEdit() const { return m_stateBeforeEdit; }
     [[nodiscard]] const QString& documentTitle() const { return m_documentTitle; }
     [[nodiscard]] const Picture& picture() const { return m_picture; }
-    [[nodiscard]] CLead* lead() const { return m_lead; }
+    [[nodiscard]] CPictureCanvas* lead() const { return m_lead; }
     [[nodiscard]] bool canTrim() const;
     // The size figure is worked out on a pool thread; tests wait for it.
     void waitForSizePane();
@@ -138,7 +138,7 @@ private:
     Pieces m_pieces;
     std::unique_ptr<RecentFileList> m_recent;
     Dialogs m_dialogs;
-    CLead* m_lead = nullptr;
+    CPictureCanvas* m_lead = nullptr;
     Picture m_picture;
     Picture m_undo; // the hidden second picture: the one undo level
     bool m_loaded = false;

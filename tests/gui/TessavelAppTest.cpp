@@ -1,4 +1,4 @@
-#include "app/CKorvelApp.h"
+#include "app/TessavelApp.h"
 #include "app/CMainFrame.h"
 #include "app/CMessageBox.h"
 #include "app/CommandIds.h"
@@ -40,8 +40,8 @@ struct StartUp {
         SetCatalogSearchPathForTesting({});
         SetSystemLanguageIdForTesting(0);
     }
-    CKorvelApp::Options options(LoginLoop::Outcome outcome, int* logins = nullptr, bool catalogThere = true) {
-        CKorvelApp::Options o;
+    TessavelApp::Options options(LoginLoop::Outcome outcome, int* logins = nullptr, bool catalogThere = true) {
+        TessavelApp::Options o;
         o.iniPath = dir.filePath(QStringLiteral("t.INI"));
         o.login = [outcome, logins, catalogThere] {
             if (logins != nullptr) {
@@ -57,10 +57,10 @@ struct StartUp {
 
 } // namespace
 
-TEST(KorvelAppTest, StartUpInOrder) {
+TEST(TessavelAppTest, StartUpInOrder) {
     StartUp s;
     int logins = 0;
-    CKorvelApp app(s.options(LoginLoop::Outcome::LoggedIn, &logins));
+    TessavelApp app(s.options(LoginLoop::Outcome::LoggedIn, &logins));
     ASSERT_TRUE(app.InitInstance());
     EXPECT_EQ(logins, 1);
     ASSERT_NE(app.mainFrame(), nullptr);
@@ -75,10 +75,10 @@ TEST(KorvelAppTest, StartUpInOrder) {
     EXPECT_FALSE(IsCatalogLoaded());
 }
 
-TEST(KorvelAppTest, RefusedOrCancelledLoginEndsTheProgramAndReleasesTheCatalog) {
+TEST(TessavelAppTest, RefusedOrCancelledLoginEndsTheProgramAndReleasesTheCatalog) {
     for (auto outcome : {LoginLoop::Outcome::Cancelled, LoginLoop::Outcome::Refused}) {
         StartUp s;
-        CKorvelApp app(s.options(outcome));
+        TessavelApp app(s.options(outcome));
         EXPECT_FALSE(app.InitInstance());
         EXPECT_EQ(app.mainFrame(), nullptr);
         EXPECT_FALSE(IsCatalogLoaded());
@@ -90,30 +90,30 @@ TEST(KorvelAppTest, RefusedOrCancelledLoginEndsTheProgramAndReleasesTheCatalog) 
     }
 }
 
-TEST(KorvelAppTest, WithoutCatalogTheTitleSaysSo) {
+TEST(TessavelAppTest, WithoutCatalogTheTitleSaysSo) {
     StartUp s;
     SetCatalogSearchPathForTesting({s.dir.filePath(QStringLiteral("nowhere"))});
-    CKorvelApp app(s.options(LoginLoop::Outcome::LoggedIn, nullptr, false));
+    TessavelApp app(s.options(LoginLoop::Outcome::LoggedIn, nullptr, false));
     ASSERT_TRUE(app.InitInstance());
     EXPECT_EQ(app.title(), kNoMessageCatalog);
     EXPECT_EQ(app.mainFrame()->action(Cmd::ProjectorList)->text(), kNoMessageCatalog);
 }
 
-TEST(KorvelAppTest, CommandLineFileIsHandedToOpenOnce) {
+TEST(TessavelAppTest, CommandLineFileIsHandedToOpenOnce) {
     StartUp s;
-    CKorvelApp::Options o = s.options(LoginLoop::Outcome::LoggedIn);
+    TessavelApp::Options o = s.options(LoginLoop::Outcome::LoggedIn);
     o.fileToOpen = QStringLiteral("/pictures/a.png");
     QStringList seen;
     o.attachWorkspace = [&seen](CMainFrame& frame) {
         frame.setCommandHandler(
             Cmd::FileOpen,
             [&seen] {
-                seen << CKorvelApp::instance()->pendingOpenPath;
-                CKorvelApp::instance()->pendingOpenPath.clear();
+                seen << TessavelApp::instance()->pendingOpenPath;
+                TessavelApp::instance()->pendingOpenPath.clear();
             },
             [] { return true; });
     };
-    CKorvelApp app(o);
+    TessavelApp app(o);
     ASSERT_TRUE(app.InitInstance());
     EXPECT_EQ(seen, QStringList{u"/pictures/a.png"_qs});
     app.mainFrame()->action(Cmd::FileOpen)->trigger();
@@ -121,13 +121,13 @@ TEST(KorvelAppTest, CommandLineFileIsHandedToOpenOnce) {
     EXPECT_TRUE(seen[1].isEmpty()) << "a later Open asks again";
 }
 
-TEST(KorvelAppTest, ImagingErrorBox) {
+TEST(TessavelAppTest, ImagingErrorBox) {
     BoxLog boxes;
-    EXPECT_EQ(CKorvelApp::ReportImagingError(0), 0);
-    EXPECT_EQ(CKorvelApp::ReportImagingError(101), 0);
-    EXPECT_EQ(CKorvelApp::ReportImagingError(20162), 0);
+    EXPECT_EQ(TessavelApp::ReportImagingError(0), 0);
+    EXPECT_EQ(TessavelApp::ReportImagingError(101), 0);
+    EXPECT_EQ(TessavelApp::ReportImagingError(20162), 0);
     EXPECT_TRUE(boxes.texts.isEmpty());
-    EXPECT_EQ(CKorvelApp::ReportImagingError(3), 3);
-    EXPECT_EQ(CKorvelApp::ReportImagingError(-9), -9);
+    EXPECT_EQ(TessavelApp::ReportImagingError(3), 3);
+    EXPECT_EQ(TessavelApp::ReportImagingError(-9), -9);
     EXPECT_EQ(boxes.texts, (QStringList{u"Imaging Error!!.\nCODE = 3"_qs, u"Imaging Error!!.\nCODE = -9"_qs}));
 }
