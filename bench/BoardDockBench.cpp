@@ -87,6 +87,14 @@ int main(int argc, char** argv) {
     frame.SaveProjectorList(list);
     dock->show();
     frame.show();
+    // The window's first showing (fonts, layout, the first paint) is not part of the refresh.
+    {
+        QElapsedTimer settle;
+        settle.start();
+        while (settle.elapsed() < 1000) {
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        }
+    }
 
     QElapsedTimer sinceTick;
     QTimer tick;

@@ -6,6 +6,7 @@
 #include "protocol/ImageInfoQuery.h"
 #include "protocol/ObservedRun.h"
 
+#include <QElapsedTimer>
 #include <QMetaObject>
 
 #include <algorithm>
@@ -88,7 +89,7 @@ int BoardPoller::refresh(bool force) {
         m_loop->start();
         m_loop->post([this] { pump(); });
     } else if (!isRefreshing()) {
-        QMetaObject::invokeMethod(this, &BoardPoller::refreshFinished, Qt::QueuedConnection);
+        deliver(Delivery{{}, true});
     }
     return queued;
 }
@@ -128,13 +129,13 @@ void BoardPoller::stop() {
     }
     ++m_round;
     if (unheard) {
-        QMetaObject::invokeMethod(this, &BoardPoller::refreshFinished, Qt::QueuedConnection);
+        deliver(Delivery{{}, true});
     }
 }
 
 bool BoardPoller::isRefreshing() const {
     std::lock_guard lock(m_mutex);
-    return m_active > 0 || !m_queue.empty();
+    return m_active > 0 || !m_queue.empty() || !m_delivered.empty();
 }
 
 QList<BoardRow> BoardPoller::rows() const {
@@ -208,19 +209,9 @@ void BoardPoller::answered(const std::shared_ptr<Asking>& asking, const Exchange
 }
 
 void BoardPoller::done(const std::shared_ptr<Asking>& asking) {
-    Outcome outcome = std::move(asking->outcome);
-    outcome.cancelled = m_cancel.load();
-    // Handed over to the poller's thread, which owns the rows.
-    QMetaObject::invokeMethod(
-        this,
-        [this, outcome = std::move(outcome)] {
-            if (outcome.round == m_round) {
-                std::lock_guard lock(m_mutex);
-                m_inFlight.erase(outcome.address);
-            }
-            apply(outcome);
-        },
-        Qt::QueuedConnection);
+    Delivery d{std::move(asking->outcome), false};
+    d.outcome.cancelled = m_cancel.load();
+    deliver(std::move(d));
     bool last = false;
     {
         std::lock_guard lock(m_mutex);
@@ -229,9 +220,52 @@ void BoardPoller::done(const std::shared_ptr<Asking>& asking) {
     }
     m_idle.notify_all();
     if (last) {
-        QMetaObject::invokeMethod(this, &BoardPoller::refreshFinished, Qt::QueuedConnection);
+        deliver(Delivery{{}, true});
     }
     pump();
+}
+
+void BoardPoller::deliver(Delivery delivery) {
+    bool first = false;
+    {
+        std::lock_guard lock(m_mutex);
+        first = m_delivered.empty();
+        m_delivered.push_back(std::move(delivery));
+    }
+    // One call on its way at a time: it takes whatever has come by then.
+    if (first) {
+        QMetaObject::invokeMethod(this, &BoardPoller::applyDelivered, Qt::QueuedConnection);
+    }
+}
+
+void BoardPoller::applyDelivered() {
+    QElapsedTimer spent;
+    spent.start();
+    while (true) {
+        Delivery d;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_delivered.empty()) {
+                return;
+            }
+            d = std::move(m_delivered.front());
+            m_delivered.pop_front();
+        }
+        if (d.roundEnd) {
+            Q_EMIT refreshFinished();
+        } else {
+            if (d.outcome.round == m_round) {
+                std::lock_guard lock(m_mutex);
+                m_inFlight.erase(d.outcome.address);
+            }
+            apply(d.outcome);
+        }
+        if (spent.elapsed() >= kApplySliceMs) {
+            // The rest after the events that came meanwhile.
+            QMetaObject::invokeMethod(this, &BoardPoller::applyDelivered, Qt::QueuedConnection);
+            return;
+        }
+    }
 }
 
 void BoardPoller::apply(const Outcome& outcome) {

@@ -101,13 +101,21 @@ private:
         std::array<BoardStore, 4> stores{};
     };
     struct Asking; // one projector being asked, on the poller's thread
+    // What the poller's thread hands over: an outcome, or the end of a round after them.
+    struct Delivery {
+        Outcome outcome;
+        bool roundEnd = false;
+    };
 
     // On the poller's thread.
     void pump();
     void askNext(const std::shared_ptr<Asking>& asking);
     void answered(const std::shared_ptr<Asking>& asking, const ExchangeResult& exchange);
     void done(const std::shared_ptr<Asking>& asking);
-    // On the thread the poller lives on.
+    // Any thread: queued for the thread the poller lives on, in order.
+    void deliver(Delivery delivery);
+    // On the thread the poller lives on: what was delivered, a slice of time at a time.
+    void applyDelivered();
     void apply(const Outcome& outcome);
 
     CommandContext m_context;
@@ -116,10 +124,13 @@ private:
     QHash<quint32, CommandTarget> m_targets;
     std::set<quint32> m_paused;
     int m_round = 0; // a stop begins a new one; late news of an old one frees nothing
+    // A burst of answers is shown a slice at a time, so the interface keeps its turn between.
+    static constexpr int kApplySliceMs = 8;
 
     mutable std::mutex m_mutex; // the queue, the in-flight set and the count asked
     std::condition_variable m_idle;
     std::deque<Job> m_queue;
+    std::deque<Delivery> m_delivered; // handed over and not yet applied
     std::set<quint32> m_inFlight;
     int m_active = 0;
     std::atomic<bool> m_cancel{false};
