@@ -135,7 +135,7 @@ void BoardPoller::stop() {
 
 bool BoardPoller::isRefreshing() const {
     std::lock_guard lock(m_mutex);
-    return m_active > 0 || !m_queue.empty() || !m_delivered.empty();
+    return m_active > 0 || !m_queue.empty();
 }
 
 QList<BoardRow> BoardPoller::rows() const {

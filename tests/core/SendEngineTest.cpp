@@ -186,13 +186,14 @@ TEST_F(Send, AProjectorStoringItsFileHoldsNoTransfer) {
     SendEngine engine(j, {target(first), target(second)});
     engine.start();
     // An emulator marks the store Writing once the whole file is in, and sends its verdict
-    // (and notes the request) only when it has stored it.
+    // only when it has stored it.
     EXPECT_TRUE(waitFor([&] {
         return first->stores().state(2) == EmulatorStores::Writing &&
                second->stores().state(2) == EmulatorStores::Writing;
     })) << first->stores().state(2) << " " << second->stores().state(2);
-    EXPECT_TRUE(first->requests().isEmpty());
-    EXPECT_TRUE(second->requests().isEmpty());
+    // Neither has served its connection to the end, which it does only after its verdict.
+    EXPECT_FALSE(first->waitForServed(1, 0));
+    EXPECT_FALSE(second->waitForServed(1, 0));
     EXPECT_EQ(engine.state(0).stage, Stage::Verdict);
     EXPECT_EQ(engine.state(1).stage, Stage::Verdict);
     engine.stop();
