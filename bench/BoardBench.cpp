@@ -1,7 +1,8 @@
 // The board's refresh against 256 emulated projectors that each answer after 100 ms: the
-// time for all 1,024 INFO runs against one projector's four in a row (times 256 is what
-// asking them one after another would take), and the largest delay of a 10 ms timer on the
-// poller's (the interface) thread meanwhile.
+// time for all 1,024 INFO runs (goal: at most 2 s) against one projector's four in a row,
+// which is the floor, since one projector's stores are asked one after the other; and the
+// largest delay of a 10 ms timer on the poller's (the interface) thread meanwhile (goal:
+// under 50 ms). Ends with 1 when a goal is missed.
 #include "ProjectorEmulator.h"
 #include "board/BoardPoller.h"
 #include "registry/Ipv4.h"
@@ -11,6 +12,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -77,12 +79,25 @@ int main(int argc, char** argv) {
         reachable += r.reach == BoardRow::Reach::Reachable ? 1 : 0;
     }
     const double sequential = static_cast<double>(oneMs) * static_cast<double>(list.size());
-    std::printf("board refresh: %lld projectors (%d reachable), %lld INFO runs in %lld ms (goal < 10000 ms); "
-                "one projector's four: %lld ms, so one after another about %.0f ms; ratio %.3f\n",
+    std::printf("board refresh: %lld projectors (%d reachable), %lld INFO runs in %lld ms (goal <= 2000 ms); "
+                "one projector's four, the floor: %lld ms, ratio %.2f to the floor; one after another about %.0f ms\n",
                 static_cast<long long>(list.size()), reachable, static_cast<long long>(list.size() * 4),
-                static_cast<long long>(allMs), static_cast<long long>(oneMs), sequential,
-                static_cast<double>(allMs) / sequential);
+                static_cast<long long>(allMs), static_cast<long long>(oneMs),
+                static_cast<double>(allMs) / static_cast<double>(std::max<qint64>(oneMs, 1)), sequential);
     std::printf("interface thread: largest extra delay of a 10 ms timer during the refresh %lld ms (goal < 50 ms)\n",
                 static_cast<long long>(worstDelay));
-    return 0;
+    bool met = true;
+    if (allMs > 2000) {
+        std::printf("GOAL MISSED: 256 projectors refreshed within 2 s\n");
+        met = false;
+    }
+    if (worstDelay >= 50) {
+        std::printf("GOAL MISSED: interface timer late by less than 50 ms\n");
+        met = false;
+    }
+    if (reachable != static_cast<int>(list.size())) {
+        std::printf("GOAL MISSED: every projector reached\n");
+        met = false;
+    }
+    return met ? 0 : 1;
 }

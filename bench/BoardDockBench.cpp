@@ -1,7 +1,9 @@
 // The board as the window shows it: 256 emulated projectors answering after 100 ms, each
 // holding a picture the history knows, so every row also gets its thumbnail looked up and
-// drawn. Measures the whole refresh (answers and pictures shown) and the largest extra delay
-// of a 10 ms timer on the interface thread meanwhile. Headless.
+// drawn. Measures the whole refresh (answers and pictures shown; goal: at most 2 s, against
+// one projector's four answers in a row, the floor) and the largest extra delay of a 10 ms
+// timer on the interface thread meanwhile (goal: under 50 ms). Headless; ends with 1 when a
+// goal is missed.
 #include "ProjectorEmulator.h"
 #include "app/AppState.h"
 #include "app/CMainFrame.h"
@@ -18,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -84,6 +87,14 @@ int main(int argc, char** argv) {
     frame.SaveProjectorList(list);
     dock->show();
     frame.show();
+    // The window's first showing (fonts, layout, the first paint) is not part of the refresh.
+    {
+        QElapsedTimer settle;
+        settle.start();
+        while (settle.elapsed() < 1000) {
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        }
+    }
 
     QElapsedTimer sinceTick;
     QTimer tick;
@@ -106,10 +117,19 @@ int main(int argc, char** argv) {
         thumbnails += CBoardDock::pictureOf(cell) == CBoardDock::Picture::Thumbnail ? 1 : 0;
     }
     std::printf("board dock refresh: %lld projectors, %lld INFO runs and %d thumbnails shown in %lld ms "
-                "(goal < 10000 ms)\n",
+                "(goal <= 2000 ms; the floor, one projector's four answers in a row, is 400 ms)\n",
                 static_cast<long long>(list.size()), static_cast<long long>(list.size() * 4), thumbnails,
                 static_cast<long long>(allMs));
     std::printf("interface thread: largest extra delay of a 10 ms timer during the refresh %lld ms (goal < 50 ms)\n",
                 static_cast<long long>(worstDelay));
-    return thumbnails == static_cast<int>(list.size()) ? 0 : 1;
+    bool met = thumbnails == static_cast<int>(list.size());
+    if (allMs > 2000) {
+        std::printf("GOAL MISSED: the board refreshed within 2 s\n");
+        met = false;
+    }
+    if (worstDelay >= 50) {
+        std::printf("GOAL MISSED: interface timer late by less than 50 ms\n");
+        met = false;
+    }
+    return met ? 0 : 1;
 }

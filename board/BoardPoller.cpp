@@ -1,15 +1,30 @@
 #include "board/BoardPoller.h"
 
+#include "protocol/AsyncExchange.h"
+#include "protocol/CommandRecording.h"
+#include "protocol/ExchangeLoop.h"
 #include "protocol/ImageInfoQuery.h"
+#include "protocol/ObservedRun.h"
 
+#include <QElapsedTimer>
 #include <QMetaObject>
-#include <QPointer>
 
 #include <algorithm>
 
-BoardPoller::BoardPoller(CommandContext context, QObject* parent) : QObject(parent), m_context(context) {}
+struct BoardPoller::Asking {
+    Job job;
+    Outcome outcome;
+    int store = 1;
+    ObservedRun run;
+};
 
-BoardPoller::~BoardPoller() { stop(); }
+BoardPoller::BoardPoller(CommandContext context, QObject* parent)
+    : QObject(parent), m_context(context), m_loop(std::make_unique<ExchangeLoop>(&m_cancel)) {}
+
+BoardPoller::~BoardPoller() {
+    stop();
+    m_loop.reset();
+}
 
 int BoardPoller::backOffMs(int failures) {
     if (failures <= 0) {
@@ -48,11 +63,13 @@ void BoardPoller::setProjectors(const ProjectorList& list) {
 }
 
 int BoardPoller::refresh(bool force) {
-    joinFinishedWorkers();
     m_cancel.store(false);
+    CommandContext context = m_context;
+    if (context.stop == nullptr) {
+        context.stop = &m_cancel; // a stop closes the socket of the exchange under way
+    }
     const QDateTime now = QDateTime::currentDateTimeUtc();
     int queued = 0;
-    int toStart = 0;
     {
         std::lock_guard lock(m_mutex);
         for (const quint32 a : std::as_const(m_order)) {
@@ -64,17 +81,15 @@ int BoardPoller::refresh(bool force) {
                 continue;
             }
             m_inFlight.insert(a);
-            m_queue.push_back(Job{a, m_targets.value(a)});
+            m_queue.push_back(Job{a, m_targets.value(a), context, m_round});
             ++queued;
         }
-        toStart = std::min<int>(kMaxParallel - m_active, static_cast<int>(m_queue.size()));
-        m_active += std::max(toStart, 0);
     }
-    for (int i = 0; i < toStart; ++i) {
-        m_workers.emplace_back([this] { workerLoop(); });
-    }
-    if (queued == 0 && !isRefreshing()) {
-        QMetaObject::invokeMethod(this, &BoardPoller::refreshFinished, Qt::QueuedConnection);
+    if (queued > 0) {
+        m_loop->start();
+        m_loop->post([this] { pump(); });
+    } else if (!isRefreshing()) {
+        deliver(Delivery{{}, true});
     }
     return queued;
 }
@@ -96,32 +111,25 @@ void BoardPoller::setPaused(quint32 address, bool paused) {
 
 void BoardPoller::stop() {
     m_cancel.store(true);
+    bool unheard = false; // queued, and nothing under way to tell the end of the round
     {
         std::lock_guard lock(m_mutex);
+        unheard = !m_queue.empty() && m_active == 0;
         for (const Job& j : m_queue) {
             m_inFlight.erase(j.address);
         }
         m_queue.clear();
     }
-    for (std::thread& t : m_workers) {
-        t.join();
-    }
-    m_workers.clear();
-    std::lock_guard lock(m_mutex);
-    m_inFlight.clear();
-}
-
-void BoardPoller::joinFinishedWorkers() {
-    bool idle = false;
+    m_loop->wake();
     {
-        std::lock_guard lock(m_mutex);
-        idle = m_active == 0;
+        // The loop abandons every exchange on its next turn, at once.
+        std::unique_lock lock(m_mutex);
+        m_idle.wait(lock, [this] { return m_active == 0; });
+        m_inFlight.clear();
     }
-    if (idle) {
-        for (std::thread& t : m_workers) {
-            t.join();
-        }
-        m_workers.clear();
+    ++m_round;
+    if (unheard) {
+        deliver(Delivery{{}, true});
     }
 }
 
@@ -140,69 +148,124 @@ QList<BoardRow> BoardPoller::rows() const {
 
 BoardRow BoardPoller::row(quint32 address) const { return m_rows.value(address); }
 
-void BoardPoller::workerLoop() {
-    for (;;) {
-        Job job;
+void BoardPoller::pump() {
+    while (true) {
+        auto asking = std::make_shared<Asking>();
         {
             std::lock_guard lock(m_mutex);
-            if (m_queue.empty() || m_cancel.load()) {
-                --m_active;
-                if (m_active == 0) {
-                    QMetaObject::invokeMethod(this, &BoardPoller::refreshFinished, Qt::QueuedConnection);
-                }
+            if (m_cancel.load() || m_queue.empty() || m_active >= kMaxParallel) {
                 return;
             }
-            job = m_queue.front();
+            asking->job = std::move(m_queue.front());
             m_queue.pop_front();
+            ++m_active;
         }
-        Outcome outcome = poll(job);
-        // Handed over to the poller's thread, which owns the rows.
-        QMetaObject::invokeMethod(
-            this,
-            [this, outcome = std::move(outcome)] {
-                {
-                    std::lock_guard lock(m_mutex);
-                    m_inFlight.erase(outcome.address);
-                }
-                apply(outcome);
-            },
-            Qt::QueuedConnection);
+        asking->outcome.address = asking->job.address;
+        asking->outcome.round = asking->job.round;
+        askNext(asking);
     }
 }
 
-BoardPoller::Outcome BoardPoller::poll(const Job& job) const {
-    Outcome o;
-    o.address = job.address;
-    // A stop closes the socket of the exchange under way instead of waiting out its time-out.
-    CommandContext context = m_context;
-    if (context.stop == nullptr) {
-        context.stop = &m_cancel;
+void BoardPoller::askNext(const std::shared_ptr<Asking>& asking) {
+    if (m_cancel.load()) {
+        done(asking);
+        return;
     }
     // One store after the other over connections of their own: never two at once.
-    for (int store = 1; store <= 4; ++store) {
-        if (m_cancel.load()) {
-            break;
+    const Job& job = asking->job;
+    asking->run = ObservedRun(job.context, CommandEventFor("INFO", asking->store, job.target));
+    m_loop->add(std::make_unique<AsyncExchange>(job.target, job.context,
+                                                StoreInfoRequest(asking->store, job.context.timeouts),
+                                                [this, asking](const ExchangeResult& x) { answered(asking, x); }));
+}
+
+void BoardPoller::answered(const std::shared_ptr<Asking>& asking, const ExchangeResult& x) {
+    const StoreInfo s = StoreInfoOf(x);
+    asking->run.finish(s, DescribeStoreInfo);
+    Outcome& o = asking->outcome;
+    BoardStore& b = o.stores[static_cast<size_t>(asking->store - 1)];
+    b.result = s.result;
+    if (s.result == 2) {
+        b.fileName = s.name;
+        b.length = s.lengthText;
+    } else if (s.result < 0) {
+        b.text = s.name;
+    }
+    if (s.result >= 1) {
+        o.answered = true;
+    } else if (asking->store == 1) {
+        // Nothing to be had from the first store: the others are not asked this time.
+        o.reason = s.name;
+        o.reasonId = s.nameId;
+        done(asking);
+        return;
+    }
+    if (asking->store == 4) {
+        done(asking);
+        return;
+    }
+    ++asking->store;
+    askNext(asking);
+}
+
+void BoardPoller::done(const std::shared_ptr<Asking>& asking) {
+    Delivery d{std::move(asking->outcome), false};
+    d.outcome.cancelled = m_cancel.load();
+    deliver(std::move(d));
+    bool last = false;
+    {
+        std::lock_guard lock(m_mutex);
+        --m_active;
+        last = m_active == 0 && m_queue.empty();
+    }
+    m_idle.notify_all();
+    if (last) {
+        deliver(Delivery{{}, true});
+    }
+    pump();
+}
+
+void BoardPoller::deliver(Delivery delivery) {
+    bool first = false;
+    {
+        std::lock_guard lock(m_mutex);
+        first = m_delivered.empty();
+        m_delivered.push_back(std::move(delivery));
+    }
+    // One call on its way at a time: it takes whatever has come by then.
+    if (first) {
+        QMetaObject::invokeMethod(this, &BoardPoller::applyDelivered, Qt::QueuedConnection);
+    }
+}
+
+void BoardPoller::applyDelivered() {
+    QElapsedTimer spent;
+    spent.start();
+    while (true) {
+        Delivery d;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_delivered.empty()) {
+                return;
+            }
+            d = std::move(m_delivered.front());
+            m_delivered.pop_front();
         }
-        const StoreInfo s = QueryStoreInfo(store, job.target, context);
-        BoardStore& b = o.stores[static_cast<size_t>(store - 1)];
-        b.result = s.result;
-        if (s.result == 2) {
-            b.fileName = s.name;
-            b.length = s.lengthText;
-        } else if (s.result < 0) {
-            b.text = s.name;
+        if (d.roundEnd) {
+            Q_EMIT refreshFinished();
+        } else {
+            if (d.outcome.round == m_round) {
+                std::lock_guard lock(m_mutex);
+                m_inFlight.erase(d.outcome.address);
+            }
+            apply(d.outcome);
         }
-        if (s.result >= 1) {
-            o.answered = true;
-        } else if (store == 1) {
-            // Nothing to be had from the first store: the others are not asked this time.
-            o.reason = s.name;
-            o.reasonId = s.nameId;
-            break;
+        if (spent.elapsed() >= kApplySliceMs) {
+            // The rest after the events that came meanwhile.
+            QMetaObject::invokeMethod(this, &BoardPoller::applyDelivered, Qt::QueuedConnection);
+            return;
         }
     }
-    o.cancelled = m_cancel.load();
-    return o;
 }
 
 void BoardPoller::apply(const Outcome& outcome) {

@@ -10,13 +10,15 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
-#include <thread>
-#include <vector>
+
+class ExchangeLoop;
+struct ExchangeResult;
 
 // What the board knows of one store: INFO's result (2 a picture, 1 empty, -1 not known)
 // with the file name and length the projector reported.
@@ -43,18 +45,20 @@ struct BoardRow final {
 };
 
 // Asks every projector of the list what its four stores hold (INFO), off the interface
-// thread: at most 16 projectors at once, never two connections to one projector, and less
-// often for projectors that do not answer (backing off to 10 minutes). Results arrive as
-// signals on the thread the poller lives on.
+// thread: up to kMaxParallel projectors at once, all on one thread of the poller's own that
+// waits for their answers together; one projector's stores one after the other, so never
+// two connections to one projector; and less often for projectors that do not answer
+// (backing off to 10 minutes). Results arrive as signals on the thread the poller lives on.
 class BoardPoller final : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kMaxParallel = 16;
+    // Projectors asked at once: one connection each, waited for on one thread.
+    static constexpr int kMaxParallel = 256;
     static constexpr int kFirstBackOffMs = 30 * 1000;
     static constexpr int kMaxBackOffMs = 10 * 60 * 1000;
 
     explicit BoardPoller(CommandContext context = {}, QObject* parent = nullptr);
-    ~BoardPoller() override; // stops and waits for the workers
+    ~BoardPoller() override; // stops and ends its thread
 
     // Stops a running round and asks with these waits from now on; the rows stay.
     void setContext(const CommandContext& context);
@@ -65,8 +69,8 @@ public:
     int refresh(bool force = true);
     // A send or the schedule is uploading to it: the board does not ask it meanwhile.
     void setPaused(quint32 address, bool paused);
-    // Ends the round: exchanges under way are abandoned (their sockets close at once) and
-    // the workers are waited for. What they had not finished leaves the rows as they were.
+    // Ends the round: exchanges under way are abandoned (their sockets close at once) before
+    // this returns. What they had not finished leaves the rows as they were.
     void stop();
 
     [[nodiscard]] QList<BoardRow> rows() const;
@@ -84,31 +88,51 @@ private:
     struct Job {
         quint32 address = 0;
         CommandTarget target;
+        CommandContext context;
+        int round = 0;
     };
     struct Outcome {
         quint32 address = 0;
+        int round = 0;
         bool answered = false;
         bool cancelled = false; // stopped half way: says nothing about the projector
         QString reason;
         std::optional<CatalogId> reasonId;
         std::array<BoardStore, 4> stores{};
     };
+    struct Asking; // one projector being asked, on the poller's thread
+    // What the poller's thread hands over: an outcome, or the end of a round after them.
+    struct Delivery {
+        Outcome outcome;
+        bool roundEnd = false;
+    };
 
-    void workerLoop();
-    Outcome poll(const Job& job) const;
+    // On the poller's thread.
+    void pump();
+    void askNext(const std::shared_ptr<Asking>& asking);
+    void answered(const std::shared_ptr<Asking>& asking, const ExchangeResult& exchange);
+    void done(const std::shared_ptr<Asking>& asking);
+    // Any thread: queued for the thread the poller lives on, in order.
+    void deliver(Delivery delivery);
+    // On the thread the poller lives on: what was delivered, a slice of time at a time.
+    void applyDelivered();
     void apply(const Outcome& outcome);
-    void joinFinishedWorkers();
 
     CommandContext m_context;
     QList<quint32> m_order;
     QHash<quint32, BoardRow> m_rows;
     QHash<quint32, CommandTarget> m_targets;
     std::set<quint32> m_paused;
+    int m_round = 0; // a stop begins a new one; late news of an old one frees nothing
+    // A burst of answers is shown a slice at a time, so the interface keeps its turn between.
+    static constexpr int kApplySliceMs = 8;
 
-    mutable std::mutex m_mutex; // the queue, the in-flight set and the worker count
+    mutable std::mutex m_mutex; // the queue, the in-flight set and the count asked
+    std::condition_variable m_idle;
     std::deque<Job> m_queue;
+    std::deque<Delivery> m_delivered; // handed over and not yet applied
     std::set<quint32> m_inFlight;
     int m_active = 0;
-    std::vector<std::thread> m_workers;
     std::atomic<bool> m_cancel{false};
+    std::unique_ptr<ExchangeLoop> m_loop; // last: its thread ends before the rest goes
 };

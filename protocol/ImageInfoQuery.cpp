@@ -8,11 +8,7 @@
 namespace {
 
 ExchangeResult runInfo(int storeNumber, const CommandTarget& target, const CommandContext& context) {
-    ExchangeRequest request;
-    request.kind = CommandKind::Info;
-    request.commandText = "INFO " + QByteArray::number(storeNumber) + "\r\n";
-    request.waitStepMs = context.timeouts.infoReplyMs;
-    return RunCommandExchange(target, context, request);
+    return RunCommandExchange(target, context, StoreInfoRequest(storeNumber, context.timeouts));
 }
 
 StoreInfo failed(CatalogId id) {
@@ -54,8 +50,15 @@ static RunReport queryImageInfo(int storeNumber, const CommandTarget& target, co
     return RunReport::shown(-1, MessageIcon::Stop, v.text);
 }
 
-static StoreInfo queryStoreInfo(int storeNumber, const CommandTarget& target, const CommandContext& context) {
-    const ExchangeResult x = runInfo(storeNumber, target, context);
+ExchangeRequest StoreInfoRequest(int storeNumber, const CommandTimeouts& timeouts) {
+    ExchangeRequest request;
+    request.kind = CommandKind::Info;
+    request.commandText = "INFO " + QByteArray::number(storeNumber) + "\r\n";
+    request.waitStepMs = timeouts.infoReplyMs;
+    return request;
+}
+
+StoreInfo StoreInfoOf(const ExchangeResult& x) {
     using Stage = ExchangeResult::Stage;
     switch (x.stage) {
     case Stage::ConnectFailed:
@@ -93,6 +96,16 @@ static StoreInfo queryStoreInfo(int storeNumber, const CommandTarget& target, co
     return failed(v.text);
 }
 
+void DescribeStoreInfo(const StoreInfo& s, CommandEvent& e) {
+    e.result = s.result;
+    e.ok = s.result >= 1;
+    e.text = s.result == 2 ? s.name + QLatin1Char(' ') + s.lengthText : s.name;
+}
+
+static StoreInfo queryStoreInfo(int storeNumber, const CommandTarget& target, const CommandContext& context) {
+    return StoreInfoOf(runInfo(storeNumber, target, context));
+}
+
 RunReport QueryImageInfo(int storeNumber, const CommandTarget& target, const CommandContext& context) {
     return RunObserved(context, CommandEventFor("INFO", storeNumber, target),
                        [&] { return queryImageInfo(storeNumber, target, context); }, DescribeOutcome);
@@ -100,10 +113,5 @@ RunReport QueryImageInfo(int storeNumber, const CommandTarget& target, const Com
 
 StoreInfo QueryStoreInfo(int storeNumber, const CommandTarget& target, const CommandContext& context) {
     return RunObserved(context, CommandEventFor("INFO", storeNumber, target),
-                       [&] { return queryStoreInfo(storeNumber, target, context); },
-                       [](const StoreInfo& s, CommandEvent& e) {
-                           e.result = s.result;
-                           e.ok = s.result >= 1;
-                           e.text = s.result == 2 ? s.name + QLatin1Char(' ') + s.lengthText : s.name;
-                       });
+                       [&] { return queryStoreInfo(storeNumber, target, context); }, DescribeStoreInfo);
 }

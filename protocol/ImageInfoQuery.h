@@ -3,6 +3,10 @@
 #include "protocol/CommandConnection.h"
 #include "protocol/RunReport.h"
 
+struct CommandEvent;
+struct ExchangeRequest;
+struct ExchangeResult;
+
 // INFO: what one store of one projector holds.
 
 // The Image Information dialog's run: 0 when the projector answered "INFO 0", else -1,
@@ -19,3 +23,9 @@ struct StoreInfo final {
     QString lengthText;              // result 2: the length as the reply gave it
 };
 StoreInfo QueryStoreInfo(int storeNumber, const CommandTarget& target, const CommandContext& context = {});
+
+// The parts of QueryStoreInfo for runs that drive the exchange themselves: the request,
+// what its outcome means, and what the command history is told of it.
+ExchangeRequest StoreInfoRequest(int storeNumber, const CommandTimeouts& timeouts);
+StoreInfo StoreInfoOf(const ExchangeResult& exchange);
+void DescribeStoreInfo(const StoreInfo& info, CommandEvent& event);

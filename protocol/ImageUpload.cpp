@@ -51,11 +51,40 @@ static int uploadImageData(const QByteArray& name, const QByteArray& content, in
                            const CommandTarget& target, const CommandContext& context,
                            const ImageUpload::Progress& progress, const ImageUpload::SentBytes& sentBytes);
 
-static void describeUpload(int result, CommandEvent& e) {
-    e.result = result;
-    e.ok = result == UploadResult::Ok;
-    const ImageUpload::ResultText t = ImageUpload::textFor(result);
+void ImageUpload::describe(int uploadResult, CommandEvent& e) {
+    e.result = uploadResult;
+    e.ok = uploadResult == UploadResult::Ok;
+    const ImageUpload::ResultText t = ImageUpload::textFor(uploadResult);
     e.text = CatalogText(t.id, t.inserts);
+}
+
+int ImageUpload::checkSendable(const QByteArray& name, qint64 length) {
+    if (length == 0) {
+        return UploadResult::FileEmpty;
+    }
+    if (length > kMaxFileSize || name.isEmpty() || name.size() > kMaxBaseName) {
+        return UploadResult::FileUnreadable;
+    }
+    return UploadResult::Ok;
+}
+
+int ImageUpload::resultOf(const ExchangeResult& x) {
+    using Stage = ExchangeResult::Stage;
+    switch (x.stage) {
+    case Stage::ConnectFailed:
+        return x.connectResult;
+    case Stage::SendFailed:
+        return UploadResult::SendFailed;
+    case Stage::TimedOut:
+        return UploadResult::NoReply;
+    case Stage::WaitFailed:
+        return UploadResult::WaitFailed;
+    case Stage::Closed:
+        return UploadResult::ReadFailed;
+    case Stage::Replied:
+        break;
+    }
+    return ReplyJudge::judgePut(x.reply);
 }
 
 static int uploadImage(const QString& path, int storeNumber, const CommandTarget& target, const CommandContext& context,
@@ -95,11 +124,8 @@ static int uploadImageData(const QByteArray& name, const QByteArray& content, in
         }
     };
     const qint64 length = content.size();
-    if (length == 0) {
-        return UploadResult::FileEmpty;
-    }
-    if (length > ImageUpload::kMaxFileSize || name.isEmpty() || name.size() > ImageUpload::kMaxBaseName) {
-        return UploadResult::FileUnreadable;
+    if (const int check = ImageUpload::checkSendable(name, length); check != UploadResult::Ok) {
+        return check;
     }
     const QByteArray head = ImageUpload::header(name, length, storeNumber);
 
@@ -132,22 +158,7 @@ static int uploadImageData(const QByteArray& name, const QByteArray& content, in
     if (x.stage != ExchangeResult::Stage::Replied && stopped()) {
         return UploadResult::Stopped;
     }
-    using Stage = ExchangeResult::Stage;
-    switch (x.stage) {
-    case Stage::ConnectFailed:
-        return x.connectResult;
-    case Stage::SendFailed:
-        return UploadResult::SendFailed;
-    case Stage::TimedOut:
-        return UploadResult::NoReply;
-    case Stage::WaitFailed:
-        return UploadResult::WaitFailed;
-    case Stage::Closed:
-        return UploadResult::ReadFailed;
-    case Stage::Replied:
-        break;
-    }
-    return ReplyJudge::judgePut(x.reply);
+    return ImageUpload::resultOf(x);
 }
 
 int UploadImage(const QString& path, int storeNumber, const CommandTarget& target, const CommandContext& context,
@@ -155,7 +166,7 @@ int UploadImage(const QString& path, int storeNumber, const CommandTarget& targe
     CommandEvent event = CommandEventFor("PUT", storeNumber, target);
     event.uploadPath = path;
     return RunObserved(context, std::move(event),
-                       [&] { return uploadImage(path, storeNumber, target, context, progress); }, describeUpload);
+                       [&] { return uploadImage(path, storeNumber, target, context, progress); }, ImageUpload::describe);
 }
 
 int UploadImageData(const QByteArray& name, const QByteArray& content, int storeNumber, const CommandTarget& target,
@@ -166,5 +177,5 @@ int UploadImageData(const QByteArray& name, const QByteArray& content, int store
     event.uploadContent = content;
     return RunObserved(context, std::move(event),
                        [&] { return uploadImageData(name, content, storeNumber, target, context, progress, sentBytes); },
-                       describeUpload);
+                       ImageUpload::describe);
 }

@@ -9,6 +9,9 @@
 
 #include <functional>
 
+struct CommandEvent;
+struct ExchangeResult;
+
 // PUT: one file into one store of one projector, and the projector's verdict.
 namespace UploadResult {
 inline constexpr int Ok = 0;
@@ -44,6 +47,13 @@ struct ResultText final {
     QStringList inserts;
 };
 ResultText textFor(int uploadResult);
+
+// Ok, or why this name and file cannot go out at all (FileEmpty, FileUnreadable).
+int checkSendable(const QByteArray& name, qint64 length);
+// The result code of a PUT exchange that ended so (a stop aside, which the caller judges).
+int resultOf(const ExchangeResult& exchange);
+// What the command history is told of an upload that ended with this code.
+void describe(int uploadResult, CommandEvent& event);
 
 enum class Phase { Connecting, Sent, Waiting, Done };
 // Progress on the uploading thread: the phase and, while waiting, the seconds waited.

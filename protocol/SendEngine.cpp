@@ -2,29 +2,35 @@
 
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "protocol/AsyncExchange.h"
+#include "protocol/CommandRecording.h"
+#include "protocol/ExchangeLoop.h"
 #include "protocol/ImageInfoQuery.h"
 #include "protocol/ImageUpload.h"
+#include "protocol/ObservedRun.h"
 #include "protocol/StoreCheck.h"
 
 #include <algorithm>
 
-SendEngine::SendEngine(Job job, QList<CommandTarget> targets)
-    : m_job(std::move(job)), m_targets(std::move(targets)), m_states(static_cast<size_t>(m_targets.size())),
-      m_verdictSince(static_cast<size_t>(m_targets.size())) {
+SendEngine::SendEngine(Job job, QList<CommandTarget> targets, QObject* parent)
+    : QObject(parent), m_job(std::move(job)), m_targets(std::move(targets)),
+      m_states(static_cast<size_t>(m_targets.size())), m_verdictSince(static_cast<size_t>(m_targets.size())),
+      m_holdsTransfer(static_cast<size_t>(m_targets.size()), 0),
+      m_shownPermille(static_cast<size_t>(m_targets.size()), -1), m_loop(std::make_unique<ExchangeLoop>(&m_stop)) {
     m_job.context.stop = &m_stop;
     const int limit = m_job.context.timeouts.putReplyWaits * m_job.context.timeouts.putWaitStepMs;
     for (TargetState& s : m_states) {
         s.verdictLimitMs = limit;
     }
+    m_sendable = ImageUpload::checkSendable(m_job.fileName, m_job.content.size());
+    if (m_sendable == UploadResult::Ok) {
+        m_putText = ImageUpload::header(m_job.fileName, m_job.content.size(), m_job.storeNumber) + m_job.content;
+    }
 }
 
 SendEngine::~SendEngine() {
     stop();
-    for (std::thread& t : m_workers) {
-        if (t.joinable()) {
-            t.join();
-        }
-    }
+    m_loop.reset();
 }
 
 void SendEngine::start() {
@@ -32,35 +38,33 @@ void SendEngine::start() {
         return;
     }
     m_started = true;
-    const int n = std::clamp(m_job.maxParallel, 1, kMaxParallel);
-    const int workers = std::min(n, static_cast<int>(m_targets.size()));
-    m_running.store(workers);
-    m_workers.reserve(static_cast<size_t>(workers));
-    for (int i = 0; i < workers; ++i) {
-        m_workers.emplace_back([this] { work(); });
-    }
+    m_loop->post([this] { admit(); });
+    m_loop->start();
+}
+
+void SendEngine::stop() {
+    m_stop.store(true);
+    m_loop->wake();
 }
 
 bool SendEngine::wait(int timeoutMs) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (m_running.load() != 0) {
-        if (Clock::now() >= deadline) {
+    if (!m_started) {
+        return true;
+    }
+    {
+        std::unique_lock lock(m_mutex);
+        if (!m_ended.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return m_finished.load(); })) {
             return false;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    for (std::thread& t : m_workers) {
-        if (t.joinable()) {
-            t.join();
-        }
-    }
+    m_loop->join();
     return true;
 }
 
 SendEngine::TargetState SendEngine::state(int index) const {
     std::lock_guard lock(m_mutex);
     TargetState s = m_states.at(static_cast<size_t>(index));
-    if (const auto& since = m_verdictSince.at(static_cast<size_t>(index)); since && s.stage == Stage::Verdict) {
+    if (const Since& since = m_verdictSince.at(static_cast<size_t>(index)); since && s.stage == Stage::Verdict) {
         s.waitedMs = static_cast<int>(
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - *since).count());
     }
@@ -77,84 +81,165 @@ std::vector<SendEngine::TargetState> SendEngine::snapshot() const {
 }
 
 template <typename Change> void SendEngine::update(int index, Change&& change) {
-    std::lock_guard lock(m_mutex);
-    change(m_states[static_cast<size_t>(index)], m_verdictSince[static_cast<size_t>(index)]);
+    {
+        std::lock_guard lock(m_mutex);
+        change(m_states[static_cast<size_t>(index)], m_verdictSince[static_cast<size_t>(index)]);
+    }
+    Q_EMIT targetChanged(index, state(index));
 }
 
-void SendEngine::work() {
-    while (true) {
-        const int index = m_next.fetch_add(1);
-        if (index >= size()) {
-            break;
-        }
+void SendEngine::admit() {
+    const int limit = std::clamp(m_job.maxParallel, 1, kMaxParallel);
+    while (m_next < size()) {
         if (m_stop.load()) {
-            update(index, [](TargetState& s, auto&) { s.stage = Stage::Stopped; });
+            end(m_next++, Stage::Stopped, UploadResult::Stopped); // never begun
             continue;
         }
-        runOne(index);
+        if (m_transfers >= limit || m_open >= kMaxConnections) {
+            break;
+        }
+        beginUpload(m_next++);
     }
-    m_running.fetch_sub(1);
+    if (m_endedCount == size() && !m_finished.load()) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_finished.store(true);
+        }
+        m_ended.notify_all();
+        Q_EMIT finished();
+        m_loop->quit();
+    }
 }
 
-void SendEngine::runOne(int index) {
-    using Since = std::optional<Clock::time_point>;
-    const CommandTarget target = m_targets.at(index);
+void SendEngine::beginUpload(int index) {
+    const CommandTarget& target = m_targets.at(index);
+    CommandEvent event = CommandEventFor("PUT", m_job.storeNumber, target);
+    event.uploadName = m_job.fileName;
+    event.uploadContent = m_job.content;
+    ObservedRun run(m_job.context, std::move(event));
+    if (m_sendable != UploadResult::Ok) {
+        run.finish(m_sendable, ImageUpload::describe);
+        end(index, Stage::Failed, m_sendable);
+        return;
+    }
+    // The transfer is held from the connect until the whole file is out.
+    ++m_transfers;
+    ++m_open;
+    m_holdsTransfer[static_cast<size_t>(index)] = 1;
     update(index, [](TargetState& s, Since&) { s.stage = Stage::Connecting; });
-    auto progress = [&](ImageUpload::Phase phase, int) {
-        if (phase == ImageUpload::Phase::Sent) {
-            update(index, [](TargetState& s, Since& since) {
-                s.stage = Stage::Verdict;
-                since = Clock::now();
-            });
-        }
-    };
-    auto sentBytes = [&](qint64 sent, qint64 total) {
-        update(index, [&](TargetState& s, Since&) {
-            s.stage = Stage::Sending;
-            s.sent = sent;
-            s.total = total;
-        });
-    };
-    const int result = UploadImageData(m_job.fileName, m_job.content, m_job.storeNumber, target, m_job.context,
-                                       progress, sentBytes);
+    ExchangeRequest request;
+    request.kind = CommandKind::Put;
+    request.commandText = m_putText;
+    request.replyWaits = m_job.context.timeouts.putReplyWaits;
+    request.waitStepMs = m_job.context.timeouts.putWaitStepMs;
+    request.onSent = [this, index](qint64 sent, qint64 total) { sentBytes(index, sent, total); };
+    request.onWaiting = [this, index](int steps) { waiting(index, steps); };
+    m_loop->add(std::make_unique<AsyncExchange>(
+        target, m_job.context, std::move(request),
+        [this, index, run](const ExchangeResult& x) mutable { uploadEnded(index, x, run); }));
+}
+
+void SendEngine::sentBytes(int index, qint64 sent, qint64 total) {
+    // Every piece is noted, but only a visible step of the bar is reported.
+    const int permille = total > 0 ? static_cast<int>(sent * 1000 / total) : 0;
+    int& shown = m_shownPermille[static_cast<size_t>(index)];
+    if (permille == shown) {
+        std::lock_guard lock(m_mutex);
+        m_states[static_cast<size_t>(index)].sent = sent;
+        return;
+    }
+    shown = permille;
+    update(index, [&](TargetState& s, Since&) {
+        s.stage = Stage::Sending;
+        s.sent = sent;
+        s.total = total;
+    });
+}
+
+void SendEngine::waiting(int index, int steps) {
+    if (steps > 0) {
+        Q_EMIT targetChanged(index, state(index)); // the seconds waited go up
+        return;
+    }
+    update(index, [](TargetState& s, Since& since) {
+        s.stage = Stage::Verdict;
+        since = Clock::now();
+    });
+    // The file is out: the projector stores it on its own time, without our transfer.
+    releaseTransfer(index);
+    admit();
+}
+
+void SendEngine::releaseTransfer(int index) {
+    char& holds = m_holdsTransfer[static_cast<size_t>(index)];
+    if (holds != 0) {
+        holds = 0;
+        --m_transfers;
+    }
+}
+
+void SendEngine::uploadEnded(int index, const ExchangeResult& x, ObservedRun& run) {
+    --m_open;
+    releaseTransfer(index);
+    // A failure that the stop caused is a stop, not the projector's fault.
+    const bool stopped = m_stop.load();
+    const int result =
+        x.stage != ExchangeResult::Stage::Replied && stopped ? UploadResult::Stopped : ImageUpload::resultOf(x);
+    run.finish(result, ImageUpload::describe);
     if (result != UploadResult::Ok) {
-        // A failure that the stop caused is a stop, not the projector's fault.
-        const bool stopped = m_stop.load();
-        update(index, [&](TargetState& s, Since& since) {
-            s.result = result;
-            s.stage = stopped ? Stage::Stopped : Stage::Failed;
-            since.reset();
-        });
-        return;
+        end(index, stopped ? Stage::Stopped : Stage::Failed, result);
+    } else if (!m_job.verify || stopped) {
+        end(index, Stage::Delivered, result); // a stop leaves it delivered and unchecked
+    } else {
+        beginVerify(index);
     }
-    if (!m_job.verify) {
-        update(index, [](TargetState& s, Since& since) {
-            s.result = UploadResult::Ok;
-            s.stage = Stage::Delivered;
-            since.reset();
-        });
-        return;
-    }
+    admit();
+}
+
+void SendEngine::beginVerify(int index) {
+    const CommandTarget& target = m_targets.at(index);
+    ++m_open;
     update(index, [](TargetState& s, Since& since) {
         s.result = UploadResult::Ok;
         s.stage = Stage::Verifying;
         since.reset();
     });
-    const StoreInfo info = QueryStoreInfo(m_job.storeNumber, target, m_job.context);
+    ObservedRun run(m_job.context, CommandEventFor("INFO", m_job.storeNumber, target));
+    m_loop->add(std::make_unique<AsyncExchange>(
+        target, m_job.context, StoreInfoRequest(m_job.storeNumber, m_job.context.timeouts),
+        [this, index, run](const ExchangeResult& x) mutable { verifyEnded(index, x, run); }));
+}
+
+void SendEngine::verifyEnded(int index, const ExchangeResult& x, ObservedRun& run) {
+    --m_open;
+    const StoreInfo info = StoreInfoOf(x);
+    run.finish(info, DescribeStoreInfo);
     const bool stopped = m_stop.load();
-    update(index, [&](TargetState& s, Since&) {
+    {
+        std::lock_guard lock(m_mutex);
+        TargetState& s = m_states[static_cast<size_t>(index)];
         if (StoreHoldsFile(info, m_job.fileName, m_job.content.size())) {
             s.stage = Stage::Verified;
-            return;
-        }
-        if (stopped) {
+        } else if (stopped) {
             s.stage = Stage::Delivered; // it arrived; only the check was cut short
-            return;
+        } else {
+            s.stage = Stage::Mismatch;
+            s.verifyResult = info.result;
+            s.reportedName = info.name;
+            s.reportedLength = info.lengthText;
         }
-        s.stage = Stage::Mismatch;
-        s.verifyResult = info.result;
-        s.reportedName = info.name;
-        s.reportedLength = info.lengthText;
+    }
+    ++m_endedCount;
+    Q_EMIT targetChanged(index, state(index));
+    admit();
+}
+
+void SendEngine::end(int index, Stage stage, int result) {
+    ++m_endedCount;
+    update(index, [&](TargetState& s, Since& since) {
+        s.stage = stage;
+        s.result = result;
+        since.reset();
     });
 }
 

@@ -18,7 +18,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -122,9 +121,6 @@ CImageSendDlg::CImageSendDlg(int /*unused*/, QWidget* parent) : QDialog(parent) 
     grid->addWidget(m_summary, 3, 0, 1, 2);
     resize(900, 420);
 
-    m_timer = new QTimer(this);
-    m_timer->setInterval(100);
-    connect(m_timer, &QTimer::timeout, this, &CImageSendDlg::poll);
     connect(m_selectAll, &QPushButton::clicked, this, [this] { setAllChecked(true); });
     connect(m_selectNone, &QPushButton::clicked, this, [this] { setAllChecked(false); });
     connect(m_send, &QPushButton::clicked, this, &CImageSendDlg::onSend);
@@ -325,6 +321,17 @@ void CImageSendDlg::startSend(const QList<int>& rows, bool fresh) {
     }
     m_engineRows = rows;
     m_engine = std::make_unique<SendEngine>(std::move(job), targets);
+    // Queued: the engine reports from its own thread, and a report never runs inside a
+    // call into the engine.
+    const int run = ++m_run;
+    connect(m_engine.get(), &SendEngine::targetChanged, this,
+            [this, run](int index, const SendEngine::TargetState& state) { onTargetChanged(run, index, state); },
+            Qt::QueuedConnection);
+    connect(m_engine.get(), &SendEngine::finished, this, [this, run] {
+        if (run == m_run && m_engine) {
+            finishRun();
+        }
+    }, Qt::QueuedConnection);
     for (const CommandTarget& t : targets) {
         m_uploading.append(t.address);
         Q_EMIT uploading(t.address, true);
@@ -335,7 +342,6 @@ void CImageSendDlg::startSend(const QList<int>& rows, bool fresh) {
     }
     refreshSummary();
     updateButtons();
-    m_timer->start();
 }
 
 void CImageSendDlg::onStop() {
@@ -345,32 +351,44 @@ void CImageSendDlg::onStop() {
     }
 }
 
-void CImageSendDlg::poll() {
-    if (!m_engine) {
-        m_timer->stop();
+void CImageSendDlg::onTargetChanged(int run, int index, const SendEngine::TargetState& state) {
+    if (run != m_run || index < 0 || index >= m_engineRows.size()) {
         return;
     }
-    const bool finished = m_engine->isFinished();
-    const std::vector<SendEngine::TargetState> states = m_engine->snapshot();
-    for (int i = 0; i < static_cast<int>(states.size()); ++i) {
-        const int row = m_engineRows[i];
-        m_rowStates[static_cast<size_t>(row)] = states[static_cast<size_t>(i)];
-        refreshRow(row);
-        if (SendEngine::isEnded(states[static_cast<size_t>(i)].stage)) {
-            release({m_records[row].address});
-        }
+    const int row = m_engineRows[index];
+    m_rowStates[static_cast<size_t>(row)] = state;
+    refreshRow(row);
+    if (SendEngine::isEnded(state.stage)) {
+        release({m_records[row].address});
     }
-    refreshSummary();
-    if (finished) {
-        finishRun();
+    summaryLater();
+}
+
+void CImageSendDlg::summaryLater() {
+    if (m_summaryPending) {
+        return;
     }
+    m_summaryPending = true;
+    QMetaObject::invokeMethod(this, [this] {
+        m_summaryPending = false;
+        refreshSummary();
+    }, Qt::QueuedConnection);
 }
 
 void CImageSendDlg::finishRun() {
-    m_timer->stop();
+    // The engine has ended (or is told to): its last word is read here, and reports of
+    // this run still on their way are dropped.
     m_engine->wait(30000);
+    const std::vector<SendEngine::TargetState> states = m_engine->snapshot();
+    ++m_run;
+    for (int i = 0; i < static_cast<int>(states.size()) && i < m_engineRows.size(); ++i) {
+        const int row = m_engineRows[i];
+        m_rowStates[static_cast<size_t>(row)] = states[static_cast<size_t>(i)];
+        refreshRow(row);
+    }
     m_engine.reset();
     release(m_uploading);
+    refreshSummary();
     updateButtons();
     if (m_closeWhenDone) {
         bool all = true;
@@ -488,8 +506,7 @@ void CImageSendDlg::done(int result) {
             return;
         }
         m_engine->stop();
-        m_engine->wait(30000);
-        poll();
+        finishRun();
     }
     rememberChoice();
     QDialog::done(result);

@@ -16,7 +16,6 @@ class QComboBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
-class QTimer;
 class QTreeWidget;
 
 // Sends the current picture to the checked projectors at once, each row showing its own
@@ -81,8 +80,11 @@ private:
     void onSend();
     void onRetry();
     void onStop();
-    void poll();
+    // The engine's reports of one run; those of a run already finished are dropped.
+    void onTargetChanged(int run, int index, const SendEngine::TargetState& state);
     void finishRun();
+    // The summary follows a burst of reports once, after the burst.
+    void summaryLater();
     // Tells that the uploads to these projectors have ended.
     void release(const QList<quint32>& addresses);
     void refreshRow(int row);
@@ -96,6 +98,8 @@ private:
     std::unique_ptr<SendEngine> m_engine;
     QList<int> m_engineRows; // engine index -> row
     QList<quint32> m_uploading; // told as uploading and not yet released
+    int m_run = 0;              // counts the engine's runs
+    bool m_summaryPending = false;
     CommandContext m_context;
     int m_maxParallel = SendEngine::kDefaultParallel;
     std::optional<quint32> m_onlyAddress;
@@ -119,5 +123,4 @@ private:
     QLabel* m_summary = nullptr;
     QProgressBar* m_overall = nullptr;
     QList<QProgressBar*> m_rowBars;
-    QTimer* m_timer = nullptr;
 };

@@ -213,3 +213,42 @@ TEST(BoardPollerStopTest, StopAbandonsExchangesAndCountsNothingAgainstTheProject
         EXPECT_EQ(r.failures, 0);
     }
 }
+
+TEST(BoardPollerParallelTest, ManyProjectorsAreAskedTogetherEachOverOneConnection) {
+    // More projectors than any small pool of workers, none of which answers while the test
+    // looks: each must have been reached at once, and none twice.
+    constexpr int kCount = 40;
+    Emulators emus;
+    EmulatorConfig slow;
+    slow.faults.infoDelayMs = 120000;
+    ProjectorList list;
+    for (int i = 0; i < kCount; ++i) {
+        ProjectorEmulator* e = emus.add(slow);
+        ASSERT_NE(e, nullptr);
+        list << recordFor(e->address(), QStringLiteral("S%1").arg(i));
+    }
+    CommandContext patient = FastContext();
+    patient.timeouts.infoReplyMs = 300000;
+    BoardPoller poller(patient);
+    poller.setProjectors(list);
+    ASSERT_EQ(poller.refresh(), kCount);
+    auto connected = [&] {
+        int reached = 0;
+        for (int i = 0; i < emus.size(); ++i) {
+            reached += emus.at(i)->connections() > 0 ? 1 : 0;
+        }
+        return reached;
+    };
+    const QDeadlineTimer deadline(30000);
+    while (!deadline.hasExpired() && connected() < kCount) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    EXPECT_EQ(connected(), kCount);
+    for (int i = 0; i < emus.size(); ++i) {
+        EXPECT_EQ(emus.at(i)->connections(), 1) << "store 2 is asked only after store 1 answered";
+        EXPECT_FALSE(emus.at(i)->waitForServed(1, 0)) << "no answer has gone out yet";
+    }
+    EXPECT_TRUE(poller.isRefreshing());
+    poller.stop();
+    EXPECT_FALSE(poller.isRefreshing());
+}

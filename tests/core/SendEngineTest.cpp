@@ -1,15 +1,23 @@
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "protocol/AsyncExchange.h"
+#include "protocol/ExchangeLoop.h"
+#include "protocol/ImageInfoQuery.h"
 #include "protocol/ImageUpload.h"
 #include "protocol/SendEngine.h"
 #include "support/Emulators.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <future>
 #include <thread>
 
 namespace {
@@ -34,6 +42,23 @@ QByteArray picture(int n) {
         b[i] = static_cast<char>((i * 13 + i / 97) & 0xFF);
     }
     return b;
+}
+
+// One exchange carried by a loop of its own, to its end.
+ExchangeResult runOnLoop(const CommandTarget& target, const CommandContext& context, const ExchangeRequest& request) {
+    ExchangeLoop loop;
+    std::promise<ExchangeResult> ended;
+    loop.post([&] {
+        loop.add(std::make_unique<AsyncExchange>(target, context, request,
+                                                 [&](const ExchangeResult& x) { ended.set_value(x); }));
+    });
+    loop.start();
+    std::future<ExchangeResult> result = ended.get_future();
+    if (result.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+        ADD_FAILURE() << "the exchange never ended";
+        return {};
+    }
+    return result.get();
 }
 
 class Send : public ::testing::Test {
@@ -118,33 +143,63 @@ TEST_F(Send, DeliversToEveryTargetInParallelAndVerifiesEach) {
     expectNoDescriptorLeft(before);
 }
 
-TEST_F(Send, NeverRunsMoreThanTheGivenNumberAtOnce) {
-    EmulatorFaults slow;
-    slow.storeDelayMs = 300;
+TEST_F(Send, NeverRunsMoreTransfersThanTheGivenNumberAtOnce) {
     QList<CommandTarget> targets;
     for (int i = 0; i < 6; ++i) {
-        targets << target(emulator(slow));
+        targets << target(emulator({}, true), 1, u"secret"_qs);
     }
     SendEngine::Job j = job();
     j.maxParallel = 2;
     j.verify = false;
     SendEngine engine(j, targets);
-    engine.start();
+    // Every change as the engine makes it, on its own thread: no change between two looks
+    // can go unseen.
+    std::vector<Stage> stages(6, Stage::Waiting);
     int most = 0;
-    while (!engine.isFinished()) {
-        int busy = 0;
-        for (const auto& s : engine.snapshot()) {
-            busy += s.stage != Stage::Waiting && !SendEngine::isEnded(s.stage) ? 1 : 0;
-        }
-        most = std::max(most, busy);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    QObject::connect(&engine, &SendEngine::targetChanged, &engine,
+                     [&](int index, const SendEngine::TargetState& s) {
+                         stages[static_cast<size_t>(index)] = s.stage;
+                         const auto busy = std::count_if(stages.begin(), stages.end(), [](Stage st) {
+                             return st == Stage::Connecting || st == Stage::Sending;
+                         });
+                         most = std::max(most, static_cast<int>(busy));
+                     },
+                     Qt::DirectConnection);
+    engine.start();
     ASSERT_TRUE(engine.wait(30000));
-    EXPECT_LE(most, 2);
-    EXPECT_GE(most, 1);
+    EXPECT_EQ(most, 2);
     for (const auto& s : engine.snapshot()) {
         EXPECT_EQ(s.stage, Stage::Delivered);
     }
+}
+
+TEST_F(Send, AProjectorStoringItsFileHoldsNoTransfer) {
+    // Both store for far longer than the test waits. With one transfer at a time the second
+    // file can only arrive while the first projector is still storing its own.
+    EmulatorFaults storing;
+    storing.storeDelayMs = 120000;
+    ProjectorEmulator* first = emulator(storing);
+    ProjectorEmulator* second = emulator(storing);
+    SendEngine::Job j = job();
+    j.maxParallel = 1;
+    j.context.timeouts.putReplyWaits = 600; // three minutes
+    SendEngine engine(j, {target(first), target(second)});
+    engine.start();
+    // An emulator marks the store Writing once the whole file is in, and sends its verdict
+    // only when it has stored it.
+    EXPECT_TRUE(waitFor([&] {
+        return first->stores().state(2) == EmulatorStores::Writing &&
+               second->stores().state(2) == EmulatorStores::Writing;
+    })) << first->stores().state(2) << " " << second->stores().state(2);
+    // Neither has served its connection to the end, which it does only after its verdict.
+    EXPECT_FALSE(first->waitForServed(1, 0));
+    EXPECT_FALSE(second->waitForServed(1, 0));
+    EXPECT_EQ(engine.state(0).stage, Stage::Verdict);
+    EXPECT_EQ(engine.state(1).stage, Stage::Verdict);
+    engine.stop();
+    ASSERT_TRUE(engine.wait(5000));
+    EXPECT_EQ(engine.state(0).stage, Stage::Stopped);
+    EXPECT_EQ(engine.state(1).stage, Stage::Stopped);
 }
 
 TEST_F(Send, EachFaultEndsAsItsOwnFailureAndNeverAsDelivered) {
@@ -194,40 +249,100 @@ TEST_F(Send, EachFaultEndsAsItsOwnFailureAndNeverAsDelivered) {
 }
 
 TEST_F(Send, StopEndsUploadsInFlightAndStartsNoMore) {
+    // Two projectors take the file and never give a verdict; the others never greet, so
+    // three of them hold every transfer and three wait their turn.
     EmulatorFaults mute;
     mute.neverReply = true;
+    EmulatorFaults silentGreeter;
+    silentGreeter.neverGreet = true;
     QList<CommandTarget> targets;
     QList<ProjectorEmulator*> emus;
     for (int i = 0; i < 8; ++i) {
-        emus << emulator(mute);
-        targets << target(emus.back());
+        const bool greets = i < 2;
+        emus << emulator(greets ? mute : silentGreeter, !greets);
+        targets << target(emus.back(), greets ? 0 : 1, u"secret"_qs);
     }
     SendEngine::Job j = job();
     j.maxParallel = 3;
     j.context.timeouts.putReplyWaits = 300;
     j.context.timeouts.putWaitStepMs = 1000;
+    j.context.timeouts.greetingMs = 300000;
     const int before = OpenDescriptorCount();
     SendEngine engine(j, targets);
     engine.start();
-    ASSERT_TRUE(waitFor([&] {
-        int waiting = 0;
-        for (const auto& s : engine.snapshot()) {
-            waiting += s.stage == Stage::Verdict ? 1 : 0;
+    auto connections = [&] {
+        int n = 0;
+        for (ProjectorEmulator* e : emus) {
+            n += e->connections();
         }
-        return waiting == 3;
-    }));
+        return n;
+    };
+    auto inStage = [&](Stage stage) {
+        int n = 0;
+        for (const auto& s : engine.snapshot()) {
+            n += s.stage == stage ? 1 : 0;
+        }
+        return n;
+    };
+    ASSERT_TRUE(waitFor([&] {
+        return inStage(Stage::Verdict) == 2 && inStage(Stage::Connecting) == 3 && connections() == 5;
+    })) << inStage(Stage::Verdict) << " " << inStage(Stage::Connecting) << " " << connections();
     engine.stop();
-    // Far inside the five-minute verdict wait; the benchmark measures the real figure.
+    // Far inside the five-minute waits; the benchmark measures the real figure.
     ASSERT_TRUE(engine.wait(5000));
-    int connections = 0;
     for (int i = 0; i < 8; ++i) {
         EXPECT_EQ(engine.state(i).stage, Stage::Stopped) << i;
         EXPECT_EQ(SendEngine::stageText(engine.state(i), j.context.timeouts), CatalogText(msg::SendRowStopped));
-        connections += emus[i]->connections();
     }
-    EXPECT_EQ(connections, 3);
+    EXPECT_EQ(connections(), 5);
     m_emus.stopAll();
     expectNoDescriptorLeft(before);
+}
+
+TEST_F(Send, ReportsEveryChangeQueuedAndTheEndOnce) {
+    EmulatorFaults busy;
+    busy.replyOverride = "PUT 3\r\n";
+    ProjectorEmulator* good = emulator();
+    ProjectorEmulator* refusing = emulator(busy);
+    const QList<CommandTarget> targets{target(good), target(refusing), CommandTarget{Emulators::silentAddress(), 0, {}}};
+    SendEngine engine(job(picture(130816)), targets);
+    // The receiver lives on this thread: reports arrive here, queued, in the order made.
+    QObject receiver;
+    std::vector<std::vector<Stage>> seen(3);
+    std::vector<SendEngine::TargetState> last(3);
+    bool wrongThread = false;
+    int finished = 0;
+    bool finishedBeforeLastChange = false;
+    QObject::connect(&engine, &SendEngine::targetChanged, &receiver, [&](int i, const SendEngine::TargetState& s) {
+        wrongThread = wrongThread || QThread::currentThread() != receiver.thread();
+        finishedBeforeLastChange = finishedBeforeLastChange || finished > 0;
+        auto& stages = seen[static_cast<size_t>(i)];
+        if (stages.empty() || stages.back() != s.stage) {
+            stages.push_back(s.stage);
+        }
+        last[static_cast<size_t>(i)] = s;
+    });
+    QObject::connect(&engine, &SendEngine::finished, &receiver, [&] { ++finished; });
+    engine.start();
+    const QDeadlineTimer deadline(30000);
+    while (finished == 0 && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    ASSERT_EQ(finished, 1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(finished, 1);
+    EXPECT_FALSE(wrongThread);
+    EXPECT_FALSE(finishedBeforeLastChange);
+    EXPECT_EQ(seen[0], (std::vector<Stage>{Stage::Connecting, Stage::Sending, Stage::Verdict, Stage::Verifying,
+                                           Stage::Verified}));
+    EXPECT_EQ(last[0].sent, last[0].total);
+    EXPECT_EQ(seen[1].back(), Stage::Failed);
+    EXPECT_EQ(last[1].result, UploadResult::Reply3);
+    EXPECT_EQ(seen[2], (std::vector<Stage>{Stage::Connecting, Stage::Failed}));
+    EXPECT_EQ(last[2].result, ConnectResult::ConnectFailed);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(last[static_cast<size_t>(i)].stage, engine.state(i).stage) << i;
+    }
 }
 
 TEST_F(Send, ThirtyTwoProjectorsOfWhichHalfFail) {
@@ -254,6 +369,96 @@ TEST_F(Send, ThirtyTwoProjectorsOfWhichHalfFail) {
     }
     m_emus.stopAll();
     expectNoDescriptorLeft(before);
+}
+
+// Fault by fault, an exchange on the loop ends exactly as the blocking one does: the same
+// stage, connection code and reply bytes.
+TEST_F(Send, ALoopExchangeEndsAsTheBlockingOneDoes) {
+    struct Case {
+        const char* name;
+        EmulatorFaults faults;
+        bool authenticate = false;
+        QString password;
+        bool put = false;
+        bool timesOut = false; // waits are shortened for these
+    };
+    EmulatorFaults mute;
+    mute.neverReply = true;
+    EmulatorFaults noGreeting;
+    noGreeting.neverGreet = true;
+    EmulatorFaults closesFirst;
+    closesFirst.closeEarly = EmulatorFaults::Close::BeforeGreeting;
+    EmulatorFaults closesBeforeReply;
+    closesBeforeReply.closeEarly = EmulatorFaults::Close::BeforeReply;
+    EmulatorFaults split;
+    split.splitBytes = 3;
+    split.splitPauseMs = 15;
+    EmulatorFaults extra;
+    extra.extraBytes = "TRAILING";
+    EmulatorFaults odd;
+    odd.infoReplyOverride = "INFO 0\r\nFile-Name:x.qv1\r\nFile-Length:12\r\n";
+    EmulatorFaults busy;
+    busy.replyOverride = "PUT 3\r\n";
+    const QString pw = u"secret"_qs;
+    const std::vector<Case> cases{
+        {"plain", {}, false, {}, false, false},
+        {"authenticated", {}, true, pw, false, false},
+        {"wrong password", {}, true, u"wrong"_qs, false, false},
+        {"mute", mute, false, {}, false, true},
+        {"no greeting", noGreeting, true, pw, false, true},
+        {"closes before the greeting", closesFirst, true, pw, false, false},
+        {"closes before the reply", closesBeforeReply, false, {}, false, false},
+        {"split reply", split, false, {}, false, false},
+        {"bytes behind the reply", extra, false, {}, false, false},
+        {"store override", odd, false, {}, false, false},
+        {"upload", {}, false, {}, true, false},
+        {"upload, authenticated", {}, true, pw, true, false},
+        {"upload refused", busy, false, {}, true, false},
+        {"upload, mute", mute, false, {}, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProjectorEmulator* e = emulator(c.faults, c.authenticate);
+        ASSERT_NE(e, nullptr);
+        CommandContext context = FastContext();
+        if (c.timesOut) {
+            context.timeouts.greetingMs = 300;
+            context.timeouts.infoReplyMs = 400;
+            context.timeouts.putReplyWaits = 2;
+            context.timeouts.putWaitStepMs = 200;
+        }
+        ExchangeRequest request = StoreInfoRequest(3, context.timeouts);
+        if (c.put) {
+            request.kind = CommandKind::Put;
+            request.commandText = ImageUpload::header("p.qv1", 50000, 3) + picture(50000);
+            request.replyWaits = context.timeouts.putReplyWaits;
+            request.waitStepMs = context.timeouts.putWaitStepMs;
+        }
+        const CommandTarget t = target(e, c.authenticate ? 1 : 0, c.password);
+        const ExchangeResult blocking = RunCommandExchange(t, context, request);
+        qint64 lastSent = 0;
+        qint64 total = 0;
+        ExchangeRequest pieces = request;
+        pieces.onSent = [&](qint64 sent, qint64 all) {
+            EXPECT_GT(sent, lastSent);
+            lastSent = sent;
+            total = all;
+        };
+        const ExchangeResult looped = runOnLoop(t, context, c.put ? pieces : request);
+        EXPECT_EQ(looped.stage, blocking.stage);
+        EXPECT_EQ(looped.connectResult, blocking.connectResult);
+        EXPECT_EQ(looped.connectTimedOut, blocking.connectTimedOut);
+        EXPECT_EQ(looped.reply, blocking.reply);
+        if (c.put && looped.stage != ExchangeResult::Stage::ConnectFailed) {
+            EXPECT_EQ(lastSent, total);
+            EXPECT_EQ(total, request.commandText.size() + (c.authenticate ? 32 : 0));
+        }
+    }
+    // Nothing listens there.
+    const CommandTarget nobody{Emulators::silentAddress(), 0, {}};
+    const ExchangeResult refused = runOnLoop(nobody, FastContext(), StoreInfoRequest(1, FastTimeouts()));
+    EXPECT_EQ(refused.stage, ExchangeResult::Stage::ConnectFailed);
+    EXPECT_EQ(refused.connectResult, RunCommandExchange(nobody, FastContext(), StoreInfoRequest(1, FastTimeouts())).connectResult);
 }
 
 TEST(SendOutcome, EveryResultCodeReadsAsATextWithTheCodeBehindIt) {

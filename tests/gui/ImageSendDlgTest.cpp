@@ -175,31 +175,45 @@ TEST_F(SendTest, SendsInParallelWithRowProgressVerifiesAndRetriesOnlyTheFailedRo
 }
 
 TEST_F(SendTest, StopEndsTheSendWithinASecondAndStartsNothingMore) {
+    // Two projectors take the file and never give their verdict; the others never greet, so
+    // two of them hold both transfers and two wait their turn.
     EmulatorConfig mute;
     mute.faults.neverReply = true;
+    EmulatorConfig silentGreeter;
+    silentGreeter.authenticate = true;
+    silentGreeter.faults.neverGreet = true;
     QList<ProjectorEmulator*> emus;
-    for (int i = 0; i < 4; ++i) {
-        emus << emulator(mute);
+    for (int i = 0; i < 6; ++i) {
+        emus << emulator(i < 2 ? mute : silentGreeter);
     }
     auto d = dialog(emus, pictureFile());
     CommandContext longWaits = fast();
     longWaits.timeouts.putReplyWaits = 300;
     longWaits.timeouts.putWaitStepMs = 1000;
+    longWaits.timeouts.greetingMs = 300000;
     d->setCommandContext(longWaits);
     d->setMaxParallel(2);
     d->show();
     click(*d, "send");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return inStage(*d, 4, Stage::Verdict) == 2; }, 20000));
+    auto connections = [&] {
+        int n = 0;
+        for (ProjectorEmulator* e : emus) {
+            n += e->connections();
+        }
+        return n;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return inStage(*d, 6, Stage::Verdict) == 2 && inStage(*d, 6, Stage::Connecting) == 2 &&
+                                 connections() == 4; }, 20000));
     QElapsedTimer clock;
     clock.start();
     click(*d, "stop");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !d->isSending(); }, 20000));
     // One second is the goal; the bound here leaves room for a loaded machine.
     EXPECT_LT(clock.elapsed(), 5000);
-    EXPECT_EQ(inStage(*d, 4, Stage::Stopped), 4);
-    EXPECT_EQ(d->rowText(3), CatalogText(msg::SendRowStopped));
-    EXPECT_EQ(d->summaryText(), CatalogText(msg::SendSummary, {u"0"_qs, u"4"_qs, u"0"_qs, u"4"_qs}));
-    EXPECT_EQ(emus[0]->connections() + emus[1]->connections() + emus[2]->connections() + emus[3]->connections(), 2);
+    EXPECT_EQ(inStage(*d, 6, Stage::Stopped), 6);
+    EXPECT_EQ(d->rowText(5), CatalogText(msg::SendRowStopped));
+    EXPECT_EQ(d->summaryText(), CatalogText(msg::SendSummary, {u"0"_qs, u"6"_qs, u"0"_qs, u"6"_qs}));
+    EXPECT_EQ(connections(), 4);
 }
 
 TEST_F(SendTest, ClosingDuringASendAsksFirstThenStops) {

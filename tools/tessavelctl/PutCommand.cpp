@@ -3,44 +3,79 @@
 
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "protocol/CommandObserver.h"
 #include "protocol/ImageUpload.h"
+#include "protocol/SendEngine.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
 
-#include <atomic>
-#include <chrono>
-#include <memory>
-#include <thread>
+#include <mutex>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
-struct Upload {
-    CommandTarget target;
-    std::atomic<int> phase{static_cast<int>(ImageUpload::Phase::Connecting)};
-    std::atomic<int> steps{0};
-    std::atomic<bool> done{false};
-    int result = 0;
-    QDateTime started;
-    qint64 tookMs = 0;
+// The runs the engine reports, kept for the history, which is written once all have ended.
+class CollectedRuns final : public CommandObserver {
+public:
+    void commandFinished(const CommandEvent& event) override {
+        std::lock_guard lock(m_mutex);
+        m_events.append(event);
+    }
+    // The first run to this address not taken yet; the same address may be named twice.
+    std::optional<CommandEvent> take(quint32 address) {
+        std::lock_guard lock(m_mutex);
+        for (qsizetype i = 0; i < m_events.size(); ++i) {
+            if (m_events[i].address == address) {
+                return m_events.takeAt(i);
+            }
+        }
+        return std::nullopt;
+    }
+
+private:
+    std::mutex m_mutex;
+    QList<CommandEvent> m_events;
 };
 
-QString progressText(const Upload& u, int stepMs) {
-    if (u.done.load()) {
-        return CatalogText(ImageUpload::textFor(u.result).id, ImageUpload::textFor(u.result).inserts);
-    }
-    switch (static_cast<ImageUpload::Phase>(u.phase.load())) {
-    case ImageUpload::Phase::Connecting:
+QString resultText(int result) {
+    const ImageUpload::ResultText t = ImageUpload::textFor(result);
+    return CatalogText(t.id, t.inserts);
+}
+
+QString progressText(const SendEngine::TargetState& s, int stepMs) {
+    using Stage = SendEngine::Stage;
+    switch (s.stage) {
+    case Stage::Waiting:
+    case Stage::Connecting:
+    case Stage::Sending:
         return CatalogText(msg::UploadConnecting);
-    case ImageUpload::Phase::Sent:
-        return CatalogText(msg::UploadSent);
+    case Stage::Verdict:
+        if (s.waitedMs < stepMs) {
+            return CatalogText(msg::UploadSent);
+        }
+        return CatalogText(msg::UploadWaiting, {QString::number(s.waitedMs / stepMs * stepMs / 1000)});
     default:
-        return CatalogText(msg::UploadWaiting, {QString::number(u.steps.load() * stepMs / 1000)});
+        return resultText(s.result);
     }
+}
+
+// The whole file, or nothing when it cannot be read whole.
+std::optional<QByteArray> readWhole(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    const qint64 length = file.size();
+    if (length > ImageUpload::kMaxFileSize) {
+        return std::nullopt;
+    }
+    QByteArray content = file.read(length);
+    if (content.size() != length) {
+        return std::nullopt;
+    }
+    return content;
 }
 
 } // namespace
@@ -62,72 +97,63 @@ int RunPutCommand(const CtlOptions& options, QTextStream& out, QTextStream& err)
     if (!options.loadProjectors(list, err)) {
         return CtlExit::BadUsage;
     }
-    const CommandContext context = options.context();
-    std::vector<std::unique_ptr<Upload>> uploads;
-    std::vector<std::thread> workers;
+    CollectedRuns runs;
+    CommandContext context = options.context();
+    context.observer = &runs;
+    QList<CommandTarget> targets;
     for (const quint32 a : addresses) {
-        auto u = std::make_unique<Upload>();
-        u->target = options.targetFor(a, list);
-        Upload* raw = u.get();
-        uploads.push_back(std::move(u));
-        workers.emplace_back([raw, &path, &options, &context] {
-            raw->started = QDateTime::currentDateTimeUtc();
-            QElapsedTimer took;
-            took.start();
-            raw->result = UploadImage(path, options.store, raw->target, context, [raw](ImageUpload::Phase p, int s) {
-                raw->phase.store(static_cast<int>(p));
-                raw->steps.store(s);
-            });
-            raw->tookMs = took.elapsed();
-            raw->done.store(true);
-        });
+        targets << options.targetFor(a, list);
     }
+    const std::optional<QByteArray> content = readWhole(path);
+    SendEngine::Job job;
+    job.fileName = ImageUpload::baseName(path).toUtf8();
+    job.content = content.value_or(QByteArray());
+    job.storeNumber = options.store;
+    job.verify = false;
+    job.context = context;
+    // The same engine as the window's Send: the file read once, a limit on transfers and
+    // none on the projectors storing it.
+    SendEngine engine(job, content ? targets : QList<CommandTarget>{});
+    const QDateTime begun = QDateTime::currentDateTimeUtc();
+    engine.start();
     // Live progress only where a person watches; scripts get the final lines alone.
     const bool live = !options.json && ::isatty(STDOUT_FILENO) == 1;
-    auto allDone = [&] {
-        for (const auto& u : uploads) {
-            if (!u->done.load()) {
-                return false;
-            }
-        }
-        return true;
-    };
     auto draw = [&](bool redraw) {
         if (redraw) {
-            out << "\033[" << uploads.size() << 'A';
+            out << "\033[" << targets.size() << 'A';
         }
-        for (const auto& u : uploads) {
-            out << "\033[K" << Ipv4::toText(u->target.address) << '\t' << OneLine(progressText(*u, context.timeouts.putWaitStepMs))
-                << '\n';
+        for (int i = 0; i < targets.size(); ++i) {
+            out << "\033[K" << Ipv4::toText(targets[i].address) << '\t'
+                << OneLine(progressText(engine.state(i), context.timeouts.putWaitStepMs)) << '\n';
         }
         out.flush();
     };
-    if (live) {
+    if (live && content) {
         draw(false);
-        while (!allDone()) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        // The engine says when it has ended; the lines are redrawn five times a second meanwhile.
+        while (!engine.wait(200)) {
             draw(true);
         }
-        out << "\033[" << uploads.size() << 'A';
+        out << "\033[" << targets.size() << 'A';
     }
-    for (auto& w : workers) {
-        w.join();
+    while (!engine.wait(60000)) {
     }
     CtlHistory history(list);
     bool allOk = true;
     QJsonArray json;
-    for (const auto& u : uploads) {
-        allOk = allOk && u->result == 0;
-        const ImageUpload::ResultText t = ImageUpload::textFor(u->result);
-        const QString text = CatalogText(t.id, t.inserts);
-        history.record(u"PUT"_qs, options.store, u->target.address, u->result, u->result == 0, text, u->started,
-                       u->tookMs, path);
+    for (int i = 0; i < targets.size(); ++i) {
+        const quint32 address = targets[i].address;
+        // A file that cannot be read whole is not sent anywhere.
+        const int result = content ? engine.state(i).result : UploadResult::FileUnreadable;
+        const std::optional<CommandEvent> run = runs.take(address);
+        allOk = allOk && result == 0;
+        const QString text = resultText(result);
+        history.record(u"PUT"_qs, options.store, address, result, result == 0, text, run ? run->started : begun,
+                       run ? run->tookMs : 0, path);
         if (options.json) {
-            json.append(QJsonObject{
-                {u"address"_qs, Ipv4::toText(u->target.address)}, {u"result"_qs, u->result}, {u"text"_qs, text}});
+            json.append(QJsonObject{{u"address"_qs, Ipv4::toText(address)}, {u"result"_qs, result}, {u"text"_qs, text}});
         } else {
-            out << (live ? "\033[K" : "") << Ipv4::toText(u->target.address) << '\t' << u->result << '\t' << OneLine(text)
-                << '\n';
+            out << (live ? "\033[K" : "") << Ipv4::toText(address) << '\t' << result << '\t' << OneLine(text) << '\n';
         }
     }
     if (options.json) {
