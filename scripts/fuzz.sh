@@ -33,7 +33,7 @@ explore() {
 summary() {
     local name=$1 log="$out/$1.log"
     local execs cov findings
-    execs=$(grep -o 'exec/s: [0-9]*' "$log" | tail -1 | awk '{print $2}')
+    execs=$(grep -oE 'exec/s:? [0-9]+' "$log" | tail -1 | awk '{print $2}')
     cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | awk '{print $2}')
     findings=$(find "$out/findings-$name" -type f | wc -l)
     printf '%-24s %10s runs/s %8s edges %4s findings\n' "$name" "${execs:-?}" "${cov:-?}" "$findings"
