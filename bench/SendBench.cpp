@@ -7,6 +7,8 @@
 //      (goal: under 50 ms), beside the same timer with nothing running;
 //   3. how long Stop takes to end 16 uploads waiting for their verdicts and 8 transfers
 //      whose projectors never greet (goal: at most 1 s).
+// The dialog's event loop waits for events instead of spinning, so the bench takes no
+// processor from the engine and the emulators.
 // Emulators live on 127.0.1.1 and up, clear of the tests' addresses.
 #include "ProjectorEmulator.h"
 #include "protocol/SendEngine.h"
@@ -251,11 +253,20 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "only %zu emulators could start\n", stuck.size());
         return 1;
     }
-    const Run stopped = sendThroughDialog(path, stuck, 8, [](const CImageSendDlg& d) {
-        return inStage(d, 24, SendEngine::Stage::Verdict) == 16 && inStage(d, 24, SendEngine::Stage::Connecting) == 8;
+    // Stop once all 16 wait and the 8 hold their transfers, or a second after the 16 when an
+    // engine gives the 8 no transfer while the 16 wait.
+    QElapsedTimer allWaiting;
+    const Run stopped = sendThroughDialog(path, stuck, 8, [&allWaiting](const CImageSendDlg& d) {
+        if (inStage(d, 24, SendEngine::Stage::Verdict) != 16) {
+            return false;
+        }
+        if (!allWaiting.isValid()) {
+            allWaiting.start();
+        }
+        return inStage(d, 24, SendEngine::Stage::Connecting) == 8 || allWaiting.elapsed() > 1000;
     });
-    std::printf("Stop with 16 uploads waiting for their verdicts and 8 transfers waiting for a greeting: all %d ended "
-                "after %.0f ms, ratio %.3f of the 1 s goal\n",
+    std::printf("Stop with 16 uploads waiting for their verdicts and 8 more connecting to projectors that never "
+                "greet: all %d ended after %.0f ms, ratio %.3f of the 1 s goal\n",
                 stopped.stopped, stopped.ms, stopped.ms / 1000.0);
     met = goal(stopped.ms <= 1000.0 && stopped.stopped == 24, "Stop within 1 s") && met;
     return met ? 0 : 1;

@@ -125,7 +125,7 @@ private:
     std::set<quint32> m_paused;
     int m_round = 0; // a stop begins a new one; late news of an old one frees nothing
     // A burst of answers is shown a slice at a time, so the interface keeps its turn between.
-    static constexpr int kApplySliceMs = 8;
+    static constexpr int kApplySliceMs = 4;
 
     mutable std::mutex m_mutex; // the queue, the in-flight set and the count asked
     std::condition_variable m_idle;

@@ -245,7 +245,8 @@ TEST(BoardPollerParallelTest, ManyProjectorsAreAskedTogetherEachOverOneConnectio
     }
     EXPECT_EQ(connected(), kCount);
     for (int i = 0; i < emus.size(); ++i) {
-        EXPECT_EQ(emus.at(i)->connections(), 1) << "store 2 is asked only after store 1 answered";
+        // Once, not twice: store 2 is asked only after store 1 has answered.
+        EXPECT_EQ(emus.at(i)->connections(), 1) << i;
         EXPECT_FALSE(emus.at(i)->waitForServed(1, 0)) << "no answer has gone out yet";
     }
     EXPECT_TRUE(poller.isRefreshing());
