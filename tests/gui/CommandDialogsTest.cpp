@@ -366,7 +366,7 @@ TEST_F(CommandDialogs, HiddenTemporaryChoiceGivesStoresFiveToEight) {
         list->setCurrentIndex(2);
         EXPECT_EQ(dlg->storeNumber(), 7);
         selectRows(dlg->projectorTable(), {0});
-        ASSERT_TRUE(runToEnd(*dlg, [dlg] { dlg->runSelected(); }));
+        ASSERT_TRUE(runToEnd(*dlg, [d = dlg] { d->runSelected(); }));
     }
     ASSERT_TRUE(e->waitForServed(2, 20000));
     const QList<EmulatorRequest> got = e->requests();
