@@ -1,4 +1,5 @@
 #include "protocol/StoreCommandRun.h"
+#include "support/RecordingObserver.h"
 
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
@@ -32,22 +33,6 @@ template <typename Done> bool runEventsUntil(Done done) {
     }
     return true;
 }
-
-class RecordingObserver final : public CommandObserver {
-public:
-    void commandFinished(const CommandEvent& event) override {
-        QMutexLocker lock(&m_mutex);
-        m_events << event;
-    }
-    QList<CommandEvent> events() const {
-        QMutexLocker lock(&m_mutex);
-        return m_events;
-    }
-
-private:
-    mutable QMutex m_mutex;
-    QList<CommandEvent> m_events;
-};
 
 // What a run told its owner, in order.
 struct Heard {

@@ -1,4 +1,5 @@
 #include "app/CMessageBox.h"
+#include "support/RecordingObserver.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "protocol/CCancelDlg.h"
@@ -56,23 +57,6 @@ struct AnsweredBoxes {
         });
     }
     ~AnsweredBoxes() { CMessageBox::setHandlerForTesting(nullptr); }
-};
-
-// The command history stand-in: hears of every command, from whichever thread ran it.
-class RecordingObserver final : public CommandObserver {
-public:
-    void commandFinished(const CommandEvent& event) override {
-        QMutexLocker lock(&m_mutex);
-        m_events << event;
-    }
-    QList<CommandEvent> events() const {
-        QMutexLocker lock(&m_mutex);
-        return m_events;
-    }
-
-private:
-    mutable QMutex m_mutex;
-    QList<CommandEvent> m_events;
 };
 
 // Far beyond what a stop takes on a loaded machine, far below the waits it cuts short.
