@@ -15,7 +15,8 @@ CommandContext scheduleContext(ProjectorStore& store, CommandObserver* observer)
 
 AppState::AppState(const QString& iniPath, const QString& historyPath, QObject* parent)
     : QObject(parent), m_projectors(iniPath),
-      m_history(std::make_unique<HistoryLog>(historyPath.isEmpty() ? HistoryStore::defaultPath() : historyPath)),
+      m_history(
+          std::make_unique<HistoryLog>(historyPath.isEmpty() ? HistoryStore::defaultPath() : historyPath)),
       m_schedule(std::make_unique<ScheduleControl>(scheduleContext(m_projectors, m_history.get()))) {
     connect(m_schedule.get(), &ScheduleControl::projectorUploading, this, &AppState::projectorUploading);
     // A projector list that cannot be read gives an empty list; the file is left as it is.

@@ -3,11 +3,14 @@
 #include "app/AppState.h"
 #include "app/CAboutDlg.h"
 #include "app/CMessageBox.h"
-#include "app/RecentFileList.h"
 #include "app/CommandIds.h"
 #include "app/MenuLayout.h"
+#include "app/RecentFileList.h"
 #include "board/CBoardDock.h"
 #include "history/CHistoryMenu.h"
+#include "i18n/CLocalise.h"
+#include "i18n/CatalogIds.h"
+#include "i18n/CatalogLookup.h"
 #include "protocol/CCancelDlg.h"
 #include "protocol/CImageInfoDlg.h"
 #include "protocol/CTransStateDlg.h"
@@ -16,9 +19,6 @@
 #include "registry/CSettingDlg.h"
 #include "schedule/CScheduleDlg.h"
 #include "workspace/CPictureView.h"
-#include "i18n/CLocalise.h"
-#include "i18n/CatalogIds.h"
-#include "i18n/CatalogLookup.h"
 
 #include <QAction>
 #include <QApplication>
@@ -33,7 +33,9 @@
 #include <QToolBar>
 
 // The icons live in the interface library's resources, which a static library must register.
-static void initResources() { Q_INIT_RESOURCE(tessavel); }
+static void initResources() {
+    Q_INIT_RESOURCE(tessavel);
+}
 
 namespace {
 
@@ -130,7 +132,8 @@ void CMainFrame::attachProjectorCommands() {
             CProjectorListDlg dialog(
                 m_state.projectors(), m_state.commandObserver(),
                 [this](const ProjectorList& list) { return SaveProjectorList(list); }, this);
-            connect(&dialog, &CProjectorListDlg::projectorCommandRequested, this, &CMainFrame::RunProjectorCommand);
+            connect(&dialog, &CProjectorListDlg::projectorCommandRequested, this,
+                    &CMainFrame::RunProjectorCommand);
             dialog.exec();
         },
         always);
@@ -157,7 +160,8 @@ void CMainFrame::attachProjectorCommands() {
             CSettingDlg dialog(m_state.projectors().authSetting(), this);
             if (dialog.exec() == QDialog::Accepted) {
                 const ProjectorStore::AuthSetting chosen = dialog.setting();
-                CProjectorStoreWrites::saveAuthSetting(this, m_state.projectors(), chosen.password, chosen.authOff);
+                CProjectorStoreWrites::saveAuthSetting(this, m_state.projectors(), chosen.password,
+                                                       chosen.authOff);
             }
         },
         always);
@@ -165,7 +169,7 @@ void CMainFrame::attachProjectorCommands() {
 
 CPictureView* CMainFrame::attachPictureView(std::unique_ptr<RecentFileList> recent) {
     const CPictureView::Pieces pieces{m_state.currentImage(), m_state.projectors(), m_state.commandObserver(),
-                                     m_state.schedule()};
+                                      m_state.schedule()};
     auto* view = new CPictureView(*this, pieces, std::move(recent));
     setCentralWidget(view);
     connect(view, &CPictureView::uploading, &m_state, &AppState::projectorUploading);
@@ -173,13 +177,17 @@ CPictureView* CMainFrame::attachPictureView(std::unique_ptr<RecentFileList> rece
     return view;
 }
 
-ProjectorList CMainFrame::GetProjectorList() const { return m_state.projectors().projectors(); }
+ProjectorList CMainFrame::GetProjectorList() const {
+    return m_state.projectors().projectors();
+}
 
 bool CMainFrame::SaveProjectorList(const ProjectorList& list) {
     return CProjectorStoreWrites::saveProjectorList(this, m_state.projectors(), list);
 }
 
-void CMainFrame::SetCurrentProjector(quint32 hostAddress) { m_state.projectors().setCurrentProjector(hostAddress); }
+void CMainFrame::SetCurrentProjector(quint32 hostAddress) {
+    m_state.projectors().setCurrentProjector(hostAddress);
+}
 
 void CMainFrame::showStatusMessage(const QString& text) {
     if (text.isEmpty()) {
@@ -189,11 +197,17 @@ void CMainFrame::showStatusMessage(const QString& text) {
     }
 }
 
-ProjectorStore& CMainFrame::projectorStore() { return m_state.projectors(); }
+ProjectorStore& CMainFrame::projectorStore() {
+    return m_state.projectors();
+}
 
-HistoryLog& CMainFrame::history() { return m_state.history(); }
+HistoryLog& CMainFrame::history() {
+    return m_state.history();
+}
 
-CommandObserver* CMainFrame::commandObserver() { return m_state.commandObserver(); }
+CommandObserver* CMainFrame::commandObserver() {
+    return m_state.commandObserver();
+}
 
 void CMainFrame::createActions() {
     QList<int> ids;
@@ -204,8 +218,8 @@ void CMainFrame::createActions() {
             }
         }
     }
-    ids << Cmd::FileSave << Cmd::EditCopy << Cmd::ImageInformation << Cmd::TransmissionState << Cmd::CancelTransmit
-        << Cmd::Schedule << Cmd::Setting << Cmd::Convert;
+    ids << Cmd::FileSave << Cmd::EditCopy << Cmd::ImageInformation << Cmd::TransmissionState
+        << Cmd::CancelTransmit << Cmd::Schedule << Cmd::Setting << Cmd::Convert;
     for (int id : ids) {
         auto* a = new QAction(this);
         a->setObjectName(QStringLiteral("cmd%1").arg(id));
@@ -220,8 +234,10 @@ void CMainFrame::createActions() {
             a->setShortcut(QKeySequence(acc.keys));
         }
     }
-    setCommandHandler(Cmd::AppAbout, [this] { showAbout(); }, [] { return true; });
-    setCommandHandler(Cmd::AppExit, [this] { close(); }, [] { return true; });
+    setCommandHandler(
+        Cmd::AppAbout, [this] { showAbout(); }, [] { return true; });
+    setCommandHandler(
+        Cmd::AppExit, [this] { close(); }, [] { return true; });
     setCommandHandler(
         Cmd::UserEdit,
         [this] {
@@ -229,7 +245,9 @@ void CMainFrame::createActions() {
                 userEditHandler();
             }
         },
-        [] { return QFileInfo::exists(QDir(QCoreApplication::applicationDirPath()).filePath(userToolName())); });
+        [] {
+            return QFileInfo::exists(QDir(QCoreApplication::applicationDirPath()).filePath(userToolName()));
+        });
 }
 
 void CMainFrame::createMenus() {
@@ -270,8 +288,8 @@ void CMainFrame::createStatusBar() {
     m_sizePane = new QLabel(this);
     m_sizePane->setObjectName(QStringLiteral("sizePane"));
     // The laid-out indicator text only sizes the pane.
-    m_sizePane->setMinimumWidth(m_sizePane->fontMetrics().horizontalAdvance(QStringLiteral("qv1= 0000000000 bytes")) +
-                                12);
+    m_sizePane->setMinimumWidth(
+        m_sizePane->fontMetrics().horizontalAdvance(QStringLiteral("qv1= 0000000000 bytes")) + 12);
     m_sizePane->setText(QString());
     statusBar()->addPermanentWidget(m_sizePane);
 }
@@ -337,7 +355,9 @@ void CMainFrame::setSizePaneText(const QString& text, bool overLimit) {
     m_sizePane->setProperty("overLimit", overLimit);
 }
 
-QString CMainFrame::sizePaneText() const { return m_sizePane->text(); }
+QString CMainFrame::sizePaneText() const {
+    return m_sizePane->text();
+}
 
 QString CMainFrame::userToolName() {
 #ifdef Q_OS_WIN
@@ -375,8 +395,9 @@ void CMainFrame::showAbout() {
 void CMainFrame::closeEvent(QCloseEvent* event) {
     ScheduleControl& schedule = m_state.schedule();
     if (!m_closeWhenStopped) {
-        const auto answer = CMessageBox::show(this, CatalogText(msg::ConfirmExit), CMessageBox::Icon::Question,
-                                              QMessageBox::Ok | QMessageBox::Cancel);
+        const auto answer =
+            CMessageBox::show(this, CatalogText(msg::ConfirmExit), CMessageBox::Icon::Question,
+                              QMessageBox::Ok | QMessageBox::Cancel);
         if (answer == QMessageBox::Cancel) {
             event->ignore();
             return;

@@ -33,8 +33,14 @@ QMessageBox::StandardButton CMessageBox::show(QWidget* parent, const QString& te
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
-void CMessageBox::setCaption(const QString& title) { g_caption = title; }
+void CMessageBox::setCaption(const QString& title) {
+    g_caption = title;
+}
 
-QString CMessageBox::caption() { return g_caption; }
+QString CMessageBox::caption() {
+    return g_caption;
+}
 
-void CMessageBox::setHandlerForTesting(Handler handler) { g_handler = std::move(handler); }
+void CMessageBox::setHandlerForTesting(Handler handler) {
+    g_handler = std::move(handler);
+}

@@ -49,12 +49,14 @@ DesktopCommandLine::Decision DesktopCommandLine::beforeApplication(const QString
     case EarlyOptions::Answer::Help:
         return stop(0, CatalogText(msg::DesktopUsage));
     case EarlyOptions::Answer::Misuse:
-        return stop(2, CatalogText(msg::OptionStandsAlone, {early.option}) + u'\n' + CatalogText(msg::DesktopUsage));
+        return stop(2, CatalogText(msg::OptionStandsAlone, {early.option}) + u'\n' +
+                           CatalogText(msg::DesktopUsage));
     case EarlyOptions::Answer::None:
         break;
     }
     // A chosen platform is trusted: whether it works is only known when Qt starts it.
-    if (env.platform.isEmpty() && !namesPlatform(args) && env.display.isEmpty() && env.waylandDisplay.isEmpty()) {
+    if (env.platform.isEmpty() && !namesPlatform(args) && env.display.isEmpty() &&
+        env.waylandDisplay.isEmpty()) {
         return stop(1, CatalogText(msg::NoDisplay));
     }
     return {};

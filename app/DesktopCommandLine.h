@@ -18,10 +18,10 @@ public:
     };
 
     struct Decision final {
-        bool run = true;     // false: print text and exit with exitCode
-        int exitCode = 0;    // 0 done, 1 cannot start here, 2 bad usage
-        QString text;        // a catalog text, on standard output when exitCode is 0
-        QString fileToOpen;  // absolute, after the application object only
+        bool run = true;    // false: print text and exit with exitCode
+        int exitCode = 0;   // 0 done, 1 cannot start here, 2 bad usage
+        QString text;       // a catalog text, on standard output when exitCode is 0
+        QString fileToOpen; // absolute, after the application object only
     };
 
     // args without the program name, as the process received them.

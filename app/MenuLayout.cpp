@@ -40,10 +40,10 @@ const QList<MenuLayout::Popup>& MenuLayout::mainMenu() {
 }
 
 const QList<int>& MenuLayout::toolbar() {
-    static const QList<int> buttons = {Cmd::FileOpen,        Cmd::FileSaveAs, 0,        Cmd::Undo,
-                                       Cmd::Resize,          Cmd::ColorSaturation,      Cmd::ColorResolution,
-                                       Cmd::Trimming,        0,          Cmd::ProjectorList, Cmd::Send,
-                                       0,                    Cmd::AppAbout};
+    static const QList<int> buttons = {
+        Cmd::FileOpen,        Cmd::FileSaveAs, 0, Cmd::Undo,          Cmd::Resize, Cmd::ColorSaturation,
+        Cmd::ColorResolution, Cmd::Trimming,   0, Cmd::ProjectorList, Cmd::Send,   0,
+        Cmd::AppAbout};
     return buttons;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QtCore/qnamespace.h>
 #include <QList>
 #include <QString>
+#include <QtCore/qnamespace.h>
 
 // The laid-out menus, toolbar, accelerators and command prompts of the main window,
 // with their numbered placeholders as a translator sees them.

@@ -4,7 +4,9 @@
 
 namespace {
 const QString kGroup = QStringLiteral("Recent File List");
-QString key(int n) { return QStringLiteral("File%1").arg(n); }
+QString key(int n) {
+    return QStringLiteral("File%1").arg(n);
+}
 } // namespace
 
 RecentFileList::RecentFileList(std::unique_ptr<QSettings> settings) : m_settings(std::move(settings)) {

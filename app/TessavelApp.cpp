@@ -3,13 +3,13 @@
 #include "app/AppState.h"
 #include "app/CLoginDialog.h"
 #include "app/CMainFrame.h"
-#include "app/CUserCfgDialog.h"
 #include "app/CMessageBox.h"
+#include "app/CUserCfgDialog.h"
 #include "app/CommandIds.h"
+#include "app/RecentFileList.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "i18n/ImagingTextTable.h"
-#include "app/RecentFileList.h"
 
 #include <QAction>
 #include <QDir>
@@ -20,7 +20,9 @@ TessavelApp* g_app = nullptr;
 constexpr int kMaxTitle = 127; // the application name lives in a 128-byte buffer
 } // namespace
 
-TessavelApp::TessavelApp(Options options) : m_options(std::move(options)) { g_app = this; }
+TessavelApp::TessavelApp(Options options) : m_options(std::move(options)) {
+    g_app = this;
+}
 
 TessavelApp::~TessavelApp() {
     ExitInstance();
@@ -29,7 +31,9 @@ TessavelApp::~TessavelApp() {
     }
 }
 
-TessavelApp* TessavelApp::instance() { return g_app; }
+TessavelApp* TessavelApp::instance() {
+    return g_app;
+}
 
 bool TessavelApp::InitInstance() {
     LoadCatalog(); // without a catalog every text reads "No Message Catalog"
@@ -69,24 +73,25 @@ bool TessavelApp::InitInstance() {
 }
 
 LoginLoop::Outcome TessavelApp::runLoginDialogs() {
-    LoginLoop loop({[this] {
-                        CLoginDialog dialog;
-                        dialog.setFailureLimit(4);
-                        const int result = dialog.exec();
-                        if (result == CLoginDialog::LoggedIn) {
-                            m_user = dialog.userName();
-                        }
-                        if (result == CLoginDialog::LoggedIn && dialog.isAdministrator()) {
-                            m_administrator = dialog.userName();
-                        }
-                        return result;
-                    },
-                    [] {
-                        CUserCfgDialog dialog;
-                        dialog.exec();
-                    },
-                    [] { return QFileInfo::exists(QDir::current().filePath(CMainFrame::userToolName())); },
-                    [](CatalogId id) { CMessageBox::show(nullptr, CatalogText(id), CMessageBox::Icon::Stop); }});
+    LoginLoop loop(
+        {[this] {
+             CLoginDialog dialog;
+             dialog.setFailureLimit(4);
+             const int result = dialog.exec();
+             if (result == CLoginDialog::LoggedIn) {
+                 m_user = dialog.userName();
+             }
+             if (result == CLoginDialog::LoggedIn && dialog.isAdministrator()) {
+                 m_administrator = dialog.userName();
+             }
+             return result;
+         },
+         [] {
+             CUserCfgDialog dialog;
+             dialog.exec();
+         },
+         [] { return QFileInfo::exists(QDir::current().filePath(CMainFrame::userToolName())); },
+         [](CatalogId id) { CMessageBox::show(nullptr, CatalogText(id), CMessageBox::Icon::Stop); }});
     return loop.run();
 }
 
@@ -110,6 +115,7 @@ int TessavelApp::ReportImagingError(int code) {
         return 0;
     }
     QWidget* owner = g_app != nullptr ? g_app->mainFrame() : nullptr;
-    CMessageBox::show(owner, QStringLiteral("Imaging Error!!.\nCODE = %1").arg(code), CMessageBox::Icon::None);
+    CMessageBox::show(owner, QStringLiteral("Imaging Error!!.\nCODE = %1").arg(code),
+                      CMessageBox::Icon::None);
     return code;
 }

@@ -20,9 +20,9 @@ class TessavelApp final : public QObject {
 
 public:
     struct Options {
-        QString iniPath;                          // empty: the default beside the executable
-        QString fileToOpen;                       // from the command line
-        std::function<LoginLoop::Outcome()> login; // the login gate; empty: the real dialogs
+        QString iniPath;                                  // empty: the default beside the executable
+        QString fileToOpen;                               // from the command line
+        std::function<LoginLoop::Outcome()> login;        // the login gate; empty: the real dialogs
         std::function<void(CMainFrame&)> attachWorkspace; // builds the view; empty: the picture view
     };
 

@@ -1,5 +1,5 @@
-#include "app/TessavelApp.h"
 #include "app/DesktopCommandLine.h"
+#include "app/TessavelApp.h"
 #include "common/CommandLineManners.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
@@ -44,8 +44,8 @@ int finish(const DesktopCommandLine::Decision& d) {
 int main(int argc, char* argv[]) {
     // --version, --help and a missing display are answered before Qt opens the display.
     LoadCatalog();
-    const DesktopCommandLine::Decision early =
-        DesktopCommandLine::beforeApplication(ArgumentsOf(argc, argv), DesktopCommandLine::Environment::current());
+    const DesktopCommandLine::Decision early = DesktopCommandLine::beforeApplication(
+        ArgumentsOf(argc, argv), DesktopCommandLine::Environment::current());
     if (!early.run) {
         return finish(early);
     }

@@ -53,9 +53,8 @@ int main(int argc, char** argv) {
         QTimer tick;
         tick.setTimerType(Qt::PreciseTimer);
         worstTickMs = 0;
-        QObject::connect(&tick, &QTimer::timeout, [&] {
-            worstTickMs = std::max(worstTickMs, sinceTick.restart() - 10);
-        });
+        QObject::connect(&tick, &QTimer::timeout,
+                         [&] { worstTickMs = std::max(worstTickMs, sinceTick.restart() - 10); });
         QElapsedTimer t;
         t.start();
         sinceTick.start();
@@ -80,12 +79,14 @@ int main(int argc, char** argv) {
     }
     const double sequential = static_cast<double>(oneMs) * static_cast<double>(list.size());
     std::printf("board refresh: %lld projectors (%d reachable), %lld INFO runs in %lld ms (goal <= 2000 ms); "
-                "one projector's four, the floor: %lld ms, ratio %.2f to the floor; one after another about %.0f ms\n",
+                "one projector's four, the floor: %lld ms, ratio %.2f to the floor; one after another about "
+                "%.0f ms\n",
                 static_cast<long long>(list.size()), reachable, static_cast<long long>(list.size() * 4),
                 static_cast<long long>(allMs), static_cast<long long>(oneMs),
                 static_cast<double>(allMs) / static_cast<double>(std::max<qint64>(oneMs, 1)), sequential);
-    std::printf("interface thread: largest extra delay of a 10 ms timer during the refresh %lld ms (goal < 50 ms)\n",
-                static_cast<long long>(worstDelay));
+    std::printf(
+        "interface thread: largest extra delay of a 10 ms timer during the refresh %lld ms (goal < 50 ms)\n",
+        static_cast<long long>(worstDelay));
     bool met = true;
     if (allMs > 2000) {
         std::printf("GOAL MISSED: 256 projectors refreshed within 2 s\n");

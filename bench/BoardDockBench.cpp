@@ -100,7 +100,8 @@ int main(int argc, char** argv) {
     QTimer tick;
     tick.setTimerType(Qt::PreciseTimer);
     qint64 worstDelay = 0;
-    QObject::connect(&tick, &QTimer::timeout, [&] { worstDelay = std::max(worstDelay, sinceTick.restart() - 10); });
+    QObject::connect(&tick, &QTimer::timeout,
+                     [&] { worstDelay = std::max(worstDelay, sinceTick.restart() - 10); });
     QElapsedTimer t;
     t.start();
     sinceTick.start();
@@ -120,8 +121,9 @@ int main(int argc, char** argv) {
                 "(goal <= 2000 ms; the floor, one projector's four answers in a row, is 400 ms)\n",
                 static_cast<long long>(list.size()), static_cast<long long>(list.size() * 4), thumbnails,
                 static_cast<long long>(allMs));
-    std::printf("interface thread: largest extra delay of a 10 ms timer during the refresh %lld ms (goal < 50 ms)\n",
-                static_cast<long long>(worstDelay));
+    std::printf(
+        "interface thread: largest extra delay of a 10 ms timer during the refresh %lld ms (goal < 50 ms)\n",
+        static_cast<long long>(worstDelay));
     bool met = thumbnails == static_cast<int>(list.size());
     if (allMs > 2000) {
         std::printf("GOAL MISSED: the board refreshed within 2 s\n");

@@ -62,7 +62,8 @@ int main(int argc, char** argv) {
             r = RgbBuffer::fromPicture(picture, rgb);
         }
         if (r.ok() && !ColourQuantiser::exactColours(rgb, Palette::kMaxColours, palette, indices)) {
-            r = ImagingResult::failure(ImagingResult::Code::BadArgument, QStringLiteral("more than 256 colours"));
+            r = ImagingResult::failure(ImagingResult::Code::BadArgument,
+                                       QStringLiteral("more than 256 colours"));
         }
         if (r.ok()) {
             r = GifWriter::write(rgb.width(), rgb.height(), indices, palette, 8, gif);
@@ -95,16 +96,19 @@ int main(int argc, char** argv) {
         const FitToProjector::Result fit = FitToProjector::fit(picture);
         const qint64 ms = timer.elapsed();
         if (!fit.result.ok()) {
-            err << file << ": " << ImagingResult::codeName(fit.result.code) << " " << fit.result.detail << "\n";
+            err << file << ": " << ImagingResult::codeName(fit.result.code) << " " << fit.result.detail
+                << "\n";
             ++failures;
             continue;
         }
         const QString name = QFileInfo(file).completeBaseName();
         if (!outDir.isEmpty()) {
             QDir().mkpath(outDir);
-            const ImagingResult w1 = PictureSaver::writeFile(QDir(outDir).filePath(name + QStringLiteral(".qv1")), fit.bytes);
+            const ImagingResult w1 =
+                PictureSaver::writeFile(QDir(outDir).filePath(name + QStringLiteral(".qv1")), fit.bytes);
             const ImagingResult w2 =
-                PictureSaver::save(fit.reference, QDir(outDir).filePath(name + QStringLiteral(".ref.png")), PictureFormat::Png, 24);
+                PictureSaver::save(fit.reference, QDir(outDir).filePath(name + QStringLiteral(".ref.png")),
+                                   PictureFormat::Png, 24);
             if (!w1.ok() || !w2.ok()) {
                 err << file << ": cannot write results\n";
                 ++failures;
@@ -112,7 +116,8 @@ int main(int argc, char** argv) {
         }
         out << name << ' ' << fit.shown.width() << ' ' << fit.shown.height() << ' ' << fit.bytes.size() << ' '
             << fit.colours << ' ' << fit.dither << ' ' << fit.runTolerance << ' ' << fit.scale << ' '
-            << QString::number(fit.psnr, 'f', 3) << ' ' << ms << ' ' << fit.candidates << ' ' << ms - loadMs << Qt::endl;
+            << QString::number(fit.psnr, 'f', 3) << ' ' << ms << ' ' << fit.candidates << ' ' << ms - loadMs
+            << Qt::endl;
     }
     return failures == 0 ? 0 : 1;
 }

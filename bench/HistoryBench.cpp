@@ -71,17 +71,18 @@ int main(int argc, char** argv) {
         db.open();
         QSqlQuery q(db);
         q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
-        q.prepare(QStringLiteral("INSERT INTO history(at, user, name, address, mac, command, store, file, length, sha256,"
-                                 " result, ok, result_text, took_ms) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+        q.prepare(QStringLiteral(
+            "INSERT INTO history(at, user, name, address, mac, command, store, file, length, sha256,"
+            " result, ok, result_text, took_ms) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
         QElapsedTimer t;
         t.start();
         for (int i = 0; i < kWrites; ++i) {
             const HistoryRecord r = sampleRecord(i);
-            for (const QVariant& v : {QVariant(r.time.toMSecsSinceEpoch()), QVariant(r.user), QVariant(r.projectorName),
-                                      QVariant(r.address), QVariant(r.mac), QVariant(r.command), QVariant(r.store),
-                                      QVariant(r.fileName), QVariant(r.fileLength), QVariant(r.sha256),
-                                      QVariant(r.result), QVariant(r.ok ? 1 : 0), QVariant(r.resultText),
-                                      QVariant(r.tookMs)}) {
+            for (const QVariant& v :
+                 {QVariant(r.time.toMSecsSinceEpoch()), QVariant(r.user), QVariant(r.projectorName),
+                  QVariant(r.address), QVariant(r.mac), QVariant(r.command), QVariant(r.store),
+                  QVariant(r.fileName), QVariant(r.fileLength), QVariant(r.sha256), QVariant(r.result),
+                  QVariant(r.ok ? 1 : 0), QVariant(r.resultText), QVariant(r.tookMs)}) {
                 q.addBindValue(v);
             }
             q.exec();
@@ -117,9 +118,10 @@ int main(int argc, char** argv) {
     }
     QCoreApplication::processEvents(); // the first paint of the filled table
     const qint64 openMs = t.elapsed();
-    std::printf("history window: %lld records shown in %lld ms (goal < 1000 ms); bare read %lld ms; ratio %.2f\n",
-                static_cast<long long>(rows ? rows->size() : -1), static_cast<long long>(openMs),
-                static_cast<long long>(queryMs),
-                static_cast<double>(openMs) / static_cast<double>(std::max<qint64>(queryMs, 1)));
+    std::printf(
+        "history window: %lld records shown in %lld ms (goal < 1000 ms); bare read %lld ms; ratio %.2f\n",
+        static_cast<long long>(rows ? rows->size() : -1), static_cast<long long>(openMs),
+        static_cast<long long>(queryMs),
+        static_cast<double>(openMs) / static_cast<double>(std::max<qint64>(queryMs, 1)));
     return 0;
 }

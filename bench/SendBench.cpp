@@ -111,10 +111,11 @@ Run sendThroughDialog(const QString& path, const Emulated& targets, int authenti
     dialog.setCommandContext(context);
     int n = 0;
     for (const auto& e : targets) {
-        const QByteArray mac = "00-00-00-00-" + QByteArray::number(n / 256) + "-" + QByteArray::number(n % 256);
+        const QByteArray mac =
+            "00-00-00-00-" + QByteArray::number(n / 256) + "-" + QByteArray::number(n % 256);
         ++n;
-        dialog.DataAdd(QStringLiteral("P%1").arg(n), e->address(), n > static_cast<int>(targets.size()) - authenticated,
-                       "", mac.constData(), -1, -1);
+        dialog.DataAdd(QStringLiteral("P%1").arg(n), e->address(),
+                       n > static_cast<int>(targets.size()) - authenticated, "", mac.constData(), -1, -1);
     }
     dialog.m_imagePath = path;
     dialog.setPictureSize(640, 480);
@@ -228,13 +229,15 @@ int main(int argc, char* argv[]) {
                 wide.verified);
     met = goal(ratio32 <= 1.3, "32 projectors within 1.3 times one") && met;
     met = goal(ratio256 <= 2.0, "256 projectors within 2 times one") && met;
-    met = goal(single.verified == 1 && thirtyTwo.verified == 32 && wide.verified == 256, "every upload verified") &&
+    met = goal(single.verified == 1 && thirtyTwo.verified == 32 && wide.verified == 256,
+               "every upload verified") &&
           met;
     const double worst = std::max(thirtyTwo.worstLateMs, wide.worstLateMs);
-    std::printf("10 ms timer on the interface thread: worst lateness %.1f ms during the 32, %.1f ms during the 256, "
-                "99th percentile %.1f ms (goal < 50); idle %.1f ms worst, %.1f ms 99th percentile\n",
-                thirtyTwo.worstLateMs, wide.worstLateMs, std::max(thirtyTwo.p99LateMs, wide.p99LateMs), idleLate,
-                idleP99);
+    std::printf(
+        "10 ms timer on the interface thread: worst lateness %.1f ms during the 32, %.1f ms during the 256, "
+        "99th percentile %.1f ms (goal < 50); idle %.1f ms worst, %.1f ms 99th percentile\n",
+        thirtyTwo.worstLateMs, wide.worstLateMs, std::max(thirtyTwo.p99LateMs, wide.p99LateMs), idleLate,
+        idleP99);
     met = goal(worst < 50.0, "interface timer late by less than 50 ms") && met;
 
     EmulatorConfig mute;
@@ -265,9 +268,10 @@ int main(int argc, char* argv[]) {
         }
         return inStage(d, 24, SendEngine::Stage::Connecting) == 8 || allWaiting.elapsed() > 1000;
     });
-    std::printf("Stop with 16 uploads waiting for their verdicts and 8 more connecting to projectors that never "
-                "greet: all %d ended after %.0f ms, ratio %.3f of the 1 s goal\n",
-                stopped.stopped, stopped.ms, stopped.ms / 1000.0);
+    std::printf(
+        "Stop with 16 uploads waiting for their verdicts and 8 more connecting to projectors that never "
+        "greet: all %d ended after %.0f ms, ratio %.3f of the 1 s goal\n",
+        stopped.stopped, stopped.ms, stopped.ms / 1000.0);
     met = goal(stopped.ms <= 1000.0 && stopped.stopped == 24, "Stop within 1 s") && met;
     return met ? 0 : 1;
 }

@@ -21,7 +21,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double msSince(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
+double msSince(Clock::time_point t) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
+}
 
 std::vector<std::unique_ptr<ProjectorEmulator>> startEmulators(int count, const EmulatorFaults& faults) {
     std::vector<std::unique_ptr<ProjectorEmulator>> list;
@@ -44,7 +46,9 @@ double parallelUpload(const QString& path, const std::vector<std::unique_ptr<Pro
     std::vector<int> results(targets.size(), -1);
     const auto begin = Clock::now();
     for (size_t i = 0; i < targets.size(); ++i) {
-        threads.emplace_back([&, i] { results[i] = UploadImage(path, 1, CommandTarget{targets[i]->address(), 0, {}}); });
+        threads.emplace_back([&, i] {
+            results[i] = UploadImage(path, 1, CommandTarget{targets[i]->address(), 0, {}});
+        });
     }
     for (auto& t : threads) {
         t.join();
@@ -94,8 +98,8 @@ int main(int argc, char* argv[]) {
     int failedMany = 0;
     const double single = parallelUpload(path, one, failedOne);
     const double all = parallelUpload(path, many, failedMany);
-    std::printf("32 projectors, 2 s store each: one %.0f ms, thirty-two %.0f ms, ratio %.3f (limit 1.5)%s\n", single,
-                all, all / single, failedOne + failedMany ? "  UPLOADS FAILED" : "");
+    std::printf("32 projectors, 2 s store each: one %.0f ms, thirty-two %.0f ms, ratio %.3f (limit 1.5)%s\n",
+                single, all, all / single, failedOne + failedMany ? "  UPLOADS FAILED" : "");
     many.clear();
     one.clear();
 
@@ -113,7 +117,8 @@ int main(int argc, char* argv[]) {
             failed += fails;
         }
         const double m = median(times);
-        std::printf("130816-byte upload, emulator delay %d ms: median %.2f ms over %d runs, %.2f ms beyond the delay, "
+        std::printf("130816-byte upload, emulator delay %d ms: median %.2f ms over %d runs, %.2f ms beyond "
+                    "the delay, "
                     "ratio %.3f of the 50 ms budget%s\n",
                     delay, m, runs, m - delay, (m - delay) / 50.0, failed ? "  UPLOADS FAILED" : "");
     }

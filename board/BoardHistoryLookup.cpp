@@ -87,7 +87,10 @@ void BoardHistoryLookup::run() {
         }
         BoardPictures pictures = find(m_path, row);
         QMetaObject::invokeMethod(
-            this, [this, address = row.address, pictures = std::move(pictures)] { Q_EMIT found(address, pictures); },
+            this,
+            [this, address = row.address, pictures = std::move(pictures)] {
+                Q_EMIT found(address, pictures);
+            },
             Qt::QueuedConnection);
     }
 }

@@ -16,10 +16,10 @@
 // What the history knows of one store's picture: the newest successful upload of the same
 // file name and length to the same projector and store. Nothing found: no thumbnail.
 struct BoardPicture final {
-    QString fileName;      // as the projector reported it
+    QString fileName; // as the projector reported it
     QString length;
     bool found = false;
-    QByteArray thumbnail;  // PNG made from our own file when it was sent
+    QByteArray thumbnail; // PNG made from our own file when it was sent
     QDateTime sentAt;
     QString sentBy;
 };

@@ -99,7 +99,8 @@ void BoardPoller::setPaused(quint32 address, bool paused) {
         m_paused.insert(address);
         std::lock_guard lock(m_mutex);
         // Not yet begun: taken off the queue; an exchange under way finishes.
-        const auto it = std::find_if(m_queue.begin(), m_queue.end(), [&](const Job& j) { return j.address == address; });
+        const auto it =
+            std::find_if(m_queue.begin(), m_queue.end(), [&](const Job& j) { return j.address == address; });
         if (it != m_queue.end()) {
             m_queue.erase(it);
             m_inFlight.erase(address);
@@ -146,7 +147,9 @@ QList<BoardRow> BoardPoller::rows() const {
     return out;
 }
 
-BoardRow BoardPoller::row(quint32 address) const { return m_rows.value(address); }
+BoardRow BoardPoller::row(quint32 address) const {
+    return m_rows.value(address);
+}
 
 void BoardPoller::pump() {
     while (true) {
@@ -174,9 +177,9 @@ void BoardPoller::askNext(const std::shared_ptr<Asking>& asking) {
     // One store after the other over connections of their own: never two at once.
     const Job& job = asking->job;
     asking->run = ObservedRun(job.context, CommandEventFor("INFO", asking->store, job.target));
-    m_loop->add(std::make_unique<AsyncExchange>(job.target, job.context,
-                                                StoreInfoRequest(asking->store, job.context.timeouts),
-                                                [this, asking](const ExchangeResult& x) { answered(asking, x); }));
+    m_loop->add(std::make_unique<AsyncExchange>(
+        job.target, job.context, StoreInfoRequest(asking->store, job.context.timeouts),
+        [this, asking](const ExchangeResult& x) { answered(asking, x); }));
 }
 
 void BoardPoller::answered(const std::shared_ptr<Asking>& asking, const ExchangeResult& x) {

@@ -54,11 +54,14 @@ QPixmap fitted(const QByteArray& png) {
     QPixmap p(kThumbSize);
     p.fill(Qt::transparent);
     QPainter painter(&p);
-    painter.drawImage((kThumbSize.width() - scaled.width()) / 2, (kThumbSize.height() - scaled.height()) / 2, scaled);
+    painter.drawImage((kThumbSize.width() - scaled.width()) / 2, (kThumbSize.height() - scaled.height()) / 2,
+                      scaled);
     return p;
 }
 
-QString localTime(const QDateTime& t) { return t.toLocalTime().toString(kTimeFormat); }
+QString localTime(const QDateTime& t) {
+    return t.toLocalTime().toString(kTimeFormat);
+}
 
 // The short reason for the common failures; anything else keeps the run's own text.
 QString reasonText(const BoardRow& row) {
@@ -76,7 +79,9 @@ QString reasonText(const BoardRow& row) {
     return row.reason;
 }
 
-QString storeKey(const BoardStore& s) { return s.result == 2 ? s.fileName + QLatin1Char('\n') + s.length : QString(); }
+QString storeKey(const BoardStore& s) {
+    return s.result == 2 ? s.fileName + QLatin1Char('\n') + s.length : QString();
+}
 
 // What the cell's picture means, as a tooltip and for screen readers, which see no icon.
 void setNote(QTableWidgetItem* cell, const QString& text) {
@@ -86,10 +91,10 @@ void setNote(QTableWidgetItem* cell, const QString& text) {
 
 } // namespace
 
-CBoardDock::CBoardDock(QMainWindow& window, ProjectorStore& store, CommandObserver* history, RunCommand runCommand,
-                       std::unique_ptr<QSettings> settings)
-    : QDockWidget(&window), m_window(window), m_store(store), m_history(history), m_runCommand(std::move(runCommand)),
-      m_settings(std::move(settings)),
+CBoardDock::CBoardDock(QMainWindow& window, ProjectorStore& store, CommandObserver* history,
+                       RunCommand runCommand, std::unique_ptr<QSettings> settings)
+    : QDockWidget(&window), m_window(window), m_store(store), m_history(history),
+      m_runCommand(std::move(runCommand)), m_settings(std::move(settings)),
       m_historyPath(HistoryStore::defaultPath()) {
     if (!m_settings) {
         m_settings = std::make_unique<QSettings>();
@@ -166,10 +171,11 @@ CBoardDock::CBoardDock(QMainWindow& window, ProjectorStore& store, CommandObserv
 
     m_menu = new QMenu(this);
     m_menu->setObjectName(QStringLiteral("boardMenu"));
-    const std::array<std::pair<int, CatalogId>, 4> commands{{{Cmd::ImageInformation, msg::MenuImageInformation},
-                                                             {Cmd::TransmissionState, msg::MenuListGetStatus},
-                                                             {Cmd::CancelTransmit, msg::MenuCancelTransmission},
-                                                             {Cmd::Send, msg::BoardSendHere}}};
+    const std::array<std::pair<int, CatalogId>, 4> commands{
+        {{Cmd::ImageInformation, msg::MenuImageInformation},
+         {Cmd::TransmissionState, msg::MenuListGetStatus},
+         {Cmd::CancelTransmit, msg::MenuCancelTransmission},
+         {Cmd::Send, msg::BoardSendHere}}};
     for (const auto& [id, text] : commands) {
         QAction* a = m_menu->addAction(CatalogText(text));
         a->setObjectName(QStringLiteral("board%1").arg(id));
@@ -191,7 +197,8 @@ CBoardDock::CBoardDock(QMainWindow& window, ProjectorStore& store, CommandObserv
     connect(m_refresh, &QPushButton::clicked, this, [this] { refresh(true); });
     connect(m_stop, &QPushButton::clicked, this, &CBoardDock::stopRefresh);
     connect(m_timed, &QCheckBox::toggled, this, [this](bool on) { setTimedRefresh(on, m_minutes->value()); });
-    connect(m_minutes, &QSpinBox::valueChanged, this, [this](int n) { setTimedRefresh(m_timed->isChecked(), n); });
+    connect(m_minutes, &QSpinBox::valueChanged, this,
+            [this](int n) { setTimedRefresh(m_timed->isChecked(), n); });
     connect(m_timer, &QTimer::timeout, this, [this] { refresh(false); });
     connect(m_table, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { openStoreView(row); });
     connect(m_table, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
@@ -270,7 +277,9 @@ void CBoardDock::setHistoryPath(const QString& path) {
     connect(m_lookup.get(), &BoardHistoryLookup::found, this, &CBoardDock::showPictures);
 }
 
-bool CBoardDock::lookupsSettled() const { return m_lookupsShown >= m_lookupsAsked && m_lookup->isIdle(); }
+bool CBoardDock::lookupsSettled() const {
+    return m_lookupsShown >= m_lookupsAsked && m_lookup->isIdle();
+}
 
 void CBoardDock::followList() {
     m_poller->setProjectors(m_store.projectors());
@@ -318,8 +327,9 @@ QString CBoardDock::stateText(const BoardRow& row) const {
     case BoardRow::Reach::Unreachable:
         break;
     }
-    return row.lastSeen.isValid() ? CatalogText(msg::BoardUnreachableSeen, {reasonText(row), localTime(row.lastSeen)})
-                                  : CatalogText(msg::BoardUnreachableNever, {reasonText(row)});
+    return row.lastSeen.isValid()
+               ? CatalogText(msg::BoardUnreachableSeen, {reasonText(row), localTime(row.lastSeen)})
+               : CatalogText(msg::BoardUnreachableNever, {reasonText(row)});
 }
 
 void CBoardDock::showRow(quint32 address) {
@@ -418,13 +428,16 @@ void CBoardDock::stopRefresh() {
 }
 
 // Until the end of the round is heard, answers may still be on their way to the rows.
-bool CBoardDock::isRefreshing() const { return m_awaitingFinish || m_poller->isRefreshing(); }
+bool CBoardDock::isRefreshing() const {
+    return m_awaitingFinish || m_poller->isRefreshing();
+}
 
 void CBoardDock::onFinished() {
     if (!m_poller->isRefreshing()) {
         m_awaitingFinish = false;
-        m_status->setText(m_stopped ? CatalogText(msg::BoardRefreshStopped)
-                                    : CatalogText(msg::BoardRefreshedAt, {localTime(QDateTime::currentDateTime())}));
+        m_status->setText(
+            m_stopped ? CatalogText(msg::BoardRefreshStopped)
+                      : CatalogText(msg::BoardRefreshedAt, {localTime(QDateTime::currentDateTime())}));
     }
     updateRefreshState();
 }
@@ -463,9 +476,13 @@ void CBoardDock::setTimedRefresh(bool on, int minutes) {
     }
 }
 
-bool CBoardDock::timedRefreshOn() const { return m_timer->isActive(); }
+bool CBoardDock::timedRefreshOn() const {
+    return m_timer->isActive();
+}
 
-int CBoardDock::timedRefreshMinutes() const { return m_minutes->value(); }
+int CBoardDock::timedRefreshMinutes() const {
+    return m_minutes->value();
+}
 
 void CBoardDock::openStoreView(int row) {
     const quint32 address = addressAt(row);
@@ -495,7 +512,8 @@ void CBoardDock::openStoreView(int row) {
         } else if (store.result == 1) {
             info.setStoreText(s + 1, CatalogText(msg::StoreEmpty), CatalogText(msg::StoreSizeNone));
         } else {
-            info.setStoreText(s + 1, store.text.isEmpty() ? reasonText(r) : store.text, CatalogText(msg::StoreSizeNone));
+            info.setStoreText(s + 1, store.text.isEmpty() ? reasonText(r) : store.text,
+                              CatalogText(msg::StoreSizeNone));
         }
     }
     info.setLabel(r.name);
@@ -532,7 +550,8 @@ void CBoardDock::saveLayout() {
     s.setValue(QStringLiteral("board/area"), static_cast<int>(m_window.dockWidgetArea(this)));
     s.setValue(QStringLiteral("board/floating"), isFloating());
     // Hidden by the user, not merely not yet shown with its window.
-    s.setValue(QStringLiteral("board/visible"), !(isHidden() && testAttribute(Qt::WA_WState_ExplicitShowHide)));
+    s.setValue(QStringLiteral("board/visible"),
+               !(isHidden() && testAttribute(Qt::WA_WState_ExplicitShowHide)));
     s.setValue(QStringLiteral("board/geometry"), saveGeometry());
     const Qt::DockWidgetArea area = m_window.dockWidgetArea(this);
     const bool across = area == Qt::TopDockWidgetArea || area == Qt::BottomDockWidgetArea;

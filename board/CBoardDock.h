@@ -99,13 +99,13 @@ private:
     QString m_historyPath;
     std::unique_ptr<BoardPoller> m_poller;
     std::unique_ptr<BoardHistoryLookup> m_lookup;
-    QHash<quint32, int> m_uploads;   // uploads under way per projector (schedule and sends)
+    QHash<quint32, int> m_uploads; // uploads under way per projector (schedule and sends)
     int m_lookupsAsked = 0;
     int m_lookupsShown = 0;
-    int m_asked = 0;                 // projectors in the running refresh
+    int m_asked = 0; // projectors in the running refresh
     int m_answered = 0;
     bool m_stopped = false;
-    bool m_awaitingFinish = false;   // a round was started and its end not yet heard
+    bool m_awaitingFinish = false; // a round was started and its end not yet heard
     bool m_restoring = false;
     QPixmap m_neutral;
 

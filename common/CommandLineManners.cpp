@@ -23,9 +23,13 @@ EarlyOptions EarlyOptions::check(const QStringList& args) {
     return found;
 }
 
-QString ProjectVersion() { return QStringLiteral(TESSAVEL_VERSION); }
+QString ProjectVersion() {
+    return QStringLiteral(TESSAVEL_VERSION);
+}
 
-QString VersionLine(const QString& program) { return program + u' ' + ProjectVersion(); }
+QString VersionLine(const QString& program) {
+    return program + u' ' + ProjectVersion();
+}
 
 QStringList ArgumentsOf(int argc, char** argv) {
     QStringList args;

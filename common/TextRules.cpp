@@ -32,7 +32,9 @@ template <typename Ch> int parseInt(const Ch* p, qsizetype n) {
 
 } // namespace
 
-int TextRules::toInt(QStringView text) { return parseInt(text.utf16(), text.size()); }
+int TextRules::toInt(QStringView text) {
+    return parseInt(text.utf16(), text.size());
+}
 
 int TextRules::toInt(QByteArrayView text) {
     return parseInt(reinterpret_cast<const unsigned char*>(text.data()), text.size());

@@ -34,7 +34,8 @@ QLabel* labelFor(const CatalogId& id, QWidget* buddy, QWidget* parent) {
 
 } // namespace
 
-CHistoryDlg::CHistoryDlg(QString databasePath, QWidget* parent) : QDialog(parent), m_path(std::move(databasePath)) {
+CHistoryDlg::CHistoryDlg(QString databasePath, QWidget* parent)
+    : QDialog(parent), m_path(std::move(databasePath)) {
     setObjectName(QStringLiteral("historyDlg"));
     setWindowTitle(CatalogText(msg::HistoryDlgTitle));
     resize(900, 500);
@@ -47,8 +48,10 @@ CHistoryDlg::CHistoryDlg(QString databasePath, QWidget* parent) : QDialog(parent
     m_result = new QComboBox(this);
     m_result->setObjectName(QStringLiteral("historyResult"));
     m_result->addItem(CatalogText(msg::HistoryFilterAll), static_cast<int>(HistoryFilter::Outcome::Any));
-    m_result->addItem(CatalogText(msg::HistoryOutcomeSucceeded), static_cast<int>(HistoryFilter::Outcome::Succeeded));
-    m_result->addItem(CatalogText(msg::HistoryOutcomeFailed), static_cast<int>(HistoryFilter::Outcome::Failed));
+    m_result->addItem(CatalogText(msg::HistoryOutcomeSucceeded),
+                      static_cast<int>(HistoryFilter::Outcome::Succeeded));
+    m_result->addItem(CatalogText(msg::HistoryOutcomeFailed),
+                      static_cast<int>(HistoryFilter::Outcome::Failed));
     m_since = new QDateEdit(QDate::currentDate().addDays(-HistoryStore::kDefaultKeepDays), this);
     m_since->setObjectName(QStringLiteral("historySince"));
     m_since->setCalendarPopup(true);
@@ -181,6 +184,7 @@ void CHistoryDlg::exportCsv() {
     }
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly) || file.write(m_model->toCsv()) < 0 || !file.commit()) {
-        CMessageBox::show(this, CatalogText(msg::HistoryExportFailed, {file.errorString()}), CMessageBox::Icon::Stop);
+        CMessageBox::show(this, CatalogText(msg::HistoryExportFailed, {file.errorString()}),
+                          CMessageBox::Icon::Stop);
     }
 }

@@ -61,8 +61,8 @@ HistoryProblem classify(const QSqlError& error) {
     case 11: // corrupt
     case 26: // not a database
         return HistoryProblem::Damaged;
-    case 5:  // busy
-    case 6:  // locked
+    case 5: // busy
+    case 6: // locked
         return HistoryProblem::Locked;
     default: // read-only, cannot open, disk full, I/O: the file itself may be sound
         return HistoryProblem::Unwritable;
@@ -82,10 +82,11 @@ std::optional<QSqlError> prepareFile(QSqlDatabase db, int keepDays, int busyMs) 
     const QStringList statements{
         QStringLiteral("PRAGMA journal_mode=WAL"),
         QStringLiteral("PRAGMA synchronous=NORMAL"),
-        QStringLiteral("CREATE TABLE IF NOT EXISTS history(id INTEGER PRIMARY KEY, at INTEGER NOT NULL, user TEXT,"
-                       " name TEXT, address TEXT, mac TEXT, command TEXT, store INTEGER, path TEXT, file TEXT,"
-                       " length INTEGER, sha256 TEXT, thumbnail BLOB, result INTEGER, ok INTEGER, result_text TEXT,"
-                       " took_ms INTEGER)"),
+        QStringLiteral(
+            "CREATE TABLE IF NOT EXISTS history(id INTEGER PRIMARY KEY, at INTEGER NOT NULL, user TEXT,"
+            " name TEXT, address TEXT, mac TEXT, command TEXT, store INTEGER, path TEXT, file TEXT,"
+            " length INTEGER, sha256 TEXT, thumbnail BLOB, result INTEGER, ok INTEGER, result_text TEXT,"
+            " took_ms INTEGER)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS history_at ON history(at)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS history_address ON history(address, at)"),
     };
@@ -115,9 +116,10 @@ std::optional<QSqlError> insertBatch(QSqlDatabase db, const std::deque<HistoryRe
         return db.lastError();
     }
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("INSERT INTO history(at, user, name, address, mac, command, store, path, file, length,"
-                             " sha256, thumbnail, result, ok, result_text, took_ms)"
-                             " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    q.prepare(
+        QStringLiteral("INSERT INTO history(at, user, name, address, mac, command, store, path, file, length,"
+                       " sha256, thumbnail, result, ok, result_text, took_ms)"
+                       " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     for (const HistoryRecord& r : batch) {
         const QDateTime at = r.time.isValid() ? r.time : QDateTime::currentDateTimeUtc();
         q.addBindValue(at.toMSecsSinceEpoch());
@@ -311,9 +313,11 @@ std::optional<HistoryRecords> HistoryStore::query(const QString& path, const His
     if (!db.open()) {
         return std::nullopt;
     }
-    QString sql = QStringLiteral("SELECT id, at, user, name, address, mac, command, store, path, file, length, sha256, %1,"
-                                 " result, ok, result_text, took_ms FROM history WHERE 1=1")
-                      .arg(filter.withThumbnails ? QStringLiteral("thumbnail") : QStringLiteral("NULL"));
+    QString sql =
+        QStringLiteral(
+            "SELECT id, at, user, name, address, mac, command, store, path, file, length, sha256, %1,"
+            " result, ok, result_text, took_ms FROM history WHERE 1=1")
+            .arg(filter.withThumbnails ? QStringLiteral("thumbnail") : QStringLiteral("NULL"));
     QVariantList binds;
     if (filter.since.isValid()) {
         sql += QStringLiteral(" AND at >= ?");
@@ -391,5 +395,6 @@ std::optional<HistoryRecords> HistoryStore::query(const QString& path, const His
 }
 
 QString HistoryStore::defaultPath() {
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/history.sqlite");
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+           QStringLiteral("/history.sqlite");
 }

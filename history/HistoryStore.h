@@ -15,9 +15,9 @@
 // Why the history could not be written. The command that made the record is never affected.
 enum class HistoryProblem {
     None,
-    Damaged,     // the file was not a readable database; it was set aside and a new one begun
-    Unwritable,  // the file or its folder cannot be written; records are dropped
-    Locked,      // another writer held the file past the busy limit; that batch is dropped
+    Damaged,    // the file was not a readable database; it was set aside and a new one begun
+    Unwritable, // the file or its folder cannot be written; records are dropped
+    Locked,     // another writer held the file past the busy limit; that batch is dropped
 };
 
 // The command history in an SQLite file (WAL mode, so the window and a headless schedule run
@@ -47,7 +47,8 @@ public:
     [[nodiscard]] const QString& path() const { return m_path; }
 
     // Reads on the calling thread with a connection of its own, newest first.
-    [[nodiscard]] static std::optional<HistoryRecords> query(const QString& path, const HistoryFilter& filter);
+    [[nodiscard]] static std::optional<HistoryRecords> query(const QString& path,
+                                                             const HistoryFilter& filter);
     // The history file in the user's data folder.
     [[nodiscard]] static QString defaultPath();
 
@@ -61,10 +62,10 @@ private:
     std::condition_variable m_wake;
     std::condition_variable m_drained;
     std::deque<HistoryRecord> m_queue;
-    quint64 m_appended = 0;  // guarded by m_mutex
-    quint64 m_written = 0;   // guarded by m_mutex (written or dropped)
-    bool m_stop = false;     // guarded by m_mutex
-    QString m_setAside;      // guarded by m_mutex
+    quint64 m_appended = 0;                  // guarded by m_mutex
+    quint64 m_written = 0;                   // guarded by m_mutex (written or dropped)
+    bool m_stop = false;                     // guarded by m_mutex
+    QString m_setAside;                      // guarded by m_mutex
     std::function<void()> m_problemObserver; // guarded by m_mutex
     std::atomic<int> m_problem{static_cast<int>(HistoryProblem::None)};
     std::atomic<bool> m_problemTaken{false};

@@ -32,7 +32,8 @@ bool HistoryTableModel::passes(const HistoryRecord& r, qint64 sinceMs, qint64 un
     if (at < sinceMs || at >= untilMs) {
         return false;
     }
-    if ((!f.address.isEmpty() && r.address != f.address) || (!f.command.isEmpty() && r.command != f.command)) {
+    if ((!f.address.isEmpty() && r.address != f.address) ||
+        (!f.command.isEmpty() && r.command != f.command)) {
         return false;
     }
     switch (f.outcome) {
@@ -48,8 +49,10 @@ bool HistoryTableModel::passes(const HistoryRecord& r, qint64 sinceMs, qint64 un
 void HistoryTableModel::refilter() {
     m_shown.clear();
     m_shown.reserve(static_cast<size_t>(m_records.size()));
-    const qint64 sinceMs = m_filter.since.isValid() ? m_filter.since.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min();
-    const qint64 untilMs = m_filter.until.isValid() ? m_filter.until.toMSecsSinceEpoch() : std::numeric_limits<qint64>::max();
+    const qint64 sinceMs =
+        m_filter.since.isValid() ? m_filter.since.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min();
+    const qint64 untilMs =
+        m_filter.until.isValid() ? m_filter.until.toMSecsSinceEpoch() : std::numeric_limits<qint64>::max();
     for (int i = 0; i < m_records.size(); ++i) {
         if (passes(m_records.at(i), sinceMs, untilMs)) {
             m_shown.push_back(i);
@@ -112,8 +115,9 @@ QString HistoryTableModel::cellText(const HistoryRecord& r, int column) const {
     case File:
         return r.fileName;
     case Result:
-        return r.resultText.isEmpty() ? QString::number(r.result)
-                                      : r.resultText + QStringLiteral(" (") + QString::number(r.result) + u')';
+        return r.resultText.isEmpty()
+                   ? QString::number(r.result)
+                   : r.resultText + QStringLiteral(" (") + QString::number(r.result) + u')';
     case Took:
         return QString::number(r.tookMs);
     default:
@@ -151,9 +155,9 @@ QVariant HistoryTableModel::headerData(int section, Qt::Orientation orientation,
         return {};
     }
     static constexpr CatalogId kHeaders[ColumnCount] = {
-        msg::HistoryColumnTime,  msg::HistoryColumnUser,  msg::HistoryColumnProjector,
+        msg::HistoryColumnTime,    msg::HistoryColumnUser,    msg::HistoryColumnProjector,
         msg::HistoryColumnAddress, msg::HistoryColumnCommand, msg::HistoryColumnStore,
-        msg::HistoryColumnFile,  msg::HistoryColumnResult, msg::HistoryColumnTook};
+        msg::HistoryColumnFile,    msg::HistoryColumnResult,  msg::HistoryColumnTook};
     return section >= 0 && section < ColumnCount ? CatalogText(kHeaders[section]) : QVariant();
 }
 

@@ -33,7 +33,8 @@ QByteArray HistoryThumbnail::make(const QString& path) {
 
 QByteArray HistoryThumbnail::makeFromData(const QByteArray& content) {
     Picture picture;
-    if (content.isEmpty() || !PictureLoader::loadFromMemory(content, picture, kMaxPixels).ok() || picture.isNull()) {
+    if (content.isEmpty() || !PictureLoader::loadFromMemory(content, picture, kMaxPixels).ok() ||
+        picture.isNull()) {
         return {};
     }
     if (picture.width() <= kSide && picture.height() <= kSide) {
@@ -41,7 +42,8 @@ QByteArray HistoryThumbnail::makeFromData(const QByteArray& content) {
     }
     Picture small;
     const ImagingResult r = guardImaging(ImagingResult::Code::EncodeFailed, [&] {
-        small = Picture(picture.pixels().thumbnail_image(kSide, vips::VImage::option()->set("height", kSide)));
+        small =
+            Picture(picture.pixels().thumbnail_image(kSide, vips::VImage::option()->set("height", kSide)));
         return ImagingResult::success();
     });
     return r.ok() ? encode(small) : QByteArray();

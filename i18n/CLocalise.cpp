@@ -25,7 +25,8 @@ void localiseActions(quint32 group, const QList<QAction*>& actions) {
     }
 }
 
-template <typename W, typename Get, typename Set> bool replaceIn(QWidget* w, Get get, Set set, quint32 group) {
+template <typename W, typename Get, typename Set>
+bool replaceIn(QWidget* w, Get get, Set set, quint32 group) {
     auto* typed = qobject_cast<W*>(w);
     if (typed == nullptr) {
         return false;

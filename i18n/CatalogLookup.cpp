@@ -83,9 +83,13 @@ int LoadCatalog() {
     return -1;
 }
 
-void UnloadCatalog() { InstallCatalogForTesting(nullptr); }
+void UnloadCatalog() {
+    InstallCatalogForTesting(nullptr);
+}
 
-bool IsCatalogLoaded() { return loadedCatalog() != nullptr; }
+bool IsCatalogLoaded() {
+    return loadedCatalog() != nullptr;
+}
 
 QString LookUpText(const Catalog* catalog, const CatalogEnvironment& env, quint32 group, quint32 number,
                    const QStringList& inserts, int bufferSize) {
@@ -118,14 +122,18 @@ QString CatalogText(quint32 group, quint32 number, const QStringList& inserts, i
     return LookUpText(catalog.get(), CatalogEnvironment::current(), group, number, inserts, bufferSize);
 }
 
-QString CatalogText(CatalogId id, const QStringList& inserts) { return CatalogText(id.group, id.number, inserts); }
+QString CatalogText(CatalogId id, const QStringList& inserts) {
+    return CatalogText(id.group, id.number, inserts);
+}
 
 void SetCatalogSearchPathForTesting(const QStringList& dirs) {
     QMutexLocker lock(&g_mutex);
     g_searchPathOverride = dirs;
 }
 
-void SetSystemLanguageIdForTesting(quint32 language) { g_languageOverride.store(language); }
+void SetSystemLanguageIdForTesting(quint32 language) {
+    g_languageOverride.store(language);
+}
 
 void InstallCatalogForTesting(std::shared_ptr<const Catalog> catalog) {
     QMutexLocker lock(&g_mutex);

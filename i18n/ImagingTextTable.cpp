@@ -163,7 +163,8 @@ const QList<ImagingTextRow>& ImagingTextRows() {
 
 void FillImagingDialogTexts(ImagingTextStore& store) {
     for (const ImagingTextRow& row : ImagingTextRows()) {
-        const QString text = row.literal != nullptr ? QString::fromLatin1(row.literal) : CatalogText(row.group, row.number);
+        const QString text =
+            row.literal != nullptr ? QString::fromLatin1(row.literal) : CatalogText(row.group, row.number);
         store.setText(row.index, text);
     }
 }

@@ -3,7 +3,9 @@
 #include <limits>
 
 namespace {
-bool isBlank(QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\v' || c == u'\f'; }
+bool isBlank(QChar c) {
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\v' || c == u'\f';
+}
 } // namespace
 
 std::optional<int> Placeholder::number(QStringView text) {

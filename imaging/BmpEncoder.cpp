@@ -22,7 +22,9 @@ void put32(QByteArray& b, quint32 v) {
     b.append(raw, 4);
 }
 
-quint32 pixelsPerMetre(int dpi) { return static_cast<quint32>(std::lround(dpi / 0.0254)); }
+quint32 pixelsPerMetre(int dpi) {
+    return static_cast<quint32>(std::lround(dpi / 0.0254));
+}
 
 } // namespace
 
@@ -31,7 +33,8 @@ ImagingResult BmpEncoder::encode(const Picture& picture, int bits, QByteArray& o
         return ImagingResult::failure(ImagingResult::Code::NoPicture);
     }
     if (!supportsBits(bits)) {
-        return ImagingResult::failure(ImagingResult::Code::UnsupportedFormat, QStringLiteral("BMP at %1 bits").arg(bits));
+        return ImagingResult::failure(ImagingResult::Code::UnsupportedFormat,
+                                      QStringLiteral("BMP at %1 bits").arg(bits));
     }
     const int w = picture.width();
     const int h = picture.height();
@@ -40,7 +43,8 @@ ImagingResult BmpEncoder::encode(const Picture& picture, int bits, QByteArray& o
     const quint64 offset = 14 + 40 + static_cast<quint64>(tableEntries) * 4;
     const quint64 total = offset + rowBytes * static_cast<quint64>(h);
     if (total > 0x7FFFFFFFu) {
-        return ImagingResult::failure(ImagingResult::Code::UnsupportedFormat, QStringLiteral("too large for BMP"));
+        return ImagingResult::failure(ImagingResult::Code::UnsupportedFormat,
+                                      QStringLiteral("too large for BMP"));
     }
 
     IndexedImage indexed;

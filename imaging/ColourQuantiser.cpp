@@ -17,8 +17,10 @@
 namespace {
 
 ImagingResult liqFailure(liq_error e, const char* step) {
-    const auto code = e == LIQ_OUT_OF_MEMORY ? ImagingResult::Code::OutOfMemory : ImagingResult::Code::EncodeFailed;
-    return ImagingResult::failure(code, QStringLiteral("libimagequant %1 failed (%2)").arg(QLatin1String(step)).arg(e));
+    const auto code =
+        e == LIQ_OUT_OF_MEMORY ? ImagingResult::Code::OutOfMemory : ImagingResult::Code::EncodeFailed;
+    return ImagingResult::failure(
+        code, QStringLiteral("libimagequant %1 failed (%2)").arg(QLatin1String(step)).arg(e));
 }
 
 // libimagequant reads rows through this, so no second full-size RGBA copy is made.
@@ -31,7 +33,8 @@ void rowCallback(liq_color rowOut[], int row, int width, void* user) {
 }
 
 liq_image* imageOf(liq_attr* attr, const RgbBuffer& rgb) {
-    return liq_image_create_custom(attr, rowCallback, const_cast<RgbBuffer*>(&rgb), rgb.width(), rgb.height(), 0);
+    return liq_image_create_custom(attr, rowCallback, const_cast<RgbBuffer*>(&rgb), rgb.width(), rgb.height(),
+                                   0);
 }
 
 Palette toPalette(const liq_palette* pal) {
@@ -71,7 +74,9 @@ RgbBuffer subsample(const RgbBuffer& rgb, int step) {
     return out;
 }
 
-quint32 packed(const quint8* p) { return (quint32{p[0]} << 16) | (quint32{p[1]} << 8) | p[2]; }
+quint32 packed(const quint8* p) {
+    return (quint32{p[0]} << 16) | (quint32{p[1]} << 8) | p[2];
+}
 
 // Open addressing over packed colours; capacity a power of two, at most half full.
 class ColourTable final {
@@ -157,7 +162,8 @@ ImagingResult ColourQuantiser::prepare() {
     }
     state->full = imageOf(state->attr, m_rgb);
     if (state->full == nullptr) {
-        return ImagingResult::failure(ImagingResult::Code::EncodeFailed, QStringLiteral("libimagequant refused the image"));
+        return ImagingResult::failure(ImagingResult::Code::EncodeFailed,
+                                      QStringLiteral("libimagequant refused the image"));
     }
     const double pixels = double(m_rgb.width()) * double(m_rgb.height());
     if (m_samplePixels > 0 && pixels > m_samplePixels) {
@@ -176,7 +182,8 @@ ImagingResult ColourQuantiser::prepare() {
 
 ImagingResult ColourQuantiser::resultFor(int maxColours, liq_result*& result) {
     if (maxColours < 2 || maxColours > Palette::kMaxColours) {
-        return ImagingResult::failure(ImagingResult::Code::BadArgument, QStringLiteral("palette size %1").arg(maxColours));
+        return ImagingResult::failure(ImagingResult::Code::BadArgument,
+                                      QStringLiteral("palette size %1").arg(maxColours));
     }
     if (ImagingResult r = prepare(); !r.ok()) {
         return r;
@@ -196,7 +203,8 @@ ImagingResult ColourQuantiser::resultFor(int maxColours, liq_result*& result) {
     return ImagingResult::success();
 }
 
-ImagingResult ColourQuantiser::quantise(int maxColours, float dither, Palette& palette, std::vector<quint8>& indices) {
+ImagingResult ColourQuantiser::quantise(int maxColours, float dither, Palette& palette,
+                                        std::vector<quint8>& indices) {
     liq_result* result = nullptr;
     if (ImagingResult r = resultFor(maxColours, result); !r.ok()) {
         return r;
@@ -204,7 +212,8 @@ ImagingResult ColourQuantiser::quantise(int maxColours, float dither, Palette& p
     liq_set_dithering_level(result, std::clamp(dither, 0.0f, 1.0f));
     runOpenMpOnThisThreadOnly();
     std::vector<quint8> out(static_cast<size_t>(m_rgb.width()) * static_cast<size_t>(m_rgb.height()));
-    if (const liq_error e = liq_write_remapped_image(result, m_state->full, out.data(), out.size()); e != LIQ_OK) {
+    if (const liq_error e = liq_write_remapped_image(result, m_state->full, out.data(), out.size());
+        e != LIQ_OK) {
         return liqFailure(e, "remapping");
     }
     // Remapping refines the palette, so it is read afterwards.
@@ -222,8 +231,8 @@ ImagingResult ColourQuantiser::palette(int maxColours, Palette& palette) {
     return ImagingResult::success();
 }
 
-ImagingResult ColourQuantiser::quantiseOnce(const RgbBuffer& rgb, int maxColours, float dither, Palette& palette,
-                                            std::vector<quint8>& indices) {
+ImagingResult ColourQuantiser::quantiseOnce(const RgbBuffer& rgb, int maxColours, float dither,
+                                            Palette& palette, std::vector<quint8>& indices) {
     if (exactColours(rgb, maxColours, palette, indices)) {
         return ImagingResult::success();
     }
@@ -282,9 +291,8 @@ ColourQuantiser::Histogram ColourQuantiser::histogram(const RgbBuffer& rgb) {
         }
     }
     // In colour order, so neighbouring bins have neighbouring answers.
-    std::sort(bins.begin(), bins.end(), [](const Bin& a, const Bin& b) {
-        return std::tie(a.g, a.r, a.b) < std::tie(b.g, b.r, b.b);
-    });
+    std::sort(bins.begin(), bins.end(),
+              [](const Bin& a, const Bin& b) { return std::tie(a.g, a.r, a.b) < std::tie(b.g, b.r, b.b); });
     return bins;
 }
 

@@ -34,7 +34,8 @@ public:
 
     // The picture's own colours, in order of first appearance, and every pixel's index in
     // them; false (and nothing written) when it has more than maxColours distinct colours.
-    static bool exactColours(const RgbBuffer& rgb, int maxColours, Palette& palette, std::vector<quint8>& indices);
+    static bool exactColours(const RgbBuffer& rgb, int maxColours, Palette& palette,
+                             std::vector<quint8>& indices);
 
     // Every distinct colour of a picture with its number of pixels.
     struct Bin {

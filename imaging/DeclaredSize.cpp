@@ -13,9 +13,13 @@ constexpr qint64 kPngChunkLimit = 0x7FFFFFFF; // the format's own limit on a chu
 // Deflate codes at most 258 bytes in two bits; the rest is headers.
 constexpr quint64 kDeflateExpansion = 1032;
 
-quint32 bigEndian32(const char* p) { return qFromBigEndian<quint32>(p); }
+quint32 bigEndian32(const char* p) {
+    return qFromBigEndian<quint32>(p);
+}
 
-ImagingResult damaged(const char* why) { return ImagingResult::failure(Code::DecodeFailed, QString::fromLatin1(why)); }
+ImagingResult damaged(const char* why) {
+    return ImagingResult::failure(Code::DecodeFailed, QString::fromLatin1(why));
+}
 
 // Every chunk must lie within the file: a decoder allocates a chunk's declared length before
 // it reads a byte of it.
@@ -42,8 +46,12 @@ ImagingResult checkPng(QIODevice& file) {
     return ImagingResult::success();
 }
 
-quint32 littleEndian32(const char* p) { return qFromLittleEndian<quint32>(p); }
-quint16 littleEndian16(const char* p) { return qFromLittleEndian<quint16>(p); }
+quint32 littleEndian32(const char* p) {
+    return qFromLittleEndian<quint32>(p);
+}
+quint16 littleEndian16(const char* p) {
+    return qFromLittleEndian<quint16>(p);
+}
 
 // An uncompressed bitmap stores every row; the rows it declares must all be there.
 ImagingResult checkBmp(QIODevice& file) {

@@ -105,7 +105,8 @@ RgbBuffer smoothFlatAreas(const RgbBuffer& in, int threshold) {
                 }
             }
             if (hi[0] - lo[0] <= threshold && hi[1] - lo[1] <= threshold && hi[2] - lo[2] <= threshold) {
-                quint8* q = out.data() + (static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)) * 3;
+                quint8* q = out.data() +
+                            (static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)) * 3;
                 for (int k = 0; k < 3; ++k) {
                     q[k] = static_cast<quint8>((sum[k] + 4) / 9);
                 }
@@ -120,7 +121,8 @@ RgbBuffer smoothFlatAreas(const RgbBuffer& in, int threshold) {
 class ScaleSearch final {
 public:
     ScaleSearch(const RgbBuffer& ref, qint64 maxBytes)
-        : m_ref(ref), m_quantiser(std::make_unique<ColourQuantiser>(ref, kQuantiserSpeed)), m_maxBytes(maxBytes) {
+        : m_ref(ref), m_quantiser(std::make_unique<ColourQuantiser>(ref, kQuantiserSpeed)),
+          m_maxBytes(maxBytes) {
         std::vector<quint8> unused;
         m_hasExact = ColourQuantiser::exactColours(ref, Palette::kMaxColours, m_exact, unused);
         if (!m_hasExact) {
@@ -164,11 +166,10 @@ public:
         c.indices = mapped->indices;
         // The size model is exact, so no candidate is encoded until one has been chosen.
         const bool split = s.lowerFrom >= 0 && s.tolerance > 0;
-        const LossyLzw::Outcome o = LossyLzw::run(m_ref, c.palette, c.indices,
-                                                  static_cast<double>(s.tolerance) / kToleranceSteps, m_maxBytes,
-                                                  s.strategy,
-                                                  split ? static_cast<double>(s.tolerance - 1) / kToleranceSteps : -1,
-                                                  split ? s.lowerFrom : 0);
+        const LossyLzw::Outcome o = LossyLzw::run(
+            m_ref, c.palette, c.indices, static_cast<double>(s.tolerance) / kToleranceSteps, m_maxBytes,
+            s.strategy, split ? static_cast<double>(s.tolerance - 1) / kToleranceSteps : -1,
+            split ? s.lowerFrom : 0);
         c.bytes = o.fileBytes;
         c.estimatedBytes = o.estimatedFileBytes(static_cast<qint64>(c.indices.size()));
         c.fits = o.complete && o.fileBytes <= m_maxBytes;
@@ -182,7 +183,8 @@ public:
     // aims at the limit on those scales from what the steps so far measured. knownFailing is
     // a tolerance already known not to fit, with its (estimated) size. Without a fit, the
     // candidate at the largest tolerance.
-    ImagingResult leastLoss(Setting s, int guess, Candidate& out, int knownFailing = -1, double failingBytes = 0) {
+    ImagingResult leastLoss(Setting s, int guess, Candidate& out, int knownFailing = -1,
+                            double failingBytes = 0) {
         auto u = [](int t) { return std::log(t + 1.0); };
         Candidate fitting;
         Candidate failing;
@@ -323,7 +325,7 @@ private:
     std::atomic<int> m_count{0};
     Palette m_exact;
     bool m_hasExact = false;
-    bool m_whole = false; // palettes from every pixel
+    bool m_whole = false;                   // palettes from every pixel
     ColourQuantiser::Histogram m_histogram; // of a picture with more colours than a palette
 };
 
@@ -334,8 +336,9 @@ struct Searched {
 
 // leastLoss for a and, when given, b at the same time. The search below is greedy, so b is
 // where a step from a would lead next; on two cores it costs no waiting.
-std::pair<Searched, Searched> searchBoth(ScaleSearch& search, const Setting& a, const std::optional<Setting>& b,
-                                         int guess, const Candidate* failingA = nullptr) {
+std::pair<Searched, Searched> searchBoth(ScaleSearch& search, const Setting& a,
+                                         const std::optional<Setting>& b, int guess,
+                                         const Candidate* failingA = nullptr) {
     Searched first;
     Searched second;
     std::future<void> other;
@@ -347,9 +350,10 @@ std::pair<Searched, Searched> searchBoth(ScaleSearch& search, const Setting& a, 
             second.result = search.leastLoss(*b, guess, second.candidate); // no thread to be had
         }
     }
-    first.result = failingA != nullptr ? search.leastLoss(a, guess, first.candidate, failingA->setting.tolerance,
-                                                          failingA->estimatedBytes)
-                                       : search.leastLoss(a, guess, first.candidate);
+    first.result = failingA != nullptr
+                       ? search.leastLoss(a, guess, first.candidate, failingA->setting.tolerance,
+                                          failingA->estimatedBytes)
+                       : search.leastLoss(a, guess, first.candidate);
     if (other.valid()) {
         other.get();
     }
@@ -365,8 +369,8 @@ ImagingResult spendTheRest(ScaleSearch& search, qint64 maxBytes, Candidate& best
         return ImagingResult::success();
     }
     const auto pixels = static_cast<qint64>(best.indices.size());
-    qint64 lo = 0;       // lower tolerance from here on: known not to fit
-    qint64 hi = pixels;  // known to fit: best itself
+    qint64 lo = 0;      // lower tolerance from here on: known not to fit
+    qint64 hi = pixels; // known to fit: best itself
     double loBytes = 0;
     double hiBytes = static_cast<double>(best.bytes);
     bool loKnown = false;
@@ -376,7 +380,8 @@ ImagingResult spendTheRest(ScaleSearch& search, qint64 maxBytes, Candidate& best
         qint64 at = lo;
         if (loKnown && loBytes > hiBytes) {
             // Aim just inside the limit, where the fitting side is.
-            const double f = (loBytes - (closeEnough + static_cast<double>(maxBytes)) / 2) / (loBytes - hiBytes);
+            const double f =
+                (loBytes - (closeEnough + static_cast<double>(maxBytes)) / 2) / (loBytes - hiBytes);
             at = lo + static_cast<qint64>(std::ceil(f * static_cast<double>(hi - lo)));
             at = std::clamp(at, lo + 1, hi - 1);
         } else if (loKnown) {
@@ -443,11 +448,14 @@ ImagingResult searchScale(ScaleSearch& search, qint64 maxBytes, Candidate& best)
     }
     // A first tolerance from how far over the limit the lossless encoding is.
     const int firstGuess = std::clamp(
-        static_cast<int>(kToleranceSteps *
-                         (std::exp(std::log(std::max(1.0, best.estimatedBytes) / static_cast<double>(maxBytes)) / 0.55) - 1)),
+        static_cast<int>(
+            kToleranceSteps *
+            (std::exp(std::log(std::max(1.0, best.estimatedBytes) / static_cast<double>(maxBytes)) / 0.55) -
+             1)),
         1, kMaxTolerance);
     // Takes the better of a pair; true when the second one (the step further on) won.
-    auto step = [&](const std::pair<Searched, Searched>& pair, bool hasSecond) -> std::pair<ImagingResult, bool> {
+    auto step = [&](const std::pair<Searched, Searched>& pair,
+                    bool hasSecond) -> std::pair<ImagingResult, bool> {
         for (const Searched* s : {&pair.first, &pair.second}) {
             if (!s->result.ok()) {
                 return {s->result, false};
@@ -487,7 +495,8 @@ ImagingResult searchScale(ScaleSearch& search, qint64 maxBytes, Candidate& best)
         for (const int colours : kLastResortColours) {
             Setting a = best.setting;
             a.colours = colours;
-            if (const auto [r, moved] = step(searchBoth(search, a, std::nullopt, kMaxTolerance), false); !r.ok()) {
+            if (const auto [r, moved] = step(searchBoth(search, a, std::nullopt, kMaxTolerance), false);
+                !r.ok()) {
                 return r;
             }
             if (best.fits) {
@@ -509,7 +518,8 @@ ImagingResult searchScale(ScaleSearch& search, qint64 maxBytes, Candidate& best)
         lightDither = best.setting;
         lightDither->dither = kDithers[0];
     }
-    if (const auto [r, moved] = step(searchBoth(search, smooth, lightDither, guess()), lightDither.has_value());
+    if (const auto [r, moved] =
+            step(searchBoth(search, smooth, lightDither, guess()), lightDither.has_value());
         !r.ok()) {
         return r;
     }
@@ -537,7 +547,9 @@ ImagingResult searchScale(ScaleSearch& search, qint64 maxBytes, Candidate& best)
 
 } // namespace
 
-FitToProjector::Result FitToProjector::fit(const Picture& picture) { return fit(picture, Options()); }
+FitToProjector::Result FitToProjector::fit(const Picture& picture) {
+    return fit(picture, Options());
+}
 
 FitToProjector::Result FitToProjector::fit(const Picture& picture, const Options& options) {
     Result result;
@@ -568,7 +580,8 @@ FitToProjector::Result FitToProjector::fit(const Picture& picture, const Options
         }
         opaque = picture.withPixels(flatImage);
     }
-    const QSize base = Resampler::fittedSize(picture.width(), picture.height(), options.maxWidth, options.maxHeight);
+    const QSize base =
+        Resampler::fittedSize(picture.width(), picture.height(), options.maxWidth, options.maxHeight);
     Candidate chosen; // at the largest scale that gives enough colours, else the best seen
     RgbBuffer chosenReference;
     double chosenScale = 0;
@@ -583,7 +596,8 @@ FitToProjector::Result FitToProjector::fit(const Picture& picture, const Options
         }
         Picture scaled = opaque;
         if (size != QSize(picture.width(), picture.height())) {
-            if (ImagingResult r = PictureOps::resize(scaled, size.width(), size.height(), PictureOps::kResizeLanczos);
+            if (ImagingResult r =
+                    PictureOps::resize(scaled, size.width(), size.height(), PictureOps::kResizeLanczos);
                 !r.ok()) {
                 return r;
             }
@@ -601,8 +615,9 @@ FitToProjector::Result FitToProjector::fit(const Picture& picture, const Options
         }
         enough = best.fits && best.setting.colours >= options.minColours;
         // Enough colours beats too few; between equals, the larger picture wins.
-        const bool take = best.fits && (!chosen.fits || (enough && (!chosenHasEnough || scale > chosenScale)) ||
-                                        (!enough && !chosenHasEnough && scale > chosenScale));
+        const bool take =
+            best.fits && (!chosen.fits || (enough && (!chosenHasEnough || scale > chosenScale)) ||
+                          (!enough && !chosenHasEnough && scale > chosenScale));
         if (take) {
             chosen = std::move(best);
             chosenReference = std::move(ref);
@@ -654,10 +669,12 @@ FitToProjector::Result FitToProjector::fit(const Picture& picture, const Options
         // The size model and giflib disagree: the search's premise is broken, so say so
         // rather than hand out a file whose size nobody checked.
         result.result = ImagingResult::failure(
-            Code::EncodeFailed, QStringLiteral("predicted %1 bytes, encoded %2").arg(chosen.bytes).arg(gif.size()));
+            Code::EncodeFailed,
+            QStringLiteral("predicted %1 bytes, encoded %2").arg(chosen.bytes).arg(gif.size()));
         return result;
     }
-    const IndexedImage indexed(chosenReference.width(), chosenReference.height(), chosen.palette, chosen.indices);
+    const IndexedImage indexed(chosenReference.width(), chosenReference.height(), chosen.palette,
+                               chosen.indices);
     vips::VImage shown;
     vips::VImage reference;
     if (ImagingResult r = indexed.toRgb().toImage(shown); !r.ok()) {

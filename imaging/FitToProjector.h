@@ -34,9 +34,9 @@ public:
         float dither = 0;
         int runTolerance = 0; // how far the lossy LZW pass could move a pixel, per channel
         int smoothing = 0;    // flattening threshold for noise in flat areas, 0 = none
-        double scale = 1.0; // below 1 when the fitted size had to shrink further
-        double psnr = 0;    // shown against reference, in dB
-        int candidates = 0; // encodings tried
+        double scale = 1.0;   // below 1 when the fitted size had to shrink further
+        double psnr = 0;      // shown against reference, in dB
+        int candidates = 0;   // encodings tried
     };
 
     static Result fit(const Picture& picture);

@@ -29,30 +29,33 @@ ImagingResult gifFailure(const Output& output, int error) {
                                       QStringLiteral("more than %1 bytes").arg(output.limit));
     }
     const char* text = GifErrorString(error);
-    return ImagingResult::failure(ImagingResult::Code::EncodeFailed,
-                                  QStringLiteral("giflib: %1").arg(QString::fromLatin1(text ? text : "unknown error")));
+    return ImagingResult::failure(
+        ImagingResult::Code::EncodeFailed,
+        QStringLiteral("giflib: %1").arg(QString::fromLatin1(text ? text : "unknown error")));
 }
 
 } // namespace
 
-ImagingResult GifWriter::write(int width, int height, const std::vector<quint8>& indices, const Palette& palette,
-                               int bits, QByteArray& out, qint64 maxBytes) {
+ImagingResult GifWriter::write(int width, int height, const std::vector<quint8>& indices,
+                               const Palette& palette, int bits, QByteArray& out, qint64 maxBytes) {
     // GIF stores sizes in 16 bits.
     if (width <= 0 || height <= 0 || width > 65535 || height > 65535 || bits < 1 || bits > 8 ||
         indices.size() != static_cast<size_t>(width) * static_cast<size_t>(height) || palette.isEmpty() ||
         palette.size() > (1 << bits)) {
-        return ImagingResult::failure(ImagingResult::Code::BadArgument, QStringLiteral("GIF frame does not add up"));
+        return ImagingResult::failure(ImagingResult::Code::BadArgument,
+                                      QStringLiteral("GIF frame does not add up"));
     }
     const int tableSize = 1 << bits;
     if (std::any_of(indices.begin(), indices.end(), [&](quint8 i) { return i >= palette.size(); })) {
-        return ImagingResult::failure(ImagingResult::Code::BadArgument, QStringLiteral("index outside the palette"));
+        return ImagingResult::failure(ImagingResult::Code::BadArgument,
+                                      QStringLiteral("index outside the palette"));
     }
     std::vector<GifColorType> colours(static_cast<size_t>(tableSize), GifColorType{0, 0, 0});
     for (int i = 0; i < palette.size(); ++i) {
         colours[static_cast<size_t>(i)] = GifColorType{palette.at(i).r, palette.at(i).g, palette.at(i).b};
     }
-    std::unique_ptr<ColorMapObject, void (*)(ColorMapObject*)> map(GifMakeMapObject(tableSize, colours.data()),
-                                                                      GifFreeMapObject);
+    std::unique_ptr<ColorMapObject, void (*)(ColorMapObject*)> map(
+        GifMakeMapObject(tableSize, colours.data()), GifFreeMapObject);
     if (!map) {
         return ImagingResult::failure(ImagingResult::Code::OutOfMemory);
     }

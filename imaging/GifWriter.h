@@ -13,6 +13,6 @@
 class GifWriter final {
 public:
     // maxBytes > 0 stops the encoding as soon as the file grows past it, with DoesNotFit.
-    static ImagingResult write(int width, int height, const std::vector<quint8>& indices, const Palette& palette,
-                               int bits, QByteArray& out, qint64 maxBytes = 0);
+    static ImagingResult write(int width, int height, const std::vector<quint8>& indices,
+                               const Palette& palette, int bits, QByteArray& out, qint64 maxBytes = 0);
 };

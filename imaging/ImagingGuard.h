@@ -10,10 +10,10 @@
 // Runs body, which returns an ImagingResult, and turns whatever libvips or the allocator
 // throws into a result: a libvips error becomes failureCode, so the caller chooses what a
 // library failure means at that point (a load reports DecodeFailed, a save EncodeFailed).
-template <typename Body>
-ImagingResult guardImaging(ImagingResult::Code failureCode, Body&& body) {
+template <typename Body> ImagingResult guardImaging(ImagingResult::Code failureCode, Body&& body) {
     if (!VipsRuntime::ensure()) {
-        return ImagingResult::failure(ImagingResult::Code::OutOfMemory, QStringLiteral("libvips did not start"));
+        return ImagingResult::failure(ImagingResult::Code::OutOfMemory,
+                                      QStringLiteral("libvips did not start"));
     }
     try {
         return body();

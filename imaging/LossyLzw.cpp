@@ -74,8 +74,8 @@ public:
         m_slots[slot] = (key << 12) | quint32(n);
         const PaletteColour c = m_colours[static_cast<size_t>(pixel)];
         Node& parent = m_nodes[static_cast<size_t>(code)];
-        m_nodes[static_cast<size_t>(n)] = {kNone, parent.firstChild, static_cast<int16_t>(code),
-                                           static_cast<quint8>(pixel), c.r, c.g, c.b};
+        m_nodes[static_cast<size_t>(n)] = {
+            kNone, parent.firstChild, static_cast<int16_t>(code), static_cast<quint8>(pixel), c.r, c.g, c.b};
         parent.firstChild = static_cast<int16_t>(n);
     }
 
@@ -142,8 +142,8 @@ constexpr int kMaxExamined = 32;
 // pixel is within slack of the error its own index has; between equals, the least error.
 // Depth first, the exact continuation before the others, so that the first path tried is the
 // one plain LZW would take.
-Match longestMatch(const Dictionary& dictionary, const quint8* ref, const std::vector<quint8>& indices, size_t pos,
-                   int slack, std::vector<Frame>& stack, const Palette& palette) {
+Match longestMatch(const Dictionary& dictionary, const quint8* ref, const std::vector<quint8>& indices,
+                   size_t pos, int slack, std::vector<Frame>& stack, const Palette& palette) {
     Match best;
     const size_t n = indices.size();
     stack.clear();
@@ -195,8 +195,8 @@ Match longestMatch(const Dictionary& dictionary, const quint8* ref, const std::v
 // One path only: at each pixel the exact continuation if there is one, else the nearest
 // within slack. Loses less per pixel than the longest match, and on pictures with large flat
 // areas and sharp edges (screenshots) that can pay more than the length does.
-Match nearestPath(const Dictionary& dictionary, const quint8* ref, const std::vector<quint8>& indices, size_t pos,
-                  int slack, const Palette& palette) {
+Match nearestPath(const Dictionary& dictionary, const quint8* ref, const std::vector<quint8>& indices,
+                  size_t pos, int slack, const Palette& palette) {
     Match best;
     best.node = indices[pos];
     for (size_t at = pos + 1; at < indices.size(); ++at) {
@@ -238,19 +238,22 @@ qint64 LossyLzw::fileBytesFor(quint64 codeBits) {
     return 6 + 7 + 768 + 10 + 1 + data + blocks + 1 + 1;
 }
 
-LossyLzw::Outcome LossyLzw::run(const RgbBuffer& reference, const Palette& palette, std::vector<quint8>& indices,
-                                double tolerance, qint64 maxFileBytes, Strategy strategy, double lowerTolerance,
-                                qint64 lowerFrom) {
+LossyLzw::Outcome LossyLzw::run(const RgbBuffer& reference, const Palette& palette,
+                                std::vector<quint8>& indices, double tolerance, qint64 maxFileBytes,
+                                Strategy strategy, double lowerTolerance, qint64 lowerFrom) {
     Outcome outcome;
     // Bits past which the file cannot fit; checked only when a code is sent.
     const quint64 bitLimit = maxFileBytes > 0 ? static_cast<quint64>(maxFileBytes) * 8 : ~quint64{0};
     if (indices.empty() || palette.isEmpty()) {
         return outcome;
     }
-    auto slackFor = [](double t) { return t > 0 ? static_cast<int>(std::lround(std::min(t, 255.0) * t * 3)) : -1; };
+    auto slackFor = [](double t) {
+        return t > 0 ? static_cast<int>(std::lround(std::min(t, 255.0) * t * 3)) : -1;
+    };
     const int upperSlack = slackFor(tolerance);
     const int lowerSlack = lowerTolerance < 0 ? upperSlack : slackFor(lowerTolerance);
-    const size_t lowerStart = lowerTolerance < 0 ? indices.size() : static_cast<size_t>(std::max<qint64>(0, lowerFrom));
+    const size_t lowerStart =
+        lowerTolerance < 0 ? indices.size() : static_cast<size_t>(std::max<qint64>(0, lowerFrom));
     const quint8* ref = reference.data();
     const size_t n = indices.size();
     auto wantedError = [&](size_t i) { return squaredError(ref + i * 3, palette.at(indices[i])); };

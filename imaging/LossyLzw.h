@@ -21,7 +21,8 @@ public:
 
         // The whole file's length, extrapolated when the run stopped early.
         [[nodiscard]] double estimatedFileBytes(qint64 pixels) const {
-            return complete || pixelsCoded <= 0 ? double(fileBytes) : double(fileBytes) * double(pixels) / double(pixelsCoded);
+            return complete || pixelsCoded <= 0 ? double(fileBytes)
+                                                : double(fileBytes) * double(pixels) / double(pixelsCoded);
         }
     };
 

@@ -22,7 +22,9 @@ Palette grid(int rLevels, int gLevels, int bLevels) {
     return Palette(std::move(c));
 }
 
-bool validBits(int bits) { return bits == 1 || bits == 2 || bits == 4 || bits == 8; }
+bool validBits(int bits) {
+    return bits == 1 || bits == 2 || bits == 4 || bits == 8;
+}
 
 } // namespace
 
@@ -53,9 +55,9 @@ Palette Palette::fixed(int bits) {
     case 4: {
         // The sixteen colours every display adapter has shown since the 1980s.
         static const PaletteColour kStandard[16] = {
-            {0, 0, 0},       {128, 0, 0},   {0, 128, 0},   {128, 128, 0}, {0, 0, 128},   {128, 0, 128},
-            {0, 128, 128},   {192, 192, 192}, {128, 128, 128}, {255, 0, 0}, {0, 255, 0}, {255, 255, 0},
-            {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255},
+            {0, 0, 0},     {128, 0, 0},     {0, 128, 0},     {128, 128, 0},   {0, 0, 128}, {128, 0, 128},
+            {0, 128, 128}, {192, 192, 192}, {128, 128, 128}, {255, 0, 0},     {0, 255, 0}, {255, 255, 0},
+            {0, 0, 255},   {255, 0, 255},   {0, 255, 255},   {255, 255, 255},
         };
         return Palette(std::vector<PaletteColour>(std::begin(kStandard), std::end(kStandard)));
     }
@@ -90,7 +92,9 @@ Palette Palette::uniform(int bits) {
     }
 }
 
-Palette Palette::web() { return grid(6, 6, 6); }
+Palette Palette::web() {
+    return grid(6, 6, 6);
+}
 
 double Palette::typicalSpacing() const {
     if (m_colours.size() < 2) {

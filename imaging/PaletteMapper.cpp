@@ -6,12 +6,14 @@
 namespace {
 
 constexpr int kBayer8[8][8] = {
-    {0, 32, 8, 40, 2, 34, 10, 42},  {48, 16, 56, 24, 50, 18, 58, 26}, {12, 44, 4, 36, 14, 46, 6, 38},
-    {60, 28, 52, 20, 62, 30, 54, 22}, {3, 35, 11, 43, 1, 33, 9, 41},  {51, 19, 59, 27, 49, 17, 57, 25},
-    {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21},
+    {0, 32, 8, 40, 2, 34, 10, 42},    {48, 16, 56, 24, 50, 18, 58, 26}, {12, 44, 4, 36, 14, 46, 6, 38},
+    {60, 28, 52, 20, 62, 30, 54, 22}, {3, 35, 11, 43, 1, 33, 9, 41},    {51, 19, 59, 27, 49, 17, 57, 25},
+    {15, 47, 7, 39, 13, 45, 5, 37},   {63, 31, 55, 23, 61, 29, 53, 21},
 };
 
-int clamp255(int v) { return std::clamp(v, 0, 255); }
+int clamp255(int v) {
+    return std::clamp(v, 0, 255);
+}
 
 } // namespace
 
@@ -21,7 +23,8 @@ PaletteMapper::PaletteMapper(const Palette& palette) {
         const PaletteColour c = palette.at(i);
         m_byGreen.push_back({c.r, c.g, c.b, i});
     }
-    std::stable_sort(m_byGreen.begin(), m_byGreen.end(), [](const Entry& a, const Entry& b) { return a.g < b.g; });
+    std::stable_sort(m_byGreen.begin(), m_byGreen.end(),
+                     [](const Entry& a, const Entry& b) { return a.g < b.g; });
     m_spacing = palette.typicalSpacing();
     m_rank.resize(m_byGreen.size());
     for (size_t i = 0; i < m_byGreen.size(); ++i) {
@@ -117,7 +120,8 @@ std::vector<quint8> PaletteMapper::map(const RgbBuffer& rgb, DitherOption dither
                 out[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)] =
                     static_cast<quint8>(idx);
                 const Entry& c = byIndex[static_cast<size_t>(idx)];
-                const int err[3] = {(r - c.r) * scale / 256, (g - c.g) * scale / 256, (b - c.b) * scale / 256};
+                const int err[3] = {(r - c.r) * scale / 256, (g - c.g) * scale / 256,
+                                    (b - c.b) * scale / 256};
                 for (int k = 0; k < 3; ++k) {
                     cur[static_cast<size_t>(x + 2) * 3 + k] += err[k] * 7;
                     next[static_cast<size_t>(x) * 3 + k] += err[k] * 3;
@@ -129,7 +133,8 @@ std::vector<quint8> PaletteMapper::map(const RgbBuffer& rgb, DitherOption dither
         }
         return out;
     }
-    const double amplitude = dither == DitherOption::Ordered ? m_spacing * std::clamp(strength, 0.0f, 1.0f) : 0.0;
+    const double amplitude =
+        dither == DitherOption::Ordered ? m_spacing * std::clamp(strength, 0.0f, 1.0f) : 0.0;
     if (amplitude == 0.0) {
         // Colours repeat a lot within a picture, so answers are kept in a small
         // direct-mapped cache keyed by the whole colour (exact, unlike a coarser grid).
@@ -155,9 +160,11 @@ std::vector<quint8> PaletteMapper::map(const RgbBuffer& rgb, DitherOption dither
             const quint8* p = rgb.pixel(x, y);
             // Threshold in (-1/2, 1/2) of one palette step.
             const int offset =
-                amplitude > 0 ? static_cast<int>(((kBayer8[y & 7][x & 7] + 0.5) / 64.0 - 0.5) * amplitude) : 0;
+                amplitude > 0 ? static_cast<int>(((kBayer8[y & 7][x & 7] + 0.5) / 64.0 - 0.5) * amplitude)
+                              : 0;
             out[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)] =
-                static_cast<quint8>(nearest(clamp255(p[0] + offset), clamp255(p[1] + offset), clamp255(p[2] + offset)));
+                static_cast<quint8>(
+                    nearest(clamp255(p[0] + offset), clamp255(p[1] + offset), clamp255(p[2] + offset)));
         }
     }
     return out;

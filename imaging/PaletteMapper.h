@@ -21,7 +21,8 @@ public:
     // The same answer, found faster when hint (an index into the palette) is close already.
     [[nodiscard]] int nearest(int r, int g, int b, int hint) const;
     // One palette index per pixel, row by row. strength scales the diffused error (0..1).
-    [[nodiscard]] std::vector<quint8> map(const RgbBuffer& rgb, DitherOption dither, float strength = 1.0f) const;
+    [[nodiscard]] std::vector<quint8> map(const RgbBuffer& rgb, DitherOption dither,
+                                          float strength = 1.0f) const;
 
 private:
     struct Entry {

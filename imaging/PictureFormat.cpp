@@ -10,9 +10,9 @@ PictureFormat fromLoader(const QString& loader, const QString& magickFormat) {
         PictureFormat format;
     };
     static const Entry kLoaders[] = {
-        {"gifload", PictureFormat::Gif},     {"pngload", PictureFormat::Png},
-        {"jpegload", PictureFormat::Jpeg},   {"tiffload", PictureFormat::Tiff},
-        {"webpload", PictureFormat::WebP},   {"heifload", PictureFormat::Heif},
+        {"gifload", PictureFormat::Gif},       {"pngload", PictureFormat::Png},
+        {"jpegload", PictureFormat::Jpeg},     {"tiffload", PictureFormat::Tiff},
+        {"webpload", PictureFormat::WebP},     {"heifload", PictureFormat::Heif},
         {"jp2kload", PictureFormat::Jpeg2000}, {"jxlload", PictureFormat::JpegXl},
         {"ppmload", PictureFormat::Pnm},
     };

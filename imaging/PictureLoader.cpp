@@ -129,7 +129,8 @@ VImage toSrgb8(VImage image) {
         image = image.colourspace(VIPS_INTERPRETATION_sRGB);
     }
     if (image.format() != VIPS_FORMAT_UCHAR) {
-        image = image.cast(VIPS_FORMAT_UCHAR, VImage::option()->set("shift", image.format() == VIPS_FORMAT_USHORT));
+        image = image.cast(VIPS_FORMAT_UCHAR,
+                           VImage::option()->set("shift", image.format() == VIPS_FORMAT_USHORT));
     }
     switch (image.bands()) {
     case 1:
@@ -170,7 +171,8 @@ struct Source {
     qint64 length = 0;
 
     // shrinkOption, when given, asks the loader to decode smaller ("shrink" or "scale").
-    [[nodiscard]] VImage open(VipsAccess access, const char* shrinkOption = nullptr, double shrink = 1) const {
+    [[nodiscard]] VImage open(VipsAccess access, const char* shrinkOption = nullptr,
+                              double shrink = 1) const {
         vips::VOption* options = headerOptions(access);
         if (shrinkOption != nullptr) {
             if (qstrcmp(shrinkOption, "shrink") == 0) {
@@ -180,7 +182,8 @@ struct Source {
             }
         }
         if (memory != nullptr) {
-            return VImage::new_from_buffer(memory->constData(), static_cast<size_t>(memory->size()), "", options);
+            return VImage::new_from_buffer(memory->constData(), static_cast<size_t>(memory->size()), "",
+                                           options);
         }
         return VImage::new_from_file(vipsName.constData(), options);
     }
@@ -233,27 +236,30 @@ ImagingResult decode(const Source& source, quint64 maxPixels, const QSize* fitBo
             return ImagingResult::failure(Code::UnknownFormat, VipsRuntime::takeError());
         }
         if (QByteArray(loader).contains("Magick") && looksLikeMagickScript(source.head)) {
-            return ImagingResult::failure(Code::UnknownFormat, QStringLiteral("script formats are not pictures"));
+            return ImagingResult::failure(Code::UnknownFormat,
+                                          QStringLiteral("script formats are not pictures"));
         }
         VImage header = source.open(VIPS_ACCESS_SEQUENTIAL);
         const quint64 pixels = quint64(header.width()) * quint64(header.height());
         if (pixels > maxPixels) {
-            return ImagingResult::failure(Code::TooManyPixels,
-                                          QStringLiteral("%1 x %2 pixels").arg(header.width()).arg(header.height()));
-        }
-        const PictureFormat format =
-            PictureFormats::fromLoader(fieldString(header, "vips-loader"), fieldString(header, "magick-format"));
-        const quint64 decodedBytes = pixels * quint64(header.bands()) * quint64(bitsOfBandFormat(header.format()) / 8);
-        if (!DeclaredSize::justified(format, decodedBytes, source.length)) {
             return ImagingResult::failure(
-                Code::DecodeFailed, QStringLiteral("%1 x %2 pixels cannot come out of %3 bytes")
-                                        .arg(header.width())
-                                        .arg(header.height())
-                                        .arg(source.length));
+                Code::TooManyPixels,
+                QStringLiteral("%1 x %2 pixels").arg(header.width()).arg(header.height()));
+        }
+        const PictureFormat format = PictureFormats::fromLoader(fieldString(header, "vips-loader"),
+                                                                fieldString(header, "magick-format"));
+        const quint64 decodedBytes =
+            pixels * quint64(header.bands()) * quint64(bitsOfBandFormat(header.format()) / 8);
+        if (!DeclaredSize::justified(format, decodedBytes, source.length)) {
+            return ImagingResult::failure(Code::DecodeFailed,
+                                          QStringLiteral("%1 x %2 pixels cannot come out of %3 bytes")
+                                              .arg(header.width())
+                                              .arg(header.height())
+                                              .arg(source.length));
         }
         const int bitDepth = fileBitDepth(format, source.head, header);
-        const QString formatName =
-            format == PictureFormat::Other ? fieldString(header, "magick-format") : PictureFormats::name(format);
+        const QString formatName = format == PictureFormat::Other ? fieldString(header, "magick-format")
+                                                                  : PictureFormats::name(format);
         const int orientation = fieldInt(header, VIPS_META_ORIENTATION, 1);
         const bool rotate = rotatesByTag(format) && orientation > 1 && orientation <= 8;
 
@@ -263,9 +269,9 @@ ImagingResult decode(const Source& source, quint64 maxPixels, const QSize* fitBo
         const bool swaps = rotate && orientation >= 5;
         const int uprightWidth = swaps ? header.height() : header.width();
         const int uprightHeight = swaps ? header.width() : header.height();
-        const QSize target = fitBox != nullptr
-                                 ? Resampler::fittedSize(uprightWidth, uprightHeight, fitBox->width(), fitBox->height())
-                                 : QSize(uprightWidth, uprightHeight);
+        const QSize target = fitBox != nullptr ? Resampler::fittedSize(uprightWidth, uprightHeight,
+                                                                       fitBox->width(), fitBox->height())
+                                               : QSize(uprightWidth, uprightHeight);
         const bool shrinking = target != QSize(uprightWidth, uprightHeight);
         // JPEG and WebP can decode smaller; they are asked for twice the target at most, and
         // a full Lanczos kernel does the rest, so detail stays as sharp as a full decode gives

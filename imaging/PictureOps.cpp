@@ -42,7 +42,8 @@ VImage replicate(const VImage& in, int width, int height, bool favourBlack) {
     const int sh = in.height();
     const int bands = in.bands();
     const std::vector<quint8> src = toBytes(in);
-    std::vector<quint8> dst(static_cast<size_t>(width) * static_cast<size_t>(height) * static_cast<size_t>(bands));
+    std::vector<quint8> dst(static_cast<size_t>(width) * static_cast<size_t>(height) *
+                            static_cast<size_t>(bands));
     auto blockStart = [](int i, int source, int target) {
         return static_cast<int>(static_cast<qint64>(i) * source / target);
     };
@@ -54,13 +55,15 @@ VImage replicate(const VImage& in, int width, int height, bool favourBlack) {
             const int x1 = favourBlack ? std::max(x0 + 1, blockStart(x + 1, sw, width)) : x0 + 1;
             // Plain replication takes the first pixel of the block: a 2:1 shrink keeps every
             // other pixel and an enlargement repeats each one evenly.
-            const quint8* best = src.data() + (static_cast<size_t>(y0) * static_cast<size_t>(sw) + static_cast<size_t>(x0)) *
-                                                  static_cast<size_t>(bands);
+            const quint8* best =
+                src.data() + (static_cast<size_t>(y0) * static_cast<size_t>(sw) + static_cast<size_t>(x0)) *
+                                 static_cast<size_t>(bands);
             int bestLuma = 1 << 30;
             for (int sy = y0; sy < y1; ++sy) {
                 for (int sx = x0; sx < x1; ++sx) {
                     const quint8* p = src.data() + (static_cast<size_t>(sy) * static_cast<size_t>(sw) +
-                                                    static_cast<size_t>(sx)) * static_cast<size_t>(bands);
+                                                    static_cast<size_t>(sx)) *
+                                                       static_cast<size_t>(bands);
                     const int luma = p[0] * 299 + p[1] * 587 + p[2] * 114;
                     if (luma < bestLuma) {
                         bestLuma = luma;
@@ -68,8 +71,9 @@ VImage replicate(const VImage& in, int width, int height, bool favourBlack) {
                     }
                 }
             }
-            std::memcpy(dst.data() + (static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) *
-                                         static_cast<size_t>(bands),
+            std::memcpy(dst.data() +
+                            (static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) *
+                                static_cast<size_t>(bands),
                         best, static_cast<size_t>(bands));
         }
     }
@@ -86,7 +90,9 @@ VipsKernel kernelFor(int flags) {
     return VIPS_KERNEL_LINEAR;
 }
 
-bool validIndexedBits(int bits) { return bits == 1 || bits == 2 || bits == 4 || bits == 8; }
+bool validIndexedBits(int bits) {
+    return bits == 1 || bits == 2 || bits == 4 || bits == 8;
+}
 
 ImagingResult targetPalette(const ColourResolution& request, Palette& out) {
     switch (request.palette) {
@@ -109,10 +115,9 @@ ImagingResult targetPalette(const ColourResolution& request, Palette& out) {
         break;
     case PaletteOption::User:
         if (request.userPalette.isEmpty() || request.userPalette.size() > (1 << request.bits)) {
-            return ImagingResult::failure(Code::BadArgument,
-                                          QStringLiteral("%1 user colours for %2 bits")
-                                              .arg(request.userPalette.size())
-                                              .arg(request.bits));
+            return ImagingResult::failure(Code::BadArgument, QStringLiteral("%1 user colours for %2 bits")
+                                                                 .arg(request.userPalette.size())
+                                                                 .arg(request.bits));
         }
         out = request.userPalette;
         break;
@@ -139,7 +144,8 @@ ImagingResult PictureOps::resize(Picture& picture, int width, int height, int fl
                           ? picture.withPixels(out)
                           : picture.withIndexedPixels(out, picture.palette(), picture.bitsPerPixel());
         } else {
-            picture = picture.withPixels(Resampler::resample(in, width, height, kernelFor(flags)).copy_memory());
+            picture =
+                picture.withPixels(Resampler::resample(in, width, height, kernelFor(flags)).copy_memory());
         }
         return ImagingResult::success();
     });
@@ -167,8 +173,8 @@ ImagingResult PictureOps::saturation(Picture& picture, int value) {
         if (alpha) {
             out = out.bandjoin(in.extract_band(3));
         }
-        picture = picture.withPixels(out.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
-                                         .copy_memory());
+        picture = picture.withPixels(
+            out.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB)).copy_memory());
         return ImagingResult::success();
     });
 }

@@ -12,7 +12,9 @@ namespace {
 using vips::VImage;
 using Code = ImagingResult::Code;
 
-bool indexedBits(int bits) { return bits == 1 || bits == 2 || bits == 4 || bits == 8; }
+bool indexedBits(int bits) {
+    return bits == 1 || bits == 2 || bits == 4 || bits == 8;
+}
 
 // The pixels a saver is given: RGB, RGBA (with opaque alpha added when there was none) or grey.
 VImage prepared(const Picture& picture, int bits) {
@@ -63,7 +65,8 @@ ImagingResult encodeIndexedGif(const Picture& picture, int bits, QByteArray& out
     if (ImagingResult r = IndexedImage::fromPicture(picture, bits, indexed); !r.ok()) {
         return r;
     }
-    return GifWriter::write(indexed.width(), indexed.height(), indexed.indices(), indexed.palette(), bits, out);
+    return GifWriter::write(indexed.width(), indexed.height(), indexed.indices(), indexed.palette(), bits,
+                            out);
 }
 
 // Indexed PNG: libvips quantises again, but with no dithering and full quality a picture
@@ -77,8 +80,9 @@ ImagingResult encodeIndexedPng(const Picture& picture, int bits, QByteArray& out
     if (ImagingResult r = indexed.toRgb().toImage(exact); !r.ok()) {
         return r;
     }
-    out = viaBuffer(exact, ".png",
-                    VImage::option()->set("palette", true)->set("bitdepth", bits)->set("Q", 100)->set("dither", 0.0));
+    out = viaBuffer(
+        exact, ".png",
+        VImage::option()->set("palette", true)->set("bitdepth", bits)->set("Q", 100)->set("dither", 0.0));
     return ImagingResult::success();
 }
 
@@ -119,7 +123,8 @@ int PictureSaver::saveBitsFor(PictureFormat format, int loadedBits, bool hasAlph
     case PictureFormat::Bmp:
         return loadedBits <= 1 ? 1 : loadedBits <= 4 ? 4 : loadedBits <= 8 ? 8 : 24;
     case PictureFormat::Png:
-        return indexedBits(loadedBits) ? loadedBits : (loadedBits == 32 || loadedBits == 64 || hasAlpha ? 32 : 24);
+        return indexedBits(loadedBits) ? loadedBits
+                                       : (loadedBits == 32 || loadedBits == 64 || hasAlpha ? 32 : 24);
     case PictureFormat::Jpeg:
         return loadedBits == 8 ? 8 : 24;
     case PictureFormat::Tiff:
@@ -144,8 +149,9 @@ ImagingResult PictureSaver::encode(const Picture& picture, PictureFormat format,
         return ImagingResult::failure(Code::NoPicture);
     }
     if (!canWrite(format, bits)) {
-        return ImagingResult::failure(Code::UnsupportedFormat,
-                                      QStringLiteral("%1 at %2 bits").arg(PictureFormats::name(format)).arg(bits));
+        return ImagingResult::failure(
+            Code::UnsupportedFormat,
+            QStringLiteral("%1 at %2 bits").arg(PictureFormats::name(format)).arg(bits));
     }
     if (format == PictureFormat::Gif) {
         return encodeIndexedGif(picture, bits, out);
@@ -228,7 +234,8 @@ ImagingResult PictureSaver::writeFile(const QString& path, const QByteArray& dat
     return ImagingResult::success();
 }
 
-ImagingResult PictureSaver::save(const Picture& picture, const QString& path, PictureFormat format, int bits) {
+ImagingResult PictureSaver::save(const Picture& picture, const QString& path, PictureFormat format,
+                                 int bits) {
     QByteArray bytes;
     if (ImagingResult r = encode(picture, format, bits, bytes); !r.ok()) {
         return r;

@@ -16,8 +16,8 @@ ImagingResult Qv1Encoder::encode(const Picture& picture, Encoding& out) {
         return r;
     }
     Encoding encoding;
-    if (ImagingResult r = GifWriter::write(indexed.width(), indexed.height(), indexed.indices(), indexed.palette(),
-                                           kQv1Bits, encoding.bytes);
+    if (ImagingResult r = GifWriter::write(indexed.width(), indexed.height(), indexed.indices(),
+                                           indexed.palette(), kQv1Bits, encoding.bytes);
         !r.ok()) {
         return r;
     }

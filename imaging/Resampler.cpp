@@ -21,7 +21,9 @@ double sinc(double x) {
     return std::sin(px) / px;
 }
 
-double lanczos3(double x) { return std::abs(x) < kLobes ? sinc(x) * sinc(x / kLobes) : 0; }
+double lanczos3(double x) {
+    return std::abs(x) < kLobes ? sinc(x) * sinc(x / kLobes) : 0;
+}
 
 // The taps of one output position along an axis: source index of the first, then weights.
 struct Taps {
@@ -71,8 +73,7 @@ Taps tapsFor(int inSize, int outSize) {
 }
 
 // Runs work(begin, end) over [0, n) in a few slices on as many threads.
-template <typename Work>
-void slices(int n, const Work& work) {
+template <typename Work> void slices(int n, const Work& work) {
     const int count = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 8);
     if (count == 1 || n < 64) {
         work(0, n);
@@ -191,7 +192,8 @@ vips::VImage lanczos(const vips::VImage& in, int width, int height) {
 } // namespace
 
 QSize Resampler::fittedSize(int width, int height, int boxWidth, int boxHeight) {
-    const double s = std::min({1.0, static_cast<double>(boxWidth) / width, static_cast<double>(boxHeight) / height});
+    const double s =
+        std::min({1.0, static_cast<double>(boxWidth) / width, static_cast<double>(boxHeight) / height});
     if (s >= 1.0) {
         return {width, height};
     }
@@ -206,10 +208,11 @@ vips::VImage Resampler::resample(const vips::VImage& in, int width, int height, 
         return lanczos(in, width, height);
     }
     VImage work = alpha ? in.premultiply() : in;
-    work = work.resize(static_cast<double>(width) / in.width(), VImage::option()
-                                                                   ->set("vscale", static_cast<double>(height) / in.height())
-                                                                   ->set("kernel", kernel)
-                                                                   ->set("gap", 0.0));
+    work = work.resize(static_cast<double>(width) / in.width(),
+                       VImage::option()
+                           ->set("vscale", static_cast<double>(height) / in.height())
+                           ->set("kernel", kernel)
+                           ->set("gap", 0.0));
     if (alpha) {
         work = work.unpremultiply();
     }
@@ -217,5 +220,6 @@ vips::VImage Resampler::resample(const vips::VImage& in, int width, int height, 
         // Rounding in libvips can leave a pixel more or less.
         work = work.embed(0, 0, width, height, VImage::option()->set("extend", VIPS_EXTEND_COPY));
     }
-    return work.cast(VIPS_FORMAT_UCHAR).copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    return work.cast(VIPS_FORMAT_UCHAR)
+        .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
 }

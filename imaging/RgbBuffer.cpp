@@ -6,7 +6,8 @@
 #include <cstring>
 
 RgbBuffer::RgbBuffer(int width, int height)
-    : m_width(width), m_height(height), m_data(static_cast<size_t>(width) * static_cast<size_t>(height) * 3, 0) {}
+    : m_width(width), m_height(height),
+      m_data(static_cast<size_t>(width) * static_cast<size_t>(height) * 3, 0) {}
 
 ImagingResult RgbBuffer::fromPicture(const Picture& picture, RgbBuffer& out) {
     if (picture.isNull()) {
@@ -21,7 +22,8 @@ ImagingResult RgbBuffer::fromImage(const vips::VImage& image, RgbBuffer& out) {
         if ((rgb.bands() == 4 || rgb.bands() == 2) && rgb.format() == VIPS_FORMAT_UCHAR) {
             // Onto white, rounded: libvips's own flatten truncates, leaving every part-covered
             // pixel up to a level darker than the mix it stands for.
-            const vips::VImage colour = rgb.extract_band(0, vips::VImage::option()->set("n", rgb.bands() - 1));
+            const vips::VImage colour =
+                rgb.extract_band(0, vips::VImage::option()->set("n", rgb.bands() - 1));
             const vips::VImage alpha = rgb[rgb.bands() - 1];
             rgb = ((colour * alpha + (255 - alpha) * 255) / 255.0).rint().cast(VIPS_FORMAT_UCHAR);
         } else if (rgb.bands() == 4 || rgb.bands() == 2) {
@@ -41,7 +43,8 @@ ImagingResult RgbBuffer::fromImage(const vips::VImage& image, RgbBuffer& out) {
         RgbBuffer buffer(rgb.width(), rgb.height());
         if (size != buffer.byteSize()) {
             g_free(mem);
-            return ImagingResult::failure(ImagingResult::Code::EncodeFailed, QStringLiteral("unexpected pixel layout"));
+            return ImagingResult::failure(ImagingResult::Code::EncodeFailed,
+                                          QStringLiteral("unexpected pixel layout"));
         }
         std::memcpy(buffer.data(), mem, size);
         g_free(mem);

@@ -29,7 +29,8 @@ public:
     [[nodiscard]] const quint8* data() const { return m_data.data(); }
     [[nodiscard]] size_t byteSize() const { return m_data.size(); }
     [[nodiscard]] const quint8* pixel(int x, int y) const {
-        return m_data.data() + (static_cast<size_t>(y) * static_cast<size_t>(m_width) + static_cast<size_t>(x)) * 3;
+        return m_data.data() +
+               (static_cast<size_t>(y) * static_cast<size_t>(m_width) + static_cast<size_t>(x)) * 3;
     }
 
 private:

@@ -33,12 +33,16 @@ ssize_t receive(int fd, char* buffer, qint64 maxBytes) {
     }
 }
 
-bool wouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK; }
+bool wouldBlock() {
+    return errno == EAGAIN || errno == EWOULDBLOCK;
+}
 
 } // namespace
 
-AsyncExchange::AsyncExchange(CommandTarget target, const CommandContext& context, ExchangeRequest request, Done done)
-    : m_target(std::move(target)), m_context(context), m_request(std::move(request)), m_done(std::move(done)) {}
+AsyncExchange::AsyncExchange(CommandTarget target, const CommandContext& context, ExchangeRequest request,
+                             Done done)
+    : m_target(std::move(target)), m_context(context), m_request(std::move(request)),
+      m_done(std::move(done)) {}
 
 AsyncExchange::~AsyncExchange() {
     if (m_fd >= 0) {
@@ -202,8 +206,8 @@ void AsyncExchange::startSending(Clock::time_point now) {
 void AsyncExchange::sendSome(Clock::time_point now) {
     while (m_sent < m_total) {
         const qint64 piece = m_request.onSent ? qMin(kPieceBytes, m_total - m_sent) : m_total - m_sent;
-        const ssize_t n =
-            ::send(m_fd, m_block.constData() + m_sent, static_cast<size_t>(piece), MSG_NOSIGNAL | MSG_DONTWAIT);
+        const ssize_t n = ::send(m_fd, m_block.constData() + m_sent, static_cast<size_t>(piece),
+                                 MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;

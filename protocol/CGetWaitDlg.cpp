@@ -47,7 +47,9 @@ void CGetWaitDlg::showOver(QWidget* owner) {
     repaint();
 }
 
-QString CGetWaitDlg::text() const { return m_text->text(); }
+QString CGetWaitDlg::text() const {
+    return m_text->text();
+}
 
 void CGetWaitDlg::reject() {
     hide();

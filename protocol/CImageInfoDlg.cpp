@@ -17,7 +17,9 @@ CStoreCommandDlg::Layout imageInfoLayout() {
     l.running = msg::StatusInfoRunning;
     l.done = msg::StatusInfoDone;
     l.failed = msg::StatusInfoFailed;
-    l.run = [](int store, const CommandTarget& t, const CommandContext& c) { return QueryImageInfo(store, t, c); };
+    l.run = [](int store, const CommandTarget& t, const CommandContext& c) {
+        return QueryImageInfo(store, t, c);
+    };
     return l;
 }
 

@@ -122,7 +122,9 @@ CStoreCommandDlg::CStoreCommandDlg(ProjectorStore& store, CommandObserver* obser
 }
 
 // The run goes first: its thread is told to stop and waited for, a fraction of a second.
-CStoreCommandDlg::~CStoreCommandDlg() { m_run.reset(); }
+CStoreCommandDlg::~CStoreCommandDlg() {
+    m_run.reset();
+}
 
 int CStoreCommandDlg::storeNumber() const {
     if (m_temporaryRadio != nullptr && !m_storeRadio->isChecked()) {
@@ -131,7 +133,9 @@ int CStoreCommandDlg::storeNumber() const {
     return m_store->currentIndex() + 1;
 }
 
-bool CStoreCommandDlg::isRunning() const { return m_run->isRunning(); }
+bool CStoreCommandDlg::isRunning() const {
+    return m_run->isRunning();
+}
 
 QStringList CStoreCommandDlg::insertsFor(int index) const {
     return octetInserts(m_runRecords.value(index).address);

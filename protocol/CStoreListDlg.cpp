@@ -56,7 +56,9 @@ CStoreListDlg::CStoreListDlg(Form form, const CommandContext& context, QWidget* 
 }
 
 // The run goes first: its thread is told to stop and waited for, a fraction of a second.
-CStoreListDlg::~CStoreListDlg() { m_cancel.reset(); }
+CStoreListDlg::~CStoreListDlg() {
+    m_cancel.reset();
+}
 
 void CStoreListDlg::setStoreText(int store, const QString& first, const QString& second) {
     if (store < 1 || store > 4) {
@@ -132,7 +134,9 @@ void CStoreListDlg::stopCancel() {
     m_stop->setEnabled(false);
 }
 
-bool CStoreListDlg::isCancelling() const { return m_cancel->isRunning(); }
+bool CStoreListDlg::isCancelling() const {
+    return m_cancel->isRunning();
+}
 
 void CStoreListDlg::setCancelText(int row, const QString& text) {
     m_list->setItem(row, 2, new QTableWidgetItem(text));

@@ -21,7 +21,9 @@ CStoreCommandDlg::Layout transStateLayout() {
     l.running = msg::StatusStateRunning;
     l.done = msg::StatusStateDone;
     l.failed = msg::StatusStateFailed;
-    l.run = [](int store, const CommandTarget& t, const CommandContext& c) { return QueryTransState(store, t, c); };
+    l.run = [](int store, const CommandTarget& t, const CommandContext& c) {
+        return QueryTransState(store, t, c);
+    };
     return l;
 }
 

@@ -25,7 +25,8 @@ StoreText storeText(int result, CatalogId id) {
 
 } // namespace
 
-static RunReport cancelTransmission(int storeNumber, const CommandTarget& target, const CommandContext& context) {
+static RunReport cancelTransmission(int storeNumber, const CommandTarget& target,
+                                    const CommandContext& context) {
     const ExchangeResult x = runCancel(storeNumber, target, context);
     if (auto failure = ReportExchangeFailure(x, {MessageIcon::Stop, msg::ReplyTimeout, msg::ReplyTimeout})) {
         return *failure;
@@ -34,7 +35,8 @@ static RunReport cancelTransmission(int storeNumber, const CommandTarget& target
     return RunReport::shown(v.result, v.result == 0 ? MessageIcon::Information : MessageIcon::Stop, v.text);
 }
 
-static StoreText cancelStoreTransmission(int storeNumber, const CommandTarget& target, const CommandContext& context) {
+static StoreText cancelStoreTransmission(int storeNumber, const CommandTarget& target,
+                                         const CommandContext& context) {
     const ExchangeResult x = runCancel(storeNumber, target, context);
     using Stage = ExchangeResult::Stage;
     switch (x.stage) {
@@ -53,11 +55,14 @@ static StoreText cancelStoreTransmission(int storeNumber, const CommandTarget& t
 }
 
 RunReport CancelTransmission(int storeNumber, const CommandTarget& target, const CommandContext& context) {
-    return RunObserved(context, CommandEventFor("CANCEL", storeNumber, target),
-                       [&] { return cancelTransmission(storeNumber, target, context); }, DescribeOutcome);
+    return RunObserved(
+        context, CommandEventFor("CANCEL", storeNumber, target),
+        [&] { return cancelTransmission(storeNumber, target, context); }, DescribeOutcome);
 }
 
-StoreText CancelStoreTransmission(int storeNumber, const CommandTarget& target, const CommandContext& context) {
-    return RunObserved(context, CommandEventFor("CANCEL", storeNumber, target),
-                       [&] { return cancelStoreTransmission(storeNumber, target, context); }, DescribeStoreText);
+StoreText CancelStoreTransmission(int storeNumber, const CommandTarget& target,
+                                  const CommandContext& context) {
+    return RunObserved(
+        context, CommandEventFor("CANCEL", storeNumber, target),
+        [&] { return cancelStoreTransmission(storeNumber, target, context); }, DescribeStoreText);
 }

@@ -22,6 +22,7 @@ QByteArray ChallengeResponse::digestInput(QByteArrayView greeting, QByteArrayVie
 
 QByteArray ChallengeResponse::prefixFor(QByteArrayView greeting, QByteArrayView password) {
     // Each connection hashes with a context of its own; nothing is shared between threads.
-    const QByteArray digest = QCryptographicHash::hash(digestInput(greeting, password), QCryptographicHash::Md5);
+    const QByteArray digest =
+        QCryptographicHash::hash(digestInput(greeting, password), QCryptographicHash::Md5);
     return digest.toHex().toUpper();
 }

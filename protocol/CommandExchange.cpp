@@ -32,7 +32,7 @@ ExchangeResult RunOnConnection(CommandConnection& connection, const CommandConte
     constexpr qint64 kPiece = 16 * 1024;
     const qint64 total = block.size();
     const bool sent = request.onSent ? socket.sendInPieces(block, context.timeouts.sendMs, kPiece,
-                                                            [&](qint64 n) { request.onSent(n, total); })
+                                                           [&](qint64 n) { request.onSent(n, total); })
                                      : socket.sendAll(block, context.timeouts.sendMs);
     if (!sent) {
         socket.close();
@@ -43,7 +43,8 @@ ExchangeResult RunOnConnection(CommandConnection& connection, const CommandConte
         request.onWaiting(0);
     }
     const int step = qMax(1, request.waitStepMs);
-    const auto deadline = Clock::now() + std::chrono::milliseconds(qint64{step} * qMax(1, request.replyWaits));
+    const auto deadline =
+        Clock::now() + std::chrono::milliseconds(qint64{step} * qMax(1, request.replyWaits));
     int stepsWaited = 0;
     QByteArray reply;
     while (true) {
@@ -91,5 +92,6 @@ ExchangeResult RunCommandExchange(const CommandTarget& target, const CommandCont
         r.connectTimedOut = connection.connectTimedOut;
         return r;
     }
-    return RunOnConnection(connection, context, CommandBlock(connection.prefix, request.commandText), request);
+    return RunOnConnection(connection, context, CommandBlock(connection.prefix, request.commandText),
+                           request);
 }

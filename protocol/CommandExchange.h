@@ -10,8 +10,8 @@
 // One command on its own connection: connect, send one block, read the reply, close.
 struct ExchangeRequest final {
     CommandKind kind = CommandKind::Info;
-    QByteArray commandText;  // what follows the prefix: "INFO 1\r\n", a PUT header and file, ...
-    int replyWaits = 1;      // the reply may take replyWaits waits of waitStepMs
+    QByteArray commandText; // what follows the prefix: "INFO 1\r\n", a PUT header and file, ...
+    int replyWaits = 1;     // the reply may take replyWaits waits of waitStepMs
     int waitStepMs = 30000;
     // Called on the calling thread after the block went out and after each wait step
     // that passed without a reply.
@@ -24,10 +24,10 @@ struct ExchangeResult final {
     enum class Stage {
         ConnectFailed, // connectResult holds the code
         SendFailed,
-        TimedOut,      // nothing arrived in time
-        WaitFailed,    // a wait ended without the socket readable
-        Closed,        // the read failed or the peer closed before sending anything
-        Replied,       // reply holds what arrived
+        TimedOut,   // nothing arrived in time
+        WaitFailed, // a wait ended without the socket readable
+        Closed,     // the read failed or the peer closed before sending anything
+        Replied,    // reply holds what arrived
     };
     Stage stage = Stage::ConnectFailed;
     int connectResult = ConnectResult::Ok;

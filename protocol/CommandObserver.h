@@ -6,14 +6,14 @@
 
 // One finished exchange with a projector, as the command run saw it.
 struct CommandEvent final {
-    QString command;         // "PUT", "INFO", "STAT", "CANCEL"
+    QString command; // "PUT", "INFO", "STAT", "CANCEL"
     int storeNumber = 0;
-    quint32 address = 0;     // host order
-    QDateTime started;       // UTC
+    quint32 address = 0; // host order
+    QDateTime started;   // UTC
     qint64 tookMs = 0;
-    int result = 0;          // the run's own result code
-    bool ok = false;         // as the run judges its result
-    QString text;            // what the user is told of the outcome
+    int result = 0;  // the run's own result code
+    bool ok = false; // as the run judges its result
+    QString text;    // what the user is told of the outcome
     // Uploads: the file sent when the run read it from disk, else its name and bytes.
     QString uploadPath;
     QByteArray uploadName;

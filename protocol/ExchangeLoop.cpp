@@ -10,7 +10,8 @@ namespace {
 
 bool makeNonBlocking(int fd) {
     const int flags = ::fcntl(fd, F_GETFL, 0);
-    return flags >= 0 && ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0 && ::fcntl(fd, F_SETFD, FD_CLOEXEC) == 0;
+    return flags >= 0 && ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0 &&
+           ::fcntl(fd, F_SETFD, FD_CLOEXEC) == 0;
 }
 
 } // namespace
@@ -88,7 +89,9 @@ void ExchangeLoop::join() {
     }
 }
 
-void ExchangeLoop::add(std::unique_ptr<AsyncExchange> exchange) { m_starting.push_back(std::move(exchange)); }
+void ExchangeLoop::add(std::unique_ptr<AsyncExchange> exchange) {
+    m_starting.push_back(std::move(exchange));
+}
 
 bool ExchangeLoop::runTasks() {
     std::vector<std::function<void()>> tasks;

@@ -107,11 +107,13 @@ static StoreInfo queryStoreInfo(int storeNumber, const CommandTarget& target, co
 }
 
 RunReport QueryImageInfo(int storeNumber, const CommandTarget& target, const CommandContext& context) {
-    return RunObserved(context, CommandEventFor("INFO", storeNumber, target),
-                       [&] { return queryImageInfo(storeNumber, target, context); }, DescribeOutcome);
+    return RunObserved(
+        context, CommandEventFor("INFO", storeNumber, target),
+        [&] { return queryImageInfo(storeNumber, target, context); }, DescribeOutcome);
 }
 
 StoreInfo QueryStoreInfo(int storeNumber, const CommandTarget& target, const CommandContext& context) {
-    return RunObserved(context, CommandEventFor("INFO", storeNumber, target),
-                       [&] { return queryStoreInfo(storeNumber, target, context); }, DescribeStoreInfo);
+    return RunObserved(
+        context, CommandEventFor("INFO", storeNumber, target),
+        [&] { return queryStoreInfo(storeNumber, target, context); }, DescribeStoreInfo);
 }

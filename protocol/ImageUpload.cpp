@@ -15,8 +15,8 @@ QString ImageUpload::baseName(const QString& path) {
 }
 
 QByteArray ImageUpload::header(const QByteArray& baseName, qint64 length, int storeNumber) {
-    return "PUT " + baseName + "\r\nFile-Length:" + QByteArray::number(length) + "\r\nSave-ID:" +
-           QByteArray::number(storeNumber) + "\r\n\r\n";
+    return "PUT " + baseName + "\r\nFile-Length:" + QByteArray::number(length) +
+           "\r\nSave-ID:" + QByteArray::number(storeNumber) + "\r\n\r\n";
 }
 
 ImageUpload::ResultText ImageUpload::textFor(int uploadResult) {
@@ -87,8 +87,8 @@ int ImageUpload::resultOf(const ExchangeResult& x) {
     return ReplyJudge::judgePut(x.reply);
 }
 
-static int uploadImage(const QString& path, int storeNumber, const CommandTarget& target, const CommandContext& context,
-                       const ImageUpload::Progress& progress) {
+static int uploadImage(const QString& path, int storeNumber, const CommandTarget& target,
+                       const CommandContext& context, const ImageUpload::Progress& progress) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         return UploadResult::FileUnreadable;
@@ -161,21 +161,23 @@ static int uploadImageData(const QByteArray& name, const QByteArray& content, in
     return ImageUpload::resultOf(x);
 }
 
-int UploadImage(const QString& path, int storeNumber, const CommandTarget& target, const CommandContext& context,
-                const ImageUpload::Progress& progress) {
+int UploadImage(const QString& path, int storeNumber, const CommandTarget& target,
+                const CommandContext& context, const ImageUpload::Progress& progress) {
     CommandEvent event = CommandEventFor("PUT", storeNumber, target);
     event.uploadPath = path;
-    return RunObserved(context, std::move(event),
-                       [&] { return uploadImage(path, storeNumber, target, context, progress); }, ImageUpload::describe);
+    return RunObserved(
+        context, std::move(event), [&] { return uploadImage(path, storeNumber, target, context, progress); },
+        ImageUpload::describe);
 }
 
-int UploadImageData(const QByteArray& name, const QByteArray& content, int storeNumber, const CommandTarget& target,
-                    const CommandContext& context, const ImageUpload::Progress& progress,
-                    const ImageUpload::SentBytes& sentBytes) {
+int UploadImageData(const QByteArray& name, const QByteArray& content, int storeNumber,
+                    const CommandTarget& target, const CommandContext& context,
+                    const ImageUpload::Progress& progress, const ImageUpload::SentBytes& sentBytes) {
     CommandEvent event = CommandEventFor("PUT", storeNumber, target);
     event.uploadName = name;
     event.uploadContent = content;
-    return RunObserved(context, std::move(event),
-                       [&] { return uploadImageData(name, content, storeNumber, target, context, progress, sentBytes); },
-                       ImageUpload::describe);
+    return RunObserved(
+        context, std::move(event),
+        [&] { return uploadImageData(name, content, storeNumber, target, context, progress, sentBytes); },
+        ImageUpload::describe);
 }

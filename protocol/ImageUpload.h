@@ -31,8 +31,8 @@ inline constexpr int Stopped = -16; // the caller's stop flag abandoned the uplo
 
 namespace ImageUpload {
 
-inline constexpr int kMaxBaseName = 249;          // what the 256-byte "PUT" line holds
-inline constexpr qint64 kMaxFileSize = 64 << 20;  // the whole file travels in memory
+inline constexpr int kMaxBaseName = 249;         // what the 256-byte "PUT" line holds
+inline constexpr qint64 kMaxFileSize = 64 << 20; // the whole file travels in memory
 
 // The name the projector stores: the part after the last separator. Backslash is the
 // separator of the original paths; on this platform the slash is one too.
@@ -73,6 +73,6 @@ int UploadImage(const QString& path, int storeNumber, const CommandTarget& targe
 // The same with the file already in memory (read once for many projectors): name is the
 // name the projector stores. When sentBytes is given the block goes out in pieces and it
 // hears of each one.
-int UploadImageData(const QByteArray& name, const QByteArray& content, int storeNumber, const CommandTarget& target,
-                    const CommandContext& context = {}, const ImageUpload::Progress& progress = {},
-                    const ImageUpload::SentBytes& sentBytes = {});
+int UploadImageData(const QByteArray& name, const QByteArray& content, int storeNumber,
+                    const CommandTarget& target, const CommandContext& context = {},
+                    const ImageUpload::Progress& progress = {}, const ImageUpload::SentBytes& sentBytes = {});

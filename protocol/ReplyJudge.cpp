@@ -7,7 +7,9 @@ namespace {
 
 constexpr qsizetype kBodyStart = 8; // "INFO 0" / "STAT 0" and their line end
 
-QByteArray bodyOf(const QByteArray& text) { return text.size() > kBodyStart ? text.mid(kBodyStart) : QByteArray(); }
+QByteArray bodyOf(const QByteArray& text) {
+    return text.size() > kBodyStart ? text.mid(kBodyStart) : QByteArray();
+}
 
 } // namespace
 
@@ -123,7 +125,7 @@ ReplyJudge::StatVerdict ReplyJudge::judgeStat(QByteArrayView reply) {
     const QByteArray line = GetReplyLine(text, 1);
     StatVerdict v;
     if (line != "STAT 0") {
-        v.text = line == "STAT 1" ? msg::StateUnavailable
+        v.text = line == "STAT 1"   ? msg::StateUnavailable
                  : line == "STAT 9" ? msg::AccessDenied
                                     : msg::ReplyNotUnderstood;
         return v;

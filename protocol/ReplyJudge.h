@@ -31,8 +31,8 @@ CancelVerdict judgeCancel(QByteArrayView reply);
 struct InfoVerdict final {
     enum class Kind { Empty, Image, Failed };
     Kind kind = Kind::Failed;
-    CatalogId text;           // the failure text (Failed) or the empty-store text (Empty)
-    QByteArray body;          // after "INFO 0": the reply from its ninth byte on
+    CatalogId text;  // the failure text (Failed) or the empty-store text (Empty)
+    QByteArray body; // after "INFO 0": the reply from its ninth byte on
     // Image: what the two body lines carry; absent when the body lacks the carriage
     // returns that end them.
     std::optional<QByteArray> fileName;

@@ -12,12 +12,12 @@ enum class MessageIcon { None, Information, Stop };
 // What a command run tells its dialog to show: the run never shows anything itself.
 struct RunReport final {
     int result = -1;
-    bool showsMessage = false;     // false: the run ends silently (greeting read failed, ...)
+    bool showsMessage = false; // false: the run ends silently (greeting read failed, ...)
     MessageIcon icon = MessageIcon::None;
     QString body;                  // reply text that the message starts with
     std::optional<CatalogId> text; // catalog text shown behind the body
     QStringList inserts;
-    bool connectTimedOut = false;  // the failure was a connect time-out
+    bool connectTimedOut = false; // the failure was a connect time-out
 
     // The message box text: the body followed directly by the catalog text.
     [[nodiscard]] QString message() const;

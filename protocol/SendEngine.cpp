@@ -16,7 +16,8 @@ SendEngine::SendEngine(Job job, QList<CommandTarget> targets, QObject* parent)
     : QObject(parent), m_job(std::move(job)), m_targets(std::move(targets)),
       m_states(static_cast<size_t>(m_targets.size())), m_verdictSince(static_cast<size_t>(m_targets.size())),
       m_holdsTransfer(static_cast<size_t>(m_targets.size()), 0),
-      m_shownPermille(static_cast<size_t>(m_targets.size()), -1), m_loop(std::make_unique<ExchangeLoop>(&m_stop)) {
+      m_shownPermille(static_cast<size_t>(m_targets.size()), -1),
+      m_loop(std::make_unique<ExchangeLoop>(&m_stop)) {
     m_job.context.stop = &m_stop;
     const int limit = m_job.context.timeouts.putReplyWaits * m_job.context.timeouts.putWaitStepMs;
     for (TargetState& s : m_states) {
@@ -24,7 +25,8 @@ SendEngine::SendEngine(Job job, QList<CommandTarget> targets, QObject* parent)
     }
     m_sendable = ImageUpload::checkSendable(m_job.fileName, m_job.content.size());
     if (m_sendable == UploadResult::Ok) {
-        m_putText = ImageUpload::header(m_job.fileName, m_job.content.size(), m_job.storeNumber) + m_job.content;
+        m_putText =
+            ImageUpload::header(m_job.fileName, m_job.content.size(), m_job.storeNumber) + m_job.content;
     }
 }
 
@@ -53,7 +55,8 @@ bool SendEngine::wait(int timeoutMs) {
     }
     {
         std::unique_lock lock(m_mutex);
-        if (!m_ended.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return m_finished.load(); })) {
+        if (!m_ended.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                              [this] { return m_finished.load(); })) {
             return false;
         }
     }
@@ -64,7 +67,8 @@ bool SendEngine::wait(int timeoutMs) {
 SendEngine::TargetState SendEngine::state(int index) const {
     std::lock_guard lock(m_mutex);
     TargetState s = m_states.at(static_cast<size_t>(index));
-    if (const Since& since = m_verdictSince.at(static_cast<size_t>(index)); since && s.stage == Stage::Verdict) {
+    if (const Since& since = m_verdictSince.at(static_cast<size_t>(index));
+        since && s.stage == Stage::Verdict) {
         s.waitedMs = static_cast<int>(
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - *since).count());
     }
@@ -183,8 +187,8 @@ void SendEngine::uploadEnded(int index, const ExchangeResult& x, ObservedRun& ru
     releaseTransfer(index);
     // A failure that the stop caused is a stop, not the projector's fault.
     const bool stopped = m_stop.load();
-    const int result =
-        x.stage != ExchangeResult::Stage::Replied && stopped ? UploadResult::Stopped : ImageUpload::resultOf(x);
+    const int result = x.stage != ExchangeResult::Stage::Replied && stopped ? UploadResult::Stopped
+                                                                            : ImageUpload::resultOf(x);
     run.finish(result, ImageUpload::describe);
     if (result != UploadResult::Ok) {
         end(index, stopped ? Stage::Stopped : Stage::Failed, result);

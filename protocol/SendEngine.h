@@ -32,14 +32,14 @@ class SendEngine final : public QObject {
 
 public:
     enum class Stage {
-        Waiting,    // not started yet
+        Waiting, // not started yet
         Connecting,
-        Sending,    // bytes going out
-        Verdict,    // everything sent, the projector has not answered yet
-        Verifying,  // delivered; asking the store what it holds
-        Delivered,  // delivered, not checked (no verify asked, or stopped while checking)
-        Verified,   // delivered and the store reports the same name and length
-        Mismatch,   // delivered, but the store reports something else
+        Sending,   // bytes going out
+        Verdict,   // everything sent, the projector has not answered yet
+        Verifying, // delivered; asking the store what it holds
+        Delivered, // delivered, not checked (no verify asked, or stopped while checking)
+        Verified,  // delivered and the store reports the same name and length
+        Mismatch,  // delivered, but the store reports something else
         Failed,
         Stopped,
     };
@@ -55,19 +55,19 @@ public:
         int storeNumber = 1;
         bool verify = true;
         int maxParallel = kDefaultParallel; // transfers at once; verdicts are waited for beside them
-        CommandContext context; // its stop flag is the engine's own
+        CommandContext context;             // its stop flag is the engine's own
     };
 
     struct TargetState {
         Stage stage = Stage::Waiting;
-        qint64 sent = 0;   // bytes of the command block out so far
-        qint64 total = 0;  // bytes of the whole block
-        int waitedMs = 0;  // time spent waiting for the verdict so far
+        qint64 sent = 0;  // bytes of the command block out so far
+        qint64 total = 0; // bytes of the whole block
+        int waitedMs = 0; // time spent waiting for the verdict so far
         int verdictLimitMs = 0;
-        int result = 0;    // the upload's result code once it has ended
+        int result = 0; // the upload's result code once it has ended
         // What the store reported when the check did not match.
-        int verifyResult = 0;     // 2 a file, 1 empty, -1 failed
-        QString reportedName;     // or the failure text
+        int verifyResult = 0; // 2 a file, 1 empty, -1 failed
+        QString reportedName; // or the failure text
         QString reportedLength;
     };
 
@@ -122,8 +122,8 @@ private:
 
     Job m_job;
     QList<CommandTarget> m_targets;
-    QByteArray m_putText;     // the header and the file, shared by every upload
-    int m_sendable = 0;       // why no upload can begin, when it is not 0
+    QByteArray m_putText; // the header and the file, shared by every upload
+    int m_sendable = 0;   // why no upload can begin, when it is not 0
 
     mutable std::mutex m_mutex; // the states and the end
     std::condition_variable m_ended;

@@ -45,9 +45,13 @@ bool setBlocking(int fd, bool blocking) {
 
 } // namespace
 
-TcpSocket::~TcpSocket() { close(); }
+TcpSocket::~TcpSocket() {
+    close();
+}
 
-TcpSocket::TcpSocket(TcpSocket&& other) noexcept : m_fd(other.m_fd), m_stop(other.m_stop) { other.m_fd = -1; }
+TcpSocket::TcpSocket(TcpSocket&& other) noexcept : m_fd(other.m_fd), m_stop(other.m_stop) {
+    other.m_fd = -1;
+}
 
 TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
     if (this != &other) {
@@ -199,7 +203,8 @@ bool TcpSocket::sendInPieces(QByteArrayView data, int timeoutMs, qint64 chunkByt
             return false;
         }
         const qint64 piece = qMin(chunkBytes, data.size() - sent);
-        const ssize_t n = ::send(m_fd, data.data() + sent, static_cast<size_t>(piece), MSG_NOSIGNAL | MSG_DONTWAIT);
+        const ssize_t n =
+            ::send(m_fd, data.data() + sent, static_cast<size_t>(piece), MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n < 0) {
             if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) {
                 continue;

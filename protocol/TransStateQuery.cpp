@@ -27,10 +27,12 @@ StoreText storeText(int result, std::optional<CatalogId> id) {
 
 } // namespace
 
-static RunReport queryTransState(int storeNumber, const CommandTarget& target, const CommandContext& context) {
+static RunReport queryTransState(int storeNumber, const CommandTarget& target,
+                                 const CommandContext& context) {
     const ExchangeResult x = runStat(storeNumber, target, context);
     // The send failure of this run comes with an OK button and no icon.
-    if (auto failure = ReportExchangeFailure(x, {MessageIcon::None, msg::StateReplyTimeout, msg::ReplyTimeout})) {
+    if (auto failure =
+            ReportExchangeFailure(x, {MessageIcon::None, msg::StateReplyTimeout, msg::ReplyTimeout})) {
         return *failure;
     }
     const ReplyJudge::StatVerdict v = ReplyJudge::judgeStat(x.reply);
@@ -46,7 +48,8 @@ static RunReport queryTransState(int storeNumber, const CommandTarget& target, c
     return r;
 }
 
-static StoreText queryStoreState(int storeNumber, const CommandTarget& target, const CommandContext& context) {
+static StoreText queryStoreState(int storeNumber, const CommandTarget& target,
+                                 const CommandContext& context) {
     const ExchangeResult x = runStat(storeNumber, target, context);
     using Stage = ExchangeResult::Stage;
     switch (x.stage) {
@@ -68,11 +71,13 @@ static StoreText queryStoreState(int storeNumber, const CommandTarget& target, c
 }
 
 RunReport QueryTransState(int storeNumber, const CommandTarget& target, const CommandContext& context) {
-    return RunObserved(context, CommandEventFor("STAT", storeNumber, target),
-                       [&] { return queryTransState(storeNumber, target, context); }, DescribeOutcome);
+    return RunObserved(
+        context, CommandEventFor("STAT", storeNumber, target),
+        [&] { return queryTransState(storeNumber, target, context); }, DescribeOutcome);
 }
 
 StoreText QueryStoreState(int storeNumber, const CommandTarget& target, const CommandContext& context) {
-    return RunObserved(context, CommandEventFor("STAT", storeNumber, target),
-                       [&] { return queryStoreState(storeNumber, target, context); }, DescribeStoreText);
+    return RunObserved(
+        context, CommandEventFor("STAT", storeNumber, target),
+        [&] { return queryStoreState(storeNumber, target, context); }, DescribeStoreText);
 }

@@ -12,9 +12,9 @@
 CCsvImportDlg::CCsvImportDlg(const ProjectorCsv::Plan& plan, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("csvImport"));
     setWindowTitle(CatalogText(msg::CsvImportDlgTitle));
-    auto* summary = new QLabel(
-        CatalogText(msg::CsvImportSummary, {QString::number(plan.acceptedCount()), QString::number(plan.rows.size())}),
-        this);
+    auto* summary = new QLabel(CatalogText(msg::CsvImportSummary, {QString::number(plan.acceptedCount()),
+                                                                   QString::number(plan.rows.size())}),
+                               this);
     summary->setObjectName(QStringLiteral("summary"));
     summary->setWordWrap(true);
     m_lines = new QListWidget(this);

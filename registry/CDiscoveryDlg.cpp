@@ -116,9 +116,10 @@ CDiscoveryDlg::CDiscoveryDlg(ProjectorStore& store, SaveList save, QWidget* pare
 
     m_context = new QMenu(this);
     m_context->setObjectName(QStringLiteral("menu131"));
-    const std::array<std::pair<int, CatalogId>, 3> commands{{{Cmd::Send, msg::MenuSend},
-                                                             {Cmd::ImageInformation, msg::MenuImageInformation},
-                                                             {Cmd::TransmissionState, msg::MenuTransmissionState}}};
+    const std::array<std::pair<int, CatalogId>, 3> commands{
+        {{Cmd::Send, msg::MenuSend},
+         {Cmd::ImageInformation, msg::MenuImageInformation},
+         {Cmd::TransmissionState, msg::MenuTransmissionState}}};
     for (const auto& [id, text] : commands) {
         QAction* a = m_context->addAction(CatalogText(text));
         a->setObjectName(QStringLiteral("cmd%1").arg(id));
@@ -146,8 +147,9 @@ CDiscoveryDlg::CDiscoveryDlg(ProjectorStore& store, SaveList save, QWidget* pare
     });
 
     LocaliseDialog(9, this);
-    m_list->setHorizontalHeaderLabels({CatalogText(msg::ColumnProjectorName), CatalogText(msg::ColumnMacAddress),
-                                       CatalogText(msg::ColumnIpAddress), CatalogText(msg::ColumnInList)});
+    m_list->setHorizontalHeaderLabels({CatalogText(msg::ColumnProjectorName),
+                                       CatalogText(msg::ColumnMacAddress), CatalogText(msg::ColumnIpAddress),
+                                       CatalogText(msg::ColumnInList)});
     m_list->setAccessibleName(windowTitle());
     m_progress->setAccessibleName(CatalogText(msg::StatusSearching));
 
@@ -164,7 +166,9 @@ CDiscoveryDlg::CDiscoveryDlg(ProjectorStore& store, SaveList save, QWidget* pare
     resize(680, 380);
 }
 
-CDiscoveryDlg::~CDiscoveryDlg() { endSearch(); }
+CDiscoveryDlg::~CDiscoveryDlg() {
+    endSearch();
+}
 
 int CDiscoveryDlg::exec() {
     const DiscoverySearch::Status opened = m_search.open();
@@ -186,7 +190,8 @@ void CDiscoveryDlg::OnStart() {
     fillList();
     m_status->setText(CatalogText(msg::StatusSearching));
     const int index = m_local->currentIndex();
-    const quint32 local = index >= 0 && index < m_addresses.size() ? m_addresses[index] : LocalAddresses::kFallback;
+    const quint32 local =
+        index >= 0 && index < m_addresses.size() ? m_addresses[index] : LocalAddresses::kFallback;
     m_start->setEnabled(false);
     m_local->setEnabled(false);
     m_register->setEnabled(false);
@@ -194,33 +199,43 @@ void CDiscoveryDlg::OnStart() {
     m_progress->setRange(0, m_search.options().timeouts);
     m_progress->setValue(0);
     m_search.setFoundCallback([this](const QByteArray& record) {
-        QMetaObject::invokeMethod(this, [this, record] {
-            if (isSearching() && m_found.add(record)) {
-                fillList();
-            }
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this, record] {
+                if (isSearching() && m_found.add(record)) {
+                    fillList();
+                }
+            },
+            Qt::QueuedConnection);
     });
     m_search.setWaitCallback([this](int quietWaits) {
-        QMetaObject::invokeMethod(this, [this, quietWaits] {
-            if (isSearching()) {
-                m_progress->setValue(qMin(quietWaits, m_progress->maximum()));
-                m_status->setText(CatalogText(msg::DiscoveryWaiting, {QString::number(quietWaits)}));
-            }
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this, quietWaits] {
+                if (isSearching()) {
+                    m_progress->setValue(qMin(quietWaits, m_progress->maximum()));
+                    m_status->setText(CatalogText(msg::DiscoveryWaiting, {QString::number(quietWaits)}));
+                }
+            },
+            Qt::QueuedConnection);
     });
 
     auto result = std::make_shared<std::pair<DiscoverySearch::Status, DiscoveredDeviceTable>>();
-    m_thread = QThread::create([this, local, result] { result->first = m_search.search(local, result->second); });
+    m_thread =
+        QThread::create([this, local, result] { result->first = m_search.search(local, result->second); });
     QThread* thread = m_thread;
-    connect(m_thread, &QThread::finished, this, [this, thread, result] {
-        if (m_thread != thread) {
-            return; // ended by closing the dialog
-        }
-        m_thread->wait();
-        delete m_thread;
-        m_thread = nullptr;
-        searchEnded(result->first, result->second);
-    }, Qt::QueuedConnection);
+    connect(
+        m_thread, &QThread::finished, this,
+        [this, thread, result] {
+            if (m_thread != thread) {
+                return; // ended by closing the dialog
+            }
+            m_thread->wait();
+            delete m_thread;
+            m_thread = nullptr;
+            searchEnded(result->first, result->second);
+        },
+        Qt::QueuedConnection);
     m_thread->start();
 }
 
@@ -316,7 +331,8 @@ void CDiscoveryDlg::OnRegister() {
         if (same != copy.end()) {
             const QStringList octets{QString::number(d.address[0]), QString::number(d.address[1]),
                                      QString::number(d.address[2]), QString::number(d.address[3])};
-            if (CMessageBox::show(this, CatalogText(msg::AskOverwriteProjector, octets), CMessageBox::Icon::None,
+            if (CMessageBox::show(this, CatalogText(msg::AskOverwriteProjector, octets),
+                                  CMessageBox::Icon::None,
                                   QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok) {
                 *same = fresh;
             }

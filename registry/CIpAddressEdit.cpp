@@ -117,7 +117,9 @@ bool CIpAddressEdit::setText(const QString& dotted) {
     return true;
 }
 
-QString CIpAddressEdit::text() const { return Ipv4::toText(address()); }
+QString CIpAddressEdit::text() const {
+    return Ipv4::toText(address());
+}
 
 void CIpAddressEdit::setLabelText(const QString& label) {
     QString name = label;

@@ -91,8 +91,11 @@ CProjectorListDlg::CProjectorListDlg(ProjectorStore& store, CommandObserver* obs
     m_table->setMinimumSize(540, 240);
 
     // The buttons are there for the keyboard and the layout's ids, never shown.
-    const std::array<std::pair<int, const char*>, 5> hidden{{
-        {1017, "29;Add..."}, {1035, "30;Delete"}, {1036, "31;Edit..."}, {1037, "32;Discovery..."}, {2, "18;Close"}}};
+    const std::array<std::pair<int, const char*>, 5> hidden{{{1017, "29;Add..."},
+                                                             {1035, "30;Delete"},
+                                                             {1036, "31;Edit..."},
+                                                             {1037, "32;Discovery..."},
+                                                             {2, "18;Close"}}};
     QList<QPushButton*> hiddenButtons;
     for (const auto& [id, text] : hidden) {
         auto* b = new QPushButton(QString::fromUtf8(text), this);
@@ -202,8 +205,9 @@ CProjectorListDlg::CProjectorListDlg(ProjectorStore& store, CommandObserver* obs
     LocaliseDialog(9, this);
     LocaliseMenu(53, m_menuBar);
     LocaliseMenu(53, m_contextMenu);
-    m_table->setHorizontalHeaderLabels({CatalogText(msg::ColumnProjectorName), CatalogText(msg::ColumnMacAddress),
-                                        CatalogText(msg::ColumnIpAddress), CatalogText(msg::ColumnAuthentication)});
+    m_table->setHorizontalHeaderLabels({CatalogText(msg::ColumnProjectorName),
+                                        CatalogText(msg::ColumnMacAddress), CatalogText(msg::ColumnIpAddress),
+                                        CatalogText(msg::ColumnAuthentication)});
     m_table->setAccessibleName(windowTitle());
 
     m_list = m_projectors.projectors();
@@ -213,9 +217,13 @@ CProjectorListDlg::CProjectorListDlg(ProjectorStore& store, CommandObserver* obs
 }
 
 // The run goes first: its thread is told to stop and waited for, a fraction of a second.
-CProjectorListDlg::~CProjectorListDlg() { m_run.reset(); }
+CProjectorListDlg::~CProjectorListDlg() {
+    m_run.reset();
+}
 
-bool CProjectorListDlg::isQuerying() const { return m_run->isRunning(); }
+bool CProjectorListDlg::isQuerying() const {
+    return m_run->isRunning();
+}
 
 void CProjectorListDlg::fillList() {
     const QIcon icon = projectorIcon();
@@ -227,8 +235,9 @@ void CProjectorListDlg::fillList() {
         m_table->setItem(row, 0, new QTableWidgetItem(icon, r.name));
         m_table->setItem(row, 1, new QTableWidgetItem(r.mac));
         m_table->setItem(row, 2, new QTableWidgetItem(Ipv4::toText(r.address)));
-        m_table->setItem(row, 3, new QTableWidgetItem(CatalogText(
-                                     r.authMark == u"1" ? msg::AuthenticationOn : msg::AuthenticationOff)));
+        m_table->setItem(row, 3,
+                         new QTableWidgetItem(CatalogText(r.authMark == u"1" ? msg::AuthenticationOn
+                                                                             : msg::AuthenticationOff)));
     }
     updateCommandStates();
 }
@@ -381,9 +390,13 @@ void CProjectorListDlg::OnDiscovery() {
     fillList();
 }
 
-void CProjectorListDlg::OnGetStatus() { runStoreQueries(true); }
+void CProjectorListDlg::OnGetStatus() {
+    runStoreQueries(true);
+}
 
-void CProjectorListDlg::OnImageInfo() { runStoreQueries(false); }
+void CProjectorListDlg::OnImageInfo() {
+    runStoreQueries(false);
+}
 
 void CProjectorListDlg::runStoreQueries(bool status) {
     if (isQuerying()) {
@@ -415,7 +428,7 @@ void CProjectorListDlg::runStoreQueries(bool status) {
     m_queryRecords = records;
     m_queryStep = -1;
     m_info = std::make_unique<CStoreListDlg>(status ? CStoreListDlg::Status : CStoreListDlg::Information,
-                                              m_context, this);
+                                             m_context, this);
     m_wait = std::make_unique<CGetWaitDlg>(status ? CGetWaitDlg::Status : CGetWaitDlg::Information, this);
     connect(m_wait.get(), &CGetWaitDlg::stopRequested, m_run.get(), &StoreCommandRun::stop);
     m_status->clear();
@@ -499,7 +512,8 @@ void CProjectorListDlg::OnImportCsv() {
         return;
     }
     if (!read.ok()) {
-        CMessageBox::show(this, CatalogText(msg::CsvReadFailed, {path, read.detail}), CMessageBox::Icon::Stop);
+        CMessageBox::show(this, CatalogText(msg::CsvReadFailed, {path, read.detail}),
+                          CMessageBox::Icon::Stop);
         return;
     }
     const ProjectorCsv::Plan plan = ProjectorCsv::plan(bytes, m_list);

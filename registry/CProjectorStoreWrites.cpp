@@ -5,7 +5,8 @@
 #include "i18n/CatalogLookup.h"
 #include "registry/ProjectorStore.h"
 
-bool CProjectorStoreWrites::saveProjectorList(QWidget* parent, ProjectorStore& store, const ProjectorList& list) {
+bool CProjectorStoreWrites::saveProjectorList(QWidget* parent, ProjectorStore& store,
+                                              const ProjectorList& list) {
     const IoResult r = store.saveProjectors(list);
     if (!r.ok()) {
         CMessageBox::show(parent, CatalogText(msg::ProjectorListSaveFailed, {store.iniPath(), r.detail}),

@@ -20,7 +20,8 @@ QByteArray DiscoveryDatagram::request(quint32 localHostAddress) {
 }
 
 std::optional<quint32> DiscoveryDatagram::parseRequest(QByteArrayView datagram) {
-    if (datagram.size() < kRequestSize || datagram[0] != kStartMark || datagram.sliced(2, 12) != "DeviceSearch") {
+    if (datagram.size() < kRequestSize || datagram[0] != kStartMark ||
+        datagram.sliced(2, 12) != "DeviceSearch") {
         return std::nullopt;
     }
     Ipv4::Octets o{};

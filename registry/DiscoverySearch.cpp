@@ -36,7 +36,9 @@ DiscoverySearch::DiscoverySearch() : DiscoverySearch(Options{}) {}
 
 DiscoverySearch::DiscoverySearch(const Options& options) : m_options(options) {}
 
-DiscoverySearch::~DiscoverySearch() { close(); }
+DiscoverySearch::~DiscoverySearch() {
+    close();
+}
 
 void DiscoverySearch::close() {
     closeFd(m_searchFd);
@@ -129,13 +131,15 @@ DiscoverySearch::Status DiscoverySearch::search(quint32 localAddress, Discovered
         char datagram[kDatagramBuffer];
         sockaddr_in from{};
         socklen_t fromLength = sizeof from;
-        const ssize_t n = ::recvfrom(m_answerFd, datagram, sizeof datagram, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+        const ssize_t n = ::recvfrom(m_answerFd, datagram, sizeof datagram, 0,
+                                     reinterpret_cast<sockaddr*>(&from), &fromLength);
         if (n <= 0) {
             continue;
         }
-        const quint64 sender = fromLength >= sizeof from
-                                   ? AnswerCollector::senderKey(ntohl(from.sin_addr.s_addr), ntohs(from.sin_port))
-                                   : 0;
+        const quint64 sender =
+            fromLength >= sizeof from
+                ? AnswerCollector::senderKey(ntohl(from.sin_addr.s_addr), ntohs(from.sin_port))
+                : 0;
         collector.feed(sender, QByteArrayView(datagram, n), [&](QByteArrayView record) {
             if (found.add(record) && m_onFound) {
                 m_onFound(record.toByteArray());

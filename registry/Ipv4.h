@@ -24,7 +24,9 @@ constexpr Octets toOctets(quint32 host) {
 
 // "%d.%d.%d.%d"
 QString toText(const Octets& o);
-inline QString toText(quint32 host) { return toText(toOctets(host)); }
+inline QString toText(quint32 host) {
+    return toText(toOctets(host));
+}
 
 // The classic dotted-address parser: one to four parts, each decimal, octal (leading 0) or
 // hexadecimal (0x), the last part filling the remaining bytes; trailing blanks are allowed.

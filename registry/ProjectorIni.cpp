@@ -44,7 +44,9 @@ QString flatValue(const QString& text) {
     return flat;
 }
 
-bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
+bool isBlank(QChar c) {
+    return c == u' ' || c == u'\t';
+}
 
 // Sets one value in the text's encoding; false when the encoding cannot hold it.
 bool put(CSimpleIniA& ini, const char* section, const std::string& key, const QString& value,
@@ -94,7 +96,8 @@ bool apply(CSimpleIniA& ini, TextCodec::Encoding enc, const ProjectorList* list,
         for (int n = 1; n <= count && fits; ++n) {
             const ProjectorRecord& r = list->at(n - 1);
             auto field = [&](const char* stem, const QString& value) {
-                fits = fits && put(ini, kListSection, std::string(stem) + '-' + std::to_string(n), value, enc);
+                fits =
+                    fits && put(ini, kListSection, std::string(stem) + '-' + std::to_string(n), value, enc);
             };
             field("NAME", r.name);
             field("MAC", r.mac);
@@ -133,7 +136,8 @@ QString ProjectorIni::quoteForWrite(const QString& text) {
 }
 
 TextCodec::Encoding ProjectorIni::legacyEncodingFor(quint32 languageId) {
-    return languageId == Catalog::kSimplifiedChinese ? TextCodec::Encoding::Gbk : TextCodec::Encoding::Windows1252;
+    return languageId == Catalog::kSimplifiedChinese ? TextCodec::Encoding::Gbk
+                                                     : TextCodec::Encoding::Windows1252;
 }
 
 ProjectorIni::Parsed ProjectorIni::parse(QByteArrayView text, TextCodec::Encoding legacy) {
@@ -189,9 +193,10 @@ ProjectorIni::Rendered ProjectorIni::render(QByteArrayView existing, TextCodec::
         const QByteArray bytes = QByteArray::fromStdString(saved);
         // Code-page text whose bytes happen to be valid UTF-8 once the lines that the reader
         // skips are gone would read back as UTF-8, with other characters.
-        const bool readsAsUtf8 = fits && out.encoding != TextCodec::Encoding::Utf8 &&
-                                 TextCodec::isValidUtf8(bytes) && !bytes.isEmpty() &&
-                                 std::any_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; });
+        const bool readsAsUtf8 =
+            fits && out.encoding != TextCodec::Encoding::Utf8 && TextCodec::isValidUtf8(bytes) &&
+            !bytes.isEmpty() &&
+            std::any_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; });
         if (!fits || readsAsUtf8) {
             // The whole text moves to UTF-8, so that the next reading sees one encoding
             // throughout.

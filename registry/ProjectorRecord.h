@@ -13,9 +13,9 @@ struct ProjectorRecord final {
     static constexpr int kMaxPassword = 255;
 
     QString name;
-    QString mac;         // "00-1a-2b-3c-4d-5e", either case, or empty
+    QString mac; // "00-1a-2b-3c-4d-5e", either case, or empty
     Ipv4::Octets address{};
-    QString authMark;    // "1" demands authentication; "0" or empty does not
+    QString authMark; // "1" demands authentication; "0" or empty does not
     QString password;
 
     [[nodiscard]] quint32 hostAddress() const { return Ipv4::toHost(address); }

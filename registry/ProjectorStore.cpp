@@ -37,7 +37,7 @@ QString ProjectorStore::iniPathFor(const QString& executablePath) {
 }
 
 QString ProjectorStore::chooseIniPath(const QString& executablePath, bool executableFolderWritable,
-                                     const QString& configDir) {
+                                      const QString& configDir) {
     const QString beside = iniPathFor(executablePath);
     if (executableFolderWritable) {
         return beside;
@@ -82,13 +82,15 @@ TextCodec::Encoding ProjectorStore::legacyEncoding() const {
     }
     // The language the catalog shows its texts in; a forced Chinese wins as it does there.
     const CatalogEnvironment env = CatalogEnvironment::current();
-    const quint32 language = env.forceChinese  ? Catalog::kSimplifiedChinese
+    const quint32 language = env.forceChinese   ? Catalog::kSimplifiedChinese
                              : env.forceEnglish ? Catalog::kEnglish
                                                 : env.systemLanguage;
     return ProjectorIni::legacyEncodingFor(language);
 }
 
-QString ProjectorStore::takeEncodingNotice() { return std::exchange(m_encodingNotice, QString()); }
+QString ProjectorStore::takeEncodingNotice() {
+    return std::exchange(m_encodingNotice, QString());
+}
 
 IoResult ProjectorStore::saveProjectors(const ProjectorList& list) {
     m_list = list.first(qMin<qsizetype>(list.size(), kMaxProjectors));

@@ -69,9 +69,10 @@ CScheduleDlg::CScheduleDlg(ScheduleControl& schedule, ProjectorStore& store, QWi
 
     m_list = new QTableWidget(0, kColumns, this);
     m_list->setObjectName(QStringLiteral("list1013"));
-    m_list->setHorizontalHeaderLabels({CatalogText(msg::ColumnEntryAddress), CatalogText(msg::ColumnEntryImageFile),
-                                       CatalogText(msg::ColumnEntryStore), CatalogText(msg::ColumnEntryInterval),
-                                       CatalogText(msg::ColumnStatus)});
+    m_list->setHorizontalHeaderLabels(
+        {CatalogText(msg::ColumnEntryAddress), CatalogText(msg::ColumnEntryImageFile),
+         CatalogText(msg::ColumnEntryStore), CatalogText(msg::ColumnEntryInterval),
+         CatalogText(msg::ColumnStatus)});
     m_list->verticalHeader()->hide();
     m_list->setShowGrid(true);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -105,11 +106,11 @@ CScheduleDlg::CScheduleDlg(ScheduleControl& schedule, ProjectorStore& store, QWi
     connect(cancel, &QPushButton::clicked, this, &CScheduleDlg::reject);
 
     auto* buttons = new QVBoxLayout;
-    for (QWidget* w : {static_cast<QWidget*>(m_insert), static_cast<QWidget*>(m_delete),
-                       static_cast<QWidget*>(m_load), static_cast<QWidget*>(m_save),
-                       static_cast<QWidget*>(m_execute), static_cast<QWidget*>(m_stop),
-                       static_cast<QWidget*>(m_loopBox), static_cast<QWidget*>(m_verifyBox),
-                       static_cast<QWidget*>(m_retryBox)}) {
+    for (QWidget* w :
+         {static_cast<QWidget*>(m_insert), static_cast<QWidget*>(m_delete), static_cast<QWidget*>(m_load),
+          static_cast<QWidget*>(m_save), static_cast<QWidget*>(m_execute), static_cast<QWidget*>(m_stop),
+          static_cast<QWidget*>(m_loopBox), static_cast<QWidget*>(m_verifyBox),
+          static_cast<QWidget*>(m_retryBox)}) {
         buttons->addWidget(w);
     }
     buttons->addStretch();
@@ -159,16 +160,18 @@ void CScheduleDlg::sizeColumns() {
 }
 
 void CScheduleDlg::setRunningControls(bool running) {
-    for (QWidget* w : {static_cast<QWidget*>(m_insert), static_cast<QWidget*>(m_delete),
-                       static_cast<QWidget*>(m_load), static_cast<QWidget*>(m_save),
-                       static_cast<QWidget*>(m_execute), static_cast<QWidget*>(m_loopBox),
-                       static_cast<QWidget*>(m_verifyBox), static_cast<QWidget*>(m_retryBox)}) {
+    for (QWidget* w :
+         {static_cast<QWidget*>(m_insert), static_cast<QWidget*>(m_delete), static_cast<QWidget*>(m_load),
+          static_cast<QWidget*>(m_save), static_cast<QWidget*>(m_execute), static_cast<QWidget*>(m_loopBox),
+          static_cast<QWidget*>(m_verifyBox), static_cast<QWidget*>(m_retryBox)}) {
         w->setEnabled(!running);
     }
     m_stop->setEnabled(running);
 }
 
-ScheduleOptions CScheduleDlg::options() const { return {m_verifyBox->isChecked(), m_retryBox->isChecked()}; }
+ScheduleOptions CScheduleDlg::options() const {
+    return {m_verifyBox->isChecked(), m_retryBox->isChecked()};
+}
 
 void CScheduleDlg::setOptions(const ScheduleOptions& options) {
     m_verifyBox->setChecked(options.verify);
@@ -190,8 +193,8 @@ ScheduleTable::AddResult CScheduleDlg::AddScheduleEntry(const QString& addressTe
                                                         const QString& storeText, const QString& intervalText,
                                                         bool temporary, int authentication,
                                                         const QString& password) {
-    const auto result =
-        m_table.AddScheduleEntry(addressText, imageFile, storeText, intervalText, temporary, authentication, password);
+    const auto result = m_table.AddScheduleEntry(addressText, imageFile, storeText, intervalText, temporary,
+                                                 authentication, password);
     RefreshScheduleList();
     return result;
 }
@@ -237,15 +240,16 @@ void CScheduleDlg::onSave() {
     }
     const IoResult result = ScheduleFile::save(path, m_table);
     if (!result.ok()) {
-        CMessageBox::show(this, CatalogText(msg::ScheduleSaveFailed, {path, result.detail}), CMessageBox::Icon::Stop);
+        CMessageBox::show(this, CatalogText(msg::ScheduleSaveFailed, {path, result.detail}),
+                          CMessageBox::Icon::Stop);
         return;
     }
     // A schedule never saved kept its options in the dialog until now.
     const IoResult side = ScheduleOptions::save(path, options());
     if (!side.ok()) {
-        CMessageBox::show(this,
-                          CatalogText(msg::ScheduleOptionsSaveFailed, {ScheduleOptions::sidePath(path), side.detail}),
-                          CMessageBox::Icon::Stop);
+        CMessageBox::show(
+            this, CatalogText(msg::ScheduleOptionsSaveFailed, {ScheduleOptions::sidePath(path), side.detail}),
+            CMessageBox::Icon::Stop);
     }
 }
 
@@ -267,7 +271,8 @@ void CScheduleDlg::onLoad() {
     case IoResult::Code::BadContent:
         break; // an empty file or a count out of range is not a schedule: ignored
     default:
-        CMessageBox::show(this, CatalogText(msg::ScheduleReadFailed, {path, result.detail}), CMessageBox::Icon::Stop);
+        CMessageBox::show(this, CatalogText(msg::ScheduleReadFailed, {path, result.detail}),
+                          CMessageBox::Icon::Stop);
         break;
     }
 }

@@ -6,13 +6,13 @@
 #include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "imaging/SendableImage.h"
 #include "registry/CIpAddressEdit.h"
 #include "registry/CSelectProjectorDlg.h"
 #include "registry/Ipv4.h"
 #include "registry/ProjectorStore.h"
 #include "schedule/CScheduleDlg.h"
 #include "schedule/EntryImageCheck.h"
-#include "imaging/SendableImage.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -144,7 +144,9 @@ CScheduleEntryDlg::CScheduleEntryDlg(ProjectorStore& store, CScheduleDlg& owner)
     m_address->setLabelText(addressLabel->text());
 }
 
-void CScheduleEntryDlg::setAddress(quint32 hostAddress) { m_address->setAddress(hostAddress); }
+void CScheduleEntryDlg::setAddress(quint32 hostAddress) {
+    m_address->setAddress(hostAddress);
+}
 
 void CScheduleEntryDlg::onSelect() {
     CSelectProjectorDlg select(m_projectors, this);
@@ -154,8 +156,9 @@ void CScheduleEntryDlg::onSelect() {
 }
 
 void CScheduleEntryDlg::onBrowse() {
-    const QString path = CFileDialogs::instance().openFile(
-        this, {CatalogText(msg::BrowseImageDlgTitle), QStringLiteral("Projector GIF (*.qv1)"), QString(), QString()});
+    const QString path = CFileDialogs::instance().openFile(this, {CatalogText(msg::BrowseImageDlgTitle),
+                                                                  QStringLiteral("Projector GIF (*.qv1)"),
+                                                                  QString(), QString()});
     if (!path.isEmpty()) {
         m_imageFile->setText(path);
     }
@@ -190,10 +193,12 @@ void CScheduleEntryDlg::accept() {
     }
 
     const ProjectorList projectors = m_projectors.projectors();
-    const auto record = std::find_if(projectors.cbegin(), projectors.cend(),
-                                     [address](const ProjectorRecord& r) { return r.hostAddress() == address; });
+    const auto record =
+        std::find_if(projectors.cbegin(), projectors.cend(),
+                     [address](const ProjectorRecord& r) { return r.hostAddress() == address; });
     if (record == projectors.cend()) {
-        CMessageBox::show(this, CatalogText(msg::EntryAddressUnknown), CMessageBox::Icon::Stop, QMessageBox::Ok);
+        CMessageBox::show(this, CatalogText(msg::EntryAddressUnknown), CMessageBox::Icon::Stop,
+                          QMessageBox::Ok);
         return;
     }
 

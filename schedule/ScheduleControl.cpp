@@ -31,7 +31,9 @@ ScheduleControl::ScheduleControl(const CommandContext& context, QObject* parent)
     });
 }
 
-ScheduleControl::~ScheduleControl() { m_runner.reset(); }
+ScheduleControl::~ScheduleControl() {
+    m_runner.reset();
+}
 
 void ScheduleControl::setTable(const ScheduleTable& table) {
     const qint32 count = m_table.count;
@@ -39,9 +41,13 @@ void ScheduleControl::setTable(const ScheduleTable& table) {
     m_table.count = count;
 }
 
-bool ScheduleControl::start() { return m_runner->start(m_table, m_table.count, m_loop, m_options); }
+bool ScheduleControl::start() {
+    return m_runner->start(m_table, m_table.count, m_loop, m_options);
+}
 
-void ScheduleControl::requestStop() { m_runner->requestStop(); }
+void ScheduleControl::requestStop() {
+    m_runner->requestStop();
+}
 
 bool ScheduleControl::isStopping() const {
     return m_runner->isRunning() && m_runner->stopRequest() == ScheduleRunner::StopRequested;

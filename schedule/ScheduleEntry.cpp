@@ -11,17 +11,26 @@ constexpr int kImageOffset = 4;
 constexpr int kSaveIdOffset = 260;
 constexpr int kPasswordOffset = 280;
 
-void putInt(char* out, int offset, qint32 value) { qToLittleEndian<qint32>(value, out + offset); }
-qint32 getInt(const char* in, int offset) { return qFromLittleEndian<qint32>(in + offset); }
+void putInt(char* out, int offset, qint32 value) {
+    qToLittleEndian<qint32>(value, out + offset);
+}
+qint32 getInt(const char* in, int offset) {
+    return qFromLittleEndian<qint32>(in + offset);
+}
 } // namespace
 
-QString ScheduleEntry::imageFilePath() const { return TextRules::fromField(imageFile.data(), kTextField); }
+QString ScheduleEntry::imageFilePath() const {
+    return TextRules::fromField(imageFile.data(), kTextField);
+}
 
-QString ScheduleEntry::passwordText() const { return TextRules::fromField(password.data(), kTextField); }
+QString ScheduleEntry::passwordText() const {
+    return TextRules::fromField(password.data(), kTextField);
+}
 
 void ScheduleEntry::setField(std::array<char, kTextField>& field, const QByteArray& text) {
     field.fill('\0');
-    std::memcpy(field.data(), text.constData(), static_cast<size_t>(qMin<qsizetype>(text.size(), kTextField - 1)));
+    std::memcpy(field.data(), text.constData(),
+                static_cast<size_t>(qMin<qsizetype>(text.size(), kTextField - 1)));
 }
 
 void ScheduleEntry::writeTo(char* out) const {

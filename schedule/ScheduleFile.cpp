@@ -23,7 +23,8 @@ IoResult ScheduleFile::load(const QString& path, ScheduleTable& table) {
     case ScheduleTable::ParseResult::Loaded:
         return IoResult::success();
     case ScheduleTable::ParseResult::Truncated:
-        return IoResult::failure(IoResult::Code::Truncated, QStringLiteral("file shorter than its count needs"));
+        return IoResult::failure(IoResult::Code::Truncated,
+                                 QStringLiteral("file shorter than its count needs"));
     case ScheduleTable::ParseResult::Empty:
     case ScheduleTable::ParseResult::CountOutOfRange:
         break;

@@ -13,14 +13,19 @@ namespace {
 constexpr char kVerifyKey[] = "verify";
 constexpr char kRetryKey[] = "retry";
 
-QByteArray onOff(bool on) { return on ? QByteArrayLiteral("on") : QByteArrayLiteral("off"); }
+QByteArray onOff(bool on) {
+    return on ? QByteArrayLiteral("on") : QByteArrayLiteral("off");
+}
 
 } // namespace
 
-QString ScheduleOptions::sidePath(const QString& schedulePath) { return schedulePath + QStringLiteral(".options"); }
+QString ScheduleOptions::sidePath(const QString& schedulePath) {
+    return schedulePath + QStringLiteral(".options");
+}
 
 QByteArray ScheduleOptions::toText() const {
-    return QByteArray(kVerifyKey) + '=' + onOff(verify) + '\n' + QByteArray(kRetryKey) + '=' + onOff(retry) + '\n';
+    return QByteArray(kVerifyKey) + '=' + onOff(verify) + '\n' + QByteArray(kRetryKey) + '=' + onOff(retry) +
+           '\n';
 }
 
 bool ScheduleOptions::fromText(const QByteArray& text, ScheduleOptions& options) {
@@ -83,8 +88,9 @@ IoResult ScheduleOptions::load(const QString& schedulePath, ScheduleOptions& opt
 
 QString ScheduleOptions::loadFailureText(const QString& schedulePath, const IoResult& result) {
     const QString side = sidePath(schedulePath);
-    return result.code == IoResult::Code::BadContent ? CatalogText(msg::ScheduleOptionsGarbled, {side})
-                                                     : CatalogText(msg::ScheduleOptionsUnreadable, {side, result.detail});
+    return result.code == IoResult::Code::BadContent
+               ? CatalogText(msg::ScheduleOptionsGarbled, {side})
+               : CatalogText(msg::ScheduleOptionsUnreadable, {side, result.detail});
 }
 
 IoResult ScheduleOptions::save(const QString& schedulePath, const ScheduleOptions& options) {

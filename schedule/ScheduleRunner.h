@@ -30,11 +30,11 @@ public:
     using EndObserver = std::function<void()>;
 
     struct Options {
-        int stepMs = 1000;        // one step of an interval wait
-        int stepsPerMinute = 60;  // an interval of n minutes is n * 60 steps
-        int retries = 3;          // further attempts at a failed upload, when the run retries
-        int retryWaitSteps = 30;  // steps between two attempts: 30 s
-        CommandContext context;   // for the default uploader; its stop flag is the runner's
+        int stepMs = 1000;       // one step of an interval wait
+        int stepsPerMinute = 60; // an interval of n minutes is n * 60 steps
+        int retries = 3;         // further attempts at a failed upload, when the run retries
+        int retryWaitSteps = 30; // steps between two attempts: 30 s
+        CommandContext context;  // for the default uploader; its stop flag is the runner's
     };
 
     ScheduleRunner();
@@ -100,6 +100,6 @@ private:
     std::atomic<bool> m_abandon{false}; // raised with a stop request; sockets watch it
     std::mutex m_wakeMutex;
     std::condition_variable m_wake; // cuts an interval wait short
-    std::mutex m_control; // start and stop come from the interface thread; this keeps them whole
+    std::mutex m_control;           // start and stop come from the interface thread; this keeps them whole
     std::thread m_worker;
 };

@@ -8,9 +8,9 @@
 #include <cstring>
 
 ScheduleTable::AddResult ScheduleTable::AddScheduleEntry(const QString& addressText, const QString& imageFile,
-                                                         const QString& storeText, const QString& intervalText,
-                                                         bool temporary, int authentication,
-                                                         const QString& password) {
+                                                         const QString& storeText,
+                                                         const QString& intervalText, bool temporary,
+                                                         int authentication, const QString& password) {
     Ipv4::Octets octets{};
     if (ParseDottedAddress(addressText, octets) != 0) {
         return AddResult::BadAddress;
@@ -83,7 +83,8 @@ ScheduleTable::ParseResult ScheduleTable::fromBytes(const QByteArray& data) {
                 static_cast<size_t>(qMin<qsizetype>(data.size() - 4, slots.size())));
     count = n;
     for (int i = 0; i < kSlots; ++i) {
-        entries[static_cast<size_t>(i)] = ScheduleEntry::readFrom(slots.constData() + i * ScheduleEntry::kSize);
+        entries[static_cast<size_t>(i)] =
+            ScheduleEntry::readFrom(slots.constData() + i * ScheduleEntry::kSize);
     }
     return ParseResult::Loaded;
 }

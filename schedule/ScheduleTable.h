@@ -16,7 +16,15 @@ struct ScheduleTable final {
     qint32 count = 0;
     std::array<ScheduleEntry, kSlots> entries{};
 
-    enum class AddResult { Added, BadAddress, NoImageFile, ImageFileTooLong, BadStore, PasswordTooLong, TableFull };
+    enum class AddResult {
+        Added,
+        BadAddress,
+        NoImageFile,
+        ImageFileTooLong,
+        BadStore,
+        PasswordTooLong,
+        TableFull
+    };
 
     // Validates the texts as the entry dialog gives them and appends one entry; the first
     // failing check leaves the table unchanged. Path and password are measured in the bytes

@@ -9,6 +9,9 @@ bash scripts/install-deps.sh
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 
+echo "== format: every C++ file as .clang-format writes it =="
+bash scripts/check-format.sh
+
 echo "== strict build (-Werror, _GLIBCXX_ASSERTIONS) =="
 cmake --preset strict >/dev/null
 cmake --build --preset strict -j"$jobs"

@@ -43,10 +43,8 @@ struct Choice {
 };
 
 constexpr Choice kBitsChoices[] = {
-    {1, 825, "1 bit (2 colors)", "bits1Radio"},
-    {2, 826, "2 bits (4 colors)", "bits2Radio"},
-    {4, 827, "4 bits (16 colors)", "bits4Radio"},
-    {8, 828, "8 bits (256 colors)", "bits8Radio"},
+    {1, 825, "1 bit (2 colors)", "bits1Radio"},       {2, 826, "2 bits (4 colors)", "bits2Radio"},
+    {4, 827, "4 bits (16 colors)", "bits4Radio"},     {8, 828, "8 bits (256 colors)", "bits8Radio"},
     {24, 829, "24 bits (true color)", "bits24Radio"},
 };
 
@@ -115,12 +113,12 @@ CColorResolutionDlg::CColorResolutionDlg(const Picture& source, const ImagingTex
     m_bits = new QButtonGroup(this);
     m_palette = new QButtonGroup(this);
     m_dither = new QButtonGroup(this);
-    QGroupBox* bitsGroup =
-        makeChoices(this, "bitsGroup", texts.text(824, QStringLiteral("Bits per pixel")), kBitsChoices, texts, m_bits);
-    m_paletteGroup =
-        makeChoices(this, "paletteGroup", texts.text(830, QStringLiteral("Palette")), kPaletteChoices, texts, m_palette);
-    m_ditherGroup =
-        makeChoices(this, "ditherGroup", texts.text(837, QStringLiteral("Dithering")), kDitherChoices, texts, m_dither);
+    QGroupBox* bitsGroup = makeChoices(this, "bitsGroup", texts.text(824, QStringLiteral("Bits per pixel")),
+                                       kBitsChoices, texts, m_bits);
+    m_paletteGroup = makeChoices(this, "paletteGroup", texts.text(830, QStringLiteral("Palette")),
+                                 kPaletteChoices, texts, m_palette);
+    m_ditherGroup = makeChoices(this, "ditherGroup", texts.text(837, QStringLiteral("Dithering")),
+                                kDitherChoices, texts, m_dither);
 
     auto* countLabel = new QLabel(texts.text(842, QStringLiteral("Number of colors")), m_paletteGroup);
     countLabel->setObjectName(QStringLiteral("colourCountLabel"));
@@ -184,9 +182,9 @@ CColorResolutionDlg::CColorResolutionDlg(const Picture& source, const ImagingTex
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetMinimumSize);
 
-    const int bitsChoice = std::ranges::any_of(kBitsChoices, [&](const Choice& c) { return c.id == presetBits; })
-                               ? presetBits
-                               : 8;
+    const int bitsChoice =
+        std::ranges::any_of(kBitsChoices, [&](const Choice& c) { return c.id == presetBits; }) ? presetBits
+                                                                                               : 8;
     m_bits->button(bitsChoice)->setChecked(true);
     m_palette->button(static_cast<int>(PaletteOption::Optimised))->setChecked(true);
     m_dither->button(static_cast<int>(DitherOption::FloydSteinberg))->setChecked(true);
@@ -210,11 +208,17 @@ CColorResolutionDlg::CColorResolutionDlg(const Picture& source, const ImagingTex
     LocaliseDialog(9, this);
 }
 
-int CColorResolutionDlg::bits() const { return m_bits->checkedId(); }
+int CColorResolutionDlg::bits() const {
+    return m_bits->checkedId();
+}
 
-PaletteOption CColorResolutionDlg::paletteOption() const { return static_cast<PaletteOption>(m_palette->checkedId()); }
+PaletteOption CColorResolutionDlg::paletteOption() const {
+    return static_cast<PaletteOption>(m_palette->checkedId());
+}
 
-DitherOption CColorResolutionDlg::ditherOption() const { return static_cast<DitherOption>(m_dither->checkedId()); }
+DitherOption CColorResolutionDlg::ditherOption() const {
+    return static_cast<DitherOption>(m_dither->checkedId());
+}
 
 int CColorResolutionDlg::colourCount() const {
     if (bits() > 8) {
@@ -235,7 +239,8 @@ Palette CColorResolutionDlg::userPalette() const {
     colours.reserve(static_cast<size_t>(m_swatches->count()));
     for (int i = 0; i < m_swatches->count(); ++i) {
         const QColor c = m_swatches->item(i)->data(kColourRole).value<QColor>();
-        colours.push_back({static_cast<quint8>(c.red()), static_cast<quint8>(c.green()), static_cast<quint8>(c.blue())});
+        colours.push_back(
+            {static_cast<quint8>(c.red()), static_cast<quint8>(c.green()), static_cast<quint8>(c.blue())});
     }
     return Palette(std::move(colours));
 }

@@ -3,8 +3,8 @@
 #include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
-#include "workspace/CPictureImage.h"
 #include "imaging/SendableImage.h"
+#include "workspace/CPictureImage.h"
 
 #include <QFormLayout>
 #include <QGridLayout>
@@ -30,9 +30,13 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text) {
 
 // Grouped digits read the same in both languages, and match how the limit is written
 // elsewhere ("130,816").
-QString grouped(qint64 n) { return QLocale(QLocale::English, QLocale::UnitedStates).toString(n); }
+QString grouped(qint64 n) {
+    return QLocale(QLocale::English, QLocale::UnitedStates).toString(n);
+}
 
-QString orNone(int value) { return value == 0 ? CatalogText(msg::FitNone) : QString::number(value); }
+QString orNone(int value) {
+    return value == 0 ? CatalogText(msg::FitNone) : QString::number(value);
+}
 
 QString psnrText(double psnr) {
     if (std::isinf(psnr)) {
@@ -53,10 +57,11 @@ QLabel* makePreview(QWidget* parent, const char* name, const Picture& picture) {
     // is what the user judges, and a smooth kernel would hide it as much as the screen does.
     const QImage image = CPictureImage::toQImage(picture);
     if (!image.isNull()) {
-        const QImage small = image.width() > CFitResultDlg::kPreviewWidth || image.height() > CFitResultDlg::kPreviewHeight
-                                 ? image.scaled(CFitResultDlg::kPreviewWidth, CFitResultDlg::kPreviewHeight,
-                                                Qt::KeepAspectRatio, Qt::SmoothTransformation)
-                                 : image;
+        const QImage small =
+            image.width() > CFitResultDlg::kPreviewWidth || image.height() > CFitResultDlg::kPreviewHeight
+                ? image.scaled(CFitResultDlg::kPreviewWidth, CFitResultDlg::kPreviewHeight,
+                               Qt::KeepAspectRatio, Qt::SmoothTransformation)
+                : image;
         label->setPixmap(QPixmap::fromImage(small));
     }
     return label;
@@ -76,7 +81,8 @@ CFitResultDlg::CFitResultDlg(const FitToProjector::Result& fit, QWidget* parent)
         layout->addWidget(failure);
     } else {
         auto* form = new QFormLayout;
-        auto addRow = [&](const char* labelName, CatalogId label, const char* valueName, const QString& value) {
+        auto addRow = [&](const char* labelName, CatalogId label, const char* valueName,
+                          const QString& value) {
             QLabel* v = makeLabel(this, valueName, value);
             v->setTextInteractionFlags(Qt::TextSelectableByMouse);
             form->addRow(makeLabel(this, labelName, CatalogText(label)), v);
@@ -90,12 +96,13 @@ CFitResultDlg::CFitResultDlg(const FitToProjector::Result& fit, QWidget* parent)
                fit.dither > 0 ? QString::number(fit.dither, 'f', 2) : CatalogText(msg::FitNone));
         addRow("smoothingLabel", msg::FitLabelSmoothing, "smoothingValue", orNone(fit.smoothing));
         addRow("toleranceLabel", msg::FitLabelTolerance, "toleranceValue", orNone(fit.runTolerance));
-        addRow("candidatesLabel", msg::FitLabelCandidates, "candidatesValue", QString::number(fit.candidates));
+        addRow("candidatesLabel", msg::FitLabelCandidates, "candidatesValue",
+               QString::number(fit.candidates));
 
         const qint64 bytes = fit.bytes.size();
         const qint64 limit = SendableImage::kMaxFileSize;
-        QLabel* bytesValue = makeLabel(
-            this, "fileSizeValue", CatalogText(msg::FitFileSizeText, {grouped(bytes), grouped(limit)}));
+        QLabel* bytesValue = makeLabel(this, "fileSizeValue",
+                                       CatalogText(msg::FitFileSizeText, {grouped(bytes), grouped(limit)}));
         auto* bar = new QProgressBar(this);
         bar->setObjectName(QStringLiteral("fileSizeBar"));
         bar->setRange(0, static_cast<int>(limit));

@@ -3,9 +3,9 @@
 #include "app/CMessageBox.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "imaging/SendableImage.h"
 #include "protocol/ImageUpload.h"
 #include "registry/Ipv4.h"
-#include "imaging/SendableImage.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -52,7 +52,9 @@ QPushButton* button(QWidget* parent, CatalogId text, const char* name) {
     return b;
 }
 
-bool counted(SendEngine::Stage stage) { return SendEngine::isEnded(stage); }
+bool counted(SendEngine::Stage stage) {
+    return SendEngine::isEnded(stage);
+}
 
 } // namespace
 
@@ -145,8 +147,8 @@ void CImageSendDlg::release(const QList<quint32>& addresses) {
     }
 }
 
-void CImageSendDlg::DataAdd(QString name, quint32 address, int authenticate, const char* password, const char* mac,
-                            int first, int second) {
+void CImageSendDlg::DataAdd(QString name, quint32 address, int authenticate, const char* password,
+                            const char* mac, int first, int second) {
     Record r;
     r.name = std::move(name);
     r.address = address;
@@ -226,7 +228,8 @@ void CImageSendDlg::setAllChecked(bool checked) {
 void CImageSendDlg::rememberChoice() const {
     auto& choices = rememberedChoices();
     for (int i = 0; i < m_records.size() && i < m_list->topLevelItemCount(); ++i) {
-        choices.insert(choiceKey(m_records[i]), m_list->topLevelItem(i)->checkState(NameColumn) == Qt::Checked);
+        choices.insert(choiceKey(m_records[i]),
+                       m_list->topLevelItem(i)->checkState(NameColumn) == Qt::Checked);
     }
 }
 
@@ -324,14 +327,18 @@ void CImageSendDlg::startSend(const QList<int>& rows, bool fresh) {
     // Queued: the engine reports from its own thread, and a report never runs inside a
     // call into the engine.
     const int run = ++m_run;
-    connect(m_engine.get(), &SendEngine::targetChanged, this,
-            [this, run](int index, const SendEngine::TargetState& state) { onTargetChanged(run, index, state); },
-            Qt::QueuedConnection);
-    connect(m_engine.get(), &SendEngine::finished, this, [this, run] {
-        if (run == m_run && m_engine) {
-            finishRun();
-        }
-    }, Qt::QueuedConnection);
+    connect(
+        m_engine.get(), &SendEngine::targetChanged, this,
+        [this, run](int index, const SendEngine::TargetState& state) { onTargetChanged(run, index, state); },
+        Qt::QueuedConnection);
+    connect(
+        m_engine.get(), &SendEngine::finished, this,
+        [this, run] {
+            if (run == m_run && m_engine) {
+                finishRun();
+            }
+        },
+        Qt::QueuedConnection);
     for (const CommandTarget& t : targets) {
         m_uploading.append(t.address);
         Q_EMIT uploading(t.address, true);
@@ -369,10 +376,13 @@ void CImageSendDlg::summaryLater() {
         return;
     }
     m_summaryPending = true;
-    QMetaObject::invokeMethod(this, [this] {
-        m_summaryPending = false;
-        refreshSummary();
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_summaryPending = false;
+            refreshSummary();
+        },
+        Qt::QueuedConnection);
 }
 
 void CImageSendDlg::finishRun() {
@@ -413,7 +423,9 @@ QString CImageSendDlg::rowText(int row) const {
     return item != nullptr ? item->text(StatusColumn) : QString();
 }
 
-QString CImageSendDlg::summaryText() const { return m_summary->text(); }
+QString CImageSendDlg::summaryText() const {
+    return m_summary->text();
+}
 
 void CImageSendDlg::refreshRow(int row) {
     QTreeWidgetItem* item = m_list->topLevelItem(row);
@@ -486,7 +498,8 @@ void CImageSendDlg::updateButtons() {
     }
     bool anyFailed = false;
     for (const auto& s : m_rowStates) {
-        anyFailed = anyFailed || (s && (s->stage == SendEngine::Stage::Failed || s->stage == SendEngine::Stage::Mismatch));
+        anyFailed = anyFailed ||
+                    (s && (s->stage == SendEngine::Stage::Failed || s->stage == SendEngine::Stage::Mismatch));
     }
     m_send->setEnabled(!running && anyChecked);
     m_retry->setEnabled(!running && anyFailed);
@@ -500,8 +513,9 @@ void CImageSendDlg::updateButtons() {
 
 void CImageSendDlg::done(int result) {
     if (m_engine) {
-        const auto answer = CMessageBox::show(this, CatalogText(msg::SendAskStopAndClose), CMessageBox::Icon::Question,
-                                              QMessageBox::Yes | QMessageBox::No);
+        const auto answer =
+            CMessageBox::show(this, CatalogText(msg::SendAskStopAndClose), CMessageBox::Icon::Question,
+                              QMessageBox::Yes | QMessageBox::No);
         if (answer != QMessageBox::Yes) {
             return;
         }

@@ -41,8 +41,8 @@ public:
 
     // One projector; the two buffers are the caller's and are refilled for the next call,
     // so what is kept is copied here.
-    void DataAdd(QString name, quint32 address, int authenticate, const char* password, const char* mac, int first,
-                 int second);
+    void DataAdd(QString name, quint32 address, int authenticate, const char* password, const char* mac,
+                 int first, int second);
     [[nodiscard]] const QList<Record>& records() const { return m_records; }
 
     QString m_imagePath;          // the picture to send
@@ -96,7 +96,7 @@ private:
     QList<Record> m_records;
     std::vector<std::optional<SendEngine::TargetState>> m_rowStates;
     std::unique_ptr<SendEngine> m_engine;
-    QList<int> m_engineRows; // engine index -> row
+    QList<int> m_engineRows;    // engine index -> row
     QList<quint32> m_uploading; // told as uploading and not yet released
     int m_run = 0;              // counts the engine's runs
     bool m_summaryPending = false;

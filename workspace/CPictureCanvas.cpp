@@ -36,7 +36,9 @@ void CPictureCanvas::clearRegion() {
     }
 }
 
-QRectF CPictureCanvas::displayRect() const { return RegionGeometry::displayRect(m_image.size(), size()); }
+QRectF CPictureCanvas::displayRect() const {
+    return RegionGeometry::displayRect(m_image.size(), size());
+}
 
 void CPictureCanvas::paintEvent(QPaintEvent*) {
     QPainter p(this);
@@ -50,12 +52,14 @@ void CPictureCanvas::paintEvent(QPaintEvent*) {
     QRectF band;
     if (m_drawing) {
         const QRect r = RegionGeometry::spanned(m_anchor, m_current, m_image.size());
-        band = QRectF(RegionGeometry::toView(r.topLeft(), d, m_image.size()),
-                      RegionGeometry::toView(r.topLeft() + QPointF(r.width(), r.height()), d, m_image.size()));
+        band =
+            QRectF(RegionGeometry::toView(r.topLeft(), d, m_image.size()),
+                   RegionGeometry::toView(r.topLeft() + QPointF(r.width(), r.height()), d, m_image.size()));
     } else if (!m_region.isEmpty()) {
-        band = QRectF(RegionGeometry::toView(m_region.topLeft(), d, m_image.size()),
-                      RegionGeometry::toView(m_region.topLeft() + QPointF(m_region.width(), m_region.height()), d,
-                                             m_image.size()));
+        band =
+            QRectF(RegionGeometry::toView(m_region.topLeft(), d, m_image.size()),
+                   RegionGeometry::toView(m_region.topLeft() + QPointF(m_region.width(), m_region.height()),
+                                          d, m_image.size()));
     }
     if (!band.isEmpty()) {
         p.setPen(QPen(Qt::white, 1, Qt::SolidLine));

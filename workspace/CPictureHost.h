@@ -19,7 +19,8 @@ public:
     virtual void updateCommandStates() = 0;
     virtual void setDocumentTitle(const QString& title) = 0;
     // Choosing one of the files calls open.
-    virtual void setRecentFiles(const QStringList& files, const std::function<void(const QString&)>& open) = 0;
+    virtual void setRecentFiles(const QStringList& files,
+                                const std::function<void(const QString&)>& open) = 0;
     // Red when the figure is over what a projector accepts.
     virtual void setSizePaneText(const QString& text, bool overLimit) = 0;
     // Empty: the status bar shows its usual prompts again.

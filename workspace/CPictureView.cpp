@@ -1,30 +1,30 @@
 #include "workspace/CPictureView.h"
 
 #include "app/CFileDialogs.h"
-#include "app/TessavelApp.h"
 #include "app/CMessageBox.h"
 #include "app/CommandIds.h"
 #include "app/RecentFileList.h"
+#include "app/TessavelApp.h"
 #include "common/OffThread.h"
 #include "common/TextRules.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
-#include "workspace/CColorResolutionDlg.h"
-#include "workspace/CFitResultDlg.h"
-#include "workspace/CPictureCanvas.h"
-#include "workspace/CImageSendDlg.h"
-#include "registry/ProjectorStore.h"
-#include "schedule/ScheduleControl.h"
-#include "workspace/CResizeDlg.h"
-#include "workspace/CSaturationDlg.h"
-#include "workspace/CPictureImage.h"
-#include "workspace/OpenFilterTable.h"
 #include "imaging/PictureLoader.h"
 #include "imaging/PictureOps.h"
 #include "imaging/PictureSaver.h"
-#include "workspace/ProjectorPictureSave.h"
 #include "imaging/Qv1Encoder.h"
 #include "imaging/SendableImage.h"
+#include "registry/ProjectorStore.h"
+#include "schedule/ScheduleControl.h"
+#include "workspace/CColorResolutionDlg.h"
+#include "workspace/CFitResultDlg.h"
+#include "workspace/CImageSendDlg.h"
+#include "workspace/CPictureCanvas.h"
+#include "workspace/CPictureImage.h"
+#include "workspace/CResizeDlg.h"
+#include "workspace/CSaturationDlg.h"
+#include "workspace/OpenFilterTable.h"
+#include "workspace/ProjectorPictureSave.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -64,7 +64,7 @@ Loaded loadPicture(const QString& path) {
 } // namespace
 
 CPictureView::CPictureView(CPictureHost& host, const Pieces& pieces, std::unique_ptr<RecentFileList> recent,
-                         QWidget* parent)
+                           QWidget* parent)
     : QWidget(parent), m_host(host), m_pieces(pieces),
       m_recent(recent ? std::move(recent) : std::make_unique<RecentFileList>()) {
     setObjectName(QStringLiteral("view101"));
@@ -84,18 +84,29 @@ CPictureView::~CPictureView() {
 
 void CPictureView::attachCommands() {
     auto loaded = [this] { return m_loaded; };
-    m_host.setCommandHandler(Cmd::FileOpen, [this] { OnFileOpen(); }, [] { return true; });
-    m_host.setCommandHandler(Cmd::FileSave, [this] { OnFileSave(); }, loaded);
-    m_host.setCommandHandler(Cmd::FileSaveAs, [this] { OnFileSaveAs(); }, loaded);
-    m_host.setCommandHandler(Cmd::Convert, [this] { OnConvert(); }, loaded);
-    m_host.setCommandHandler(Cmd::Resize, [this] { OnResize(); }, loaded);
-    m_host.setCommandHandler(Cmd::ColorSaturation, [this] { OnColorSaturation(); }, loaded);
-    m_host.setCommandHandler(Cmd::ColorResolution, [this] { OnColorResolution(); }, loaded);
-    m_host.setCommandHandler(Cmd::Trimming, [this] { OnTrimming(); }, [this] { return canTrim(); });
-    m_host.setCommandHandler(Cmd::Undo, [this] { OnUndo(); }, [this] { return m_undoAvailable; });
-    m_host.setCommandHandler(Cmd::FitToProjector, [this] { OnFitToProjector(); }, loaded);
-    m_host.setCommandHandler(Cmd::Send, [this] { OnSend(m_host.takeSendTarget()); },
-                             [this] { return m_loaded && m_pieces.image.canSend(); });
+    m_host.setCommandHandler(
+        Cmd::FileOpen, [this] { OnFileOpen(); }, [] { return true; });
+    m_host.setCommandHandler(
+        Cmd::FileSave, [this] { OnFileSave(); }, loaded);
+    m_host.setCommandHandler(
+        Cmd::FileSaveAs, [this] { OnFileSaveAs(); }, loaded);
+    m_host.setCommandHandler(
+        Cmd::Convert, [this] { OnConvert(); }, loaded);
+    m_host.setCommandHandler(
+        Cmd::Resize, [this] { OnResize(); }, loaded);
+    m_host.setCommandHandler(
+        Cmd::ColorSaturation, [this] { OnColorSaturation(); }, loaded);
+    m_host.setCommandHandler(
+        Cmd::ColorResolution, [this] { OnColorResolution(); }, loaded);
+    m_host.setCommandHandler(
+        Cmd::Trimming, [this] { OnTrimming(); }, [this] { return canTrim(); });
+    m_host.setCommandHandler(
+        Cmd::Undo, [this] { OnUndo(); }, [this] { return m_undoAvailable; });
+    m_host.setCommandHandler(
+        Cmd::FitToProjector, [this] { OnFitToProjector(); }, loaded);
+    m_host.setCommandHandler(
+        Cmd::Send, [this] { OnSend(m_host.takeSendTarget()); },
+        [this] { return m_loaded && m_pieces.image.canSend(); });
     refreshRecentFiles();
 }
 
@@ -163,8 +174,9 @@ bool CPictureView::canTrim() const {
 void CPictureView::askToSaveChanges() {
     QString path;
     while (imageState(path) == CurrentImage::Edited) {
-        const auto answer = CMessageBox::show(m_host.hostWindow(), CatalogText(msg::AskSaveBeforeOpen),
-                                              CMessageBox::Icon::Question, QMessageBox::Yes | QMessageBox::No);
+        const auto answer =
+            CMessageBox::show(m_host.hostWindow(), CatalogText(msg::AskSaveBeforeOpen),
+                              CMessageBox::Icon::Question, QMessageBox::Yes | QMessageBox::No);
         if (answer != QMessageBox::Yes) {
             return; // the open that follows discards the changes
         }
@@ -221,9 +233,11 @@ bool CPictureView::loadAndShow(const QString& path, Origin origin) {
         const QString reason = CatalogText(l.result.messageId());
         const QString code = QString::number(l.result.number());
         if (origin == Origin::Drop) {
-            CMessageBox::show(m_host.hostWindow(), CatalogText(msg::DropOpenFailed, {reason, code}), CMessageBox::Icon::Stop);
+            CMessageBox::show(m_host.hostWindow(), CatalogText(msg::DropOpenFailed, {reason, code}),
+                              CMessageBox::Icon::Stop);
         } else {
-            CMessageBox::show(m_host.hostWindow(), CatalogText(msg::OpenImageFailed, {code, reason}), CMessageBox::Icon::None);
+            CMessageBox::show(m_host.hostWindow(), CatalogText(msg::OpenImageFailed, {code, reason}),
+                              CMessageBox::Icon::None);
         }
         m_host.updateCommandStates();
         return false;
@@ -252,17 +266,22 @@ void CPictureView::commonOpeningSteps(const QString& path, const Picture& pictur
     m_host.updateCommandStates();
 }
 
-void CPictureView::showPicture(const Picture& picture) { showPicture(picture, CPictureImage::toQImage(picture)); }
+void CPictureView::showPicture(const Picture& picture) {
+    showPicture(picture, CPictureImage::toQImage(picture));
+}
 
 void CPictureView::showPicture(const Picture& picture, const QImage& image) {
     m_picture = picture;
     m_lead->setImage(image);
 }
 
-void CPictureView::setDocumentPath(const QString& path) { m_documentTitle = QFileInfo(path).fileName(); }
+void CPictureView::setDocumentPath(const QString& path) {
+    m_documentTitle = QFileInfo(path).fileName();
+}
 
 void CPictureView::updateCaption() {
-    const QString title = TessavelApp::instance() != nullptr ? TessavelApp::instance()->title() : CatalogText(msg::AppTitle);
+    const QString title =
+        TessavelApp::instance() != nullptr ? TessavelApp::instance()->title() : CatalogText(msg::AppTitle);
     m_host.setDocumentTitle(QStringLiteral("%1 - %2").arg(m_documentTitle, title));
 }
 
@@ -308,7 +327,7 @@ void CPictureView::waitForSizePane() {
 
 void CPictureView::showSizeFigure(qint64 bytes) {
     m_host.setSizePaneText(CatalogText(msg::SizePaneText, {QString::number(bytes)}),
-                            bytes > SendableImage::kMaxFileSize);
+                           bytes > SendableImage::kMaxFileSize);
 }
 
 void CPictureView::OnFileSave() {
@@ -323,22 +342,28 @@ void CPictureView::OnFileSave() {
                                                        picture.loadedFormat() == PictureFormat::Gif);
     const QByteArray fitted = writeFitted ? m_fitBytes : QByteArray();
     const ImagingResult r = busy([picture, path, fitted] {
-        return fitted.isEmpty() ? PictureSaver::saveAsLoaded(picture, path) : PictureSaver::writeFile(path, fitted);
+        return fitted.isEmpty() ? PictureSaver::saveAsLoaded(picture, path)
+                                : PictureSaver::writeFile(path, fitted);
     });
     if (r.ok()) {
         setImageState(path, CurrentImage::Saved);
         setDocumentPath(path);
     } else {
         // Not saying so would let the user believe the picture is safe.
-        CMessageBox::show(m_host.hostWindow(), CatalogText(msg::ImageSaveFailed, {path, CatalogText(r.messageId())}),
+        CMessageBox::show(m_host.hostWindow(),
+                          CatalogText(msg::ImageSaveFailed, {path, CatalogText(r.messageId())}),
                           CMessageBox::Icon::Stop);
     }
     refreshPictureSize();
 }
 
-void CPictureView::OnFileSaveAs() { saveProjectorPicture(false); }
+void CPictureView::OnFileSaveAs() {
+    saveProjectorPicture(false);
+}
 
-void CPictureView::OnConvert() { saveProjectorPicture(true); }
+void CPictureView::OnConvert() {
+    saveProjectorPicture(true);
+}
 
 void CPictureView::saveProjectorPicture(bool convert) {
     QString current;
@@ -399,9 +424,10 @@ void CPictureView::applyEdit(const std::function<ImagingResult(Picture&)>& op) {
     Picture edited = m_picture;
     const ImagingResult r = busy([&edited, &op] { return op(edited); });
     if (!r.ok()) {
-        CMessageBox::show(m_host.hostWindow(),
-                          CatalogText(msg::EditFailed, {QString::number(r.number()), CatalogText(r.messageId())}),
-                          CMessageBox::Icon::Stop);
+        CMessageBox::show(
+            m_host.hostWindow(),
+            CatalogText(msg::EditFailed, {QString::number(r.number()), CatalogText(r.messageId())}),
+            CMessageBox::Icon::Stop);
         refreshPictureSize();
         return;
     }
@@ -409,7 +435,7 @@ void CPictureView::applyEdit(const std::function<ImagingResult(Picture&)>& op) {
 }
 
 void CPictureView::commitEdit(const Picture& before, qint32 stateBefore, const Picture& edited,
-                             const QByteArray& fitted) {
+                              const QByteArray& fitted) {
     m_undo = before;
     // Only a fit leaves an encoding that matches the picture; any other edit makes it stale.
     m_fitBytes = fitted;
@@ -495,10 +521,10 @@ void CPictureView::OnFitToProjector() {
     const FitToProjector::Result fit = busy([source] { return FitToProjector::fit(source); });
     m_host.showStatusMessage({});
     if (!fit.result.ok()) {
-        CMessageBox::show(
-            m_host.hostWindow(),
-            CatalogText(msg::FitFailed, {QString::number(fit.result.number()), CatalogText(fit.result.messageId())}),
-            CMessageBox::Icon::Stop);
+        CMessageBox::show(m_host.hostWindow(),
+                          CatalogText(msg::FitFailed, {QString::number(fit.result.number()),
+                                                       CatalogText(fit.result.messageId())}),
+                          CMessageBox::Icon::Stop);
         return;
     }
     if (m_dialogs.fitResult(fit) != kConfirmed) {

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "app/RecentFileList.h"
-#include "workspace/CPictureHost.h"
 #include "imaging/ColourResolution.h"
-#include "workspace/CurrentImage.h"
 #include "imaging/FitToProjector.h"
 #include "imaging/Picture.h"
+#include "workspace/CPictureHost.h"
+#include "workspace/CurrentImage.h"
 
 #include <QByteArray>
 #include <QString>
@@ -52,7 +52,7 @@ public:
         std::function<SaturationChoice(const Picture&)> saturation;
         std::function<ColourChoice(const Picture&)> colourResolution;
         std::function<int(const FitToProjector::Result&)> fitResult; // 100: use it
-        std::function<void(CImageSendDlg&)> send;                   // shows it modally
+        std::function<void(CImageSendDlg&)> send;                    // shows it modally
     };
     static constexpr int kConfirmed = 100;
 
@@ -66,7 +66,7 @@ public:
     };
 
     CPictureView(CPictureHost& host, const Pieces& pieces, std::unique_ptr<RecentFileList> recent = {},
-                QWidget* parent = nullptr);
+                 QWidget* parent = nullptr);
     ~CPictureView() override;
 
     // Binds the view's commands in the host, with the rules that enable them.

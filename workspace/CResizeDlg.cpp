@@ -64,7 +64,8 @@ int scaled(int value, int a, int b) {
 } // namespace
 
 CResizeDlg::CResizeDlg(const Picture& source, const ImagingTextStore& texts, QWidget* parent)
-    : QDialog(parent), m_sourceWidth(std::max(source.width(), 1)), m_sourceHeight(std::max(source.height(), 1)) {
+    : QDialog(parent), m_sourceWidth(std::max(source.width(), 1)),
+      m_sourceHeight(std::max(source.height(), 1)) {
     setObjectName(QStringLiteral("resizeDlg"));
     setWindowTitle(texts.text(1403, QStringLiteral("Resize")));
     const QString pixels = texts.text(1407, QStringLiteral("Pixels"));
@@ -72,16 +73,21 @@ CResizeDlg::CResizeDlg(const Picture& source, const ImagingTextStore& texts, QWi
     auto* current = new QGroupBox(texts.text(1404, QStringLiteral("Current size")), this);
     current->setObjectName(QStringLiteral("currentGroup"));
     auto* currentForm = new QFormLayout(current);
-    currentForm->addRow(makeLabel(current, "currentWidthLabel", texts.text(1405, QStringLiteral("Width"))),
-                        makeValue(current, "currentWidthValue", QStringLiteral("%1 %2").arg(source.width()).arg(pixels)));
-    currentForm->addRow(makeLabel(current, "currentHeightLabel", texts.text(1406, QStringLiteral("Height"))),
-                        makeValue(current, "currentHeightValue", QStringLiteral("%1 %2").arg(source.height()).arg(pixels)));
-    currentForm->addRow(makeLabel(current, "currentXDpiLabel", texts.text(1409, QStringLiteral("Horizontal resolution (dpi)"))),
+    currentForm->addRow(
+        makeLabel(current, "currentWidthLabel", texts.text(1405, QStringLiteral("Width"))),
+        makeValue(current, "currentWidthValue", QStringLiteral("%1 %2").arg(source.width()).arg(pixels)));
+    currentForm->addRow(
+        makeLabel(current, "currentHeightLabel", texts.text(1406, QStringLiteral("Height"))),
+        makeValue(current, "currentHeightValue", QStringLiteral("%1 %2").arg(source.height()).arg(pixels)));
+    currentForm->addRow(makeLabel(current, "currentXDpiLabel",
+                                  texts.text(1409, QStringLiteral("Horizontal resolution (dpi)"))),
                         makeValue(current, "currentXDpiValue", QString::number(source.xResolution())));
-    currentForm->addRow(makeLabel(current, "currentYDpiLabel", texts.text(1410, QStringLiteral("Vertical resolution (dpi)"))),
-                        makeValue(current, "currentYDpiValue", QString::number(source.yResolution())));
-    currentForm->addRow(makeLabel(current, "currentBitsLabel", texts.text(824, QStringLiteral("Bits per pixel"))),
-                        makeValue(current, "currentBitsValue", QString::number(source.bitsPerPixel())));
+    currentForm->addRow(
+        makeLabel(current, "currentYDpiLabel", texts.text(1410, QStringLiteral("Vertical resolution (dpi)"))),
+        makeValue(current, "currentYDpiValue", QString::number(source.yResolution())));
+    currentForm->addRow(
+        makeLabel(current, "currentBitsLabel", texts.text(824, QStringLiteral("Bits per pixel"))),
+        makeValue(current, "currentBitsValue", QString::number(source.bitsPerPixel())));
 
     auto* proposed = new QGroupBox(texts.text(1411, QStringLiteral("New size")), this);
     proposed->setObjectName(QStringLiteral("newSizeGroup"));
@@ -100,9 +106,13 @@ CResizeDlg::CResizeDlg(const Picture& source, const ImagingTextStore& texts, QWi
     grid->addWidget(m_height, 1, 1);
     grid->addWidget(makeLabel(proposed, "heightUnitLabel", pixels), 1, 2);
     grid->addWidget(m_keepAspect, 2, 0, 1, 3);
-    grid->addWidget(makeLabel(proposed, "xDpiLabel", texts.text(1414, QStringLiteral("Horizontal resolution (dpi)"))), 3, 0);
+    grid->addWidget(
+        makeLabel(proposed, "xDpiLabel", texts.text(1414, QStringLiteral("Horizontal resolution (dpi)"))), 3,
+        0);
     grid->addWidget(m_xDpi, 3, 1);
-    grid->addWidget(makeLabel(proposed, "yDpiLabel", texts.text(1415, QStringLiteral("Vertical resolution (dpi)"))), 4, 0);
+    grid->addWidget(
+        makeLabel(proposed, "yDpiLabel", texts.text(1415, QStringLiteral("Vertical resolution (dpi)"))), 4,
+        0);
     grid->addWidget(m_yDpi, 4, 1);
     grid->setColumnStretch(2, 1);
 
@@ -166,9 +176,13 @@ CResizeDlg::CResizeDlg(const Picture& source, const ImagingTextStore& texts, QWi
     LocaliseDialog(9, this);
 }
 
-int CResizeDlg::width() const { return m_width->value(); }
+int CResizeDlg::width() const {
+    return m_width->value();
+}
 
-int CResizeDlg::height() const { return m_height->value(); }
+int CResizeDlg::height() const {
+    return m_height->value();
+}
 
 int CResizeDlg::flags() const {
     const int method = m_method->checkedId();
@@ -178,11 +192,17 @@ int CResizeDlg::flags() const {
     return method;
 }
 
-int CResizeDlg::xResolution() const { return m_xDpi->value(); }
+int CResizeDlg::xResolution() const {
+    return m_xDpi->value();
+}
 
-int CResizeDlg::yResolution() const { return m_yDpi->value(); }
+int CResizeDlg::yResolution() const {
+    return m_yDpi->value();
+}
 
-bool CResizeDlg::keepAspectRatio() const { return m_keepAspect->isChecked(); }
+bool CResizeDlg::keepAspectRatio() const {
+    return m_keepAspect->isChecked();
+}
 
 void CResizeDlg::accept() {
     if (!m_ok->isEnabled()) {
@@ -223,7 +243,8 @@ void CResizeDlg::updateControls() {
     // Favour black only changes pixel replication; offering it with a smooth kernel would
     // promise something the resize does not do.
     m_favourBlack->setEnabled(m_method->checkedId() == PictureOps::kResizeNormal);
-    const bool tooLarge = static_cast<quint64>(width()) * static_cast<quint64>(height()) > Picture::kMaxPixels;
+    const bool tooLarge =
+        static_cast<quint64>(width()) * static_cast<quint64>(height()) > Picture::kMaxPixels;
     m_ok->setEnabled(!tooLarge);
     QPalette warn = palette();
     if (tooLarge) {

@@ -8,8 +8,8 @@
 
 #include "common/OffThread.h"
 #include "i18n/CLocalise.h"
-#include "workspace/CPictureImage.h"
 #include "imaging/PictureOps.h"
+#include "workspace/CPictureImage.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -46,7 +46,8 @@ QLabel* makeImageBox(QWidget* parent, const char* name) {
 
 Picture makeThumbnail(const Picture& source) {
     auto make = [source] {
-        return CPictureImage::thumbnail(source, CSaturationDlg::kPreviewWidth, CSaturationDlg::kPreviewHeight);
+        return CPictureImage::thumbnail(source, CSaturationDlg::kPreviewWidth,
+                                        CSaturationDlg::kPreviewHeight);
     };
     const quint64 pixels = static_cast<quint64>(source.width()) * static_cast<quint64>(source.height());
     return pixels > kOffThreadPixels ? RunOffThread(make) : make();
@@ -79,13 +80,15 @@ CSaturationDlg::CSaturationDlg(const Picture& source, const ImagingTextStore& te
     reset->setObjectName(QStringLiteral("resetButton"));
 
     auto* controls = new QGridLayout;
-    controls->addWidget(makeLabel(this, "saturationLabel", texts.text(1228, QStringLiteral("Saturation"))), 0, 0);
+    controls->addWidget(makeLabel(this, "saturationLabel", texts.text(1228, QStringLiteral("Saturation"))), 0,
+                        0);
     controls->addWidget(m_slider, 0, 1, 1, 2);
-    controls->addWidget(makeLabel(this, "lessLabel", texts.text(1256, QStringLiteral("Less saturated"))), 1, 1,
-                        Qt::AlignLeft);
-    controls->addWidget(makeLabel(this, "moreLabel", texts.text(1257, QStringLiteral("More saturated"))), 1, 2,
-                        Qt::AlignRight);
-    controls->addWidget(makeLabel(this, "valueLabel", texts.text(1255, QStringLiteral("Saturation value"))), 2, 0);
+    controls->addWidget(makeLabel(this, "lessLabel", texts.text(1256, QStringLiteral("Less saturated"))), 1,
+                        1, Qt::AlignLeft);
+    controls->addWidget(makeLabel(this, "moreLabel", texts.text(1257, QStringLiteral("More saturated"))), 1,
+                        2, Qt::AlignRight);
+    controls->addWidget(makeLabel(this, "valueLabel", texts.text(1255, QStringLiteral("Saturation value"))),
+                        2, 0);
     auto* valueRow = new QHBoxLayout;
     valueRow->addWidget(m_spin);
     valueRow->addWidget(reset);
@@ -101,8 +104,8 @@ CSaturationDlg::CSaturationDlg(const Picture& source, const ImagingTextStore& te
     m_afterLabel = makeImageBox(preview, "afterImage");
     m_beforeLabel->setPixmap(QPixmap::fromImage(m_before));
     m_afterLabel->setPixmap(QPixmap::fromImage(m_after));
-    previewGrid->addWidget(makeLabel(preview, "beforeLabel", texts.text(1258, QStringLiteral("Before"))), 0, 0,
-                           Qt::AlignHCenter);
+    previewGrid->addWidget(makeLabel(preview, "beforeLabel", texts.text(1258, QStringLiteral("Before"))), 0,
+                           0, Qt::AlignHCenter);
     previewGrid->addWidget(makeLabel(preview, "afterLabel", texts.text(1259, QStringLiteral("After"))), 0, 1,
                            Qt::AlignHCenter);
     previewGrid->addWidget(m_beforeLabel, 1, 0);
@@ -154,7 +157,9 @@ CSaturationDlg::CSaturationDlg(const Picture& source, const ImagingTextStore& te
     LocaliseDialog(9, this);
 }
 
-int CSaturationDlg::value() const { return m_spin->value(); }
+int CSaturationDlg::value() const {
+    return m_spin->value();
+}
 
 void CSaturationDlg::accept() {
     m_status = kConfirmed;

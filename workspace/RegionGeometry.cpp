@@ -18,7 +18,8 @@ QPointF RegionGeometry::toPicture(const QPointF& p, const QRectF& d, const QSize
     if (d.width() <= 0 || d.height() <= 0) {
         return {};
     }
-    return {(p.x() - d.left()) * picture.width() / d.width(), (p.y() - d.top()) * picture.height() / d.height()};
+    return {(p.x() - d.left()) * picture.width() / d.width(),
+            (p.y() - d.top()) * picture.height() / d.height()};
 }
 
 QPointF RegionGeometry::toView(const QPointF& p, const QRectF& d, const QSize& picture) {

@@ -33,8 +33,8 @@ TEST(Ipv4Test, ClassicParserForms) {
     EXPECT_EQ(Ipv4::parseClassic("010.0.0.1"), 0x08000001u); // octal
     EXPECT_EQ(Ipv4::parseClassic("3232235530"), 0xC0A8000Au);
     EXPECT_EQ(Ipv4::parseClassic("1.2.3.4 "), 0x01020304u);
-    for (const char* bad : {"", "abc", "1.2.3.4.5", "256.1.1.1", "1.2.3.256", "1..2.3", "08.1.1.1", "1.2.3.4x",
-                            "4294967296", " 1.2.3.4", "1.2.3."}) {
+    for (const char* bad : {"", "abc", "1.2.3.4.5", "256.1.1.1", "1.2.3.256", "1..2.3", "08.1.1.1",
+                            "1.2.3.4x", "4294967296", " 1.2.3.4", "1.2.3."}) {
         EXPECT_EQ(Ipv4::parseClassic(bad), Ipv4::kNone) << bad;
     }
     EXPECT_EQ(Ipv4::toText(Ipv4::Octets{192, 168, 0, 10}), u"192.168.0.10");
@@ -49,8 +49,8 @@ TEST(Ipv4Test, StrictDottedAddress) {
     EXPECT_EQ(ParseDottedAddress(u"1..3.", o), 0); // empty numbers read as 0
     EXPECT_EQ(o, (Ipv4::Octets{1, 0, 3, 0}));
     o = {9, 9, 9, 9};
-    for (const char16_t* bad : {u"1.2.3", u"1.2.3.4.5", u"1.2.3.256", u"a.b.c.d", u"1.2.3.4 ", u"-1.2.3.4",
-                                u"99999999999.1.1.1"}) {
+    for (const char16_t* bad :
+         {u"1.2.3", u"1.2.3.4.5", u"1.2.3.256", u"a.b.c.d", u"1.2.3.4 ", u"-1.2.3.4", u"99999999999.1.1.1"}) {
         EXPECT_EQ(ParseDottedAddress(bad, o), -1) << QString::fromUtf16(bad).toStdString();
     }
     EXPECT_EQ(o, (Ipv4::Octets{9, 9, 9, 9})) << "a rejected text leaves the octets alone";

@@ -11,8 +11,9 @@
 
 namespace {
 
-HistoryRecord upload(const QString& address, int store, const QString& file, qint64 length, const QByteArray& thumb,
-                     int secondsAgo, bool ok = true, const QString& command = u"PUT"_qs) {
+HistoryRecord upload(const QString& address, int store, const QString& file, qint64 length,
+                     const QByteArray& thumb, int secondsAgo, bool ok = true,
+                     const QString& command = u"PUT"_qs) {
     HistoryRecord r;
     r.time = QDateTime::currentDateTimeUtc().addSecs(-secondsAgo);
     r.user = u"operator"_qs;
@@ -56,10 +57,10 @@ protected:
 TEST_F(BoardHistoryLookupTest, MatchesNameLengthStoreAndProjectorOfTheNewestGoodUpload) {
     BoardRow row;
     row.address = 0x7F000009u;
-    row.stores[0] = holding(u"hall.qv1"_qs, u"5000"_qs);  // sent, twice: the newer one
-    row.stores[1] = holding(u"lobby.qv1"_qs, u"700"_qs);  // sent to another projector only
-    row.stores[2] = holding(u"lobby.qv1"_qs, u"701"_qs);  // the length differs
-    row.stores[3].result = 1;                              // empty
+    row.stores[0] = holding(u"hall.qv1"_qs, u"5000"_qs); // sent, twice: the newer one
+    row.stores[1] = holding(u"lobby.qv1"_qs, u"700"_qs); // sent to another projector only
+    row.stores[2] = holding(u"lobby.qv1"_qs, u"701"_qs); // the length differs
+    row.stores[3].result = 1;                            // empty
     const BoardPictures p = BoardHistoryLookup::find(path, row);
     EXPECT_TRUE(p[0].found);
     EXPECT_EQ(p[0].thumbnail, "new");
@@ -93,8 +94,9 @@ TEST_F(BoardHistoryLookupTest, AMissingOrDamagedHistoryFindsNothing) {
 TEST_F(BoardHistoryLookupTest, AnswersOffTheCallingThreadWithTheLatestRequest) {
     BoardHistoryLookup lookup(path);
     QList<std::pair<quint32, BoardPictures>> answers;
-    QObject::connect(&lookup, &BoardHistoryLookup::found,
-                     [&](quint32 a, const BoardPictures& p) { answers.append({a, p}); });
+    QObject::connect(&lookup, &BoardHistoryLookup::found, [&](quint32 a, const BoardPictures& p) {
+        answers.append({a, p});
+    });
     BoardRow row;
     row.address = 0x7F000009u;
     row.stores[0] = holding(u"hall.qv1"_qs, u"5000"_qs);

@@ -69,7 +69,8 @@ TEST(CatalogLookup, InsertsLineBreaksAndBuffer) {
     const Catalog c = Catalog::fromData(kSample);
     const auto e = env(1033);
     EXPECT_EQ(look(c, e, 9, 61, {QStringLiteral("20001")}), u"The file could not be opened (code 20001).");
-    EXPECT_EQ(look(c, e, 9, 76, {u"192"_qs, u"168"_qs, u"0"_qs, u"10"_qs}), u"192.168.0.10 is already listed.");
+    EXPECT_EQ(look(c, e, 9, 76, {u"192"_qs, u"168"_qs, u"0"_qs, u"10"_qs}),
+              u"192.168.0.10 is already listed.");
     EXPECT_EQ(look(c, e, 9, 90), u"Line one\nLine two\t100%");
     // A text stored without its line break loses its last two characters; shorter gives empty.
     EXPECT_EQ(look(c, e, 9, 7), u"");
@@ -81,15 +82,16 @@ TEST(CatalogLookup, InsertsLineBreaksAndBuffer) {
 
 TEST(MessageFormatTest, EscapesAndSpecs) {
     EXPECT_EQ(MessageFormat::format(u"a%1!d!b%2"_qs, {u"1"_qs, u"2"_qs}), u"a1b2");
-    EXPECT_EQ(MessageFormat::format(u"%10|%9"_qs, {u"a"_qs, u"b"_qs, u"c"_qs, u"d"_qs, u"e"_qs, u"f"_qs, u"g"_qs,
-                                                   u"h"_qs, u"i"_qs, u"j"_qs}),
+    EXPECT_EQ(MessageFormat::format(u"%10|%9"_qs, {u"a"_qs, u"b"_qs, u"c"_qs, u"d"_qs, u"e"_qs, u"f"_qs,
+                                                   u"g"_qs, u"h"_qs, u"i"_qs, u"j"_qs}),
               u"j|i");
     EXPECT_EQ(MessageFormat::format(u"trailing %"_qs, {}), u"trailing %");
     EXPECT_EQ(MessageFormat::format(u"x%0yz"_qs, {}), u"x");
 }
 
 TEST(CatalogFile, ParsesSectionsAndSkipsNonsense) {
-    const Catalog c = Catalog::fromData("[x.9]\n1=a\n[1033]\n2=b\n[1033.70000]\n3=c\n[1033.9]\nabc=d\n4=ok\n");
+    const Catalog c =
+        Catalog::fromData("[x.9]\n1=a\n[1033]\n2=b\n[1033.70000]\n3=c\n[1033.9]\nabc=d\n4=ok\n");
     EXPECT_EQ(c.size(), 1);
     EXPECT_EQ(c.stored(1033, 9, 4), std::optional<QString>(u"ok\r\n"_qs));
     EXPECT_FALSE(Catalog::fromData(QByteArray("\0\0\xff\xfe[", 5)).stored(1033, 9, 4));
@@ -177,7 +179,8 @@ TEST(ShippedCatalogs, EveryNumberHasBothLanguages) {
         const std::string name = QStringLiteral("(%1, %2)").arg(id.group).arg(id.number).toStdString();
         EXPECT_TRUE(def->stored(Catalog::kEnglish, id.group, id.number)) << "no English text " << name;
         EXPECT_TRUE(sc->stored(Catalog::kEnglish, id.group, id.number)) << "no English in SC " << name;
-        EXPECT_TRUE(sc->stored(Catalog::kSimplifiedChinese, id.group, id.number)) << "no Chinese text " << name;
+        EXPECT_TRUE(sc->stored(Catalog::kSimplifiedChinese, id.group, id.number))
+            << "no Chinese text " << name;
     }
     // Inserts must match between the languages, or a translation drops a value.
     static const QRegularExpression insert(QStringLiteral("%([1-9])"));
@@ -260,16 +263,18 @@ TEST(ShippedCatalogs, ChineseTextsUseFullWidthPunctuationAndOneTermEach) {
                 ++r;
             }
             const bool besideCjk = (l >= 0 && isCjk(text.at(l))) || (r < text.size() && isCjk(text.at(r)));
-            EXPECT_FALSE(besideCjk) << where.toStdString() << ": ASCII \"" << text.at(i).toLatin1() << "\" in "
-                                    << raw.toStdString();
+            EXPECT_FALSE(besideCjk) << where.toStdString() << ": ASCII \"" << text.at(i).toLatin1()
+                                    << "\" in " << raw.toStdString();
         }
         if (hasCjk) {
-            EXPECT_FALSE(text.contains(u'"')) << where.toStdString() << " uses ASCII quotes: " << raw.toStdString();
+            EXPECT_FALSE(text.contains(u'"'))
+                << where.toStdString() << " uses ASCII quotes: " << raw.toStdString();
         }
         EXPECT_FALSE(text.contains(u"图像")) << where.toStdString() << ": picture is 图片";
-        EXPECT_FALSE(text.contains(u"存储编号") || text.contains(u"存储号")) << where.toStdString()
-                                                                         << ": store number is 存储区号";
-        EXPECT_FALSE(text.contains(u"注册")) << where.toStdString() << ": 注册 means signing up for an account";
+        EXPECT_FALSE(text.contains(u"存储编号") || text.contains(u"存储号"))
+            << where.toStdString() << ": store number is 存储区号";
+        EXPECT_FALSE(text.contains(u"注册"))
+            << where.toStdString() << ": 注册 means signing up for an account";
         EXPECT_FALSE(text.contains(u"百万像素")) << where.toStdString() << ": 100 megapixels is 1 亿像素";
     }
 }

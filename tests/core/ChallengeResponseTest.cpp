@@ -18,8 +18,9 @@ TEST(ChallengeResponse, DigestMatchesRfc1321Vectors) {
     EXPECT_EQ(prefixFor("abcdefgh", ""), md5Upper("abcdefgh"));
     EXPECT_EQ(prefixFor("message ", "digest"), "F96B697D7CB7938D525A2F31AAF161D0"); // "message digest"
     EXPECT_EQ(prefixFor("abcdefgh", "ijklmnopqrstuvwxyz"), "C3FCD3D76192E4007DFB496CCA67E13B");
-    EXPECT_EQ(prefixFor("12345678", "901234567890123456789012345678901234567890123456789012345678901234567890"),
-              "57EDF4A22BE3C955AC49DA2E2107B67A");
+    EXPECT_EQ(
+        prefixFor("12345678", "901234567890123456789012345678901234567890123456789012345678901234567890"),
+        "57EDF4A22BE3C955AC49DA2E2107B67A");
 }
 
 TEST(ChallengeResponse, PrefixIsThirtyTwoUpperCaseHexDigits) {

@@ -1,5 +1,5 @@
-#include "protocol/ChallengeResponse.h"
 #include "protocol/CommandConnection.h"
+#include "protocol/ChallengeResponse.h"
 #include "protocol/CommandExchange.h"
 #include "registry/ProjectorStore.h"
 #include "support/Emulators.h"
@@ -42,7 +42,8 @@ public:
         at.sin_addr.s_addr = htonl(address);
         const int on = 1;
         ::setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        m_ok = ::bind(m_listen, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0 && ::listen(m_listen, 0) == 0;
+        m_ok =
+            ::bind(m_listen, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0 && ::listen(m_listen, 0) == 0;
         m_filler = ::socket(AF_INET, SOCK_STREAM, 0);
         m_ok = m_ok && ::connect(m_filler, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0;
     }
@@ -128,7 +129,8 @@ TEST(CommandConnection, RecordPasswordsOf255CharactersAuthenticateWhole) {
 TEST(CommandConnection, FailureCodes) {
     Emulators emus;
     // Nobody listens: -102 at once, not a time-out.
-    const CommandConnection none = OpenCommandConnection(target(Emulators::silentAddress(), 1, u"pw"_qs), FastContext());
+    const CommandConnection none =
+        OpenCommandConnection(target(Emulators::silentAddress(), 1, u"pw"_qs), FastContext());
     EXPECT_EQ(none.result, ConnectResult::ConnectFailed);
     EXPECT_FALSE(none.connectTimedOut);
     EXPECT_FALSE(none.socket.isOpen());
@@ -167,11 +169,12 @@ TEST(CommandConnection, ConnectHasItsOwnTimeOut) {
     const auto begin = std::chrono::steady_clock::now();
     const CommandConnection c = OpenCommandConnection(target(address), context);
     const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin).count();
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin)
+            .count();
     EXPECT_EQ(c.result, ConnectResult::ConnectFailed);
     EXPECT_TRUE(c.connectTimedOut);
     EXPECT_FALSE(c.socket.isOpen());
-    EXPECT_GE(ms, 250); // it waited for the connect
+    EXPECT_GE(ms, 250);   // it waited for the connect
     EXPECT_LT(ms, 20000); // and gave up long before the platform's own two minutes
 }
 

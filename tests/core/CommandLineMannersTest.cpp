@@ -1,9 +1,9 @@
-#include "app/DesktopCommandLine.h"
-#include "users/UserStore.h"
 #include "common/CommandLineManners.h"
+#include "app/DesktopCommandLine.h"
 #include "common/InstallLayout.h"
 #include "i18n/CatalogIds.h"
 #include "support/CatalogFixture.h"
+#include "users/UserStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,7 +17,9 @@ namespace {
 
 using Answer = EarlyOptions::Answer;
 
-Answer answerFor(const QStringList& args) { return EarlyOptions::check(args).answer; }
+Answer answerFor(const QStringList& args) {
+    return EarlyOptions::check(args).answer;
+}
 
 DesktopCommandLine::Environment withDisplay() {
     DesktopCommandLine::Environment env;
@@ -83,7 +85,8 @@ TEST(DesktopCommandLineTest, MixedVersionIsBadUsageWithAReadableText) {
     const auto d = DesktopCommandLine::beforeApplication({u"picture.qv1"_qs, u"--version"_qs}, withDisplay());
     EXPECT_FALSE(d.run);
     EXPECT_EQ(d.exitCode, 2);
-    EXPECT_TRUE(d.text.startsWith(CatalogText(msg::OptionStandsAlone, {u"--version"_qs}))) << d.text.toStdString();
+    EXPECT_TRUE(d.text.startsWith(CatalogText(msg::OptionStandsAlone, {u"--version"_qs})))
+        << d.text.toStdString();
     EXPECT_TRUE(d.text.contains(u"--version cannot be combined")) << d.text.toStdString();
 }
 

@@ -39,7 +39,8 @@ protected:
 };
 
 qint64 msSince(std::chrono::steady_clock::time_point t) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t).count();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t)
+        .count();
 }
 
 } // namespace
@@ -75,9 +76,9 @@ TEST_F(CommandRuns, ImageInfoReplyCodes) {
     const struct {
         const char* reply;
         CatalogId id;
-    } cases[] = {{"INFO 1\r\n", msg::CommandRejected}, {"INFO 2\r\n", msg::StoreInfoUnreadable},
-                 {"INFO 3\r\n", msg::ProjectorBusy},   {"INFO 8\r\n", msg::ReplyTimeout},
-                 {"INFO 9\r\n", msg::AccessDenied},    {"INFO 0 \r\n", msg::ReplyNotUnderstood},
+    } cases[] = {{"INFO 1\r\n", msg::CommandRejected},  {"INFO 2\r\n", msg::StoreInfoUnreadable},
+                 {"INFO 3\r\n", msg::ProjectorBusy},    {"INFO 8\r\n", msg::ReplyTimeout},
+                 {"INFO 9\r\n", msg::AccessDenied},     {"INFO 0 \r\n", msg::ReplyNotUnderstood},
                  {"HELLO\r\n", msg::ReplyNotUnderstood}};
     for (const auto& c : cases) {
         const CommandTarget t = replying(c.reply);
@@ -141,7 +142,8 @@ TEST_F(CommandRuns, ExtraBytesBehindAnExactReplyStillFail) {
     EmulatorFaults later = extra;
     later.splitBytes = 6;
     EXPECT_EQ(CancelStoreTransmission(1, replying("CANCEL 0\r\n", later), m_ctx).id, msg::ReplyNotUnderstood);
-    const StoreInfo notEmpty = QueryStoreInfo(1, replying("INFO 0\r\nFile-Name:EMPTY\r\nFile-Length:0\r\n", extra), m_ctx);
+    const StoreInfo notEmpty =
+        QueryStoreInfo(1, replying("INFO 0\r\nFile-Name:EMPTY\r\nFile-Length:0\r\n", extra), m_ctx);
     EXPECT_EQ(notEmpty.result, 2);
     EXPECT_EQ(notEmpty.name, u"EMPTY");
 }
@@ -152,7 +154,8 @@ TEST_F(CommandRuns, SplitRepliesAreJudgedWhole) {
         split.splitBytes = piece;
         split.splitPauseMs = 5;
         EXPECT_EQ(CancelTransmission(1, replying("CANCEL 0\r\n", split), m_ctx).result, 0) << piece;
-        const StoreInfo s = QueryStoreInfo(1, replying("INFO 0\r\nFile-Name:a.qv1\r\nFile-Length:12\r\n", split), m_ctx);
+        const StoreInfo s =
+            QueryStoreInfo(1, replying("INFO 0\r\nFile-Name:a.qv1\r\nFile-Length:12\r\n", split), m_ctx);
         EXPECT_EQ(s.result, 2) << piece;
         EXPECT_EQ(s.name, u"a.qv1");
         EXPECT_EQ(QueryStoreState(1, replying("STAT 0\r\nSave-ID:1\r\nStatus:4\r\n", split), m_ctx).id,
@@ -211,7 +214,8 @@ TEST_F(CommandRuns, OversizedAndGarbageRepliesFailInsideTheBuffer) {
     EXPECT_EQ(CancelTransmission(1, t, m_ctx).result, -1);
     // A long body is cut to what the message holds.
     const QByteArray name(400, 'n');
-    const RunReport r = QueryImageInfo(1, replying("INFO 0\r\nFile-Name:" + name + "\r\nFile-Length:1\r\n"), m_ctx);
+    const RunReport r =
+        QueryImageInfo(1, replying("INFO 0\r\nFile-Name:" + name + "\r\nFile-Length:1\r\n"), m_ctx);
     EXPECT_EQ(r.result, 0);
     EXPECT_EQ(r.body.size(), 255);
     EXPECT_FALSE(r.text.has_value());

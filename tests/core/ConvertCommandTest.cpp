@@ -1,8 +1,8 @@
-#include "support/TestImages.h"
 #include "tools/tessavelctl/ConvertCommand.h"
 #include "i18n/CatalogLookup.h"
 #include "imaging/PictureLoader.h"
 #include "imaging/SendableImage.h"
+#include "support/TestImages.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -93,7 +93,8 @@ TEST_F(ConvertCommand, WithFitTheResultIsSendable) {
     EXPECT_EQ(shown.width(), 1024);
     EXPECT_EQ(shown.height(), 731);
     int reason = -1;
-    EXPECT_TRUE(IsSendableImage(file("photo.qv1"), quint32(shown.width()), quint32(shown.height()), reason)) << reason;
+    EXPECT_TRUE(IsSendableImage(file("photo.qv1"), quint32(shown.width()), quint32(shown.height()), reason))
+        << reason;
     EXPECT_LE(QFileInfo(file("photo.qv1")).size(), SendableImage::kMaxFileSize);
 }
 

@@ -15,10 +15,10 @@
 #include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
-#include <thread>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -123,7 +123,8 @@ TEST(AnswerCollectorTest, ManySendersStayBounded) {
     int seen = 0;
     for (quint32 i = 0; i < 3 * AnswerCollector::kMaxSenders; ++i) {
         // Every sender leaves half a record behind.
-        c.feed(AnswerCollector::senderKey(0x0A000000u + i, 4001), a.left(30), [&](QByteArrayView) { ++seen; });
+        c.feed(AnswerCollector::senderKey(0x0A000000u + i, 4001), a.left(30),
+               [&](QByteArrayView) { ++seen; });
         ASSERT_LE(c.senders(), AnswerCollector::kMaxSenders);
     }
     EXPECT_EQ(seen, 0);
@@ -296,7 +297,8 @@ TEST_F(DiscoveryNetns, EachEmulatorAnswersFromItsOwnAddress) {
         char datagram[256];
         sockaddr_in from{};
         socklen_t fromLength = sizeof from;
-        ASSERT_GT(::recvfrom(fd, datagram, sizeof datagram, 0, reinterpret_cast<sockaddr*>(&from), &fromLength), 0);
+        ASSERT_GT(
+            ::recvfrom(fd, datagram, sizeof datagram, 0, reinterpret_cast<sockaddr*>(&from), &fromLength), 0);
         senders.insert(ntohl(from.sin_addr.s_addr));
     }
     ::close(fd);
@@ -331,7 +333,8 @@ TEST_F(DiscoveryNetns, AnAnswerArrivingBetweenTheHalvesOfAnotherIsKept) {
         to.sin_port = htons(DiscoveryDatagram::kAnswerPort);
         to.sin_addr.s_addr = htonl(0x7F000001u);
         const auto send = [&](int fd, const QByteArray& d) {
-            ::sendto(fd, d.constData(), static_cast<size_t>(d.size()), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+            ::sendto(fd, d.constData(), static_cast<size_t>(d.size()), 0, reinterpret_cast<sockaddr*>(&to),
+                     sizeof to);
         };
         send(senderB, b.left(45));
         send(senderA, a);
@@ -398,7 +401,8 @@ TEST_F(DiscoveryNetns, AnswersThatNeverStopStillEndTheSearch) {
         to.sin_addr.s_addr = htonl(0x7F000001u);
         const QByteArray junk = record("Flood");
         while (flooding.load()) {
-            ::sendto(fd, junk.constData(), static_cast<size_t>(junk.size()), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+            ::sendto(fd, junk.constData(), static_cast<size_t>(junk.size()), 0,
+                     reinterpret_cast<sockaddr*>(&to), sizeof to);
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         ::close(fd);

@@ -10,7 +10,6 @@
 
 #include <thread>
 
-
 namespace {
 
 // Sends raw bytes to an emulator and returns everything it answers until it closes.
@@ -116,8 +115,8 @@ TEST(EmulatorOptionsTest, ParsesProjectorsAndFaults) {
     EXPECT_FALSE(EmulatorOptions::parse({u"--bogus"_qs, u"1"_qs}).error.isEmpty());
     EXPECT_EQ(EmulatorOptions::parse({}).projectors.size(), 1);
     EXPECT_EQ(o.warnings.size(), 1) << "a password on the command line is warned about";
-    const EmulatorOptions checks =
-        EmulatorOptions::parse({u"--drop-uploads"_qs, u"--info-reply"_qs, u"INFO 1\\r\\n"_qs, u"--info-delay"_qs, u"70"_qs});
+    const EmulatorOptions checks = EmulatorOptions::parse(
+        {u"--drop-uploads"_qs, u"--info-reply"_qs, u"INFO 1\\r\\n"_qs, u"--info-delay"_qs, u"70"_qs});
     ASSERT_TRUE(checks.error.isEmpty()) << checks.error.toStdString();
     EXPECT_TRUE(checks.projectors[0].faults.dropUploads);
     EXPECT_EQ(checks.projectors[0].faults.infoReplyOverride, "INFO 1\r\n");

@@ -46,8 +46,9 @@ TEST(EntryImageCheckTest, ReadsTheLogicalScreenSizeOfBothGifVersions) {
     EXPECT_EQ(EntryImageCheck::gifHeaderSize(old).width, 1024u);
     EXPECT_EQ(EntryImageCheck::gifHeaderSize(old).height, 768u);
     // Not a GIF, another version, or too short: no size at all.
-    for (const QByteArray& bad : {QByteArray("GIF88a\x10\x00\x10\x00", 10), QByteArray("GIF89a\x10\x00\x10", 9),
-                                  QByteArray("\x89PNG\r\n\x1a\n\x00\x00", 10), QByteArray()}) {
+    for (const QByteArray& bad :
+         {QByteArray("GIF88a\x10\x00\x10\x00", 10), QByteArray("GIF89a\x10\x00\x10", 9),
+          QByteArray("\x89PNG\r\n\x1a\n\x00\x00", 10), QByteArray()}) {
         EXPECT_EQ(EntryImageCheck::gifHeaderSize(bad).width, 0u);
         EXPECT_EQ(EntryImageCheck::gifHeaderSize(bad).height, 0u);
     }

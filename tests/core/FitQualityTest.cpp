@@ -1,6 +1,5 @@
 // Fit to Projector spends the room a picture leaves: exact colours where they fit, a refined
 // palette otherwise, and every result still a file a projector takes.
-#include "support/TestImages.h"
 #include "imaging/ColourQuantiser.h"
 #include "imaging/FitToProjector.h"
 #include "imaging/GifWriter.h"
@@ -11,6 +10,7 @@
 #include "imaging/Qv1Encoder.h"
 #include "imaging/RgbBuffer.h"
 #include "imaging/SendableImage.h"
+#include "support/TestImages.h"
 
 #include <gtest/gtest.h>
 
@@ -51,7 +51,9 @@ size_t distinctColours(const RgbBuffer& rgb) {
 void fill(RgbBuffer& b, int x0, int y0, int w, int h, PaletteColour c) {
     for (int y = std::max(0, y0); y < std::min(b.height(), y0 + h); ++y) {
         for (int x = std::max(0, x0); x < std::min(b.width(), x0 + w); ++x) {
-            quint8* p = b.data() + (static_cast<size_t>(y) * static_cast<size_t>(b.width()) + static_cast<size_t>(x)) * 3;
+            quint8* p =
+                b.data() +
+                (static_cast<size_t>(y) * static_cast<size_t>(b.width()) + static_cast<size_t>(x)) * 3;
             p[0] = c.r;
             p[1] = c.g;
             p[2] = c.b;
@@ -97,8 +99,8 @@ RgbBuffer screenshotLike(int width, int height, int rareColours, unsigned seed) 
         textLine(width / 4 + 10, y, width - 10, window, ink);
     }
     for (int i = 0; i < rareColours; ++i) {
-        const PaletteColour c{static_cast<quint8>(60 + (i * 37) % 180), static_cast<quint8>(20 + (i * 11) % 220),
-                              static_cast<quint8>(90 + i % 150)};
+        const PaletteColour c{static_cast<quint8>(60 + (i * 37) % 180),
+                              static_cast<quint8>(20 + (i * 11) % 220), static_cast<quint8>(90 + i % 150)};
         const int x = static_cast<int>(random() % static_cast<unsigned>(width - 2));
         const int y = 30 + static_cast<int>(random() % static_cast<unsigned>(height - 32));
         fill(b, x, y, 2, 1, c);
@@ -107,7 +109,8 @@ RgbBuffer screenshotLike(int width, int height, int rareColours, unsigned seed) 
 }
 
 void expectProjectorFile(const FitToProjector::Result& r) {
-    ASSERT_TRUE(r.result.ok()) << ImagingResult::codeName(r.result.code) << " " << r.result.detail.toStdString();
+    ASSERT_TRUE(r.result.ok()) << ImagingResult::codeName(r.result.code) << " "
+                               << r.result.detail.toStdString();
     EXPECT_LE(r.bytes.size(), SendableImage::kMaxFileSize);
     const TestImages::GifLayout g = TestImages::parseGif(r.bytes);
     ASSERT_TRUE(g.valid);
@@ -277,7 +280,8 @@ TEST(FitQuality, EveryKindOfPictureBecomesAProjectorFile) {
     expectProjectorFile(FitToProjector::fit(TestImages::picture(TestImages::photo(1600, 1000, 21))));
 
     vips::VImage logo = TestImages::photo(500, 300, 4, 0.0);
-    const vips::VImage alpha = (TestImages::gradient(500, 300).extract_band(0) > 128).ifthenelse(255, 0).cast(VIPS_FORMAT_UCHAR);
+    const vips::VImage alpha =
+        (TestImages::gradient(500, 300).extract_band(0) > 128).ifthenelse(255, 0).cast(VIPS_FORMAT_UCHAR);
     const FitToProjector::Result withAlpha = FitToProjector::fit(TestImages::picture(logo.bandjoin(alpha)));
     expectProjectorFile(withAlpha);
     EXPECT_EQ(withAlpha.shown.width(), 500);
@@ -321,9 +325,11 @@ TEST(LossyLzwStrategies, BothAgreeWithGiflibAndKeepWithinTheTolerance) {
                     const quint8* p = ref.data() + i * 3;
                     auto err = [&](quint8 index) {
                         const PaletteColour c = palette.at(index);
-                        return (p[0] - c.r) * (p[0] - c.r) + (p[1] - c.g) * (p[1] - c.g) + (p[2] - c.b) * (p[2] - c.b);
+                        return (p[0] - c.r) * (p[0] - c.r) + (p[1] - c.g) * (p[1] - c.g) +
+                               (p[2] - c.b) * (p[2] - c.b);
                     };
-                    ASSERT_LE(err(lossy[i]), err(exact[i]) + std::lround(3 * tolerance * tolerance)) << "pixel " << i;
+                    ASSERT_LE(err(lossy[i]), err(exact[i]) + std::lround(3 * tolerance * tolerance))
+                        << "pixel " << i;
                     sum += err(lossy[i]);
                 }
                 EXPECT_DOUBLE_EQ(sum, o.squaredError);
@@ -375,8 +381,10 @@ TEST(LossyLzwStrategies, ALowerToleranceTakesOverWhereItIsTold) {
     };
     std::vector<quint8> allUpper = exact;
     std::vector<quint8> allLower = exact;
-    const qint64 upperBytes = LossyLzw::run(ref, palette, allUpper, upper, 0, LossyLzw::Strategy::LongestMatch).fileBytes;
-    const qint64 lowerBytes = LossyLzw::run(ref, palette, allLower, lower, 0, LossyLzw::Strategy::LongestMatch).fileBytes;
+    const qint64 upperBytes =
+        LossyLzw::run(ref, palette, allUpper, upper, 0, LossyLzw::Strategy::LongestMatch).fileBytes;
+    const qint64 lowerBytes =
+        LossyLzw::run(ref, palette, allLower, lower, 0, LossyLzw::Strategy::LongestMatch).fileBytes;
     ASSERT_LT(upperBytes, lowerBytes);
     for (const qint64 from : {qint64{0}, n / 3, n}) {
         SCOPED_TRACE(testing::Message() << "lower from " << from);
@@ -412,8 +420,11 @@ TEST(FitQuality, APictureThatMustGoLossyLeavesAlmostNothingUnused) {
     std::mt19937 random(3);
     for (int y = 0; y < grid.height(); ++y) {
         for (int x = 0; x < grid.width(); ++x) {
-            quint8* q = grid.data() + (static_cast<size_t>(y) * static_cast<size_t>(grid.width()) + static_cast<size_t>(x)) * 3;
-            const int base[3] = {x * 6 / grid.width(), y * 6 / grid.height(), (x + y) * 3 / (grid.width() + grid.height()) * 2};
+            quint8* q =
+                grid.data() +
+                (static_cast<size_t>(y) * static_cast<size_t>(grid.width()) + static_cast<size_t>(x)) * 3;
+            const int base[3] = {x * 6 / grid.width(), y * 6 / grid.height(),
+                                 (x + y) * 3 / (grid.width() + grid.height()) * 2};
             for (int k = 0; k < 3; ++k) {
                 const int step = std::clamp(base[k] + static_cast<int>(random() % 3) - 1, 0, 5);
                 q[k] = static_cast<quint8>(100 + 4 * step);

@@ -1,4 +1,3 @@
-#include "support/TestImages.h"
 #include "imaging/FitToProjector.h"
 #include "imaging/PictureLoader.h"
 #include "imaging/PictureQuality.h"
@@ -6,6 +5,7 @@
 #include "imaging/Qv1Encoder.h"
 #include "imaging/RgbBuffer.h"
 #include "imaging/SendableImage.h"
+#include "support/TestImages.h"
 
 #include <QTemporaryDir>
 
@@ -24,7 +24,8 @@ RgbBuffer rgbOf(const Picture& p) {
 }
 
 void expectConsistent(const FitToProjector::Result& r, qint64 maxBytes) {
-    ASSERT_TRUE(r.result.ok()) << ImagingResult::codeName(r.result.code) << " " << r.result.detail.toStdString();
+    ASSERT_TRUE(r.result.ok()) << ImagingResult::codeName(r.result.code) << " "
+                               << r.result.detail.toStdString();
     EXPECT_LE(r.bytes.size(), maxBytes);
     const TestImages::GifLayout g = TestImages::parseGif(r.bytes);
     ASSERT_TRUE(g.valid);
@@ -76,12 +77,14 @@ TEST(FitToProjector, KeepsTheAspectRatioAndNeverEnlarges) {
     small.maxWidth = 160;
     small.maxHeight = 120;
     small.maxBytes = 6000;
-    const FitToProjector::Result wide = FitToProjector::fit(TestImages::picture(TestImages::photo(400, 100)), small);
+    const FitToProjector::Result wide =
+        FitToProjector::fit(TestImages::picture(TestImages::photo(400, 100)), small);
     expectConsistent(wide, small.maxBytes);
     EXPECT_EQ(wide.shown.width(), 160);
     EXPECT_EQ(wide.shown.height(), 40);
 
-    const FitToProjector::Result tiny = FitToProjector::fit(TestImages::picture(TestImages::gradient(90, 50)), small);
+    const FitToProjector::Result tiny =
+        FitToProjector::fit(TestImages::picture(TestImages::gradient(90, 50)), small);
     expectConsistent(tiny, small.maxBytes);
     EXPECT_EQ(tiny.shown.width(), 90);
     EXPECT_EQ(tiny.shown.height(), 50);
@@ -89,7 +92,8 @@ TEST(FitToProjector, KeepsTheAspectRatioAndNeverEnlarges) {
 
 TEST(FitToProjector, WhatFitsAsItIsIsNotDegraded) {
     // Few colours: the plain encoding fits, so it is the answer, with nothing lost.
-    const Picture flat = TestImages::picture(TestImages::gradient(200, 100).extract_band(0).bandjoin_const({0.0, 0.0}));
+    const Picture flat =
+        TestImages::picture(TestImages::gradient(200, 100).extract_band(0).bandjoin_const({0.0, 0.0}));
     const FitToProjector::Result r = FitToProjector::fit(flat);
     expectConsistent(r, SendableImage::kMaxFileSize);
     EXPECT_EQ(r.runTolerance, 0);
@@ -126,7 +130,8 @@ TEST(FitToProjector, ShrinksOnlyWhenNothingElseFits) {
 TEST(FitToProjector, ImpossibleAndEmptyCases) {
     EXPECT_EQ(FitToProjector::fit(Picture()).result.code, Code::NoPicture);
     // Too small to be sendable whatever is done, and enlarging is not an option.
-    EXPECT_EQ(FitToProjector::fit(TestImages::picture(TestImages::gradient(4, 100))).result.code, Code::DoesNotFit);
+    EXPECT_EQ(FitToProjector::fit(TestImages::picture(TestImages::gradient(4, 100))).result.code,
+              Code::DoesNotFit);
     FitToProjector::Options none;
     none.maxBytes = 100; // less than a GIF's header and table
     EXPECT_EQ(FitToProjector::fit(TestImages::picture(TestImages::gradient(40, 40)), none).result.code,

@@ -67,7 +67,8 @@ TEST_F(HistoryLogTest, EveryRunOfAnObservedContextIsRecordedAndNoPasswordIsWritt
         f.write(ppm());
     }
     const QByteArray content = fileBytes(picture);
-    const QString digest = QString::fromLatin1(QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex());
+    const QString digest =
+        QString::fromLatin1(QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex());
 
     HistoryLog log(m_path, QStringLiteral("alice"));
     log.setProjectors({listed(e->address())});
@@ -101,15 +102,15 @@ TEST_F(HistoryLogTest, EveryRunOfAnObservedContextIsRecordedAndNoPasswordIsWritt
         if (it->address == Ipv4::toText(e->address())) {
             EXPECT_EQ(it->projectorName, u"Hall A");
             EXPECT_EQ(it->mac, u"00-1A-2B-3C-4D-5E");
-            EXPECT_EQ(it->ok, it->command != u"CANCEL") << it->command.toStdString() << ' '
-                                                        << it->resultText.toStdString();
+            EXPECT_EQ(it->ok, it->command != u"CANCEL")
+                << it->command.toStdString() << ' ' << it->resultText.toStdString();
         }
         EXPECT_EQ(it->user, u"alice");
         EXPECT_FALSE(it->resultText.isEmpty());
         EXPECT_GE(it->tookMs, 0);
     }
-    EXPECT_EQ(commands, QStringList({u"PUT2"_qs, u"PUT3"_qs, u"INFO2"_qs, u"INFO4"_qs, u"STAT2"_qs, u"CANCEL1"_qs,
-                                     u"INFO1"_qs}));
+    EXPECT_EQ(commands, QStringList({u"PUT2"_qs, u"PUT3"_qs, u"INFO2"_qs, u"INFO4"_qs, u"STAT2"_qs,
+                                     u"CANCEL1"_qs, u"INFO1"_qs}));
 
     const HistoryRecord& fromFile = rows->at(6);
     EXPECT_EQ(fromFile.fileName, u"slide.qv1");

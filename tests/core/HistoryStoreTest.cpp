@@ -57,7 +57,8 @@ TEST(HistoryStoreTest, WritesInWalModeAndReadsBackNewestFirstWithFilters) {
         HistoryStore store(path);
         store.append(record(QStringLiteral("127.0.0.2"), QStringLiteral("INFO"), true, now.addSecs(-30)));
         store.append(record(QStringLiteral("127.0.0.3"), QStringLiteral("PUT"), false, now.addSecs(-20)));
-        HistoryRecord upload = record(QStringLiteral("127.0.0.2"), QStringLiteral("PUT"), true, now.addSecs(-10));
+        HistoryRecord upload =
+            record(QStringLiteral("127.0.0.2"), QStringLiteral("PUT"), true, now.addSecs(-10));
         QFile file(dir.filePath(QStringLiteral("pic.qv1")));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write("abc");
@@ -341,7 +342,8 @@ TEST(HistoryStoreTest, FindsTheNewestUploadOfOneFileToOneStore) {
     const QString path = dir.filePath(QStringLiteral("history.sqlite"));
     const QDateTime now = QDateTime::currentDateTimeUtc();
     auto upload = [&](int store, const QString& file, qint64 length, int secondsAgo, const QString& text) {
-        HistoryRecord r = record(QStringLiteral("127.0.0.2"), QStringLiteral("PUT"), true, now.addSecs(-secondsAgo));
+        HistoryRecord r =
+            record(QStringLiteral("127.0.0.2"), QStringLiteral("PUT"), true, now.addSecs(-secondsAgo));
         r.store = store;
         r.fileName = file;
         r.fileLength = length;

@@ -7,7 +7,8 @@
 
 namespace {
 
-HistoryRecord make(const QString& address, const QString& command, bool ok, qint64 secondsAgo, const QString& text) {
+HistoryRecord make(const QString& address, const QString& command, bool ok, qint64 secondsAgo,
+                   const QString& text) {
     HistoryRecord r;
     r.time = QDateTime::currentDateTimeUtc().addSecs(-secondsAgo);
     r.address = address;
@@ -22,7 +23,8 @@ HistoryRecord make(const QString& address, const QString& command, bool ok, qint
 HistoryRecords sample() {
     return {make(QStringLiteral("127.0.0.10"), QStringLiteral("PUT"), true, 10, QStringLiteral("sent")),
             make(QStringLiteral("127.0.0.9"), QStringLiteral("INFO"), false, 20, QStringLiteral("no answer")),
-            make(QStringLiteral("127.0.0.10"), QStringLiteral("PUT"), false, 3 * 86400, QStringLiteral("refused"))};
+            make(QStringLiteral("127.0.0.10"), QStringLiteral("PUT"), false, 3 * 86400,
+                 QStringLiteral("refused"))};
 }
 
 } // namespace
@@ -54,7 +56,8 @@ TEST(HistoryTableModelTest, FiltersByProjectorCommandOutcomeAndDate) {
     f.until = QDateTime::currentDateTimeUtc().addDays(-1);
     model.setFilter(f);
     EXPECT_EQ(model.rowCount(), 1);
-    EXPECT_EQ(model.headerData(HistoryTableModel::Time, Qt::Horizontal).toString(), CatalogText(msg::HistoryColumnTime));
+    EXPECT_EQ(model.headerData(HistoryTableModel::Time, Qt::Horizontal).toString(),
+              CatalogText(msg::HistoryColumnTime));
 }
 
 TEST(HistoryTableModelTest, CsvHoldsExactlyWhatIsShownQuotedWhereNeeded) {

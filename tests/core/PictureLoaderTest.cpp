@@ -1,6 +1,6 @@
-#include "support/TestImages.h"
 #include "imaging/PictureLoader.h"
 #include "imaging/PictureSaver.h"
+#include "support/TestImages.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -31,7 +31,9 @@ Loaded loadBytes(const QTemporaryDir& dir, const QString& name, const QByteArray
 }
 
 // The mean of one band, to see that the right pixels arrived and not a grey filler.
-double bandMean(const Picture& p, int band) { return p.pixels().extract_band(band).avg(); }
+double bandMean(const Picture& p, int band) {
+    return p.pixels().extract_band(band).avg();
+}
 
 } // namespace
 
@@ -56,7 +58,8 @@ TEST(PictureLoader, ReadsTheCommonFormatsWithTheirDepth) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const Loaded l = loadBytes(dir, QString::fromLatin1(c.name), c.bytes);
-        ASSERT_TRUE(l.result.ok()) << ImagingResult::codeName(l.result.code) << " " << l.result.detail.toStdString();
+        ASSERT_TRUE(l.result.ok()) << ImagingResult::codeName(l.result.code) << " "
+                                   << l.result.detail.toStdString();
         EXPECT_EQ(l.picture.width(), 120);
         EXPECT_EQ(l.picture.height(), 80);
         EXPECT_EQ(l.picture.loadedFormat(), c.format);
@@ -87,7 +90,8 @@ TEST(PictureLoader, ReadsBmpThroughImageMagickAndKnowsItsDepth) {
 
 TEST(PictureLoader, KeepsTheResolutionAndFallsBackTo96) {
     QTemporaryDir dir;
-    const vips::VImage at300 = gradient(30, 20).copy(vips::VImage::option()->set("xres", 300 / 25.4)->set("yres", 150 / 25.4));
+    const vips::VImage at300 =
+        gradient(30, 20).copy(vips::VImage::option()->set("xres", 300 / 25.4)->set("yres", 150 / 25.4));
     Loaded l = loadBytes(dir, u"r.png"_qs, TestImages::encode(at300, ".png"));
     ASSERT_TRUE(l.result.ok());
     EXPECT_EQ(l.picture.xResolution(), 300);
@@ -130,7 +134,8 @@ TEST(PictureLoader, AHugeHeaderIsRefusedBeforeDecoding) {
     // Refused from the header: nothing near 30 GB was allocated or filled.
     EXPECT_LT(timer.elapsed(), 30000);
     // Below the limit the same lie is caught as missing data instead.
-    EXPECT_EQ(loadBytes(dir, u"lie.png"_qs, TestImages::pngClaiming(2000, 2000)).result.code, Code::DecodeFailed);
+    EXPECT_EQ(loadBytes(dir, u"lie.png"_qs, TestImages::pngClaiming(2000, 2000)).result.code,
+              Code::DecodeFailed);
 }
 
 TEST(PictureLoader, ThePixelLimitIsExact) {
@@ -140,7 +145,8 @@ TEST(PictureLoader, ThePixelLimitIsExact) {
     EXPECT_TRUE(loadBytes(dir, u"b.png"_qs, png, 60000).result.ok());
     Picture p;
     EXPECT_EQ(PictureLoader::loadFromMemory(png, p, 59999).code, Code::TooManyPixels);
-    EXPECT_EQ(PictureLoader::loadToFit(dir.filePath(u"a.png"_qs), 100, 100, p, 59999).code, Code::TooManyPixels);
+    EXPECT_EQ(PictureLoader::loadToFit(dir.filePath(u"a.png"_qs), 100, 100, p, 59999).code,
+              Code::TooManyPixels);
 }
 
 TEST(PictureLoader, LoadsFromMemory) {
@@ -150,7 +156,8 @@ TEST(PictureLoader, LoadsFromMemory) {
     EXPECT_EQ(p.height(), 17);
     EXPECT_EQ(PictureLoader::loadFromMemory({}, p).code, Code::EmptyFile);
     EXPECT_EQ(PictureLoader::loadFromMemory("hello, world", p).code, Code::UnknownFormat);
-    EXPECT_EQ(PictureLoader::loadFromMemory("GIF89a\x01", p).code, Code::DecodeFailed) << "a GIF cut off in its header";
+    EXPECT_EQ(PictureLoader::loadFromMemory("GIF89a\x01", p).code, Code::DecodeFailed)
+        << "a GIF cut off in its header";
 }
 
 TEST(PictureLoader, LoadToFitShrinksKeepingTheAspectAndNeverEnlarges) {
@@ -181,7 +188,8 @@ TEST(PictureLoader, PathsAreTakenLiterally) {
 
 TEST(PictureLoader, ImageMagickScriptsAreNotPictures) {
     QTemporaryDir dir;
-    const QByteArray mvg = "push graphic-context\nviewbox 0 0 10 10\nimage over 0,0 0,0 '/etc/passwd'\npop graphic-context\n";
+    const QByteArray mvg =
+        "push graphic-context\nviewbox 0 0 10 10\nimage over 0,0 0,0 '/etc/passwd'\npop graphic-context\n";
     const Loaded l = loadBytes(dir, u"x.mvg"_qs, mvg);
     EXPECT_FALSE(l.result.ok());
     EXPECT_EQ(l.result.code, Code::UnknownFormat);
@@ -216,8 +224,8 @@ TEST(PictureLoader, ConcurrentLoadsShareOneStart) {
     QTemporaryDir dir;
     const QString path = dir.filePath(u"c.png"_qs);
     // Written by hand, so that nothing has started libvips before the threads do.
-    const QByteArray png = QByteArray::fromBase64(
-        "iVBORw0KGgoAAAANSUhEUgAAAAIAAAACCAIAAAD91JpzAAAAEklEQVR4nGP4z8DAAMIM/4EAAB/uBfsL2WiLAAAAAElFTkSuQmCC");
+    const QByteArray png = QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAIAAAACCAIAAAD91JpzAAAAEklEQVR4nG"
+                                                  "P4z8DAAMIM/4EAAB/uBfsL2WiLAAAAAElFTkSuQmCC");
     TestImages::writeFile(path, png);
     std::vector<std::thread> threads;
     std::atomic<int> loaded{0};
@@ -237,8 +245,12 @@ TEST(PictureLoader, ConcurrentLoadsShareOneStart) {
 
 namespace {
 
-QByteArray le16(quint16 v) { return QByteArray(reinterpret_cast<const char*>(&v), 2); }
-QByteArray le32(quint32 v) { return QByteArray(reinterpret_cast<const char*>(&v), 4); }
+QByteArray le16(quint16 v) {
+    return QByteArray(reinterpret_cast<const char*>(&v), 2);
+}
+QByteArray le32(quint32 v) {
+    return QByteArray(reinterpret_cast<const char*>(&v), 4);
+}
 
 // A 24-bit bitmap header for width x height with none of its rows behind it.
 QByteArray bmpClaiming(quint32 width, quint32 height) {
@@ -260,12 +272,14 @@ QByteArray gifClaiming(quint16 width, quint16 height) {
 // A few hundred bytes must never make the loader ask for gigabytes; such files are damaged.
 TEST(PictureLoader, SizesTheFileCannotHoldAreDamagedBeforeAnyAllocation) {
     QTemporaryDir dir;
-    QFile finding(QStringLiteral(TESSAVEL_SOURCE_DIR "/tests/fuzz/corpus/fuzz_picture_load/png-chunk-longer-than-file"));
+    QFile finding(QStringLiteral(TESSAVEL_SOURCE_DIR
+                                 "/tests/fuzz/corpus/fuzz_picture_load/png-chunk-longer-than-file"));
     ASSERT_TRUE(finding.open(QIODevice::ReadOnly));
     const QByteArray chunkTooLong = finding.readAll();
     const Loaded fromFile = loadBytes(dir, u"finding.png"_qs, chunkTooLong);
     EXPECT_EQ(fromFile.result.code, Code::DecodeFailed);
-    EXPECT_TRUE(fromFile.result.detail.contains(u"longer than the file")) << fromFile.result.detail.toStdString();
+    EXPECT_TRUE(fromFile.result.detail.contains(u"longer than the file"))
+        << fromFile.result.detail.toStdString();
     Picture p;
     EXPECT_EQ(PictureLoader::loadFromMemory(chunkTooLong, p).code, Code::DecodeFailed);
 

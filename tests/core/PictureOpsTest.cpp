@@ -1,6 +1,6 @@
-#include "support/TestImages.h"
 #include "imaging/PictureOps.h"
 #include "imaging/RgbBuffer.h"
+#include "support/TestImages.h"
 
 #include <QSet>
 
@@ -66,10 +66,12 @@ TEST(PictureOps, EveryOperationNeedsAPicture) {
 
 TEST(PictureOps, ResizeHitsTheSizeWithEveryKernel) {
     const Picture source = TestImages::picture(TestImages::gradient(101, 67));
-    for (const int flags : {PictureOps::kResizeNormal, PictureOps::kResizeFavourBlack, PictureOps::kResizeBilinear,
-                            PictureOps::kResizeBicubic, PictureOps::kResizeLanczos}) {
+    for (const int flags :
+         {PictureOps::kResizeNormal, PictureOps::kResizeFavourBlack, PictureOps::kResizeBilinear,
+          PictureOps::kResizeBicubic, PictureOps::kResizeLanczos}) {
         for (const QSize size : {QSize(50, 33), QSize(203, 140), QSize(1, 1), QSize(37, 90)}) {
-            SCOPED_TRACE(testing::Message() << "flags " << flags << " " << size.width() << "x" << size.height());
+            SCOPED_TRACE(testing::Message()
+                         << "flags " << flags << " " << size.width() << "x" << size.height());
             Picture p = source;
             ASSERT_TRUE(PictureOps::resize(p, size.width(), size.height(), flags).ok());
             EXPECT_EQ(p.width(), size.width());
@@ -102,7 +104,8 @@ TEST(PictureOps, KernelsDiffer) {
     // a filtering kernel averages them to grey.
     const vips::VImage xy = vips::VImage::xyz(64, 64);
     const vips::VImage board = ((xy.extract_band(0) + xy.extract_band(1)) % 2) * 255;
-    const Picture source = TestImages::picture(vips::VImage::bandjoin(std::vector<vips::VImage>{board, board, board}));
+    const Picture source =
+        TestImages::picture(vips::VImage::bandjoin(std::vector<vips::VImage>{board, board, board}));
     Picture nearest = source;
     Picture linear = source;
     ASSERT_TRUE(PictureOps::resize(nearest, 31, 31, PictureOps::kResizeNormal).ok());
@@ -117,7 +120,8 @@ TEST(PictureOps, FavourBlackKeepsThinDarkLines) {
     // every line, favour-black keeps each one.
     const vips::VImage xy = vips::VImage::xyz(64, 16);
     const vips::VImage lines = ((xy.extract_band(0) % 8) == 3).ifthenelse(0.0, 255.0);
-    const Picture source = TestImages::picture(vips::VImage::bandjoin(std::vector<vips::VImage>{lines, lines, lines}));
+    const Picture source =
+        TestImages::picture(vips::VImage::bandjoin(std::vector<vips::VImage>{lines, lines, lines}));
     Picture black = source;
     Picture plain = source;
     ASSERT_TRUE(PictureOps::resize(black, 8, 2, PictureOps::kResizeFavourBlack).ok());
@@ -140,7 +144,8 @@ TEST(PictureOps, ResizeKeepsAlphaClean) {
     const vips::VImage xy = vips::VImage::xyz(40, 10);
     const vips::VImage right = xy.extract_band(0) >= 20;
     const vips::VImage opaque = right.ifthenelse(255.0, 0.0);
-    const vips::VImage rgb = right.ifthenelse(std::vector<double>{255, 255, 255}, std::vector<double>{0, 0, 0});
+    const vips::VImage rgb =
+        right.ifthenelse(std::vector<double>{255, 255, 255}, std::vector<double>{0, 0, 0});
     Picture p = TestImages::picture(rgb.bandjoin(opaque));
     ASSERT_TRUE(p.hasAlpha());
     ASSERT_TRUE(PictureOps::resize(p, 15, 4, PictureOps::kResizeLanczos).ok());
@@ -164,7 +169,9 @@ TEST(PictureOps, SaturationBySignedValue) {
     ASSERT_TRUE(PictureOps::saturation(less, -500).ok());
     EXPECT_LT(chroma(less), chroma(source) * 0.8);
     // Lightness is kept: the picture does not get darker or brighter on the whole.
-    auto lightness = [](const Picture& p) { return p.pixels().colourspace(VIPS_INTERPRETATION_LAB).extract_band(0).avg(); };
+    auto lightness = [](const Picture& p) {
+        return p.pixels().colourspace(VIPS_INTERPRETATION_LAB).extract_band(0).avg();
+    };
     EXPECT_NEAR(lightness(less), lightness(source), 1.5);
     EXPECT_NEAR(lightness(grey), lightness(source), 1.5);
     Picture same = source;
@@ -187,7 +194,8 @@ TEST(PictureOps, ColourResolutionLimitsTheColours) {
     for (const int bits : {1, 2, 4, 8}) {
         for (const PaletteOption option : options) {
             for (const DitherOption dither : dithers) {
-                SCOPED_TRACE(testing::Message() << bits << " bits, palette " << int(option) << ", dither " << int(dither));
+                SCOPED_TRACE(testing::Message()
+                             << bits << " bits, palette " << int(option) << ", dither " << int(dither));
                 Picture p = source;
                 ColourResolution request;
                 request.bits = bits;
@@ -259,10 +267,12 @@ TEST(PictureOps, DitheringKeepsTonesFromAfar) {
     // A smooth ramp in four greys: without dithering it bands; either dither keeps the
     // average tone of each area much closer to the original.
     const vips::VImage ramp = TestImages::gradient(256, 32).extract_band(0);
-    const Picture source = TestImages::picture(vips::VImage::bandjoin(std::vector<vips::VImage>{ramp, ramp, ramp}));
+    const Picture source =
+        TestImages::picture(vips::VImage::bandjoin(std::vector<vips::VImage>{ramp, ramp, ramp}));
     double error[3] = {};
     int k = 0;
-    for (const DitherOption dither : {DitherOption::None, DitherOption::FloydSteinberg, DitherOption::Ordered}) {
+    for (const DitherOption dither :
+         {DitherOption::None, DitherOption::FloydSteinberg, DitherOption::Ordered}) {
         Picture p = source;
         ColourResolution request;
         request.bits = 2;

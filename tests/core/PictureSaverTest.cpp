@@ -1,8 +1,8 @@
-#include "support/TestImages.h"
+#include "imaging/PictureSaver.h"
 #include "imaging/PictureLoader.h"
 #include "imaging/PictureOps.h"
-#include "imaging/PictureSaver.h"
 #include "imaging/RgbBuffer.h"
+#include "support/TestImages.h"
 
 #include <QTemporaryDir>
 
@@ -38,13 +38,13 @@ TEST(PictureSaver, WritesEachFormatAndDepthItClaims) {
         double tolerance; // mean difference after reading back
     };
     const Case cases[] = {
-        {PictureFormat::Gif, 8, "a.gif", 4},     {PictureFormat::Gif, 4, "b.gif", 20},
-        {PictureFormat::Bmp, 8, "a.bmp", 4},     {PictureFormat::Bmp, 24, "b.bmp", 0},
-        {PictureFormat::Bmp, 1, "c.bmp", 90},    {PictureFormat::Bmp, 4, "d.bmp", 20},
-        {PictureFormat::Png, 24, "a.png", 0},    {PictureFormat::Png, 8, "b.png", 4},
-        {PictureFormat::Png, 32, "c.png", 0},    {PictureFormat::Jpeg, 24, "a.jpg", 3},
-        {PictureFormat::Jpeg, 8, "b.jpg", 60},   {PictureFormat::Tiff, 24, "a.tif", 0},
-        {PictureFormat::WebP, 24, "a.webp", 4},  {PictureFormat::Pnm, 24, "a.ppm", 0},
+        {PictureFormat::Gif, 8, "a.gif", 4},    {PictureFormat::Gif, 4, "b.gif", 20},
+        {PictureFormat::Bmp, 8, "a.bmp", 4},    {PictureFormat::Bmp, 24, "b.bmp", 0},
+        {PictureFormat::Bmp, 1, "c.bmp", 90},   {PictureFormat::Bmp, 4, "d.bmp", 20},
+        {PictureFormat::Png, 24, "a.png", 0},   {PictureFormat::Png, 8, "b.png", 4},
+        {PictureFormat::Png, 32, "c.png", 0},   {PictureFormat::Jpeg, 24, "a.jpg", 3},
+        {PictureFormat::Jpeg, 8, "b.jpg", 60},  {PictureFormat::Tiff, 24, "a.tif", 0},
+        {PictureFormat::WebP, 24, "a.webp", 4}, {PictureFormat::Pnm, 24, "a.ppm", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -56,7 +56,8 @@ TEST(PictureSaver, WritesEachFormatAndDepthItClaims) {
         EXPECT_EQ(back.width(), 90);
         EXPECT_EQ(back.height(), 60);
         EXPECT_EQ(back.loadedFormat(), c.format);
-        if (c.format == PictureFormat::Gif || c.format == PictureFormat::Bmp || c.format == PictureFormat::Png) {
+        if (c.format == PictureFormat::Gif || c.format == PictureFormat::Bmp ||
+            c.format == PictureFormat::Png) {
             EXPECT_EQ(back.loadedBitDepth(), c.bits);
         }
         EXPECT_LE(meanDifference(back, source), c.tolerance);
@@ -69,8 +70,9 @@ TEST(PictureSaver, AnIndexedPictureIsWrittenExactly) {
     ColourResolution request;
     request.bits = 4;
     ASSERT_TRUE(PictureOps::colourResolution(p, request).ok());
-    for (const auto& [format, name] : {std::pair{PictureFormat::Gif, "i.gif"}, std::pair{PictureFormat::Bmp, "i.bmp"},
-                                       std::pair{PictureFormat::Png, "i.png"}}) {
+    for (const auto& [format, name] :
+         {std::pair{PictureFormat::Gif, "i.gif"}, std::pair{PictureFormat::Bmp, "i.bmp"},
+          std::pair{PictureFormat::Png, "i.png"}}) {
         SCOPED_TRACE(name);
         const QString path = dir.filePath(QString::fromLatin1(name));
         ASSERT_TRUE(PictureSaver::save(p, path, format, 4).ok());
@@ -81,7 +83,8 @@ TEST(PictureSaver, AnIndexedPictureIsWrittenExactly) {
 TEST(PictureSaver, SaveWritesTheLoadedFormatAndDepthBack) {
     QTemporaryDir dir;
     const QString path = dir.filePath(u"pic.bmp"_qs);
-    ASSERT_TRUE(PictureSaver::save(TestImages::picture(TestImages::photo(40, 30)), path, PictureFormat::Bmp, 8).ok());
+    ASSERT_TRUE(
+        PictureSaver::save(TestImages::picture(TestImages::photo(40, 30)), path, PictureFormat::Bmp, 8).ok());
     Picture p = reload(path);
     ASSERT_TRUE(PictureOps::saturation(p, 300).ok());
     ASSERT_TRUE(PictureSaver::saveAsLoaded(p, path).ok());

@@ -1,7 +1,7 @@
+#include "registry/ProjectorCsv.h"
 #include "common/PrivateFile.h"
 #include "i18n/CatalogIds.h"
 #include "registry/MacText.h"
-#include "registry/ProjectorCsv.h"
 #include "registry/ProjectorStore.h"
 
 #include <QFile>
@@ -78,13 +78,14 @@ TEST(ProjectorCsv, EachRowSaysWhatHappensToIt) {
                            "Four,,10.0.0.5,0\n"
                            "\n"
                            "\"Line\nbreak\",,10.0.0.6,0,\n" +
-                           QByteArray(65, 'n') + ",,10.0.0.7,0,\n" + "Long pw,,10.0.0.8,1," + QByteArray(256, 'p') +
-                           "\n";
+                           QByteArray(65, 'n') + ",,10.0.0.7,0,\n" + "Long pw,,10.0.0.8,1," +
+                           QByteArray(256, 'p') + "\n";
     const ProjectorCsv::Plan plan = ProjectorCsv::plan(csv, current);
     ASSERT_TRUE(plan.readable);
     using O = ProjectorCsv::Outcome;
-    const QList<O> want{O::New,        O::Replaces, O::BadAddress,       O::BadAddress,  O::BadAddress, O::BadMac,
-                        O::BadAuth,    O::Columns,  O::ControlCharacter, O::NameTooLong, O::PasswordTooLong};
+    const QList<O> want{
+        O::New,     O::Replaces, O::BadAddress,       O::BadAddress,  O::BadAddress,     O::BadMac,
+        O::BadAuth, O::Columns,  O::ControlCharacter, O::NameTooLong, O::PasswordTooLong};
     ASSERT_EQ(plan.rows.size(), want.size());
     for (qsizetype i = 0; i < want.size(); ++i) {
         EXPECT_EQ(plan.rows[i].outcome, want[i]) << "row " << i;

@@ -1,6 +1,6 @@
+#include "registry/ProjectorStore.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
-#include "registry/ProjectorStore.h"
 #include "support/TempDir.h"
 
 #include <QFile>
@@ -86,8 +86,8 @@ TEST_F(ProjectorStoreTest, FieldRulesOnLoad) {
     const QByteArray longName(70, 'n');
     const QByteArray longPass(255, 'p');
     writeIni("[Projector List]\nCOUNT=4\nNAME-1=" + longName + "\nIP-1=10.1.513\nPASS-1=" + longPass +
-             "\nMAC-1=" + QByteArray(40, 'm') + "\nAUTH-2=\nIP-2=bogus\nAUTH-3=0\nPASS-4=" + QByteArray(300, 'q') +
-             "\nAUTH-4=17\n");
+             "\nMAC-1=" + QByteArray(40, 'm') +
+             "\nAUTH-2=\nIP-2=bogus\nAUTH-3=0\nPASS-4=" + QByteArray(300, 'q') + "\nAUTH-4=17\n");
     const ProjectorList l = loaded();
     ASSERT_EQ(l.size(), 4);
     EXPECT_EQ(l[0].name, QString::fromLatin1(longName.left(64)));
@@ -104,8 +104,9 @@ TEST_F(ProjectorStoreTest, FieldRulesOnLoad) {
 }
 
 TEST_F(ProjectorStoreTest, SaveKeepsOtherKeysAndDropsStaleRecords) {
-    writeIni("; operator notes\n[Other]\nkeep=yes\n[Projector List]\nCOUNT=5\nEXTRA=1\n"
-             "NAME-1=a\nNAME-2=b\nNAME-3=c\nNAME-4=d\nPASS-4=secret4\nNAME-5=e\nPASS-5=secret5\nIP-9=1.1.1.1\n");
+    writeIni(
+        "; operator notes\n[Other]\nkeep=yes\n[Projector List]\nCOUNT=5\nEXTRA=1\n"
+        "NAME-1=a\nNAME-2=b\nNAME-3=c\nNAME-4=d\nPASS-4=secret4\nNAME-5=e\nPASS-5=secret5\nIP-9=1.1.1.1\n");
     ProjectorStore s(ini);
     ASSERT_TRUE(s.load().ok());
     ProjectorList l = s.projectors();
@@ -186,7 +187,8 @@ TEST(ProjectorStorePath, IniNameFollowsTheExecutable) {
 // Files copied from machines that wrote them in their legacy code page.
 TEST_F(ProjectorStoreTest, Windows1252FileIsReadAndWrittenBackInIt) {
     const QByteArray other("[Other]\nnote=Caf\xE9 \x81\x8D\n");
-    writeIni(other + "[Projector List]\nCOUNT=2\nNAME-1=Caf\xE9 M\xFC" "nchen \x80\nPASS-1=pa\xDF\nNAME-2=x\n");
+    writeIni(other + "[Projector List]\nCOUNT=2\nNAME-1=Caf\xE9 M\xFC"
+                     "nchen \x80\nPASS-1=pa\xDF\nNAME-2=x\n");
     ProjectorStore s(ini);
     s.setCatalogLanguage(1033);
     ASSERT_TRUE(s.load().ok());
@@ -200,7 +202,8 @@ TEST_F(ProjectorStoreTest, Windows1252FileIsReadAndWrittenBackInIt) {
     ASSERT_TRUE(s.saveProjectors(l).ok());
     const QByteArray text = readIni();
     EXPECT_TRUE(text.contains(other)) << text.toStdString();
-    EXPECT_TRUE(text.contains("NAME-1=Caf\xE9 M\xFC" "nchen \x80\n"));
+    EXPECT_TRUE(text.contains("NAME-1=Caf\xE9 M\xFC"
+                              "nchen \x80\n"));
     EXPECT_TRUE(text.contains("PASS-1=pa\xDF\n"));
     EXPECT_TRUE(text.contains("NAME-2=Zo\xEB\n"));
     EXPECT_TRUE(s.takeEncodingNotice().isEmpty());
@@ -226,7 +229,8 @@ TEST_F(ProjectorStoreTest, GbkFileIsReadAndWrittenBackInItWhenTheCatalogIsChines
     l.append(record(QStringLiteral(u"礼堂"), {10, 0, 0, 2}, u"1"_qs, QStringLiteral(u"密码")));
     ASSERT_TRUE(s.saveProjectors(l).ok());
     const QByteArray text = readIni();
-    EXPECT_TRUE(text.contains("[\xB1\xB8\xD7\xA2]\n\xCB\xB5\xC3\xF7=\xB2\xE2\xCA\xD4\n")) << "the other section keeps its bytes";
+    EXPECT_TRUE(text.contains("[\xB1\xB8\xD7\xA2]\n\xCB\xB5\xC3\xF7=\xB2\xE2\xCA\xD4\n"))
+        << "the other section keeps its bytes";
     EXPECT_TRUE(text.contains("NAME-1=\xCD\xB6\xD3\xB0\xBB\xFA\n"));
     EXPECT_TRUE(text.contains("NAME-2=\xC0\xF1\xCC\xC3\n"));
     EXPECT_TRUE(text.contains("PASS-2=\xC3\xDC\xC2\xEB\n"));

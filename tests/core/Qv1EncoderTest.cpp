@@ -1,12 +1,12 @@
-#include "support/TestImages.h"
+#include "imaging/Qv1Encoder.h"
 #include "imaging/GifWriter.h"
 #include "imaging/IndexedImage.h"
 #include "imaging/LossyLzw.h"
 #include "imaging/PictureLoader.h"
 #include "imaging/PictureOps.h"
-#include "workspace/ProjectorPictureSave.h"
-#include "imaging/Qv1Encoder.h"
 #include "imaging/RgbBuffer.h"
+#include "support/TestImages.h"
+#include "workspace/ProjectorPictureSave.h"
 
 #include <QDir>
 #include <QFile>
@@ -183,9 +183,11 @@ TEST(GifWriter, StopsAtTheByteLimit) {
     QByteArray full;
     ASSERT_TRUE(GifWriter::write(200, 200, indexed.indices(), indexed.palette(), 8, full).ok());
     QByteArray capped;
-    EXPECT_EQ(GifWriter::write(200, 200, indexed.indices(), indexed.palette(), 8, capped, full.size() - 1).code,
-              Code::DoesNotFit);
-    EXPECT_TRUE(GifWriter::write(200, 200, indexed.indices(), indexed.palette(), 8, capped, full.size()).ok());
+    EXPECT_EQ(
+        GifWriter::write(200, 200, indexed.indices(), indexed.palette(), 8, capped, full.size() - 1).code,
+        Code::DoesNotFit);
+    EXPECT_TRUE(
+        GifWriter::write(200, 200, indexed.indices(), indexed.palette(), 8, capped, full.size()).ok());
     EXPECT_EQ(capped, full);
 }
 
@@ -199,7 +201,8 @@ TEST(LossyLzw, TheSizeModelMatchesGiflibExactly) {
         const int colours = 1 + static_cast<int>(random.bounded(256));
         std::vector<PaletteColour> entries;
         for (int i = 0; i < colours; ++i) {
-            entries.push_back({quint8(random.bounded(256)), quint8(random.bounded(256)), quint8(random.bounded(256))});
+            entries.push_back(
+                {quint8(random.bounded(256)), quint8(random.bounded(256)), quint8(random.bounded(256))});
         }
         const Palette palette(entries);
         RgbBuffer ref(w, h);

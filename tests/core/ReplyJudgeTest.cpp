@@ -1,5 +1,5 @@
-#include "i18n/CatalogIds.h"
 #include "protocol/ReplyJudge.h"
+#include "i18n/CatalogIds.h"
 #include "protocol/ReplyLine.h"
 
 #include <gtest/gtest.h>
@@ -92,8 +92,8 @@ TEST(JudgeStat, StateDigitOnLineThree) {
     EXPECT_TRUE(s3.ok);
     EXPECT_EQ(s3.body, "Save-ID:1\r\nStatus:3\r\n");
     EXPECT_EQ(s3.state, msg::TransStateStoring);
-    const CatalogId all[] = {msg::TransStateIdle,      msg::TransStateWaiting, msg::TransStateReceiving,
-                             msg::TransStateStoring,   msg::TransStateCompleted, msg::TransStateFailed};
+    const CatalogId all[] = {msg::TransStateIdle,    msg::TransStateWaiting,   msg::TransStateReceiving,
+                             msg::TransStateStoring, msg::TransStateCompleted, msg::TransStateFailed};
     for (int d = 0; d <= 5; ++d) {
         EXPECT_EQ(judgeStat("STAT 0\r\nA\r\nStatus:" + QByteArray::number(d) + "\r\n").state, all[d]);
     }

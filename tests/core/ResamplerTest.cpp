@@ -1,9 +1,9 @@
 // The Lanczos resampling behind Fit, Resize and decode-to-fit, and the flattening onto white
 // that comes before a picture with transparency is fitted.
-#include "support/TestImages.h"
-#include "imaging/FitToProjector.h"
 #include "imaging/Resampler.h"
+#include "imaging/FitToProjector.h"
 #include "imaging/RgbBuffer.h"
+#include "support/TestImages.h"
 
 #include <gtest/gtest.h>
 
@@ -15,12 +15,13 @@ namespace {
 std::vector<quint8> bytesOf(const vips::VImage& image) {
     const vips::VImage mem = image.copy_memory();
     const auto* p = static_cast<const quint8*>(mem.data());
-    return {p, p + static_cast<size_t>(mem.width()) * static_cast<size_t>(mem.height()) * static_cast<size_t>(mem.bands())};
+    return {p, p + static_cast<size_t>(mem.width()) * static_cast<size_t>(mem.height()) *
+                       static_cast<size_t>(mem.bands())};
 }
 
 vips::VImage fromBytes(const std::vector<quint8>& bytes, int width, int height, int bands) {
-    return vips::VImage::new_from_memory(const_cast<quint8*>(bytes.data()), bytes.size(), width, height, bands,
-                                         VIPS_FORMAT_UCHAR)
+    return vips::VImage::new_from_memory(const_cast<quint8*>(bytes.data()), bytes.size(), width, height,
+                                         bands, VIPS_FORMAT_UCHAR)
         .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
         .copy_memory();
 }
@@ -30,7 +31,8 @@ vips::VImage fromBytes(const std::vector<quint8>& bytes, int width, int height, 
 TEST(ResamplerLanczos, AFlatColourStaysExactlyThatColourAtAnySize) {
     // Weights that did not add up to one would tint or darken the whole picture.
     const vips::VImage flat = TestImages::solid(97, 61, 13, 128, 251);
-    for (const auto& [w, h] : std::vector<std::pair<int, int>>{{40, 25}, {96, 60}, {33, 7}, {200, 130}, {1, 1}}) {
+    for (const auto& [w, h] :
+         std::vector<std::pair<int, int>>{{40, 25}, {96, 60}, {33, 7}, {200, 130}, {1, 1}}) {
         SCOPED_TRACE(testing::Message() << w << "x" << h);
         const vips::VImage out = Resampler::resample(flat, w, h, VIPS_KERNEL_LANCZOS3);
         ASSERT_EQ(out.width(), w);
@@ -53,7 +55,8 @@ TEST(ResamplerLanczos, DetailFinerThanTheNewSizeAveragesInsteadOfAliasing) {
         const quint8 v = ((i / 3) % 300) % 2 == 0 ? 0 : 255;
         stripes[i] = stripes[i + 1] = stripes[i + 2] = v;
     }
-    const std::vector<quint8> out = bytesOf(Resampler::resample(fromBytes(stripes, 300, 30, 3), 100, 10, VIPS_KERNEL_LANCZOS3));
+    const std::vector<quint8> out =
+        bytesOf(Resampler::resample(fromBytes(stripes, 300, 30, 3), 100, 10, VIPS_KERNEL_LANCZOS3));
     for (int y = 0; y < 10; ++y) {
         for (int x = 3; x < 97; ++x) {
             const int v = out[(static_cast<size_t>(y) * 100 + static_cast<size_t>(x)) * 3];
@@ -73,7 +76,8 @@ TEST(ResamplerLanczos, TransparentPixelsLendNoColourToTheirNeighbours) {
         rgba[i + 2] = left ? 255 : 0;
         rgba[i + 3] = left ? 255 : 0;
     }
-    const std::vector<quint8> out = bytesOf(Resampler::resample(fromBytes(rgba, 60, 20, 4), 25, 8, VIPS_KERNEL_LANCZOS3));
+    const std::vector<quint8> out =
+        bytesOf(Resampler::resample(fromBytes(rgba, 60, 20, 4), 25, 8, VIPS_KERNEL_LANCZOS3));
     bool soft = false;
     for (size_t i = 0; i < out.size(); i += 4) {
         if (out[i + 3] > 0) {
@@ -112,7 +116,8 @@ TEST(FlattenOntoWhite, FitMixesOntoWhiteBeforeItScales) {
     FitToProjector::Options options;
     options.maxWidth = 150;
     options.maxHeight = 150;
-    const FitToProjector::Result r = FitToProjector::fit(TestImages::picture(fromBytes(rgba, 400, 300, 4)), options);
+    const FitToProjector::Result r =
+        FitToProjector::fit(TestImages::picture(fromBytes(rgba, 400, 300, 4)), options);
     ASSERT_TRUE(r.result.ok());
     RgbBuffer flat;
     ASSERT_TRUE(RgbBuffer::fromImage(fromBytes(rgba, 400, 300, 4), flat).ok());

@@ -63,7 +63,8 @@ protected:
         EXPECT_TRUE(e->waitForServed(e->connections(), kLimitMs));
         QList<QByteArray> words;
         for (const EmulatorRequest& r : e->requests()) {
-            words << r.command.left(r.command.indexOf(' ') < 0 ? r.command.size() : r.command.indexOf(' ') + 2);
+            words << r.command.left(r.command.indexOf(' ') < 0 ? r.command.size()
+                                                               : r.command.indexOf(' ') + 2);
         }
         return words;
     }
@@ -113,10 +114,12 @@ TEST_F(Checks, VerifyAsksTheSameStoreAndPassesWhenItHoldsTheFile) {
 }
 
 TEST_F(Checks, VerifyFailsAnUploadTheStoreDoesNotShowAndTheRunGoesOn) {
-    ProjectorEmulator* otherName = emulator(
-        [](EmulatorFaults& f) { f.infoReplyOverride = "INFO 0\r\nFile-Name:old.qv1\r\nFile-Length:2000\r\n"; });
-    ProjectorEmulator* otherLength = emulator(
-        [](EmulatorFaults& f) { f.infoReplyOverride = "INFO 0\r\nFile-Name:pic.qv1\r\nFile-Length:1999\r\n"; });
+    ProjectorEmulator* otherName = emulator([](EmulatorFaults& f) {
+        f.infoReplyOverride = "INFO 0\r\nFile-Name:old.qv1\r\nFile-Length:2000\r\n";
+    });
+    ProjectorEmulator* otherLength = emulator([](EmulatorFaults& f) {
+        f.infoReplyOverride = "INFO 0\r\nFile-Name:pic.qv1\r\nFile-Length:1999\r\n";
+    });
     ProjectorEmulator* dropping = emulator([](EmulatorFaults& f) { f.dropUploads = true; }); // reports empty
     ProjectorEmulator* right = emulator([](EmulatorFaults& f) { f.infoReplyOverride = kRightInfo; });
     for (ProjectorEmulator* e : {otherName, otherLength, dropping, right}) {
@@ -130,19 +133,21 @@ TEST_F(Checks, VerifyFailsAnUploadTheStoreDoesNotShowAndTheRunGoesOn) {
         changes.emplace_back(i, s);
     });
     EXPECT_EQ(run(runner, {true, false}), (std::vector<int>{ScheduleEntry::Failed, ScheduleEntry::Failed,
-                                                             ScheduleEntry::Failed, ScheduleEntry::Done}));
+                                                            ScheduleEntry::Failed, ScheduleEntry::Done}));
     for (ProjectorEmulator* e : {otherName, otherLength, dropping, right}) {
         EXPECT_EQ(commands(e), (QList<QByteArray>{"PUT p", "INFO 1"}));
     }
     std::lock_guard lock(m);
-    const std::vector<std::pair<int, int>> expected{{0, 1}, {0, -1}, {1, 1}, {1, -1}, {2, 1}, {2, -1}, {3, 1}, {3, 2}};
+    const std::vector<std::pair<int, int>> expected{{0, 1}, {0, -1}, {1, 1}, {1, -1},
+                                                    {2, 1}, {2, -1}, {3, 1}, {3, 2}};
     EXPECT_EQ(changes, expected) << "no retry unless asked";
 }
 
 TEST_F(Checks, AnInfoThatFailsCountsAsAFailedUpload) {
     ProjectorEmulator* refused = emulator([](EmulatorFaults& f) { f.infoReplyOverride = "INFO 1\r\n"; });
     ProjectorEmulator* garbled = emulator([](EmulatorFaults& f) { f.infoReplyOverride = "??\r\n"; });
-    ProjectorEmulator* noLines = emulator([](EmulatorFaults& f) { f.infoReplyOverride = "INFO 0\r\nhello\r\n"; });
+    ProjectorEmulator* noLines =
+        emulator([](EmulatorFaults& f) { f.infoReplyOverride = "INFO 0\r\nhello\r\n"; });
     for (ProjectorEmulator* e : {refused, garbled, noLines}) {
         add(e->address());
     }
@@ -221,7 +226,8 @@ TEST_F(Checks, AStopDuringARetryWaitEndsTheRunAtOnce) {
     ScheduleRunner runner(options(1000, 30)); // the real 30 s wait
     ASSERT_TRUE(runner.start(m_table, m_table.count, true, {false, true}));
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return runner.uploadsMade() == 1 && runner.entryStatus(0) == ScheduleEntry::Failed; }, kLimitMs));
+        [&] { return runner.uploadsMade() == 1 && runner.entryStatus(0) == ScheduleEntry::Failed; },
+        kLimitMs));
     const auto stopAt = Clock::now();
     runner.stop();
     EXPECT_LT(Clock::now() - stopAt, 5000ms) << "not after the 30 s wait";
@@ -241,11 +247,13 @@ TEST_F(Checks, AStopDuringTheCheckEndsTheRunAtOnceAndKeepsTheUploadDone) {
     ScheduleRunner runner(o);
     ASSERT_TRUE(runner.start(m_table, m_table.count, false, {true, true}));
     // The file is in; the check's connection is open and its reply is minutes away.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return runner.uploadsMade() == 1 && slow->connections() == 2; }, kLimitMs));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return runner.uploadsMade() == 1 && slow->connections() == 2; }, kLimitMs));
     const auto stopAt = Clock::now();
     runner.stop();
     EXPECT_LT(Clock::now() - stopAt, 5000ms) << "not after INFO's 30 s";
-    EXPECT_EQ(runner.entryStatus(0), ScheduleEntry::Done) << "the projector took the file; only the check was cut";
+    EXPECT_EQ(runner.entryStatus(0), ScheduleEntry::Done)
+        << "the projector took the file; only the check was cut";
     EXPECT_EQ(runner.entryStatus(1), ScheduleEntry::NotRun);
     EXPECT_EQ(slow->connections(), 2) << "no retry after a stop";
 }

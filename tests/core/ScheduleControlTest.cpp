@@ -32,8 +32,8 @@ protected:
     }
     ScheduleTable tableFor(quint32 address) {
         ScheduleTable t;
-        EXPECT_EQ(t.AddScheduleEntry(Ipv4::toText(address), m_dir.filePath(u"pic.qv1"_qs), u"1"_qs, u"0"_qs, false,
-                                     0, {}),
+        EXPECT_EQ(t.AddScheduleEntry(Ipv4::toText(address), m_dir.filePath(u"pic.qv1"_qs), u"1"_qs, u"0"_qs,
+                                     false, 0, {}),
                   ScheduleTable::AddResult::Added);
         return t;
     }
@@ -54,10 +54,12 @@ TEST_F(Control, AStopReturnsAtOnceAndTheEndArrivesAsOneSignal) {
     QList<std::pair<int, int>> statuses;
     QList<std::pair<quint32, bool>> uploads;
     int ended = 0;
-    QObject::connect(&control, &ScheduleControl::entryStatusChanged,
-                     [&](int index, int status) { statuses.append({index, status}); });
-    QObject::connect(&control, &ScheduleControl::projectorUploading,
-                     [&](quint32 a, bool on) { uploads.append({a, on}); });
+    QObject::connect(&control, &ScheduleControl::entryStatusChanged, [&](int index, int status) {
+        statuses.append({index, status});
+    });
+    QObject::connect(&control, &ScheduleControl::projectorUploading, [&](quint32 a, bool on) {
+        uploads.append({a, on});
+    });
     QObject::connect(&control, &ScheduleControl::runEnded, [&] { ++ended; });
 
     const ScheduleTable table = tableFor(silent->address());

@@ -1,5 +1,5 @@
-#include "schedule/ScheduleFile.h"
 #include "schedule/ScheduleOptions.h"
+#include "schedule/ScheduleFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -85,11 +85,11 @@ TEST_F(SideFile, ToleratesCommentsSpacesCaseAndCarriageReturns) {
 
 TEST_F(SideFile, AGarbledFileMeansBothOffAndSaysSo) {
     const QList<QByteArray> garbled{
-        "verify=yes\n",             // a value that is neither on nor off
-        "verify on\n",              // no '='
-        "=on\n",                    // no key
-        "colour=on\n",              // a key we do not know
-        "verify=on\nverify=off\n",  // a key twice
+        "verify=yes\n",            // a value that is neither on nor off
+        "verify on\n",             // no '='
+        "=on\n",                   // no key
+        "colour=on\n",             // a key we do not know
+        "verify=on\nverify=off\n", // a key twice
         QByteArray("verify=on\0\n", 11),
         "verify=on\n" + QByteArray(5000, '#'), // far more than a side file ever holds
         QByteArray("\x89PNG\r\n\x1a\n", 8),

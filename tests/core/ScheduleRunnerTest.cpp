@@ -25,7 +25,8 @@ protected:
         f.write(QByteArray(2000, 'q'));
     }
     // An entry for the given projector; an address of 0 names nobody.
-    void add(quint32 address, int interval = 0, const QString& image = {}, int auth = 0, const QString& pw = {}) {
+    void add(quint32 address, int interval = 0, const QString& image = {}, int auth = 0,
+             const QString& pw = {}) {
         ScheduleEntry& e = m_table.entries[m_table.count++];
         e.address = Ipv4::toOctets(address);
         ScheduleEntry::setField(e.imageFile, (image.isEmpty() ? m_image : image).toUtf8());

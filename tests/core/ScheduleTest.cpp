@@ -72,7 +72,7 @@ TEST(ScheduleTableTest, PathAndPasswordAreMeasuredInStoredBytesAndNeverCut) {
     EXPECT_EQ(t.count, 0);
     EXPECT_EQ(t, ScheduleTable{}) << "a refused entry leaves the table as it was";
 
-    const QString widePassword(85, QChar(0x5BC6)); // exactly 255 bytes
+    const QString widePassword(85, QChar(0x5BC6));                           // exactly 255 bytes
     const QString widePath = u"/"_qs + QString(84, QChar(0x56FE)) + u"a"_qs; // 254 bytes
     ASSERT_EQ(addWith(widePath, widePassword), Add::Added);
     EXPECT_EQ(t.entries[0].passwordText(), widePassword);
@@ -173,7 +173,8 @@ TEST(ScheduleFileTest, BadFilesChangeNothing) {
     EXPECT_EQ(loadInto(three.left(4 + 2 * 536 + 100)), IoResult::Code::Truncated);
 
     ScheduleTable t;
-    EXPECT_EQ(ScheduleFile::load(dir.filePath(QStringLiteral("missing.sch")), t).code, IoResult::Code::OpenFailed);
+    EXPECT_EQ(ScheduleFile::load(dir.filePath(QStringLiteral("missing.sch")), t).code,
+              IoResult::Code::OpenFailed);
 }
 
 TEST(ScheduleFileTest, ShortButSufficientFileFillsZeros) {

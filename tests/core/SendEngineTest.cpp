@@ -1,10 +1,10 @@
+#include "protocol/SendEngine.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "protocol/AsyncExchange.h"
 #include "protocol/ExchangeLoop.h"
 #include "protocol/ImageInfoQuery.h"
 #include "protocol/ImageUpload.h"
-#include "protocol/SendEngine.h"
 #include "support/Emulators.h"
 
 #include <gtest/gtest.h>
@@ -45,7 +45,8 @@ QByteArray picture(int n) {
 }
 
 // One exchange carried by a loop of its own, to its end.
-ExchangeResult runOnLoop(const CommandTarget& target, const CommandContext& context, const ExchangeRequest& request) {
+ExchangeResult runOnLoop(const CommandTarget& target, const CommandContext& context,
+                         const ExchangeRequest& request) {
     ExchangeLoop loop;
     std::promise<ExchangeResult> ended;
     loop.post([&] {
@@ -90,7 +91,8 @@ protected:
     }
     // Every descriptor the runs opened is closed again once the emulators are done.
     void expectNoDescriptorLeft(int before) {
-        EXPECT_TRUE(waitFor([&] { return OpenDescriptorCount() <= before; })) << OpenDescriptorCount() << " > " << before;
+        EXPECT_TRUE(waitFor([&] { return OpenDescriptorCount() <= before; }))
+            << OpenDescriptorCount() << " > " << before;
     }
 
     Emulators m_emus;
@@ -156,15 +158,16 @@ TEST_F(Send, NeverRunsMoreTransfersThanTheGivenNumberAtOnce) {
     // can go unseen.
     std::vector<Stage> stages(6, Stage::Waiting);
     int most = 0;
-    QObject::connect(&engine, &SendEngine::targetChanged, &engine,
-                     [&](int index, const SendEngine::TargetState& s) {
-                         stages[static_cast<size_t>(index)] = s.stage;
-                         const auto busy = std::count_if(stages.begin(), stages.end(), [](Stage st) {
-                             return st == Stage::Connecting || st == Stage::Sending;
-                         });
-                         most = std::max(most, static_cast<int>(busy));
-                     },
-                     Qt::DirectConnection);
+    QObject::connect(
+        &engine, &SendEngine::targetChanged, &engine,
+        [&](int index, const SendEngine::TargetState& s) {
+            stages[static_cast<size_t>(index)] = s.stage;
+            const auto busy = std::count_if(stages.begin(), stages.end(), [](Stage st) {
+                return st == Stage::Connecting || st == Stage::Sending;
+            });
+            most = std::max(most, static_cast<int>(busy));
+        },
+        Qt::DirectConnection);
     engine.start();
     ASSERT_TRUE(engine.wait(30000));
     EXPECT_EQ(most, 2);
@@ -190,7 +193,8 @@ TEST_F(Send, AProjectorStoringItsFileHoldsNoTransfer) {
     EXPECT_TRUE(waitFor([&] {
         return first->stores().state(2) == EmulatorStores::Writing &&
                second->stores().state(2) == EmulatorStores::Writing;
-    })) << first->stores().state(2) << " " << second->stores().state(2);
+    })) << first->stores().state(2)
+        << " " << second->stores().state(2);
     // Neither has served its connection to the end, which it does only after its verdict.
     EXPECT_FALSE(first->waitForServed(1, 0));
     EXPECT_FALSE(second->waitForServed(1, 0));
@@ -215,9 +219,12 @@ TEST_F(Send, EachFaultEndsAsItsOwnFailureAndNeverAsDelivered) {
     ProjectorEmulator* splitter = emulator(split);
     ProjectorEmulator* closer = emulator(closing);
     ProjectorEmulator* guarded = emulator({}, true);
-    const QList<CommandTarget> targets{target(locked, 1, u"wrong"_qs), target(silentOne),
-                                       CommandTarget{Emulators::silentAddress(), 0, {}}, target(splitter),
-                                       target(closer), target(guarded, 1, u"secret"_qs)};
+    const QList<CommandTarget> targets{target(locked, 1, u"wrong"_qs),
+                                       target(silentOne),
+                                       CommandTarget{Emulators::silentAddress(), 0, {}},
+                                       target(splitter),
+                                       target(closer),
+                                       target(guarded, 1, u"secret"_qs)};
     const int before = OpenDescriptorCount();
     SendEngine engine(job(), targets);
     engine.start();
@@ -240,7 +247,9 @@ TEST_F(Send, EachFaultEndsAsItsOwnFailureAndNeverAsDelivered) {
     EXPECT_EQ(states[5].stage, Stage::Verified);
     const CommandTimeouts t = engine.job().context.timeouts;
     EXPECT_EQ(SendEngine::stageText(states[0], t), CatalogText(msg::SendOutAccessRefused, {u"-13"_qs}));
-    EXPECT_EQ(SendEngine::stageText(states[1], t), CatalogText(msg::SendOutTimeout, {QString::number(t.putReplyWaits * t.putWaitStepMs / 1000), u"-8"_qs}));
+    EXPECT_EQ(SendEngine::stageText(states[1], t),
+              CatalogText(msg::SendOutTimeout,
+                          {QString::number(t.putReplyWaits * t.putWaitStepMs / 1000), u"-8"_qs}));
     EXPECT_EQ(SendEngine::stageText(states[2], t), CatalogText(msg::SendOutNoConnect, {u"-102"_qs}));
     EXPECT_EQ(SendEngine::stageText(states[4], t), CatalogText(msg::SendOutClosed, {u"-9"_qs}));
     EXPECT_FALSE(locked->stores().image(2).has_value());
@@ -286,13 +295,15 @@ TEST_F(Send, StopEndsUploadsInFlightAndStartsNoMore) {
     };
     ASSERT_TRUE(waitFor([&] {
         return inStage(Stage::Verdict) == 2 && inStage(Stage::Connecting) == 3 && connections() == 5;
-    })) << inStage(Stage::Verdict) << " " << inStage(Stage::Connecting) << " " << connections();
+    })) << inStage(Stage::Verdict)
+        << " " << inStage(Stage::Connecting) << " " << connections();
     engine.stop();
     // Far inside the five-minute waits; the benchmark measures the real figure.
     ASSERT_TRUE(engine.wait(5000));
     for (int i = 0; i < 8; ++i) {
         EXPECT_EQ(engine.state(i).stage, Stage::Stopped) << i;
-        EXPECT_EQ(SendEngine::stageText(engine.state(i), j.context.timeouts), CatalogText(msg::SendRowStopped));
+        EXPECT_EQ(SendEngine::stageText(engine.state(i), j.context.timeouts),
+                  CatalogText(msg::SendRowStopped));
     }
     EXPECT_EQ(connections(), 5);
     m_emus.stopAll();
@@ -304,7 +315,8 @@ TEST_F(Send, ReportsEveryChangeQueuedAndTheEndOnce) {
     busy.replyOverride = "PUT 3\r\n";
     ProjectorEmulator* good = emulator();
     ProjectorEmulator* refusing = emulator(busy);
-    const QList<CommandTarget> targets{target(good), target(refusing), CommandTarget{Emulators::silentAddress(), 0, {}}};
+    const QList<CommandTarget> targets{target(good), target(refusing),
+                                       CommandTarget{Emulators::silentAddress(), 0, {}}};
     SendEngine engine(job(picture(130816)), targets);
     // The receiver lives on this thread: reports arrive here, queued, in the order made.
     QObject receiver;
@@ -313,15 +325,16 @@ TEST_F(Send, ReportsEveryChangeQueuedAndTheEndOnce) {
     bool wrongThread = false;
     int finished = 0;
     bool finishedBeforeLastChange = false;
-    QObject::connect(&engine, &SendEngine::targetChanged, &receiver, [&](int i, const SendEngine::TargetState& s) {
-        wrongThread = wrongThread || QThread::currentThread() != receiver.thread();
-        finishedBeforeLastChange = finishedBeforeLastChange || finished > 0;
-        auto& stages = seen[static_cast<size_t>(i)];
-        if (stages.empty() || stages.back() != s.stage) {
-            stages.push_back(s.stage);
-        }
-        last[static_cast<size_t>(i)] = s;
-    });
+    QObject::connect(&engine, &SendEngine::targetChanged, &receiver,
+                     [&](int i, const SendEngine::TargetState& s) {
+                         wrongThread = wrongThread || QThread::currentThread() != receiver.thread();
+                         finishedBeforeLastChange = finishedBeforeLastChange || finished > 0;
+                         auto& stages = seen[static_cast<size_t>(i)];
+                         if (stages.empty() || stages.back() != s.stage) {
+                             stages.push_back(s.stage);
+                         }
+                         last[static_cast<size_t>(i)] = s;
+                     });
     QObject::connect(&engine, &SendEngine::finished, &receiver, [&] { ++finished; });
     engine.start();
     const QDeadlineTimer deadline(30000);
@@ -333,8 +346,8 @@ TEST_F(Send, ReportsEveryChangeQueuedAndTheEndOnce) {
     EXPECT_EQ(finished, 1);
     EXPECT_FALSE(wrongThread);
     EXPECT_FALSE(finishedBeforeLastChange);
-    EXPECT_EQ(seen[0], (std::vector<Stage>{Stage::Connecting, Stage::Sending, Stage::Verdict, Stage::Verifying,
-                                           Stage::Verified}));
+    EXPECT_EQ(seen[0], (std::vector<Stage>{Stage::Connecting, Stage::Sending, Stage::Verdict,
+                                           Stage::Verifying, Stage::Verified}));
     EXPECT_EQ(last[0].sent, last[0].total);
     EXPECT_EQ(seen[1].back(), Stage::Failed);
     EXPECT_EQ(last[1].result, UploadResult::Reply3);
@@ -458,7 +471,8 @@ TEST_F(Send, ALoopExchangeEndsAsTheBlockingOneDoes) {
     const CommandTarget nobody{Emulators::silentAddress(), 0, {}};
     const ExchangeResult refused = runOnLoop(nobody, FastContext(), StoreInfoRequest(1, FastTimeouts()));
     EXPECT_EQ(refused.stage, ExchangeResult::Stage::ConnectFailed);
-    EXPECT_EQ(refused.connectResult, RunCommandExchange(nobody, FastContext(), StoreInfoRequest(1, FastTimeouts())).connectResult);
+    EXPECT_EQ(refused.connectResult,
+              RunCommandExchange(nobody, FastContext(), StoreInfoRequest(1, FastTimeouts())).connectResult);
 }
 
 TEST(SendOutcome, EveryResultCodeReadsAsATextWithTheCodeBehindIt) {
@@ -499,11 +513,11 @@ TEST_F(Send, PiecesReportTheRunningTotalUpToTheWholeBlock) {
     ProjectorEmulator* e = emulator();
     QList<qint64> totals;
     const QByteArray content = picture(70000);
-    const int rc = UploadImageData("p.qv1", content, 1, target(e), FastContext(), {},
-                                   [&](qint64 sent, qint64 total) {
-                                       EXPECT_EQ(total, ImageUpload::header("p.qv1", 70000, 1).size() + 70000);
-                                       totals << sent;
-                                   });
+    const int rc =
+        UploadImageData("p.qv1", content, 1, target(e), FastContext(), {}, [&](qint64 sent, qint64 total) {
+            EXPECT_EQ(total, ImageUpload::header("p.qv1", 70000, 1).size() + 70000);
+            totals << sent;
+        });
     EXPECT_EQ(rc, 0);
     ASSERT_GE(totals.size(), 5); // 16 KiB pieces
     EXPECT_TRUE(std::is_sorted(totals.begin(), totals.end()));
@@ -525,7 +539,8 @@ TEST(SendOutcome, AStoreThatDisagreesIsShownAsItReportsAndNotAsDelivered) {
     EXPECT_EQ(SendEngine::stageText(s, t), CatalogText(msg::SendRowEmptyStore));
     s.verifyResult = -1;
     s.reportedName = CatalogText(msg::ReplyTimeout);
-    EXPECT_EQ(SendEngine::stageText(s, t), CatalogText(msg::SendRowCheckFailed, {CatalogText(msg::ReplyTimeout)}));
+    EXPECT_EQ(SendEngine::stageText(s, t),
+              CatalogText(msg::SendRowCheckFailed, {CatalogText(msg::ReplyTimeout)}));
     EXPECT_FALSE(SendEngine::isDelivered(Stage::Mismatch));
     EXPECT_FALSE(SendEngine::isDelivered(Stage::Failed));
     EXPECT_FALSE(SendEngine::isDelivered(Stage::Stopped));

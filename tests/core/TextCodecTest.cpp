@@ -42,7 +42,7 @@ TEST(TextCodec, Utf8Validity) {
     EXPECT_TRUE(TextCodec::isValidUtf8(""));
     EXPECT_TRUE(TextCodec::isValidUtf8("plain ASCII [Projector List]"));
     EXPECT_TRUE(TextCodec::isValidUtf8("\xE6\x8A\x95\xE5\xBD\xB1 Caf\xC3\xA9 \xF0\x9F\x98\x80"));
-    EXPECT_FALSE(TextCodec::isValidUtf8("Caf\xE9"));          // Windows-1252
+    EXPECT_FALSE(TextCodec::isValidUtf8("Caf\xE9"));                  // Windows-1252
     EXPECT_FALSE(TextCodec::isValidUtf8("\xCD\xB6\xD3\xB0\xBB\xFA")); // GBK
     // Two GBK characters can be valid UTF-8 by chance; a whole file seldom is.
     EXPECT_TRUE(TextCodec::isValidUtf8("\xCD\xB6\xD3\xB0"));
@@ -51,7 +51,8 @@ TEST(TextCodec, Utf8Validity) {
     EXPECT_FALSE(TextCodec::isValidUtf8("\xED\xA0\x80"));     // surrogate
     EXPECT_FALSE(TextCodec::isValidUtf8("\xF4\x90\x80\x80")); // above U+10FFFF
     EXPECT_FALSE(TextCodec::isValidUtf8("\xE6\x8A"));         // cut short
-    EXPECT_FALSE(TextCodec::isValidUtf8("\xE6\x8A" "A"));
+    EXPECT_FALSE(TextCodec::isValidUtf8("\xE6\x8A"
+                                        "A"));
     EXPECT_EQ(TextCodec::detect("Caf\xC3\xA9", Enc::Gbk), Enc::Utf8);
     EXPECT_EQ(TextCodec::detect("Caf\xE9", Enc::Windows1252), Enc::Windows1252);
 }
@@ -72,7 +73,8 @@ TEST(TextCodec, Windows1252RoundTripsEveryByteAndAgreesWithThePlatform) {
         }
     }
     EXPECT_GE(compared, 123);
-    EXPECT_EQ(TextCodec::encode(u"Caf\u00E9 \u20AC \u0153", Enc::Windows1252), QByteArray("Caf\xE9 \x80 \x9C"));
+    EXPECT_EQ(TextCodec::encode(u"Caf\u00E9 \u20AC \u0153", Enc::Windows1252),
+              QByteArray("Caf\xE9 \x80 \x9C"));
     EXPECT_FALSE(TextCodec::encode(u"\u6295", Enc::Windows1252));
     EXPECT_FALSE(TextCodec::encode(u"\uFFFD", Enc::Windows1252));
     EXPECT_FALSE(TextCodec::encode(u"\u0100", Enc::Windows1252));
@@ -102,6 +104,7 @@ TEST(TextCodec, UnpairedSurrogates) {
     const QString lone = QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b");
     EXPECT_FALSE(TextCodec::encode(lone, Enc::Windows1252));
     EXPECT_FALSE(TextCodec::encode(lone, Enc::Gbk));
-    EXPECT_EQ(TextCodec::encode(lone, Enc::Utf8), QByteArray("a\xEF\xBF\xBD" "b"));
+    EXPECT_EQ(TextCodec::encode(lone, Enc::Utf8), QByteArray("a\xEF\xBF\xBD"
+                                                             "b"));
     EXPECT_EQ(TextCodec::encode(u"\U0001F600", Enc::Utf8), QByteArray("\xF0\x9F\x98\x80"));
 }

@@ -15,8 +15,8 @@
 #include <functional>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <unistd.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -30,7 +30,8 @@ protected:
         f.write(content);
         return path;
     }
-    ProjectorEmulator* emulator(EmulatorFaults faults = {}, bool authenticate = false, QByteArray password = "pw") {
+    ProjectorEmulator* emulator(EmulatorFaults faults = {}, bool authenticate = false,
+                                QByteArray password = "pw") {
         EmulatorConfig c;
         c.faults = faults;
         c.authenticate = authenticate;
@@ -39,7 +40,8 @@ protected:
         EXPECT_NE(e, nullptr);
         return e;
     }
-    int put(const QString& path, int store, ProjectorEmulator* e, int auth = 0, const QString& pw = u"pw"_qs) {
+    int put(const QString& path, int store, ProjectorEmulator* e, int auth = 0,
+            const QString& pw = u"pw"_qs) {
         return UploadImage(path, store, CommandTarget{e->address(), auth, pw}, m_ctx);
     }
     int putWithReply(const QByteArray& reply, EmulatorFaults faults = {}) {
@@ -172,7 +174,8 @@ TEST_F(Upload, WaitsCloseAndConnectionCodes) {
     EXPECT_EQ(put(file(u"w.qv1"_qs, "x"), 1, emulator(close)), UploadResult::ReadFailed);
     // Connection codes come back unchanged.
     const QString f = file(u"w.qv1"_qs, "x");
-    EXPECT_EQ(UploadImage(f, 1, CommandTarget{Emulators::silentAddress(), 0, {}}, m_ctx), ConnectResult::ConnectFailed);
+    EXPECT_EQ(UploadImage(f, 1, CommandTarget{Emulators::silentAddress(), 0, {}}, m_ctx),
+              ConnectResult::ConnectFailed);
     EmulatorFaults mute;
     mute.neverGreet = true;
     EXPECT_EQ(put(f, 1, emulator(mute, true), 1), ConnectResult::NoGreeting);
@@ -257,12 +260,24 @@ TEST_F(Upload, NoDescriptorsLeftAfterFailingUploads) {
             c.authenticate = k % 2 == 1;
             c.password = "pw";
             switch (k) {
-            case 0: c.faults.neverReply = true; break;
-            case 1: c.faults.neverGreet = true; break;
-            case 2: c.faults.garbageBytes = 50000; break;
-            case 3: c.faults.closeEarly = EmulatorFaults::Close::BeforeGreeting; break;
-            case 4: c.faults.closeEarly = EmulatorFaults::Close::BeforeReply; break;
-            default: c.faults.replyOverride = "PUT 0\r"; break;
+            case 0:
+                c.faults.neverReply = true;
+                break;
+            case 1:
+                c.faults.neverGreet = true;
+                break;
+            case 2:
+                c.faults.garbageBytes = 50000;
+                break;
+            case 3:
+                c.faults.closeEarly = EmulatorFaults::Close::BeforeGreeting;
+                break;
+            case 4:
+                c.faults.closeEarly = EmulatorFaults::Close::BeforeReply;
+                break;
+            default:
+                c.faults.replyOverride = "PUT 0\r";
+                break;
             }
             targets.push_back({emus.add(c)->address(), c.authenticate ? 1 : 0, u"pw"_qs});
         }
@@ -319,7 +334,8 @@ struct StoppedUpload {
     int result = 1;
     Clock::duration afterStop{};
 };
-StoppedUpload uploadAndStop(const QString& path, const CommandTarget& target, const std::function<bool()>& ready) {
+StoppedUpload uploadAndStop(const QString& path, const CommandTarget& target,
+                            const std::function<bool()>& ready) {
     std::atomic<bool> stop{false};
     CommandContext ctx;
     ctx.stop = &stop;
@@ -348,7 +364,8 @@ TEST_F(Upload, AStopFlagAbandonsTheWaitForASilentProjector) {
     EmulatorFaults f;
     f.neverReply = true;
     ProjectorEmulator* e = emulator(f);
-    const StoppedUpload r = uploadAndStop(path, {e->address(), 0, {}}, [&] { return e->stores().image(1).has_value(); });
+    const StoppedUpload r =
+        uploadAndStop(path, {e->address(), 0, {}}, [&] { return e->stores().image(1).has_value(); });
     EXPECT_EQ(r.result, UploadResult::Stopped);
     EXPECT_LT(r.afterStop, std::chrono::seconds(5)); // not the 300 s of the protocol
     m_emus.stopAll(); // the emulator's own descriptors live in this process too
@@ -370,7 +387,8 @@ TEST_F(Upload, AStopFlagAbandonsTheWaitForAGreeting) {
     f.neverGreet = true;
     ProjectorEmulator* e = emulator(f, true);
     const QString path = file(u"g.qv1"_qs, pattern(100));
-    const StoppedUpload r = uploadAndStop(path, {e->address(), 1, u"pw"_qs}, [&] { return e->connections() >= 1; });
+    const StoppedUpload r =
+        uploadAndStop(path, {e->address(), 1, u"pw"_qs}, [&] { return e->connections() >= 1; });
     EXPECT_EQ(r.result, UploadResult::Stopped);
     EXPECT_LT(r.afterStop, std::chrono::seconds(5));
 }

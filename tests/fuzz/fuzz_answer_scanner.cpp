@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t at = 0;
     while (at < size) {
         const size_t length = qMin<size_t>(data[at], size - at - 1);
-        const QByteArrayView datagram(reinterpret_cast<const char*>(data + at + 1), static_cast<qsizetype>(length));
+        const QByteArrayView datagram(reinterpret_cast<const char*>(data + at + 1),
+                                      static_cast<qsizetype>(length));
         at += 1 + length;
         scanner.feed(datagram, [&](QByteArrayView record) {
             require(record.size() == 88 && record[0] == 0x01);

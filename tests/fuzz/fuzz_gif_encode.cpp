@@ -4,8 +4,8 @@
 #include "imaging/GifWriter.h"
 #include "imaging/LossyLzw.h"
 #include "imaging/PictureLoader.h"
-#include "imaging/VipsRuntime.h"
 #include "imaging/RgbBuffer.h"
+#include "imaging/VipsRuntime.h"
 
 #include <QtGlobal>
 
@@ -48,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int colours = 1 + in.next();
     const int toleranceByte = in.next();
     const int tolerance = toleranceByte % 40;
-    const auto strategy = toleranceByte >= 128 ? LossyLzw::Strategy::LongestMatch : LossyLzw::Strategy::NearestPath;
+    const auto strategy =
+        toleranceByte >= 128 ? LossyLzw::Strategy::LongestMatch : LossyLzw::Strategy::NearestPath;
     std::vector<PaletteColour> entries;
     for (int i = 0; i < colours; ++i) {
         entries.push_back({in.next(), in.next(), in.next()});

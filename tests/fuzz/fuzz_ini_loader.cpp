@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     // The first byte picks the code page that a file which is not UTF-8 is read in.
-    const TextCodec::Encoding legacy = (data[0] & 1) != 0 ? TextCodec::Encoding::Gbk : TextCodec::Encoding::Windows1252;
+    const TextCodec::Encoding legacy =
+        (data[0] & 1) != 0 ? TextCodec::Encoding::Gbk : TextCodec::Encoding::Windows1252;
     const QByteArrayView text(reinterpret_cast<const char*>(data) + 1, static_cast<qsizetype>(size - 1));
 
     const ProjectorIni::Parsed parsed = ProjectorIni::parse(text, legacy);

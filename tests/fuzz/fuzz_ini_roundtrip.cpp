@@ -29,8 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             __builtin_trap();
         }
         for (const ProjectorRecord& r : store.projectors()) {
-            if (r.name.size() > ProjectorRecord::kMaxName || r.password.size() > ProjectorRecord::kMaxPassword ||
-                r.authMark.size() > 1) {
+            if (r.name.size() > ProjectorRecord::kMaxName ||
+                r.password.size() > ProjectorRecord::kMaxPassword || r.authMark.size() > 1) {
                 __builtin_trap();
             }
         }

@@ -3,8 +3,8 @@
 // the encoder writes must read back.
 #include "imaging/BmpEncoder.h"
 #include "imaging/PictureLoader.h"
-#include "imaging/VipsRuntime.h"
 #include "imaging/Qv1Encoder.h"
+#include "imaging/VipsRuntime.h"
 
 #include <QtGlobal>
 
@@ -35,7 +35,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     Picture picture;
     const ImagingResult loaded = PictureLoader::loadFromMemory(bytes, picture, kFuzzPixels);
     if (!loaded.ok()) {
@@ -52,8 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::abort(); // any picture that loaded can be encoded
     }
     Picture back;
-    if (!PictureLoader::loadFromMemory(encoding.bytes, back, kFuzzPixels).ok() || back.width() != picture.width() ||
-        back.height() != picture.height()) {
+    if (!PictureLoader::loadFromMemory(encoding.bytes, back, kFuzzPixels).ok() ||
+        back.width() != picture.width() || back.height() != picture.height()) {
         std::abort();
     }
     QByteArray bmp;

@@ -40,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bool completeBefore[4] = {};
     for (qsizetype n = 0; n <= reply.size() && n <= 1100; ++n) {
         const QByteArrayView part = reply.first(n);
-        const CommandKind kinds[] = {CommandKind::Put, CommandKind::Info, CommandKind::Stat, CommandKind::Cancel};
+        const CommandKind kinds[] = {CommandKind::Put, CommandKind::Info, CommandKind::Stat,
+                                     CommandKind::Cancel};
         for (int k = 0; k < 4; ++k) {
             const bool complete = ReplyJudge::isComplete(kinds[k], part);
             require(!completeBefore[k] || complete);

@@ -35,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kept.deleteChecked(checked);
     int next = 0;
     for (int i = 0; i < table.count; ++i) {
-        if (!checked[i] && !(kept.entries[static_cast<size_t>(next++)] == table.entries[static_cast<size_t>(i)])) {
+        if (!checked[i] &&
+            !(kept.entries[static_cast<size_t>(next++)] == table.entries[static_cast<size_t>(i)])) {
             __builtin_trap();
         }
     }

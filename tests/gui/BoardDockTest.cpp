@@ -8,8 +8,8 @@
 #include "protocol/CStoreListDlg.h"
 #include "registry/Ipv4.h"
 #include "schedule/ScheduleEntry.h"
-#include "workspace/CImageSendDlg.h"
 #include "support/CatalogFixture.h"
+#include "workspace/CImageSendDlg.h"
 
 #include "DialogDriver.h"
 #include "ProjectorEmulator.h"
@@ -154,7 +154,9 @@ protected:
     QTableWidgetItem* cell(quint32 address, int column) const {
         return dock->table()->item(dock->rowOf(address), column);
     }
-    QTableWidgetItem* store(quint32 address, int s) const { return cell(address, CBoardDock::FirstStoreColumn + s - 1); }
+    QTableWidgetItem* store(quint32 address, int s) const {
+        return cell(address, CBoardDock::FirstStoreColumn + s - 1);
+    }
 
     ShippedCatalog catalog;
     QTemporaryDir dir;
@@ -184,7 +186,8 @@ TEST_F(BoardDockTest, RowsFollowTheListAndTellReachAndWhyNot) {
     ASSERT_TRUE(hall->stores().begin(1));
     ASSERT_FALSE(hall->stores().finish(1, "hall.qv1", QByteArray(1234, 'h')));
 
-    frame->SaveProjectorList({record(u"Hall"_qs, hall->address()), record(u"Locked"_qs, locked->address(), u"wrong"_qs),
+    frame->SaveProjectorList({record(u"Hall"_qs, hall->address()),
+                              record(u"Locked"_qs, locked->address(), u"wrong"_qs),
                               record(u"Mute"_qs, silent->address()), record(u"Nobody"_qs, nobody)});
     QTableWidget* table = dock->table();
     ASSERT_EQ(table->rowCount(), 4) << "the rows follow the list at once";
@@ -197,7 +200,8 @@ TEST_F(BoardDockTest, RowsFollowTheListAndTellReachAndWhyNot) {
     EXPECT_FALSE(dock->isHidden()) << "F5 shows the board it refreshes";
     const QString hallState = cell(hall->address(), CBoardDock::StateColumn)->text();
     EXPECT_TRUE(hallState.startsWith(CatalogText(msg::BoardReachable, {u""_qs}))) << hallState.toStdString();
-    EXPECT_EQ(store(hall->address(), 1)->text(), CatalogText(msg::BoardStoreHolds, {u"hall.qv1"_qs, u"1234"_qs}));
+    EXPECT_EQ(store(hall->address(), 1)->text(),
+              CatalogText(msg::BoardStoreHolds, {u"hall.qv1"_qs, u"1234"_qs}));
     EXPECT_EQ(store(hall->address(), 2)->text(), CatalogText(msg::BoardStoreEmpty));
     EXPECT_EQ(cell(locked->address(), CBoardDock::StateColumn)->text(),
               CatalogText(msg::BoardUnreachableNever, {CatalogText(msg::BoardReasonRefused)}));
@@ -206,16 +210,19 @@ TEST_F(BoardDockTest, RowsFollowTheListAndTellReachAndWhyNot) {
     EXPECT_EQ(cell(nobody, CBoardDock::StateColumn)->text(),
               CatalogText(msg::BoardUnreachableNever, {CatalogText(msg::BoardReasonConnect)}));
     EXPECT_EQ(store(nobody, 1)->text(), CatalogText(msg::BoardStoreUnknown));
-    EXPECT_TRUE(dock->findChild<QLabel*>(u"boardStatus"_qs)->text().startsWith(
-        CatalogText(msg::BoardRefreshedAt, {u""_qs})));
+    EXPECT_TRUE(dock->findChild<QLabel*>(u"boardStatus"_qs)
+                    ->text()
+                    .startsWith(CatalogText(msg::BoardRefreshedAt, {u""_qs})));
 
     // Seen once, then gone: the reason comes with the time it was last seen.
     hall->stop();
     ASSERT_TRUE(refreshAndSettle());
     const QString gone = cell(hall->address(), CBoardDock::StateColumn)->text();
-    EXPECT_TRUE(gone.startsWith(CatalogText(msg::BoardUnreachableSeen, {CatalogText(msg::BoardReasonConnect), u""_qs})))
+    EXPECT_TRUE(gone.startsWith(
+        CatalogText(msg::BoardUnreachableSeen, {CatalogText(msg::BoardReasonConnect), u""_qs})))
         << gone.toStdString();
-    EXPECT_EQ(store(hall->address(), 1)->text(), CatalogText(msg::BoardStoreHolds, {u"hall.qv1"_qs, u"1234"_qs}))
+    EXPECT_EQ(store(hall->address(), 1)->text(),
+              CatalogText(msg::BoardStoreHolds, {u"hall.qv1"_qs, u"1234"_qs}))
         << "what it held stays as last seen";
 
     // An edit of the list: one goes, one comes, the others keep what they know.
@@ -232,16 +239,17 @@ TEST_F(BoardDockTest, ThumbnailOnlyForTheUploadOnRecordAndANeutralMarkOtherwise)
     ProjectorEmulator* e = emulator();
     ProjectorEmulator* other = emulator();
     ASSERT_TRUE(e && other);
-    const std::array<std::pair<QByteArray, int>, 3> held{{{"demo.qv1", 100}, {"other.qv1", 50}, {"demo.qv1", 100}}};
+    const std::array<std::pair<QByteArray, int>, 3> held{
+        {{"demo.qv1", 100}, {"other.qv1", 50}, {"demo.qv1", 100}}};
     for (int s = 1; s <= 3; ++s) {
         ASSERT_TRUE(e->stores().begin(s));
         ASSERT_FALSE(e->stores().finish(s, held[s - 1].first, QByteArray(held[s - 1].second, 'x')));
     }
-    upload(e->address(), 1, u"demo.qv1"_qs, 100, pngOf(Qt::red));      // the very upload
-    upload(other->address(), 2, u"other.qv1"_qs, 50, pngOf(Qt::blue)); // another projector
-    upload(e->address(), 3, u"demo.qv1"_qs, 101, pngOf(Qt::green));    // another length
+    upload(e->address(), 1, u"demo.qv1"_qs, 100, pngOf(Qt::red));          // the very upload
+    upload(other->address(), 2, u"other.qv1"_qs, 50, pngOf(Qt::blue));     // another projector
+    upload(e->address(), 3, u"demo.qv1"_qs, 101, pngOf(Qt::green));        // another length
     upload(e->address(), 3, u"demo.qv1"_qs, 100, pngOf(Qt::green), false); // failed
-    upload(e->address(), 2, u"demo.qv1"_qs, 100, pngOf(Qt::green));    // another store's file
+    upload(e->address(), 2, u"demo.qv1"_qs, 100, pngOf(Qt::green));        // another store's file
 
     frame->SaveProjectorList({record(u"Hall"_qs, e->address())});
     ASSERT_TRUE(refreshAndSettle());
@@ -257,7 +265,8 @@ TEST_F(BoardDockTest, ThumbnailOnlyForTheUploadOnRecordAndANeutralMarkOtherwise)
     ASSERT_TRUE(e->stores().begin(1));
     ASSERT_FALSE(e->stores().finish(1, "fresh.qv1", QByteArray(100, 'y')));
     ASSERT_TRUE(refreshAndSettle());
-    EXPECT_EQ(store(e->address(), 1)->text(), CatalogText(msg::BoardStoreHolds, {u"fresh.qv1"_qs, u"100"_qs}));
+    EXPECT_EQ(store(e->address(), 1)->text(),
+              CatalogText(msg::BoardStoreHolds, {u"fresh.qv1"_qs, u"100"_qs}));
     EXPECT_EQ(CBoardDock::pictureOf(store(e->address(), 1)), CBoardDock::Picture::Neutral);
     // And once it is on record, the thumbnail comes.
     upload(e->address(), 1, u"fresh.qv1"_qs, 100, pngOf(Qt::yellow));
@@ -277,7 +286,10 @@ TEST_F(BoardDockTest, ContextMenuCommandsReachTheFrameForTheRowsProjector) {
     std::vector<Ran> ran;
     for (int id : {Cmd::ImageInformation, Cmd::TransmissionState, Cmd::CancelTransmit, Cmd::Send}) {
         frame->setCommandHandler(
-            id, [&, id] { ran.push_back({id, frame->state().projectors().currentProjector(), frame->takeSendTarget()}); },
+            id,
+            [&, id] {
+                ran.push_back({id, frame->state().projectors().currentProjector(), frame->takeSendTarget()});
+            },
             [] { return true; });
     }
     QTableWidget* table = dock->table();
@@ -380,7 +392,9 @@ TEST_F(BoardDockTest, AProjectorBeingUploadedToIsLeftAloneAndStopEndsARefresh) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dock->isRefreshing(); }, 30000));
     EXPECT_FALSE(stop->isEnabled());
     EXPECT_EQ(dock->findChild<QLabel*>(u"boardStatus"_qs)->text(), CatalogText(msg::BoardRefreshStopped));
-    EXPECT_TRUE(cell(idle->address(), CBoardDock::StateColumn)->text().startsWith(CatalogText(msg::BoardReachable, {u""_qs})))
+    EXPECT_TRUE(cell(idle->address(), CBoardDock::StateColumn)
+                    ->text()
+                    .startsWith(CatalogText(msg::BoardReachable, {u""_qs})))
         << "a stopped round counts against no projector";
 }
 
@@ -435,10 +449,12 @@ TEST_F(BoardDockTest, TheScheduleAndSendTellWhichProjectorTheyUploadTo) {
     ProjectorEmulator* target = emulator(slow);
     ProjectorEmulator* quick = emulator();
     ASSERT_TRUE(target && quick);
-    frame->SaveProjectorList({record(u"Target"_qs, target->address()), record(u"Quick"_qs, quick->address())});
+    frame->SaveProjectorList(
+        {record(u"Target"_qs, target->address()), record(u"Quick"_qs, quick->address())});
     QList<std::pair<quint32, bool>> told;
-    QObject::connect(&frame->state(), &AppState::projectorUploading,
-                     [&](quint32 a, bool uploading) { told.append({a, uploading}); });
+    QObject::connect(&frame->state(), &AppState::projectorUploading, [&](quint32 a, bool uploading) {
+        told.append({a, uploading});
+    });
 
     const QString file = dir.filePath(u"a.qv1"_qs);
     {
@@ -491,7 +507,8 @@ TEST_F(BoardDockTest, TheScheduleAndSendTellWhichProjectorTheyUploadTo) {
     EXPECT_EQ(told[3], std::make_pair(target->address(), false));
     dock->refresh();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dock->isRefreshing(); }, 30000));
-    EXPECT_TRUE(cell(target->address(), CBoardDock::StateColumn)->text().startsWith(
-        CatalogText(msg::BoardReachable, {u""_qs})))
+    EXPECT_TRUE(cell(target->address(), CBoardDock::StateColumn)
+                    ->text()
+                    .startsWith(CatalogText(msg::BoardReachable, {u""_qs})))
         << "asked again once nothing uploads to it";
 }

@@ -1,9 +1,9 @@
 // Opens the main window and every dialog with the Chinese catalog and fails on any text a
 // user can see (labels, buttons, titles, menu items, tooltips, status tips, list headers)
 // that is not a Chinese catalog text. A new dialog is covered by one line in dialogFactories().
+#include "app/AppState.h"
 #include "app/CAboutDlg.h"
 #include "app/CLoginDialog.h"
-#include "app/AppState.h"
 #include "app/CMainFrame.h"
 #include "app/CUserCfgDialog.h"
 #include "board/CBoardDock.h"
@@ -11,10 +11,11 @@
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "i18n/ImagingTextTable.h"
+#include "imaging/FitToProjector.h"
 #include "protocol/CCancelDlg.h"
 #include "protocol/CGetWaitDlg.h"
-#include "protocol/CStoreListDlg.h"
 #include "protocol/CImageInfoDlg.h"
+#include "protocol/CStoreListDlg.h"
 #include "protocol/CTransStateDlg.h"
 #include "registry/CProjectorEditDlg.h"
 #include "registry/CProjectorListDlg.h"
@@ -30,7 +31,6 @@
 #include "workspace/CPictureView.h"
 #include "workspace/CResizeDlg.h"
 #include "workspace/CSaturationDlg.h"
-#include "imaging/FitToProjector.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemModel>
@@ -46,10 +46,10 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSpinBox>
-#include <QTableWidget>
-#include <QTest>
 #include <QTabBar>
+#include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QToolBar>
 
@@ -89,7 +89,8 @@ const QList<DialogFactory>& dialogFactories() {
         {"CAboutDlg", [](Scene&) { return std::make_unique<CAboutDlg>(); }},
         {"CLoginDialog",
          [](Scene& s) {
-             return std::make_unique<CLoginDialog>(s.dir.filePath(u"users.dat"_qs), UserStore::HashCost::LowForTests);
+             return std::make_unique<CLoginDialog>(s.dir.filePath(u"users.dat"_qs),
+                                                   UserStore::HashCost::LowForTests);
          }},
         {"CUserCfgDialog",
          [](Scene& s) {
@@ -100,14 +101,19 @@ const QList<DialogFactory>& dialogFactories() {
         onStore<CTransStateDlg>("CTransStateDlg"),
         onStore<CCancelDlg>("CCancelDlg"),
         {"CScheduleDlg",
-         [](Scene& s) { return std::make_unique<CScheduleDlg>(s.frameState->schedule(), s.frameState->projectors()); }},
+         [](Scene& s) {
+             return std::make_unique<CScheduleDlg>(s.frameState->schedule(), s.frameState->projectors());
+         }},
         {"CSettingDlg",
          [](Scene& s) { return std::make_unique<CSettingDlg>(s.frameState->projectors().authSetting()); }},
         {"CSelectProjectorDlg",
-         [](Scene& s) { return std::make_unique<CSelectProjectorDlg>(s.frameState->projectors(), s.frame.get()); }},
+         [](Scene& s) {
+             return std::make_unique<CSelectProjectorDlg>(s.frameState->projectors(), s.frame.get());
+         }},
         {"CScheduleEntryDlg",
          [](Scene& s) {
-             s.scheduleOwner = std::make_unique<CScheduleDlg>(s.frameState->schedule(), s.frameState->projectors());
+             s.scheduleOwner =
+                 std::make_unique<CScheduleDlg>(s.frameState->schedule(), s.frameState->projectors());
              return std::make_unique<CScheduleEntryDlg>(s.frameState->projectors(), *s.scheduleOwner);
          }},
         {"CResizeDlg", [](Scene& s) { return std::make_unique<CResizeDlg>(s.picture, s.texts); }},
@@ -124,7 +130,8 @@ const QList<DialogFactory>& dialogFactories() {
          }},
         {"CProjectorEditDlg",
          [](Scene&) {
-             return std::make_unique<CProjectorEditDlg>(CProjectorEditDlg::Mode::Add, CProjectorEditDlg::Values{});
+             return std::make_unique<CProjectorEditDlg>(CProjectorEditDlg::Mode::Add,
+                                                        CProjectorEditDlg::Values{});
          }},
         {"CGetWaitDlg", [](Scene&) { return std::make_unique<CGetWaitDlg>(CGetWaitDlg::Status); }},
         {"CStoreListDlg information",
@@ -211,7 +218,8 @@ QList<QRegularExpression> chineseCatalogPatterns() {
                 }
                 re += QRegularExpression::escape(QString(text.at(i)));
             }
-            patterns << QRegularExpression(u"^"_qs + re + u"$"_qs, QRegularExpression::DotMatchesEverythingOption);
+            patterns << QRegularExpression(u"^"_qs + re + u"$"_qs,
+                                           QRegularExpression::DotMatchesEverythingOption);
         }
     }
     return patterns;

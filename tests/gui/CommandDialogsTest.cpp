@@ -1,16 +1,16 @@
 #include "app/CMessageBox.h"
-#include "support/RecordingObserver.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "protocol/CCancelDlg.h"
-#include "protocol/CStoreListDlg.h"
 #include "protocol/CImageInfoDlg.h"
 #include "protocol/CProjectorTable.h"
+#include "protocol/CStoreListDlg.h"
 #include "protocol/CTransStateDlg.h"
 #include "protocol/CommandObserver.h"
 #include "registry/CSettingDlg.h"
 #include "registry/ProjectorStore.h"
 #include "support/CatalogFixture.h"
+#include "support/RecordingObserver.h"
 
 #include "ProjectorEmulator.h"
 
@@ -50,7 +50,8 @@ struct AnsweredBoxes {
     QList<Box> boxes;
     QLabel* status = nullptr;
     AnsweredBoxes() {
-        CMessageBox::setHandlerForTesting([this](QWidget*, const QString&, const QString& text, CMessageBox::Icon icon,
+        CMessageBox::setHandlerForTesting([this](QWidget*, const QString&, const QString& text,
+                                                 CMessageBox::Icon icon,
                                                  QMessageBox::StandardButtons buttons) {
             boxes << Box{text, icon, buttons, status ? status->text() : QString()};
             return QMessageBox::Ok;
@@ -63,8 +64,8 @@ struct AnsweredBoxes {
 constexpr int kEndLimitMs = 20000;
 
 QStringList octets(quint32 host) {
-    return {QString::number(host >> 24), QString::number((host >> 16) & 0xFF), QString::number((host >> 8) & 0xFF),
-            QString::number(host & 0xFF)};
+    return {QString::number(host >> 24), QString::number((host >> 16) & 0xFF),
+            QString::number((host >> 8) & 0xFF), QString::number(host & 0xFF)};
 }
 
 class CommandDialogs : public ::testing::Test {
@@ -174,7 +175,8 @@ TEST_F(CommandDialogs, ProjectorListShowsTheStoresRecordsInThreeColumns) {
 
     auto* status = child<QLabel>(dlg, u"status1060"_qs);
     status->setText(u"before"_qs);
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualItemRect(table->item(1, 0)).center());
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                      table->visualItemRect(table->item(1, 0)).center());
     EXPECT_EQ(status->text(), QString(43, u' '));
     EXPECT_EQ(child<QLabel>(dlg, u"status1060"_qs)->text().size(), 43);
 
@@ -217,7 +219,8 @@ TEST_F(CommandDialogs, GetShowsOneBoxPerSelectedRowInOrder) {
     EXPECT_EQ(answered.boxes[0].text, CatalogText(msg::StoreEmpty));
     EXPECT_EQ(answered.boxes[0].icon, CMessageBox::Icon::Information);
     EXPECT_EQ(answered.boxes[0].statusAtBox, CatalogText(msg::StatusInfoRunning, octets(open->address())));
-    EXPECT_EQ(answered.boxes[1].text, u"File-Name:pic.qv1\r\nFile-Length:1234"_qs + CatalogText(msg::LengthUnit));
+    EXPECT_EQ(answered.boxes[1].text,
+              u"File-Name:pic.qv1\r\nFile-Length:1234"_qs + CatalogText(msg::LengthUnit));
     EXPECT_EQ(answered.boxes[1].icon, CMessageBox::Icon::Information);
     EXPECT_EQ(answered.boxes[1].statusAtBox, CatalogText(msg::StatusInfoRunning, octets(guarded->address())));
     EXPECT_EQ(answered.status->text(), CatalogText(msg::StatusInfoDone, octets(guarded->address())));
@@ -282,7 +285,8 @@ TEST_F(CommandDialogs, ProjectorThatDoesNotAnswerGivesItsTimeOutText) {
     ASSERT_EQ(answered.boxes.size(), 1);
     EXPECT_EQ(answered.boxes[0].text, CatalogText(msg::ReplyTimeout));
     EXPECT_EQ(answered.boxes[0].icon, CMessageBox::Icon::Stop);
-    EXPECT_EQ(child<QLabel>(info, u"status1060"_qs)->text(), CatalogText(msg::StatusInfoFailed, octets(e->address())));
+    EXPECT_EQ(child<QLabel>(info, u"status1060"_qs)->text(),
+              CatalogText(msg::StatusInfoFailed, octets(e->address())));
 
     CTransStateDlg state(m_store, nullptr, nullptr, fast());
     selectRows(state.projectorTable(), {0, 1});
@@ -294,7 +298,8 @@ TEST_F(CommandDialogs, ProjectorThatDoesNotAnswerGivesItsTimeOutText) {
     EXPECT_EQ(answered.boxes[2].text, CatalogText(msg::SendFailed));
     EXPECT_EQ(answered.boxes[2].icon, CMessageBox::Icon::None);
     EXPECT_EQ(answered.boxes[2].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    EXPECT_EQ(child<QLabel>(state, u"status1061"_qs)->text(), CatalogText(msg::StatusStateFailed, octets(goneAddress)));
+    EXPECT_EQ(child<QLabel>(state, u"status1061"_qs)->text(),
+              CatalogText(msg::StatusStateFailed, octets(goneAddress)));
     EXPECT_EQ(m_store.currentProjector(), goneAddress);
 }
 
@@ -313,10 +318,12 @@ TEST_F(CommandDialogs, TransStateShowsTheReplyAndTheStateText) {
     selectRows(dlg.projectorTable(), {0});
     ASSERT_TRUE(getToEnd(dlg, "get1001"));
     ASSERT_EQ(answered.boxes.size(), 1);
-    EXPECT_TRUE(answered.boxes[0].text.startsWith(u"Save-ID:1\r\nStatus:0")) << answered.boxes[0].text.toStdString();
+    EXPECT_TRUE(answered.boxes[0].text.startsWith(u"Save-ID:1\r\nStatus:0"))
+        << answered.boxes[0].text.toStdString();
     EXPECT_TRUE(answered.boxes[0].text.endsWith(CatalogText(msg::TransStateIdle)));
     EXPECT_EQ(answered.boxes[0].icon, CMessageBox::Icon::Information);
-    EXPECT_EQ(child<QLabel>(dlg, u"status1061"_qs)->text(), CatalogText(msg::StatusStateDone, octets(e->address())));
+    EXPECT_EQ(child<QLabel>(dlg, u"status1061"_qs)->text(),
+              CatalogText(msg::StatusStateDone, octets(e->address())));
     ASSERT_TRUE(e->waitForServed(1, 20000));
     ASSERT_EQ(e->requests().size(), 1);
     EXPECT_EQ(e->requests()[0].command, "STAT 1");
@@ -332,8 +339,8 @@ TEST_F(CommandDialogs, HiddenTemporaryChoiceGivesStoresFiveToEight) {
     state.show();
     cancel.show();
     for (auto [dlg, storeRadio, tempRadio, tempList] :
-         {std::tuple<CStoreCommandDlg*, const char*, const char*, const char*>{&state, "radio1046", "radio1048",
-                                                                               "temporary1050"},
+         {std::tuple<CStoreCommandDlg*, const char*, const char*, const char*>{&state, "radio1046",
+                                                                               "radio1048", "temporary1050"},
           {&cancel, "radio1050", "radio1052", "temporary1054"}}) {
         auto* s = child<QRadioButton>(*dlg, QString::fromLatin1(storeRadio));
         auto* t = child<QRadioButton>(*dlg, QString::fromLatin1(tempRadio));

@@ -27,8 +27,8 @@ namespace {
 class CommandHistory : public ::testing::Test {
 protected:
     void SetUp() override {
-        CMessageBox::setHandlerForTesting([this](QWidget*, const QString&, const QString& text, CMessageBox::Icon,
-                                                 QMessageBox::StandardButtons) {
+        CMessageBox::setHandlerForTesting([this](QWidget*, const QString&, const QString& text,
+                                                 CMessageBox::Icon, QMessageBox::StandardButtons) {
             m_boxes << text;
             return QMessageBox::Ok;
         });
@@ -125,7 +125,8 @@ TEST_F(CommandHistory, AHistoryThatCannotBeWrittenIsToldOnceAndTheCommandsRun) {
     ASSERT_TRUE(frame.SaveProjectorList({record(e->address())}));
     runInfo(frame);
     EXPECT_TRUE(m_boxes.contains(CatalogText(msg::StoreEmpty))) << "the command ran";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m_boxes.contains(CatalogText(msg::HistoryWriteFailed)); }, 30000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return m_boxes.contains(CatalogText(msg::HistoryWriteFailed)); }, 30000));
     runInfo(frame);
     frame.history().store().flush();
     // The news comes as a queued signal; let everything queued arrive.

@@ -120,5 +120,6 @@ inline bool StopScheduleAndWait(ScheduleControl& schedule, int timeoutMs = 30000
         return true;
     }
     schedule.requestStop();
-    return QTest::qWaitFor([&] { return !schedule.isRunning() && !schedule.runner().isRunning(); }, timeoutMs);
+    return QTest::qWaitFor([&] { return !schedule.isRunning() && !schedule.runner().isRunning(); },
+                           timeoutMs);
 }

@@ -120,7 +120,8 @@ protected:
         });
         EXPECT_EQ(result, QDialog::Rejected) << "Register closes as Cancel does";
         ASSERT_EQ(boxes.shown().size(), 1u);
-        EXPECT_EQ(boxes.shown()[0].text, CatalogText(msg::AskOverwriteProjector, {u"127"_qs, u"0"_qs, u"0"_qs, u"3"_qs}));
+        EXPECT_EQ(boxes.shown()[0].text,
+                  CatalogText(msg::AskOverwriteProjector, {u"127"_qs, u"0"_qs, u"0"_qs, u"3"_qs}));
         EXPECT_EQ(boxes.shown()[0].buttons, QMessageBox::Ok | QMessageBox::Cancel);
 
         const ProjectorList list = frame.GetProjectorList();
@@ -153,9 +154,13 @@ protected:
 
 } // namespace
 
-TEST_F(DiscoveryDialogNetns, RegisterOverwritesTheRecordAtTheSameAddressOnOk) { registerAll(QMessageBox::Ok); }
+TEST_F(DiscoveryDialogNetns, RegisterOverwritesTheRecordAtTheSameAddressOnOk) {
+    registerAll(QMessageBox::Ok);
+}
 
-TEST_F(DiscoveryDialogNetns, RegisterSkipsTheDeviceAtATakenAddressOnCancel) { registerAll(QMessageBox::Cancel); }
+TEST_F(DiscoveryDialogNetns, RegisterSkipsTheDeviceAtATakenAddressOnCancel) {
+    registerAll(QMessageBox::Cancel);
+}
 
 TEST_F(DiscoveryDialogNetns, ClosingDuringASearchEndsItAndFreesTheAnswerPort) {
     AppState frameState(m_dir.filePath(u"T.INI"_qs));
@@ -208,7 +213,8 @@ TEST_F(DiscoveryDialogNetns, RightClickCommandsGoToTheMainWindowWithTheRowAsCurr
     QList<std::pair<int, quint32>> ran; // command and the current projector when it ran
     for (int id : {Cmd::Send, Cmd::ImageInformation, Cmd::TransmissionState}) {
         frame.setCommandHandler(
-            id, [&ran, &frame, id] { ran << std::pair(id, frame.state().projectors().currentProjector()); }, [] { return true; });
+            id, [&ran, &frame, id] { ran << std::pair(id, frame.state().projectors().currentProjector()); },
+            [] { return true; });
     }
     CDiscoveryDlg d(frame.projectorStore(),
                     [&frame](const ProjectorList& l) { return frame.SaveProjectorList(l); });

@@ -2,15 +2,15 @@
 
 #include "i18n/CatalogIds.h"
 #include "i18n/ImagingTextTable.h"
+#include "imaging/PictureOps.h"
+#include "imaging/SendableImage.h"
+#include "imaging/VipsRuntime.h"
 #include "support/CatalogFixture.h"
 #include "workspace/CColorResolutionDlg.h"
 #include "workspace/CFitResultDlg.h"
 #include "workspace/CPictureImage.h"
 #include "workspace/CResizeDlg.h"
 #include "workspace/CSaturationDlg.h"
-#include "imaging/PictureOps.h"
-#include "imaging/SendableImage.h"
-#include "imaging/VipsRuntime.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -36,7 +36,9 @@ namespace {
 using vips::VImage;
 
 VImage asRgb(const VImage& image) {
-    return image.cast(VIPS_FORMAT_UCHAR).copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB)).copy_memory();
+    return image.cast(VIPS_FORMAT_UCHAR)
+        .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
+        .copy_memory();
 }
 
 // Red rising to the right, green downwards, blue against both: every pixel has colour, so
@@ -60,7 +62,8 @@ Picture noisePicture(int width, int height) {
 
 Picture flatPicture(int width, int height) {
     EXPECT_TRUE(VipsRuntime::ensure());
-    return Picture(asRgb(VImage::black(width, height, VImage::option()->set("bands", 3)) + std::vector<double>{30, 120, 200}));
+    return Picture(asRgb(VImage::black(width, height, VImage::option()->set("bands", 3)) +
+                         std::vector<double>{30, 120, 200}));
 }
 
 // The mean of max - min over the channels, a crude but monotonic measure of colourfulness.
@@ -104,12 +107,14 @@ void ExpectNothingClipped(QDialog& dialog) {
     }
     for (QAbstractButton* button : dialog.findChildren<QAbstractButton*>()) {
         if (button->isVisible()) {
-            EXPECT_GE(button->width(), button->minimumSizeHint().width()) << button->objectName().toStdString();
+            EXPECT_GE(button->width(), button->minimumSizeHint().width())
+                << button->objectName().toStdString();
         }
     }
     for (QGroupBox* box : dialog.findChildren<QGroupBox*>()) {
         if (!box->title().isEmpty()) {
-            EXPECT_GE(box->width(), box->fontMetrics().horizontalAdvance(box->title())) << box->objectName().toStdString();
+            EXPECT_GE(box->width(), box->fontMetrics().horizontalAdvance(box->title()))
+                << box->objectName().toStdString();
         }
     }
     // For a look by eye: TESSAVEL_DIALOG_SHOTS=/some/dir writes each rendering there.
@@ -351,7 +356,8 @@ TEST(SaturationDlgTest, PreviewFollowsTheSliderAndStaysTheOriginalAtZero) {
     ASSERT_TRUE(waitForPreview(d, -400));
     Picture thumb = CPictureImage::thumbnail(gradientPicture(400, 300), 240, 180);
     ASSERT_TRUE(PictureOps::saturation(thumb, -400).ok());
-    EXPECT_EQ(shownImage(d, "afterImage"), CPictureImage::toQImage(thumb).convertToFormat(QImage::Format_RGB888));
+    EXPECT_EQ(shownImage(d, "afterImage"),
+              CPictureImage::toQImage(thumb).convertToFormat(QImage::Format_RGB888));
 }
 
 TEST(SaturationDlgTest, DraggingIsDebounced) {
@@ -528,12 +534,15 @@ TEST(ColorResolutionDlgTest, EveryOptionReachesTheRequestAndTheOperationAcceptsI
         const char* radio;
         PaletteOption option;
     };
-    const Case cases[] = {{"optimisedRadio", PaletteOption::Optimised}, {"fixedRadio", PaletteOption::Fixed},
-                          {"uniformRadio", PaletteOption::Uniform},     {"webRadio", PaletteOption::Web},
+    const Case cases[] = {{"optimisedRadio", PaletteOption::Optimised},
+                          {"fixedRadio", PaletteOption::Fixed},
+                          {"uniformRadio", PaletteOption::Uniform},
+                          {"webRadio", PaletteOption::Web},
                           {"greyscaleRadio", PaletteOption::Greyscale}};
-    const std::pair<const char*, DitherOption> dithers[] = {{"noDitherRadio", DitherOption::None},
-                                                            {"floydSteinbergRadio", DitherOption::FloydSteinberg},
-                                                            {"orderedRadio", DitherOption::Ordered}};
+    const std::pair<const char*, DitherOption> dithers[] = {
+        {"noDitherRadio", DitherOption::None},
+        {"floydSteinbergRadio", DitherOption::FloydSteinberg},
+        {"orderedRadio", DitherOption::Ordered}};
     for (const auto& [bitsRadio, bits] : {std::pair{"bits1Radio", 1}, std::pair{"bits2Radio", 2},
                                           std::pair{"bits4Radio", 4}, std::pair{"bits8Radio", 8}}) {
         for (const Case& c : cases) {
@@ -544,7 +553,8 @@ TEST(ColorResolutionDlgTest, EveryOptionReachesTheRequestAndTheOperationAcceptsI
                 Click(d, ditherRadio);
                 const ColourResolution req = d.request();
                 EXPECT_EQ(req.bits, bits);
-                const PaletteOption expected = c.option == PaletteOption::Web && bits != 8 ? PaletteOption::Optimised : c.option;
+                const PaletteOption expected =
+                    c.option == PaletteOption::Web && bits != 8 ? PaletteOption::Optimised : c.option;
                 EXPECT_EQ(req.palette, expected) << bitsRadio << " " << c.radio;
                 EXPECT_EQ(req.dither, dither);
                 EXPECT_EQ(req.colours, expected == PaletteOption::Optimised ? (1 << bits) : 0);
@@ -766,7 +776,8 @@ TEST(FitResultDlgTest, ShowsTheFitAndConfirmsWithUse) {
     CFitResultDlg d(fit);
     EXPECT_EQ(d.windowTitle(), CatalogText(msg::FitDlgTitle));
     EXPECT_EQ(d.windowTitle(), u"Fit to Projector");
-    EXPECT_EQ(textOf<QLabel>(d, "sizeValue"), QStringLiteral("%1 × %2").arg(fit.shown.width()).arg(fit.shown.height()));
+    EXPECT_EQ(textOf<QLabel>(d, "sizeValue"),
+              QStringLiteral("%1 × %2").arg(fit.shown.width()).arg(fit.shown.height()));
     EXPECT_EQ(fit.shown.width(), 400);
     ASSERT_GT(fit.runTolerance, 0) << "this picture is meant to show a lossy setting";
     const QString bytes = QLocale(QLocale::English, QLocale::UnitedStates).toString(qint64(fit.bytes.size()));
@@ -778,8 +789,10 @@ TEST(FitResultDlgTest, ShowsTheFitAndConfirmsWithUse) {
     EXPECT_EQ(textOf<QLabel>(d, "scaleValue"), QStringLiteral("%1%").arg(std::lround(fit.scale * 100)));
     EXPECT_EQ(textOf<QLabel>(d, "candidatesValue"), QString::number(fit.candidates));
     const QString none = CatalogText(msg::FitNone);
-    EXPECT_EQ(textOf<QLabel>(d, "toleranceValue"), fit.runTolerance == 0 ? none : QString::number(fit.runTolerance));
-    EXPECT_EQ(textOf<QLabel>(d, "smoothingValue"), fit.smoothing == 0 ? none : QString::number(fit.smoothing));
+    EXPECT_EQ(textOf<QLabel>(d, "toleranceValue"),
+              fit.runTolerance == 0 ? none : QString::number(fit.runTolerance));
+    EXPECT_EQ(textOf<QLabel>(d, "smoothingValue"),
+              fit.smoothing == 0 ? none : QString::number(fit.smoothing));
     EXPECT_EQ(textOf<QLabel>(d, "ditherValue"), fit.dither > 0 ? QString::number(fit.dither, 'f', 2) : none);
 
     const QImage reference = shownImage(d, "referenceImage");

@@ -1,11 +1,11 @@
-#include "app/CFileDialogs.h"
+#include "DialogDriver.h"
 #include "app/AppState.h"
+#include "app/CFileDialogs.h"
 #include "app/CMainFrame.h"
 #include "history/CHistoryDlg.h"
 #include "history/HistoryStore.h"
 #include "history/HistoryTableModel.h"
 #include "i18n/CatalogIds.h"
-#include "DialogDriver.h"
 #include "support/CatalogFixture.h"
 
 #include <QComboBox>
@@ -64,7 +64,8 @@ TEST_F(HistoryDialogTest, ShowsNewestFirstFiltersAndExportsWhatItShows) {
     ASSERT_NE(table, nullptr);
     ASSERT_EQ(table->model()->rowCount(), 30);
     EXPECT_EQ(table->model()->index(0, HistoryTableModel::Result).data().toString(), u"record 0 (0)");
-    EXPECT_EQ(dlg.findChild<QLabel*>(QStringLiteral("historyCount"))->text(), CatalogText(msg::HistoryCount, {u"30"_qs}));
+    EXPECT_EQ(dlg.findChild<QLabel*>(QStringLiteral("historyCount"))->text(),
+              CatalogText(msg::HistoryCount, {u"30"_qs}));
 
     auto* projector = dlg.findChild<QComboBox*>(QStringLiteral("historyProjector"));
     auto* command = dlg.findChild<QComboBox*>(QStringLiteral("historyCommand"));
@@ -90,7 +91,8 @@ TEST_F(HistoryDialogTest, ShowsNewestFirstFiltersAndExportsWhatItShows) {
     EXPECT_TRUE(lines[1].contains("record 0 (0)"));
 
     // A folder that does not exist cannot take the file: the user reads why.
-    CFileDialogs::setInstanceForTesting(std::make_unique<SaveAnswer>(dir.filePath(QStringLiteral("none/out.csv"))));
+    CFileDialogs::setInstanceForTesting(
+        std::make_unique<SaveAnswer>(dir.filePath(QStringLiteral("none/out.csv"))));
     dlg.findChild<QPushButton*>(QStringLiteral("historyExport"))->click();
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_TRUE(boxes.shown()[0].text.startsWith(CatalogText(msg::HistoryExportFailed, {QString()})));
@@ -105,7 +107,8 @@ TEST_F(HistoryDialogTest, AnUnreadableFileIsSaidSoAndTheWindowStaysUsable) {
     CHistoryDlg dlg(junk);
     dlg.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.isLoaded(); }, 20000));
-    EXPECT_EQ(dlg.findChild<QLabel*>(QStringLiteral("historyCount"))->text(), CatalogText(msg::HistoryReadFailed));
+    EXPECT_EQ(dlg.findChild<QLabel*>(QStringLiteral("historyCount"))->text(),
+              CatalogText(msg::HistoryReadFailed));
     EXPECT_FALSE(dlg.findChild<QPushButton*>(QStringLiteral("historyExport"))->isEnabled());
 }
 
@@ -118,6 +121,10 @@ TEST_F(HistoryDialogTest, TheViewMenuOpensTheWindow) {
     ASSERT_NE(action, nullptr);
     EXPECT_EQ(action->text(), CatalogText(msg::MenuHistory));
     action->trigger();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.findChild<CHistoryDlg*>() != nullptr && frame.findChild<CHistoryDlg*>()->isLoaded(); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return frame.findChild<CHistoryDlg*>() != nullptr && frame.findChild<CHistoryDlg*>()->isLoaded();
+        },
+        20000));
     EXPECT_TRUE(frame.findChild<CHistoryDlg*>()->isVisible());
 }

@@ -1,5 +1,5 @@
-#include "app/CFileDialogs.h"
 #include "app/AppState.h"
+#include "app/CFileDialogs.h"
 #include "app/CMainFrame.h"
 #include "app/CMessageBox.h"
 #include "app/CommandIds.h"
@@ -38,15 +38,19 @@ class ScriptedFiles final : public CFileDialogs {
 public:
     QStringList openAnswers;
     QStringList saveAnswers;
-    QString openFile(QWidget*, const Request&) override { return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst(); }
-    QString saveFile(QWidget*, const Request&) override { return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst(); }
+    QString openFile(QWidget*, const Request&) override {
+        return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
+    }
+    QString saveFile(QWidget*, const Request&) override {
+        return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
+    }
 };
 
 class SendTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        CMessageBox::setHandlerForTesting([this](QWidget*, const QString&, const QString& text, CMessageBox::Icon,
-                                                 QMessageBox::StandardButtons) {
+        CMessageBox::setHandlerForTesting([this](QWidget*, const QString&, const QString& text,
+                                                 CMessageBox::Icon, QMessageBox::StandardButtons) {
             boxes << text;
             return answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst();
         });
@@ -148,11 +152,16 @@ TEST_F(SendTest, SendsInParallelWithRowProgressVerifiesAndRetriesOnlyTheFailedRo
     EXPECT_TRUE(child<QCheckBox>(*d, "verify")->isChecked());
     click(*d, "send");
     // The slow projector's row counts the seconds while the quick one is already done.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return d->rowState(1) && d->rowState(1)->stage == Stage::Verdict &&
-                                 d->rowState(1)->waitedMs >= 1000; }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return d->rowState(1) && d->rowState(1)->stage == Stage::Verdict &&
+                   d->rowState(1)->waitedMs >= 1000;
+        },
+        20000));
     EXPECT_EQ(d->rowText(1),
               CatalogText(msg::SendRowVerdict, {QString::number(d->rowState(1)->waitedMs / 1000), u"8"_qs}));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return d->rowState(0) && d->rowState(0)->stage == Stage::Verified; }, 20000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return d->rowState(0) && d->rowState(0)->stage == Stage::Verified; }, 20000));
     EXPECT_TRUE(d->isSending());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !d->isSending(); }, 30000));
     EXPECT_EQ(d->rowText(0), CatalogText(msg::SendRowVerified));
@@ -202,8 +211,12 @@ TEST_F(SendTest, StopEndsTheSendWithinASecondAndStartsNothingMore) {
         }
         return n;
     };
-    ASSERT_TRUE(QTest::qWaitFor([&] { return inStage(*d, 6, Stage::Verdict) == 2 && inStage(*d, 6, Stage::Connecting) == 2 &&
-                                 connections() == 4; }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return inStage(*d, 6, Stage::Verdict) == 2 && inStage(*d, 6, Stage::Connecting) == 2 &&
+                   connections() == 4;
+        },
+        20000));
     QElapsedTimer clock;
     clock.start();
     click(*d, "stop");
@@ -377,9 +390,10 @@ protected:
 };
 
 TEST_F(SendCommandTest, HandsEveryRecordOverInListOrderWhateverItsMark) {
-    ASSERT_TRUE(frame->SaveProjectorList({record(u"Hall"_qs, {192, 168, 0, 10}, u"1"_qs, u"pw"_qs, u"00-1a-2b-3c-4d-5e"_qs),
-                                          record(u"Foyer"_qs, {10, 0, 0, 7}, u"0"_qs, {}, {}),
-                                          record(u"Stage"_qs, {172, 16, 1, 2}, {}, u"x"_qs, u"AA-BB-CC-DD-EE-FF"_qs)}));
+    ASSERT_TRUE(frame->SaveProjectorList(
+        {record(u"Hall"_qs, {192, 168, 0, 10}, u"1"_qs, u"pw"_qs, u"00-1a-2b-3c-4d-5e"_qs),
+         record(u"Foyer"_qs, {10, 0, 0, 7}, u"0"_qs, {}, {}),
+         record(u"Stage"_qs, {172, 16, 1, 2}, {}, u"x"_qs, u"AA-BB-CC-DD-EE-FF"_qs)}));
     EXPECT_FALSE(sendEnabled()) << "no picture";
     const QString qv1 = openSavedQv1();
     ASSERT_TRUE(sendEnabled());
@@ -442,8 +456,12 @@ TEST_F(SendCommandTest, ARunningScheduleRefusesButOneThatIsStoppingDoesNot) {
     EXPECT_EQ(boxes[0], CatalogText(msg::SendScheduleRunning));
 
     std::thread stopper([this] { frame->state().schedule().runner().stop(); });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return frame->state().schedule().runner().stopRequest() == ScheduleRunner::StopRequested ||
-                                 !frame->state().schedule().isRunning(); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return frame->state().schedule().runner().stopRequest() == ScheduleRunner::StopRequested ||
+                   !frame->state().schedule().isRunning();
+        },
+        20000));
     frame->action(Cmd::Send)->trigger();
     EXPECT_EQ(shown, 1) << "a stopping schedule does not hold Send back";
     EXPECT_EQ(boxes.size(), 1);

@@ -1,11 +1,11 @@
-#include "app/CAboutDlg.h"
 #include "app/AppState.h"
+#include "app/CAboutDlg.h"
 #include "app/CMainFrame.h"
-#include "registry/CProjectorStoreWrites.h"
 #include "app/CMessageBox.h"
 #include "app/CommandIds.h"
 #include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
+#include "registry/CProjectorStoreWrites.h"
 #include "support/CatalogFixture.h"
 #include "support/TempDir.h"
 
@@ -31,8 +31,8 @@ struct AnsweredBoxes {
     QList<QString> texts;
     QMessageBox::StandardButton answer = QMessageBox::Ok;
     AnsweredBoxes() {
-        CMessageBox::setHandlerForTesting([this](QWidget*, const QString&, const QString& text, CMessageBox::Icon,
-                                                 QMessageBox::StandardButtons) {
+        CMessageBox::setHandlerForTesting([this](QWidget*, const QString&, const QString& text,
+                                                 CMessageBox::Icon, QMessageBox::StandardButtons) {
             texts << text;
             return answer;
         });
@@ -227,7 +227,8 @@ TEST_F(MainFrameTest, ClosingStopsARunningScheduleFirst) {
     EXPECT_FALSE(frame.state().schedule().start()) << "one run at a time";
     // Once an upload has failed, a stop at any moment leaves the entry failed or executing: an
     // upload abandoned by the stop gives back the status it had before it began.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.state().schedule().entryStatus(0) == ScheduleEntry::Failed; }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return frame.state().schedule().entryStatus(0) == ScheduleEntry::Failed; }, 30000));
 
     boxes.answer = QMessageBox::Cancel;
     EXPECT_FALSE(frame.close());
@@ -238,7 +239,8 @@ TEST_F(MainFrameTest, ClosingStopsARunningScheduleFirst) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return frame.isHidden(); }, 20000)) << "then the window goes";
     EXPECT_FALSE(frame.state().schedule().isRunning());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_EQ(frame.state().schedule().entryStatus(0) == ScheduleEntry::Failed || frame.state().schedule().entryStatus(0) == ScheduleEntry::Executing,
+    EXPECT_EQ(frame.state().schedule().entryStatus(0) == ScheduleEntry::Failed ||
+                  frame.state().schedule().entryStatus(0) == ScheduleEntry::Executing,
               true);
 }
 
@@ -274,7 +276,8 @@ TEST_F(MainFrameTest, LegacyIniFollowsTheCatalogLanguageAndAMoveToUtf8IsToldOnce
     EXPECT_EQ(boxes.texts[0], CatalogText(msg::IniSavedAsUtf8, {ini, u"GBK"_qs}));
     EXPECT_TRUE(boxes.texts[0].contains(u"UTF-8"));
     EXPECT_TRUE(fileBytes().contains("NAME-1=\xE6\x8A\x95\xE5\xBD\xB1\xE6\x9C\xBA\n"));
-    ASSERT_TRUE(CProjectorStoreWrites::saveAuthSetting(&frame, frame.projectorStore(), QStringLiteral(u"Zoë"), 0));
+    ASSERT_TRUE(
+        CProjectorStoreWrites::saveAuthSetting(&frame, frame.projectorStore(), QStringLiteral(u"Zoë"), 0));
     ASSERT_TRUE(frame.SaveProjectorList(list));
     EXPECT_EQ(boxes.texts.size(), 1) << "told once";
 }

@@ -108,9 +108,11 @@ TEST(PictureCanvasTest, ClicksAtFractionalPositionsMakeNoRegion) {
             ASSERT_FALSE(lead.hasRegion()) << pictureSize.width() << " at " << x;
         }
         // A drag across the whole view: nearly the whole picture, never more.
-        QTest::mousePress(&lead, Qt::LeftButton, Qt::NoModifier, QPoint(1, 1)); // (0, 0) would mean the centre
+        QTest::mousePress(&lead, Qt::LeftButton, Qt::NoModifier,
+                          QPoint(1, 1)); // (0, 0) would mean the centre
         QTest::mouseMove(&lead, QPoint(viewSize.width() - 1, viewSize.height() - 1));
-        QTest::mouseRelease(&lead, Qt::LeftButton, Qt::NoModifier, QPoint(viewSize.width() - 1, viewSize.height() - 1));
+        QTest::mouseRelease(&lead, Qt::LeftButton, Qt::NoModifier,
+                            QPoint(viewSize.width() - 1, viewSize.height() - 1));
         const QRect r = lead.region();
         EXPECT_TRUE(QRect(QPoint(0, 0), pictureSize).contains(r)) << pictureSize.width();
         EXPECT_GE(r.width(), pictureSize.width() * 9 / 10) << pictureSize.width();

@@ -1,28 +1,28 @@
-#include "app/CFileDialogs.h"
 #include "app/AppState.h"
+#include "app/CFileDialogs.h"
 #include "app/CMainFrame.h"
 #include "app/CMessageBox.h"
 #include "app/CommandIds.h"
 #include "i18n/CatalogIds.h"
-#include "support/CatalogFixture.h"
-#include "support/TestPictures.h"
-#include "workspace/CPictureView.h"
-#include "workspace/CPictureCanvas.h"
 #include "imaging/PictureLoader.h"
 #include "imaging/Qv1Encoder.h"
 #include "imaging/SendableImage.h"
+#include "support/CatalogFixture.h"
+#include "support/TestPictures.h"
+#include "workspace/CPictureCanvas.h"
+#include "workspace/CPictureView.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMimeData>
-#include <QRegularExpression>
-#include <QTemporaryDir>
-#include <QApplication>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -63,8 +63,8 @@ protected:
         auto scripted = std::make_unique<ScriptedFileDialogs>();
         files = scripted.get();
         CFileDialogs::setInstanceForTesting(std::move(scripted));
-        CMessageBox::setHandlerForTesting([this](QWidget*, const QString&, const QString& text, CMessageBox::Icon,
-                                                 QMessageBox::StandardButtons) {
+        CMessageBox::setHandlerForTesting([this](QWidget*, const QString&, const QString& text,
+                                                 CMessageBox::Icon, QMessageBox::StandardButtons) {
             boxes << text;
             return answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst();
         });
@@ -78,7 +78,9 @@ protected:
             ++resizeDialogs;
             return nextResize;
         };
-        d.saturation = [](const Picture&) { return CPictureView::SaturationChoice{CPictureView::kConfirmed, -1000}; };
+        d.saturation = [](const Picture&) {
+            return CPictureView::SaturationChoice{CPictureView::kConfirmed, -1000};
+        };
         d.fitResult = [](const FitToProjector::Result&) { return CPictureView::kConfirmed; };
         view->setDialogs(d);
         frame->resize(640, 480);
@@ -134,7 +136,8 @@ TEST_F(PictureViewTest, OpenEditUndoSaveStateTransitions) {
     EXPECT_EQ(state(), CurrentImage::Saved) << "undoing the only edit of a fresh picture";
     EXPECT_EQ(frame->state().currentImage().width, 80u);
     EXPECT_FALSE(view->undoAvailable());
-    EXPECT_EQ(view->documentTitle(), CatalogText(msg::EditedDocumentTitle)) << "the title keeps the edit text";
+    EXPECT_EQ(view->documentTitle(), CatalogText(msg::EditedDocumentTitle))
+        << "the title keeps the edit text";
     frame->action(Cmd::Undo)->trigger(); // disabled: a second undo does nothing
     EXPECT_EQ(frame->state().currentImage().width, 80u);
 
@@ -147,7 +150,9 @@ TEST_F(PictureViewTest, OpenEditUndoSaveStateTransitions) {
     EXPECT_FALSE(view->undoAvailable()) << "Save As clears the undo level";
     EXPECT_EQ(frame->windowTitle(), u"b.QV1 - "_qs + CatalogText(msg::AppTitle));
     int reason = -1;
-    EXPECT_TRUE(IsSendableImage(qv1, frame->state().currentImage().width, frame->state().currentImage().height, reason)) << reason;
+    EXPECT_TRUE(IsSendableImage(qv1, frame->state().currentImage().width,
+                                frame->state().currentImage().height, reason))
+        << reason;
     QFile f(qv1);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.read(3), QByteArray("GIF"));
@@ -309,7 +314,9 @@ TEST_F(PictureViewTest, FitCountsAsAnEditAndSavesWhatItMeasured) {
     files->saveAnswers << out;
     frame->action(Cmd::FileSaveAs)->trigger();
     int reason = -1;
-    EXPECT_TRUE(IsSendableImage(out, frame->state().currentImage().width, frame->state().currentImage().height, reason)) << reason;
+    EXPECT_TRUE(IsSendableImage(out, frame->state().currentImage().width,
+                                frame->state().currentImage().height, reason))
+        << reason;
     frame->action(Cmd::FitToProjector)->trigger();
     frame->action(Cmd::Undo)->trigger();
     EXPECT_EQ(state(), CurrentImage::Saved);
@@ -391,7 +398,8 @@ QByteArray fileBytes(const QString& path) {
 
 // The byte count the size pane shows.
 qint64 paneFigure(const CMainFrame& frame) {
-    const QRegularExpressionMatch m = QRegularExpression(u"(\\d+)"_qs).match(frame.sizePaneText().section(u'=', 1));
+    const QRegularExpressionMatch m =
+        QRegularExpression(u"(\\d+)"_qs).match(frame.sizePaneText().section(u'=', 1));
     return m.hasMatch() ? m.captured(1).toLongLong() : -1;
 }
 
@@ -403,8 +411,12 @@ TEST_F(PictureViewTest, AnEditAfterAFitDropsTheFittedEncoding) {
     const QString big = dir.filePath(u"noise.png"_qs);
     TestPictures::writePng(TestPictures::noise(320, 240), big);
     CPictureView::Dialogs d;
-    d.resize = [](const Picture&) { return CPictureView::ResizeChoice{CPictureView::kConfirmed, 64, 48, 0, 0, 0}; };
-    d.saturation = [](const Picture&) { return CPictureView::SaturationChoice{CPictureView::kConfirmed, -1000}; };
+    d.resize = [](const Picture&) {
+        return CPictureView::ResizeChoice{CPictureView::kConfirmed, 64, 48, 0, 0, 0};
+    };
+    d.saturation = [](const Picture&) {
+        return CPictureView::SaturationChoice{CPictureView::kConfirmed, -1000};
+    };
     d.colourResolution = [](const Picture&) {
         CPictureView::ColourChoice c{CPictureView::kConfirmed, {}};
         c.request.bits = 4;
@@ -460,8 +472,9 @@ TEST_F(PictureViewTest, AnEditAfterAFitDropsTheFittedEncoding) {
 vips::VImage photoLike(int width, int height) {
     VipsRuntime::ensure();
     auto blobs = [&](int seed) {
-        return vips::VImage::gaussnoise((width + 23) / 24 + 1, (height + 23) / 24 + 1,
-                                        vips::VImage::option()->set("sigma", 60.0)->set("mean", 128.0)->set("seed", seed))
+        return vips::VImage::gaussnoise(
+                   (width + 23) / 24 + 1, (height + 23) / 24 + 1,
+                   vips::VImage::option()->set("sigma", 60.0)->set("mean", 128.0)->set("seed", seed))
             .resize(24.0, vips::VImage::option()->set("kernel", VIPS_KERNEL_CUBIC))
             .crop(0, 0, width, height);
     };
@@ -469,11 +482,13 @@ vips::VImage photoLike(int width, int height) {
     const vips::VImage xy = vips::VImage::xyz(width, height);
     const vips::VImage dx = xy.extract_band(0) - width / 2.0;
     const vips::VImage dy = xy.extract_band(1) - height / 2.0;
-    colour = ((dx * dx + dy * dy) < (width * height / 16.0)).ifthenelse(std::vector<double>{230.0, 210.0, 60.0}, colour);
+    colour = ((dx * dx + dy * dy) < (width * height / 16.0))
+                 .ifthenelse(std::vector<double>{230.0, 210.0, 60.0}, colour);
     const vips::VImage grain = vips::VImage::gaussnoise(
         width, height, vips::VImage::option()->set("sigma", 2.0)->set("mean", 0.0)->set("seed", 14));
-    return (colour + grain).cast(VIPS_FORMAT_UCHAR).copy(
-        vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    return (colour + grain)
+        .cast(VIPS_FORMAT_UCHAR)
+        .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
 }
 
 // Save after a fit writes the very bytes that were measured, into a projector picture file;
@@ -577,7 +592,8 @@ TEST_F(PictureViewTest, AClickOnAScaledPictureMakesNoRegion) {
     CPictureCanvas* lead = view->lead();
     const QRectF shown = lead->displayRect();
     ASSERT_LT(shown.width(), 1013.0) << "the picture must be shown scaled";
-    for (const QPoint at : {QPoint(100, 100), QPoint(211, 137), QPoint(317, 250), QPoint(lead->width() / 2, 203)}) {
+    for (const QPoint at :
+         {QPoint(100, 100), QPoint(211, 137), QPoint(317, 250), QPoint(lead->width() / 2, 203)}) {
         QTest::mouseClick(lead, Qt::LeftButton, Qt::NoModifier, at);
         EXPECT_FALSE(lead->hasRegion()) << at.x() << "," << at.y();
         EXPECT_FALSE(enabled(Cmd::Trimming));
@@ -590,5 +606,6 @@ TEST_F(PictureViewTest, AClickOnAScaledPictureMakesNoRegion) {
     EXPECT_TRUE(QRect(0, 0, 1013, 677).contains(r));
     frame->action(Cmd::Trimming)->trigger();
     EXPECT_EQ(frame->state().currentImage().width, static_cast<quint32>(r.width()));
-    EXPECT_GE(frame->state().currentImage().width, 2u) << "three view pixels cover more than one picture pixel";
+    EXPECT_GE(frame->state().currentImage().width, 2u)
+        << "three view pixels cover more than one picture pixel";
 }

@@ -1,5 +1,5 @@
-#include "app/CFileDialogs.h"
 #include "app/AppState.h"
+#include "app/CFileDialogs.h"
 #include "app/CMainFrame.h"
 #include "app/CMessageBox.h"
 #include "i18n/CatalogIds.h"
@@ -68,8 +68,12 @@ template <typename T> void WhenModal(std::function<void(T&)> steps) {
 class CsvFileAnswers final : public CFileDialogs {
 public:
     QStringList* paths = nullptr;
-    QString openFile(QWidget*, const Request&) override { return paths->isEmpty() ? QString() : paths->takeFirst(); }
-    QString saveFile(QWidget*, const Request&) override { return paths->isEmpty() ? QString() : paths->takeFirst(); }
+    QString openFile(QWidget*, const Request&) override {
+        return paths->isEmpty() ? QString() : paths->takeFirst();
+    }
+    QString saveFile(QWidget*, const Request&) override {
+        return paths->isEmpty() ? QString() : paths->takeFirst();
+    }
 };
 
 // Types text key by key into whichever field has the focus, as a user's keyboard would.
@@ -81,7 +85,9 @@ void TypeIp(CIpAddressEdit* ip, const QString& text) {
     }
 }
 
-QWidget* Focused(QWidget& w) { return w.window()->focusWidget(); }
+QWidget* Focused(QWidget& w) {
+    return w.window()->focusWidget();
+}
 
 class ProjectorListDialogs : public ::testing::Test {
 protected:
@@ -139,8 +145,8 @@ protected:
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
     // Fills the projector form as a user would and presses OK.
-    static void fillForm(CProjectorEditDlg& d, const QString& name, const QStringList& mac, const QString& address,
-                         bool auth, const QString& password) {
+    static void fillForm(CProjectorEditDlg& d, const QString& name, const QStringList& mac,
+                         const QString& address, bool auth, const QString& password) {
         Type(d, "name1039", name);
         const char* boxes[] = {"mac1040", "mac1011", "mac1012", "mac1013", "mac1014", "mac1015"};
         for (int k = 0; k < 6; ++k) {
@@ -196,7 +202,8 @@ TEST_F(ProjectorListDialogs, ListShowsRecordsInFourColumnsWithLocalisedMenus) {
     EXPECT_EQ(popups[1]->text(), CatalogText(53, 39));
     EXPECT_EQ(dlg.menuBarAction(CProjectorListDlg::CmdGetStatus)->text(), CatalogText(53, 40));
     EXPECT_EQ(dlg.contextAction(CProjectorListDlg::CmdDelete)->text(), CatalogText(53, 36));
-    EXPECT_EQ(dlg.menuBarAction(CProjectorListDlg::CmdImportCsv)->text(), CatalogText(msg::MenuListImportCsv));
+    EXPECT_EQ(dlg.menuBarAction(CProjectorListDlg::CmdImportCsv)->text(),
+              CatalogText(msg::MenuListImportCsv));
     EXPECT_FALSE(Child<QPushButton>(dlg, "button1017")->isVisible());
     EXPECT_EQ(Child<QPushButton>(dlg, "button1037")->text(), CatalogText(9, 32));
     EXPECT_EQ(dlg.contextAction(CProjectorListDlg::CmdClose), nullptr);
@@ -209,8 +216,9 @@ TEST_F(ProjectorListDialogs, CommandsNeedingASelectionAreDisabledWithoutOneInBot
     CProjectorListDlg dlg(frame.projectorStore(), frame.commandObserver(), saver(frame));
     auto states = [&dlg](int id) {
         dlg.updateCommandStates();
-        return std::pair{dlg.menuBarAction(id)->isEnabled(),
-                         dlg.contextAction(id) ? dlg.contextAction(id)->isEnabled() : dlg.menuBarAction(id)->isEnabled()};
+        return std::pair{dlg.menuBarAction(id)->isEnabled(), dlg.contextAction(id)
+                                                                 ? dlg.contextAction(id)->isEnabled()
+                                                                 : dlg.menuBarAction(id)->isEnabled()};
     };
     using L = CProjectorListDlg;
     dlg.list()->clearSelection();
@@ -241,8 +249,8 @@ TEST_F(ProjectorListDialogs, AddStoresLowerCaseMacEditRestoresUpperCaseAndKeepsO
     WhenModal<CProjectorEditDlg>([](CProjectorEditDlg& d) {
         EXPECT_EQ(d.windowTitle(), CatalogText(9, 3));
         EXPECT_TRUE(Child<QCheckBox>(d, "auth1064")->isChecked()) << "add mode starts authenticated";
-        fillForm(d, u"Hall"_qs, {u"0"_qs, u"1A"_qs, u"2b"_qs, u"3"_qs, u"4"_qs, u"5"_qs}, u"10.0.1.5"_qs, true,
-                 u"secret"_qs);
+        fillForm(d, u"Hall"_qs, {u"0"_qs, u"1A"_qs, u"2b"_qs, u"3"_qs, u"4"_qs, u"5"_qs}, u"10.0.1.5"_qs,
+                 true, u"secret"_qs);
     });
     dlg.menuBarAction(CProjectorListDlg::CmdAdd)->trigger();
     ASSERT_EQ(frame.GetProjectorList().size(), 1);
@@ -271,9 +279,8 @@ TEST_F(ProjectorListDialogs, AddStoresLowerCaseMacEditRestoresUpperCaseAndKeepsO
 
     // All boxes emptied: the old text stays. Authentication off empties the password.
     selectRows(dlg.list(), {0});
-    WhenModal<CProjectorEditDlg>([](CProjectorEditDlg& d) {
-        fillForm(d, u"Hall 2"_qs, {}, u"10.0.1.6"_qs, false, u"ignored"_qs);
-    });
+    WhenModal<CProjectorEditDlg>(
+        [](CProjectorEditDlg& d) { fillForm(d, u"Hall 2"_qs, {}, u"10.0.1.6"_qs, false, u"ignored"_qs); });
     dlg.OnEdit();
     r = frame.GetProjectorList().first();
     EXPECT_EQ(r.mac, u"00-1A-2B-03-04-05");
@@ -394,8 +401,9 @@ TEST_F(ProjectorListDialogs, GetStatusShowsWaitBoxAndStatusDialogPerRowInOrderAn
     AppState frameState(m_ini);
 
     CMainFrame frame(frameState);
-    ASSERT_TRUE(frame.SaveProjectorList({record(u"First"_qs, first->address()), record(u"Other"_qs, 0x0A0000FEu),
-                                         record(u"Second"_qs, second->address(), u"1"_qs, u"pw"_qs)}));
+    ASSERT_TRUE(
+        frame.SaveProjectorList({record(u"First"_qs, first->address()), record(u"Other"_qs, 0x0A0000FEu),
+                                 record(u"Second"_qs, second->address(), u"1"_qs, u"pw"_qs)}));
     CProjectorListDlg dlg(frame.projectorStore(), frame.commandObserver(), saver(frame), nullptr, fast());
     selectRows(dlg.list(), {2, 0});
 
@@ -451,23 +459,23 @@ TEST_F(ProjectorListDialogs, GetStatusShowsWaitBoxAndStatusDialogPerRowInOrderAn
                            CatalogText(msg::StoreStateDlgTitle, {u"Second"_qs})};
     EXPECT_EQ(seen, want);
     ASSERT_EQ(columns.size(), 2);
-    EXPECT_EQ(columns[0], (QStringList{CatalogText(9, 84), CatalogText(9, 82), CatalogText(9, 82),
-                                       CatalogText(9, 82)}));
-    EXPECT_EQ(columns[1], (QStringList{CatalogText(9, 82), CatalogText(9, 84), CatalogText(9, 86),
-                                       CatalogText(9, 82)}))
+    EXPECT_EQ(columns[0],
+              (QStringList{CatalogText(9, 84), CatalogText(9, 82), CatalogText(9, 82), CatalogText(9, 82)}));
+    EXPECT_EQ(columns[1],
+              (QStringList{CatalogText(9, 82), CatalogText(9, 84), CatalogText(9, 86), CatalogText(9, 82)}))
         << "store 2 is receiving, store 3 completed";
     // Only store 2 has a transmission to cancel; the others answer CANCEL 2.
-    EXPECT_EQ(cancelColumn, (QStringList{CatalogText(9, 70), CatalogText(9, 68), CatalogText(9, 70),
-                                         CatalogText(9, 70)}));
+    EXPECT_EQ(cancelColumn,
+              (QStringList{CatalogText(9, 70), CatalogText(9, 68), CatalogText(9, 70), CatalogText(9, 70)}));
     ASSERT_TRUE(second->waitForServed(12, 20000));
     QList<QByteArray> commands;
     for (const EmulatorRequest& r : second->requests()) {
         commands << r.command;
         EXPECT_TRUE(r.prefixOk) << r.command.constData();
     }
-    EXPECT_EQ(commands, (QList<QByteArray>{"STAT 1", "STAT 2", "STAT 3", "STAT 4", "CANCEL 1", "CANCEL 2",
-                                           "CANCEL 3", "CANCEL 4", "CANCEL 1", "CANCEL 2", "CANCEL 3",
-                                           "CANCEL 4"}));
+    EXPECT_EQ(commands,
+              (QList<QByteArray>{"STAT 1", "STAT 2", "STAT 3", "STAT 4", "CANCEL 1", "CANCEL 2", "CANCEL 3",
+                                 "CANCEL 4", "CANCEL 1", "CANCEL 2", "CANCEL 3", "CANCEL 4"}));
     EXPECT_TRUE(dlg.list()->isEnabled());
 }
 
@@ -516,7 +524,8 @@ TEST_F(ProjectorListDialogs, TheWaitBoxsStopAbandonsTheProjectorBeingAsked) {
     ASSERT_TRUE(slow && next);
     AppState frameState(m_ini);
     CMainFrame frame(frameState);
-    ASSERT_TRUE(frame.SaveProjectorList({record(u"Slow"_qs, slow->address()), record(u"Next"_qs, next->address())}));
+    ASSERT_TRUE(
+        frame.SaveProjectorList({record(u"Slow"_qs, slow->address()), record(u"Next"_qs, next->address())}));
     // The protocol's own waits: the silent projector's four stores would take two minutes.
     CProjectorListDlg dlg(frame.projectorStore(), frame.commandObserver(), saver(frame));
     dlg.show();
@@ -678,7 +687,8 @@ TEST_F(ProjectorListDialogs, CsvExportWarnsAndImportWritesOnlyWhatThePreviewConf
     paths << csv;
     dlg.menuBarAction(CProjectorListDlg::CmdExportCsv)->trigger();
     ASSERT_TRUE(QFile::exists(csv));
-    EXPECT_EQ(QFile::permissions(csv) & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
+    EXPECT_EQ(QFile::permissions(csv) &
+                  (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
               QFile::Permissions{});
 
     // Import into a list that has one of the addresses: the preview says what happens, and

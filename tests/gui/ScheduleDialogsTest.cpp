@@ -1,16 +1,16 @@
 #include "DialogDriver.h"
 #include "ProjectorEmulator.h"
-#include "app/CFileDialogs.h"
 #include "app/AppState.h"
+#include "app/CFileDialogs.h"
 #include "app/CMainFrame.h"
 #include "i18n/CatalogIds.h"
+#include "imaging/GifWriter.h"
 #include "registry/CIpAddressEdit.h"
 #include "registry/CSelectProjectorDlg.h"
 #include "schedule/CScheduleDlg.h"
 #include "schedule/CScheduleEntryDlg.h"
 #include "schedule/ScheduleFile.h"
 #include "support/CatalogFixture.h"
-#include "imaging/GifWriter.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -97,9 +97,10 @@ protected:
         CFileDialogs::setInstanceForTesting(std::move(scripted));
         frameState = std::make_unique<AppState>(dir.filePath(QStringLiteral("t.INI")));
         frame = std::make_unique<CMainFrame>(*frameState);
-        ASSERT_TRUE(frame->projectorStore()
-                        .saveProjectors({record(kOther), record(kEmulated, u"1"_qs, u"secret"_qs), record(kSilent)})
-                        .ok());
+        ASSERT_TRUE(
+            frame->projectorStore()
+                .saveProjectors({record(kOther), record(kEmulated, u"1"_qs, u"secret"_qs), record(kSilent)})
+                .ok());
         frame->state().currentImage().width = 100;
         frame->state().currentImage().height = 100;
         imageBytes = gifOfSize(120, 90);
@@ -126,8 +127,8 @@ protected:
     // Which of the command buttons are enabled, in the order of the layout.
     static QString enabledButtons(CScheduleDlg& d) {
         QString s;
-        for (const char* name : {"insert1014", "delete1015", "load1016", "save1017", "execute1019", "stop1020",
-                                 "loop1063", "cancel2"}) {
+        for (const char* name : {"insert1014", "delete1015", "load1016", "save1017", "execute1019",
+                                 "stop1020", "loop1063", "cancel2"}) {
             s += Child<QWidget>(d, name)->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
         }
         return s;
@@ -136,8 +137,8 @@ protected:
     static constexpr const char* kRunning = "00000101";
 
     // Fills the shown entry dialog and presses OK.
-    static void fillAndOk(CScheduleEntryDlg& e, const QString& address, const QString& file, int storeIndex = 0,
-                          const QString& interval = u"0"_qs) {
+    static void fillAndOk(CScheduleEntryDlg& e, const QString& address, const QString& file,
+                          int storeIndex = 0, const QString& interval = u"0"_qs) {
         Child<CIpAddressEdit>(e, "address1006")->setText(address);
         Child<QLineEdit>(e, "file1018")->setText(file);
         Child<QComboBox>(e, "store1054")->setCurrentIndex(storeIndex);
@@ -221,7 +222,8 @@ TEST_F(ScheduleDialogs, SelectProjectorListsAddressesAndSetsTheCurrentOne) {
     empty.show();
     Click(empty, "ok1");
     EXPECT_EQ(empty.result(), QDialog::Accepted);
-    EXPECT_EQ(frame->state().projectors().currentProjector(), kSilent) << "an empty list keeps the current projector";
+    EXPECT_EQ(frame->state().projectors().currentProjector(), kSilent)
+        << "an empty list keeps the current projector";
 }
 
 TEST_F(ScheduleDialogs, EntryDialogOpensWithTheCurrentProjector) {
@@ -330,11 +332,11 @@ TEST_F(ScheduleDialogs, EntryValidationKeepsTheDialogOpen) {
 TEST_F(ScheduleDialogs, EntryCheckMeasuresTheChosenFileNotTheShownPicture) {
     CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
     frame->state().currentImage().width = 0;
-        frame->state().currentImage().height = 0; // nothing shown at all
+    frame->state().currentImage().height = 0; // nothing shown at all
     ASSERT_TRUE(insert(d, kEmulatedText, image));
     EXPECT_TRUE(boxes.shown().empty());
     frame->state().currentImage().width = 2000;
-        frame->state().currentImage().height = 2000; // a shown picture far too big to send
+    frame->state().currentImage().height = 2000; // a shown picture far too big to send
     ASSERT_TRUE(insert(d, kEmulatedText, writeFile(u"max.qv1"_qs, gifOfSize(1024, 768))));
     EXPECT_TRUE(boxes.shown().empty());
     EXPECT_EQ(d.table().count, 2);
@@ -362,9 +364,10 @@ TEST_F(ScheduleDialogs, EntryRefusesAPathOrPasswordThatDoesNotFitWithAMessage) {
 
     // A projector whose password is longer than an entry holds.
     const QString longPassword(86, QChar(0x5BC6)); // 258 bytes
-    ASSERT_TRUE(frame->projectorStore()
-                    .saveProjectors({record(kOther), record(kEmulated, u"1"_qs, longPassword), record(kSilent)})
-                    .ok());
+    ASSERT_TRUE(
+        frame->projectorStore()
+            .saveProjectors({record(kOther), record(kEmulated, u"1"_qs, longPassword), record(kSilent)})
+            .ok());
     fillAndOk(e, kEmulatedText, image);
     EXPECT_TRUE(e.isVisible());
     EXPECT_EQ(boxes.texts(), QStringList{CatalogText(msg::EntryPasswordTooLong, {u"258"_qs})});
@@ -590,7 +593,8 @@ TEST_F(ScheduleDialogs, ExecuteShowsStatusesAndReturnsToIdleByItself) {
 
 TEST_F(ScheduleDialogs, OpeningDuringARunShowsItAndStopEndsIt) {
     ScheduleTable t;
-    ASSERT_EQ(t.AddScheduleEntry(kSilentText, image, u"4"_qs, u"0"_qs, false, 0, {}), ScheduleTable::AddResult::Added);
+    ASSERT_EQ(t.AddScheduleEntry(kSilentText, image, u"4"_qs, u"0"_qs, false, 0, {}),
+              ScheduleTable::AddResult::Added);
     frame->state().schedule().setTable(t);
     frame->state().schedule().setCount(t.count);
     frame->state().schedule().setLoop(1);
@@ -598,7 +602,7 @@ TEST_F(ScheduleDialogs, OpeningDuringARunShowsItAndStopEndsIt) {
 
     {
         CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
-            d.show();
+        d.show();
         EXPECT_EQ(enabledButtons(d), QLatin1String(kRunning));
         EXPECT_TRUE(Child<QCheckBox>(d, "loop1063")->isChecked());
         EXPECT_EQ(d.table(), t);
@@ -678,7 +682,8 @@ TEST_F(SilentUpload, StopAbandonsTheUploadAtOnceAndTheWindowKeepsWorking) {
     EXPECT_LT(clock.elapsed(), 20000);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_FALSE(frame->state().schedule().isRunning());
-    EXPECT_EQ(frame->state().schedule().entryStatus(0), ScheduleEntry::NotRun) << "the status before the upload began";
+    EXPECT_EQ(frame->state().schedule().entryStatus(0), ScheduleEntry::NotRun)
+        << "the status before the upload began";
     EXPECT_TRUE(boxes.shown().empty());
 }
 
@@ -746,8 +751,12 @@ TEST(ScheduleDialogTexts, AllTextsComeFromTheCatalogInBothLanguages) {
 // Verify and retry: two check boxes kept beside the schedule file.
 namespace {
 
-QCheckBox* verifyBox(CScheduleDlg& d) { return Child<QCheckBox>(d, "verifyUploads"); }
-QCheckBox* retryBox(CScheduleDlg& d) { return Child<QCheckBox>(d, "retryUploads"); }
+QCheckBox* verifyBox(CScheduleDlg& d) {
+    return Child<QCheckBox>(d, "verifyUploads");
+}
+QCheckBox* retryBox(CScheduleDlg& d) {
+    return Child<QCheckBox>(d, "retryUploads");
+}
 
 QByteArray fileBytes(const QString& path) {
     QFile f(path);
@@ -842,8 +851,8 @@ TEST_F(ScheduleDialogs, ABadSideFileIsReportedAndLeavesBothOff) {
     files->answers << path;
     Click(other, "load1016");
     ASSERT_EQ(boxes.shown().size(), 1u);
-    EXPECT_TRUE(boxes.texts()[0].startsWith(CatalogText(msg::ScheduleOptionsUnreadable, {path + u".options"_qs, {}})
-                                                .section(u':', 0, 0)));
+    EXPECT_TRUE(boxes.texts()[0].startsWith(
+        CatalogText(msg::ScheduleOptionsUnreadable, {path + u".options"_qs, {}}).section(u':', 0, 0)));
     EXPECT_EQ(boxes.shown()[0].icon, CMessageBox::Icon::Stop);
     EXPECT_EQ(other.options(), ScheduleOptions{});
     boxes.clear();
@@ -852,8 +861,8 @@ TEST_F(ScheduleDialogs, ABadSideFileIsReportedAndLeavesBothOff) {
     files->answers << path;
     Click(other, "save1017");
     ASSERT_EQ(boxes.shown().size(), 1u);
-    EXPECT_TRUE(boxes.texts()[0].startsWith(CatalogText(msg::ScheduleOptionsSaveFailed, {path + u".options"_qs, {}})
-                                                .section(u':', 0, 0)));
+    EXPECT_TRUE(boxes.texts()[0].startsWith(
+        CatalogText(msg::ScheduleOptionsSaveFailed, {path + u".options"_qs, {}}).section(u':', 0, 0)));
     EXPECT_EQ(fileBytes(path), d.table().toBytes()) << "the schedule was saved all the same";
 }
 
@@ -864,7 +873,7 @@ TEST_F(ScheduleDialogs, ExecuteRunsWithTheOptionsAndReopeningShowsThem) {
     ASSERT_TRUE(emulator.start());
     {
         CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
-            d.show();
+        d.show();
         ASSERT_TRUE(insert(d, kEmulatedText, image));
         verifyBox(d)->setChecked(true);
         Click(d, "execute1019");
@@ -883,7 +892,8 @@ TEST_F(ScheduleDialogs, ExecuteRunsWithTheOptionsAndReopeningShowsThem) {
 
     // A run going on when the dialog opens shows its own options.
     ScheduleTable t;
-    ASSERT_EQ(t.AddScheduleEntry(kSilentText, image, u"1"_qs, u"0"_qs, false, 0, {}), ScheduleTable::AddResult::Added);
+    ASSERT_EQ(t.AddScheduleEntry(kSilentText, image, u"1"_qs, u"0"_qs, false, 0, {}),
+              ScheduleTable::AddResult::Added);
     frame->state().schedule().setTable(t);
     frame->state().schedule().setCount(t.count);
     frame->state().schedule().setLoop(1);

@@ -18,8 +18,8 @@ struct BoxLog {
     QStringList texts;
     QList<CMessageBox::Icon> icons;
     BoxLog() {
-        CMessageBox::setHandlerForTesting([this](QWidget*, const QString&, const QString& text, CMessageBox::Icon icon,
-                                                 QMessageBox::StandardButtons) {
+        CMessageBox::setHandlerForTesting([this](QWidget*, const QString&, const QString& text,
+                                                 CMessageBox::Icon icon, QMessageBox::StandardButtons) {
             texts << text;
             icons << icon;
             return QMessageBox::Ok;
@@ -32,7 +32,8 @@ struct BoxLog {
 struct StartUp {
     QTemporaryDir dir;
     StartUp() {
-        QFile::copy(QStringLiteral(TESSAVEL_BUILD_DIR "/Pellatic.cat"), dir.filePath(QStringLiteral("Pellatic.cat")));
+        QFile::copy(QStringLiteral(TESSAVEL_BUILD_DIR "/Pellatic.cat"),
+                    dir.filePath(QStringLiteral("Pellatic.cat")));
         SetCatalogSearchPathForTesting({dir.path()});
         SetSystemLanguageIdForTesting(Catalog::kEnglish);
     }
@@ -40,7 +41,8 @@ struct StartUp {
         SetCatalogSearchPathForTesting({});
         SetSystemLanguageIdForTesting(0);
     }
-    TessavelApp::Options options(LoginLoop::Outcome outcome, int* logins = nullptr, bool catalogThere = true) {
+    TessavelApp::Options options(LoginLoop::Outcome outcome, int* logins = nullptr,
+                                 bool catalogThere = true) {
         TessavelApp::Options o;
         o.iniPath = dir.filePath(QStringLiteral("t.INI"));
         o.login = [outcome, logins, catalogThere] {
@@ -129,5 +131,6 @@ TEST(TessavelAppTest, ImagingErrorBox) {
     EXPECT_TRUE(boxes.texts.isEmpty());
     EXPECT_EQ(TessavelApp::ReportImagingError(3), 3);
     EXPECT_EQ(TessavelApp::ReportImagingError(-9), -9);
-    EXPECT_EQ(boxes.texts, (QStringList{u"Imaging Error!!.\nCODE = 3"_qs, u"Imaging Error!!.\nCODE = -9"_qs}));
+    EXPECT_EQ(boxes.texts,
+              (QStringList{u"Imaging Error!!.\nCODE = 3"_qs, u"Imaging Error!!.\nCODE = -9"_qs}));
 }

@@ -18,8 +18,9 @@ public:
             InstallCatalogForTesting(nullptr);
             return;
         }
-        const QString path = QStringLiteral(TESSAVEL_BUILD_DIR) +
-                             (which == Which::Default ? QStringLiteral("/Pellatic.cat") : QStringLiteral("/Pellaticsc.cat"));
+        const QString path =
+            QStringLiteral(TESSAVEL_BUILD_DIR) +
+            (which == Which::Default ? QStringLiteral("/Pellatic.cat") : QStringLiteral("/Pellaticsc.cat"));
         auto catalog = Catalog::fromFile(path);
         if (catalog) {
             InstallCatalogForTesting(std::make_shared<const Catalog>(std::move(*catalog)));

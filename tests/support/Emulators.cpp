@@ -22,7 +22,9 @@ quint32 nextCandidate() {
 }
 } // namespace
 
-Emulators::~Emulators() { stopAll(); }
+Emulators::~Emulators() {
+    stopAll();
+}
 
 void Emulators::stopAll() {
     for (auto& e : m_list) {

@@ -14,7 +14,8 @@ using vips::VImage;
 namespace {
 
 VImage asSrgb(VImage image) {
-    return image.cast(VIPS_FORMAT_UCHAR).copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    return image.cast(VIPS_FORMAT_UCHAR)
+        .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
 }
 
 quint32 crc32(const QByteArray& data) {
@@ -59,7 +60,8 @@ VImage photo(int width, int height, int seed, double noise) {
             .resize(24.0, VImage::option()->set("kernel", VIPS_KERNEL_CUBIC))
             .crop(0, 0, width, height);
     };
-    VImage colour = vips::VImage::bandjoin(std::vector<vips::VImage>{blobs(seed), blobs(seed + 1), blobs(seed + 2)});
+    VImage colour =
+        vips::VImage::bandjoin(std::vector<vips::VImage>{blobs(seed), blobs(seed + 1), blobs(seed + 2)});
     // Hard edges: a bright disc.
     const VImage xy = VImage::xyz(width, height);
     const VImage dx = xy.extract_band(0) - width / 2.0;
@@ -67,8 +69,8 @@ VImage photo(int width, int height, int seed, double noise) {
     const VImage inside = (dx * dx + dy * dy) < (width * height / 16.0);
     colour = inside.ifthenelse(std::vector<double>{230.0, 210.0, 60.0}, colour);
     // Sensor noise.
-    const VImage grain =
-        VImage::gaussnoise(width, height, VImage::option()->set("sigma", noise)->set("mean", 0.0)->set("seed", seed + 3));
+    const VImage grain = VImage::gaussnoise(
+        width, height, VImage::option()->set("sigma", noise)->set("mean", 0.0)->set("seed", seed + 3));
     return asSrgb(colour + grain).copy_memory();
 }
 
@@ -77,7 +79,9 @@ VImage solid(int width, int height, double r, double g, double b) {
     return asSrgb(VImage::black(width, height).new_from_image(std::vector<double>{r, g, b})).copy_memory();
 }
 
-Picture picture(const VImage& image) { return Picture(asSrgb(image).copy_memory()); }
+Picture picture(const VImage& image) {
+    return Picture(asSrgb(image).copy_memory());
+}
 
 QByteArray encode(const VImage& image, const char* suffix) {
     void* buffer = nullptr;

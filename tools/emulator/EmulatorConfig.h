@@ -9,21 +9,21 @@
 struct EmulatorFaults final {
     enum class Close { Never, BeforeGreeting, BeforeReply };
 
-    int greetingDelayMs = 0;   // before the challenge goes out
-    int verdictDelayMs = 0;    // before any reply goes out
-    int storeDelayMs = 0;      // PUT: time spent storing the file before the verdict
+    int greetingDelayMs = 0; // before the challenge goes out
+    int verdictDelayMs = 0;  // before any reply goes out
+    int storeDelayMs = 0;    // PUT: time spent storing the file before the verdict
     Close closeEarly = Close::Never;
-    bool neverGreet = false;   // authenticating, but no challenge ever comes
-    bool neverReply = false;   // the command is read, the connection stays open, no reply
-    bool neverRead = false;    // the connection is accepted and held; nothing is ever read
-    int splitBytes = 0;        // > 0: the reply goes out in pieces of this many bytes
-    int splitPauseMs = 30;     // pause between two pieces
-    QByteArray extraBytes;     // sent directly behind the reply, in the same piece
-    int garbageBytes = 0;      // > 0: this many bytes of garbage instead of the reply
-    QByteArray replyOverride;  // sent instead of the reply the command earns
-    QByteArray greetingOverride; // sent instead of the eight-character challenge
-    int holdAfterReplyMs = 0;  // the connection stays open this long after the reply
-    bool dropUploads = false;  // PUT: the file is read and "PUT 0" answered, but nothing is kept
+    bool neverGreet = false;      // authenticating, but no challenge ever comes
+    bool neverReply = false;      // the command is read, the connection stays open, no reply
+    bool neverRead = false;       // the connection is accepted and held; nothing is ever read
+    int splitBytes = 0;           // > 0: the reply goes out in pieces of this many bytes
+    int splitPauseMs = 30;        // pause between two pieces
+    QByteArray extraBytes;        // sent directly behind the reply, in the same piece
+    int garbageBytes = 0;         // > 0: this many bytes of garbage instead of the reply
+    QByteArray replyOverride;     // sent instead of the reply the command earns
+    QByteArray greetingOverride;  // sent instead of the eight-character challenge
+    int holdAfterReplyMs = 0;     // the connection stays open this long after the reply
+    bool dropUploads = false;     // PUT: the file is read and "PUT 0" answered, but nothing is kept
     QByteArray infoReplyOverride; // INFO: sent instead of what the store holds
     int infoDelayMs = 0;          // INFO: before its reply goes out, on top of verdictDelayMs
     int recordDelayMs = 0;        // the session's record is kept this long after its end

@@ -156,8 +156,9 @@ EmulatorOptions EmulatorOptions::parse(const QStringList& args) {
         } else if (a == u"--password" && v != u"-") {
             base.authenticate = true;
             base.password = v.toUtf8();
-            o.warnings << QStringLiteral("warning: a password given as --password P can be read by every user of "
-                                         "this computer; use --password-file FILE or --password -");
+            o.warnings << QStringLiteral(
+                "warning: a password given as --password P can be read by every user of "
+                "this computer; use --password-file FILE or --password -");
         } else if (a == u"--password" || a == u"--password-file") {
             QString why;
             if (!readPassword(v, base.password, why)) {

@@ -9,7 +9,7 @@
 // The emulator program's command line: one or more emulated projectors and their faults.
 struct EmulatorOptions final {
     QList<EmulatorConfig> projectors;
-    QString error; // set when the command line is not understood
+    QString error;        // set when the command line is not understood
     QStringList warnings; // for standard error; the options still hold
 
     // A password from --password-file FILE or --password - (standard input): the first line,

@@ -59,7 +59,8 @@ bool EmulatorSession::pause(int ms) const {
             return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(qMin<qint64>(
-            kSliceMs, std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count() + 1)));
+            kSliceMs,
+            std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count() + 1)));
     }
     return !m_stopping.load();
 }
@@ -91,7 +92,8 @@ bool EmulatorSession::readMore(QByteArray& buffer, qint64 atLeast) {
 bool EmulatorSession::sendAll(QByteArrayView data) {
     qsizetype done = 0;
     while (done < data.size()) {
-        const ssize_t n = ::send(m_fd, data.data() + done, static_cast<size_t>(data.size() - done), MSG_NOSIGNAL);
+        const ssize_t n =
+            ::send(m_fd, data.data() + done, static_cast<size_t>(data.size() - done), MSG_NOSIGNAL);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -167,15 +169,15 @@ QByteArray EmulatorSession::replyTo(const QByteArray& command, EmulatorStores& s
         if (!img) {
             return "INFO 0\r\nFile-Name:EMPTY\r\nFile-Length:0\r\n";
         }
-        return "INFO 0\r\nFile-Name:" + img->name + "\r\nFile-Length:" + QByteArray::number(img->data.size()) +
-               "\r\n";
+        return "INFO 0\r\nFile-Name:" + img->name +
+               "\r\nFile-Length:" + QByteArray::number(img->data.size()) + "\r\n";
     }
     if (word == "STAT") {
         if (!parseStore(arg, store)) {
             return "STAT 1\r\n";
         }
-        return "STAT 0\r\nSave-ID:" + QByteArray::number(store) + "\r\nStatus:" +
-               QByteArray::number(stores.state(store)) + "\r\n";
+        return "STAT 0\r\nSave-ID:" + QByteArray::number(store) +
+               "\r\nStatus:" + QByteArray::number(stores.state(store)) + "\r\n";
     }
     if (word == "CANCEL") {
         if (!parseStore(arg, store)) {
@@ -205,7 +207,8 @@ QByteArray EmulatorSession::handlePut(const QByteArray& commandLine, QByteArray&
     bool lengthOk = false;
     const qint64 length = lengthText.toLongLong(&lengthOk);
     int store = 0;
-    if (name.isEmpty() || !lengthOk || length <= 0 || length > m_config.maxFileSize || !parseStore(saveText, store)) {
+    if (name.isEmpty() || !lengthOk || length <= 0 || length > m_config.maxFileSize ||
+        !parseStore(saveText, store)) {
         return "PUT 1\r\n";
     }
     if (!m_stores.begin(store)) {

@@ -13,14 +13,15 @@ struct EmulatorRequest final {
     QByteArray block;   // everything the client sent
     QByteArray command; // the command line without prefix and line end
     bool prefixOk = true;
-    QByteArray reply;   // what the emulator sent back (before faults reshaped it)
+    QByteArray reply; // what the emulator sent back (before faults reshaped it)
 };
 
 // Serves one accepted connection the way a projector does: challenge, one command block,
 // one reply, close.
 class EmulatorSession final {
 public:
-    EmulatorSession(int fd, const EmulatorConfig& config, EmulatorStores& stores, const std::atomic<bool>& stopping);
+    EmulatorSession(int fd, const EmulatorConfig& config, EmulatorStores& stores,
+                    const std::atomic<bool>& stopping);
     ~EmulatorSession();
     EmulatorSession(const EmulatorSession&) = delete;
     EmulatorSession& operator=(const EmulatorSession&) = delete;

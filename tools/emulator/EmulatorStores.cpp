@@ -51,7 +51,9 @@ bool EmulatorStores::finish(int store, const QByteArray& name, const QByteArray&
     return false;
 }
 
-void EmulatorStores::fail(int store) { setState(store, Failed); }
+void EmulatorStores::fail(int store) {
+    setState(store, Failed);
+}
 
 bool EmulatorStores::cancel(int store) {
     QMutexLocker lock(&m_mutex);
@@ -81,8 +83,8 @@ void EmulatorStores::saveToFolder(int store) const {
         return;
     }
     const QDir dir(m_folder);
-    for (const auto& [suffix, bytes] : {std::pair{QStringLiteral(".name"), img->name},
-                                        std::pair{QStringLiteral(".data"), img->data}}) {
+    for (const auto& [suffix, bytes] :
+         {std::pair{QStringLiteral(".name"), img->name}, std::pair{QStringLiteral(".data"), img->data}}) {
         QSaveFile f(dir.filePath(QStringLiteral("store%1%2").arg(store).arg(suffix)));
         if (f.open(QIODevice::WriteOnly)) {
             f.write(bytes);

@@ -26,7 +26,9 @@ sockaddr_in endpoint(quint32 host, quint16 port) {
     return a;
 }
 
-QString failure(const char* what) { return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno))); }
+QString failure(const char* what) {
+    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
+}
 
 } // namespace
 
@@ -34,7 +36,9 @@ ProjectorEmulator::ProjectorEmulator(EmulatorConfig config)
     : m_config(std::move(config)), m_stores(std::make_unique<EmulatorStores>(m_config.storeDir)),
       m_faults(m_config.faults) {}
 
-ProjectorEmulator::~ProjectorEmulator() { stop(); }
+ProjectorEmulator::~ProjectorEmulator() {
+    stop();
+}
 
 bool ProjectorEmulator::start(QString* error) {
     if (isRunning()) {
@@ -51,7 +55,8 @@ bool ProjectorEmulator::start(QString* error) {
     const int on = 1;
     ::setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     const sockaddr_in at = endpoint(m_config.address, m_config.port);
-    if (::bind(m_listenFd, reinterpret_cast<const sockaddr*>(&at), sizeof at) != 0 || ::listen(m_listenFd, 64) != 0) {
+    if (::bind(m_listenFd, reinterpret_cast<const sockaddr*>(&at), sizeof at) != 0 ||
+        ::listen(m_listenFd, 64) != 0) {
         if (error) {
             *error = failure("bind") + u' ' + Ipv4::toText(m_config.address);
         }
@@ -218,8 +223,8 @@ void ProjectorEmulator::discoveryLoop() {
         char datagram[1024];
         sockaddr_in from{};
         socklen_t fromLen = sizeof from;
-        const ssize_t n =
-            ::recvfrom(m_discoveryFd, datagram, sizeof datagram, 0, reinterpret_cast<sockaddr*>(&from), &fromLen);
+        const ssize_t n = ::recvfrom(m_discoveryFd, datagram, sizeof datagram, 0,
+                                     reinterpret_cast<sockaddr*>(&from), &fromLen);
         if (n <= 0 || !DiscoveryDatagram::parseRequest(QByteArrayView(datagram, n))) {
             continue;
         }

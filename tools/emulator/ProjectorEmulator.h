@@ -6,8 +6,8 @@
 
 #include <QList>
 #include <QMutex>
-#include <QWaitCondition>
 #include <QString>
+#include <QWaitCondition>
 
 #include <atomic>
 #include <list>
@@ -62,7 +62,7 @@ private:
 
     EmulatorConfig m_config;
     std::unique_ptr<EmulatorStores> m_stores;
-    mutable QMutex m_mutex; // faults, records, sessions
+    mutable QMutex m_mutex;            // faults, records, sessions
     mutable QWaitCondition m_recorded; // a session added its record
     EmulatorFaults m_faults;
     QList<EmulatorRequest> m_requests;

@@ -8,8 +8,8 @@
 // Passwords come from standard input, one line; at a terminal they are not echoed and are
 // asked twice. Without --users the tool works on the users file of the program that sits
 // in its own folder. Exit codes: 0 done, 1 refused, 2 usage or file problem.
-#include "users/UserStore.h"
 #include "common/CommandLineManners.h"
+#include "users/UserStore.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -214,7 +214,8 @@ int main(int argc, char* argv[]) {
         return kOk;
     }
     if (early.answer == EarlyOptions::Answer::Misuse) {
-        std::cerr << "Fennick: " << early.option.toStdString() << " cannot be combined with other arguments.\n";
+        std::cerr << "Fennick: " << early.option.toStdString()
+                  << " cannot be combined with other arguments.\n";
         return usage();
     }
     QString usersFile;

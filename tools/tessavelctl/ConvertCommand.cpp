@@ -5,8 +5,8 @@
 #include "imaging/FitToProjector.h"
 #include "imaging/PictureLoader.h"
 #include "imaging/PictureSaver.h"
-#include "workspace/ProjectorPictureSave.h"
 #include "imaging/SendableImage.h"
+#include "workspace/ProjectorPictureSave.h"
 
 #include <QFileInfo>
 
@@ -89,9 +89,9 @@ int RunConvertCommand(const QStringList& args, QTextStream& out, QTextStream& er
         }
         shown = r.shown;
         bytes = r.bytes.size();
-        out << CatalogText(msg::ConvertFitted, {QString::number(shown.width()), QString::number(shown.height()),
-                                                QString::number(r.colours), QString::number(r.dither),
-                                                QString::number(r.psnr, 'f', 2)})
+        out << CatalogText(msg::ConvertFitted, {QString::number(shown.width()),
+                                                QString::number(shown.height()), QString::number(r.colours),
+                                                QString::number(r.dither), QString::number(r.psnr, 'f', 2)})
             << Qt::endl;
     } else {
         const ProjectorPictureSave::Outcome o = ProjectorPictureSave::save(picture, target);
@@ -102,12 +102,13 @@ int RunConvertCommand(const QStringList& args, QTextStream& out, QTextStream& er
         shown = o.shown;
         bytes = o.bytes;
     }
-    out << CatalogText(msg::ConvertWrote, {target, QString::number(shown.width()), QString::number(shown.height()),
-                                           QString::number(bytes)})
+    out << CatalogText(msg::ConvertWrote, {target, QString::number(shown.width()),
+                                           QString::number(shown.height()), QString::number(bytes)})
         << Qt::endl;
 
     int reason = 0;
-    if (!IsSendableImage(target, static_cast<quint32>(shown.width()), static_cast<quint32>(shown.height()), reason)) {
+    if (!IsSendableImage(target, static_cast<quint32>(shown.width()), static_cast<quint32>(shown.height()),
+                         reason)) {
         err << CatalogText(msg::ConvertNotSendable, {reasonText(reason, shown, target)}) << Qt::endl;
         if (!fit) {
             err << CatalogText(msg::ConvertTryFit) << Qt::endl;

@@ -2,12 +2,17 @@
 
 #include "history/HistoryLog.h"
 
-CtlHistory::CtlHistory(const ProjectorList& list) : m_log(HistoryStore::defaultPath()) { m_log.setProjectors(list); }
+CtlHistory::CtlHistory(const ProjectorList& list) : m_log(HistoryStore::defaultPath()) {
+    m_log.setProjectors(list);
+}
 
-QString CtlHistory::shellUser() { return HistoryLog::shellUser(); }
+QString CtlHistory::shellUser() {
+    return HistoryLog::shellUser();
+}
 
-void CtlHistory::record(const QString& command, int store, quint32 address, int result, bool ok, const QString& text,
-                        const QDateTime& started, qint64 tookMs, const QString& uploadPath) {
+void CtlHistory::record(const QString& command, int store, quint32 address, int result, bool ok,
+                        const QString& text, const QDateTime& started, qint64 tookMs,
+                        const QString& uploadPath) {
     CommandEvent e;
     e.command = command.toUpper();
     e.storeNumber = store;

@@ -13,9 +13,9 @@
 namespace {
 constexpr qint64 kMaxPasswordFile = 64 * 1024; // far beyond any password; a wrong file is not slurped
 
-const QStringList kValued = {u"--ini"_qs,          u"--password"_qs,      u"--password-file"_qs, u"--store"_qs,
-                             u"--local"_qs,        u"--connect-timeout"_qs, u"--reply-timeout"_qs,
-                             u"--search-wait"_qs,  u"--step-ms"_qs};
+const QStringList kValued = {u"--ini"_qs,           u"--password"_qs,    u"--password-file"_qs,
+                             u"--store"_qs,         u"--local"_qs,       u"--connect-timeout"_qs,
+                             u"--reply-timeout"_qs, u"--search-wait"_qs, u"--step-ms"_qs};
 } // namespace
 
 CtlOptions CtlOptions::parse(const QStringList& args) {
@@ -199,9 +199,9 @@ bool ReadPasswordFrom(const QString& source, QString& password, QString& error) 
     }
     QByteArray line = file.readLine(kMaxPasswordFile);
     if (line.isEmpty()) {
-        error = CatalogText(msg::CtlPasswordUnreadable,
-                            {name, file.error() != QFileDevice::NoError ? file.errorString()
-                                                                        : CatalogText(msg::CtlPasswordMissing)});
+        error = CatalogText(msg::CtlPasswordUnreadable, {name, file.error() != QFileDevice::NoError
+                                                                   ? file.errorString()
+                                                                   : CatalogText(msg::CtlPasswordMissing)});
         return false;
     }
     if (line.endsWith('\n')) {

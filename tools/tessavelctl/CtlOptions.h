@@ -18,21 +18,21 @@ inline constexpr int BadUsage = 2;
 
 // The command line after the command word: operands and the options every command shares.
 struct CtlOptions final {
-    QString command;       // "list", "info", ...
-    QStringList operands;  // what follows the command word, options taken out
+    QString command;      // "list", "info", ...
+    QStringList operands; // what follows the command word, options taken out
     QString iniPath;
     std::optional<QString> password; // --password or --password-file: authenticate with this one
-    QStringList warnings;    // for standard error; parsing went on
+    QStringList warnings;            // for standard error; parsing went on
     bool noAuth = false;
     bool json = false;
     bool loop = false;
-    int store = 0;           // --store, 0 when not given
-    QString local;           // --local
+    int store = 0; // --store, 0 when not given
+    QString local; // --local
     int connectTimeoutMs = -1;
     int replyTimeoutMs = -1;
-    int searchWaitMs = -1;   // one wait of a discovery search
-    int stepMs = -1;         // one step of a schedule interval
-    QString error;           // the usage error, already a catalog text
+    int searchWaitMs = -1; // one wait of a discovery search
+    int stepMs = -1;       // one step of a schedule interval
+    QString error;         // the usage error, already a catalog text
 
     // Parses everything; error is set on the first unknown option or missing value. A
     // password comes from --password-file FILE or, with --password -, from standard input

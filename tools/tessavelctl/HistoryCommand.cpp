@@ -1,5 +1,5 @@
-#include "CtlCommands.h"
 #include "ConsoleCommands.h"
+#include "CtlCommands.h"
 #include "history/HistoryStore.h"
 
 #include "i18n/CatalogIds.h"
@@ -30,7 +30,8 @@ int RunHistoryCommand(const QStringList& args, QTextStream& out, QTextStream& er
             json = true;
         } else if (a == u"--since" || a == u"--projector") {
             if (i + 1 >= args.size()) {
-                err << CatalogText(msg::CtlMissingValue, {a}) << '\n' << CatalogText(msg::CtlHistoryUsage) << '\n';
+                err << CatalogText(msg::CtlMissingValue, {a}) << '\n'
+                    << CatalogText(msg::CtlHistoryUsage) << '\n';
                 return CtlExit::BadUsage;
             }
             const QString v = args[++i];
@@ -49,7 +50,8 @@ int RunHistoryCommand(const QStringList& args, QTextStream& out, QTextStream& er
                 filter.address = Ipv4::toText(o);
             }
         } else {
-            err << CatalogText(msg::CtlUnknownOption, {a}) << '\n' << CatalogText(msg::CtlHistoryUsage) << '\n';
+            err << CatalogText(msg::CtlUnknownOption, {a}) << '\n'
+                << CatalogText(msg::CtlHistoryUsage) << '\n';
             return CtlExit::BadUsage;
         }
     }
@@ -62,10 +64,10 @@ int RunHistoryCommand(const QStringList& args, QTextStream& out, QTextStream& er
     for (const HistoryRecord& r : *rows) {
         const QString time = r.time.toLocalTime().toString(Qt::ISODate);
         if (json) {
-            QJsonObject o{{u"time"_qs, time},          {u"user"_qs, r.user},       {u"name"_qs, r.projectorName},
-                          {u"address"_qs, r.address},   {u"mac"_qs, r.mac},         {u"command"_qs, r.command},
-                          {u"store"_qs, r.store},       {u"result"_qs, r.result},   {u"ok"_qs, r.ok},
-                          {u"text"_qs, r.resultText},   {u"took_ms"_qs, r.tookMs}};
+            QJsonObject o{{u"time"_qs, time},         {u"user"_qs, r.user},     {u"name"_qs, r.projectorName},
+                          {u"address"_qs, r.address}, {u"mac"_qs, r.mac},       {u"command"_qs, r.command},
+                          {u"store"_qs, r.store},     {u"result"_qs, r.result}, {u"ok"_qs, r.ok},
+                          {u"text"_qs, r.resultText}, {u"took_ms"_qs, r.tookMs}};
             if (!r.fileName.isEmpty()) {
                 o.insert(u"path"_qs, r.filePath);
                 o.insert(u"file"_qs, r.fileName);
@@ -75,8 +77,8 @@ int RunHistoryCommand(const QStringList& args, QTextStream& out, QTextStream& er
             array.append(o);
             continue;
         }
-        out << time << '\t' << OneLine(r.user) << '\t' << OneLine(r.projectorName) << '\t' << r.address << '\t'
-            << r.command << '\t' << r.store << '\t' << OneLine(r.fileName) << '\t' << r.result << '\t'
+        out << time << '\t' << OneLine(r.user) << '\t' << OneLine(r.projectorName) << '\t' << r.address
+            << '\t' << r.command << '\t' << r.store << '\t' << OneLine(r.fileName) << '\t' << r.result << '\t'
             << OneLine(r.resultText) << '\t' << r.tookMs << '\n';
     }
     if (json) {

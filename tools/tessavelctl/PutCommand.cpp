@@ -148,12 +148,14 @@ int RunPutCommand(const CtlOptions& options, QTextStream& out, QTextStream& err)
         const std::optional<CommandEvent> run = runs.take(address);
         allOk = allOk && result == 0;
         const QString text = resultText(result);
-        history.record(u"PUT"_qs, options.store, address, result, result == 0, text, run ? run->started : begun,
-                       run ? run->tookMs : 0, path);
+        history.record(u"PUT"_qs, options.store, address, result, result == 0, text,
+                       run ? run->started : begun, run ? run->tookMs : 0, path);
         if (options.json) {
-            json.append(QJsonObject{{u"address"_qs, Ipv4::toText(address)}, {u"result"_qs, result}, {u"text"_qs, text}});
+            json.append(QJsonObject{
+                {u"address"_qs, Ipv4::toText(address)}, {u"result"_qs, result}, {u"text"_qs, text}});
         } else {
-            out << (live ? "\033[K" : "") << Ipv4::toText(address) << '\t' << result << '\t' << OneLine(text) << '\n';
+            out << (live ? "\033[K" : "") << Ipv4::toText(address) << '\t' << result << '\t' << OneLine(text)
+                << '\n';
         }
     }
     if (options.json) {

@@ -21,7 +21,7 @@ struct Row {
     int result = -1;
     bool ok = false;
     QString text;
-    QString file;   // INFO with an image
+    QString file; // INFO with an image
     QString length;
     QDateTime started;
     qint64 tookMs = 0;
@@ -62,7 +62,8 @@ Row runOne(const QString& command, int store, const CommandTarget& target, const
 int RunQueryCommand(const CtlOptions& options, QTextStream& out, QTextStream& err) {
     // INFO knows the four stores; STAT and CANCEL also the temporary numbers 5 to 8.
     QList<quint32> addresses;
-    if (!options.storeIn(1, options.command == u"info" ? 4 : 8, err) || !options.addresses(0, addresses, err)) {
+    if (!options.storeIn(1, options.command == u"info" ? 4 : 8, err) ||
+        !options.addresses(0, addresses, err)) {
         return CtlExit::BadUsage;
     }
     ProjectorList list;
@@ -91,7 +92,8 @@ int RunQueryCommand(const CtlOptions& options, QTextStream& out, QTextStream& er
         history.record(options.command, options.store, r.address, r.result, r.ok,
                        r.file.isEmpty() ? r.text : r.file + u' ' + r.length, r.started, r.tookMs);
         if (options.json) {
-            QJsonObject o{{u"address"_qs, Ipv4::toText(r.address)}, {u"result"_qs, r.result}, {u"text"_qs, r.text}};
+            QJsonObject o{
+                {u"address"_qs, Ipv4::toText(r.address)}, {u"result"_qs, r.result}, {u"text"_qs, r.text}};
             if (!r.file.isEmpty()) {
                 o.insert(u"file"_qs, r.file);
                 o.insert(u"length"_qs, r.length);

@@ -70,7 +70,8 @@ int RunScheduleCommand(const CtlOptions& options, QTextStream& out, QTextStream&
     // --password and --no-auth override what the entries carry, as they override the list.
     // An entry holds 255 bytes of password; a longer one is refused, never cut.
     if (options.password && options.password->toUtf8().size() > ScheduleEntry::kTextField - 1) {
-        err << CatalogText(msg::CtlPasswordTooLong, {QString::number(options.password->toUtf8().size())}) << '\n';
+        err << CatalogText(msg::CtlPasswordTooLong, {QString::number(options.password->toUtf8().size())})
+            << '\n';
         return CtlExit::BadUsage;
     }
     for (int i = 0; i < table.count; ++i) {
@@ -107,9 +108,9 @@ int RunScheduleCommand(const CtlOptions& options, QTextStream& out, QTextStream&
             startedAt = QDateTime::currentDateTimeUtc();
             took.start();
         } else if ((status == ScheduleEntry::Done || status == ScheduleEntry::Failed) && took.isValid()) {
-            history.record(u"PUT"_qs, e.saveId, Ipv4::toHost(e.address), status == ScheduleEntry::Done ? 0 : -1,
-                           status == ScheduleEntry::Done, CatalogText(statusText(status)), startedAt, took.elapsed(),
-                           e.imageFilePath());
+            history.record(u"PUT"_qs, e.saveId, Ipv4::toHost(e.address),
+                           status == ScheduleEntry::Done ? 0 : -1, status == ScheduleEntry::Done,
+                           CatalogText(statusText(status)), startedAt, took.elapsed(), e.imageFilePath());
             took.invalidate();
         }
         if (options.json) {

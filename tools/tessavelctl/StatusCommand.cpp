@@ -58,7 +58,8 @@ int RunStatusCommand(const CtlOptions& options, QTextStream& out, QTextStream& e
     for (const BoardRow& r : poller.rows()) {
         const bool reachable = r.reach == BoardRow::Reach::Reachable;
         allReachable = allReachable && reachable;
-        const QString seen = r.lastSeen.isValid() ? r.lastSeen.toLocalTime().toString(Qt::ISODate) : QString();
+        const QString seen =
+            r.lastSeen.isValid() ? r.lastSeen.toLocalTime().toString(Qt::ISODate) : QString();
         if (options.json) {
             QJsonArray stores;
             for (const BoardStore& s : r.stores) {
@@ -69,8 +70,11 @@ int RunStatusCommand(const CtlOptions& options, QTextStream& out, QTextStream& e
                 }
                 stores.append(o);
             }
-            QJsonObject o{{u"address"_qs, Ipv4::toText(r.address)}, {u"name"_qs, r.name},
-                          {u"reachable"_qs, reachable}, {u"last_seen"_qs, seen}, {u"stores"_qs, stores}};
+            QJsonObject o{{u"address"_qs, Ipv4::toText(r.address)},
+                          {u"name"_qs, r.name},
+                          {u"reachable"_qs, reachable},
+                          {u"last_seen"_qs, seen},
+                          {u"stores"_qs, stores}};
             if (!reachable) {
                 o.insert(u"reason"_qs, r.reason);
             }

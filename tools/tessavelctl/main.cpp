@@ -1,6 +1,6 @@
 // tessavelctl: projector commands for scripts and operators who automate.
-#include "ConvertCommand.h"
 #include "ConsoleCommands.h"
+#include "ConvertCommand.h"
 #include "CtlCommands.h"
 
 #include "common/CommandLineManners.h"
@@ -16,7 +16,8 @@
 #include <cstdio>
 
 void PrintJson(QTextStream& out, const QJsonValue& value) {
-    const QJsonDocument doc = value.isArray() ? QJsonDocument(value.toArray()) : QJsonDocument(value.toObject());
+    const QJsonDocument doc =
+        value.isArray() ? QJsonDocument(value.toArray()) : QJsonDocument(value.toObject());
     out << doc.toJson(QJsonDocument::Compact) << Qt::endl;
 }
 
@@ -38,7 +39,8 @@ int main(int argc, char* argv[]) {
         } else if (early.answer == EarlyOptions::Answer::Help) {
             out << CatalogText(msg::CtlUsage) << '\n';
         } else {
-            err << CatalogText(msg::OptionStandsAlone, {early.option}) << '\n' << CatalogText(msg::CtlUsage) << '\n';
+            err << CatalogText(msg::OptionStandsAlone, {early.option}) << '\n'
+                << CatalogText(msg::CtlUsage) << '\n';
             rc = CtlExit::BadUsage;
         }
         out.flush();
@@ -56,7 +58,7 @@ int main(int argc, char* argv[]) {
     }
     if (word < args.size() && (args.at(word) == u"convert" || args.at(word) == u"history")) {
         const int status = args.at(word) == u"convert" ? RunConvertCommand(args.mid(word + 1), out, err)
-                                                        : RunHistoryCommand(args.mid(word + 1), out, err);
+                                                       : RunHistoryCommand(args.mid(word + 1), out, err);
         out.flush();
         err.flush();
         UnloadCatalog();
@@ -88,7 +90,8 @@ int main(int argc, char* argv[]) {
         (options.command.isEmpty() ? err : out) << CatalogText(msg::CtlUsage) << '\n';
         rc = options.command.isEmpty() ? CtlExit::BadUsage : CtlExit::Ok;
     } else {
-        err << CatalogText(msg::CtlUnknownCommand, {options.command}) << '\n' << CatalogText(msg::CtlUsage) << '\n';
+        err << CatalogText(msg::CtlUnknownCommand, {options.command}) << '\n'
+            << CatalogText(msg::CtlUsage) << '\n';
     }
     out.flush();
     err.flush();
