@@ -1,7 +1,6 @@
 #include "app/CLoginDialog.h"
 
 #include "app/CMessageBox.h"
-#include "common/OffThread.h"
 #include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
@@ -20,27 +19,19 @@ std::atomic<int> g_failuresInARow{0};
 
 const QString kFirstStartTitle = QStringLiteral("506;Create the First Administrator");
 
-class WaitCursor final {
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
 } // namespace
 
 CLoginDialog::CLoginDialog(QWidget* parent)
     : CLoginDialog(UserStore::defaultPath(), UserStore::HashCost::Interactive, parent) {}
 
 CLoginDialog::CLoginDialog(const QString& usersPath, UserStore::HashCost cost, QWidget* parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::CLoginDialog>()), m_store(usersPath, cost) {
+    : QDialog(parent), m_ui(std::make_unique<Ui::CLoginDialog>()), m_store(usersPath, cost), m_hashing(this) {
     m_ui->setupUi(this);
     m_loginTitle = windowTitle();
     connect(m_ui->okButton, &QPushButton::clicked, this, &CLoginDialog::onOk);
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &CLoginDialog::reject);
     connect(m_ui->adminButton, &QPushButton::clicked, this, [this] {
-        if (!m_busy) {
+        if (!m_hashing.busy()) {
             done(AdministrationAsked);
         }
     });
@@ -92,13 +83,13 @@ void CLoginDialog::updateOkButton() {
 }
 
 void CLoginDialog::reject() {
-    if (!m_busy) {
+    if (!m_hashing.busy()) {
         done(Cancelled);
     }
 }
 
 void CLoginDialog::onOk() {
-    if (m_busy || m_ui->userNameEdit->text().isEmpty()) {
+    if (m_hashing.busy() || m_ui->userNameEdit->text().isEmpty()) {
         return;
     }
     const QString name = m_ui->userNameEdit->text();
@@ -113,14 +104,27 @@ void CLoginDialog::onOk() {
     }
 }
 
-void CLoginDialog::logIn(const QString& name, const QString& password) {
-    UserStore::Check check = UserStore::Check::Corrupt;
-    {
-        m_busy = true;
-        const WaitCursor wait;
-        check = RunOffThread([&] { return m_store.verify(name, password); });
-        m_busy = false;
+void CLoginDialog::setHashing(bool hashing) {
+    // The form stays as typed but takes no second press while the hash runs.
+    m_ui->okButton->setEnabled(!hashing && !m_ui->userNameEdit->text().isEmpty());
+    m_ui->adminButton->setEnabled(!hashing);
+    if (hashing) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QGuiApplication::restoreOverrideCursor();
     }
+}
+
+void CLoginDialog::logIn(const QString& name, const QString& password) {
+    setHashing(true);
+    m_hashing.start([this, name, password] { return m_store.verify(name, password); },
+                    [this, name](UserStore::Check check) {
+                        setHashing(false);
+                        loggedInOrNot(name, check);
+                    });
+}
+
+void CLoginDialog::loggedInOrNot(const QString& name, UserStore::Check check) {
     switch (check) {
     case UserStore::Check::Ok: {
         const auto user = m_store.find(name);
@@ -159,13 +163,15 @@ void CLoginDialog::createFirstAdministrator(const QString& name, const QString& 
         m_ui->passwordEdit->setFocus();
         return;
     }
-    UserStore::Result result;
-    {
-        m_busy = true;
-        const WaitCursor wait;
-        result = RunOffThread([&] { return m_store.createFirstAdministrator(name, password); });
-        m_busy = false;
-    }
+    setHashing(true);
+    m_hashing.start([this, name, password] { return m_store.createFirstAdministrator(name, password); },
+                    [this, name](const UserStore::Result& result) {
+                        setHashing(false);
+                        administratorCreatedOrNot(name, result);
+                    });
+}
+
+void CLoginDialog::administratorCreatedOrNot(const QString& name, const UserStore::Result& result) {
     switch (result.status) {
     case UserStore::Status::Ok:
         finishLoggedIn(name, true);

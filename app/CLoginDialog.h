@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/BackgroundCall.h"
 #include "users/UserStore.h"
 
 #include <QDialog>
@@ -50,8 +51,11 @@ private:
     void prepareForm();
     void updateOkButton();
     void onOk();
+    void setHashing(bool hashing);
     void logIn(const QString& name, const QString& password);
+    void loggedInOrNot(const QString& name, UserStore::Check check);
     void createFirstAdministrator(const QString& name, const QString& password, const QString& repeat);
+    void administratorCreatedOrNot(const QString& name, const UserStore::Result& result);
     void finishLoggedIn(const QString& name, bool administrator);
     void finishFailed(bool countIt);
 
@@ -61,6 +65,7 @@ private:
     QString m_userName;
     bool m_administrator = false;
     bool m_firstStart = false;
-    bool m_busy = false;
     int m_failureLimit = 0;
+    // Last: it waits for a hash still running, which uses m_store.
+    BackgroundCall m_hashing;
 };

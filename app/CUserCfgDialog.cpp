@@ -1,7 +1,6 @@
 #include "app/CUserCfgDialog.h"
 
 #include "app/CMessageBox.h"
-#include "common/OffThread.h"
 #include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
@@ -13,14 +12,6 @@
 #include <QPushButton>
 
 namespace {
-
-class WaitCursor final {
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 // Column headers are not direct children, so LocaliseDialog does not reach them.
 void localiseHeader(QTreeWidgetItem* header) {
@@ -45,7 +36,7 @@ CUserCfgDialog::CUserCfgDialog(QWidget* parent) : CUserCfgDialog(Options{}, pare
 CUserCfgDialog::CUserCfgDialog(const Options& options, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::CUserCfgDialog>()),
       m_store(options.usersPath.isEmpty() ? UserStore::defaultPath() : options.usersPath, options.cost),
-      m_administrator(options.administrator) {
+      m_administrator(options.administrator), m_hashing(this) {
     m_ui->setupUi(this);
     connect(m_ui->signInButton, &QPushButton::clicked, this, &CUserCfgDialog::onSignIn);
     connect(m_ui->adminPasswordEdit, &QLineEdit::returnPressed, this, &CUserCfgDialog::onSignIn);
@@ -155,11 +146,11 @@ void CUserCfgDialog::onSignIn() {
     const QString name = m_ui->adminNameEdit->text();
     const QString password = m_ui->adminPasswordEdit->text();
     m_ui->adminPasswordEdit->clear();
-    UserStore::Check check = UserStore::Check::Corrupt;
-    {
-        const WaitCursor wait;
-        check = RunOffThread([&] { return m_store.verify(name, password); });
-    }
+    startHashing([this, name, password] { return m_store.verify(name, password); },
+                 [this, name](UserStore::Check check) { signedInOrNot(name, check); });
+}
+
+void CUserCfgDialog::signedInOrNot(const QString& name, UserStore::Check check) {
     if (check == UserStore::Check::Corrupt) {
         CMessageBox::show(this, m_store.corruptMessage(), CMessageBox::Icon::Stop);
         return;
@@ -174,6 +165,19 @@ void CUserCfgDialog::onSignIn() {
     updateState();
 }
 
+void CUserCfgDialog::setHashing(bool hashing) {
+    if (hashing) {
+        m_focusBeforeHashing = focusWidget();
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QGuiApplication::restoreOverrideCursor();
+    }
+    setEnabled(!hashing);
+    if (!hashing && m_focusBeforeHashing) {
+        m_focusBeforeHashing->setFocus();
+    }
+}
+
 void CUserCfgDialog::onAdd() {
     if (!stillAdministrator() || !passwordsAgree()) {
         return;
@@ -183,11 +187,11 @@ void CUserCfgDialog::onAdd() {
     const auto role = m_ui->adminCheck->isChecked() ? UserStore::Role::Administrator : UserStore::Role::User;
     m_ui->passwordEdit->clear();
     m_ui->repeatEdit->clear();
-    UserStore::Result result;
-    {
-        const WaitCursor wait;
-        result = RunOffThread([&] { return m_store.add(name, role, password); });
-    }
+    startHashing([this, name, role, password] { return m_store.add(name, role, password); },
+                 [this, name](const UserStore::Result& result) { addedOrNot(name, result); });
+}
+
+void CUserCfgDialog::addedOrNot(const QString& name, const UserStore::Result& result) {
     fillList();
     if (!result.ok()) {
         report(result);
@@ -247,11 +251,11 @@ void CUserCfgDialog::onChangePassword() {
     const QString password = m_ui->passwordEdit->text();
     m_ui->passwordEdit->clear();
     m_ui->repeatEdit->clear();
-    UserStore::Result result;
-    {
-        const WaitCursor wait;
-        result = RunOffThread([&] { return m_store.setPassword(name, password); });
-    }
+    startHashing([this, name, password] { return m_store.setPassword(name, password); },
+                 [this, name](const UserStore::Result& result) { passwordChangedOrNot(name, result); });
+}
+
+void CUserCfgDialog::passwordChangedOrNot(const QString& name, const UserStore::Result& result) {
     fillList();
     if (!result.ok()) {
         report(result);

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "common/BackgroundCall.h"
 #include "users/UserStore.h"
 
 #include <QDialog>
+#include <QPointer>
 
 #include <memory>
 
@@ -48,9 +50,26 @@ private:
     void onAdd();
     void onRemove();
     void onChangePassword();
+    void signedInOrNot(const QString& name, UserStore::Check check);
+    void addedOrNot(const QString& name, const UserStore::Result& result);
+    void passwordChangedOrNot(const QString& name, const UserStore::Result& result);
+
+    // Hashes a password off the interface thread. The dialog takes no input meanwhile, so
+    // nothing is pressed twice; then done(result) runs with the dialog as it was.
+    template <typename Work, typename Done> void startHashing(Work work, Done done) {
+        setHashing(true);
+        m_hashing.start(std::move(work), [this, done](auto&& result) {
+            setHashing(false);
+            done(result);
+        });
+    }
+    void setHashing(bool hashing);
 
     std::unique_ptr<Ui::CUserCfgDialog> m_ui;
     UserStore m_store;
     QString m_administrator;
     QString m_signInHint;
+    QPointer<QWidget> m_focusBeforeHashing;
+    // Last: it waits for a hash still running, which uses m_store.
+    BackgroundCall m_hashing;
 };

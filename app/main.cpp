@@ -70,11 +70,11 @@ int main(int argc, char* argv[]) {
     }
     TessavelApp::Options options;
     options.fileToOpen = late.fileToOpen;
-    TessavelApp korvel(options);
-    if (!korvel.InitInstance()) {
+    TessavelApp application(options);
+    if (!application.InitInstance()) {
         return 0;
     }
     const int rc = QApplication::exec();
-    korvel.ExitInstance();
+    application.ExitInstance();
     return rc;
 }

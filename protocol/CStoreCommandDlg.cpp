@@ -4,8 +4,8 @@
 #include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
-#include "protocol/CProjectorTable.h"
 #include "protocol/StoreCommandRun.h"
+#include "registry/CProjectorTable.h"
 #include "registry/ProjectorStore.h"
 
 #include <QComboBox>

@@ -4,7 +4,7 @@
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "protocol/CImageInfoDlg.h"
-#include "protocol/CProjectorTable.h"
+#include "registry/CProjectorTable.h"
 #include "registry/Ipv4.h"
 #include "support/CatalogFixture.h"
 

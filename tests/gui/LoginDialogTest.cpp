@@ -78,6 +78,28 @@ TEST_F(LoginDialogTest, RightPasswordLogsIn) {
     EXPECT_EQ(m_lastUser, u"ann");
 }
 
+TEST_F(LoginDialogTest, OkReturnsAtOnceAndTheFormWaitsForTheHashWithoutASecondPress) {
+    seed();
+    CLoginDialog d(m_path, kFast);
+    bool openAfterOk = false;
+    bool okEnabledDuringHash = true;
+    const int r = ExecWith(d, [&] {
+        Type(d, "userNameEdit", u"root"_qs);
+        Type(d, "passwordEdit", u"rootpass1"_qs);
+        Click(d, "okButton");
+        // The result comes back through the dialog's own loop, so the press has returned
+        // with the form still open, and neither Escape nor a second OK ends it meanwhile.
+        openAfterOk = d.isVisible();
+        okEnabledDuringHash = Child<QPushButton>(d, "okButton")->isEnabled();
+        QTest::keyClick(&d, Qt::Key_Escape);
+        Click(d, "adminButton");
+    });
+    EXPECT_TRUE(openAfterOk);
+    EXPECT_FALSE(okEnabledDuringHash);
+    EXPECT_EQ(r, CLoginDialog::LoggedIn);
+    EXPECT_EQ(d.userName(), u"root");
+}
+
 TEST_F(LoginDialogTest, EnterKeyPressesOk) {
     seed();
     CLoginDialog d(m_path, kFast);

@@ -42,6 +42,11 @@ protected:
         }
         return r;
     }
+    // Presses a button that may hash a password, and waits until the dialog takes input again.
+    static void press(CUserCfgDialog& d, const char* button) {
+        Click(d, button);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return d.isEnabled(); }, 20000)) << button;
+    }
     static void select(CUserCfgDialog& d, const QString& name) {
         auto* list = Child<QTreeWidget>(d, "userList");
         const auto found = list->findItems(name, Qt::MatchExactly, 0);
@@ -78,22 +83,22 @@ TEST_F(UserCfgDialogTest, NothingCanBeChangedOrSeenBeforeAnAdministratorSignsIn)
         EXPECT_FALSE(editable(d));
         EXPECT_TRUE(rows(d).isEmpty()) << "names are for administrators only";
         fillNewUser(d, u"eve"_qs, u"evepass12"_qs, u"evepass12"_qs, true);
-        Click(d, "addButton");
+        press(d, "addButton");
         Click(d, "removeButton");
-        Click(d, "passwordButton");
+        press(d, "passwordButton");
 
         // A user who is no administrator, with the right password.
         Type(d, "adminNameEdit", u"ann"_qs);
         Type(d, "adminPasswordEdit", u"annpass12"_qs);
-        Click(d, "signInButton");
+        press(d, "signInButton");
         EXPECT_FALSE(editable(d));
         // An administrator with a wrong password, and an unknown name.
         Type(d, "adminNameEdit", u"root"_qs);
         Type(d, "adminPasswordEdit", u"annpass12"_qs);
-        Click(d, "signInButton");
+        press(d, "signInButton");
         Type(d, "adminNameEdit", u"nobody"_qs);
         Type(d, "adminPasswordEdit", u"rootpass1"_qs);
-        Click(d, "signInButton");
+        press(d, "signInButton");
         EXPECT_FALSE(editable(d));
         EXPECT_TRUE(rows(d).isEmpty());
         EXPECT_TRUE(d.administrator().isEmpty());
@@ -110,6 +115,7 @@ TEST_F(UserCfgDialogTest, SigningInAsAdministratorUnlocksTheList) {
         Type(d, "adminNameEdit", u"root"_qs);
         Type(d, "adminPasswordEdit", u"rootpass1"_qs);
         QTest::keyClick(Child<QLineEdit>(d, "adminPasswordEdit"), Qt::Key_Return);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return d.isEnabled(); }, 20000));
         EXPECT_TRUE(editable(d));
         EXPECT_EQ(d.administrator(), u"root");
         EXPECT_EQ(rows(d), (QStringList{u"root/Administrator"_qs, u"ann/User"_qs}));
@@ -142,22 +148,22 @@ TEST_F(UserCfgDialogTest, AddsUsersAndRefusesBadInput) {
     CUserCfgDialog d(options(u"root"_qs));
     ExecWith(d, [&] {
         fillNewUser(d, u"bea"_qs, u"beapass12"_qs, u"beapass12"_qs);
-        Click(d, "addButton");
+        press(d, "addButton");
         fillNewUser(d, u"boss"_qs, u"bosspass1"_qs, u"bosspass1"_qs, true);
-        Click(d, "addButton");
+        press(d, "addButton");
         EXPECT_EQ(rows(d), (QStringList{u"root/Administrator"_qs, u"ann/User"_qs, u"bea/User"_qs,
                                         u"boss/Administrator"_qs}));
         EXPECT_TRUE(Child<QLineEdit>(d, "nameEdit")->text().isEmpty());
         ASSERT_TRUE(m_boxes.shown().empty());
 
         fillNewUser(d, u"cid"_qs, u"cidpass12"_qs, u"cidpass13"_qs);
-        Click(d, "addButton");
+        press(d, "addButton");
         fillNewUser(d, u"ann"_qs, u"annpass99"_qs, u"annpass99"_qs);
-        Click(d, "addButton");
+        press(d, "addButton");
         fillNewUser(d, u"cid"_qs, u"short"_qs, u"short"_qs);
-        Click(d, "addButton");
+        press(d, "addButton");
         fillNewUser(d, u"c:d"_qs, u"cidpass12"_qs, u"cidpass12"_qs);
-        Click(d, "addButton");
+        press(d, "addButton");
         EXPECT_EQ(rows(d).size(), 4);
         d.accept();
     });
@@ -226,10 +232,10 @@ TEST_F(UserCfgDialogTest, ChangesAPassword) {
         select(d, u"ann"_qs);
         Type(d, "passwordEdit", u"fresh-pass"_qs);
         Type(d, "repeatEdit", u"fresh-pasS"_qs);
-        Click(d, "passwordButton");
+        press(d, "passwordButton");
         Type(d, "passwordEdit", u"fresh-pass"_qs);
         Type(d, "repeatEdit", u"fresh-pass"_qs);
-        Click(d, "passwordButton");
+        press(d, "passwordButton");
         d.accept();
     });
     EXPECT_EQ(m_boxes.texts(), (QStringList{u"The passwords do not match."_qs,
@@ -249,7 +255,7 @@ TEST_F(UserCfgDialogTest, RightsAreCheckedAgainBeforeEveryChange) {
         ASSERT_TRUE(elsewhere.add(u"boss"_qs, Role::Administrator, u"bosspass1"_qs).ok());
         ASSERT_TRUE(elsewhere.remove(u"root"_qs).ok());
         fillNewUser(d, u"eve"_qs, u"evepass12"_qs, u"evepass12"_qs, true);
-        Click(d, "addButton");
+        press(d, "addButton");
         EXPECT_FALSE(editable(d));
         d.accept();
     });
@@ -287,7 +293,7 @@ TEST_F(UserCfgDialogTest, FailedWriteIsReportedWithTheSystemsReason) {
     CUserCfgDialog d(options(u"root"_qs));
     ExecWith(d, [&] {
         fillNewUser(d, u"bea"_qs, u"beapass12"_qs, u"beapass12"_qs);
-        Click(d, "addButton");
+        press(d, "addButton");
         EXPECT_EQ(rows(d).size(), 2);
         d.accept();
     });

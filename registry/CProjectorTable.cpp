@@ -1,4 +1,4 @@
-#include "protocol/CProjectorTable.h"
+#include "registry/CProjectorTable.h"
 
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
