@@ -3,7 +3,7 @@
 #include "history/HistoryLog.h"
 #include "registry/ProjectorStore.h"
 #include "schedule/ScheduleControl.h"
-#include "workspace/CurrentImage.h"
+#include "workspace/PictureDocument.h"
 
 #include <QObject>
 #include <QString>
@@ -11,9 +11,8 @@
 #include <memory>
 
 // The program's long-lived state, owned once: the projector store and authentication
-// setting, the command history, the current picture as the other subsystems see it, and the
-// schedule with its runner. Windows and dialogs are handed the pieces they use; nothing here
-// shows anything.
+// setting, the command history, the picture document, and the schedule with its runner.
+// Windows and dialogs are handed the pieces they use; nothing here shows anything.
 class AppState final : public QObject {
     Q_OBJECT
 
@@ -30,8 +29,8 @@ public:
     [[nodiscard]] CommandObserver* commandObserver() { return m_history.get(); }
     ScheduleControl& schedule() { return *m_schedule; }
 
-    // The picture the view shows, as the others see it; the view keeps it up to date.
-    CurrentImage& currentImage() { return m_image; }
+    // The picture the view shows and works on.
+    PictureDocument& document() { return m_document; }
 
 Q_SIGNALS:
     // A whole new projector list was handed to the store (whether or not it was written).
@@ -44,6 +43,6 @@ Q_SIGNALS:
 private:
     ProjectorStore m_projectors;
     std::unique_ptr<HistoryLog> m_history; // before the schedule, whose worker reports to it
-    CurrentImage m_image;
+    PictureDocument m_document;
     std::unique_ptr<ScheduleControl> m_schedule; // after the state its worker uses
 };

@@ -28,6 +28,8 @@
 #include <QIcon>
 #include <QLabel>
 #include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -48,6 +50,8 @@ QString iconName(int id) {
         return QStringLiteral("document-save-as");
     case Cmd::Undo:
         return QStringLiteral("edit-undo");
+    case Cmd::Redo:
+        return QStringLiteral("edit-redo");
     case Cmd::Resize:
         return QStringLiteral("view-fullscreen");
     case Cmd::ColorSaturation:
@@ -168,7 +172,7 @@ void CMainFrame::attachProjectorCommands() {
 }
 
 CPictureView* CMainFrame::attachPictureView(std::unique_ptr<RecentFileList> recent) {
-    const CPictureView::Pieces pieces{m_state.currentImage(), m_state.projectors(), m_state.commandObserver(),
+    const CPictureView::Pieces pieces{m_state.document(), m_state.projectors(), m_state.commandObserver(),
                                       m_state.schedule()};
     auto* view = new CPictureView(*this, pieces, std::move(recent));
     setCentralWidget(view);
@@ -195,6 +199,14 @@ void CMainFrame::showStatusMessage(const QString& text) {
     } else {
         statusBar()->showMessage(text);
     }
+}
+
+void CMainFrame::showBusy(const QString& text, const std::function<void()>& stop) {
+    showStatusMessage(text);
+    m_stop = stop;
+    m_busyBar->setVisible(!text.isEmpty());
+    m_stopButton->setVisible(!text.isEmpty() && stop);
+    m_stopButton->setEnabled(true);
 }
 
 ProjectorStore& CMainFrame::projectorStore() {
@@ -229,9 +241,10 @@ void CMainFrame::createActions() {
         addAction(a); // shortcuts work without a menu item too
         m_actions.insert(id, a);
     }
+    // A command may have more than one key (Redo: Ctrl+Y and Ctrl+Shift+Z).
     for (const auto& acc : MenuLayout::accelerators()) {
         if (QAction* a = m_actions.value(acc.id)) {
-            a->setShortcut(QKeySequence(acc.keys));
+            a->setShortcuts(a->shortcuts() << QKeySequence(acc.keys));
         }
     }
     setCommandHandler(
@@ -291,6 +304,24 @@ void CMainFrame::createStatusBar() {
     m_sizePane->setMinimumWidth(
         m_sizePane->fontMetrics().horizontalAdvance(QStringLiteral("qv1= 0000000000 bytes")) + 12);
     m_sizePane->setText(QString());
+    // A long picture operation shows that it runs, and a fit can be stopped.
+    m_busyBar = new QProgressBar(this);
+    m_busyBar->setObjectName(QStringLiteral("busyIndicator"));
+    m_busyBar->setRange(0, 0);
+    m_busyBar->setMaximumWidth(120);
+    m_busyBar->setTextVisible(false);
+    m_busyBar->hide();
+    m_stopButton = new QPushButton(CatalogText(msg::ButtonStop), this);
+    m_stopButton->setObjectName(QStringLiteral("stopButton"));
+    m_stopButton->hide();
+    connect(m_stopButton, &QPushButton::clicked, this, [this] {
+        m_stopButton->setEnabled(false); // once is enough
+        if (m_stop) {
+            m_stop();
+        }
+    });
+    statusBar()->addPermanentWidget(m_busyBar);
+    statusBar()->addPermanentWidget(m_stopButton);
     statusBar()->addPermanentWidget(m_sizePane);
 }
 

@@ -14,6 +14,8 @@
 
 class QAction;
 class QLabel;
+class QProgressBar;
+class QPushButton;
 class QToolBar;
 
 class AppState;
@@ -52,6 +54,7 @@ public:
     void setRecentFiles(const QStringList& files, const std::function<void(const QString&)>& open) override;
     void setSizePaneText(const QString& text, bool overLimit = false) override;
     void showStatusMessage(const QString& text) override;
+    void showBusy(const QString& text, const std::function<void()>& stop) override;
     // The projector a Send started from a row is for, once; empty for the plain Send command.
     std::optional<quint32> takeSendTarget() override { return std::exchange(m_sendTarget, std::nullopt); }
     QWidget* hostWindow() override { return this; }
@@ -89,4 +92,7 @@ private:
     QMenu* m_fileMenu = nullptr;
     QList<QAction*> m_recentActions;
     QLabel* m_sizePane = nullptr;
+    QProgressBar* m_busyBar = nullptr;
+    QPushButton* m_stopButton = nullptr;
+    std::function<void()> m_stop; // what the status bar's Stop button calls
 };

@@ -24,5 +24,6 @@ inline constexpr int ColorResolution = 32790;
 inline constexpr int UserEdit = 32800;
 inline constexpr int Undo = 32804;
 inline constexpr int FitToProjector = 32830; // ours: no laid-out command had it
+inline constexpr int Redo = 32831;           // ours too
 inline constexpr int SizePane = 32798;
 } // namespace Cmd

@@ -17,6 +17,7 @@ const QList<MenuLayout::Popup>& MenuLayout::mainMenu() {
           {Cmd::AppExit, "4;E&xit"}}},
         {"5;&Edit",
          {{Cmd::Undo, "34;undo test\tCtrl+Z"},
+          {Cmd::Redo, "99;&Redo\tCtrl+Y"},
           {0, nullptr},
           {Cmd::Resize, "6;&Resize..."},
           {Cmd::ColorSaturation, "7;&Color Saturation..."},
@@ -49,10 +50,9 @@ const QList<int>& MenuLayout::toolbar() {
 
 const QList<MenuLayout::Accelerator>& MenuLayout::accelerators() {
     static const QList<Accelerator> keys = {
-        {Cmd::EditCopy, Qt::CTRL | Qt::Key_C},
-        {Cmd::FileOpen, Qt::CTRL | Qt::Key_O},
-        {Cmd::FileSave, Qt::CTRL | Qt::Key_S},
-        {Cmd::Undo, Qt::CTRL | Qt::Key_Z},
+        {Cmd::EditCopy, Qt::CTRL | Qt::Key_C}, {Cmd::FileOpen, Qt::CTRL | Qt::Key_O},
+        {Cmd::FileSave, Qt::CTRL | Qt::Key_S}, {Cmd::Undo, Qt::CTRL | Qt::Key_Z},
+        {Cmd::Redo, Qt::CTRL | Qt::Key_Y},     {Cmd::Redo, Qt::CTRL | Qt::SHIFT | Qt::Key_Z},
     };
     return keys;
 }
@@ -72,6 +72,7 @@ QString MenuLayout::promptString(int id) {
         {Cmd::Convert, "60;Convert the active Image\nConvert"},
         {Cmd::ColorResolution, "25;Color Resolution the active Image\nColor Resolution "},
         {Cmd::Undo, "43;ud"},
+        {Cmd::Redo, "100;Redo the change that was undone"},
         {Cmd::FileOpen, "21;Open a Image file\nOpen"},
         {Cmd::FileSave, "63;Save the active Image\nSave"},
         {Cmd::FileSaveAs, "22;Save the active Image\nSave As"},

@@ -582,6 +582,13 @@ inline constexpr CatalogId StatusCommandStopped{9, 890};
 inline constexpr CatalogId WaitQueriesStopped{9, 891};
 inline constexpr CatalogId StoreCommandStopped{9, 892};
 inline constexpr CatalogId CommandStopped{9, 893};
+// The picture document
+inline constexpr CatalogId ImagingStopped{9, 930};
+inline constexpr CatalogId OpenInProgress{9, 931};
+inline constexpr CatalogId SaveInProgress{9, 932};
+inline constexpr CatalogId EditInProgress{9, 933};
+inline constexpr CatalogId MenuRedo{53, 99};
+inline constexpr CatalogId PromptRedo{53, 100};
 
 inline constexpr CatalogId kAll[] = {
     ImgCancel,
@@ -1142,5 +1149,11 @@ inline constexpr CatalogId kAll[] = {
     WaitQueriesStopped,
     StoreCommandStopped,
     CommandStopped,
+    ImagingStopped,
+    OpenInProgress,
+    SaveInProgress,
+    EditInProgress,
+    MenuRedo,
+    PromptRedo,
 };
 } // namespace msg

@@ -120,9 +120,9 @@ RgbBuffer smoothFlatAreas(const RgbBuffer& in, int threshold) {
 // per smoothing, size and dither; the tolerance of the lossy LZW pass is cheap to vary.
 class ScaleSearch final {
 public:
-    ScaleSearch(const RgbBuffer& ref, qint64 maxBytes)
+    ScaleSearch(const RgbBuffer& ref, qint64 maxBytes, const std::atomic<bool>* stop)
         : m_ref(ref), m_quantiser(std::make_unique<ColourQuantiser>(ref, kQuantiserSpeed)),
-          m_maxBytes(maxBytes) {
+          m_maxBytes(maxBytes), m_stop(stop) {
         std::vector<quint8> unused;
         m_hasExact = ColourQuantiser::exactColours(ref, Palette::kMaxColours, m_exact, unused);
         if (!m_hasExact) {
@@ -155,6 +155,10 @@ public:
     }
 
     ImagingResult evaluate(const Setting& s, Candidate& out) {
+        // Every search step passes here, so a stop is seen within one candidate.
+        if (m_stop != nullptr && m_stop->load(std::memory_order_relaxed)) {
+            return ImagingResult::failure(Code::Stopped);
+        }
         m_count.fetch_add(1, std::memory_order_relaxed);
         const Mapped* mapped = nullptr;
         if (ImagingResult r = mappedFor(s, mapped); !r.ok()) {
@@ -323,6 +327,7 @@ private:
     std::mutex m_cacheMutex;
     std::mutex m_quantiserMutex;
     std::atomic<int> m_count{0};
+    const std::atomic<bool>* m_stop;
     Palette m_exact;
     bool m_hasExact = false;
     bool m_whole = false;                   // palettes from every pixel
@@ -594,6 +599,9 @@ FitToProjector::Result FitToProjector::fit(const Picture& picture, const Options
         if (size.width() < minWidth || size.height() < minHeight) {
             return std::nullopt;
         }
+        if (options.stop != nullptr && options.stop->load(std::memory_order_relaxed)) {
+            return ImagingResult::failure(Code::Stopped);
+        }
         Picture scaled = opaque;
         if (size != QSize(picture.width(), picture.height())) {
             if (ImagingResult r =
@@ -606,7 +614,7 @@ FitToProjector::Result FitToProjector::fit(const Picture& picture, const Options
         if (ImagingResult r = RgbBuffer::fromPicture(scaled, ref); !r.ok()) {
             return r;
         }
-        ScaleSearch search(ref, options.maxBytes);
+        ScaleSearch search(ref, options.maxBytes, options.stop);
         Candidate best;
         const ImagingResult r = searchScale(search, options.maxBytes, best);
         result.candidates += search.count();

@@ -6,6 +6,8 @@
 
 #include <QByteArray>
 
+#include <atomic>
+
 // Turns any picture into the best-looking .qv1 a projector accepts: scaled to fit the
 // projector's frame (aspect kept, never enlarged). A picture with no more colours than a
 // palette holds whose exact encoding fits is written exactly. Otherwise the palette size, the
@@ -23,6 +25,8 @@ public:
         qint64 maxBytes = SendableImage::kMaxFileSize;
         // Fewer colours than this look posterised; a smaller picture is tried first.
         int minColours = 16;
+        // Set from another thread, the search ends at its next candidate with Stopped.
+        const std::atomic<bool>* stop = nullptr;
     };
 
     struct Result {

@@ -32,6 +32,8 @@ CatalogId ImagingResult::messageId() const {
         return msg::ImagingDoesNotFit;
     case Code::OutOfMemory:
         return msg::ImagingOutOfMemory;
+    case Code::Stopped:
+        return msg::ImagingStopped;
     }
     return msg::ImagingDecodeFailed;
 }
@@ -66,6 +68,8 @@ const char* ImagingResult::codeName(Code c) {
         return "DoesNotFit";
     case Code::OutOfMemory:
         return "OutOfMemory";
+    case Code::Stopped:
+        return "Stopped";
     }
     return "?";
 }

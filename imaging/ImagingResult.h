@@ -23,6 +23,7 @@ struct ImagingResult final {
         NotQv1Name = -11,
         DoesNotFit = -12,
         OutOfMemory = -13,
+        Stopped = -14, // the user asked the operation to end
     };
 
     Code code = Code::Ok;

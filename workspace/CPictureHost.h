@@ -25,6 +25,9 @@ public:
     virtual void setSizePaneText(const QString& text, bool overLimit) = 0;
     // Empty: the status bar shows its usual prompts again.
     virtual void showStatusMessage(const QString& text) = 0;
+    // While a long operation runs: its text, a busy indicator and, when stop is given, a Stop
+    // button that calls it. An empty text ends the busy state.
+    virtual void showBusy(const QString& text, const std::function<void()>& stop) = 0;
     // The projector a Send started from a projector's row is for, once.
     virtual std::optional<quint32> takeSendTarget() = 0;
     // The window message boxes belong to.

@@ -5,14 +5,10 @@
 #include "app/CommandIds.h"
 #include "app/RecentFileList.h"
 #include "app/TessavelApp.h"
-#include "common/OffThread.h"
 #include "common/TextRules.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
-#include "imaging/PictureLoader.h"
 #include "imaging/PictureOps.h"
-#include "imaging/PictureSaver.h"
-#include "imaging/Qv1Encoder.h"
 #include "imaging/SendableImage.h"
 #include "registry/ProjectorStore.h"
 #include "schedule/ScheduleControl.h"
@@ -31,83 +27,70 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
-#include <QStatusBar>
 #include <QUrl>
 
 #include <cstring>
 
-namespace {
-
-// Slow work runs off the interface thread with the wait cursor; the window keeps painting.
-template <typename Work> auto busy(Work&& work) {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    auto result = RunOffThread(std::forward<Work>(work));
-    QApplication::restoreOverrideCursor();
-    return result;
-}
-
-struct Loaded {
-    ImagingResult result;
-    Picture picture;
-    QImage image;
-};
-
-Loaded loadPicture(const QString& path) {
-    Loaded l;
-    l.result = PictureLoader::load(path, l.picture);
-    if (l.result.ok()) {
-        l.image = CPictureImage::toQImage(l.picture);
-    }
-    return l;
-}
-
-} // namespace
-
 CPictureView::CPictureView(CPictureHost& host, const Pieces& pieces, std::unique_ptr<RecentFileList> recent,
                            QWidget* parent)
-    : QWidget(parent), m_host(host), m_pieces(pieces),
+    : QWidget(parent), m_host(host), m_pieces(pieces), m_document(pieces.document),
       m_recent(recent ? std::move(recent) : std::make_unique<RecentFileList>()) {
-    setObjectName(QStringLiteral("view101"));
-    m_sizePool.setMaxThreadCount(1);
+    setObjectName(QStringLiteral("pictureView"));
     m_lead = new CPictureCanvas(this);
     m_lead->setGeometry(rect());
     connect(m_lead, &CPictureCanvas::regionChanged, this, [this] { m_host.updateCommandStates(); });
     setAcceptDrops(true);
     m_documentTitle = QStringLiteral("None");
     m_dialogs = defaultDialogs();
+    connect(&m_document, &PictureDocument::pictureChanged, this, &CPictureView::showPicture);
+    connect(&m_document, &PictureDocument::stateChanged, this, [this] { m_host.updateCommandStates(); });
+    connect(&m_document, &PictureDocument::undoAvailabilityChanged, this,
+            [this] { m_host.updateCommandStates(); });
+    connect(&m_document, &PictureDocument::sizeKnown, this, &CPictureView::showSizeFigure);
+    connect(&m_document, &PictureDocument::busyChanged, this, &CPictureView::onBusyChanged);
+    connect(&m_document, &PictureDocument::openFinished, this, &CPictureView::onOpenFinished);
+    connect(&m_document, &PictureDocument::editFinished, this, &CPictureView::onEditFinished);
+    connect(&m_document, &PictureDocument::fitFinished, this, &CPictureView::onFitFinished);
+    connect(&m_document, &PictureDocument::saveFinished, this, &CPictureView::onSaveFinished);
+    if (m_document.isLoaded()) {
+        showPicture();
+    }
 }
 
-CPictureView::~CPictureView() {
-    m_sizePool.clear();
-    m_sizePool.waitForDone();
-}
+CPictureView::~CPictureView() = default;
 
 void CPictureView::attachCommands() {
-    auto loaded = [this] { return m_loaded; };
+    auto ready = [this] { return idleWithPicture(); };
     m_host.setCommandHandler(
-        Cmd::FileOpen, [this] { OnFileOpen(); }, [] { return true; });
+        Cmd::FileOpen, [this] { OnFileOpen(); }, [this] { return !isBusy(); });
     m_host.setCommandHandler(
-        Cmd::FileSave, [this] { OnFileSave(); }, loaded);
+        Cmd::FileSave, [this] { OnFileSave(); }, ready);
     m_host.setCommandHandler(
-        Cmd::FileSaveAs, [this] { OnFileSaveAs(); }, loaded);
+        Cmd::FileSaveAs, [this] { OnFileSaveAs(); }, ready);
     m_host.setCommandHandler(
-        Cmd::Convert, [this] { OnConvert(); }, loaded);
+        Cmd::Convert, [this] { OnConvert(); }, ready);
     m_host.setCommandHandler(
-        Cmd::Resize, [this] { OnResize(); }, loaded);
+        Cmd::Resize, [this] { OnResize(); }, ready);
     m_host.setCommandHandler(
-        Cmd::ColorSaturation, [this] { OnColorSaturation(); }, loaded);
+        Cmd::ColorSaturation, [this] { OnColorSaturation(); }, ready);
     m_host.setCommandHandler(
-        Cmd::ColorResolution, [this] { OnColorResolution(); }, loaded);
+        Cmd::ColorResolution, [this] { OnColorResolution(); }, ready);
     m_host.setCommandHandler(
         Cmd::Trimming, [this] { OnTrimming(); }, [this] { return canTrim(); });
     m_host.setCommandHandler(
-        Cmd::Undo, [this] { OnUndo(); }, [this] { return m_undoAvailable; });
+        Cmd::Undo, [this] { OnUndo(); }, [this] { return m_document.canUndo(); });
     m_host.setCommandHandler(
-        Cmd::FitToProjector, [this] { OnFitToProjector(); }, loaded);
+        Cmd::Redo, [this] { OnRedo(); }, [this] { return m_document.canRedo(); });
+    m_host.setCommandHandler(
+        Cmd::FitToProjector, [this] { OnFitToProjector(); }, ready);
     m_host.setCommandHandler(
         Cmd::Send, [this] { OnSend(m_host.takeSendTarget()); },
-        [this] { return m_loaded && m_pieces.image.canSend(); });
+        [this] { return idleWithPicture() && m_document.canSend(); });
     refreshRecentFiles();
+}
+
+bool CPictureView::idleWithPicture() const {
+    return !isBusy() && m_document.isLoaded();
 }
 
 void CPictureView::OnSend(std::optional<quint32> onlyAddress) {
@@ -120,13 +103,13 @@ void CPictureView::OnSend(std::optional<quint32> onlyAddress) {
         CMessageBox::show(this, CatalogText(msg::SendScheduleRunning), CMessageBox::Icon::Stop);
         return;
     }
-    const QString path = m_pieces.image.path;
-    const qint32 state = m_pieces.image.state;
-    if (state == CurrentImage::None) {
+    const QString path = m_document.path();
+    const PictureDocument::State state = m_document.state();
+    if (state == PictureDocument::None) {
         CMessageBox::show(this, CatalogText(msg::SendNoImage), CMessageBox::Icon::Stop);
         return;
     }
-    if (state == CurrentImage::Edited) {
+    if (state == PictureDocument::Edited) {
         CMessageBox::show(this, CatalogText(msg::SendUnsavedImage), CMessageBox::Icon::Stop);
         return;
     }
@@ -145,7 +128,7 @@ void CPictureView::OnSend(std::optional<quint32> onlyAddress) {
     }
     dialog.m_imagePath = path;
     dialog.m_closeWhenDone = false;
-    dialog.setPictureSize(m_pieces.image.width, m_pieces.image.height);
+    dialog.setPictureSize(m_document.width(), m_document.height());
     if (onlyAddress) {
         dialog.checkOnly(*onlyAddress);
     }
@@ -155,41 +138,40 @@ void CPictureView::OnSend(std::optional<quint32> onlyAddress) {
     }
 }
 
-qint32 CPictureView::imageState(QString& path) const {
-    path = m_pieces.image.path;
-    return m_pieces.image.state;
-}
-
-void CPictureView::setImageState(const std::optional<QString>& path, qint32 state) {
-    m_pieces.image.state = state;
-    if (path) {
-        m_pieces.image.path = *path;
-    }
-}
-
 bool CPictureView::canTrim() const {
-    return m_lead != nullptr && m_lead->hasPicture() && m_lead->hasRegion() && m_loaded;
+    return m_lead != nullptr && m_lead->hasPicture() && m_lead->hasRegion() && idleWithPicture();
 }
 
-void CPictureView::askToSaveChanges() {
-    QString path;
-    while (imageState(path) == CurrentImage::Edited) {
+void CPictureView::settleChangesThen(std::function<void()> next) {
+    while (m_document.state() == PictureDocument::Edited) {
         const auto answer =
             CMessageBox::show(m_host.hostWindow(), CatalogText(msg::AskSaveBeforeOpen),
                               CMessageBox::Icon::Question, QMessageBox::Yes | QMessageBox::No);
         if (answer != QMessageBox::Yes) {
-            return; // the open that follows discards the changes
+            break; // the open that follows discards the changes
         }
-        OnFileSaveAs();
+        if (saveProjectorPicture(false)) {
+            // Asked again if the save fails; the open goes on once it has worked.
+            m_afterSave = std::move(next);
+            return;
+        }
     }
+    next();
 }
 
 void CPictureView::OnFileOpen() {
-    askToSaveChanges();
+    if (isBusy()) {
+        return;
+    }
+    settleChangesThen([this] { chooseAndOpen(); });
+}
+
+void CPictureView::chooseAndOpen() {
     TessavelApp* app = TessavelApp::instance();
     QString path;
     if (app != nullptr && !app->pendingOpenPath.isEmpty()) {
         path = app->pendingOpenPath;
+        app->pendingOpenPath.clear(); // used once, whether the open works or not
     } else {
         CFileDialogs::Request request;
         request.title = CatalogText(msg::OpenImageDlgTitle);
@@ -199,21 +181,20 @@ void CPictureView::OnFileOpen() {
             return;
         }
     }
-    loadAndShow(path, Origin::Dialog);
-    if (app != nullptr) {
-        app->pendingOpenPath.clear(); // used once, whether the open worked or not
-    }
+    startOpen(path, Origin::Dialog);
 }
 
 void CPictureView::openRecentFile(const QString& path) {
-    askToSaveChanges();
-    if (!loadAndShow(path, Origin::Dialog)) {
-        m_recent->remove(path);
-        refreshRecentFiles();
+    if (isBusy()) {
+        return;
     }
+    settleChangesThen([this, path] { startOpen(path, Origin::Recent); });
 }
 
 void CPictureView::openDroppedFiles(const QStringList& paths) {
+    if (isBusy()) {
+        return;
+    }
     if (paths.size() > 1) {
         CMessageBox::show(m_host.hostWindow(), CatalogText(msg::DropOneFileOnly), CMessageBox::Icon::Stop);
         return;
@@ -221,58 +202,62 @@ void CPictureView::openDroppedFiles(const QStringList& paths) {
     if (paths.isEmpty()) {
         return;
     }
-    askToSaveChanges();
-    loadAndShow(paths.first(), Origin::Drop);
+    const QString path = paths.first();
+    settleChangesThen([this, path] { startOpen(path, Origin::Drop); });
 }
 
-bool CPictureView::loadAndShow(const QString& path, Origin origin) {
-    const Loaded l = busy([path] { return loadPicture(path); });
-    if (!l.result.ok()) {
-        // The picture on show stays whole, with its path, state, size and undo level: a
-        // half-cleared document would fail the sendable check and trap the save question.
-        const QString reason = CatalogText(l.result.messageId());
-        const QString code = QString::number(l.result.number());
-        if (origin == Origin::Drop) {
+void CPictureView::startOpen(const QString& path, Origin origin) {
+    if (m_document.open(path)) {
+        m_openOrigin = origin;
+        m_host.showBusy(CatalogText(msg::OpenInProgress, {QFileInfo(path).fileName()}), {});
+    }
+}
+
+void CPictureView::onOpenFinished(const QString& path, const ImagingResult& result) {
+    if (!result.ok()) {
+        // The document keeps the picture on show whole, with its path, state, size and undo
+        // history: a half-cleared document would fail the sendable check and trap the save
+        // question.
+        const QString reason = CatalogText(result.messageId());
+        const QString code = QString::number(result.number());
+        if (m_openOrigin == Origin::Drop) {
             CMessageBox::show(m_host.hostWindow(), CatalogText(msg::DropOpenFailed, {reason, code}),
                               CMessageBox::Icon::Stop);
         } else {
             CMessageBox::show(m_host.hostWindow(), CatalogText(msg::OpenImageFailed, {code, reason}),
                               CMessageBox::Icon::None);
         }
+        if (m_openOrigin == Origin::Recent) {
+            m_recent->remove(path);
+            refreshRecentFiles();
+        }
         m_host.updateCommandStates();
-        return false;
+        return;
     }
-    commonOpeningSteps(path, l.picture, l.image);
-    return true;
-}
-
-void CPictureView::commonOpeningSteps(const QString& path, const Picture& picture, const QImage& shown) {
-    m_loaded = true;
-    m_undoAvailable = false;
-    m_undo = Picture();
-    m_fitBytes.clear();
     m_lead->show();
-    setImageState(path, CurrentImage::Saved);
-    m_stateBeforeEdit = CurrentImage::Saved;
-    m_lead->clearRegion();
-    showPicture(picture, shown);
     m_lead->setGeometry(rect());
     setDocumentPath(path);
     m_recent->add(path);
     refreshRecentFiles();
     updateCaption();
-    updateSizePane();
-    refreshPictureSize();
     m_host.updateCommandStates();
 }
 
-void CPictureView::showPicture(const Picture& picture) {
-    showPicture(picture, CPictureImage::toQImage(picture));
+void CPictureView::onBusyChanged(bool busy) {
+    if (busy) {
+        setCursor(Qt::BusyCursor);
+    } else {
+        unsetCursor();
+        m_host.showBusy({}, {});
+    }
+    m_host.updateCommandStates();
 }
 
-void CPictureView::showPicture(const Picture& picture, const QImage& image) {
-    m_picture = picture;
-    m_lead->setImage(image);
+void CPictureView::showPicture() {
+    // Any new picture makes the region meaningless.
+    m_lead->clearRegion();
+    m_lead->setImage(CPictureImage::toQImage(m_document.picture()));
+    m_host.updateCommandStates();
 }
 
 void CPictureView::setDocumentPath(const QString& path) {
@@ -289,40 +274,8 @@ void CPictureView::refreshRecentFiles() {
     m_host.setRecentFiles(m_recent->files(), [this](const QString& f) { openRecentFile(f); });
 }
 
-void CPictureView::refreshPictureSize() {
-    m_pieces.image.width = static_cast<quint32>(m_picture.width());
-    m_pieces.image.height = static_cast<quint32>(m_picture.height());
-}
-
-void CPictureView::updateSizePane() {
-    const quint64 generation = ++m_sizeGeneration;
-    if (!m_fitBytes.isEmpty()) {
-        showSizeFigure(m_fitBytes.size());
-        return;
-    }
-    if (m_picture.isNull()) {
-        return;
-    }
-    const Picture picture = m_picture;
-    // The encoding of a large picture takes a while: the figure follows when it is ready, and
-    // a figure overtaken by a later edit is dropped.
-    m_sizePool.start([this, picture, generation] {
-        qint64 bytes = 0;
-        const bool ok = Qv1Encoder::encodedSize(picture, bytes).ok();
-        QMetaObject::invokeMethod(
-            this,
-            [this, ok, bytes, generation] {
-                if (ok && generation == m_sizeGeneration) {
-                    showSizeFigure(bytes);
-                }
-            },
-            Qt::QueuedConnection);
-    });
-}
-
 void CPictureView::waitForSizePane() {
-    m_sizePool.waitForDone();
-    QCoreApplication::sendPostedEvents(this);
+    m_document.waitForSize();
 }
 
 void CPictureView::showSizeFigure(qint64 bytes) {
@@ -331,30 +284,10 @@ void CPictureView::showSizeFigure(qint64 bytes) {
 }
 
 void CPictureView::OnFileSave() {
-    QString path;
-    if (imageState(path) == CurrentImage::None) {
-        return;
+    const QString path = m_document.path();
+    if (m_document.save()) {
+        m_host.showBusy(CatalogText(msg::SaveInProgress, {QFileInfo(path).fileName()}), {});
     }
-    const Picture picture = m_picture;
-    // A fitted picture saved to a projector or GIF file is written as the very encoding that
-    // was measured against the limit, not encoded afresh.
-    const bool writeFitted = !m_fitBytes.isEmpty() && (ProjectorPictureSave::hasQv1Extension(path) ||
-                                                       picture.loadedFormat() == PictureFormat::Gif);
-    const QByteArray fitted = writeFitted ? m_fitBytes : QByteArray();
-    const ImagingResult r = busy([picture, path, fitted] {
-        return fitted.isEmpty() ? PictureSaver::saveAsLoaded(picture, path)
-                                : PictureSaver::writeFile(path, fitted);
-    });
-    if (r.ok()) {
-        setImageState(path, CurrentImage::Saved);
-        setDocumentPath(path);
-    } else {
-        // Not saying so would let the user believe the picture is safe.
-        CMessageBox::show(m_host.hostWindow(),
-                          CatalogText(msg::ImageSaveFailed, {path, CatalogText(r.messageId())}),
-                          CMessageBox::Icon::Stop);
-    }
-    refreshPictureSize();
 }
 
 void CPictureView::OnFileSaveAs() {
@@ -365,10 +298,9 @@ void CPictureView::OnConvert() {
     saveProjectorPicture(true);
 }
 
-void CPictureView::saveProjectorPicture(bool convert) {
-    QString current;
-    if (imageState(current) == CurrentImage::None) {
-        return;
+bool CPictureView::saveProjectorPicture(bool convert) {
+    if (isBusy() || m_document.state() == PictureDocument::None) {
+        return false;
     }
     CFileDialogs::Request request;
     request.title = CatalogText(convert ? msg::ConvertDlgTitle : msg::SaveAsDlgTitle);
@@ -376,87 +308,67 @@ void CPictureView::saveProjectorPicture(bool convert) {
     request.defaultSuffix = QStringLiteral("qv1");
     const QString path = CFileDialogs::instance().saveFile(m_host.hostWindow(), request);
     if (path.isEmpty()) {
-        return;
+        return false;
     }
     const QString suffix = QFileInfo(path).suffix();
     if (suffix.isEmpty() || !ProjectorPictureSave::hasQv1Extension(path)) {
-        return; // another kind of name ends the command without a word
+        return false; // another kind of name ends the command without a word
     }
-    const Picture picture = m_picture;
-    const QByteArray fitted = m_fitBytes;
-    const ProjectorPictureSave::Outcome outcome = busy([picture, fitted, path] {
-        if (fitted.isEmpty()) {
-            return ProjectorPictureSave::save(picture, path);
-        }
-        // The fitted encoding is the one that was measured against the limit: write it as is.
-        ProjectorPictureSave::Outcome o;
-        o.result = PictureSaver::writeFile(path, fitted);
-        o.shown = picture;
-        o.bytes = fitted.size();
-        return o;
-    });
-    if (!outcome.result.ok()) {
-        CMessageBox::show(m_host.hostWindow(),
-                          CatalogText(msg::ImageSaveFailed, {path, CatalogText(outcome.result.messageId())}),
-                          CMessageBox::Icon::Stop);
-        refreshPictureSize();
-        return;
+    if (!m_document.saveProjectorPicture(path, convert)) {
+        return false;
     }
-    showPicture(outcome.shown);
-    m_lead->clearRegion();
-    setImageState(path, CurrentImage::Saved);
-    setDocumentPath(path);
-    m_recent->add(path);
-    refreshRecentFiles();
-    if (!convert) {
-        updateCaption();
-        showSizeFigure(outcome.bytes);
-        m_undoAvailable = false;
-    }
-    refreshPictureSize();
-    m_host.updateCommandStates();
+    m_host.showBusy(CatalogText(msg::SaveInProgress, {QFileInfo(path).fileName()}), {});
+    return true;
 }
 
-void CPictureView::applyEdit(const std::function<ImagingResult(Picture&)>& op) {
-    const Picture before = m_picture;
-    QString path;
-    const qint32 stateBefore = imageState(path);
-    Picture edited = m_picture;
-    const ImagingResult r = busy([&edited, &op] { return op(edited); });
-    if (!r.ok()) {
+void CPictureView::onSaveFinished(PictureDocument::Task task, const QString& path,
+                                  const ImagingResult& result) {
+    if (!result.ok()) {
+        // Not saying so would let the user believe the picture is safe.
+        CMessageBox::show(m_host.hostWindow(),
+                          CatalogText(msg::ImageSaveFailed, {path, CatalogText(result.messageId())}),
+                          CMessageBox::Icon::Stop);
+    } else {
+        setDocumentPath(path);
+        if (task != PictureDocument::Task::Save) {
+            m_recent->add(path);
+            refreshRecentFiles();
+        }
+        if (task == PictureDocument::Task::SaveAs) {
+            updateCaption();
+        }
+    }
+    m_host.updateCommandStates();
+    if (m_afterSave) {
+        // An open waited for this save: asked again if it failed, on its way if it worked.
+        settleChangesThen(std::exchange(m_afterSave, {}));
+    }
+}
+
+void CPictureView::applyEdit(PictureDocument::Edit op) {
+    if (m_document.edit(std::move(op))) {
+        m_host.showBusy(CatalogText(msg::EditInProgress), {});
+    }
+}
+
+void CPictureView::onEditFinished(const ImagingResult& result) {
+    if (!result.ok()) {
         CMessageBox::show(
             m_host.hostWindow(),
-            CatalogText(msg::EditFailed, {QString::number(r.number()), CatalogText(r.messageId())}),
+            CatalogText(msg::EditFailed, {QString::number(result.number()), CatalogText(result.messageId())}),
             CMessageBox::Icon::Stop);
-        refreshPictureSize();
         return;
     }
-    commitEdit(before, stateBefore, edited);
-}
-
-void CPictureView::commitEdit(const Picture& before, qint32 stateBefore, const Picture& edited,
-                              const QByteArray& fitted) {
-    m_undo = before;
-    // Only a fit leaves an encoding that matches the picture; any other edit makes it stale.
-    m_fitBytes = fitted;
-    m_stateBeforeEdit = stateBefore;
-    m_lead->clearRegion();
-    showPicture(edited);
-    setImageState(std::nullopt, CurrentImage::Edited);
     m_documentTitle = CatalogText(msg::EditedDocumentTitle);
-    updateSizePane();
-    m_undoAvailable = true;
-    refreshPictureSize();
-    m_host.updateCommandStates();
 }
 
 void CPictureView::OnResize() {
-    if (!m_loaded || m_picture.isNull() || !m_dialogs.resize) {
+    if (!idleWithPicture() || !m_dialogs.resize) {
         return;
     }
-    const ResizeChoice c = m_dialogs.resize(m_picture);
+    const ResizeChoice c = m_dialogs.resize(m_document.picture());
     if (c.status != kConfirmed) {
-        return; // a cancelled dialog changes nothing, the undo level included
+        return; // a cancelled dialog changes nothing, the undo history included
     }
     applyEdit([c](Picture& p) {
         ImagingResult r = PictureOps::resize(p, c.width, c.height, c.flags);
@@ -468,10 +380,10 @@ void CPictureView::OnResize() {
 }
 
 void CPictureView::OnColorSaturation() {
-    if (!m_loaded || m_picture.isNull() || !m_dialogs.saturation) {
+    if (!idleWithPicture() || !m_dialogs.saturation) {
         return;
     }
-    const SaturationChoice c = m_dialogs.saturation(m_picture);
+    const SaturationChoice c = m_dialogs.saturation(m_document.picture());
     if (c.status != kConfirmed) {
         return;
     }
@@ -479,10 +391,10 @@ void CPictureView::OnColorSaturation() {
 }
 
 void CPictureView::OnColorResolution() {
-    if (!m_loaded || m_picture.isNull() || !m_dialogs.colourResolution) {
+    if (!idleWithPicture() || !m_dialogs.colourResolution) {
         return;
     }
-    const ColourChoice c = m_dialogs.colourResolution(m_picture);
+    const ColourChoice c = m_dialogs.colourResolution(m_document.picture());
     if (c.status != kConfirmed) {
         return;
     }
@@ -490,7 +402,7 @@ void CPictureView::OnColorResolution() {
 }
 
 void CPictureView::OnTrimming() {
-    if (!canTrim() || m_picture.isNull()) {
+    if (!canTrim()) {
         return;
     }
     const QRect region = m_lead->region();
@@ -498,48 +410,51 @@ void CPictureView::OnTrimming() {
 }
 
 void CPictureView::OnUndo() {
-    if (!m_undoAvailable) {
+    if (!m_document.canUndo()) {
         return;
     }
-    m_lead->clearRegion();
-    showPicture(m_undo);
-    m_fitBytes.clear();
-    updateSizePane();
-    setImageState(std::nullopt, m_stateBeforeEdit);
-    m_undoAvailable = false;
-    refreshPictureSize();
+    m_document.undo(); // the document title keeps the edit text
     m_lead->repaint();
-    m_host.updateCommandStates();
+}
+
+void CPictureView::OnRedo() {
+    if (!m_document.canRedo()) {
+        return;
+    }
+    m_document.redo();
+    m_documentTitle = CatalogText(msg::EditedDocumentTitle);
+    m_lead->repaint();
 }
 
 void CPictureView::OnFitToProjector() {
-    if (!m_loaded || m_picture.isNull() || !m_dialogs.fitResult) {
+    if (!idleWithPicture() || !m_dialogs.fitResult) {
         return;
     }
-    m_host.showStatusMessage(CatalogText(msg::FitInProgress));
-    const Picture source = m_picture;
-    const FitToProjector::Result fit = busy([source] { return FitToProjector::fit(source); });
-    m_host.showStatusMessage({});
+    if (m_document.fit()) {
+        m_host.showBusy(CatalogText(msg::FitInProgress), [this] { m_document.stop(); });
+    }
+}
+
+void CPictureView::onFitFinished(const FitToProjector::Result& fit) {
     if (!fit.result.ok()) {
-        CMessageBox::show(m_host.hostWindow(),
-                          CatalogText(msg::FitFailed, {QString::number(fit.result.number()),
-                                                       CatalogText(fit.result.messageId())}),
-                          CMessageBox::Icon::Stop);
+        if (fit.result.code != ImagingResult::Code::Stopped) { // the user knows why
+            CMessageBox::show(m_host.hostWindow(),
+                              CatalogText(msg::FitFailed, {QString::number(fit.result.number()),
+                                                           CatalogText(fit.result.messageId())}),
+                              CMessageBox::Icon::Stop);
+        }
         return;
     }
     if (m_dialogs.fitResult(fit) != kConfirmed) {
         return;
     }
-    QString path;
-    const qint32 stateBefore = imageState(path);
-    // Save writes the picture in the format its file was loaded in; the fit changes pixels only.
-    Picture shown = fit.shown;
-    shown.setLoadedFormat(source.loadedFormat(), source.loadedFormatName(), source.loadedBitDepth());
-    commitEdit(source, stateBefore, shown, fit.bytes);
+    if (m_document.applyFit(fit)) {
+        m_documentTitle = CatalogText(msg::EditedDocumentTitle);
+    }
 }
 
 void CPictureView::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls()) {
+    if (event->mimeData()->hasUrls() && !isBusy()) {
         event->acceptProposedAction();
     }
 }

@@ -5,11 +5,10 @@
 #include "imaging/FitToProjector.h"
 #include "imaging/Picture.h"
 #include "workspace/CPictureHost.h"
-#include "workspace/CurrentImage.h"
+#include "workspace/PictureDocument.h"
 
 #include <QByteArray>
 #include <QString>
-#include <QThreadPool>
 #include <QWidget>
 
 #include <functional>
@@ -22,9 +21,9 @@ class CommandObserver;
 class ProjectorStore;
 class ScheduleControl;
 
-// The one window in which the user sees and works on a picture: it opens pictures, keeps
-// the record of the current image the others see, shows the projector-file size in the status bar,
-// runs the editing commands with their single undo level, and writes projector pictures.
+// The one window in which the user sees and works on a picture: it draws the picture
+// document, takes dropped files, and wires the commands to the document, whose long work runs
+// off the interface thread while the status bar shows it and the commands wait.
 class CPictureView final : public QWidget {
     Q_OBJECT
 
@@ -56,10 +55,9 @@ public:
     };
     static constexpr int kConfirmed = 100;
 
-    // The program's state the view works on: the current picture as the others see it, and
-    // what Send needs.
+    // The program's state the view works on: the picture document, and what Send needs.
     struct Pieces {
-        CurrentImage& image;
+        PictureDocument& document;
         ProjectorStore& projectors;
         CommandObserver* history = nullptr;
         ScheduleControl& schedule;
@@ -83,6 +81,7 @@ public:
     void OnColorResolution();
     void OnTrimming();
     void OnUndo();
+    void OnRedo();
     void OnFitToProjector();
     // Send: every projector to the send dialog; with an address, that one alone checked.
     void OnSend(std::optional<quint32> onlyAddress = std::nullopt);
@@ -90,11 +89,14 @@ public:
     void openDroppedFiles(const QStringList& paths);
     void openRecentFile(const QString& path);
 
-    [[nodiscard]] bool imageLoaded() const { return m_loaded; }
-    [[nodiscard]] bool undoAvailable() const { return m_undoAvailable; }
-    [[nodiscard]] qint32 stateBeforeEdit() const { return m_stateBeforeEdit; }
+    [[nodiscard]] PictureDocument& document() const { return m_document; }
+    [[nodiscard]] bool imageLoaded() const { return m_document.isLoaded(); }
+    [[nodiscard]] bool undoAvailable() const { return m_document.canUndo(); }
+    [[nodiscard]] bool redoAvailable() const { return m_document.canRedo(); }
+    // A command's work runs (or a save the open waits for): the commands wait too.
+    [[nodiscard]] bool isBusy() const { return m_document.isBusy(); }
     [[nodiscard]] const QString& documentTitle() const { return m_documentTitle; }
-    [[nodiscard]] const Picture& picture() const { return m_picture; }
+    [[nodiscard]] const Picture& picture() const { return m_document.picture(); }
     [[nodiscard]] CPictureCanvas* lead() const { return m_lead; }
     [[nodiscard]] bool canTrim() const;
     // The size figure is worked out on a pool thread; tests wait for it.
@@ -110,42 +112,36 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    enum class Origin { Dialog, Drop };
+    enum class Origin { Dialog, Drop, Recent };
 
-    [[nodiscard]] qint32 imageState(QString& path) const;
-    // No path: the picture keeps the one it has.
-    void setImageState(const std::optional<QString>& path, qint32 state);
-    void askToSaveChanges();
-    bool loadAndShow(const QString& path, Origin origin);
-    void commonOpeningSteps(const QString& path, const Picture& picture, const QImage& shown);
-    void showPicture(const Picture& picture);
-    void showPicture(const Picture& picture, const QImage& image);
-    void updateSizePane();
+    [[nodiscard]] bool idleWithPicture() const;
+    // Asks whether to save an edited picture first (again after a cancelled Save As) and
+    // runs next once the answer is settled, after the save when there is one.
+    void settleChangesThen(std::function<void()> next);
+    void chooseAndOpen();
+    void startOpen(const QString& path, Origin origin);
+    void onOpenFinished(const QString& path, const ImagingResult& result);
+    void onEditFinished(const ImagingResult& result);
+    void onFitFinished(const FitToProjector::Result& fit);
+    void onSaveFinished(PictureDocument::Task task, const QString& path, const ImagingResult& result);
+    void onBusyChanged(bool busy);
+    void showPicture();
     void showSizeFigure(qint64 bytes);
-    void refreshPictureSize();
     void setDocumentPath(const QString& path);
     void updateCaption();
     void refreshRecentFiles();
-    void saveProjectorPicture(bool convert);
-    // The common frame of the editing commands: the undo copy, the state before the edit, and
-    // what follows a confirmed change. op runs off the interface thread.
-    void applyEdit(const std::function<ImagingResult(Picture&)>& op);
-    void commitEdit(const Picture& before, qint32 stateBefore, const Picture& edited,
-                    const QByteArray& fitted = {});
+    // false: nothing was started (no name chosen, or not a .qv1 name).
+    bool saveProjectorPicture(bool convert);
+    void applyEdit(PictureDocument::Edit op);
     Dialogs defaultDialogs();
 
     CPictureHost& m_host;
     Pieces m_pieces;
+    PictureDocument& m_document;
     std::unique_ptr<RecentFileList> m_recent;
     Dialogs m_dialogs;
     CPictureCanvas* m_lead = nullptr;
-    Picture m_picture;
-    Picture m_undo; // the hidden second picture: the one undo level
-    bool m_loaded = false;
-    bool m_undoAvailable = false;
-    qint32 m_stateBeforeEdit = 0;
     QString m_documentTitle;
-    QByteArray m_fitBytes; // the fitted file, while the picture is what the fit made
-    quint64 m_sizeGeneration = 0;
-    QThreadPool m_sizePool;
+    Origin m_openOrigin = Origin::Dialog;
+    std::function<void()> m_afterSave; // what a save asked for before an open goes on with
 };

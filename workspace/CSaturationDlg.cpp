@@ -6,7 +6,6 @@
 //   0 OK, 1 Cancel
 #include "workspace/CSaturationDlg.h"
 
-#include "common/OffThread.h"
 #include "i18n/CLocalise.h"
 #include "imaging/PictureOps.h"
 #include "workspace/CPictureImage.h"
@@ -23,11 +22,12 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace {
 
 // Beyond this, making the thumbnail takes long enough to show; it runs off the interface
-// thread so the window behind keeps painting.
+// thread so the dialog and the window behind stay responsive.
 constexpr quint64 kOffThreadPixels = 4'000'000;
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text) {
@@ -45,22 +45,19 @@ QLabel* makeImageBox(QWidget* parent, const char* name) {
 }
 
 Picture makeThumbnail(const Picture& source) {
-    auto make = [source] {
-        return CPictureImage::thumbnail(source, CSaturationDlg::kPreviewWidth,
-                                        CSaturationDlg::kPreviewHeight);
-    };
-    const quint64 pixels = static_cast<quint64>(source.width()) * static_cast<quint64>(source.height());
-    return pixels > kOffThreadPixels ? RunOffThread(make) : make();
+    return CPictureImage::thumbnail(source, CSaturationDlg::kPreviewWidth, CSaturationDlg::kPreviewHeight);
+}
+
+bool largePicture(const Picture& source) {
+    return static_cast<quint64>(source.width()) * static_cast<quint64>(source.height()) > kOffThreadPixels;
 }
 
 } // namespace
 
 CSaturationDlg::CSaturationDlg(const Picture& source, const ImagingTextStore& texts, QWidget* parent)
-    : QDialog(parent), m_thumbnail(makeThumbnail(source)) {
+    : QDialog(parent) {
     setObjectName(QStringLiteral("saturationDlg"));
     setWindowTitle(texts.text(1227, QStringLiteral("Color Saturation")));
-    m_before = CPictureImage::toQImage(m_thumbnail);
-    m_after = m_before;
 
     m_slider = new QSlider(Qt::Horizontal, this);
     m_slider->setObjectName(QStringLiteral("saturationSlider"));
@@ -102,8 +99,6 @@ CSaturationDlg::CSaturationDlg(const Picture& source, const ImagingTextStore& te
     auto* previewGrid = new QGridLayout(preview);
     m_beforeLabel = makeImageBox(preview, "beforeImage");
     m_afterLabel = makeImageBox(preview, "afterImage");
-    m_beforeLabel->setPixmap(QPixmap::fromImage(m_before));
-    m_afterLabel->setPixmap(QPixmap::fromImage(m_after));
     previewGrid->addWidget(makeLabel(preview, "beforeLabel", texts.text(1258, QStringLiteral("Before"))), 0,
                            0, Qt::AlignHCenter);
     previewGrid->addWidget(makeLabel(preview, "afterLabel", texts.text(1259, QStringLiteral("After"))), 0, 1,
@@ -155,6 +150,27 @@ CSaturationDlg::CSaturationDlg(const Picture& source, const ImagingTextStore& te
     connect(ok, &QPushButton::clicked, this, &CSaturationDlg::accept);
     connect(cancel, &QPushButton::clicked, this, &CSaturationDlg::reject);
     LocaliseDialog(9, this);
+
+    if (largePicture(source)) {
+        // A dialog closed before the copy is there drops it; the copy is the task's own.
+        connect(&m_thumbnailWatcher, &QFutureWatcherBase::finished, this,
+                [this] { showThumbnail(m_thumbnailWatcher.result()); });
+        m_thumbnailWatcher.setFuture(QtConcurrent::run(makeThumbnail, source));
+    } else {
+        showThumbnail(makeThumbnail(source));
+    }
+}
+
+void CSaturationDlg::showThumbnail(const Picture& thumbnail) {
+    m_thumbnail = thumbnail;
+    m_before = CPictureImage::toQImage(m_thumbnail);
+    m_after = m_before;
+    m_previewValue = 0;
+    m_beforeLabel->setPixmap(QPixmap::fromImage(m_before));
+    m_afterLabel->setPixmap(QPixmap::fromImage(m_after));
+    if (value() != 0 && m_autoPreview->isChecked()) {
+        updatePreview(); // the slider moved while the copy was being made
+    }
 }
 
 int CSaturationDlg::value() const {
@@ -186,7 +202,7 @@ void CSaturationDlg::onValueChanged(int value) {
 void CSaturationDlg::updatePreview() {
     m_debounce->stop();
     const int wanted = value();
-    if (wanted == m_previewValue) {
+    if (!previewReady() || wanted == m_previewValue) {
         return;
     }
     Picture after = m_thumbnail;

@@ -4,6 +4,7 @@
 #include "imaging/Picture.h"
 
 #include <QDialog>
+#include <QFutureWatcher>
 #include <QImage>
 
 class QCheckBox;
@@ -14,7 +15,8 @@ class QSpinBox;
 class QTimer;
 
 // Asks for a saturation change and shows it on a small copy of the picture, before and
-// after, while the slider moves. The picture itself is not touched.
+// after, while the slider moves. The picture itself is not touched. The small copy of a large
+// picture is made off the interface thread; the preview follows once it is there.
 class CSaturationDlg final : public QDialog {
     Q_OBJECT
 
@@ -32,6 +34,8 @@ public:
     // PictureOps::kSaturationMin..kSaturationMax; 0 leaves the picture as it is.
     [[nodiscard]] int value() const;
     [[nodiscard]] int resultStatus() const { return m_status; }
+    // Whether the small copy is there (at once for a small picture).
+    [[nodiscard]] bool previewReady() const { return !m_before.isNull(); }
     // What the "after" box shows at present (redone after the delay once the value moved).
     [[nodiscard]] const QImage& previewImage() const { return m_after; }
     [[nodiscard]] const QImage& originalImage() const { return m_before; }
@@ -45,7 +49,9 @@ public Q_SLOTS:
 private:
     void onValueChanged(int value);
     void updatePreview();
+    void showThumbnail(const Picture& thumbnail);
 
+    QFutureWatcher<Picture> m_thumbnailWatcher;
     Picture m_thumbnail;
     QImage m_before;
     QImage m_after;

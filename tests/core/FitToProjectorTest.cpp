@@ -1,4 +1,5 @@
 #include "imaging/FitToProjector.h"
+#include "i18n/CatalogIds.h"
 #include "imaging/PictureLoader.h"
 #include "imaging/PictureQuality.h"
 #include "imaging/PictureSaver.h"
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 
 namespace {
@@ -125,6 +127,21 @@ TEST(FitToProjector, ShrinksOnlyWhenNothingElseFits) {
     EXPECT_LT(r.shown.width(), 160);
     EXPECT_GE(r.colours, 16) << "a smaller picture rather than a posterised one";
     EXPECT_NEAR(double(r.shown.width()) / r.shown.height(), 160.0 / 120.0, 0.1);
+}
+
+// A stop ends the search with Stopped and hands out nothing; a clear flag changes nothing.
+TEST(FitToProjector, AStopEndsTheSearch) {
+    const Picture photo = TestImages::picture(TestImages::photo(320, 240, 5));
+    std::atomic<bool> stop{true};
+    FitToProjector::Options options;
+    options.stop = &stop;
+    const FitToProjector::Result stopped = FitToProjector::fit(photo, options);
+    EXPECT_EQ(stopped.result.code, ImagingResult::Code::Stopped);
+    EXPECT_EQ(stopped.result.messageId(), msg::ImagingStopped);
+    EXPECT_TRUE(stopped.bytes.isEmpty());
+    EXPECT_TRUE(stopped.shown.isNull());
+    stop = false;
+    EXPECT_TRUE(FitToProjector::fit(photo, options).result.ok());
 }
 
 TEST(FitToProjector, ImpossibleAndEmptyCases) {

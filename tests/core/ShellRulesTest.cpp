@@ -78,6 +78,7 @@ TEST(MenuLayoutTest, PromptsComeFromGroup53UnlessNumberless) {
     EXPECT_EQ(save.statusTip, CatalogText(msg::PromptSave));
     EXPECT_EQ(save.toolTip, CatalogText(msg::PromptSave));
     EXPECT_EQ(MenuLayout::promptFor(Cmd::Undo).statusTip, CatalogText(53, 43));
+    EXPECT_EQ(MenuLayout::promptFor(Cmd::Redo).statusTip, CatalogText(msg::PromptRedo));
     EXPECT_TRUE(MenuLayout::promptFor(Cmd::UserEdit).statusTip.isEmpty());
 }
 
@@ -88,11 +89,13 @@ TEST(MenuLayoutTest, MainMenuMatchesTheLayout) {
     EXPECT_EQ(menu[0].items[3].id, Cmd::UserEdit);
     EXPECT_STREQ(menu[0].items[3].text, "19;User Edit");
     EXPECT_EQ(menu[0].items[4].id, 0);
-    EXPECT_EQ(menu[1].items.size(), 8);
+    EXPECT_EQ(menu[1].items.size(), 9);
+    EXPECT_EQ(menu[1].items[1].id, Cmd::Redo) << "Redo follows Undo";
+    EXPECT_STREQ(menu[1].items[1].text, "99;&Redo\tCtrl+Y");
     EXPECT_EQ(menu[1].items.last().id, Cmd::FitToProjector);
     EXPECT_EQ(menu[2].items.size(), 9);
     EXPECT_EQ(MenuLayout::toolbar().size(), 13);
-    EXPECT_EQ(MenuLayout::accelerators().size(), 4);
+    EXPECT_EQ(MenuLayout::accelerators().size(), 6) << "Redo has two keys";
 }
 
 TEST(ImagingTextTableTest, RowsAndFill) {

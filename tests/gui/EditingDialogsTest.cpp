@@ -431,14 +431,22 @@ TEST(SaturationDlgTest, ALargePictureIsReducedWhileEventsKeepFlowing) {
     bool eventsRan = false;
     QTimer::singleShot(0, [&] { eventsRan = true; });
     CSaturationDlg d(large, texts);
-    EXPECT_TRUE(eventsRan) << "the thumbnail of a large picture is made off the interface thread";
+    EXPECT_FALSE(eventsRan) << "the dialog runs no event loop of its own while the copy is made";
+    EXPECT_FALSE(d.previewReady()) << "the copy of a large picture arrives through the event loop";
+    // The slider may move before the copy is there; the preview follows it once it is.
+    Child<QSlider>(d, "saturationSlider")->setValue(-1000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return d.previewReady(); }, 20000));
+    EXPECT_TRUE(eventsRan);
     EXPECT_EQ(d.originalImage().size(), QSize(240, 180));
     EXPECT_EQ(shownImage(d, "beforeImage").size(), QSize(240, 180));
+    ASSERT_TRUE(waitForPreview(d, -1000));
+    EXPECT_LT(meanChroma(shownImage(d, "afterImage")), 2.0);
 
     bool smallRan = false;
     QTimer::singleShot(0, [&] { smallRan = true; });
     CSaturationDlg small(gradientPicture(400, 300), texts);
     EXPECT_FALSE(smallRan) << "a small picture needs no detour";
+    EXPECT_TRUE(small.previewReady());
     QApplication::processEvents();
     EXPECT_TRUE(smallRan);
 }

@@ -355,15 +355,20 @@ protected:
         frame->updateCommandStates();
         return frame->action(Cmd::Send)->isEnabled();
     }
+    // Runs a picture command and waits until its work off the interface thread has ended.
+    void run(int id) {
+        frame->action(id)->trigger();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !frame->state().document().isBusy(); }, 20000));
+    }
     // A picture opened and saved as a projector picture.
     QString openSavedQv1() {
         const QString png = m_dir.filePath(u"a.png"_qs);
         TestPictures::writePng(TestPictures::gradient(80, 60), png);
         files->openAnswers << png;
-        frame->action(Cmd::FileOpen)->trigger();
+        run(Cmd::FileOpen);
         const QString qv1 = m_dir.filePath(u"a.qv1"_qs);
         files->saveAnswers << qv1;
-        frame->action(Cmd::FileSaveAs)->trigger();
+        run(Cmd::FileSaveAs);
         return qv1;
     }
     static ProjectorRecord record(const QString& name, Ipv4::Octets address, const QString& mark,
@@ -423,15 +428,15 @@ TEST_F(SendCommandTest, HandsEveryRecordOverInListOrderWhateverItsMark) {
 TEST_F(SendCommandTest, UnsavedEditsAreRefusedAndTooWideEditsDisableSend) {
     openSavedQv1();
     ASSERT_TRUE(sendEnabled());
-    frame->action(Cmd::Resize)->trigger(); // 40 x 30: inside the limits, but unsaved
+    run(Cmd::Resize); // 40 x 30: inside the limits, but unsaved
     ASSERT_TRUE(sendEnabled());
     frame->action(Cmd::Send)->trigger();
     EXPECT_EQ(shown, 0);
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_EQ(boxes[0], CatalogText(msg::SendUnsavedImage));
     nextResize = {CPictureView::kConfirmed, 1100, 60, 0, 0, 0};
-    frame->action(Cmd::Resize)->trigger();
-    EXPECT_EQ(frame->state().currentImage().width, 1100u);
+    run(Cmd::Resize);
+    EXPECT_EQ(frame->state().document().width(), 1100u);
     EXPECT_FALSE(sendEnabled()) << "the shown picture is wider than 1024 pixels";
 }
 

@@ -11,6 +11,7 @@
 #include "schedule/CScheduleEntryDlg.h"
 #include "schedule/ScheduleFile.h"
 #include "support/CatalogFixture.h"
+#include "support/TestPictures.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -24,6 +25,7 @@
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -101,8 +103,6 @@ protected:
             frame->projectorStore()
                 .saveProjectors({record(kOther), record(kEmulated, u"1"_qs, u"secret"_qs), record(kSilent)})
                 .ok());
-        frame->state().currentImage().width = 100;
-        frame->state().currentImage().height = 100;
         imageBytes = gifOfSize(120, 90);
         image = writeFile(u"pic.qv1"_qs, imageBytes);
     }
@@ -331,12 +331,16 @@ TEST_F(ScheduleDialogs, EntryValidationKeepsTheDialogOpen) {
 
 TEST_F(ScheduleDialogs, EntryCheckMeasuresTheChosenFileNotTheShownPicture) {
     CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
-    frame->state().currentImage().width = 0;
-    frame->state().currentImage().height = 0; // nothing shown at all
+    PictureDocument& document = frame->state().document();
+    ASSERT_FALSE(document.isLoaded()); // nothing shown at all
     ASSERT_TRUE(insert(d, kEmulatedText, image));
     EXPECT_TRUE(boxes.shown().empty());
-    frame->state().currentImage().width = 2000;
-    frame->state().currentImage().height = 2000; // a shown picture far too big to send
+    // A shown picture far too big to send.
+    const QString huge = dir.filePath(u"huge.png"_qs);
+    TestPictures::writePng(TestPictures::gradient(2000, 2000), huge);
+    ASSERT_TRUE(document.open(huge));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !document.isBusy(); }, 20000));
+    ASSERT_EQ(document.width(), 2000u);
     ASSERT_TRUE(insert(d, kEmulatedText, writeFile(u"max.qv1"_qs, gifOfSize(1024, 768))));
     EXPECT_TRUE(boxes.shown().empty());
     EXPECT_EQ(d.table().count, 2);
