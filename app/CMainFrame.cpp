@@ -114,11 +114,6 @@ CMainFrame::CMainFrame(AppState& state, QWidget* parent) : QMainWindow(parent), 
     // before this window existed is told as soon as it shows.
     connect(&m_state, &AppState::historyProblem, this, &CMainFrame::showHistoryProblem);
     QTimer::singleShot(0, this, &CMainFrame::showHistoryProblem);
-
-    // Toolbar buttons follow the commands' rules as the interface's idle handling did.
-    auto* idle = new QTimer(this);
-    connect(idle, &QTimer::timeout, this, &CMainFrame::updateCommandStates);
-    idle->start(250);
 }
 
 CMainFrame::~CMainFrame() {
