@@ -8,7 +8,6 @@
 #include "app/RecentFileList.h"
 #include "board/CBoardDock.h"
 #include "history/CHistoryMenu.h"
-#include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "protocol/CCancelDlg.h"
@@ -222,7 +221,7 @@ void CMainFrame::createActions() {
         << Cmd::CancelTransmit << Cmd::Schedule << Cmd::Setting << Cmd::Convert;
     for (int id : ids) {
         auto* a = new QAction(this);
-        a->setObjectName(QStringLiteral("cmd%1").arg(id));
+        a->setObjectName(Cmd::actionName(id));
         a->setData(id);
         a->setIcon(commandIcon(id));
         a->setEnabled(false);
@@ -252,7 +251,8 @@ void CMainFrame::createActions() {
 
 void CMainFrame::createMenus() {
     for (const auto& popup : MenuLayout::mainMenu()) {
-        QMenu* menu = menuBar()->addMenu(QString::fromUtf8(popup.text));
+        QMenu* menu = menuBar()->addMenu(CatalogText(popup.title));
+        m_popups << menu;
         if (m_fileMenu == nullptr) {
             m_fileMenu = menu;
         }
@@ -263,15 +263,25 @@ void CMainFrame::createMenus() {
                 continue;
             }
             QAction* a = m_actions.value(item.id);
-            a->setText(QString::fromUtf8(item.text));
+            a->setText(CatalogText(item.text));
             menu->addAction(a);
         }
+    }
+    setPrompts();
+}
+
+// Tool tips fall back on the action's text, so they follow the menus.
+void CMainFrame::setPrompts() {
+    for (auto it = m_actions.cbegin(); it != m_actions.cend(); ++it) {
+        const MenuLayout::Prompt p = MenuLayout::promptFor(it.key());
+        it.value()->setStatusTip(p.statusTip);
+        it.value()->setToolTip(p.toolTip.isEmpty() ? it.value()->text() : p.toolTip);
     }
 }
 
 void CMainFrame::createToolBar() {
     m_toolBar = addToolBar(CatalogText(msg::ToolbarStandard));
-    m_toolBar->setObjectName(QStringLiteral("toolbar59392"));
+    m_toolBar->setObjectName(QStringLiteral("standardToolBar"));
     m_toolBar->setIconSize(QSize(16, 16));
     m_toolBar->setMovable(true);
     for (int id : MenuLayout::toolbar()) {
@@ -284,7 +294,7 @@ void CMainFrame::createToolBar() {
 }
 
 void CMainFrame::createStatusBar() {
-    statusBar()->setObjectName(QStringLiteral("statusbar59393"));
+    statusBar()->setObjectName(QStringLiteral("statusBar"));
     m_sizePane = new QLabel(this);
     m_sizePane->setObjectName(QStringLiteral("sizePane"));
     // The laid-out indicator text only sizes the pane.
@@ -295,13 +305,17 @@ void CMainFrame::createStatusBar() {
 }
 
 void CMainFrame::LocaliseMainMenu() {
-    LocaliseMenu(53, menuBar());
-    m_toolBar->setWindowTitle(CatalogText(msg::ToolbarStandard));
-    for (auto it = m_actions.cbegin(); it != m_actions.cend(); ++it) {
-        const MenuLayout::Prompt p = MenuLayout::promptFor(it.key());
-        it.value()->setStatusTip(p.statusTip);
-        it.value()->setToolTip(p.toolTip.isEmpty() ? it.value()->text() : p.toolTip);
+    const QList<MenuLayout::Popup>& layout = MenuLayout::mainMenu();
+    for (qsizetype i = 0; i < layout.size() && i < m_popups.size(); ++i) {
+        m_popups[i]->setTitle(CatalogText(layout[i].title));
+        for (const auto& item : layout[i].items) {
+            if (QAction* a = m_actions.value(item.id)) {
+                a->setText(CatalogText(item.text));
+            }
+        }
     }
+    m_toolBar->setWindowTitle(CatalogText(msg::ToolbarStandard));
+    setPrompts();
     menuBar()->update();
 }
 

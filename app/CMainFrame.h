@@ -56,7 +56,8 @@ public:
     std::optional<quint32> takeSendTarget() override { return std::exchange(m_sendTarget, std::nullopt); }
     QWidget* hostWindow() override { return this; }
 
-    // Menus, toolbar and status bar.
+    // Menus, toolbar and status bar. Their texts are set when they are made; this sets them
+    // again from the catalog, for a language chosen since.
     void LocaliseMainMenu();
     QAction* action(int id) const { return m_actions.value(id); }
     [[nodiscard]] QString sizePaneText() const;
@@ -76,6 +77,7 @@ private:
     void createMenus();
     void createToolBar();
     void createStatusBar();
+    void setPrompts();
     void showAbout();
     void showHistoryProblem();
 
@@ -87,6 +89,7 @@ private:
     QHash<int, std::function<bool()>> m_enabledWhen;
     QToolBar* m_toolBar = nullptr;
     QMenu* m_fileMenu = nullptr;
+    QList<QMenu*> m_popups; // the laid-out menus, in the layout's order
     QList<QAction*> m_recentActions;
     QLabel* m_sizePane = nullptr;
 };

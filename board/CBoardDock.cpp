@@ -178,7 +178,9 @@ CBoardDock::CBoardDock(QMainWindow& window, ProjectorStore& store, CommandObserv
          {Cmd::Send, msg::BoardSendHere}}};
     for (const auto& [id, text] : commands) {
         QAction* a = m_menu->addAction(CatalogText(text));
-        a->setObjectName(QStringLiteral("board%1").arg(id));
+        QString name = Cmd::actionName(id);
+        name[0] = name[0].toUpper();
+        a->setObjectName(QStringLiteral("board") + name); // apart from the main window's own
         connect(a, &QAction::triggered, this, [this, id = id] { runOnRow(id); });
     }
 

@@ -6,24 +6,8 @@
 #include <QAbstractButton>
 #include <QGroupBox>
 #include <QLabel>
-#include <QMenu>
-#include <QMenuBar>
 
 namespace {
-
-void localiseActions(quint32 group, const QList<QAction*>& actions) {
-    for (QAction* action : actions) {
-        if (action->isSeparator()) {
-            continue;
-        }
-        if (const auto n = Placeholder::number(action->text())) {
-            action->setText(CatalogText(group, static_cast<quint32>(*n)));
-        }
-        if (QMenu* sub = action->menu()) {
-            LocaliseMenu(group, sub);
-        }
-    }
-}
 
 template <typename W, typename Get, typename Set>
 bool replaceIn(QWidget* w, Get get, Set set, quint32 group) {
@@ -38,18 +22,6 @@ bool replaceIn(QWidget* w, Get get, Set set, quint32 group) {
 }
 
 } // namespace
-
-void LocaliseMenu(quint32 group, QMenu* menu) {
-    if (menu != nullptr) {
-        localiseActions(group, menu->actions());
-    }
-}
-
-void LocaliseMenu(quint32 group, QMenuBar* menuBar) {
-    if (menuBar != nullptr) {
-        localiseActions(group, menuBar->actions());
-    }
-}
 
 void LocaliseDialog(quint32 group, QWidget* dialog) {
     if (dialog == nullptr || !IsCatalogLoaded()) {

@@ -496,7 +496,7 @@ TEST_F(BoardDockTest, TheScheduleAndSendTellWhichProjectorTheyUploadTo) {
     send.setPictureSize(100, 80);
     send.setCommandContext(fast());
     send.show();
-    auto* start = send.findChild<QPushButton*>(u"send"_qs);
+    auto* start = send.findChild<QPushButton*>(u"sendButton"_qs);
     ASSERT_NE(start, nullptr);
     start->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !send.isSending(); }, 30000));
