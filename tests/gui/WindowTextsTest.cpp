@@ -178,7 +178,7 @@ const QList<DialogRow>& dialogRows() {
          {}},
         {"CColorResolutionDlg",
          [](Scene& s) { return std::make_unique<CColorResolutionDlg>(s.picture, s.texts, 8); },
-         Text{msg::ImgColorResolutionTitle, {}},
+         Text{msg::ImgColourResolutionTitle, {}},
          {}},
         {"CFitResultDlg",
          [](Scene& s) { return std::make_unique<CFitResultDlg>(s.fit); },
