@@ -8,6 +8,7 @@
 #include "app/RecentFileList.h"
 #include "board/CBoardDock.h"
 #include "history/CHistoryMenu.h"
+#include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "protocol/CCancelDlg.h"
@@ -220,6 +221,9 @@ void CMainFrame::createActions() {
     ids << Cmd::FileSave << Cmd::EditCopy << Cmd::ImageInformation << Cmd::TransmissionState
         << Cmd::CancelTransmit << Cmd::Schedule << Cmd::Setting << Cmd::Convert;
     for (int id : ids) {
+        if (m_actions.contains(id)) {
+            continue; // one action per command, whether or not a menu shows it
+        }
         auto* a = new QAction(this);
         a->setObjectName(Cmd::actionName(id));
         a->setData(id);
@@ -251,8 +255,8 @@ void CMainFrame::createActions() {
 
 void CMainFrame::createMenus() {
     for (const auto& popup : MenuLayout::mainMenu()) {
-        QMenu* menu = menuBar()->addMenu(CatalogText(popup.title));
-        m_popups << menu;
+        QMenu* menu = menuBar()->addMenu(QString());
+        SetCatalogText(menu->menuAction(), popup.title);
         if (m_fileMenu == nullptr) {
             m_fileMenu = menu;
         }
@@ -263,7 +267,7 @@ void CMainFrame::createMenus() {
                 continue;
             }
             QAction* a = m_actions.value(item.id);
-            a->setText(CatalogText(item.text));
+            SetCatalogText(a, item.text);
             menu->addAction(a);
         }
     }
@@ -305,15 +309,7 @@ void CMainFrame::createStatusBar() {
 }
 
 void CMainFrame::LocaliseMainMenu() {
-    const QList<MenuLayout::Popup>& layout = MenuLayout::mainMenu();
-    for (qsizetype i = 0; i < layout.size() && i < m_popups.size(); ++i) {
-        m_popups[i]->setTitle(CatalogText(layout[i].title));
-        for (const auto& item : layout[i].items) {
-            if (QAction* a = m_actions.value(item.id)) {
-                a->setText(CatalogText(item.text));
-            }
-        }
-    }
+    RelocaliseMenuBar(menuBar());
     m_toolBar->setWindowTitle(CatalogText(msg::ToolbarStandard));
     setPrompts();
     menuBar()->update();

@@ -89,7 +89,6 @@ private:
     QHash<int, std::function<bool()>> m_enabledWhen;
     QToolBar* m_toolBar = nullptr;
     QMenu* m_fileMenu = nullptr;
-    QList<QMenu*> m_popups; // the laid-out menus, in the layout's order
     QList<QAction*> m_recentActions;
     QLabel* m_sizePane = nullptr;
 };

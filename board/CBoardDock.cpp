@@ -2,6 +2,7 @@
 
 #include "app/CommandIds.h"
 #include "history/HistoryStore.h"
+#include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "protocol/CStoreListDlg.h"
@@ -600,7 +601,8 @@ CBoardDock* AddBoardDock(QMainWindow* frame, ProjectorStore& store, CommandObser
     QAction* toggle = dock->toggleViewAction();
     toggle->setObjectName(QStringLiteral("cmdBoard"));
     toggle->setStatusTip(CatalogText(msg::TipBoard));
-    auto* refresh = new QAction(QStringLiteral("%1;&Refresh Board").arg(msg::MenuRefreshBoard.number), frame);
+    auto* refresh = new QAction(frame);
+    SetCatalogText(refresh, msg::MenuRefreshBoard);
     refresh->setObjectName(QStringLiteral("cmdRefreshBoard"));
     refresh->setShortcut(QKeySequence(Qt::Key_F5));
     refresh->setShortcutContext(Qt::WindowShortcut);

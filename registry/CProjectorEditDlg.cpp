@@ -12,8 +12,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-namespace {}
-
 CProjectorEditDlg::CProjectorEditDlg(Mode mode, const Values& values, QWidget* parent)
     : QDialog(parent), m_mode(mode), m_values(values) {
     setObjectName(QStringLiteral("projectorEditDlg"));

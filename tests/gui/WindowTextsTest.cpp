@@ -64,6 +64,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace {
 
@@ -217,12 +218,20 @@ const QList<DialogRow>& dialogRows() {
          std::nullopt,
          {msg::WaitExecuting, msg::ButtonStop}},
         {"CStoreListDlg information",
-         [](Scene&) { return std::make_unique<CStoreListDlg>(CStoreListDlg::Information, CommandContext{}); },
-         Text{msg::StoreInfoDlgTitle, {QString()}},
+         [](Scene&) {
+             auto d = std::make_unique<CStoreListDlg>(CStoreListDlg::Information, CommandContext{});
+             d->setLabel(u"Hall"_qs);
+             return d;
+         },
+         Text{msg::StoreInfoDlgTitle, {u"Hall"_qs}},
          {msg::LabelStoreNo, msg::ColumnFileName, msg::ColumnSize, msg::ButtonClose}},
         {"CStoreListDlg status",
-         [](Scene&) { return std::make_unique<CStoreListDlg>(CStoreListDlg::Status, CommandContext{}); },
-         Text{msg::StoreStateDlgTitle, {QString()}},
+         [](Scene&) {
+             auto d = std::make_unique<CStoreListDlg>(CStoreListDlg::Status, CommandContext{});
+             d->setLabel(u"Hall"_qs);
+             return d;
+         },
+         Text{msg::StoreStateDlgTitle, {u"Hall"_qs}},
          {msg::LabelStoreNo, msg::ColumnStatus, msg::ButtonCancelTransmit, msg::ButtonStop,
           msg::ButtonClose}},
         {"CHistoryDlg",
@@ -348,8 +357,11 @@ public:
         if (n.isEmpty() || isAllowedException(n)) {
             return;
         }
+        // A number in front of a catalog text is a value with its unit: "120 Pixels".
+        static const QRegularExpression leadingNumber(u"^[-\\d.,]+\\s+"_qs);
+        const QString unit = QString(n).remove(leadingNumber);
         for (const QRegularExpression& re : m_patterns) {
-            if (re.match(n).hasMatch()) {
+            if (re.match(n).hasMatch() || re.match(unit).hasMatch()) {
                 return;
             }
         }
@@ -423,7 +435,7 @@ private:
     QList<QRegularExpression> m_patterns;
 };
 
-QString languageName(const ::testing::TestParamInfo<quint32>& info) {
+std::string languageName(const ::testing::TestParamInfo<quint32>& info) {
     return info.param == Catalog::kSimplifiedChinese ? "Chinese" : "English";
 }
 
