@@ -143,6 +143,12 @@ TEST_F(MainFrameTest, EveryCommandHasItsActionNamedByItsWord) {
         EXPECT_EQ(a, frame.action(row.id)) << name.toStdString();
         EXPECT_EQ(a->data().toInt(), row.id);
     }
+    // A command added outside the table would get an action without a name.
+    for (QAction* a : frame.findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (a->data().isValid()) {
+            EXPECT_TRUE(names.contains(a->objectName())) << a->data().toInt();
+        }
+    }
     EXPECT_TRUE(Cmd::actionName(0).isEmpty()) << "a separator is no command";
     EXPECT_TRUE(Cmd::actionName(Cmd::End).isEmpty());
 }
