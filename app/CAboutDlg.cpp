@@ -1,6 +1,7 @@
 #include "app/CAboutDlg.h"
 
-#include "i18n/CLocalise.h"
+#include "i18n/CatalogIds.h"
+#include "i18n/CatalogLookup.h"
 
 #include <QGridLayout>
 #include <QIcon>
@@ -8,15 +9,15 @@
 #include <QPushButton>
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("dlg100"));
-    setWindowTitle(QStringLiteral("1;About Tessavel"));
+    setObjectName(QStringLiteral("aboutDlg"));
+    setWindowTitle(CatalogText(msg::AboutDlgTitle));
     auto* icon = new QLabel(this);
     icon->setPixmap(QIcon(QStringLiteral(":/icons/tessavel.svg")).pixmap(48, 48));
-    auto* version = new QLabel(QStringLiteral("2;Tessavel Version 1.09"), this);
-    version->setObjectName(QStringLiteral("version"));
-    auto* notice = new QLabel(QStringLiteral("601;Copyright (C) Tessavel developers"), this);
-    auto* ok = new QPushButton(QStringLiteral("302;OK"), this);
-    ok->setObjectName(QStringLiteral("button1"));
+    auto* version = new QLabel(CatalogText(msg::AboutVersion), this);
+    version->setObjectName(QStringLiteral("versionLabel"));
+    auto* notice = new QLabel(CatalogText(msg::AboutCopyright), this);
+    auto* ok = new QPushButton(CatalogText(msg::ButtonOk), this);
+    ok->setObjectName(QStringLiteral("okButton"));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
@@ -26,5 +27,4 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     grid->addWidget(notice, 1, 1);
     grid->addWidget(ok, 0, 2, Qt::AlignTop);
     grid->setSizeConstraint(QLayout::SetFixedSize);
-    LocaliseDialog(9, this);
 }

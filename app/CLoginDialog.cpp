@@ -17,7 +17,6 @@ namespace {
 // A new dialog is made for every showing, so the count lives outside the dialogs.
 std::atomic<int> g_failuresInARow{0};
 
-const QString kFirstStartTitle = QStringLiteral("506;Create the First Administrator");
 
 } // namespace
 
@@ -64,7 +63,7 @@ int CLoginDialog::exec() {
 
 void CLoginDialog::prepareForm() {
     // The mode decides which placeholders are laid out; localising then replaces them.
-    setWindowTitle(m_firstStart ? kFirstStartTitle : m_loginTitle);
+    setWindowTitle(m_firstStart ? CatalogText(msg::FirstAdminDlgTitle) : m_loginTitle);
     m_ui->hintLabel->setVisible(!m_firstStart);
     m_ui->firstStartHintLabel->setVisible(m_firstStart);
     m_ui->repeatLabel->setVisible(m_firstStart);

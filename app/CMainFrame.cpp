@@ -228,8 +228,11 @@ void CMainFrame::createActions() {
     ids << Cmd::FileSave << Cmd::EditCopy << Cmd::ImageInformation << Cmd::TransmissionState
         << Cmd::CancelTransmit << Cmd::Schedule << Cmd::Setting << Cmd::Convert;
     for (int id : ids) {
+        if (m_actions.contains(id)) {
+            continue; // one action per command, whether or not a menu shows it
+        }
         auto* a = new QAction(this);
-        a->setObjectName(QStringLiteral("cmd%1").arg(id));
+        a->setObjectName(Cmd::actionName(id));
         a->setData(id);
         a->setIcon(commandIcon(id));
         a->setEnabled(false);
@@ -260,7 +263,8 @@ void CMainFrame::createActions() {
 
 void CMainFrame::createMenus() {
     for (const auto& popup : MenuLayout::mainMenu()) {
-        QMenu* menu = menuBar()->addMenu(QString::fromUtf8(popup.text));
+        QMenu* menu = menuBar()->addMenu(QString());
+        SetCatalogText(menu->menuAction(), popup.title);
         if (m_fileMenu == nullptr) {
             m_fileMenu = menu;
         }
@@ -271,15 +275,25 @@ void CMainFrame::createMenus() {
                 continue;
             }
             QAction* a = m_actions.value(item.id);
-            a->setText(QString::fromUtf8(item.text));
+            SetCatalogText(a, item.text);
             menu->addAction(a);
         }
+    }
+    setPrompts();
+}
+
+// Tool tips fall back on the action's text, so they follow the menus.
+void CMainFrame::setPrompts() {
+    for (auto it = m_actions.cbegin(); it != m_actions.cend(); ++it) {
+        const MenuLayout::Prompt p = MenuLayout::promptFor(it.key());
+        it.value()->setStatusTip(p.statusTip);
+        it.value()->setToolTip(p.toolTip.isEmpty() ? it.value()->text() : p.toolTip);
     }
 }
 
 void CMainFrame::createToolBar() {
     m_toolBar = addToolBar(CatalogText(msg::ToolbarStandard));
-    m_toolBar->setObjectName(QStringLiteral("toolbar59392"));
+    m_toolBar->setObjectName(QStringLiteral("standardToolBar"));
     m_toolBar->setIconSize(QSize(16, 16));
     m_toolBar->setMovable(true);
     for (int id : MenuLayout::toolbar()) {
@@ -292,7 +306,7 @@ void CMainFrame::createToolBar() {
 }
 
 void CMainFrame::createStatusBar() {
-    statusBar()->setObjectName(QStringLiteral("statusbar59393"));
+    statusBar()->setObjectName(QStringLiteral("statusBar"));
     m_sizePane = new QLabel(this);
     m_sizePane->setObjectName(QStringLiteral("sizePane"));
     // The laid-out indicator text only sizes the pane.
@@ -321,13 +335,9 @@ void CMainFrame::createStatusBar() {
 }
 
 void CMainFrame::LocaliseMainMenu() {
-    LocaliseMenu(53, menuBar());
+    RelocaliseMenuBar(menuBar());
     m_toolBar->setWindowTitle(CatalogText(msg::ToolbarStandard));
-    for (auto it = m_actions.cbegin(); it != m_actions.cend(); ++it) {
-        const MenuLayout::Prompt p = MenuLayout::promptFor(it.key());
-        it.value()->setStatusTip(p.statusTip);
-        it.value()->setToolTip(p.toolTip.isEmpty() ? it.value()->text() : p.toolTip);
-    }
+    setPrompts();
     menuBar()->update();
 }
 

@@ -59,7 +59,8 @@ public:
     std::optional<quint32> takeSendTarget() override { return std::exchange(m_sendTarget, std::nullopt); }
     QWidget* hostWindow() override { return this; }
 
-    // Menus, toolbar and status bar.
+    // Menus, toolbar and status bar. Their texts are set when they are made; this sets them
+    // again from the catalog, for a language chosen since.
     void LocaliseMainMenu();
     QAction* action(int id) const { return m_actions.value(id); }
     [[nodiscard]] QString sizePaneText() const;
@@ -79,6 +80,7 @@ private:
     void createMenus();
     void createToolBar();
     void createStatusBar();
+    void setPrompts();
     void showAbout();
     void showHistoryProblem();
 

@@ -1,29 +1,84 @@
 #pragma once
 
-// Command ids of menus, toolbar and accelerators; they also name the actions
-// ("cmd57601") so that tests find them.
+#include <QString>
+
+#include <array>
+
+// The commands of the main window's menus, toolbar and accelerators. Each has a word that
+// names its action ("fileOpen" gives "fileOpenAction"), so that tests find actions by name.
 namespace Cmd {
-inline constexpr int FileOpen = 57601;
-inline constexpr int FileSave = 57603;
-inline constexpr int FileSaveAs = 57604;
-inline constexpr int EditCopy = 57634;
-inline constexpr int AppAbout = 57664;
-inline constexpr int AppExit = 57665;
-inline constexpr int ProjectorList = 32771;
-inline constexpr int Send = 32772;
-inline constexpr int ImageInformation = 32773;
-inline constexpr int TransmissionState = 32774;
-inline constexpr int CancelTransmit = 32775;
-inline constexpr int Schedule = 32776;
-inline constexpr int Setting = 32777;
-inline constexpr int Resize = 32778;
-inline constexpr int ColorSaturation = 32779;
-inline constexpr int Trimming = 32780;
-inline constexpr int Convert = 32781;
-inline constexpr int ColorResolution = 32790;
-inline constexpr int UserEdit = 32800;
-inline constexpr int Undo = 32804;
-inline constexpr int FitToProjector = 32830; // ours: no laid-out command had it
-inline constexpr int Redo = 32831;           // ours too
-inline constexpr int SizePane = 32798;
+enum Id : int {
+    FileOpen = 1, // 0 stands for a separator in the layouts
+    FileSave,
+    FileSaveAs,
+    EditCopy,
+    AppAbout,
+    AppExit,
+    ProjectorList,
+    Send,
+    ImageInformation,
+    TransmissionState,
+    CancelTransmit,
+    Schedule,
+    Setting,
+    Resize,
+    ColorSaturation,
+    Trimming,
+    Convert,
+    ColorResolution,
+    UserEdit,
+    Undo,
+    FitToProjector,
+    Redo,
+    End // one past the last command
+};
+
+struct Word final {
+    Id id;
+    const char* word;
+};
+
+// One row per command, in the order of the ids.
+inline constexpr std::array<Word, End - FileOpen> kWords{{
+    {FileOpen, "fileOpen"},
+    {FileSave, "fileSave"},
+    {FileSaveAs, "fileSaveAs"},
+    {EditCopy, "editCopy"},
+    {AppAbout, "appAbout"},
+    {AppExit, "appExit"},
+    {ProjectorList, "projectorList"},
+    {Send, "send"},
+    {ImageInformation, "imageInformation"},
+    {TransmissionState, "transmissionState"},
+    {CancelTransmit, "cancelTransmit"},
+    {Schedule, "schedule"},
+    {Setting, "setting"},
+    {Resize, "resize"},
+    {ColorSaturation, "colorSaturation"},
+    {Trimming, "trimming"},
+    {Convert, "convert"},
+    {ColorResolution, "colorResolution"},
+    {UserEdit, "userEdit"},
+    {Undo, "undo"},
+    {FitToProjector, "fitToProjector"},
+    {Redo, "redo"},
+}};
+
+constexpr bool wordsFollowIds() {
+    for (size_t i = 0; i < kWords.size(); ++i) {
+        if (kWords[i].id != static_cast<int>(i) + FileOpen) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(wordsFollowIds(), "every command needs its row in kWords, in the order of the ids");
+
+// The object name of a command's action, "fileOpenAction"; empty for a number that is no command.
+inline QString actionName(int id) {
+    if (id < FileOpen || id >= End) {
+        return {};
+    }
+    return QString::fromLatin1(kWords[static_cast<size_t>(id - FileOpen)].word) + QStringLiteral("Action");
+}
 } // namespace Cmd

@@ -56,7 +56,6 @@ bool TessavelApp::InitInstance() {
     } else {
         m_frame->attachPictureView(std::make_unique<RecentFileList>());
     }
-    m_frame->LocaliseMainMenu();
     m_frame->setWindowTitle(m_title);
     m_frame->show();
 

@@ -2,6 +2,7 @@
 
 #include "app/CommandIds.h"
 #include "history/HistoryStore.h"
+#include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "protocol/CStoreListDlg.h"
@@ -178,7 +179,9 @@ CBoardDock::CBoardDock(QMainWindow& window, ProjectorStore& store, CommandObserv
          {Cmd::Send, msg::BoardSendHere}}};
     for (const auto& [id, text] : commands) {
         QAction* a = m_menu->addAction(CatalogText(text));
-        a->setObjectName(QStringLiteral("board%1").arg(id));
+        QString name = Cmd::actionName(id);
+        name[0] = name[0].toUpper();
+        a->setObjectName(QStringLiteral("board") + name); // apart from the main window's own
         connect(a, &QAction::triggered, this, [this, id = id] { runOnRow(id); });
     }
 
@@ -596,10 +599,11 @@ CBoardDock* AddBoardDock(QMainWindow* frame, ProjectorStore& store, CommandObser
     auto* dock = new CBoardDock(*frame, store, history, std::move(runCommand));
     auto* view = frame->menuBar()->findChild<QMenu*>(QStringLiteral("menuView"));
     QAction* toggle = dock->toggleViewAction();
-    toggle->setObjectName(QStringLiteral("cmdBoard"));
+    toggle->setObjectName(QStringLiteral("boardAction"));
     toggle->setStatusTip(CatalogText(msg::TipBoard));
-    auto* refresh = new QAction(QStringLiteral("%1;&Refresh Board").arg(msg::MenuRefreshBoard.number), frame);
-    refresh->setObjectName(QStringLiteral("cmdRefreshBoard"));
+    auto* refresh = new QAction(frame);
+    SetCatalogText(refresh, msg::MenuRefreshBoard);
+    refresh->setObjectName(QStringLiteral("refreshBoardAction"));
     refresh->setShortcut(QKeySequence(Qt::Key_F5));
     refresh->setShortcutContext(Qt::WindowShortcut);
     refresh->setStatusTip(CatalogText(msg::TipRefreshBoard));

@@ -2,6 +2,7 @@
 
 #include "history/CHistoryDlg.h"
 #include "history/HistoryStore.h"
+#include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 
@@ -13,11 +14,13 @@
 
 void AddHistoryMenu(QMainWindow* frame) {
     QMenuBar* bar = frame->menuBar();
-    // Placeholders as the other menus carry them, so the main menu's localising finds them.
-    auto* view = new QMenu(QStringLiteral("%1;&View").arg(msg::MenuView.number), bar);
+    // Texts as the main menu sets them, so that its relocalising reaches these too.
+    auto* view = new QMenu(bar);
+    SetCatalogText(view->menuAction(), msg::MenuView);
     view->setObjectName(QStringLiteral("menuView"));
-    auto* history = new QAction(QStringLiteral("%1;&History...").arg(msg::MenuHistory.number), frame);
-    history->setObjectName(QStringLiteral("cmdHistory"));
+    auto* history = new QAction(frame);
+    SetCatalogText(history, msg::MenuHistory);
+    history->setObjectName(QStringLiteral("historyAction"));
     history->setStatusTip(CatalogText(msg::TipHistory));
     view->addAction(history);
     const QList<QAction*> menus = bar->actions();

@@ -4,6 +4,7 @@
 #include "i18n/Placeholder.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -11,16 +12,18 @@
 
 namespace {
 
-void localiseActions(quint32 group, const QList<QAction*>& actions) {
+constexpr const char* kGroupProperty = "catalogGroup";
+constexpr const char* kNumberProperty = "catalogNumber";
+
+void relocalise(const QList<QAction*>& actions) {
     for (QAction* action : actions) {
-        if (action->isSeparator()) {
-            continue;
-        }
-        if (const auto n = Placeholder::number(action->text())) {
-            action->setText(CatalogText(group, static_cast<quint32>(*n)));
+        const QVariant group = action->property(kGroupProperty);
+        const QVariant number = action->property(kNumberProperty);
+        if (group.isValid() && number.isValid()) {
+            action->setText(CatalogText(group.toUInt(), number.toUInt()));
         }
         if (QMenu* sub = action->menu()) {
-            LocaliseMenu(group, sub);
+            relocalise(sub->actions());
         }
     }
 }
@@ -39,15 +42,15 @@ bool replaceIn(QWidget* w, Get get, Set set, quint32 group) {
 
 } // namespace
 
-void LocaliseMenu(quint32 group, QMenu* menu) {
-    if (menu != nullptr) {
-        localiseActions(group, menu->actions());
-    }
+void SetCatalogText(QAction* action, CatalogId id) {
+    action->setProperty(kGroupProperty, id.group);
+    action->setProperty(kNumberProperty, id.number);
+    action->setText(CatalogText(id));
 }
 
-void LocaliseMenu(quint32 group, QMenuBar* menuBar) {
+void RelocaliseMenuBar(QMenuBar* menuBar) {
     if (menuBar != nullptr) {
-        localiseActions(group, menuBar->actions());
+        relocalise(menuBar->actions());
     }
 }
 

@@ -1,17 +1,21 @@
 #pragma once
 
+#include "i18n/CatalogId.h"
+
 #include <QtGlobal>
 
-class QMenu;
+class QAction;
 class QMenuBar;
 class QWidget;
 
-// Replaces "number;text" placeholders of layouts with catalog texts of a group.
+// Sets an action's text (a menu's title through its menu action) from the catalog and keeps
+// which text it is on the action, so that RelocaliseMenuBar can set it again in another language.
+void SetCatalogText(QAction* action, CatalogId id);
 
-// Items by position, descending into submenus; actions, ids and submenus stay.
-void LocaliseMenu(quint32 group, QMenu* menu);
-void LocaliseMenu(quint32 group, QMenuBar* menuBar);
+// Sets again every text that SetCatalogText gave the menu bar's menus and their items.
+void RelocaliseMenuBar(QMenuBar* menuBar);
 
-// The title and the texts of the direct child controls (labels, buttons, group boxes);
-// children of children are not visited. Without a loaded catalog it does nothing.
+// Replaces "number;text" placeholders of Designer forms with catalog texts of a group: the
+// title and the texts of the direct child controls (labels, buttons, group boxes); children
+// of children are not visited. Without a loaded catalog it does nothing.
 void LocaliseDialog(quint32 group, QWidget* dialog);

@@ -111,7 +111,7 @@ inline constexpr CatalogId ColumnEntryImageFile{9, 109};
 inline constexpr CatalogId ColumnEntryStore{9, 110};
 inline constexpr CatalogId ColumnEntryInterval{9, 111};
 inline constexpr CatalogId ColumnStatus{9, 112};
-inline constexpr CatalogId ImgColorResolutionTitle{9, 113};
+inline constexpr CatalogId ImgColourResolutionTitle{9, 113};
 inline constexpr CatalogId ImgBitsPerPixel{9, 114};
 inline constexpr CatalogId ImgBits1{9, 115};
 inline constexpr CatalogId ImgBits2{9, 116};
@@ -129,21 +129,21 @@ inline constexpr CatalogId ImgDither{9, 127};
 inline constexpr CatalogId ImgDitherNone{9, 128};
 inline constexpr CatalogId ImgDitherFloydSteinberg{9, 129};
 inline constexpr CatalogId ImgDitherOrdered{9, 130};
-inline constexpr CatalogId ImgColorCount{9, 131};
-inline constexpr CatalogId ImgUserPaletteColors{9, 132};
-inline constexpr CatalogId ImgEditColor{9, 133};
+inline constexpr CatalogId ImgColourCount{9, 131};
+inline constexpr CatalogId ImgUserPaletteColours{9, 132};
+inline constexpr CatalogId ImgEditColour{9, 133};
 inline constexpr CatalogId ImgLoadPalette{9, 134};
 inline constexpr CatalogId ImgSavePalette{9, 135};
-inline constexpr CatalogId ImgColor{9, 136};
+inline constexpr CatalogId ImgColour{9, 136};
 inline constexpr CatalogId ImgRed{9, 137};
 inline constexpr CatalogId ImgGreen{9, 138};
 inline constexpr CatalogId ImgBlue{9, 139};
 inline constexpr CatalogId ImgPaletteIndex{9, 140};
 inline constexpr CatalogId ImgRestoreDefaults{9, 141};
-inline constexpr CatalogId ImgColorsInUse{9, 142};
+inline constexpr CatalogId ImgColoursInUse{9, 142};
 inline constexpr CatalogId ImgErrorDiffusion{9, 143};
 inline constexpr CatalogId ImgDiffusionStrength{9, 144};
-inline constexpr CatalogId ImgReserveSystemColors{9, 145};
+inline constexpr CatalogId ImgReserveSystemColours{9, 145};
 inline constexpr CatalogId ImgOriginal{9, 146};
 inline constexpr CatalogId ImgResult{9, 147};
 inline constexpr CatalogId ImgSortPalette{9, 148};
@@ -151,7 +151,7 @@ inline constexpr CatalogId ImgShowPalette{9, 149};
 inline constexpr CatalogId ImgFileInformation{9, 150};
 inline constexpr CatalogId ImgWidthPixels{9, 151};
 inline constexpr CatalogId ImgHeightPixels{9, 152};
-inline constexpr CatalogId ImgColorDepth{9, 153};
+inline constexpr CatalogId ImgColourDepth{9, 153};
 inline constexpr CatalogId ImgCompression{9, 154};
 inline constexpr CatalogId ImgPageCount{9, 155};
 inline constexpr CatalogId ImgResolution{9, 156};
@@ -359,8 +359,8 @@ inline constexpr CatalogId MenuSaveAs{53, 3};
 inline constexpr CatalogId MenuExit{53, 4};
 inline constexpr CatalogId MenuEdit{53, 5};
 inline constexpr CatalogId MenuResize{53, 6};
-inline constexpr CatalogId MenuColorSaturation{53, 7};
-inline constexpr CatalogId MenuColorResolution{53, 8};
+inline constexpr CatalogId MenuColourSaturation{53, 7};
+inline constexpr CatalogId MenuColourResolution{53, 8};
 inline constexpr CatalogId MenuTrimming{53, 9};
 inline constexpr CatalogId MenuProjector{53, 10};
 inline constexpr CatalogId MenuProjectorList{53, 11};
@@ -371,8 +371,8 @@ inline constexpr CatalogId MenuUserEdit{53, 19};
 inline constexpr CatalogId PromptResize{53, 20};
 inline constexpr CatalogId PromptOpen{53, 21};
 inline constexpr CatalogId PromptSaveAs{53, 22};
-inline constexpr CatalogId PromptColorSaturation{53, 24};
-inline constexpr CatalogId PromptColorResolution{53, 25};
+inline constexpr CatalogId PromptColourSaturation{53, 24};
+inline constexpr CatalogId PromptColourResolution{53, 25};
 inline constexpr CatalogId PromptTrimming{53, 26};
 inline constexpr CatalogId PromptProjectorList{53, 27};
 inline constexpr CatalogId PromptImageInformation{53, 29};
@@ -697,7 +697,7 @@ inline constexpr CatalogId kAll[] = {
     ColumnEntryStore,
     ColumnEntryInterval,
     ColumnStatus,
-    ImgColorResolutionTitle,
+    ImgColourResolutionTitle,
     ImgBitsPerPixel,
     ImgBits1,
     ImgBits2,
@@ -715,21 +715,21 @@ inline constexpr CatalogId kAll[] = {
     ImgDitherNone,
     ImgDitherFloydSteinberg,
     ImgDitherOrdered,
-    ImgColorCount,
-    ImgUserPaletteColors,
-    ImgEditColor,
+    ImgColourCount,
+    ImgUserPaletteColours,
+    ImgEditColour,
     ImgLoadPalette,
     ImgSavePalette,
-    ImgColor,
+    ImgColour,
     ImgRed,
     ImgGreen,
     ImgBlue,
     ImgPaletteIndex,
     ImgRestoreDefaults,
-    ImgColorsInUse,
+    ImgColoursInUse,
     ImgErrorDiffusion,
     ImgDiffusionStrength,
-    ImgReserveSystemColors,
+    ImgReserveSystemColours,
     ImgOriginal,
     ImgResult,
     ImgSortPalette,
@@ -737,7 +737,7 @@ inline constexpr CatalogId kAll[] = {
     ImgFileInformation,
     ImgWidthPixels,
     ImgHeightPixels,
-    ImgColorDepth,
+    ImgColourDepth,
     ImgCompression,
     ImgPageCount,
     ImgResolution,
@@ -943,8 +943,8 @@ inline constexpr CatalogId kAll[] = {
     MenuExit,
     MenuEdit,
     MenuResize,
-    MenuColorSaturation,
-    MenuColorResolution,
+    MenuColourSaturation,
+    MenuColourResolution,
     MenuTrimming,
     MenuProjector,
     MenuProjectorList,
@@ -955,8 +955,8 @@ inline constexpr CatalogId kAll[] = {
     PromptResize,
     PromptOpen,
     PromptSaveAs,
-    PromptColorSaturation,
-    PromptColorResolution,
+    PromptColourSaturation,
+    PromptColourResolution,
     PromptTrimming,
     PromptProjectorList,
     PromptImageInformation,

@@ -7,17 +7,11 @@ namespace {
 
 CStoreCommandDlg::Layout cancelLayout() {
     CStoreCommandDlg::Layout l;
-    l.name = QStringLiteral("dlg138");
-    l.title = QStringLiteral("19;Cancel");
-    l.listId = 1053;
-    l.storeId = 1051;
+    l.name = QStringLiteral("cancelDlg");
+    l.title = msg::CancelDlgTitle;
     l.temporaryChoice = true;
-    l.storeRadioId = 1050;
-    l.temporaryRadioId = 1052;
-    l.temporaryListId = 1054;
-    l.buttonName = QStringLiteral("execute1012");
-    l.buttonText = QStringLiteral("17;Execute");
-    l.statusId = 1062;
+    l.buttonName = QStringLiteral("executeButton");
+    l.buttonText = msg::ButtonExecute;
     l.running = msg::StatusCancelRunning;
     l.done = msg::StatusCancelDone;
     l.failed = msg::StatusCancelFailed;

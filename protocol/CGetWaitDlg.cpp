@@ -9,19 +9,19 @@
 #include <QVBoxLayout>
 
 CGetWaitDlg::CGetWaitDlg(Form form, QWidget* parent) : QDialog(parent), m_form(form) {
-    setObjectName(QStringLiteral("dlg152"));
+    setObjectName(QStringLiteral("getWaitDlg"));
     setWindowFlag(Qt::FramelessWindowHint);
     // Only the wait box takes input while the queries run.
     setWindowModality(Qt::ApplicationModal);
     m_text = new QLabel(CatalogText(msg::WaitExecuting), this);
-    m_text->setObjectName(QStringLiteral("static1068"));
+    m_text->setObjectName(QStringLiteral("messageLabel"));
     m_text->setWordWrap(true);
     auto* busy = new QProgressBar(this);
-    busy->setObjectName(QStringLiteral("busy"));
+    busy->setObjectName(QStringLiteral("busyBar"));
     busy->setRange(0, 0);
     busy->setTextVisible(false);
     auto* stop = new QPushButton(CatalogText(msg::ButtonStop), this);
-    stop->setObjectName(QStringLiteral("stop"));
+    stop->setObjectName(QStringLiteral("stopButton"));
     connect(stop, &QPushButton::clicked, this, &CGetWaitDlg::reject);
 
     auto* column = new QVBoxLayout(this);
@@ -33,7 +33,7 @@ CGetWaitDlg::CGetWaitDlg(Form form, QWidget* parent) : QDialog(parent), m_form(f
 
 void CGetWaitDlg::setLabel(const QString& name) {
     m_text->setText(CatalogText(m_form == Information ? msg::WaitImageInfo : msg::WaitTransState, {name}));
-    findChild<QProgressBar*>(QStringLiteral("busy"))->setAccessibleName(m_text->text());
+    findChild<QProgressBar*>(QStringLiteral("busyBar"))->setAccessibleName(m_text->text());
 }
 
 void CGetWaitDlg::showOver(QWidget* owner) {

@@ -7,13 +7,10 @@ namespace {
 
 CStoreCommandDlg::Layout imageInfoLayout() {
     CStoreCommandDlg::Layout l;
-    l.name = QStringLiteral("dlg134");
-    l.title = QStringLiteral("26;Image Information");
-    l.listId = 1045;
-    l.storeId = 1003;
-    l.buttonName = QStringLiteral("get1011");
-    l.buttonText = QStringLiteral("27;Get");
-    l.statusId = 1060;
+    l.name = QStringLiteral("imageInfoDlg");
+    l.title = msg::ImageInfoDlgTitle;
+    l.buttonName = QStringLiteral("getButton");
+    l.buttonText = msg::ButtonGet;
     l.running = msg::StatusInfoRunning;
     l.done = msg::StatusInfoDone;
     l.failed = msg::StatusInfoFailed;

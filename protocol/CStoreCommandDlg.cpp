@@ -1,7 +1,6 @@
 #include "protocol/CStoreCommandDlg.h"
 
 #include "app/CMessageBox.h"
-#include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "protocol/StoreCommandRun.h"
@@ -58,24 +57,24 @@ CStoreCommandDlg::CStoreCommandDlg(ProjectorStore& store, CommandObserver* obser
     }
     m_run = std::make_unique<StoreCommandRun>(c);
     setObjectName(m_layout.name);
-    setWindowTitle(m_layout.title);
+    setWindowTitle(CatalogText(m_layout.title));
 
     m_table = new CProjectorTable(this);
-    m_table->setObjectName(QStringLiteral("list%1").arg(m_layout.listId));
-    m_store = storeList(this, QStringLiteral("store%1").arg(m_layout.storeId));
-    auto* storeLabel = new QLabel(QStringLiteral("20;Store No."), this);
+    m_table->setObjectName(QStringLiteral("projectorTable"));
+    m_store = storeList(this, QStringLiteral("storeList"));
+    auto* storeLabel = new QLabel(CatalogText(msg::LabelStoreNo), this);
     storeLabel->setBuddy(m_store);
-    m_button = new QPushButton(m_layout.buttonText, this);
+    m_button = new QPushButton(CatalogText(m_layout.buttonText), this);
     m_button->setObjectName(m_layout.buttonName);
     m_button->setDefault(true);
-    m_stop = new QPushButton(QStringLiteral("37;Stop"), this);
-    m_stop->setObjectName(QStringLiteral("stop"));
+    m_stop = new QPushButton(CatalogText(msg::ButtonStop), this);
+    m_stop->setObjectName(QStringLiteral("stopButton"));
     m_stop->setAutoDefault(false);
     m_stop->setEnabled(false);
-    auto* close = new QPushButton(QStringLiteral("18;Close"), this);
-    close->setObjectName(QStringLiteral("button2"));
+    auto* close = new QPushButton(CatalogText(msg::ButtonClose), this);
+    close->setObjectName(QStringLiteral("closeButton"));
     m_status = new QLabel(this);
-    m_status->setObjectName(QStringLiteral("status%1").arg(m_layout.statusId));
+    m_status->setObjectName(QStringLiteral("statusLabel"));
 
     auto* choice = new QHBoxLayout;
     choice->addWidget(storeLabel);
@@ -83,10 +82,10 @@ CStoreCommandDlg::CStoreCommandDlg(ProjectorStore& store, CommandObserver* obser
     if (m_layout.temporaryChoice) {
         // Present but never shown: the user always picks one of the four stores.
         m_storeRadio = new QRadioButton(QStringLiteral("Store"), this);
-        m_storeRadio->setObjectName(QStringLiteral("radio%1").arg(m_layout.storeRadioId));
+        m_storeRadio->setObjectName(QStringLiteral("storeRadio"));
         m_temporaryRadio = new QRadioButton(QStringLiteral("Temporary"), this);
-        m_temporaryRadio->setObjectName(QStringLiteral("radio%1").arg(m_layout.temporaryRadioId));
-        m_temporary = storeList(this, QStringLiteral("temporary%1").arg(m_layout.temporaryListId));
+        m_temporaryRadio->setObjectName(QStringLiteral("temporaryRadio"));
+        m_temporary = storeList(this, QStringLiteral("temporaryList"));
         m_storeRadio->setChecked(true);
         for (QWidget* w : {static_cast<QWidget*>(m_storeRadio), static_cast<QWidget*>(m_temporaryRadio),
                            static_cast<QWidget*>(m_temporary)}) {
@@ -118,7 +117,6 @@ CStoreCommandDlg::CStoreCommandDlg(ProjectorStore& store, CommandObserver* obser
 
     m_list = m_projectors.projectors();
     m_table->FillProjectorList(m_list);
-    LocaliseDialog(9, this);
 }
 
 // The run goes first: its thread is told to stop and waited for, a fraction of a second.

@@ -31,17 +31,11 @@ public:
     using Run = std::function<RunReport(int storeNumber, const CommandTarget&, const CommandContext&)>;
 
     struct Layout {
-        QString name;  // objectName of the dialog, "dlg" and the resource number
-        QString title; // "N;Text"
-        int listId = 0;
-        int storeId = 0;
+        QString name; // objectName of the dialog
+        CatalogId title;
         bool temporaryChoice = false; // the hidden Store/Temporary radios and second list
-        int storeRadioId = 0;
-        int temporaryRadioId = 0;
-        int temporaryListId = 0;
-        QString buttonName; // e.g. "get1011"
-        QString buttonText; // "N;Text"
-        int statusId = 0;
+        QString buttonName;           // "getButton" or "executeButton"
+        CatalogId buttonText;
         CatalogId running, done, failed; // status line before and after each run
         Run run;
     };

@@ -1,6 +1,5 @@
 #include "protocol/CStoreListDlg.h"
 
-#include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "protocol/CancelCommand.h"
@@ -17,21 +16,21 @@
 
 CStoreListDlg::CStoreListDlg(Form form, const CommandContext& context, QWidget* parent)
     : QDialog(parent), m_form(form), m_cancel(std::make_unique<StoreCommandRun>(context)) {
-    setObjectName(QStringLiteral("dlg153"));
+    setObjectName(QStringLiteral("storeListDlg"));
     m_list = new QTableWidget(this);
-    m_list->setObjectName(QStringLiteral("list1069"));
+    m_list->setObjectName(QStringLiteral("storeTable"));
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->verticalHeader()->hide();
     m_list->setShowGrid(false);
-    m_cancelButton = new QPushButton(QStringLiteral("242;Cancel Transmit"), this);
-    m_cancelButton->setObjectName(QStringLiteral("cancel1017"));
-    m_stop = new QPushButton(QStringLiteral("37;Stop"), this);
-    m_stop->setObjectName(QStringLiteral("stop"));
+    m_cancelButton = new QPushButton(CatalogText(msg::ButtonCancelTransmit), this);
+    m_cancelButton->setObjectName(QStringLiteral("cancelTransmitButton"));
+    m_stop = new QPushButton(CatalogText(msg::ButtonStop), this);
+    m_stop->setObjectName(QStringLiteral("stopButton"));
     m_stop->setAutoDefault(false);
     m_stop->setEnabled(false);
-    auto* close = new QPushButton(QStringLiteral("18;Close"), this);
-    close->setObjectName(QStringLiteral("button1"));
+    auto* close = new QPushButton(CatalogText(msg::ButtonClose), this);
+    close->setObjectName(QStringLiteral("closeButton"));
     close->setDefault(true);
     connect(m_cancelButton, &QPushButton::clicked, this, &CStoreListDlg::OnCancelTransmit);
     connect(m_stop, &QPushButton::clicked, this, &CStoreListDlg::stopCancel);
@@ -50,8 +49,6 @@ CStoreListDlg::CStoreListDlg(Form form, const CommandContext& context, QWidget* 
     auto* column = new QVBoxLayout(this);
     column->addWidget(m_list);
     column->addLayout(buttons);
-    LocaliseDialog(9, this);
-    m_list->setAccessibleName(QStringLiteral("list1069"));
     resize(420, 230);
 }
 

@@ -7,17 +7,11 @@ namespace {
 
 CStoreCommandDlg::Layout transStateLayout() {
     CStoreCommandDlg::Layout l;
-    l.name = QStringLiteral("dlg136");
-    l.title = QStringLiteral("46;Transmission State");
-    l.listId = 1049;
-    l.storeId = 1047;
+    l.name = QStringLiteral("transStateDlg");
+    l.title = msg::TransStateDlgTitle;
     l.temporaryChoice = true;
-    l.storeRadioId = 1046;
-    l.temporaryRadioId = 1048;
-    l.temporaryListId = 1050;
-    l.buttonName = QStringLiteral("get1001");
-    l.buttonText = QStringLiteral("27;Get");
-    l.statusId = 1061;
+    l.buttonName = QStringLiteral("getButton");
+    l.buttonText = msg::ButtonGet;
     l.running = msg::StatusStateRunning;
     l.done = msg::StatusStateDone;
     l.failed = msg::StatusStateFailed;

@@ -10,15 +10,15 @@
 #include <QVBoxLayout>
 
 CCsvImportDlg::CCsvImportDlg(const ProjectorCsv::Plan& plan, QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("csvImport"));
+    setObjectName(QStringLiteral("csvImportDlg"));
     setWindowTitle(CatalogText(msg::CsvImportDlgTitle));
     auto* summary = new QLabel(CatalogText(msg::CsvImportSummary, {QString::number(plan.acceptedCount()),
                                                                    QString::number(plan.rows.size())}),
                                this);
-    summary->setObjectName(QStringLiteral("summary"));
+    summary->setObjectName(QStringLiteral("summaryLabel"));
     summary->setWordWrap(true);
     m_lines = new QListWidget(this);
-    m_lines->setObjectName(QStringLiteral("lines"));
+    m_lines->setObjectName(QStringLiteral("lineList"));
     m_lines->setAccessibleName(summary->text());
     m_lines->setUniformItemSizes(true);
     for (const ProjectorCsv::Row& row : plan.rows) {
@@ -29,10 +29,10 @@ CCsvImportDlg::CCsvImportDlg(const ProjectorCsv::Plan& plan, QWidget* parent) : 
     }
     auto* buttons = new QDialogButtonBox(this);
     auto* importButton = buttons->addButton(CatalogText(msg::ButtonImport), QDialogButtonBox::AcceptRole);
-    importButton->setObjectName(QStringLiteral("import"));
+    importButton->setObjectName(QStringLiteral("importButton"));
     importButton->setEnabled(plan.acceptedCount() > 0);
     auto* cancel = buttons->addButton(CatalogText(msg::ButtonFormCancel), QDialogButtonBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("button2"));
+    cancel->setObjectName(QStringLiteral("cancelButton"));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 

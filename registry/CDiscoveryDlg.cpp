@@ -2,7 +2,6 @@
 
 #include "app/CMessageBox.h"
 #include "app/CommandIds.h"
-#include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "registry/LocalAddresses.h"
@@ -67,18 +66,18 @@ QList<quint32> CDiscoveryDlg::offeredAddresses(const QList<quint32>& hostAddress
 CDiscoveryDlg::CDiscoveryDlg(ProjectorStore& store, SaveList save, QWidget* parent,
                              const DiscoverySearch::Options& options)
     : QDialog(parent), m_projectors(store), m_save(std::move(save)), m_search(options) {
-    setObjectName(QStringLiteral("dlg131"));
-    setWindowTitle(QStringLiteral("21;Discovery"));
+    setObjectName(QStringLiteral("discoveryDlg"));
+    setWindowTitle(CatalogText(msg::DiscoveryDlgTitle));
 
-    auto* localLabel = new QLabel(QStringLiteral("22;My IP Address"), this);
+    auto* localLabel = new QLabel(CatalogText(msg::LabelLocalAddress), this);
     m_local = new QComboBox(this);
-    m_local->setObjectName(QStringLiteral("local1003"));
+    m_local->setObjectName(QStringLiteral("localAddressList"));
     localLabel->setBuddy(m_local);
-    m_start = new QPushButton(QStringLiteral("23;Start"), this);
-    m_start->setObjectName(QStringLiteral("start1004"));
+    m_start = new QPushButton(CatalogText(msg::ButtonStartSearch), this);
+    m_start->setObjectName(QStringLiteral("startButton"));
     m_start->setDefault(true);
     m_list = new QTableWidget(0, 4, this);
-    m_list->setObjectName(QStringLiteral("list1001"));
+    m_list->setObjectName(QStringLiteral("foundTable"));
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -89,16 +88,16 @@ CDiscoveryDlg::CDiscoveryDlg(ProjectorStore& store, SaveList save, QWidget* pare
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     m_list->setMinimumSize(560, 220);
     m_status = new QLabel(this);
-    m_status->setObjectName(QStringLiteral("status1005"));
+    m_status->setObjectName(QStringLiteral("statusLabel"));
     m_progress = new QProgressBar(this);
-    m_progress->setObjectName(QStringLiteral("progress"));
+    m_progress->setObjectName(QStringLiteral("progressBar"));
     m_progress->setTextVisible(false);
     m_progress->setRange(0, 1);
     m_progress->setValue(0);
-    m_register = new QPushButton(QStringLiteral("24;Register"), this);
-    m_register->setObjectName(QStringLiteral("register1006"));
-    auto* cancel = new QPushButton(QStringLiteral("25;Cancel"), this);
-    cancel->setObjectName(QStringLiteral("button2"));
+    m_register = new QPushButton(CatalogText(msg::ButtonRegister), this);
+    m_register->setObjectName(QStringLiteral("registerButton"));
+    auto* cancel = new QPushButton(CatalogText(msg::ButtonCancel), this);
+    cancel->setObjectName(QStringLiteral("cancelButton"));
 
     auto* top = new QHBoxLayout;
     top->addWidget(localLabel);
@@ -115,14 +114,14 @@ CDiscoveryDlg::CDiscoveryDlg(ProjectorStore& store, SaveList save, QWidget* pare
     grid->addLayout(bottom, 2, 0);
 
     m_context = new QMenu(this);
-    m_context->setObjectName(QStringLiteral("menu131"));
+    m_context->setObjectName(QStringLiteral("contextMenu"));
     const std::array<std::pair<int, CatalogId>, 3> commands{
         {{Cmd::Send, msg::MenuSend},
          {Cmd::ImageInformation, msg::MenuImageInformation},
          {Cmd::TransmissionState, msg::MenuTransmissionState}}};
     for (const auto& [id, text] : commands) {
         QAction* a = m_context->addAction(CatalogText(text));
-        a->setObjectName(QStringLiteral("cmd%1").arg(id));
+        a->setObjectName(Cmd::actionName(id));
         connect(a, &QAction::triggered, this, [this, id = id] {
             const int row = m_list->currentRow();
             if (row >= 0 && row < m_found.count()) {
@@ -146,7 +145,6 @@ CDiscoveryDlg::CDiscoveryDlg(ProjectorStore& store, SaveList save, QWidget* pare
         m_context->popup(m_list->viewport()->mapToGlobal(at));
     });
 
-    LocaliseDialog(9, this);
     m_list->setHorizontalHeaderLabels({CatalogText(msg::ColumnProjectorName),
                                        CatalogText(msg::ColumnMacAddress), CatalogText(msg::ColumnIpAddress),
                                        CatalogText(msg::ColumnInList)});

@@ -1,6 +1,5 @@
 #include "registry/CProjectorEditDlg.h"
 
-#include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "registry/CIpAddressEdit.h"
@@ -13,26 +12,22 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-namespace {
-constexpr std::array<int, 6> kMacIds{1040, 1011, 1012, 1013, 1014, 1015};
-}
-
 CProjectorEditDlg::CProjectorEditDlg(Mode mode, const Values& values, QWidget* parent)
     : QDialog(parent), m_mode(mode), m_values(values) {
-    setObjectName(QStringLiteral("dlg143"));
-    setWindowTitle(QStringLiteral("3;Add Projector"));
+    setObjectName(QStringLiteral("projectorEditDlg"));
+    setWindowTitle(CatalogText(msg::AddProjectorDlgTitle));
 
-    auto* nameLabel = new QLabel(QStringLiteral("4;Projector Name"), this);
+    auto* nameLabel = new QLabel(CatalogText(msg::LabelProjectorName), this);
     m_name = new QLineEdit(this);
-    m_name->setObjectName(QStringLiteral("name1039"));
+    m_name->setObjectName(QStringLiteral("nameEdit"));
     m_name->setMaxLength(ProjectorRecord::kMaxName);
     nameLabel->setBuddy(m_name);
 
-    auto* macLabel = new QLabel(QStringLiteral("5;MAC Address"), this);
+    auto* macLabel = new QLabel(CatalogText(msg::LabelMacAddress), this);
     auto* macRow = new QHBoxLayout;
     for (size_t k = 0; k < m_mac.size(); ++k) {
         auto* box = new QLineEdit(this);
-        box->setObjectName(QStringLiteral("mac%1").arg(kMacIds[k]));
+        box->setObjectName(QStringLiteral("macEdit%1").arg(k + 1));
         box->setMaxLength(2);
         box->setMaximumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("WWW")) + 12);
         m_mac[k] = box;
@@ -44,26 +39,26 @@ CProjectorEditDlg::CProjectorEditDlg(Mode mode, const Values& values, QWidget* p
     macRow->addStretch(1);
     macLabel->setBuddy(m_mac[0]);
 
-    auto* addressLabel = new QLabel(QStringLiteral("6;IP Address"), this);
+    auto* addressLabel = new QLabel(CatalogText(msg::LabelIpAddress), this);
     m_address = new CIpAddressEdit(this);
-    m_address->setObjectName(QStringLiteral("address1041"));
+    m_address->setObjectName(QStringLiteral("addressEdit"));
     addressLabel->setBuddy(m_address);
 
-    m_auth = new QCheckBox(QStringLiteral("7;Authentication"), this);
-    m_auth->setObjectName(QStringLiteral("auth1064"));
-    auto* passwordLabel = new QLabel(QStringLiteral("8;Password"), this);
+    m_auth = new QCheckBox(CatalogText(msg::CheckAuthentication), this);
+    m_auth->setObjectName(QStringLiteral("authenticationCheck"));
+    auto* passwordLabel = new QLabel(CatalogText(msg::LabelPassword), this);
     m_password = new QLineEdit(this);
-    m_password->setObjectName(QStringLiteral("password1009"));
+    m_password->setObjectName(QStringLiteral("passwordEdit"));
     m_password->setEchoMode(QLineEdit::Password);
     // The record holds at most 255 characters: longer input cannot be typed.
     m_password->setMaxLength(ProjectorRecord::kMaxPassword);
     passwordLabel->setBuddy(m_password);
 
-    auto* ok = new QPushButton(QStringLiteral("302;OK"), this);
-    ok->setObjectName(QStringLiteral("button1"));
+    auto* ok = new QPushButton(CatalogText(msg::ButtonOk), this);
+    ok->setObjectName(QStringLiteral("okButton"));
     ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("301;Cancel"), this);
-    cancel->setObjectName(QStringLiteral("button2"));
+    auto* cancel = new QPushButton(CatalogText(msg::ButtonFormCancel), this);
+    cancel->setObjectName(QStringLiteral("cancelButton"));
     connect(ok, &QPushButton::clicked, this, &CProjectorEditDlg::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -84,7 +79,6 @@ CProjectorEditDlg::CProjectorEditDlg(Mode mode, const Values& values, QWidget* p
     grid->addLayout(buttons, 0, 2, 5, 1);
     grid->setSizeConstraint(QLayout::SetFixedSize);
 
-    LocaliseDialog(9, this);
     m_address->setLabelText(addressLabel->text());
     const QString macName = QString(macLabel->text()).remove(u'&');
     for (size_t k = 0; k < m_mac.size(); ++k) {

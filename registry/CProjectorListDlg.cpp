@@ -3,7 +3,6 @@
 #include "app/CFileDialogs.h"
 #include "app/CMessageBox.h"
 #include "common/PrivateFile.h"
-#include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "protocol/CGetWaitDlg.h"
@@ -33,24 +32,27 @@
 
 namespace {
 
+// One row per command of the list's menus. The word names its actions: "<word>Action" in
+// the menu bar and "<word>ContextAction" in the context menu.
 struct Item {
     int id;
-    const char* barText;     // menu 150
-    const char* contextText; // menu 154; nullptr: not there
+    const char* word;
+    CatalogId text;
+    bool inContextMenu;
 };
 
 constexpr std::array<Item, 7> kEditItems{{
-    {CProjectorListDlg::CmdAdd, "35;Add", "35;Add"},
-    {CProjectorListDlg::CmdEdit, "38;Edit", "38;edit"},
-    {CProjectorListDlg::CmdDelete, "36;Delete", "36;del"},
-    {CProjectorListDlg::CmdDiscovery, "37;Discovery...", "37;discovery"},
-    {CProjectorListDlg::CmdImportCsv, "65;Import from CSV...", nullptr},
-    {CProjectorListDlg::CmdExportCsv, "66;Export to CSV...", nullptr},
-    {CProjectorListDlg::CmdClose, "42;Close", nullptr},
+    {CProjectorListDlg::CmdAdd, "add", msg::MenuListAdd, true},
+    {CProjectorListDlg::CmdEdit, "edit", msg::MenuListEdit, true},
+    {CProjectorListDlg::CmdDelete, "delete", msg::MenuListDelete, true},
+    {CProjectorListDlg::CmdDiscovery, "discovery", msg::MenuListDiscovery, true},
+    {CProjectorListDlg::CmdImportCsv, "importCsv", msg::MenuListImportCsv, false},
+    {CProjectorListDlg::CmdExportCsv, "exportCsv", msg::MenuListExportCsv, false},
+    {CProjectorListDlg::CmdClose, "close", msg::MenuListClose, false},
 }};
 constexpr std::array<Item, 2> kImageItems{{
-    {CProjectorListDlg::CmdGetStatus, "40;Get Status", "40;get"},
-    {CProjectorListDlg::CmdImageInfo, "41;Image Info.", "41;get"},
+    {CProjectorListDlg::CmdGetStatus, "getStatus", msg::MenuListGetStatus, true},
+    {CProjectorListDlg::CmdImageInfo, "imageInfo", msg::MenuListImageInfo, true},
 }};
 
 QIcon projectorIcon() {
@@ -75,11 +77,11 @@ CProjectorListDlg::CProjectorListDlg(ProjectorStore& store, CommandObserver* obs
     connect(m_run.get(), &StoreCommandRun::stepStarted, this, &CProjectorListDlg::queryStarted);
     connect(m_run.get(), &StoreCommandRun::stepFinished, this, &CProjectorListDlg::queryFinished);
     connect(m_run.get(), &StoreCommandRun::finished, this, &CProjectorListDlg::queriesEnded);
-    setObjectName(QStringLiteral("dlg142"));
-    setWindowTitle(QStringLiteral("28;Projector List"));
+    setObjectName(QStringLiteral("projectorListDlg"));
+    setWindowTitle(CatalogText(msg::ProjectorListDlgTitle));
 
     m_table = new QTableWidget(0, 4, this);
-    m_table->setObjectName(QStringLiteral("list1038"));
+    m_table->setObjectName(QStringLiteral("projectorTable"));
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -90,16 +92,16 @@ CProjectorListDlg::CProjectorListDlg(ProjectorStore& store, CommandObserver* obs
     m_table->setContextMenuPolicy(Qt::CustomContextMenu);
     m_table->setMinimumSize(540, 240);
 
-    // The buttons are there for the keyboard and the layout's ids, never shown.
-    const std::array<std::pair<int, const char*>, 5> hidden{{{1017, "29;Add..."},
-                                                             {1035, "30;Delete"},
-                                                             {1036, "31;Edit..."},
-                                                             {1037, "32;Discovery..."},
-                                                             {2, "18;Close"}}};
+    // The buttons are there for the keyboard, never shown.
+    const std::array<std::pair<const char*, CatalogId>, 5> hidden{{{"addButton", msg::ButtonAdd},
+                                                                   {"deleteButton", msg::ButtonDelete},
+                                                                   {"editButton", msg::ButtonEdit},
+                                                                   {"discoveryButton", msg::ButtonDiscovery},
+                                                                   {"closeButton", msg::ButtonClose}}};
     QList<QPushButton*> hiddenButtons;
-    for (const auto& [id, text] : hidden) {
-        auto* b = new QPushButton(QString::fromUtf8(text), this);
-        b->setObjectName(QStringLiteral("button%1").arg(id));
+    for (const auto& [name, text] : hidden) {
+        auto* b = new QPushButton(CatalogText(text), this);
+        b->setObjectName(QString::fromLatin1(name));
         b->setAutoDefault(false);
         b->hide();
         hiddenButtons << b;
@@ -111,10 +113,10 @@ CProjectorListDlg::CProjectorListDlg(ProjectorStore& store, CommandObserver* obs
     connect(hiddenButtons[4], &QPushButton::clicked, this, &CProjectorListDlg::reject);
 
     m_menuBar = new QMenuBar(this);
-    m_menuBar->setObjectName(QStringLiteral("menu150"));
+    m_menuBar->setObjectName(QStringLiteral("menuBar"));
     m_menuBar->setNativeMenuBar(false);
     m_contextMenu = new QMenu(this);
-    m_contextMenu->setObjectName(QStringLiteral("menu154"));
+    m_contextMenu->setObjectName(QStringLiteral("contextMenu"));
 
     auto run = [this](int id) {
         switch (id) {
@@ -154,22 +156,24 @@ CProjectorListDlg::CProjectorListDlg(ProjectorStore& store, CommandObserver* obs
             if (item.id == CmdImportCsv || item.id == CmdClose) {
                 bar->addSeparator();
             }
-            QAction* a = bar->addAction(QString::fromUtf8(item.barText));
-            a->setObjectName(QStringLiteral("cmd%1").arg(item.id));
+            const QString word = QString::fromLatin1(item.word);
+            QAction* a = bar->addAction(CatalogText(item.text));
+            a->setObjectName(word + QStringLiteral("Action"));
             connect(a, &QAction::triggered, this, [run, id = item.id] { run(id); });
             m_barActions.insert(item.id, a);
-            if (item.contextText != nullptr) {
-                QAction* c = popup->addAction(QString::fromUtf8(item.contextText));
-                c->setObjectName(QStringLiteral("context%1").arg(item.id));
+            if (item.inContextMenu) {
+                QAction* c = popup->addAction(CatalogText(item.text));
+                c->setObjectName(word + QStringLiteral("ContextAction"));
                 connect(c, &QAction::triggered, this, [run, id = item.id] { run(id); });
                 m_contextActions.insert(item.id, c);
             }
         }
     };
-    QMenu* editMenu = m_menuBar->addMenu(QStringLiteral("10;Edit"));
-    editMenu->setObjectName(QStringLiteral("popupEdit"));
-    QMenu* imageMenu = m_menuBar->addMenu(QStringLiteral("39;Image"));
-    imageMenu->setObjectName(QStringLiteral("popupImage"));
+    // The first menu has always shown the main window's Projector title.
+    QMenu* editMenu = m_menuBar->addMenu(CatalogText(msg::MenuProjector));
+    editMenu->setObjectName(QStringLiteral("editMenu"));
+    QMenu* imageMenu = m_menuBar->addMenu(CatalogText(msg::MenuImage));
+    imageMenu->setObjectName(QStringLiteral("imageMenu"));
     addItems(editMenu, m_contextMenu, kEditItems);
     addItems(imageMenu, m_contextMenu, kImageItems);
     for (QMenu* m : {editMenu, imageMenu, m_contextMenu}) {
@@ -194,7 +198,7 @@ CProjectorListDlg::CProjectorListDlg(ProjectorStore& store, CommandObserver* obs
     });
 
     m_status = new QLabel(this);
-    m_status->setObjectName(QStringLiteral("status"));
+    m_status->setObjectName(QStringLiteral("statusLabel"));
     m_status->hide();
 
     auto* column = new QVBoxLayout(this);
@@ -202,9 +206,6 @@ CProjectorListDlg::CProjectorListDlg(ProjectorStore& store, CommandObserver* obs
     column->addWidget(m_table);
     column->addWidget(m_status);
 
-    LocaliseDialog(9, this);
-    LocaliseMenu(53, m_menuBar);
-    LocaliseMenu(53, m_contextMenu);
     m_table->setHorizontalHeaderLabels({CatalogText(msg::ColumnProjectorName),
                                         CatalogText(msg::ColumnMacAddress), CatalogText(msg::ColumnIpAddress),
                                         CatalogText(msg::ColumnAuthentication)});

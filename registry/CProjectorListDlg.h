@@ -31,15 +31,15 @@ class CProjectorListDlg final : public QDialog {
 
 public:
     enum Command {
-        CmdAdd = 32811,
-        CmdEdit = 32812,
-        CmdDelete = 32813,
-        CmdGetStatus = 32814,
-        CmdImageInfo = 32816,
-        CmdDiscovery = 32817,
-        CmdClose = 32818,
-        CmdImportCsv = 32819, // ours
-        CmdExportCsv = 32820, // ours
+        CmdAdd,
+        CmdEdit,
+        CmdDelete,
+        CmdGetStatus,
+        CmdImageInfo,
+        CmdDiscovery,
+        CmdClose,
+        CmdImportCsv,
+        CmdExportCsv,
     };
 
     // Replaces the whole list and writes it; false when the write failed, which the keeper of

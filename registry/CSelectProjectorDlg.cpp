@@ -1,6 +1,7 @@
 #include "registry/CSelectProjectorDlg.h"
 
-#include "i18n/CLocalise.h"
+#include "i18n/CatalogIds.h"
+#include "i18n/CatalogLookup.h"
 #include "registry/ProjectorStore.h"
 
 #include <QComboBox>
@@ -11,10 +12,10 @@
 CSelectProjectorDlg::CSelectProjectorDlg(ProjectorStore& store, QWidget* parent)
     : QDialog(parent), m_projectors(store) {
     setObjectName(QStringLiteral("selectProjectorDlg"));
-    setWindowTitle(QStringLiteral("47;Select Projector"));
+    setWindowTitle(CatalogText(msg::SelectProjectorDlgTitle));
 
     m_list = new QComboBox(this);
-    m_list->setObjectName(QStringLiteral("list1010"));
+    m_list->setObjectName(QStringLiteral("projectorList"));
     m_list->setMinimumWidth(200);
     for (const ProjectorRecord& record : m_projectors.projectors()) {
         m_addresses << record.address;
@@ -24,11 +25,11 @@ CSelectProjectorDlg::CSelectProjectorDlg(ProjectorStore& store, QWidget* parent)
         m_list->setCurrentIndex(0);
     }
 
-    auto* ok = new QPushButton(QStringLiteral("302;OK"), this);
-    ok->setObjectName(QStringLiteral("ok1"));
+    auto* ok = new QPushButton(CatalogText(msg::ButtonOk), this);
+    ok->setObjectName(QStringLiteral("okButton"));
     ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("301;Cancel"), this);
-    cancel->setObjectName(QStringLiteral("cancel2"));
+    auto* cancel = new QPushButton(CatalogText(msg::ButtonFormCancel), this);
+    cancel->setObjectName(QStringLiteral("cancelButton"));
     connect(ok, &QPushButton::clicked, this, &CSelectProjectorDlg::accept);
     connect(cancel, &QPushButton::clicked, this, &CSelectProjectorDlg::reject);
 
@@ -39,8 +40,6 @@ CSelectProjectorDlg::CSelectProjectorDlg(ProjectorStore& store, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_list);
     layout->addLayout(buttons);
-
-    LocaliseDialog(9, this);
 }
 
 void CSelectProjectorDlg::accept() {

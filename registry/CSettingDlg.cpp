@@ -1,6 +1,7 @@
 #include "registry/CSettingDlg.h"
 
-#include "i18n/CLocalise.h"
+#include "i18n/CatalogIds.h"
+#include "i18n/CatalogLookup.h"
 #include "registry/ProjectorRecord.h"
 
 #include <QCheckBox>
@@ -10,21 +11,21 @@
 #include <QPushButton>
 
 CSettingDlg::CSettingDlg(const ProjectorStore::AuthSetting& setting, QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("dlg133"));
-    setWindowTitle(QStringLiteral("45;Setting"));
-    m_authenticate = new QCheckBox(QStringLiteral("7;Authentication "), this);
-    m_authenticate->setObjectName(QStringLiteral("auth1002"));
-    auto* label = new QLabel(QStringLiteral("8;Password"), this);
+    setObjectName(QStringLiteral("settingDlg"));
+    setWindowTitle(CatalogText(msg::SettingDlgTitle));
+    m_authenticate = new QCheckBox(CatalogText(msg::CheckAuthentication), this);
+    m_authenticate->setObjectName(QStringLiteral("authenticationCheck"));
+    auto* label = new QLabel(CatalogText(msg::LabelPassword), this);
     m_password = new QLineEdit(this);
-    m_password->setObjectName(QStringLiteral("password1003"));
+    m_password->setObjectName(QStringLiteral("passwordEdit"));
     m_password->setEchoMode(QLineEdit::Normal);
     m_password->setMaxLength(ProjectorRecord::kMaxPassword);
     label->setBuddy(m_password);
-    auto* ok = new QPushButton(QStringLiteral("302;OK"), this);
-    ok->setObjectName(QStringLiteral("button1"));
+    auto* ok = new QPushButton(CatalogText(msg::ButtonOk), this);
+    ok->setObjectName(QStringLiteral("okButton"));
     ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("301;Cancel"), this);
-    cancel->setObjectName(QStringLiteral("button2"));
+    auto* cancel = new QPushButton(CatalogText(msg::ButtonFormCancel), this);
+    cancel->setObjectName(QStringLiteral("cancelButton"));
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -40,7 +41,6 @@ CSettingDlg::CSettingDlg(const ProjectorStore::AuthSetting& setting, QWidget* pa
         m_authenticate->setChecked(true);
         m_password->setText(setting.password);
     }
-    LocaliseDialog(9, this);
 }
 
 ProjectorStore::AuthSetting CSettingDlg::setting() const {

@@ -2,7 +2,6 @@
 
 #include "app/CFileDialogs.h"
 #include "app/CMessageBox.h"
-#include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "schedule/CScheduleEntryDlg.h"
@@ -53,8 +52,8 @@ QCheckBox* makeCheckBox(QWidget* parent, const char* name, const QString& text) 
     return box;
 }
 
-QPushButton* makeButton(QWidget* parent, const char* name, const char* text) {
-    auto* button = new QPushButton(QString::fromLatin1(text), parent);
+QPushButton* makeButton(QWidget* parent, const char* name, CatalogId text) {
+    auto* button = new QPushButton(CatalogText(text), parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setAutoDefault(false);
     return button;
@@ -65,10 +64,10 @@ QPushButton* makeButton(QWidget* parent, const char* name, const char* text) {
 CScheduleDlg::CScheduleDlg(ScheduleControl& schedule, ProjectorStore& store, QWidget* parent)
     : QDialog(parent), m_schedule(schedule), m_store(store) {
     setObjectName(QStringLiteral("scheduleDlg"));
-    setWindowTitle(QStringLiteral("33;Schedule"));
+    setWindowTitle(CatalogText(msg::ScheduleDlgTitle));
 
     m_list = new QTableWidget(0, kColumns, this);
-    m_list->setObjectName(QStringLiteral("list1013"));
+    m_list->setObjectName(QStringLiteral("scheduleTable"));
     m_list->setHorizontalHeaderLabels(
         {CatalogText(msg::ColumnEntryAddress), CatalogText(msg::ColumnEntryImageFile),
          CatalogText(msg::ColumnEntryStore), CatalogText(msg::ColumnEntryInterval),
@@ -80,21 +79,21 @@ CScheduleDlg::CScheduleDlg(ScheduleControl& schedule, ProjectorStore& store, QWi
     m_list->horizontalHeader()->setStretchLastSection(false);
     m_list->setMinimumSize(660, 260);
 
-    m_insert = makeButton(this, "insert1014", "34;Insert...");
-    m_delete = makeButton(this, "delete1015", "30;Delete");
-    m_load = makeButton(this, "load1016", "35;File Load...");
-    m_save = makeButton(this, "save1017", "36;File Save...");
-    m_execute = makeButton(this, "execute1019", "17;Execute");
-    m_stop = makeButton(this, "stop1020", "37;Stop");
-    m_loopBox = new QCheckBox(QStringLiteral("38;Loop"), this);
-    m_loopBox->setObjectName(QStringLiteral("loop1063"));
+    m_insert = makeButton(this, "insertButton", msg::ButtonInsert);
+    m_delete = makeButton(this, "deleteButton", msg::ButtonDelete);
+    m_load = makeButton(this, "loadButton", msg::ButtonLoadFile);
+    m_save = makeButton(this, "saveButton", msg::ButtonSaveFile);
+    m_execute = makeButton(this, "executeButton", msg::ButtonExecute);
+    m_stop = makeButton(this, "stopButton", msg::ButtonStop);
+    m_loopBox = new QCheckBox(CatalogText(msg::CheckLoop), this);
+    m_loopBox->setObjectName(QStringLiteral("loopCheck"));
     const ScheduleRunner::Options timing;
-    m_verifyBox = makeCheckBox(this, "verifyUploads", CatalogText(msg::ScheduleVerifyUploads));
-    m_retryBox = makeCheckBox(this, "retryUploads",
+    m_verifyBox = makeCheckBox(this, "verifyCheck", CatalogText(msg::ScheduleVerifyUploads));
+    m_retryBox = makeCheckBox(this, "retryCheck",
                               CatalogText(msg::ScheduleRetryUploads,
                                           {QString::number(timing.retries),
                                            QString::number(timing.retryWaitSteps * timing.stepMs / 1000)}));
-    auto* cancel = makeButton(this, "cancel2", "25;Cancel");
+    auto* cancel = makeButton(this, "cancelButton", msg::ButtonCancel);
 
     connect(m_insert, &QPushButton::clicked, this, &CScheduleDlg::onInsert);
     connect(m_delete, &QPushButton::clicked, this, &CScheduleDlg::onDelete);
@@ -138,7 +137,6 @@ CScheduleDlg::CScheduleDlg(ScheduleControl& schedule, ProjectorStore& store, QWi
     connect(&m_schedule, &ScheduleControl::entryStatusChanged, this, &CScheduleDlg::showEntryStatus);
     connect(&m_schedule, &ScheduleControl::runEnded, this, &CScheduleDlg::runEnded);
 
-    LocaliseDialog(9, this);
     m_list->setAccessibleName(windowTitle());
 }
 

@@ -3,7 +3,6 @@
 #include "app/CFileDialogs.h"
 #include "app/CMessageBox.h"
 #include "common/TextRules.h"
-#include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "imaging/SendableImage.h"
@@ -37,8 +36,8 @@ QComboBox* makeStoreList(QWidget* parent, const char* name) {
     return list;
 }
 
-QLabel* makeLabel(QWidget* parent, const char* name, const char* text) {
-    auto* label = new QLabel(QString::fromLatin1(text), parent);
+QLabel* makeLabel(QWidget* parent, const char* name, CatalogId text) {
+    auto* label = new QLabel(CatalogText(text), parent);
     label->setObjectName(QString::fromLatin1(name));
     return label;
 }
@@ -64,43 +63,43 @@ QList<CatalogId> reasonMessages(int reason) {
 CScheduleEntryDlg::CScheduleEntryDlg(ProjectorStore& store, CScheduleDlg& owner)
     : QDialog(&owner), m_projectors(store), m_owner(owner) {
     setObjectName(QStringLiteral("scheduleEntryDlg"));
-    setWindowTitle(QStringLiteral("39;Insert"));
+    setWindowTitle(CatalogText(msg::InsertDlgTitle));
 
     // Four fields of 0 to 255; an empty field counts as 0.
     m_address = new CIpAddressEdit(this);
-    m_address->setObjectName(QStringLiteral("address1006"));
-    auto* select = new QPushButton(QStringLiteral("43;Select..."), this);
-    select->setObjectName(QStringLiteral("select1017"));
+    m_address->setObjectName(QStringLiteral("addressEdit"));
+    auto* select = new QPushButton(CatalogText(msg::ButtonSelect), this);
+    select->setObjectName(QStringLiteral("selectButton"));
     select->setAutoDefault(false);
 
     m_imageFile = new QLineEdit(this);
-    m_imageFile->setObjectName(QStringLiteral("file1018"));
+    m_imageFile->setObjectName(QStringLiteral("fileEdit"));
     m_imageFile->setMinimumWidth(280);
-    auto* browse = new QPushButton(QStringLiteral("44;Browse..."), this);
-    browse->setObjectName(QStringLiteral("browse1015"));
+    auto* browse = new QPushButton(CatalogText(msg::ButtonBrowse), this);
+    browse->setObjectName(QStringLiteral("browseButton"));
     browse->setAutoDefault(false);
 
-    m_store = makeStoreList(this, "store1054");
+    m_store = makeStoreList(this, "storeList");
     m_interval = new QLineEdit(QStringLiteral("0"), this);
-    m_interval->setObjectName(QStringLiteral("interval1019"));
+    m_interval->setObjectName(QStringLiteral("intervalEdit"));
     m_interval->setMaxLength(kIntervalChars);
 
     // Laid out hidden: every entry targets a store unless these are shown.
     m_storeChoice = new QRadioButton(QStringLiteral("Store"), this);
-    m_storeChoice->setObjectName(QStringLiteral("store1057"));
+    m_storeChoice->setObjectName(QStringLiteral("storeRadio"));
     m_storeChoice->setChecked(true);
     m_storeChoice->hide();
     m_temporaryChoice = new QRadioButton(QStringLiteral("Temporary"), this);
-    m_temporaryChoice->setObjectName(QStringLiteral("temporary1056"));
+    m_temporaryChoice->setObjectName(QStringLiteral("temporaryRadio"));
     m_temporaryChoice->hide();
-    m_temporaryStore = makeStoreList(this, "store1055");
+    m_temporaryStore = makeStoreList(this, "temporaryList");
     m_temporaryStore->hide();
 
-    auto* ok = new QPushButton(QStringLiteral("302;OK"), this);
-    ok->setObjectName(QStringLiteral("ok1"));
+    auto* ok = new QPushButton(CatalogText(msg::ButtonOk), this);
+    ok->setObjectName(QStringLiteral("okButton"));
     ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("301;Cancel"), this);
-    cancel->setObjectName(QStringLiteral("cancel2"));
+    auto* cancel = new QPushButton(CatalogText(msg::ButtonFormCancel), this);
+    cancel->setObjectName(QStringLiteral("cancelButton"));
     cancel->setAutoDefault(false);
 
     connect(select, &QPushButton::clicked, this, &CScheduleEntryDlg::onSelect);
@@ -109,21 +108,21 @@ CScheduleEntryDlg::CScheduleEntryDlg(ProjectorStore& store, CScheduleDlg& owner)
     connect(cancel, &QPushButton::clicked, this, &CScheduleEntryDlg::reject);
 
     auto* grid = new QGridLayout;
-    QLabel* addressLabel = makeLabel(this, "addressLabel", "40;Projector IP Address");
+    QLabel* addressLabel = makeLabel(this, "addressLabel", msg::LabelProjectorIpAddress);
     grid->addWidget(addressLabel, 0, 0);
     grid->addWidget(m_address, 0, 1);
     grid->addWidget(select, 0, 2);
     // Buddies give the fields their labels' names, for the keyboard and for screen readers.
-    QLabel* fileLabel = makeLabel(this, "fileLabel", "41;Image File Name");
+    QLabel* fileLabel = makeLabel(this, "fileLabel", msg::LabelImageFileName);
     fileLabel->setBuddy(m_imageFile);
     grid->addWidget(fileLabel, 1, 0);
     grid->addWidget(m_imageFile, 1, 1);
     grid->addWidget(browse, 1, 2);
-    QLabel* storeLabel = makeLabel(this, "storeLabel", "20;Store No.");
+    QLabel* storeLabel = makeLabel(this, "storeLabel", msg::LabelStoreNo);
     storeLabel->setBuddy(m_store);
     grid->addWidget(storeLabel, 2, 0);
     grid->addWidget(m_store, 2, 1);
-    QLabel* intervalLabel = makeLabel(this, "intervalLabel", "42;Interval(min)");
+    QLabel* intervalLabel = makeLabel(this, "intervalLabel", msg::LabelInterval);
     intervalLabel->setBuddy(m_interval);
     grid->addWidget(intervalLabel, 3, 0);
     grid->addWidget(m_interval, 3, 1);
@@ -140,7 +139,6 @@ CScheduleEntryDlg::CScheduleEntryDlg(ProjectorStore& store, CScheduleDlg& owner)
 
     setAddress(m_projectors.currentProjector());
 
-    LocaliseDialog(9, this);
     m_address->setLabelText(addressLabel->text());
 }
 

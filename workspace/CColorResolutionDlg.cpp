@@ -12,8 +12,6 @@
 // The add and remove buttons carry "+" and a minus sign, which need no translation.
 #include "workspace/CColorResolutionDlg.h"
 
-#include "i18n/CLocalise.h"
-
 #include <QButtonGroup>
 #include <QColorDialog>
 #include <QGridLayout>
@@ -205,7 +203,6 @@ CColorResolutionDlg::CColorResolutionDlg(const Picture& source, const ImagingTex
     connect(m_ok, &QPushButton::clicked, this, &CColorResolutionDlg::accept);
     connect(cancel, &QPushButton::clicked, this, &CColorResolutionDlg::reject);
     updateControls();
-    LocaliseDialog(9, this);
 }
 
 int CColorResolutionDlg::bits() const {

@@ -1,6 +1,5 @@
 #include "workspace/CFitResultDlg.h"
 
-#include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "imaging/SendableImage.h"
@@ -146,7 +145,6 @@ CFitResultDlg::CFitResultDlg(const FitToProjector::Result& fit, QWidget* parent)
     buttons->addWidget(cancel);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetMinimumSize);
-    LocaliseDialog(9, this);
 }
 
 void CFitResultDlg::accept() {

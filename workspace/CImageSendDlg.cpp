@@ -59,11 +59,11 @@ bool counted(SendEngine::Stage stage) {
 } // namespace
 
 CImageSendDlg::CImageSendDlg(int /*unused*/, QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("ImageSendDlg"));
+    setObjectName(QStringLiteral("imageSendDlg"));
     setWindowTitle(CatalogText(msg::SendDlgTitle));
 
     m_list = new QTreeWidget(this);
-    m_list->setObjectName(QStringLiteral("list"));
+    m_list->setObjectName(QStringLiteral("projectorTable"));
     m_list->setRootIsDecorated(false);
     m_list->setHeaderLabels({CatalogText(msg::ColumnProjectorName), CatalogText(msg::ColumnIpAddress),
                              CatalogText(msg::SendColumnStatus), QString()});
@@ -75,28 +75,28 @@ CImageSendDlg::CImageSendDlg(int /*unused*/, QWidget* parent) : QDialog(parent) 
     m_list->setColumnWidth(ProgressColumn, 90);
 
     m_store = new QComboBox(this);
-    m_store->setObjectName(QStringLiteral("store"));
+    m_store->setObjectName(QStringLiteral("storeList"));
     m_store->addItems({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4")});
     auto* storeLabel = new QLabel(CatalogText(msg::LabelStoreNo), this);
     storeLabel->setBuddy(m_store);
     m_store->setAccessibleName(storeLabel->text().remove(u'&'));
     m_verify = new QCheckBox(CatalogText(msg::SendVerify), this);
-    m_verify->setObjectName(QStringLiteral("verify"));
+    m_verify->setObjectName(QStringLiteral("verifyCheck"));
     m_verify->setAccessibleName(m_verify->text().remove(u'&'));
     m_verify->setChecked(true);
 
-    m_selectAll = button(this, msg::SendSelectAll, "selectAll");
-    m_selectNone = button(this, msg::SendSelectNone, "selectNone");
-    m_send = button(this, msg::SendButtonSend, "send");
+    m_selectAll = button(this, msg::SendSelectAll, "selectAllButton");
+    m_selectNone = button(this, msg::SendSelectNone, "selectNoneButton");
+    m_send = button(this, msg::SendButtonSend, "sendButton");
     m_send->setDefault(true);
-    m_retry = button(this, msg::SendRetryFailed, "retryFailed");
-    m_stop = button(this, msg::SendStop, "stop");
-    m_close = button(this, msg::ButtonClose, "close");
+    m_retry = button(this, msg::SendRetryFailed, "retryFailedButton");
+    m_stop = button(this, msg::SendStop, "stopButton");
+    m_close = button(this, msg::ButtonClose, "closeButton");
 
     m_summary = new QLabel(this);
-    m_summary->setObjectName(QStringLiteral("summary"));
+    m_summary->setObjectName(QStringLiteral("summaryLabel"));
     m_overall = new QProgressBar(this);
-    m_overall->setObjectName(QStringLiteral("overall"));
+    m_overall->setObjectName(QStringLiteral("overallProgressBar"));
     m_overall->setRange(0, 1);
     m_overall->setValue(0);
     m_overall->setAccessibleName(CatalogText(msg::SendColumnStatus));

@@ -6,7 +6,7 @@
 #include <QPainter>
 
 CPictureCanvas::CPictureCanvas(QWidget* parent) : QWidget(parent) {
-    setObjectName(QStringLiteral("lead1000"));
+    setObjectName(QStringLiteral("pictureCanvas"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(false);
     setMinimumSize(64, 64);

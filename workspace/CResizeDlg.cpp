@@ -10,7 +10,6 @@
 //   0 OK, 1 Cancel
 #include "workspace/CResizeDlg.h"
 
-#include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "imaging/PictureOps.h"
@@ -173,7 +172,6 @@ CResizeDlg::CResizeDlg(const Picture& source, const ImagingTextStore& texts, QWi
     connect(m_ok, &QPushButton::clicked, this, &CResizeDlg::accept);
     connect(cancel, &QPushButton::clicked, this, &CResizeDlg::reject);
     updateControls();
-    LocaliseDialog(9, this);
 }
 
 int CResizeDlg::width() const {

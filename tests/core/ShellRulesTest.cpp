@@ -85,9 +85,9 @@ TEST(MenuLayoutTest, PromptsComeFromGroup53UnlessNumberless) {
 TEST(MenuLayoutTest, MainMenuMatchesTheLayout) {
     const auto& menu = MenuLayout::mainMenu();
     ASSERT_EQ(menu.size(), 4);
-    EXPECT_STREQ(menu[0].text, "1;&File");
+    EXPECT_EQ(menu[0].title, msg::MenuFile);
     EXPECT_EQ(menu[0].items[3].id, Cmd::UserEdit);
-    EXPECT_STREQ(menu[0].items[3].text, "19;User Edit");
+    EXPECT_EQ(menu[0].items[3].text, msg::MenuUserEdit);
     EXPECT_EQ(menu[0].items[4].id, 0);
     EXPECT_EQ(menu[1].items.size(), 9);
     EXPECT_EQ(menu[1].items[1].id, Cmd::Redo) << "Redo follows Undo";

@@ -144,7 +144,7 @@ protected:
     }
     // Refreshes as the user would (F5) and waits until every answer and picture is shown.
     bool refreshAndSettle() {
-        QAction* f5 = frame->findChild<QAction*>(u"cmdRefreshBoard"_qs);
+        QAction* f5 = frame->findChild<QAction*>(u"refreshBoardAction"_qs);
         if (f5 == nullptr || f5->shortcut() != QKeySequence(Qt::Key_F5)) {
             return false;
         }
@@ -430,7 +430,7 @@ TEST_F(BoardDockTest, TimedRefreshIsOffByDefaultAndRemembered) {
     EXPECT_FALSE(settings.value(u"board/timedRefresh"_qs).toBool());
 
     // The View menu shows and hides it.
-    QAction* toggle = again.findChild<QAction*>(u"cmdBoard"_qs);
+    QAction* toggle = again.findChild<QAction*>(u"boardAction"_qs);
     ASSERT_NE(toggle, nullptr);
     auto* view = again.menuBar()->findChild<QMenu*>(u"menuView"_qs);
     ASSERT_NE(view, nullptr);
@@ -496,7 +496,7 @@ TEST_F(BoardDockTest, TheScheduleAndSendTellWhichProjectorTheyUploadTo) {
     send.setPictureSize(100, 80);
     send.setCommandContext(fast());
     send.show();
-    auto* start = send.findChild<QPushButton*>(u"send"_qs);
+    auto* start = send.findChild<QPushButton*>(u"sendButton"_qs);
     ASSERT_NE(start, nullptr);
     start->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !send.isSending(); }, 30000));

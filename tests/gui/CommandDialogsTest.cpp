@@ -149,8 +149,7 @@ protected:
 TEST_F(CommandDialogs, ProjectorListShowsTheStoresRecordsInThreeColumns) {
     ASSERT_TRUE(saveList({record(u"Hall"_qs, 0x0A000105u), record(u"Foyer"_qs, 0xC0A80A14u)}));
     CImageInfoDlg dlg(m_store, nullptr);
-    EXPECT_EQ(dlg.windowTitle(), CatalogText(9, 26));
-    auto* table = child<CProjectorTable>(dlg, u"list1045"_qs);
+    auto* table = child<CProjectorTable>(dlg, u"projectorTable"_qs);
     ASSERT_NE(table, nullptr);
     ASSERT_EQ(table->columnCount(), 3);
     EXPECT_EQ(table->horizontalHeaderItem(0)->text(), CatalogText(11, 41));
@@ -173,23 +172,20 @@ TEST_F(CommandDialogs, ProjectorListShowsTheStoresRecordsInThreeColumns) {
     EXPECT_EQ(table->columnWidth(1), w / 16 * 5);
     EXPECT_EQ(table->columnWidth(2), w / 16 * 4);
 
-    auto* status = child<QLabel>(dlg, u"status1060"_qs);
+    auto* status = child<QLabel>(dlg, u"statusLabel"_qs);
     status->setText(u"before"_qs);
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
                       table->visualItemRect(table->item(1, 0)).center());
     EXPECT_EQ(status->text(), QString(43, u' '));
-    EXPECT_EQ(child<QLabel>(dlg, u"status1060"_qs)->text().size(), 43);
+    EXPECT_EQ(child<QLabel>(dlg, u"statusLabel"_qs)->text().size(), 43);
 
-    auto* store = child<QComboBox>(dlg, u"store1003"_qs);
+    auto* store = child<QComboBox>(dlg, u"storeList"_qs);
     ASSERT_EQ(store->count(), 4);
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(store->itemText(i), QString::number(i + 1));
     }
     EXPECT_EQ(store->currentIndex(), 0);
-    EXPECT_EQ(child<QPushButton>(dlg, u"get1011"_qs)->text(), CatalogText(9, 27));
-    EXPECT_EQ(child<QPushButton>(dlg, u"button2"_qs)->text(), CatalogText(9, 18));
-    EXPECT_EQ(child<QPushButton>(dlg, u"stop"_qs)->text(), CatalogText(msg::ButtonStop));
-    EXPECT_FALSE(child<QPushButton>(dlg, u"stop"_qs)->isEnabled()) << "nothing to stop yet";
+    EXPECT_FALSE(child<QPushButton>(dlg, u"stopButton"_qs)->isEnabled()) << "nothing to stop yet";
 }
 
 TEST_F(CommandDialogs, GetShowsOneBoxPerSelectedRowInOrder) {
@@ -210,10 +206,10 @@ TEST_F(CommandDialogs, GetShowsOneBoxPerSelectedRowInOrder) {
     RecordingObserver history;
     CImageInfoDlg dlg(m_store, &history, nullptr, fast());
     AnsweredBoxes answered;
-    answered.status = child<QLabel>(dlg, u"status1060"_qs);
-    child<QComboBox>(dlg, u"store1003"_qs)->setCurrentIndex(1);
+    answered.status = child<QLabel>(dlg, u"statusLabel"_qs);
+    child<QComboBox>(dlg, u"storeList"_qs)->setCurrentIndex(1);
     selectRows(dlg.projectorTable(), {1, 0});
-    ASSERT_TRUE(getToEnd(dlg, "get1011"));
+    ASSERT_TRUE(getToEnd(dlg, "getButton"));
 
     ASSERT_EQ(answered.boxes.size(), 2);
     EXPECT_EQ(answered.boxes[0].text, CatalogText(msg::StoreEmpty));
@@ -225,7 +221,7 @@ TEST_F(CommandDialogs, GetShowsOneBoxPerSelectedRowInOrder) {
     EXPECT_EQ(answered.boxes[1].statusAtBox, CatalogText(msg::StatusInfoRunning, octets(guarded->address())));
     EXPECT_EQ(answered.status->text(), CatalogText(msg::StatusInfoDone, octets(guarded->address())));
     EXPECT_EQ(m_store.currentProjector(), guarded->address());
-    EXPECT_TRUE(child<QPushButton>(dlg, u"get1011"_qs)->isEnabled());
+    EXPECT_TRUE(child<QPushButton>(dlg, u"getButton"_qs)->isEnabled());
     // Each command reaches the observer the dialog was given, in the order they ran.
     const QList<CommandEvent> events = history.events();
     ASSERT_EQ(events.size(), 2);
@@ -258,14 +254,14 @@ TEST_F(CommandDialogs, WithoutSelectionNothingHappens) {
     CImageInfoDlg info(m_store, nullptr, nullptr, fast());
     CTransStateDlg state(m_store, nullptr, nullptr, fast());
     CCancelDlg cancel(m_store, nullptr, nullptr, fast());
-    QTest::mouseClick(child<QPushButton>(info, u"get1011"_qs), Qt::LeftButton);
-    QTest::mouseClick(child<QPushButton>(state, u"get1001"_qs), Qt::LeftButton);
-    QTest::mouseClick(child<QPushButton>(cancel, u"execute1012"_qs), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(info, u"getButton"_qs), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(state, u"getButton"_qs), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(cancel, u"executeButton"_qs), Qt::LeftButton);
     EXPECT_FALSE(info.isRunning() || state.isRunning() || cancel.isRunning());
     EXPECT_TRUE(answered.boxes.isEmpty());
     EXPECT_EQ(e->connections(), 0);
     EXPECT_EQ(m_store.currentProjector(), 0x01020304u);
-    EXPECT_TRUE(child<QLabel>(info, u"status1060"_qs)->text().isEmpty());
+    EXPECT_TRUE(child<QLabel>(info, u"statusLabel"_qs)->text().isEmpty());
 }
 
 TEST_F(CommandDialogs, ProjectorThatDoesNotAnswerGivesItsTimeOutText) {
@@ -285,7 +281,7 @@ TEST_F(CommandDialogs, ProjectorThatDoesNotAnswerGivesItsTimeOutText) {
     ASSERT_EQ(answered.boxes.size(), 1);
     EXPECT_EQ(answered.boxes[0].text, CatalogText(msg::ReplyTimeout));
     EXPECT_EQ(answered.boxes[0].icon, CMessageBox::Icon::Stop);
-    EXPECT_EQ(child<QLabel>(info, u"status1060"_qs)->text(),
+    EXPECT_EQ(child<QLabel>(info, u"statusLabel"_qs)->text(),
               CatalogText(msg::StatusInfoFailed, octets(e->address())));
 
     CTransStateDlg state(m_store, nullptr, nullptr, fast());
@@ -298,7 +294,7 @@ TEST_F(CommandDialogs, ProjectorThatDoesNotAnswerGivesItsTimeOutText) {
     EXPECT_EQ(answered.boxes[2].text, CatalogText(msg::SendFailed));
     EXPECT_EQ(answered.boxes[2].icon, CMessageBox::Icon::None);
     EXPECT_EQ(answered.boxes[2].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    EXPECT_EQ(child<QLabel>(state, u"status1061"_qs)->text(),
+    EXPECT_EQ(child<QLabel>(state, u"statusLabel"_qs)->text(),
               CatalogText(msg::StatusStateFailed, octets(goneAddress)));
     EXPECT_EQ(m_store.currentProjector(), goneAddress);
 }
@@ -309,20 +305,19 @@ TEST_F(CommandDialogs, TransStateShowsTheReplyAndTheStateText) {
     ASSERT_TRUE(saveList({record(u"One"_qs, e->address())}));
     AnsweredBoxes answered;
     CTransStateDlg dlg(m_store, nullptr, nullptr, fast());
-    EXPECT_EQ(dlg.windowTitle(), CatalogText(9, 46));
-    auto* store = child<QComboBox>(dlg, u"store1047"_qs);
+    auto* store = child<QComboBox>(dlg, u"storeList"_qs);
     ASSERT_EQ(store->count(), 4);
     EXPECT_EQ(store->itemText(3), u"4");
     EXPECT_EQ(dlg.storeNumber(), 1);
 
     selectRows(dlg.projectorTable(), {0});
-    ASSERT_TRUE(getToEnd(dlg, "get1001"));
+    ASSERT_TRUE(getToEnd(dlg, "getButton"));
     ASSERT_EQ(answered.boxes.size(), 1);
     EXPECT_TRUE(answered.boxes[0].text.startsWith(u"Save-ID:1\r\nStatus:0"))
         << answered.boxes[0].text.toStdString();
     EXPECT_TRUE(answered.boxes[0].text.endsWith(CatalogText(msg::TransStateIdle)));
     EXPECT_EQ(answered.boxes[0].icon, CMessageBox::Icon::Information);
-    EXPECT_EQ(child<QLabel>(dlg, u"status1061"_qs)->text(),
+    EXPECT_EQ(child<QLabel>(dlg, u"statusLabel"_qs)->text(),
               CatalogText(msg::StatusStateDone, octets(e->address())));
     ASSERT_TRUE(e->waitForServed(1, 20000));
     ASSERT_EQ(e->requests().size(), 1);
@@ -338,13 +333,11 @@ TEST_F(CommandDialogs, HiddenTemporaryChoiceGivesStoresFiveToEight) {
     CCancelDlg cancel(m_store, nullptr, nullptr, fast());
     state.show();
     cancel.show();
-    for (auto [dlg, storeRadio, tempRadio, tempList] :
-         {std::tuple<CStoreCommandDlg*, const char*, const char*, const char*>{&state, "radio1046",
-                                                                               "radio1048", "temporary1050"},
-          {&cancel, "radio1050", "radio1052", "temporary1054"}}) {
-        auto* s = child<QRadioButton>(*dlg, QString::fromLatin1(storeRadio));
-        auto* t = child<QRadioButton>(*dlg, QString::fromLatin1(tempRadio));
-        auto* list = child<QComboBox>(*dlg, QString::fromLatin1(tempList));
+    for (CStoreCommandDlg* dlg :
+         {static_cast<CStoreCommandDlg*>(&state), static_cast<CStoreCommandDlg*>(&cancel)}) {
+        auto* s = child<QRadioButton>(*dlg, u"storeRadio"_qs);
+        auto* t = child<QRadioButton>(*dlg, u"temporaryRadio"_qs);
+        auto* list = child<QComboBox>(*dlg, u"temporaryList"_qs);
         ASSERT_TRUE(s && t && list);
         EXPECT_TRUE(s->isChecked());
         EXPECT_FALSE(s->isVisible());
@@ -373,12 +366,10 @@ TEST_F(CommandDialogs, CancelReportsEachOutcome) {
     ASSERT_TRUE(saveList({record(u"One"_qs, e->address())}));
     AnsweredBoxes answered;
     CCancelDlg dlg(m_store, nullptr, nullptr, fast());
-    EXPECT_EQ(dlg.windowTitle(), CatalogText(9, 19));
-    EXPECT_EQ(child<QPushButton>(dlg, u"execute1012"_qs)->text(), CatalogText(9, 17));
-    answered.status = child<QLabel>(dlg, u"status1062"_qs);
-    child<QComboBox>(dlg, u"store1051"_qs)->setCurrentIndex(2);
+    answered.status = child<QLabel>(dlg, u"statusLabel"_qs);
+    child<QComboBox>(dlg, u"storeList"_qs)->setCurrentIndex(2);
     selectRows(dlg.projectorTable(), {0});
-    ASSERT_TRUE(getToEnd(dlg, "execute1012"));
+    ASSERT_TRUE(getToEnd(dlg, "executeButton"));
     ASSERT_EQ(answered.boxes.size(), 1);
     EXPECT_EQ(answered.boxes[0].text, CatalogText(msg::CancelSucceeded));
     EXPECT_EQ(answered.boxes[0].icon, CMessageBox::Icon::Information);
@@ -387,8 +378,8 @@ TEST_F(CommandDialogs, CancelReportsEachOutcome) {
     EXPECT_TRUE(e->stores().cancelRequested(3));
 
     // Nothing runs into store 1, so the projector refuses.
-    child<QComboBox>(dlg, u"store1051"_qs)->setCurrentIndex(0);
-    ASSERT_TRUE(getToEnd(dlg, "execute1012"));
+    child<QComboBox>(dlg, u"storeList"_qs)->setCurrentIndex(0);
+    ASSERT_TRUE(getToEnd(dlg, "executeButton"));
     ASSERT_EQ(answered.boxes.size(), 2);
     EXPECT_EQ(answered.boxes[1].text, CatalogText(msg::CancelRefused));
     EXPECT_EQ(answered.boxes[1].icon, CMessageBox::Icon::Stop);
@@ -399,34 +390,32 @@ TEST_F(CommandDialogs, SettingShowsTheSettingItIsGivenAndGivesBackWhatTheUserCho
     // Right after start the setting is on, with no password.
     {
         CSettingDlg dlg(ProjectorStore::AuthSetting{});
-        EXPECT_EQ(dlg.windowTitle(), CatalogText(9, 45));
-        auto* box = child<QCheckBox>(dlg, u"auth1002"_qs);
-        auto* password = child<QLineEdit>(dlg, u"password1003"_qs);
+        auto* box = child<QCheckBox>(dlg, u"authenticationCheck"_qs);
+        auto* password = child<QLineEdit>(dlg, u"passwordEdit"_qs);
         ASSERT_TRUE(box && password);
-        EXPECT_EQ(box->text(), CatalogText(9, 7));
         EXPECT_TRUE(box->isChecked());
         EXPECT_TRUE(password->text().isEmpty());
         EXPECT_EQ(password->echoMode(), QLineEdit::Normal);
         EXPECT_EQ(password->maxLength(), 255);
-        QTest::mouseClick(child<QPushButton>(dlg, u"button2"_qs), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(dlg, u"cancelButton"_qs), Qt::LeftButton);
         EXPECT_EQ(dlg.result(), QDialog::Rejected);
     }
     {
         CSettingDlg dlg(ProjectorStore::AuthSetting{u"old"_qs, 0});
-        EXPECT_EQ(child<QLineEdit>(dlg, u"password1003"_qs)->text(), u"old");
-        child<QCheckBox>(dlg, u"auth1002"_qs)->setChecked(false);
-        QTest::mouseClick(child<QPushButton>(dlg, u"button1"_qs), Qt::LeftButton);
+        EXPECT_EQ(child<QLineEdit>(dlg, u"passwordEdit"_qs)->text(), u"old");
+        child<QCheckBox>(dlg, u"authenticationCheck"_qs)->setChecked(false);
+        QTest::mouseClick(child<QPushButton>(dlg, u"okButton"_qs), Qt::LeftButton);
         EXPECT_EQ(dlg.result(), QDialog::Accepted);
         EXPECT_EQ(dlg.setting().authOff, 1);
         EXPECT_TRUE(dlg.setting().password.isEmpty()) << "off forgets the password";
     }
     {
         CSettingDlg dlg(ProjectorStore::AuthSetting{u"kept"_qs, 1});
-        EXPECT_FALSE(child<QCheckBox>(dlg, u"auth1002"_qs)->isChecked());
-        EXPECT_TRUE(child<QLineEdit>(dlg, u"password1003"_qs)->text().isEmpty());
-        child<QCheckBox>(dlg, u"auth1002"_qs)->setChecked(true);
-        QTest::keyClicks(child<QLineEdit>(dlg, u"password1003"_qs), u"s3cret"_qs);
-        QTest::mouseClick(child<QPushButton>(dlg, u"button1"_qs), Qt::LeftButton);
+        EXPECT_FALSE(child<QCheckBox>(dlg, u"authenticationCheck"_qs)->isChecked());
+        EXPECT_TRUE(child<QLineEdit>(dlg, u"passwordEdit"_qs)->text().isEmpty());
+        child<QCheckBox>(dlg, u"authenticationCheck"_qs)->setChecked(true);
+        QTest::keyClicks(child<QLineEdit>(dlg, u"passwordEdit"_qs), u"s3cret"_qs);
+        QTest::mouseClick(child<QPushButton>(dlg, u"okButton"_qs), Qt::LeftButton);
         EXPECT_EQ(dlg.setting().authOff, 0);
         EXPECT_EQ(dlg.setting().password, u"s3cret");
     }
@@ -447,21 +436,21 @@ TEST_F(CommandDialogs, WhileARunWaitsOnlyStopAndCloseAreLiveAndASecondRunDoesNot
         EXPECT_FALSE(stopped);
         ended = true;
     });
-    QTest::mouseClick(child<QPushButton>(dlg, u"get1011"_qs), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(dlg, u"getButton"_qs), Qt::LeftButton);
     // The click came back while the projector is still thinking.
     EXPECT_TRUE(dlg.isRunning());
     EXPECT_TRUE(dlg.isEnabled());
-    EXPECT_FALSE(child<QPushButton>(dlg, u"get1011"_qs)->isEnabled());
-    EXPECT_FALSE(child<QComboBox>(dlg, u"store1003"_qs)->isEnabled());
+    EXPECT_FALSE(child<QPushButton>(dlg, u"getButton"_qs)->isEnabled());
+    EXPECT_FALSE(child<QComboBox>(dlg, u"storeList"_qs)->isEnabled());
     EXPECT_FALSE(dlg.projectorTable()->isEnabled());
-    EXPECT_TRUE(child<QPushButton>(dlg, u"stop"_qs)->isEnabled());
-    EXPECT_TRUE(child<QPushButton>(dlg, u"button2"_qs)->isEnabled());
+    EXPECT_TRUE(child<QPushButton>(dlg, u"stopButton"_qs)->isEnabled());
+    EXPECT_TRUE(child<QPushButton>(dlg, u"closeButton"_qs)->isEnabled());
     dlg.runSelected(); // a second run while one is under way is refused
     ASSERT_TRUE(QTest::qWaitFor([&ended] { return ended; }, 30000));
     EXPECT_FALSE(dlg.isRunning());
-    EXPECT_TRUE(child<QPushButton>(dlg, u"get1011"_qs)->isEnabled());
+    EXPECT_TRUE(child<QPushButton>(dlg, u"getButton"_qs)->isEnabled());
     EXPECT_TRUE(dlg.projectorTable()->isEnabled());
-    EXPECT_FALSE(child<QPushButton>(dlg, u"stop"_qs)->isEnabled());
+    EXPECT_FALSE(child<QPushButton>(dlg, u"stopButton"_qs)->isEnabled());
     ASSERT_EQ(answered.boxes.size(), 1);
     EXPECT_EQ(answered.boxes[0].text, CatalogText(msg::StoreEmpty));
     ASSERT_TRUE(e->waitForServed(1, 20000));
@@ -484,26 +473,26 @@ TEST_F(CommandDialogs, StopEndsImageInformationOverTenSilentProjectorsPromptly) 
     RecordingObserver history;
     // The protocol's own waits: ten silent projectors would hold the run for five minutes.
     CImageInfoDlg dlg(m_store, &history, nullptr, protocolWaits());
-    answered.status = child<QLabel>(dlg, u"status1060"_qs);
+    answered.status = child<QLabel>(dlg, u"statusLabel"_qs);
     dlg.show();
     dlg.projectorTable()->selectAll();
     std::optional<bool> stoppedRun;
     QObject::connect(&dlg, &CStoreCommandDlg::runFinished,
                      [&stoppedRun](bool stopped) { stoppedRun = stopped; });
-    QTest::mouseClick(child<QPushButton>(dlg, u"get1011"_qs), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(dlg, u"getButton"_qs), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return silent[0]->connections() == 1; }, kEndLimitMs));
     EXPECT_EQ(answered.status->text(), CatalogText(msg::StatusInfoRunning, octets(silent[0]->address())));
 
     QElapsedTimer took;
     took.start();
-    QTest::mouseClick(child<QPushButton>(dlg, u"stop"_qs), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(dlg, u"stopButton"_qs), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return stoppedRun.has_value(); }, kEndLimitMs))
         << "still running after the stop";
     RecordProperty("stopToEndMs", static_cast<int>(took.elapsed()));
     EXPECT_LT(took.elapsed(), kEndLimitMs);
     EXPECT_TRUE(*stoppedRun);
     EXPECT_FALSE(dlg.isRunning());
-    EXPECT_TRUE(child<QPushButton>(dlg, u"get1011"_qs)->isEnabled()) << "usable again";
+    EXPECT_TRUE(child<QPushButton>(dlg, u"getButton"_qs)->isEnabled()) << "usable again";
     EXPECT_TRUE(answered.boxes.isEmpty()) << "a stopped command is no failure of the projector";
     EXPECT_EQ(answered.status->text(), CatalogText(msg::StatusCommandStopped, octets(silent[0]->address())));
     // The socket closed from our side, and nobody after the first was asked.
@@ -521,9 +510,9 @@ TEST_F(CommandDialogs, StopEndsImageInformationOverTenSilentProjectorsPromptly) 
     std::optional<bool> secondRun;
     QObject::connect(&dlg, &CStoreCommandDlg::runFinished,
                      [&secondRun](bool stopped) { secondRun = stopped; });
-    QTest::mouseClick(child<QPushButton>(dlg, u"get1011"_qs), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(dlg, u"getButton"_qs), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return silent[0]->connections() == 2; }, kEndLimitMs));
-    QTest::mouseClick(child<QPushButton>(dlg, u"button2"_qs), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(dlg, u"closeButton"_qs), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg.isVisible(); }, kEndLimitMs));
     EXPECT_EQ(secondRun, std::optional<bool>(true));
     EXPECT_EQ(dlg.result(), QDialog::Rejected);
@@ -543,11 +532,11 @@ TEST_F(CommandDialogs, CancelTransmitFillsItsColumnAsAnswersComeAndStopEndsIt) {
     CStoreListDlg info(CStoreListDlg::Status, context);
     info.setTarget(CommandTarget{answering->address(), 0, {}});
     info.show();
-    ASSERT_TRUE(child<QPushButton>(info, u"stop"_qs)->isVisible());
-    EXPECT_FALSE(child<QPushButton>(info, u"stop"_qs)->isEnabled());
+    ASSERT_TRUE(child<QPushButton>(info, u"stopButton"_qs)->isVisible());
+    EXPECT_FALSE(child<QPushButton>(info, u"stopButton"_qs)->isEnabled());
     std::optional<bool> stopped;
     QObject::connect(&info, &CStoreListDlg::cancelFinished, [&stopped](bool s) { stopped = s; });
-    QTest::mouseClick(child<QPushButton>(info, u"cancel1017"_qs), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(info, u"cancelTransmitButton"_qs), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return stopped.has_value(); }, kEndLimitMs));
     EXPECT_FALSE(*stopped);
     ASSERT_EQ(info.list()->columnCount(), 3);
@@ -562,20 +551,20 @@ TEST_F(CommandDialogs, CancelTransmitFillsItsColumnAsAnswersComeAndStopEndsIt) {
     // A projector that never answers: Stop ends the wait long before CANCEL's 30 s would.
     info.setTarget(CommandTarget{silent->address(), 0, {}});
     stopped.reset();
-    QTest::mouseClick(child<QPushButton>(info, u"cancel1017"_qs), Qt::LeftButton);
-    EXPECT_FALSE(child<QPushButton>(info, u"cancel1017"_qs)->isEnabled());
-    EXPECT_TRUE(child<QPushButton>(info, u"stop"_qs)->isEnabled());
+    QTest::mouseClick(child<QPushButton>(info, u"cancelTransmitButton"_qs), Qt::LeftButton);
+    EXPECT_FALSE(child<QPushButton>(info, u"cancelTransmitButton"_qs)->isEnabled());
+    EXPECT_TRUE(child<QPushButton>(info, u"stopButton"_qs)->isEnabled());
     ASSERT_TRUE(QTest::qWaitFor([&] { return silent->connections() == 1; }, kEndLimitMs));
     QElapsedTimer took;
     took.start();
-    QTest::mouseClick(child<QPushButton>(info, u"stop"_qs), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(info, u"stopButton"_qs), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return stopped.has_value(); }, kEndLimitMs));
     EXPECT_LT(took.elapsed(), kEndLimitMs);
     EXPECT_TRUE(*stopped);
     for (int row = 0; row < 4; ++row) {
         EXPECT_EQ(info.list()->item(row, 2)->text(), CatalogText(msg::StoreCommandStopped)) << row;
     }
-    EXPECT_TRUE(child<QPushButton>(info, u"cancel1017"_qs)->isEnabled());
+    EXPECT_TRUE(child<QPushButton>(info, u"cancelTransmitButton"_qs)->isEnabled());
     EXPECT_TRUE(silent->waitForServed(1, kEndLimitMs));
     EXPECT_EQ(silent->connections(), 1) << "stores 2 to 4 were never asked";
     const QList<CommandEvent> events = history.events();
@@ -585,9 +574,9 @@ TEST_F(CommandDialogs, CancelTransmitFillsItsColumnAsAnswersComeAndStopEndsIt) {
 
     // Close while it waits stops it too; the dialog closes once it has.
     stopped.reset();
-    QTest::mouseClick(child<QPushButton>(info, u"cancel1017"_qs), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(info, u"cancelTransmitButton"_qs), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return silent->connections() == 2; }, kEndLimitMs));
-    QTest::mouseClick(child<QPushButton>(info, u"button1"_qs), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(info, u"closeButton"_qs), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !info.isVisible(); }, kEndLimitMs));
     EXPECT_EQ(stopped, std::optional<bool>(true));
     EXPECT_EQ(info.result(), QDialog::Accepted);

@@ -72,7 +72,7 @@ protected:
         table->selectRow(0);
         bool ended = false;
         QObject::connect(&dlg, &CStoreCommandDlg::runFinished, [&ended] { ended = true; });
-        QTest::mouseClick(dlg.findChild<QPushButton*>(QStringLiteral("get1011")), Qt::LeftButton);
+        QTest::mouseClick(dlg.findChild<QPushButton*>(QStringLiteral("getButton")), Qt::LeftButton);
         // The command runs off the interface thread; the dialog says when it is over.
         ASSERT_TRUE(QTest::qWaitFor([&ended] { return ended; }, 30000));
     }

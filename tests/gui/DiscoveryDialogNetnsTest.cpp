@@ -62,12 +62,12 @@ protected:
 
     // Starts a search and waits until its rows are there.
     static void search(CDiscoveryDlg& d) {
-        EXPECT_EQ(Child<QComboBox>(d, "local1003")->currentText(), u"127.0.0.1");
-        Click(d, "start1004");
+        EXPECT_EQ(Child<QComboBox>(d, "localAddressList")->currentText(), u"127.0.0.1");
+        Click(d, "startButton");
         EXPECT_TRUE(d.isSearching());
-        EXPECT_EQ(Child<QLabel>(d, "status1005")->text(), CatalogText(msg::StatusSearching));
+        EXPECT_EQ(Child<QLabel>(d, "statusLabel")->text(), CatalogText(msg::StatusSearching));
         ASSERT_TRUE(QTest::qWaitFor([&] { return !d.isSearching(); }, 30000));
-        EXPECT_EQ(Child<QLabel>(d, "status1005")->text(), CatalogText(msg::StatusSearchDone));
+        EXPECT_EQ(Child<QLabel>(d, "statusLabel")->text(), CatalogText(msg::StatusSearchDone));
     }
 
     static int rowOf(QTableWidget* t, const QString& name) {
@@ -113,10 +113,10 @@ protected:
             EXPECT_EQ(t->item(r1, 3)->text(), CatalogText(msg::DiscoveryRowNew));
             EXPECT_EQ(t->item(r2, 3)->text(), CatalogText(msg::DiscoveryRowAddressTaken, {u"Old"_qs}));
             EXPECT_EQ(t->item(r3, 3)->text(), CatalogText(msg::DiscoveryRowInList));
-            EXPECT_FALSE(Child<QPushButton>(d, "register1006")->isEnabled());
+            EXPECT_FALSE(Child<QPushButton>(d, "registerButton")->isEnabled());
             t->selectAll();
-            EXPECT_TRUE(Child<QPushButton>(d, "register1006")->isEnabled());
-            Click(d, "register1006");
+            EXPECT_TRUE(Child<QPushButton>(d, "registerButton")->isEnabled());
+            Click(d, "registerButton");
         });
         EXPECT_EQ(result, QDialog::Rejected) << "Register closes as Cancel does";
         ASSERT_EQ(boxes.shown().size(), 1u);
@@ -169,10 +169,10 @@ TEST_F(DiscoveryDialogNetns, ClosingDuringASearchEndsItAndFreesTheAnswerPort) {
                     [&frame](const ProjectorList& l) { return frame.SaveProjectorList(l); });
     QElapsedTimer closing;
     ExecWith(d, [&] {
-        Click(d, "start1004");
+        Click(d, "startButton");
         EXPECT_TRUE(d.isSearching());
         closing.start();
-        Click(d, "button2");
+        Click(d, "cancelButton");
     });
     EXPECT_FALSE(d.isSearching());
     // A whole search takes five seconds at least; the figure is for the report, not a bound.
@@ -200,7 +200,7 @@ TEST_F(DiscoveryDialogNetns, RegisterIntoAFullListNamesHowManyWereLeftOut) {
         search(d);
         ASSERT_EQ(d.list()->rowCount(), 3);
         d.list()->selectAll();
-        Click(d, "register1006");
+        Click(d, "registerButton");
     });
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_EQ(boxes.shown()[0].text, CatalogText(msg::RegisterListFull, {u"3"_qs}));
@@ -225,11 +225,11 @@ TEST_F(DiscoveryDialogNetns, RightClickCommandsGoToTheMainWindowWithTheRowAsCurr
         const int room3 = rowOf(d.list(), u"Room 3"_qs);
         ASSERT_TRUE(room2 >= 0 && room3 >= 0);
         d.list()->setCurrentCell(room2, 0);
-        d.contextMenu()->findChild<QAction*>(u"cmd32773"_qs)->trigger();
+        d.contextMenu()->findChild<QAction*>(Cmd::actionName(Cmd::ImageInformation))->trigger();
         d.list()->setCurrentCell(room3, 0);
-        d.contextMenu()->findChild<QAction*>(u"cmd32774"_qs)->trigger();
-        d.contextMenu()->findChild<QAction*>(u"cmd32772"_qs)->trigger();
-        Click(d, "button2");
+        d.contextMenu()->findChild<QAction*>(Cmd::actionName(Cmd::TransmissionState))->trigger();
+        d.contextMenu()->findChild<QAction*>(Cmd::actionName(Cmd::Send))->trigger();
+        Click(d, "cancelButton");
     });
     EXPECT_EQ(ran, (QList<std::pair<int, quint32>>{{Cmd::ImageInformation, 0x7F000003u},
                                                    {Cmd::TransmissionState, 0x7F000004u},
@@ -242,17 +242,17 @@ TEST_F(DiscoveryDialogNetns, RowsAppearAsAnswersArriveAndTheQuietWaitsAreCounted
     CDiscoveryDlg d(frame.projectorStore(),
                     [&frame](const ProjectorList& l) { return frame.SaveProjectorList(l); });
     ExecWith(d, [&] {
-        auto* progress = Child<QProgressBar>(d, "progress");
-        Click(d, "start1004");
+        auto* progress = Child<QProgressBar>(d, "progressBar");
+        Click(d, "startButton");
         // The answers come at once; the search itself goes on for five quiet seconds.
         ASSERT_TRUE(QTest::qWaitFor([&] { return d.list()->rowCount() == 3 && d.isSearching(); }, 30000));
         EXPECT_EQ(progress->maximum(), 5);
         ASSERT_TRUE(QTest::qWaitFor([&] { return progress->value() >= 1 && d.isSearching(); }, 30000));
-        EXPECT_EQ(Child<QLabel>(d, "status1005")->text().isEmpty(), false);
+        EXPECT_EQ(Child<QLabel>(d, "statusLabel")->text().isEmpty(), false);
         ASSERT_TRUE(QTest::qWaitFor([&] { return !d.isSearching(); }, 30000));
         EXPECT_EQ(progress->value(), progress->maximum());
         EXPECT_EQ(d.list()->rowCount(), 3);
-        EXPECT_EQ(Child<QLabel>(d, "status1005")->text(), CatalogText(msg::StatusSearchDone));
+        EXPECT_EQ(Child<QLabel>(d, "statusLabel")->text(), CatalogText(msg::StatusSearchDone));
         d.reject();
     });
 }

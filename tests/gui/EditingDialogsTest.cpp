@@ -507,7 +507,7 @@ struct ScriptedColours {
     }
 };
 
-TEST(ColorResolutionDlgTest, DefaultsAndOk) {
+TEST(ColourResolutionDlgTest, DefaultsAndOk) {
     const ImagingTextStore texts;
     CColorResolutionDlg d(gradientPicture(64, 48), texts);
     const ColourResolution r0 = d.request();
@@ -535,7 +535,7 @@ TEST(ColorResolutionDlgTest, DefaultsAndOk) {
     EXPECT_NE(c.resultStatus(), 100);
 }
 
-TEST(ColorResolutionDlgTest, EveryOptionReachesTheRequestAndTheOperationAcceptsIt) {
+TEST(ColourResolutionDlgTest, EveryOptionReachesTheRequestAndTheOperationAcceptsIt) {
     const ImagingTextStore texts;
     const Picture source = gradientPicture(64, 48);
     struct Case {
@@ -578,7 +578,7 @@ TEST(ColorResolutionDlgTest, EveryOptionReachesTheRequestAndTheOperationAcceptsI
     }
 }
 
-TEST(ColorResolutionDlgTest, WebPaletteOnlyWithEightBits) {
+TEST(ColourResolutionDlgTest, WebPaletteOnlyWithEightBits) {
     const ImagingTextStore texts;
     CColorResolutionDlg d(gradientPicture(64, 48), texts);
     auto* web = Child<QRadioButton>(d, "webRadio");
@@ -593,7 +593,7 @@ TEST(ColorResolutionDlgTest, WebPaletteOnlyWithEightBits) {
     EXPECT_TRUE(web->isEnabled());
 }
 
-TEST(ColorResolutionDlgTest, ColourCountRangeFollowsTheDepthAndAppliesToOptimisedOnly) {
+TEST(ColourResolutionDlgTest, ColourCountRangeFollowsTheDepthAndAppliesToOptimisedOnly) {
     const ImagingTextStore texts;
     CColorResolutionDlg d(gradientPicture(64, 48), texts);
     auto* count = Child<QSpinBox>(d, "colourCountSpin");
@@ -619,7 +619,7 @@ TEST(ColorResolutionDlgTest, ColourCountRangeFollowsTheDepthAndAppliesToOptimise
     EXPECT_TRUE(Child<QPushButton>(d, "okButton")->isEnabled());
 }
 
-TEST(ColorResolutionDlgTest, UserPaletteNeedsColoursAndAtMostTwoToTheBits) {
+TEST(ColourResolutionDlgTest, UserPaletteNeedsColoursAndAtMostTwoToTheBits) {
     const ImagingTextStore texts;
     CColorResolutionDlg d(gradientPicture(64, 48), texts);
     ScriptedColours colours;
@@ -673,7 +673,7 @@ TEST(ColorResolutionDlgTest, UserPaletteNeedsColoursAndAtMostTwoToTheBits) {
     EXPECT_EQ(p.bitsPerPixel(), 1);
 }
 
-TEST(ColorResolutionDlgTest, EditingASwatchChangesItsColour) {
+TEST(ColourResolutionDlgTest, EditingASwatchChangesItsColour) {
     const ImagingTextStore texts;
     Picture indexed = gradientPicture(64, 48);
     ColourResolution fixed;
@@ -700,7 +700,7 @@ TEST(ColorResolutionDlgTest, EditingASwatchChangesItsColour) {
     EXPECT_EQ(list->item(2)->toolTip(), u"Palette index 2: Red 1, Green 2, Blue 3");
 }
 
-TEST(ColorResolutionDlgTest, TheRealColourDialogAddsAColour) {
+TEST(ColourResolutionDlgTest, TheRealColourDialogAddsAColour) {
     const ImagingTextStore texts;
     CColorResolutionDlg d(gradientPicture(32, 24), texts);
     Click(d, "userRadio");
@@ -721,7 +721,7 @@ TEST(ColorResolutionDlgTest, TheRealColourDialogAddsAColour) {
     EXPECT_EQ(d.userPalette(), Palette({{12, 34, 56}}));
 }
 
-TEST(ColorResolutionDlgTest, LabelsComeFromTheImagingTextStore) {
+TEST(ColourResolutionDlgTest, LabelsComeFromTheImagingTextStore) {
     const ShippedCatalog catalog;
     const ImagingTextStore texts = shippedTexts();
     CColorResolutionDlg d(gradientPicture(40, 30), texts);
@@ -746,7 +746,7 @@ TEST(ColorResolutionDlgTest, LabelsComeFromTheImagingTextStore) {
     ExpectNothingClipped(d);
 }
 
-TEST(ColorResolutionDlgTest, EmptyStoreGivesTheEnglishFallbacks) {
+TEST(ColourResolutionDlgTest, EmptyStoreGivesTheEnglishFallbacks) {
     const ImagingTextStore empty;
     CColorResolutionDlg d(gradientPicture(40, 30), empty);
     EXPECT_EQ(d.windowTitle(), u"Color Resolution");
@@ -755,7 +755,7 @@ TEST(ColorResolutionDlgTest, EmptyStoreGivesTheEnglishFallbacks) {
     EXPECT_EQ(textOf<QLabel>(d, "colourCountLabel"), u"Number of colors");
 }
 
-TEST(ColorResolutionDlgTest, ChineseTextsFitTheirControls) {
+TEST(ColourResolutionDlgTest, ChineseTextsFitTheirControls) {
     const ShippedCatalog catalog(ShippedCatalog::Which::SimplifiedChinese, Catalog::kSimplifiedChinese);
     const ImagingTextStore texts = shippedTexts();
     CColorResolutionDlg d(gradientPicture(640, 480), texts);

@@ -117,7 +117,7 @@ TEST_F(HistoryDialogTest, TheViewMenuOpensTheWindow) {
     AppState frameState(dir.filePath(QStringLiteral("t.INI")));
     CMainFrame frame(frameState);
     frame.LocaliseMainMenu();
-    auto* action = frame.findChild<QAction*>(QStringLiteral("cmdHistory"));
+    auto* action = frame.findChild<QAction*>(QStringLiteral("historyAction"));
     ASSERT_NE(action, nullptr);
     EXPECT_EQ(action->text(), CatalogText(msg::MenuHistory));
     action->trigger();

@@ -148,9 +148,9 @@ TEST_F(SendTest, SendsInParallelWithRowProgressVerifiesAndRetriesOnlyTheFailedRo
     const QString path = pictureFile();
     auto d = dialog({quick, slowOne, busyOne}, path);
     d->show();
-    child<QComboBox>(*d, "store")->setCurrentIndex(2);
-    EXPECT_TRUE(child<QCheckBox>(*d, "verify")->isChecked());
-    click(*d, "send");
+    child<QComboBox>(*d, "storeList")->setCurrentIndex(2);
+    EXPECT_TRUE(child<QCheckBox>(*d, "verifyCheck")->isChecked());
+    click(*d, "sendButton");
     // The slow projector's row counts the seconds while the quick one is already done.
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
@@ -173,13 +173,13 @@ TEST_F(SendTest, SendsInParallelWithRowProgressVerifiesAndRetriesOnlyTheFailedRo
 
     busyOne->setFaults({});
     const int quickConnections = quick->connections();
-    click(*d, "retryFailed");
+    click(*d, "retryFailedButton");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !d->isSending(); }, 30000));
     EXPECT_EQ(d->rowText(2), CatalogText(msg::SendRowVerified));
     EXPECT_EQ(quick->connections(), quickConnections) << "a delivered row is not sent again";
     EXPECT_EQ(busyOne->stores().image(3)->name, "slide.qv1");
     EXPECT_EQ(d->summaryText(), CatalogText(msg::SendSummary, {u"3"_qs, u"3"_qs, u"0"_qs, u"0"_qs}));
-    EXPECT_FALSE(child<QPushButton>(*d, "retryFailed")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>(*d, "retryFailedButton")->isEnabled());
     EXPECT_TRUE(boxes.isEmpty());
 }
 
@@ -203,7 +203,7 @@ TEST_F(SendTest, StopEndsTheSendWithinASecondAndStartsNothingMore) {
     d->setCommandContext(longWaits);
     d->setMaxParallel(2);
     d->show();
-    click(*d, "send");
+    click(*d, "sendButton");
     auto connections = [&] {
         int n = 0;
         for (ProjectorEmulator* e : emus) {
@@ -219,7 +219,7 @@ TEST_F(SendTest, StopEndsTheSendWithinASecondAndStartsNothingMore) {
         20000));
     QElapsedTimer clock;
     clock.start();
-    click(*d, "stop");
+    click(*d, "stopButton");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !d->isSending(); }, 20000));
     // One second is the goal; the bound here leaves room for a loaded machine.
     EXPECT_LT(clock.elapsed(), 5000);
@@ -239,7 +239,7 @@ TEST_F(SendTest, ClosingDuringASendAsksFirstThenStops) {
     longWaits.timeouts.putWaitStepMs = 1000;
     d->setCommandContext(longWaits);
     d->show();
-    click(*d, "send");
+    click(*d, "sendButton");
     ASSERT_TRUE(QTest::qWaitFor([&] { return inStage(*d, 1, Stage::Verdict) == 1; }, 20000));
     answers << QMessageBox::No;
     d->reject();
@@ -260,11 +260,11 @@ TEST_F(SendTest, AFileDeletedOrChangedAfterTheCheckIsNotSent) {
     auto d = dialog({e}, path);
     d->show();
     ASSERT_TRUE(QFile::remove(path));
-    click(*d, "send");
+    click(*d, "sendButton");
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_EQ(boxes[0], CatalogText(msg::SendFileNotSendable, {u"1"_qs}));
     pictureFile(u"slide.qv1"_qs, 29000);
-    click(*d, "send");
+    click(*d, "sendButton");
     ASSERT_EQ(boxes.size(), 2);
     EXPECT_EQ(boxes[1], CatalogText(msg::SendFileChanged));
     EXPECT_FALSE(d->isSending());
@@ -279,19 +279,19 @@ TEST_F(SendTest, RemembersTheLastChoiceByMacAndAddressAndCanCheckOneAlone) {
     {
         auto d = dialog({a, b}, path);
         d->show();
-        auto* list = child<QTreeWidget>(*d, "list");
+        auto* list = child<QTreeWidget>(*d, "projectorTable");
         EXPECT_EQ(list->topLevelItem(0)->checkState(0), Qt::Checked);
         EXPECT_EQ(list->topLevelItem(1)->checkState(0), Qt::Checked);
-        click(*d, "selectNone");
-        EXPECT_FALSE(child<QPushButton>(*d, "send")->isEnabled());
-        click(*d, "selectAll");
+        click(*d, "selectNoneButton");
+        EXPECT_FALSE(child<QPushButton>(*d, "sendButton")->isEnabled());
+        click(*d, "selectAllButton");
         list->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
         d->reject();
     }
     {
         auto d = dialog({a, b}, path);
         d->show();
-        auto* list = child<QTreeWidget>(*d, "list");
+        auto* list = child<QTreeWidget>(*d, "projectorTable");
         EXPECT_EQ(list->topLevelItem(0)->checkState(0), Qt::Unchecked);
         EXPECT_EQ(list->topLevelItem(1)->checkState(0), Qt::Checked);
         EXPECT_EQ(list->topLevelItem(0)->text(1), Ipv4::toText(a->address()));
@@ -300,7 +300,7 @@ TEST_F(SendTest, RemembersTheLastChoiceByMacAndAddressAndCanCheckOneAlone) {
         auto d = dialog({a, b}, path);
         d->checkOnly(a->address());
         d->show();
-        auto* list = child<QTreeWidget>(*d, "list");
+        auto* list = child<QTreeWidget>(*d, "projectorTable");
         EXPECT_EQ(list->topLevelItem(0)->checkState(0), Qt::Checked);
         EXPECT_EQ(list->topLevelItem(1)->checkState(0), Qt::Unchecked);
     }

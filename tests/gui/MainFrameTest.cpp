@@ -1,3 +1,4 @@
+#include "DialogDriver.h"
 #include "app/AppState.h"
 #include "app/CAboutDlg.h"
 #include "app/CMainFrame.h"
@@ -19,6 +20,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -48,11 +50,11 @@ protected:
 
 } // namespace
 
+// The texts are there as soon as the window is: nothing has to localise it afterwards.
 TEST_F(MainFrameTest, MenusAreLocalisedAndKeepTheirCommands) {
     ShippedCatalog catalog;
     AppState frameState(ini);
     CMainFrame frame(frameState);
-    frame.LocaliseMainMenu();
     const QList<QAction*> popups = frame.menuBar()->actions();
     ASSERT_EQ(popups.size(), 5);
     EXPECT_EQ(popups[0]->text(), CatalogText(53, 1));
@@ -88,7 +90,6 @@ TEST_F(MainFrameTest, WithoutCatalogNumberedItemsSayNoCatalog) {
     ShippedCatalog none(ShippedCatalog::Which::None);
     AppState frameState(ini);
     CMainFrame frame(frameState);
-    frame.LocaliseMainMenu();
     EXPECT_EQ(frame.menuBar()->actions()[2]->text(), kNoMessageCatalog);
     EXPECT_EQ(frame.action(Cmd::Send)->text(), kNoMessageCatalog);
     EXPECT_EQ(frame.action(Cmd::AppExit)->statusTip(), kNoMessageCatalog);
@@ -103,13 +104,53 @@ TEST_F(MainFrameTest, MarkerFilesChooseTheLanguage) {
     EXPECT_NE(chinese, english);
     AppState frameState(ini);
     CMainFrame frame(frameState);
-    frame.LocaliseMainMenu();
     EXPECT_EQ(frame.menuBar()->actions()[0]->text(), english);
     QFile(cwd.file(u"GETSCH"_qs)).open(QIODevice::WriteOnly);
     AppState againState(ini);
     CMainFrame again(againState);
-    again.LocaliseMainMenu();
     EXPECT_EQ(again.menuBar()->actions()[0]->text(), chinese) << "GETSCH wins over GETENG";
+}
+
+// A window that stays up follows a language chosen after it was made once it is told to.
+TEST_F(MainFrameTest, LocaliseMainMenuFollowsALanguageChosenLater) {
+    ShippedCatalog english;
+    AppState frameState(ini);
+    CMainFrame frame(frameState);
+    const QString englishFile = frame.menuBar()->actions()[0]->text();
+    UseShippedCatalog(Catalog::kSimplifiedChinese);
+    frame.LocaliseMainMenu();
+    EXPECT_NE(frame.menuBar()->actions()[0]->text(), englishFile);
+    EXPECT_EQ(frame.menuBar()->actions()[0]->text(), CatalogText(msg::MenuFile));
+    EXPECT_EQ(frame.action(Cmd::Send)->text(), CatalogText(msg::MenuSend));
+    EXPECT_EQ(frame.action(Cmd::Send)->statusTip(), CatalogText(msg::PromptSend));
+    EXPECT_EQ(frame.action(Cmd::UserEdit)->toolTip(), CatalogText(msg::MenuUserEdit))
+        << "a command without a prompt shows its own text as its tip";
+    EXPECT_EQ(frame.toolBar()->windowTitle(), CatalogText(msg::ToolbarStandard));
+}
+
+// Tests and the accessibility tree find commands by these words.
+TEST_F(MainFrameTest, EveryCommandHasItsActionNamedByItsWord) {
+    AppState frameState(ini);
+    CMainFrame frame(frameState);
+    QSet<QString> names;
+    for (const Cmd::Word& row : Cmd::kWords) {
+        const QString name = Cmd::actionName(row.id);
+        EXPECT_EQ(name, QString::fromLatin1(row.word) + u"Action"_qs);
+        EXPECT_FALSE(names.contains(name)) << name.toStdString();
+        names.insert(name);
+        QAction* a = frame.findChild<QAction*>(name, Qt::FindDirectChildrenOnly);
+        ASSERT_NE(a, nullptr) << name.toStdString();
+        EXPECT_EQ(a, frame.action(row.id)) << name.toStdString();
+        EXPECT_EQ(a->data().toInt(), row.id);
+    }
+    // A command added outside the table would get an action without a name.
+    for (QAction* a : frame.findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (a->data().isValid()) {
+            EXPECT_TRUE(names.contains(a->objectName())) << a->data().toInt();
+        }
+    }
+    EXPECT_TRUE(Cmd::actionName(0).isEmpty()) << "a separator is no command";
+    EXPECT_TRUE(Cmd::actionName(Cmd::End).isEmpty());
 }
 
 TEST_F(MainFrameTest, CloseAsksFirst) {
@@ -182,28 +223,6 @@ TEST(LocaliseDialogTest, TitleAndDirectChildrenOnly) {
     other.setWindowTitle(QStringLiteral("45;Setting"));
     LocaliseDialog(9, &other);
     EXPECT_EQ(other.windowTitle(), u"45;Setting") << "without a catalog layouts keep their texts";
-}
-
-TEST(LocaliseMenuTest, DescendsAndKeepsIds) {
-    ShippedCatalog catalog;
-    QMenu top;
-    QMenu* sub = top.addMenu(QStringLiteral("1;&File"));
-    QAction* item = sub->addAction(QStringLiteral("19;User Edit"));
-    item->setData(32800);
-    top.addSeparator();
-    QAction* plain = top.addAction(QStringLiteral("-"));
-    LocaliseMenu(53, &top);
-    EXPECT_EQ(sub->title(), CatalogText(53, 1));
-    EXPECT_EQ(item->text(), CatalogText(53, 19));
-    EXPECT_EQ(item->data().toInt(), 32800);
-    EXPECT_EQ(plain->text(), u"-");
-}
-
-TEST(AboutBoxTest, IsLocalised) {
-    ShippedCatalog catalog;
-    CAboutDlg about;
-    EXPECT_EQ(about.windowTitle(), CatalogText(msg::AboutDlgTitle));
-    EXPECT_EQ(about.findChild<QLabel*>(u"version"_qs)->text(), CatalogText(msg::AboutVersion));
 }
 
 TEST_F(MainFrameTest, ClosingStopsARunningScheduleFirst) {

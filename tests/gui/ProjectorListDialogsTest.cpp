@@ -147,17 +147,17 @@ protected:
     // Fills the projector form as a user would and presses OK.
     static void fillForm(CProjectorEditDlg& d, const QString& name, const QStringList& mac,
                          const QString& address, bool auth, const QString& password) {
-        Type(d, "name1039", name);
-        const char* boxes[] = {"mac1040", "mac1011", "mac1012", "mac1013", "mac1014", "mac1015"};
+        Type(d, "nameEdit", name);
+        const char* boxes[] = {"macEdit1", "macEdit2", "macEdit3", "macEdit4", "macEdit5", "macEdit6"};
         for (int k = 0; k < 6; ++k) {
             Type(d, boxes[k], mac.value(k));
         }
-        auto* ip = Child<CIpAddressEdit>(d, "address1041");
+        auto* ip = Child<CIpAddressEdit>(d, "addressEdit");
         ip->clear();
         TypeIp(ip, address);
-        Child<QCheckBox>(d, "auth1064")->setChecked(auth);
-        Type(d, "password1009", password);
-        Click(d, "button1");
+        Child<QCheckBox>(d, "authenticationCheck")->setChecked(auth);
+        Type(d, "passwordEdit", password);
+        Click(d, "okButton");
     }
 
     ShippedCatalog m_catalog;
@@ -204,8 +204,8 @@ TEST_F(ProjectorListDialogs, ListShowsRecordsInFourColumnsWithLocalisedMenus) {
     EXPECT_EQ(dlg.contextAction(CProjectorListDlg::CmdDelete)->text(), CatalogText(53, 36));
     EXPECT_EQ(dlg.menuBarAction(CProjectorListDlg::CmdImportCsv)->text(),
               CatalogText(msg::MenuListImportCsv));
-    EXPECT_FALSE(Child<QPushButton>(dlg, "button1017")->isVisible());
-    EXPECT_EQ(Child<QPushButton>(dlg, "button1037")->text(), CatalogText(9, 32));
+    EXPECT_FALSE(Child<QPushButton>(dlg, "addButton")->isVisible());
+    EXPECT_EQ(Child<QPushButton>(dlg, "discoveryButton")->text(), CatalogText(9, 32));
     EXPECT_EQ(dlg.contextAction(CProjectorListDlg::CmdClose), nullptr);
 }
 
@@ -248,7 +248,8 @@ TEST_F(ProjectorListDialogs, AddStoresLowerCaseMacEditRestoresUpperCaseAndKeepsO
     CProjectorListDlg dlg(frame.projectorStore(), frame.commandObserver(), saver(frame));
     WhenModal<CProjectorEditDlg>([](CProjectorEditDlg& d) {
         EXPECT_EQ(d.windowTitle(), CatalogText(9, 3));
-        EXPECT_TRUE(Child<QCheckBox>(d, "auth1064")->isChecked()) << "add mode starts authenticated";
+        EXPECT_TRUE(Child<QCheckBox>(d, "authenticationCheck")->isChecked())
+            << "add mode starts authenticated";
         fillForm(d, u"Hall"_qs, {u"0"_qs, u"1A"_qs, u"2b"_qs, u"3"_qs, u"4"_qs, u"5"_qs}, u"10.0.1.5"_qs,
                  true, u"secret"_qs);
     });
@@ -267,11 +268,11 @@ TEST_F(ProjectorListDialogs, AddStoresLowerCaseMacEditRestoresUpperCaseAndKeepsO
     selectRows(dlg.list(), {0});
     WhenModal<CProjectorEditDlg>([](CProjectorEditDlg& d) {
         EXPECT_EQ(d.windowTitle(), CatalogText(9, 95));
-        EXPECT_EQ(Child<QLineEdit>(d, "mac1011")->text(), u"1A");
-        EXPECT_EQ(Child<QLineEdit>(d, "mac1040")->text(), u"00");
-        EXPECT_EQ(Child<CIpAddressEdit>(d, "address1041")->address(), 0x0A000105u);
-        EXPECT_EQ(Child<QLineEdit>(d, "password1009")->text(), u"secret");
-        Click(d, "button1");
+        EXPECT_EQ(Child<QLineEdit>(d, "macEdit2")->text(), u"1A");
+        EXPECT_EQ(Child<QLineEdit>(d, "macEdit1")->text(), u"00");
+        EXPECT_EQ(Child<CIpAddressEdit>(d, "addressEdit")->address(), 0x0A000105u);
+        EXPECT_EQ(Child<QLineEdit>(d, "passwordEdit")->text(), u"secret");
+        Click(d, "okButton");
     });
     dlg.contextAction(CProjectorListDlg::CmdEdit)->trigger();
     EXPECT_EQ(frame.GetProjectorList().first().mac, u"00-1A-2B-03-04-05");
@@ -293,8 +294,8 @@ TEST_F(ProjectorListDialogs, AddStoresLowerCaseMacEditRestoresUpperCaseAndKeepsO
     const QString before = iniText();
     selectRows(dlg.list(), {0});
     WhenModal<CProjectorEditDlg>([](CProjectorEditDlg& d) {
-        Type(d, "name1039", u"Changed"_qs);
-        Click(d, "button2");
+        Type(d, "nameEdit", u"Changed"_qs);
+        Click(d, "cancelButton");
     });
     dlg.OnEdit();
     EXPECT_EQ(iniText(), before);
@@ -303,19 +304,19 @@ TEST_F(ProjectorListDialogs, AddStoresLowerCaseMacEditRestoresUpperCaseAndKeepsO
 TEST_F(ProjectorListDialogs, FormStaysOpenForAZeroAddressOrABadMacBox) {
     CProjectorEditDlg d(CProjectorEditDlg::Add, {});
     const int result = ExecWith(d, [&d] {
-        Type(d, "name1039", QString());
-        Click(d, "button1");
+        Type(d, "nameEdit", QString());
+        Click(d, "okButton");
         EXPECT_TRUE(d.isVisible()) << "blank address";
-        TypeIp(Child<CIpAddressEdit>(d, "address1041"), u"0.0.0.0"_qs);
-        Click(d, "button1");
+        TypeIp(Child<CIpAddressEdit>(d, "addressEdit"), u"0.0.0.0"_qs);
+        Click(d, "okButton");
         EXPECT_TRUE(d.isVisible()) << "0.0.0.0";
-        Child<CIpAddressEdit>(d, "address1041")->clear();
-        TypeIp(Child<CIpAddressEdit>(d, "address1041"), u"192.168"_qs);
-        Type(d, "mac1013", u"g1"_qs);
-        Click(d, "button1");
+        Child<CIpAddressEdit>(d, "addressEdit")->clear();
+        TypeIp(Child<CIpAddressEdit>(d, "addressEdit"), u"192.168"_qs);
+        Type(d, "macEdit4", u"g1"_qs);
+        Click(d, "okButton");
         EXPECT_TRUE(d.isVisible()) << "a MAC box that is not hexadecimal";
-        Type(d, "mac1013", u"f1"_qs);
-        Click(d, "button1");
+        Type(d, "macEdit4", u"f1"_qs);
+        Click(d, "okButton");
     });
     EXPECT_EQ(result, QDialog::Accepted);
     EXPECT_EQ(d.values().address, 0xC0A80000u) << "fields left empty count as 0";
@@ -324,7 +325,7 @@ TEST_F(ProjectorListDialogs, FormStaysOpenForAZeroAddressOrABadMacBox) {
 
     // The password field stops at 255 characters.
     CProjectorEditDlg e(CProjectorEditDlg::Add, {});
-    auto* password = Child<QLineEdit>(e, "password1009");
+    auto* password = Child<QLineEdit>(e, "passwordEdit");
     QTest::keyClicks(password, QString(300, u'k'));
     EXPECT_EQ(password->text().size(), 255);
 }
@@ -431,11 +432,11 @@ TEST_F(ProjectorListDialogs, GetStatusShowsWaitBoxAndStatusDialogPerRowInOrderAn
         }
         columns << texts;
         EXPECT_EQ(info->list()->columnCount(), 2);
-        auto* cancel = Child<QPushButton>(*info, "cancel1017");
+        auto* cancel = Child<QPushButton>(*info, "cancelTransmitButton");
         EXPECT_TRUE(cancel->isVisible());
         if (seen.size() == 4) { // the second projector: press Cancel Transmit twice
             for (int press = 0; press < 2; ++press) {
-                Click(*info, "cancel1017");
+                Click(*info, "cancelTransmitButton");
                 EXPECT_TRUE(QTest::qWaitFor([info] { return !info->isCancelling(); }, 30000));
             }
             EXPECT_EQ(info->list()->columnCount(), 3);
@@ -444,7 +445,7 @@ TEST_F(ProjectorListDialogs, GetStatusShowsWaitBoxAndStatusDialogPerRowInOrderAn
                 cancelColumn << info->list()->item(row, 2)->text();
             }
         }
-        Click(*info, "button1");
+        Click(*info, "closeButton");
         handling = false;
     });
     watch->start();
@@ -495,7 +496,7 @@ TEST_F(ProjectorListDialogs, ImageInfoShowsNameAndSizeOfEachStore) {
     WhenModal<CStoreListDlg>([&](CStoreListDlg& info) {
         shown = true;
         EXPECT_EQ(info.windowTitle(), CatalogText(msg::StoreInfoDlgTitle, {u"Lobby"_qs}));
-        EXPECT_FALSE(Child<QPushButton>(info, "cancel1017")->isVisible());
+        EXPECT_FALSE(Child<QPushButton>(info, "cancelTransmitButton")->isVisible());
         QTableWidget* t = info.list();
         EXPECT_EQ(t->columnCount(), 3);
         EXPECT_EQ(t->horizontalHeaderItem(1)->text(), CatalogText(msg::ColumnFileName));
@@ -507,7 +508,7 @@ TEST_F(ProjectorListDialogs, ImageInfoShowsNameAndSizeOfEachStore) {
         EXPECT_EQ(t->item(2, 2)->text(), CatalogText(msg::StoreSizeText, {u"1000"_qs}));
         EXPECT_EQ(t->item(0, 1)->text(), CatalogText(msg::StoreEmpty));
         EXPECT_EQ(t->item(0, 2)->text(), CatalogText(msg::StoreSizeNone));
-        Click(info, "button1");
+        Click(info, "closeButton");
     });
     dlg.contextAction(CProjectorListDlg::CmdImageInfo)->trigger();
     ASSERT_TRUE(queriesEnd(dlg));
@@ -546,7 +547,7 @@ TEST_F(ProjectorListDialogs, TheWaitBoxsStopAbandonsTheProjectorBeingAsked) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return wait->isVisible() && slow->connections() == 1; }, 20000));
     QElapsedTimer took;
     took.start();
-    Click(*wait, "stop");
+    Click(*wait, "stopButton");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg.isQuerying(); }, 20000))
         << "the stop waited for the projector";
     EXPECT_LT(took.elapsed(), 20000);
@@ -702,7 +703,7 @@ TEST_F(ProjectorListDialogs, CsvExportWarnsAndImportWritesOnlyWhatThePreviewConf
         for (int i = 0; i < d.lines()->count(); ++i) {
             lines << d.lines()->item(i)->text();
         }
-        Click(d, "button2");
+        Click(d, "cancelButton");
     });
     second.OnImportCsv();
     EXPECT_EQ(lines, (QStringList{CatalogText(msg::CsvRowNew, {u"2"_qs, u"Hall, east"_qs, u"10.0.1.5"_qs}),
@@ -710,7 +711,7 @@ TEST_F(ProjectorListDialogs, CsvExportWarnsAndImportWritesOnlyWhatThePreviewConf
     EXPECT_EQ(iniText(), before);
 
     paths << csv;
-    WhenModal<CCsvImportDlg>([](CCsvImportDlg& d) { Click(d, "import"); });
+    WhenModal<CCsvImportDlg>([](CCsvImportDlg& d) { Click(d, "importButton"); });
     second.menuBarAction(CProjectorListDlg::CmdImportCsv)->trigger();
     const ProjectorList now = frame.GetProjectorList();
     ASSERT_EQ(now.size(), 2);

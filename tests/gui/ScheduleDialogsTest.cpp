@@ -119,7 +119,7 @@ protected:
         f.write(bytes);
         return path;
     }
-    static QTableWidget* list(CScheduleDlg& d) { return Child<QTableWidget>(d, "list1013"); }
+    static QTableWidget* list(CScheduleDlg& d) { return Child<QTableWidget>(d, "scheduleTable"); }
     static QString cell(CScheduleDlg& d, int row, int column) {
         const QTableWidgetItem* item = list(d)->item(row, column);
         return item != nullptr ? item->text() : QStringLiteral("<none>");
@@ -127,8 +127,8 @@ protected:
     // Which of the command buttons are enabled, in the order of the layout.
     static QString enabledButtons(CScheduleDlg& d) {
         QString s;
-        for (const char* name : {"insert1014", "delete1015", "load1016", "save1017", "execute1019",
-                                 "stop1020", "loop1063", "cancel2"}) {
+        for (const char* name : {"insertButton", "deleteButton", "loadButton", "saveButton", "executeButton",
+                                 "stopButton", "loopCheck", "cancelButton"}) {
             s += Child<QWidget>(d, name)->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
         }
         return s;
@@ -139,11 +139,11 @@ protected:
     // Fills the shown entry dialog and presses OK.
     static void fillAndOk(CScheduleEntryDlg& e, const QString& address, const QString& file,
                           int storeIndex = 0, const QString& interval = u"0"_qs) {
-        Child<CIpAddressEdit>(e, "address1006")->setText(address);
-        Child<QLineEdit>(e, "file1018")->setText(file);
-        Child<QComboBox>(e, "store1054")->setCurrentIndex(storeIndex);
-        Child<QLineEdit>(e, "interval1019")->setText(interval);
-        Click(e, "ok1");
+        Child<CIpAddressEdit>(e, "addressEdit")->setText(address);
+        Child<QLineEdit>(e, "fileEdit")->setText(file);
+        Child<QComboBox>(e, "storeList")->setCurrentIndex(storeIndex);
+        Child<QLineEdit>(e, "intervalEdit")->setText(interval);
+        Click(e, "okButton");
     }
     // Adds one entry through the entry dialog; true when the dialog closed with OK.
     bool insert(CScheduleDlg& d, const QString& address, const QString& file, int storeIndex = 0,
@@ -170,10 +170,7 @@ protected:
 TEST_F(ScheduleDialogs, OpensIdleWithLocalisedColumnsSizedInUnits) {
     CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
     d.show();
-    EXPECT_EQ(d.windowTitle(), CatalogText(msg::ScheduleDlgTitle));
-    EXPECT_EQ(Child<QPushButton>(d, "insert1014")->text(), CatalogText(msg::ButtonInsert));
-    EXPECT_EQ(Child<QCheckBox>(d, "loop1063")->text(), CatalogText(msg::CheckLoop));
-    EXPECT_FALSE(Child<QCheckBox>(d, "loop1063")->isChecked());
+    EXPECT_FALSE(Child<QCheckBox>(d, "loopCheck")->isChecked());
     EXPECT_EQ(enabledButtons(d), QLatin1String(kIdle));
     EXPECT_EQ(d.table(), ScheduleTable{});
 
@@ -196,7 +193,7 @@ TEST_F(ScheduleDialogs, SelectProjectorListsAddressesAndSetsTheCurrentOne) {
     {
         CSelectProjectorDlg s(frame->projectorStore());
         EXPECT_EQ(s.windowTitle(), CatalogText(msg::SelectProjectorDlgTitle));
-        auto* combo = Child<QComboBox>(s, "list1010");
+        auto* combo = Child<QComboBox>(s, "projectorList");
         ASSERT_EQ(combo->count(), 3);
         EXPECT_EQ(combo->itemText(0), u"127.0.0.201");
         EXPECT_EQ(combo->itemText(1), kEmulatedText);
@@ -204,23 +201,23 @@ TEST_F(ScheduleDialogs, SelectProjectorListsAddressesAndSetsTheCurrentOne) {
         EXPECT_EQ(combo->currentIndex(), 0);
         combo->setCurrentIndex(2);
         s.show();
-        Click(s, "cancel2");
+        Click(s, "cancelButton");
         EXPECT_EQ(s.result(), QDialog::Rejected);
         EXPECT_EQ(frame->state().projectors().currentProjector(), 0x01020304u) << "Cancel changes nothing";
     }
     {
         CSelectProjectorDlg s(frame->projectorStore());
-        Child<QComboBox>(s, "list1010")->setCurrentIndex(2);
+        Child<QComboBox>(s, "projectorList")->setCurrentIndex(2);
         s.show();
-        Click(s, "ok1");
+        Click(s, "okButton");
         EXPECT_EQ(s.result(), QDialog::Accepted);
         EXPECT_EQ(frame->state().projectors().currentProjector(), kSilent);
     }
     ASSERT_TRUE(frame->projectorStore().saveProjectors({}).ok());
     CSelectProjectorDlg empty(frame->projectorStore());
-    EXPECT_EQ(Child<QComboBox>(empty, "list1010")->count(), 0);
+    EXPECT_EQ(Child<QComboBox>(empty, "projectorList")->count(), 0);
     empty.show();
-    Click(empty, "ok1");
+    Click(empty, "okButton");
     EXPECT_EQ(empty.result(), QDialog::Accepted);
     EXPECT_EQ(frame->state().projectors().currentProjector(), kSilent)
         << "an empty list keeps the current projector";
@@ -231,18 +228,18 @@ TEST_F(ScheduleDialogs, EntryDialogOpensWithTheCurrentProjector) {
     CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
     CScheduleEntryDlg e(frame->projectorStore(), d);
     EXPECT_EQ(e.windowTitle(), CatalogText(msg::InsertDlgTitle));
-    EXPECT_EQ(Child<QPushButton>(e, "browse1015")->text(), CatalogText(msg::ButtonBrowse));
-    EXPECT_EQ(Child<CIpAddressEdit>(e, "address1006")->text(), kEmulatedText);
-    EXPECT_EQ(Child<QLineEdit>(e, "interval1019")->text(), u"0");
-    EXPECT_EQ(Child<QComboBox>(e, "store1054")->currentText(), u"1");
-    EXPECT_EQ(Child<QComboBox>(e, "store1054")->count(), 4);
-    EXPECT_EQ(Child<QComboBox>(e, "store1055")->currentText(), u"1");
-    EXPECT_TRUE(Child<QRadioButton>(e, "store1057")->isChecked());
-    EXPECT_TRUE(Child<QRadioButton>(e, "store1057")->isHidden());
+    EXPECT_EQ(Child<QPushButton>(e, "browseButton")->text(), CatalogText(msg::ButtonBrowse));
+    EXPECT_EQ(Child<CIpAddressEdit>(e, "addressEdit")->text(), kEmulatedText);
+    EXPECT_EQ(Child<QLineEdit>(e, "intervalEdit")->text(), u"0");
+    EXPECT_EQ(Child<QComboBox>(e, "storeList")->currentText(), u"1");
+    EXPECT_EQ(Child<QComboBox>(e, "storeList")->count(), 4);
+    EXPECT_EQ(Child<QComboBox>(e, "temporaryList")->currentText(), u"1");
+    EXPECT_TRUE(Child<QRadioButton>(e, "storeRadio")->isChecked());
+    EXPECT_TRUE(Child<QRadioButton>(e, "storeRadio")->isHidden());
 
     frame->SetCurrentProjector(0);
     CScheduleEntryDlg zero(frame->projectorStore(), d);
-    EXPECT_EQ(Child<CIpAddressEdit>(zero, "address1006")->text(), u"0.0.0.0");
+    EXPECT_EQ(Child<CIpAddressEdit>(zero, "addressEdit")->text(), u"0.0.0.0");
 }
 
 TEST_F(ScheduleDialogs, EntryAddsWithTheProjectorsAuthenticationData) {
@@ -394,7 +391,7 @@ TEST_F(ScheduleDialogs, AddressFieldTakesDottedTextOnly) {
     CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
     CScheduleEntryDlg e(frame->projectorStore(), d);
     e.show();
-    auto* address = Child<CIpAddressEdit>(e, "address1006");
+    auto* address = Child<CIpAddressEdit>(e, "addressEdit");
     // Keys go where the focus is, as the control moves it from field to field.
     const auto type = [&](const QString& text) {
         address->field(0)->setFocus();
@@ -418,25 +415,25 @@ TEST_F(ScheduleDialogs, BrowseAndSelectFillTheEntryDialog) {
     CScheduleEntryDlg e(frame->projectorStore(), d);
     e.show();
     files->answers << image;
-    Click(e, "browse1015");
-    EXPECT_EQ(Child<QLineEdit>(e, "file1018")->text(), image);
+    Click(e, "browseButton");
+    EXPECT_EQ(Child<QLineEdit>(e, "fileEdit")->text(), image);
     ASSERT_EQ(files->asked.size(), 1);
     EXPECT_EQ(files->asked[0].title, CatalogText(msg::BrowseImageDlgTitle));
     EXPECT_EQ(files->asked[0].filter, u"Projector GIF (*.qv1)");
-    Click(e, "browse1015"); // cancelled
-    EXPECT_EQ(Child<QLineEdit>(e, "file1018")->text(), image);
+    Click(e, "browseButton"); // cancelled
+    EXPECT_EQ(Child<QLineEdit>(e, "fileEdit")->text(), image);
 
     bool picked = false;
     QTimer::singleShot(0, [&] {
         auto* s = qobject_cast<CSelectProjectorDlg*>(QApplication::activeModalWidget());
         ASSERT_NE(s, nullptr);
         picked = true;
-        Child<QComboBox>(*s, "list1010")->setCurrentIndex(1);
-        Click(*s, "ok1");
+        Child<QComboBox>(*s, "projectorList")->setCurrentIndex(1);
+        Click(*s, "okButton");
     });
-    Click(e, "select1017");
+    Click(e, "selectButton");
     EXPECT_TRUE(picked);
-    EXPECT_EQ(Child<CIpAddressEdit>(e, "address1006")->text(), kEmulatedText);
+    EXPECT_EQ(Child<CIpAddressEdit>(e, "addressEdit")->text(), kEmulatedText);
 }
 
 TEST_F(ScheduleDialogs, InsertButtonOpensTheEntryDialog) {
@@ -449,7 +446,7 @@ TEST_F(ScheduleDialogs, InsertButtonOpensTheEntryDialog) {
         opened = true;
         fillAndOk(*e, kEmulatedText, image, 1);
     });
-    Click(d, "insert1014");
+    Click(d, "insertButton");
     EXPECT_TRUE(opened);
     ASSERT_EQ(d.table().count, 1);
     EXPECT_EQ(d.table().entries[0].saveId, 2);
@@ -461,11 +458,11 @@ TEST_F(ScheduleDialogs, DeleteCheckedKeepsTheOrderOfTheRest) {
     ASSERT_TRUE(insert(d, kEmulatedText, image, 0));
     ASSERT_TRUE(insert(d, kSilentText, image, 1));
     ASSERT_TRUE(insert(d, u"127.0.0.201"_qs, image, 2));
-    Click(d, "delete1015");
+    Click(d, "deleteButton");
     EXPECT_EQ(d.table().count, 3) << "nothing checked, nothing deleted";
 
     list(d)->item(1, 0)->setCheckState(Qt::Checked);
-    Click(d, "delete1015");
+    Click(d, "deleteButton");
     ASSERT_EQ(d.table().count, 2);
     EXPECT_EQ(Ipv4::toHost(d.table().entries[0].address), kEmulated);
     EXPECT_EQ(Ipv4::toHost(d.table().entries[1].address), kOther);
@@ -477,12 +474,12 @@ TEST_F(ScheduleDialogs, DeleteCheckedKeepsTheOrderOfTheRest) {
     EXPECT_EQ(list(d)->item(1, 0)->checkState(), Qt::Unchecked);
 
     list(d)->item(0, 0)->setCheckState(Qt::Checked);
-    Click(d, "delete1015");
+    Click(d, "deleteButton");
     ASSERT_EQ(d.table().count, 1);
     EXPECT_EQ(Ipv4::toHost(d.table().entries[0].address), kOther) << "the checked row is the one that goes";
 
     list(d)->item(0, 0)->setCheckState(Qt::Checked);
-    Click(d, "delete1015");
+    Click(d, "deleteButton");
     EXPECT_EQ(d.table(), ScheduleTable{});
     EXPECT_EQ(list(d)->rowCount(), 0);
 }
@@ -493,7 +490,7 @@ TEST_F(ScheduleDialogs, SaveThenLoadRoundTripsTheTable) {
     ASSERT_TRUE(insert(d, kSilentText, image, 0));
     const QString path = dir.filePath(u"s.sch"_qs);
     files->answers << path;
-    Click(d, "save1017");
+    Click(d, "saveButton");
     EXPECT_TRUE(boxes.shown().empty());
     ASSERT_EQ(files->asked.size(), 1);
     EXPECT_EQ(files->asked[0].title, CatalogText(msg::SaveScheduleDlgTitle));
@@ -507,7 +504,7 @@ TEST_F(ScheduleDialogs, SaveThenLoadRoundTripsTheTable) {
 
     CScheduleDlg other(frame->state().schedule(), frame->projectorStore());
     files->answers << path;
-    Click(other, "load1016");
+    Click(other, "loadButton");
     EXPECT_EQ(files->asked.last().title, CatalogText(msg::LoadScheduleDlgTitle));
     EXPECT_EQ(files->asked.last().filter, u"Schedule File (*.sch)");
     EXPECT_EQ(other.table(), d.table());
@@ -517,7 +514,7 @@ TEST_F(ScheduleDialogs, SaveThenLoadRoundTripsTheTable) {
     EXPECT_EQ(cell(other, 1, 0), kSilentText);
     EXPECT_TRUE(boxes.shown().empty());
 
-    Click(other, "load1016"); // cancelled
+    Click(other, "loadButton"); // cancelled
     EXPECT_EQ(other.table(), d.table());
 }
 
@@ -533,7 +530,7 @@ TEST_F(ScheduleDialogs, BadScheduleFilesChangeNothing) {
     }
     const QString truncated = writeFile(u"short.sch"_qs, three.toBytes().left(4 + 536 + 100));
     files->answers << truncated;
-    Click(d, "load1016");
+    Click(d, "loadButton");
     EXPECT_EQ(boxes.texts(), QStringList{CatalogText(msg::ScheduleFileTruncated, {truncated})});
     EXPECT_EQ(d.table(), before);
     EXPECT_EQ(list(d)->rowCount(), 1);
@@ -542,14 +539,14 @@ TEST_F(ScheduleDialogs, BadScheduleFilesChangeNothing) {
     QByteArray outOfRange = three.toBytes();
     outOfRange[0] = 31;
     files->answers << writeFile(u"31.sch"_qs, outOfRange) << writeFile(u"empty.sch"_qs, {});
-    Click(d, "load1016");
-    Click(d, "load1016");
+    Click(d, "loadButton");
+    Click(d, "loadButton");
     EXPECT_TRUE(boxes.shown().empty()) << "a count out of range or an empty file is ignored silently";
     EXPECT_EQ(d.table(), before);
 
     const QString missing = dir.filePath(u"gone.sch"_qs);
     files->answers << missing;
-    Click(d, "load1016");
+    Click(d, "loadButton");
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_TRUE(boxes.texts()[0].startsWith(CatalogText(msg::ScheduleReadFailed, {missing, {}})));
     EXPECT_EQ(d.table(), before);
@@ -559,7 +556,7 @@ TEST_F(ScheduleDialogs, FailedSaveIsReported) {
     CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
     const QString path = dir.filePath(u"no/such/folder/s.sch"_qs);
     files->answers << path;
-    Click(d, "save1017");
+    Click(d, "saveButton");
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_TRUE(boxes.texts()[0].startsWith(CatalogText(msg::ScheduleSaveFailed, {path, {}})));
     EXPECT_FALSE(QFile::exists(path));
@@ -568,7 +565,7 @@ TEST_F(ScheduleDialogs, FailedSaveIsReported) {
 TEST_F(ScheduleDialogs, ExecuteWithAnEmptyListDoesNothing) {
     CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
     d.show();
-    Click(d, "execute1019");
+    Click(d, "executeButton");
     EXPECT_FALSE(frame->state().schedule().isRunning());
     EXPECT_EQ(enabledButtons(d), QLatin1String(kIdle));
     EXPECT_EQ(frame->state().schedule().count(), 0);
@@ -581,7 +578,7 @@ TEST_F(ScheduleDialogs, ExecuteShowsStatusesAndReturnsToIdleByItself) {
     d.show();
     ASSERT_TRUE(insert(d, kEmulatedText, image, 1));
     ASSERT_TRUE(insert(d, kSilentText, image, 0));
-    Click(d, "execute1019");
+    Click(d, "executeButton");
     EXPECT_EQ(enabledButtons(d), QLatin1String(kRunning));
     EXPECT_EQ(frame->state().schedule().count(), 2);
     EXPECT_EQ(frame->state().schedule().loop(), 0);
@@ -608,19 +605,19 @@ TEST_F(ScheduleDialogs, OpeningDuringARunShowsItAndStopEndsIt) {
         CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
         d.show();
         EXPECT_EQ(enabledButtons(d), QLatin1String(kRunning));
-        EXPECT_TRUE(Child<QCheckBox>(d, "loop1063")->isChecked());
+        EXPECT_TRUE(Child<QCheckBox>(d, "loopCheck")->isChecked());
         EXPECT_EQ(d.table(), t);
         ASSERT_EQ(list(d)->rowCount(), 1);
         EXPECT_EQ(cell(d, 0, 0), kSilentText);
         EXPECT_TRUE(QTest::qWaitFor([&] { return !cell(d, 0, 4).isEmpty(); }, 2000));
-        Click(d, "cancel2");
+        Click(d, "cancelButton");
         EXPECT_FALSE(d.isVisible());
     }
     EXPECT_TRUE(frame->state().schedule().isRunning()) << "closing the dialog leaves the run going";
 
     CScheduleDlg again(frame->state().schedule(), frame->projectorStore());
     again.show();
-    Click(again, "stop1020");
+    Click(again, "stopButton");
     ASSERT_TRUE(idleAgain(again, 20000));
     EXPECT_FALSE(frame->state().schedule().isRunning());
     EXPECT_EQ(enabledButtons(again), QLatin1String(kIdle));
@@ -632,13 +629,13 @@ TEST_F(ScheduleDialogs, StopEndsALoopingRun) {
     CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
     d.show();
     ASSERT_TRUE(insert(d, kEmulatedText, image));
-    Child<QCheckBox>(d, "loop1063")->setChecked(true);
-    Click(d, "execute1019");
+    Child<QCheckBox>(d, "loopCheck")->setChecked(true);
+    Click(d, "executeButton");
     EXPECT_EQ(frame->state().schedule().loop(), 1);
     ASSERT_TRUE(QTest::qWaitFor([&] { return emulator.connections() >= 3; }, 10000)) << "the loop repeats";
     EXPECT_TRUE(frame->state().schedule().isRunning());
     EXPECT_EQ(enabledButtons(d), QLatin1String(kRunning));
-    Click(d, "stop1020");
+    Click(d, "stopButton");
     ASSERT_TRUE(idleAgain(d, 20000));
     EXPECT_FALSE(frame->state().schedule().isRunning());
     EXPECT_EQ(enabledButtons(d), QLatin1String(kIdle));
@@ -672,16 +669,16 @@ TEST_F(SilentUpload, StopAbandonsTheUploadAtOnceAndTheWindowKeepsWorking) {
     CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
     d.show();
     ASSERT_TRUE(insert(d, kEmulatedText, image));
-    Click(d, "execute1019");
+    Click(d, "executeButton");
     ASSERT_TRUE(uploadInFlight());
     ASSERT_TRUE(frame->state().schedule().isRunning());
 
     // Stop only asks: the button returns at once, and the dialog follows the worker's end.
     QElapsedTimer clock;
     clock.start();
-    Click(d, "stop1020");
+    Click(d, "stopButton");
     EXPECT_LT(clock.elapsed(), 5000); // not the projector's 300 s
-    EXPECT_FALSE(Child<QPushButton>(d, "stop1020")->isEnabled()) << "a stop is not asked for twice";
+    EXPECT_FALSE(Child<QPushButton>(d, "stopButton")->isEnabled()) << "a stop is not asked for twice";
     ASSERT_TRUE(idleAgain(d, 20000));
     EXPECT_LT(clock.elapsed(), 20000);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -695,7 +692,7 @@ TEST_F(SilentUpload, ClosingTheWindowDuringAnUploadDoesNotWaitForTheProjector) {
     CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
     d.show();
     ASSERT_TRUE(insert(d, kEmulatedText, image));
-    Click(d, "execute1019");
+    Click(d, "executeButton");
     ASSERT_TRUE(uploadInFlight());
     frame->show();
     QElapsedTimer clock;
@@ -714,7 +711,7 @@ TEST_F(ScheduleDialogs, ARunEndingAtOnceStillReturnsToIdle) {
     CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
     d.show();
     ASSERT_TRUE(insert(d, kSilentText, image));
-    Click(d, "execute1019");
+    Click(d, "executeButton");
     ASSERT_TRUE(idleAgain(d, 20000));
     EXPECT_EQ(cell(d, 0, 4), CatalogText(msg::EntryStatusFailed));
 }
@@ -756,10 +753,10 @@ TEST(ScheduleDialogTexts, AllTextsComeFromTheCatalogInBothLanguages) {
 namespace {
 
 QCheckBox* verifyBox(CScheduleDlg& d) {
-    return Child<QCheckBox>(d, "verifyUploads");
+    return Child<QCheckBox>(d, "verifyCheck");
 }
 QCheckBox* retryBox(CScheduleDlg& d) {
-    return Child<QCheckBox>(d, "retryUploads");
+    return Child<QCheckBox>(d, "retryCheck");
 }
 
 QByteArray fileBytes(const QString& path) {
@@ -782,7 +779,7 @@ TEST_F(ScheduleDialogs, OptionBoxesStartOffAndAreNamedAndReachableByKeyboard) {
     EXPECT_EQ(verifyBox(d)->accessibleName(), u"Verify each upload");
     EXPECT_EQ(retryBox(d)->accessibleName(), u"Retry a failed upload (3 more times, 30 s apart)");
     // Tab goes from Loop to the two boxes; Space toggles them.
-    EXPECT_EQ(Child<QWidget>(d, "loop1063")->nextInFocusChain(), verifyBox(d));
+    EXPECT_EQ(Child<QWidget>(d, "loopCheck")->nextInFocusChain(), verifyBox(d));
     EXPECT_EQ(verifyBox(d)->nextInFocusChain(), retryBox(d));
     for (QCheckBox* box : {verifyBox(d), retryBox(d)}) {
         EXPECT_TRUE(box->focusPolicy() & Qt::TabFocus);
@@ -807,7 +804,7 @@ TEST_F(ScheduleDialogs, OptionsAreSavedBesideTheScheduleAndComeBackWithIt) {
     verifyBox(d)->setChecked(true); // before the schedule ever had a file
     const QString path = dir.filePath(u"s.sch"_qs);
     files->answers << path;
-    Click(d, "save1017");
+    Click(d, "saveButton");
     EXPECT_TRUE(boxes.shown().empty());
     EXPECT_EQ(fileBytes(path), d.table().toBytes()) << "the schedule file keeps its exact layout";
     EXPECT_EQ(fileBytes(path + u".options"_qs), QByteArray("verify=on\nretry=off\n"));
@@ -815,7 +812,7 @@ TEST_F(ScheduleDialogs, OptionsAreSavedBesideTheScheduleAndComeBackWithIt) {
     CScheduleDlg other(frame->state().schedule(), frame->projectorStore());
     retryBox(other)->setChecked(true);
     files->answers << path;
-    Click(other, "load1016");
+    Click(other, "loadButton");
     EXPECT_EQ(other.table(), d.table());
     EXPECT_EQ(other.options(), (ScheduleOptions{true, false}));
 
@@ -823,12 +820,12 @@ TEST_F(ScheduleDialogs, OptionsAreSavedBesideTheScheduleAndComeBackWithIt) {
     retryBox(other)->setChecked(true);
     verifyBox(other)->setChecked(false);
     files->answers << path;
-    Click(other, "save1017");
+    Click(other, "saveButton");
     EXPECT_EQ(fileBytes(path + u".options"_qs), QByteArray("verify=off\nretry=on\n"));
     const QString plain = dir.filePath(u"plain.sch"_qs);
     ASSERT_TRUE(ScheduleFile::save(plain, d.table()).ok());
     files->answers << plain;
-    Click(other, "load1016");
+    Click(other, "loadButton");
     EXPECT_EQ(other.options(), ScheduleOptions{});
     EXPECT_TRUE(boxes.shown().empty());
 }
@@ -842,7 +839,7 @@ TEST_F(ScheduleDialogs, ABadSideFileIsReportedAndLeavesBothOff) {
     CScheduleDlg other(frame->state().schedule(), frame->projectorStore());
     verifyBox(other)->setChecked(true);
     files->answers << path;
-    Click(other, "load1016");
+    Click(other, "loadButton");
     EXPECT_EQ(other.table(), d.table()) << "the schedule itself still loads";
     EXPECT_EQ(other.options(), ScheduleOptions{});
     EXPECT_EQ(boxes.texts(), QStringList{CatalogText(msg::ScheduleOptionsGarbled, {path + u".options"_qs})});
@@ -853,7 +850,7 @@ TEST_F(ScheduleDialogs, ABadSideFileIsReportedAndLeavesBothOff) {
     ASSERT_TRUE(QDir(dir.path()).mkdir(u"s.sch.options"_qs));
     retryBox(other)->setChecked(true);
     files->answers << path;
-    Click(other, "load1016");
+    Click(other, "loadButton");
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_TRUE(boxes.texts()[0].startsWith(
         CatalogText(msg::ScheduleOptionsUnreadable, {path + u".options"_qs, {}}).section(u':', 0, 0)));
@@ -863,7 +860,7 @@ TEST_F(ScheduleDialogs, ABadSideFileIsReportedAndLeavesBothOff) {
 
     verifyBox(other)->setChecked(true);
     files->answers << path;
-    Click(other, "save1017");
+    Click(other, "saveButton");
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_TRUE(boxes.texts()[0].startsWith(
         CatalogText(msg::ScheduleOptionsSaveFailed, {path + u".options"_qs, {}}).section(u':', 0, 0)));
@@ -880,7 +877,7 @@ TEST_F(ScheduleDialogs, ExecuteRunsWithTheOptionsAndReopeningShowsThem) {
         d.show();
         ASSERT_TRUE(insert(d, kEmulatedText, image));
         verifyBox(d)->setChecked(true);
-        Click(d, "execute1019");
+        Click(d, "executeButton");
         EXPECT_EQ(frame->state().schedule().options(), (ScheduleOptions{true, false}));
         EXPECT_FALSE(verifyBox(d)->isEnabled()) << "running until the timer sees otherwise";
         EXPECT_FALSE(retryBox(d)->isEnabled());
@@ -907,7 +904,7 @@ TEST_F(ScheduleDialogs, ExecuteRunsWithTheOptionsAndReopeningShowsThem) {
     again.show();
     EXPECT_EQ(again.options(), (ScheduleOptions{false, true}));
     EXPECT_FALSE(retryBox(again)->isEnabled());
-    Click(again, "stop1020");
+    Click(again, "stopButton");
     ASSERT_TRUE(idleAgain(again, 20000));
     EXPECT_FALSE(frame->state().schedule().isRunning());
     EXPECT_TRUE(retryBox(again)->isEnabled());
@@ -932,13 +929,13 @@ TEST(ScheduleDialogPieces, RunsAndStopsWithoutAMainWindow) {
     d.show();
     ASSERT_EQ(d.AddScheduleEntry(kEmulatedText, image, u"1"_qs, u"0"_qs, false, 1, u"secret"_qs),
               ScheduleTable::AddResult::Added);
-    Click(d, "execute1019");
+    Click(d, "executeButton");
     ASSERT_TRUE(QTest::qWaitFor([&] { return silent.stores().image(1).has_value(); }, 20000));
-    EXPECT_FALSE(Child<QPushButton>(d, "execute1019")->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(d, "executeButton")->isEnabled());
     QElapsedTimer clock;
     clock.start();
-    Click(d, "stop1020");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Child<QPushButton>(d, "execute1019")->isEnabled(); }, 20000));
+    Click(d, "stopButton");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Child<QPushButton>(d, "executeButton")->isEnabled(); }, 20000));
     EXPECT_LT(clock.elapsed(), 20000) << "not the projector's 300 s";
     EXPECT_FALSE(state.schedule().isRunning());
     EXPECT_TRUE(boxes.shown().empty());

@@ -1,6 +1,8 @@
-// Opens the main window and every dialog with the Chinese catalog and fails on any text a
-// user can see (labels, buttons, titles, menu items, tooltips, status tips, list headers)
-// that is not a Chinese catalog text. A new dialog is covered by one line in dialogFactories().
+// Every window in English and in Simplified Chinese. Each dialog is one row of a table: how
+// to build it, the title it must have and the catalog texts it must show. Any text a user can
+// see (labels, buttons, check boxes, group boxes, titles, menu items, tooltips, status tips,
+// column headers) must be a catalog text of the language shown: no "N;" placeholder is left,
+// and the Chinese window shows no English. A new dialog is covered by one row in dialogRows().
 #include "app/AppState.h"
 #include "app/CAboutDlg.h"
 #include "app/CLoginDialog.h"
@@ -11,12 +13,14 @@
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "i18n/ImagingTextTable.h"
+#include "i18n/Placeholder.h"
 #include "imaging/FitToProjector.h"
 #include "protocol/CCancelDlg.h"
 #include "protocol/CGetWaitDlg.h"
 #include "protocol/CImageInfoDlg.h"
 #include "protocol/CStoreListDlg.h"
 #include "protocol/CTransStateDlg.h"
+#include "registry/CDiscoveryDlg.h"
 #include "registry/CProjectorEditDlg.h"
 #include "registry/CProjectorListDlg.h"
 #include "registry/CSelectProjectorDlg.h"
@@ -25,6 +29,7 @@
 #include "schedule/CScheduleEntryDlg.h"
 #include "support/CatalogFixture.h"
 #include "support/TestPictures.h"
+#include "users/UserStore.h"
 #include "workspace/CColorResolutionDlg.h"
 #include "workspace/CFitResultDlg.h"
 #include "workspace/CImageSendDlg.h"
@@ -43,6 +48,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSpinBox>
@@ -57,6 +63,8 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace {
 
@@ -71,89 +79,192 @@ struct Scene {
     std::unique_ptr<CScheduleDlg> scheduleOwner; // the entry dialog needs its schedule dialog
 };
 
-struct DialogFactory {
-    const char* name;
-    std::function<std::unique_ptr<QDialog>(Scene&)> make;
+struct Text {
+    CatalogId id;
+    QStringList inserts;
 };
 
-template <typename Dialog> DialogFactory onStore(const char* name) {
-    return {name, [](Scene& s) {
-                return std::make_unique<Dialog>(s.frame->projectorStore(), s.frame->commandObserver(),
-                                                s.frame.get());
-            }};
+struct DialogRow {
+    const char* name;
+    std::function<std::unique_ptr<QDialog>(Scene&)> make;
+    std::optional<Text> title; // none: the dialog has no title bar
+    QList<CatalogId> shows;    // besides the title, each of these stands somewhere in the dialog
+    bool modal = true;         // false: shown without its own event loop
+};
+
+template <typename Dialog> std::function<std::unique_ptr<QDialog>(Scene&)> onStore() {
+    return [](Scene& s) {
+        return std::make_unique<Dialog>(s.frame->projectorStore(), s.frame->commandObserver(), s.frame.get());
+    };
 }
 
-// Every dialog of the program. Add new dialogs here, one line each.
-const QList<DialogFactory>& dialogFactories() {
-    static const QList<DialogFactory> list = {
-        {"CAboutDlg", [](Scene&) { return std::make_unique<CAboutDlg>(); }},
+std::unique_ptr<QDialog> loginDialog(Scene& s, bool withUsers) {
+    const QString path = s.dir.filePath(withUsers ? u"users.dat"_qs : u"none.dat"_qs);
+    if (withUsers) {
+        UserStore store(path, UserStore::HashCost::LowForTests); // a fresh folder for every test
+        EXPECT_TRUE(store.add(u"root"_qs, UserStore::Role::Administrator, u"rootpass1"_qs).ok());
+    }
+    return std::make_unique<CLoginDialog>(path, UserStore::HashCost::LowForTests);
+}
+
+const QList<CatalogId> kStoreCommandTexts{msg::LabelStoreNo,     msg::ButtonStop,
+                                          msg::ButtonClose,      msg::ColumnProjectorName,
+                                          msg::ColumnMacAddress, msg::ColumnIpAddress};
+
+// Every dialog of the program. Add new dialogs here, one row each.
+const QList<DialogRow>& dialogRows() {
+    static const QList<DialogRow> rows = {
+        {"CAboutDlg",
+         [](Scene&) { return std::make_unique<CAboutDlg>(); },
+         Text{msg::AboutDlgTitle, {}},
+         {msg::AboutVersion, msg::AboutCopyright, msg::ButtonOk}},
         {"CLoginDialog",
-         [](Scene& s) {
-             return std::make_unique<CLoginDialog>(s.dir.filePath(u"users.dat"_qs),
-                                                   UserStore::HashCost::LowForTests);
-         }},
+         [](Scene& s) { return loginDialog(s, true); },
+         Text{msg::LoginDlgTitle, {}},
+         {msg::LabelUserName, msg::LabelUserPassword, msg::LoginHint, msg::ButtonUserAdministration,
+          msg::ButtonOk, msg::ButtonFormCancel}},
+        {"CLoginDialog first start",
+         [](Scene& s) { return loginDialog(s, false); },
+         Text{msg::FirstAdminDlgTitle, {}},
+         {msg::LabelUserName, msg::LabelUserPassword, msg::LabelRepeatPassword, msg::FirstAdminHint,
+          msg::ButtonOk, msg::ButtonFormCancel}},
         {"CUserCfgDialog",
          [](Scene& s) {
              return std::make_unique<CUserCfgDialog>(CUserCfgDialog::Options{
                  s.dir.filePath(u"users.dat"_qs), QString(), UserStore::HashCost::LowForTests});
-         }},
-        onStore<CImageInfoDlg>("CImageInfoDlg"),
-        onStore<CTransStateDlg>("CTransStateDlg"),
-        onStore<CCancelDlg>("CCancelDlg"),
+         },
+         Text{msg::UserCfgDlgTitle, {}},
+         {msg::ButtonSignIn, msg::UserCfgSignInHint, msg::ButtonClose}},
+        {"CImageInfoDlg", onStore<CImageInfoDlg>(), Text{msg::ImageInfoDlgTitle, {}},
+         kStoreCommandTexts + QList<CatalogId>{msg::ButtonGet}},
+        {"CTransStateDlg", onStore<CTransStateDlg>(), Text{msg::TransStateDlgTitle, {}},
+         kStoreCommandTexts + QList<CatalogId>{msg::ButtonGet}},
+        {"CCancelDlg", onStore<CCancelDlg>(), Text{msg::CancelDlgTitle, {}},
+         kStoreCommandTexts + QList<CatalogId>{msg::ButtonExecute}},
         {"CScheduleDlg",
          [](Scene& s) {
              return std::make_unique<CScheduleDlg>(s.frameState->schedule(), s.frameState->projectors());
-         }},
+         },
+         Text{msg::ScheduleDlgTitle, {}},
+         {msg::ButtonInsert, msg::ButtonDelete, msg::ButtonLoadFile, msg::ButtonSaveFile, msg::ButtonExecute,
+          msg::ButtonStop, msg::CheckLoop, msg::ScheduleVerifyUploads, msg::ButtonCancel,
+          msg::ColumnEntryAddress, msg::ColumnEntryImageFile, msg::ColumnEntryStore, msg::ColumnEntryInterval,
+          msg::ColumnStatus}},
         {"CSettingDlg",
-         [](Scene& s) { return std::make_unique<CSettingDlg>(s.frameState->projectors().authSetting()); }},
+         [](Scene& s) { return std::make_unique<CSettingDlg>(s.frameState->projectors().authSetting()); },
+         Text{msg::SettingDlgTitle, {}},
+         {msg::CheckAuthentication, msg::LabelPassword, msg::ButtonOk, msg::ButtonFormCancel}},
         {"CSelectProjectorDlg",
          [](Scene& s) {
              return std::make_unique<CSelectProjectorDlg>(s.frameState->projectors(), s.frame.get());
-         }},
+         },
+         Text{msg::SelectProjectorDlgTitle, {}},
+         {msg::ButtonOk, msg::ButtonFormCancel}},
         {"CScheduleEntryDlg",
          [](Scene& s) {
              s.scheduleOwner =
                  std::make_unique<CScheduleDlg>(s.frameState->schedule(), s.frameState->projectors());
              return std::make_unique<CScheduleEntryDlg>(s.frameState->projectors(), *s.scheduleOwner);
-         }},
-        {"CResizeDlg", [](Scene& s) { return std::make_unique<CResizeDlg>(s.picture, s.texts); }},
-        {"CSaturationDlg", [](Scene& s) { return std::make_unique<CSaturationDlg>(s.picture, s.texts); }},
+         },
+         Text{msg::InsertDlgTitle, {}},
+         {msg::LabelProjectorIpAddress, msg::LabelImageFileName, msg::LabelStoreNo, msg::LabelInterval,
+          msg::ButtonSelect, msg::ButtonBrowse, msg::ButtonOk, msg::ButtonFormCancel}},
+        {"CResizeDlg",
+         [](Scene& s) { return std::make_unique<CResizeDlg>(s.picture, s.texts); },
+         Text{msg::ImgResizeTitle, {}},
+         {}},
+        {"CSaturationDlg",
+         [](Scene& s) { return std::make_unique<CSaturationDlg>(s.picture, s.texts); },
+         Text{msg::ImgSaturationTitle, {}},
+         {}},
         {"CColorResolutionDlg",
-         [](Scene& s) { return std::make_unique<CColorResolutionDlg>(s.picture, s.texts, 8); }},
-        {"CFitResultDlg", [](Scene& s) { return std::make_unique<CFitResultDlg>(s.fit); }},
+         [](Scene& s) { return std::make_unique<CColorResolutionDlg>(s.picture, s.texts, 8); },
+         Text{msg::ImgColourResolutionTitle, {}},
+         {}},
+        {"CFitResultDlg",
+         [](Scene& s) { return std::make_unique<CFitResultDlg>(s.fit); },
+         Text{msg::FitDlgTitle, {}},
+         {}},
         {"CProjectorListDlg",
          [](Scene& s) {
              CMainFrame* frame = s.frame.get();
              return std::make_unique<CProjectorListDlg>(
                  frame->projectorStore(), frame->commandObserver(),
                  [frame](const ProjectorList& l) { return frame->SaveProjectorList(l); }, frame);
-         }},
+         },
+         Text{msg::ProjectorListDlgTitle, {}},
+         {msg::ColumnProjectorName, msg::ColumnMacAddress, msg::ColumnIpAddress, msg::ColumnAuthentication,
+          // The list's first menu has always carried the main window's Projector title.
+          msg::MenuProjector, msg::MenuImage, msg::MenuListAdd, msg::MenuListEdit, msg::MenuListDelete,
+          msg::MenuListDiscovery, msg::MenuListImportCsv, msg::MenuListExportCsv, msg::MenuListClose,
+          msg::MenuListGetStatus, msg::MenuListImageInfo}},
         {"CProjectorEditDlg",
          [](Scene&) {
              return std::make_unique<CProjectorEditDlg>(CProjectorEditDlg::Mode::Add,
                                                         CProjectorEditDlg::Values{});
-         }},
-        {"CGetWaitDlg", [](Scene&) { return std::make_unique<CGetWaitDlg>(CGetWaitDlg::Status); }},
+         },
+         Text{msg::AddProjectorDlgTitle, {}},
+         {msg::LabelProjectorName, msg::LabelMacAddress, msg::LabelIpAddress, msg::CheckAuthentication,
+          msg::LabelPassword, msg::ButtonOk, msg::ButtonFormCancel}},
+        {"CProjectorEditDlg edit",
+         [](Scene&) {
+             return std::make_unique<CProjectorEditDlg>(CProjectorEditDlg::Mode::Edit,
+                                                        CProjectorEditDlg::Values{});
+         },
+         Text{msg::EditProjectorDlgTitle, {}},
+         {msg::LabelProjectorName, msg::ButtonOk}},
+        {"CGetWaitDlg",
+         [](Scene&) { return std::make_unique<CGetWaitDlg>(CGetWaitDlg::Status); },
+         std::nullopt,
+         {msg::WaitExecuting, msg::ButtonStop}},
         {"CStoreListDlg information",
          [](Scene&) {
-             return std::make_unique<CStoreListDlg>(CStoreListDlg::Information, CommandContext{});
-         }},
+             auto d = std::make_unique<CStoreListDlg>(CStoreListDlg::Information, CommandContext{});
+             d->setLabel(u"Hall"_qs);
+             return d;
+         },
+         Text{msg::StoreInfoDlgTitle, {u"Hall"_qs}},
+         {msg::LabelStoreNo, msg::ColumnFileName, msg::ColumnSize, msg::ButtonClose}},
         {"CStoreListDlg status",
-         [](Scene&) { return std::make_unique<CStoreListDlg>(CStoreListDlg::Status, CommandContext{}); }},
+         [](Scene&) {
+             auto d = std::make_unique<CStoreListDlg>(CStoreListDlg::Status, CommandContext{});
+             d->setLabel(u"Hall"_qs);
+             return d;
+         },
+         Text{msg::StoreStateDlgTitle, {u"Hall"_qs}},
+         {msg::LabelStoreNo, msg::ColumnStatus, msg::ButtonCancelTransmit, msg::ButtonStop,
+          msg::ButtonClose}},
         {"CHistoryDlg",
-         [](Scene& s) { return std::make_unique<CHistoryDlg>(s.dir.filePath(u"history.db"_qs)); }},
-        // The Discovery dialog opens its search sockets; it is checked inside the namespace test.
+         [](Scene& s) { return std::make_unique<CHistoryDlg>(s.dir.filePath(u"history.db"_qs)); },
+         Text{msg::HistoryDlgTitle, {}},
+         {}},
+        // Shown without exec(), which would open the search sockets.
+        {"CDiscoveryDlg",
+         [](Scene& s) {
+             CMainFrame* frame = s.frame.get();
+             return std::make_unique<CDiscoveryDlg>(
+                 frame->projectorStore(),
+                 [frame](const ProjectorList& l) { return frame->SaveProjectorList(l); }, frame);
+         },
+         Text{msg::DiscoveryDlgTitle, {}},
+         {msg::LabelLocalAddress, msg::ButtonStartSearch, msg::ButtonRegister, msg::ButtonCancel,
+          msg::ColumnProjectorName, msg::ColumnMacAddress, msg::ColumnIpAddress, msg::ColumnInList},
+         false},
         {"CImageSendDlg",
          [](Scene&) {
              auto d = std::make_unique<CImageSendDlg>();
              d->DataAdd(u"Hall"_qs, 0x7F000002u, 0, "", "02-00-00-00-00-02", -1, -1);
              return d;
-         }},
+         },
+         Text{msg::SendDlgTitle, {}},
+         {msg::LabelStoreNo, msg::SendVerify, msg::SendSelectAll, msg::SendSelectNone, msg::SendButtonSend,
+          msg::SendRetryFailed, msg::SendStop, msg::ButtonClose, msg::ColumnProjectorName,
+          msg::ColumnIpAddress, msg::SendColumnStatus}},
     };
-    return list;
+    return rows;
 }
 
-// Texts that may stay as they are in a Chinese window.
+// Texts that may stay as they are in every language.
 bool isAllowedException(const QString& text) {
     static const QList<QRegularExpression> allowed = {
         // No letters at all: numbers, sizes, addresses, punctuation.
@@ -186,16 +297,19 @@ QString normalised(QString text) {
     return text.trimmed();
 }
 
-// Every Chinese catalog text as a pattern: inserts match anything.
-QList<QRegularExpression> chineseCatalogPatterns() {
+// Every catalog text of a language as a pattern: inserts match anything. Only the texts the
+// catalog holds in that very language count, so an English text behind a Chinese one does not.
+QList<QRegularExpression> catalogPatterns(quint32 language) {
     QList<QRegularExpression> patterns;
-    const auto catalog = Catalog::fromFile(QStringLiteral(TESSAVEL_BUILD_DIR "/Pellaticsc.cat"));
+    const auto catalog = Catalog::fromFile(language == Catalog::kSimplifiedChinese
+                                               ? QStringLiteral(TESSAVEL_BUILD_DIR "/Pellaticsc.cat")
+                                               : QStringLiteral(TESSAVEL_BUILD_DIR "/Pellatic.cat"));
     if (!catalog) {
         return patterns;
     }
     for (const quint32 group : {7u, 9u, 11u, 53u, 2201u}) {
         for (quint32 number = 0; number < 2000; ++number) {
-            std::optional<QString> stored = catalog->stored(Catalog::kSimplifiedChinese, group, number);
+            std::optional<QString> stored = catalog->stored(language, group, number);
             if (!stored) {
                 continue;
             }
@@ -228,16 +342,26 @@ QList<QRegularExpression> chineseCatalogPatterns() {
 class TextCollector final {
 public:
     QStringList offenders;
+    QStringList seen; // every text checked, as shown
 
     explicit TextCollector(QList<QRegularExpression> patterns) : m_patterns(std::move(patterns)) {}
 
     void check(const QString& where, const QString& text) {
+        seen << text;
+        // Checked first: a placeholder in front of a Chinese text has no Latin letter at all.
+        if (Placeholder::number(text)) {
+            offenders << where + u": placeholder \""_qs + text + u"\""_qs;
+            return;
+        }
         const QString n = normalised(text);
         if (n.isEmpty() || isAllowedException(n)) {
             return;
         }
+        // A number in front of a catalog text is a value with its unit: "120 Pixels".
+        static const QRegularExpression leadingNumber(u"^[-\\d.,]+\\s+"_qs);
+        const QString unit = QString(n).remove(leadingNumber);
         for (const QRegularExpression& re : m_patterns) {
-            if (re.match(n).hasMatch()) {
+            if (re.match(n).hasMatch() || re.match(unit).hasMatch()) {
                 return;
             }
         }
@@ -311,15 +435,25 @@ private:
     QList<QRegularExpression> m_patterns;
 };
 
-class ChineseWindowTest : public ::testing::Test {
+std::string languageName(const ::testing::TestParamInfo<quint32>& info) {
+    return info.param == Catalog::kSimplifiedChinese ? "Chinese" : "English";
+}
+
+// Each test runs once in English and once in Simplified Chinese.
+class WindowTextsTest : public ::testing::TestWithParam<quint32> {
 protected:
-    ShippedCatalog catalog{ShippedCatalog::Which::SimplifiedChinese, Catalog::kSimplifiedChinese};
+    std::unique_ptr<ShippedCatalog> catalog;
     Scene scene;
     std::unique_ptr<TextCollector> collector;
 
     void SetUp() override {
-        ASSERT_NE(CatalogText(msg::AppTitle), kNoMessageCatalog) << "the Chinese catalog is not built";
-        const QList<QRegularExpression> patterns = chineseCatalogPatterns();
+        const quint32 language = GetParam();
+        catalog = std::make_unique<ShippedCatalog>(language == Catalog::kSimplifiedChinese
+                                                       ? ShippedCatalog::Which::SimplifiedChinese
+                                                       : ShippedCatalog::Which::Default,
+                                                   language);
+        ASSERT_NE(CatalogText(msg::AppTitle), kNoMessageCatalog) << "the catalog is not built";
+        const QList<QRegularExpression> patterns = catalogPatterns(language);
         ASSERT_GT(patterns.size(), 300);
         collector = std::make_unique<TextCollector>(patterns);
         scene.frameState = std::make_unique<AppState>(scene.dir.filePath(u"t.INI"_qs));
@@ -332,22 +466,32 @@ protected:
     static QString report(const QStringList& offenders) { return offenders.join(u'\n'); }
 };
 
+class ChineseWindowTest : public WindowTextsTest {};
+
 } // namespace
 
-TEST_F(ChineseWindowTest, MainWindowShowsOnlyChineseCatalogTexts) {
+INSTANTIATE_TEST_SUITE_P(BothLanguages, WindowTextsTest,
+                         ::testing::Values(Catalog::kEnglish, Catalog::kSimplifiedChinese), languageName);
+INSTANTIATE_TEST_SUITE_P(Chinese, ChineseWindowTest, ::testing::Values(Catalog::kSimplifiedChinese),
+                         languageName);
+
+TEST_P(WindowTextsTest, MainWindowShowsOnlyCatalogTexts) {
     auto recent = std::make_unique<RecentFileList>(
         std::make_unique<QSettings>(scene.dir.filePath(u"recent.ini"_qs), QSettings::IniFormat));
     scene.frame->attachPictureView(std::move(recent));
-    scene.frame->LocaliseMainMenu();
     scene.frame->show();
     QCoreApplication::processEvents();
     collector->checkWindow(*scene.frame);
     EXPECT_TRUE(collector->offenders.isEmpty()) << report(collector->offenders).toStdString();
+    for (const CatalogId id : {msg::MenuFile, msg::MenuOpen, msg::MenuProjectorList, msg::PromptProjectorList,
+                               msg::MenuAbout, msg::ToolbarStandard}) {
+        EXPECT_TRUE(collector->seen.contains(CatalogText(id))) << CatalogText(id).toStdString();
+    }
 }
 
 // The board with a row filled in: a projector where nothing listens (127.0.0.214) gives a
 // reason, store texts and the refresh's status.
-TEST_F(ChineseWindowTest, ProjectorBoardShowsOnlyChineseCatalogTexts) {
+TEST_P(ChineseWindowTest, ProjectorBoardShowsOnlyChineseCatalogTexts) {
     auto* dock = scene.frame->findChild<CBoardDock*>(u"boardDock"_qs);
     ASSERT_NE(dock, nullptr);
     ProjectorRecord r;
@@ -357,7 +501,6 @@ TEST_F(ChineseWindowTest, ProjectorBoardShowsOnlyChineseCatalogTexts) {
     scene.frame->SaveProjectorList({r});
     dock->refresh();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dock->isRefreshing(); }, 30000));
-    scene.frame->LocaliseMainMenu();
     dock->show();
     scene.frame->show();
     QCoreApplication::processEvents();
@@ -372,33 +515,51 @@ TEST_F(ChineseWindowTest, ProjectorBoardShowsOnlyChineseCatalogTexts) {
     EXPECT_TRUE(collector->offenders.isEmpty()) << report(collector->offenders).toStdString();
 }
 
-// Each dialog is shown as the program shows it, modally (some localise only then), and
-// checked while it is up.
-TEST_F(ChineseWindowTest, EveryDialogShowsOnlyChineseCatalogTexts) {
-    for (const DialogFactory& factory : dialogFactories()) {
-        SCOPED_TRACE(factory.name);
-        std::unique_ptr<QDialog> dialog = factory.make(scene);
+// Each dialog is shown as the program shows it, modally (some fill their texts only then),
+// and checked while it is up.
+TEST_P(WindowTextsTest, EveryDialogShowsItsCatalogTexts) {
+    for (const DialogRow& row : dialogRows()) {
+        SCOPED_TRACE(row.name);
+        std::unique_ptr<QDialog> dialog = row.make(scene);
         ASSERT_NE(dialog, nullptr);
+        TextCollector rowTexts = *collector;
         bool checked = false;
         QTimer whileShown; // owned here, so it cannot fire after this dialog is gone
         whileShown.setSingleShot(true);
         QObject::connect(&whileShown, &QTimer::timeout, [&] {
             if (QApplication::activeModalWidget() == dialog.get()) {
-                collector->checkWindow(*dialog);
+                rowTexts.checkWindow(*dialog);
                 checked = true;
             }
             dialog->reject();
         });
-        whileShown.start(0);
-        dialog->exec();
-        EXPECT_TRUE(checked) << factory.name << " did not open";
+        if (row.modal) {
+            whileShown.start(0);
+            dialog->exec();
+        } else {
+            dialog->show();
+            QCoreApplication::processEvents();
+            rowTexts.checkWindow(*dialog);
+            checked = dialog->isVisible();
+            dialog->close();
+        }
+        ASSERT_TRUE(checked) << row.name << " did not open";
+        EXPECT_TRUE(rowTexts.offenders.isEmpty()) << report(rowTexts.offenders).toStdString();
+        if (row.title) {
+            EXPECT_EQ(dialog->windowTitle(), CatalogText(row.title->id, row.title->inserts));
+        } else {
+            EXPECT_TRUE(dialog->windowTitle().isEmpty());
+        }
+        for (const CatalogId id : row.shows) {
+            EXPECT_TRUE(rowTexts.seen.contains(CatalogText(id)))
+                << "(" << id.group << ", " << id.number << ") " << CatalogText(id).toStdString();
+        }
     }
-    EXPECT_TRUE(collector->offenders.isEmpty()) << report(collector->offenders).toStdString();
 }
 
-// The checker itself: English text is caught, catalog texts with inserts and the listed
-// exceptions are not.
-TEST_F(ChineseWindowTest, CheckerCatchesEnglishAndAcceptsCatalogTexts) {
+// The checker itself: English text and placeholders are caught, catalog texts with inserts
+// and the listed exceptions are not.
+TEST_P(ChineseWindowTest, CheckerCatchesEnglishAndPlaceholdersAndAcceptsCatalogTexts) {
     QWidget w;
     auto* english = new QLabel(u"Favour black lines"_qs, &w);
     english->setObjectName(u"english"_qs);
@@ -407,10 +568,13 @@ TEST_F(ChineseWindowTest, CheckerCatchesEnglishAndAcceptsCatalogTexts) {
     auto* tip = new QLabel(&w);
     tip->setToolTip(u"Convert the active Image"_qs);
     tip->setObjectName(u"tip"_qs);
+    auto* placeholder = new QPushButton(u"302;"_qs + CatalogText(msg::ButtonOk), &w);
+    placeholder->setObjectName(u"placeholder"_qs);
     Q_UNUSED(inserted);
     Q_UNUSED(numbers);
     collector->checkWindow(w);
-    ASSERT_EQ(collector->offenders.size(), 2) << report(collector->offenders).toStdString();
+    ASSERT_EQ(collector->offenders.size(), 3) << report(collector->offenders).toStdString();
     EXPECT_TRUE(collector->offenders[0].contains(u"english"));
     EXPECT_TRUE(collector->offenders[1].contains(u"tip tooltip"));
+    EXPECT_TRUE(collector->offenders[2].contains(u"placeholder"));
 }
