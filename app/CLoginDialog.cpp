@@ -17,7 +17,6 @@ namespace {
 // A new dialog is made for every showing, so the count lives outside the dialogs.
 std::atomic<int> g_failuresInARow{0};
 
-
 } // namespace
 
 CLoginDialog::CLoginDialog(QWidget* parent)

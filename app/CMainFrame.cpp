@@ -54,9 +54,9 @@ QString iconName(int id) {
         return QStringLiteral("edit-redo");
     case Cmd::Resize:
         return QStringLiteral("view-fullscreen");
-    case Cmd::ColorSaturation:
+    case Cmd::ColourSaturation:
         return QStringLiteral("preferences-desktop-theme");
-    case Cmd::ColorResolution:
+    case Cmd::ColourResolution:
         return QStringLiteral("applications-graphics");
     case Cmd::Trimming:
         return QStringLiteral("edit-cut");

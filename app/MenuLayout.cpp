@@ -20,8 +20,8 @@ const QList<MenuLayout::Popup>& MenuLayout::mainMenu() {
           {Cmd::Redo, msg::MenuRedo},
           {0, {}},
           {Cmd::Resize, msg::MenuResize},
-          {Cmd::ColorSaturation, msg::MenuColourSaturation},
-          {Cmd::ColorResolution, msg::MenuColourResolution},
+          {Cmd::ColourSaturation, msg::MenuColourSaturation},
+          {Cmd::ColourResolution, msg::MenuColourResolution},
           {Cmd::Trimming, msg::MenuTrimming},
           {0, {}},
           {Cmd::FitToProjector, msg::MenuFitToProjector}}},
@@ -42,8 +42,8 @@ const QList<MenuLayout::Popup>& MenuLayout::mainMenu() {
 
 const QList<int>& MenuLayout::toolbar() {
     static const QList<int> buttons = {
-        Cmd::FileOpen,        Cmd::FileSaveAs, 0, Cmd::Undo,          Cmd::Resize, Cmd::ColorSaturation,
-        Cmd::ColorResolution, Cmd::Trimming,   0, Cmd::ProjectorList, Cmd::Send,   0,
+        Cmd::FileOpen,         Cmd::FileSaveAs, 0, Cmd::Undo,          Cmd::Resize, Cmd::ColourSaturation,
+        Cmd::ColourResolution, Cmd::Trimming,   0, Cmd::ProjectorList, Cmd::Send,   0,
         Cmd::AppAbout};
     return buttons;
 }
@@ -67,10 +67,10 @@ MenuLayout::Prompt MenuLayout::promptFor(int id) {
         {Cmd::Schedule, msg::PromptSchedule},
         {Cmd::Setting, msg::PromptSetting},
         {Cmd::Resize, msg::PromptResize},
-        {Cmd::ColorSaturation, msg::PromptColourSaturation},
+        {Cmd::ColourSaturation, msg::PromptColourSaturation},
         {Cmd::Trimming, msg::PromptTrimming},
         {Cmd::Convert, msg::PromptConvert},
-        {Cmd::ColorResolution, msg::PromptColourResolution},
+        {Cmd::ColourResolution, msg::PromptColourResolution},
         {Cmd::Undo, msg::PromptUndo},
         {Cmd::Redo, msg::PromptRedo},
         {Cmd::FileOpen, msg::PromptOpen},

@@ -12,7 +12,7 @@
 #include "imaging/SendableImage.h"
 #include "registry/ProjectorStore.h"
 #include "schedule/ScheduleControl.h"
-#include "workspace/CColorResolutionDlg.h"
+#include "workspace/CColourResolutionDlg.h"
 #include "workspace/CFitResultDlg.h"
 #include "workspace/CImageSendDlg.h"
 #include "workspace/CPictureCanvas.h"
@@ -72,9 +72,9 @@ void CPictureView::attachCommands() {
     m_host.setCommandHandler(
         Cmd::Resize, [this] { OnResize(); }, ready);
     m_host.setCommandHandler(
-        Cmd::ColorSaturation, [this] { OnColorSaturation(); }, ready);
+        Cmd::ColourSaturation, [this] { OnColourSaturation(); }, ready);
     m_host.setCommandHandler(
-        Cmd::ColorResolution, [this] { OnColorResolution(); }, ready);
+        Cmd::ColourResolution, [this] { OnColourResolution(); }, ready);
     m_host.setCommandHandler(
         Cmd::Trimming, [this] { OnTrimming(); }, [this] { return canTrim(); });
     m_host.setCommandHandler(
@@ -379,7 +379,7 @@ void CPictureView::OnResize() {
     });
 }
 
-void CPictureView::OnColorSaturation() {
+void CPictureView::OnColourSaturation() {
     if (!idleWithPicture() || !m_dialogs.saturation) {
         return;
     }
@@ -390,7 +390,7 @@ void CPictureView::OnColorSaturation() {
     applyEdit([c](Picture& p) { return PictureOps::saturation(p, c.value); });
 }
 
-void CPictureView::OnColorResolution() {
+void CPictureView::OnColourResolution() {
     if (!idleWithPicture() || !m_dialogs.colourResolution) {
         return;
     }
@@ -498,7 +498,7 @@ CPictureView::Dialogs CPictureView::defaultDialogs() {
         return SaturationChoice{dialog.resultStatus(), dialog.value()};
     };
     d.colourResolution = [this](const Picture& p) {
-        CColorResolutionDlg dialog(p, dialogTexts(), 8, this);
+        CColourResolutionDlg dialog(p, dialogTexts(), 8, this);
         dialog.exec();
         return ColourChoice{dialog.resultStatus(), dialog.request()};
     };

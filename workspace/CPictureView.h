@@ -77,8 +77,8 @@ public:
     void OnFileSaveAs();
     void OnConvert();
     void OnResize();
-    void OnColorSaturation();
-    void OnColorResolution();
+    void OnColourSaturation();
+    void OnColourResolution();
     void OnTrimming();
     void OnUndo();
     void OnRedo();

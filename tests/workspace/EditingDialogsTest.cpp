@@ -1,4 +1,4 @@
-#include "DialogDriver.h"
+#include "support/DialogDriver.h"
 
 #include "i18n/CatalogIds.h"
 #include "i18n/ImagingTextTable.h"
@@ -6,7 +6,7 @@
 #include "imaging/SendableImage.h"
 #include "imaging/VipsRuntime.h"
 #include "support/CatalogFixture.h"
-#include "workspace/CColorResolutionDlg.h"
+#include "workspace/CColourResolutionDlg.h"
 #include "workspace/CFitResultDlg.h"
 #include "workspace/CPictureImage.h"
 #include "workspace/CResizeDlg.h"
@@ -494,7 +494,7 @@ TEST(SaturationDlgTest, ChineseTextsFitTheirControls) {
 struct ScriptedColours {
     std::deque<QColor> answers;
     QList<QColor> initials;
-    void install(CColorResolutionDlg& d) {
+    void install(CColourResolutionDlg& d) {
         d.setColourPicker([this](QWidget*, const QColor& initial, const QString&) {
             initials << initial;
             if (answers.empty()) {
@@ -509,7 +509,7 @@ struct ScriptedColours {
 
 TEST(ColourResolutionDlgTest, DefaultsAndOk) {
     const ImagingTextStore texts;
-    CColorResolutionDlg d(gradientPicture(64, 48), texts);
+    CColourResolutionDlg d(gradientPicture(64, 48), texts);
     const ColourResolution r0 = d.request();
     EXPECT_EQ(r0.bits, 8);
     EXPECT_EQ(r0.palette, PaletteOption::Optimised);
@@ -529,7 +529,7 @@ TEST(ColourResolutionDlgTest, DefaultsAndOk) {
     EXPECT_EQ(d.request().colours, 40);
     EXPECT_EQ(d.request().dither, DitherOption::Ordered);
 
-    CColorResolutionDlg c(gradientPicture(64, 48), texts, 4);
+    CColourResolutionDlg c(gradientPicture(64, 48), texts, 4);
     EXPECT_EQ(c.bits(), 4) << "the preset depth";
     EXPECT_NE(ExecWith(c, [&] { Click(c, "cancelButton"); }), 100);
     EXPECT_NE(c.resultStatus(), 100);
@@ -555,7 +555,7 @@ TEST(ColourResolutionDlgTest, EveryOptionReachesTheRequestAndTheOperationAccepts
                                           std::pair{"bits4Radio", 4}, std::pair{"bits8Radio", 8}}) {
         for (const Case& c : cases) {
             for (const auto& [ditherRadio, dither] : dithers) {
-                CColorResolutionDlg d(source, texts);
+                CColourResolutionDlg d(source, texts);
                 Click(d, bitsRadio);
                 Click(d, c.radio);
                 Click(d, ditherRadio);
@@ -580,7 +580,7 @@ TEST(ColourResolutionDlgTest, EveryOptionReachesTheRequestAndTheOperationAccepts
 
 TEST(ColourResolutionDlgTest, WebPaletteOnlyWithEightBits) {
     const ImagingTextStore texts;
-    CColorResolutionDlg d(gradientPicture(64, 48), texts);
+    CColourResolutionDlg d(gradientPicture(64, 48), texts);
     auto* web = Child<QRadioButton>(d, "webRadio");
     EXPECT_TRUE(web->isEnabled());
     Click(d, "webRadio");
@@ -595,7 +595,7 @@ TEST(ColourResolutionDlgTest, WebPaletteOnlyWithEightBits) {
 
 TEST(ColourResolutionDlgTest, ColourCountRangeFollowsTheDepthAndAppliesToOptimisedOnly) {
     const ImagingTextStore texts;
-    CColorResolutionDlg d(gradientPicture(64, 48), texts);
+    CColourResolutionDlg d(gradientPicture(64, 48), texts);
     auto* count = Child<QSpinBox>(d, "colourCountSpin");
     EXPECT_EQ(count->minimum(), 2);
     EXPECT_EQ(count->maximum(), 256);
@@ -621,7 +621,7 @@ TEST(ColourResolutionDlgTest, ColourCountRangeFollowsTheDepthAndAppliesToOptimis
 
 TEST(ColourResolutionDlgTest, UserPaletteNeedsColoursAndAtMostTwoToTheBits) {
     const ImagingTextStore texts;
-    CColorResolutionDlg d(gradientPicture(64, 48), texts);
+    CColourResolutionDlg d(gradientPicture(64, 48), texts);
     ScriptedColours colours;
     colours.install(d);
     auto* ok = Child<QPushButton>(d, "okButton");
@@ -680,7 +680,7 @@ TEST(ColourResolutionDlgTest, EditingASwatchChangesItsColour) {
     fixed.bits = 2;
     fixed.palette = PaletteOption::Greyscale;
     ASSERT_TRUE(PictureOps::colourResolution(indexed, fixed).ok());
-    CColorResolutionDlg d(indexed, texts);
+    CColourResolutionDlg d(indexed, texts);
     ScriptedColours colours;
     colours.install(d);
     auto* list = Child<QListWidget>(d, "userPaletteList");
@@ -702,7 +702,7 @@ TEST(ColourResolutionDlgTest, EditingASwatchChangesItsColour) {
 
 TEST(ColourResolutionDlgTest, TheRealColourDialogAddsAColour) {
     const ImagingTextStore texts;
-    CColorResolutionDlg d(gradientPicture(32, 24), texts);
+    CColourResolutionDlg d(gradientPicture(32, 24), texts);
     Click(d, "userRadio");
     bool answered = false;
     QTimer::singleShot(0, &d, [&] {
@@ -724,7 +724,7 @@ TEST(ColourResolutionDlgTest, TheRealColourDialogAddsAColour) {
 TEST(ColourResolutionDlgTest, LabelsComeFromTheImagingTextStore) {
     const ShippedCatalog catalog;
     const ImagingTextStore texts = shippedTexts();
-    CColorResolutionDlg d(gradientPicture(40, 30), texts);
+    CColourResolutionDlg d(gradientPicture(40, 30), texts);
     EXPECT_EQ(d.windowTitle(), CatalogText(9, 113));
     EXPECT_EQ(textOf<QGroupBox>(d, "bitsGroup"), CatalogText(9, 114));
     EXPECT_EQ(textOf<QRadioButton>(d, "bits1Radio"), CatalogText(9, 115));
@@ -748,7 +748,7 @@ TEST(ColourResolutionDlgTest, LabelsComeFromTheImagingTextStore) {
 
 TEST(ColourResolutionDlgTest, EmptyStoreGivesTheEnglishFallbacks) {
     const ImagingTextStore empty;
-    CColorResolutionDlg d(gradientPicture(40, 30), empty);
+    CColourResolutionDlg d(gradientPicture(40, 30), empty);
     EXPECT_EQ(d.windowTitle(), u"Color Resolution");
     EXPECT_EQ(textOf<QRadioButton>(d, "greyscaleRadio"), u"Grayscale");
     EXPECT_EQ(textOf<QRadioButton>(d, "floydSteinbergRadio"), u"Floyd-Steinberg");
@@ -758,7 +758,7 @@ TEST(ColourResolutionDlgTest, EmptyStoreGivesTheEnglishFallbacks) {
 TEST(ColourResolutionDlgTest, ChineseTextsFitTheirControls) {
     const ShippedCatalog catalog(ShippedCatalog::Which::SimplifiedChinese, Catalog::kSimplifiedChinese);
     const ImagingTextStore texts = shippedTexts();
-    CColorResolutionDlg d(gradientPicture(640, 480), texts);
+    CColourResolutionDlg d(gradientPicture(640, 480), texts);
     EXPECT_EQ(d.windowTitle(), u"色彩分辨率");
     ScriptedColours colours;
     colours.install(d);

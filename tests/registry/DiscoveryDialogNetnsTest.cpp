@@ -6,8 +6,8 @@
 #include "registry/CDiscoveryDlg.h"
 #include "support/CatalogFixture.h"
 
-#include "DialogDriver.h"
 #include "ProjectorEmulator.h"
+#include "support/DialogDriver.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>

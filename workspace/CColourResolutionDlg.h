@@ -18,7 +18,7 @@ class QSpinBox;
 
 // Asks for a colour depth, the palette to map onto, the dithering and, for a palette of the
 // user's own, its colours. The picture itself is not touched: the caller runs request().
-class CColorResolutionDlg final : public QDialog {
+class CColourResolutionDlg final : public QDialog {
     Q_OBJECT
 
 public:
@@ -30,8 +30,8 @@ public:
 
     // presetBits: 1, 2, 4, 8 or 24 (anything else starts at 8). An indexed source lends its
     // palette as the first user palette.
-    explicit CColorResolutionDlg(const Picture& source, const ImagingTextStore& texts, int presetBits = 8,
-                                 QWidget* parent = nullptr);
+    explicit CColourResolutionDlg(const Picture& source, const ImagingTextStore& texts, int presetBits = 8,
+                                  QWidget* parent = nullptr);
 
     [[nodiscard]] ColourResolution request() const;
     [[nodiscard]] int bits() const;

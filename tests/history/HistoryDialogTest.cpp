@@ -1,4 +1,3 @@
-#include "DialogDriver.h"
 #include "app/AppState.h"
 #include "app/CFileDialogs.h"
 #include "app/CMainFrame.h"
@@ -7,6 +6,7 @@
 #include "history/HistoryTableModel.h"
 #include "i18n/CatalogIds.h"
 #include "support/CatalogFixture.h"
+#include "support/DialogDriver.h"
 
 #include <QComboBox>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "DialogDriver.h"
+#include "support/DialogDriver.h"
 
 #include "app/CUserCfgDialog.h"
 #include "i18n/CatalogIds.h"

@@ -10,7 +10,7 @@
 //   851 "Palette index", 848 / 849 / 850 "Red" / "Green" / "Blue" (swatch tool tips)
 //   0 OK, 1 Cancel
 // The add and remove buttons carry "+" and a minus sign, which need no translation.
-#include "workspace/CColorResolutionDlg.h"
+#include "workspace/CColourResolutionDlg.h"
 
 #include <QButtonGroup>
 #include <QColorDialog>
@@ -94,10 +94,10 @@ QIcon swatchIcon(const QColor& colour) {
 
 } // namespace
 
-CColorResolutionDlg::CColorResolutionDlg(const Picture& source, const ImagingTextStore& texts, int presetBits,
-                                         QWidget* parent)
+CColourResolutionDlg::CColourResolutionDlg(const Picture& source, const ImagingTextStore& texts,
+                                           int presetBits, QWidget* parent)
     : QDialog(parent) {
-    setObjectName(QStringLiteral("colorResolutionDlg"));
+    setObjectName(QStringLiteral("colourResolutionDlg"));
     setWindowTitle(texts.text(823, QStringLiteral("Color Resolution")));
     m_pickerTitle = texts.text(847, QStringLiteral("Color"));
     m_indexText = texts.text(851, QStringLiteral("Palette index"));
@@ -195,29 +195,29 @@ CColorResolutionDlg::CColorResolutionDlg(const Picture& source, const ImagingTex
         }
     });
     connect(m_palette, &QButtonGroup::idToggled, this, [this](int, bool) { updateControls(); });
-    connect(m_swatches, &QListWidget::itemSelectionChanged, this, &CColorResolutionDlg::updateControls);
-    connect(m_swatches, &QListWidget::itemDoubleClicked, this, &CColorResolutionDlg::editColour);
-    connect(m_add, &QPushButton::clicked, this, &CColorResolutionDlg::addColour);
-    connect(m_remove, &QPushButton::clicked, this, &CColorResolutionDlg::removeColours);
-    connect(m_edit, &QPushButton::clicked, this, &CColorResolutionDlg::editColour);
-    connect(m_ok, &QPushButton::clicked, this, &CColorResolutionDlg::accept);
-    connect(cancel, &QPushButton::clicked, this, &CColorResolutionDlg::reject);
+    connect(m_swatches, &QListWidget::itemSelectionChanged, this, &CColourResolutionDlg::updateControls);
+    connect(m_swatches, &QListWidget::itemDoubleClicked, this, &CColourResolutionDlg::editColour);
+    connect(m_add, &QPushButton::clicked, this, &CColourResolutionDlg::addColour);
+    connect(m_remove, &QPushButton::clicked, this, &CColourResolutionDlg::removeColours);
+    connect(m_edit, &QPushButton::clicked, this, &CColourResolutionDlg::editColour);
+    connect(m_ok, &QPushButton::clicked, this, &CColourResolutionDlg::accept);
+    connect(cancel, &QPushButton::clicked, this, &CColourResolutionDlg::reject);
     updateControls();
 }
 
-int CColorResolutionDlg::bits() const {
+int CColourResolutionDlg::bits() const {
     return m_bits->checkedId();
 }
 
-PaletteOption CColorResolutionDlg::paletteOption() const {
+PaletteOption CColourResolutionDlg::paletteOption() const {
     return static_cast<PaletteOption>(m_palette->checkedId());
 }
 
-DitherOption CColorResolutionDlg::ditherOption() const {
+DitherOption CColourResolutionDlg::ditherOption() const {
     return static_cast<DitherOption>(m_dither->checkedId());
 }
 
-int CColorResolutionDlg::colourCount() const {
+int CColourResolutionDlg::colourCount() const {
     if (bits() > 8) {
         return 0;
     }
@@ -231,7 +231,7 @@ int CColorResolutionDlg::colourCount() const {
     }
 }
 
-Palette CColorResolutionDlg::userPalette() const {
+Palette CColourResolutionDlg::userPalette() const {
     std::vector<PaletteColour> colours;
     colours.reserve(static_cast<size_t>(m_swatches->count()));
     for (int i = 0; i < m_swatches->count(); ++i) {
@@ -242,7 +242,7 @@ Palette CColorResolutionDlg::userPalette() const {
     return Palette(std::move(colours));
 }
 
-ColourResolution CColorResolutionDlg::request() const {
+ColourResolution CColourResolutionDlg::request() const {
     ColourResolution r;
     r.bits = bits();
     r.palette = paletteOption();
@@ -254,7 +254,7 @@ ColourResolution CColorResolutionDlg::request() const {
     return r;
 }
 
-void CColorResolutionDlg::accept() {
+void CColourResolutionDlg::accept() {
     if (!consistent()) {
         return;
     }
@@ -262,17 +262,17 @@ void CColorResolutionDlg::accept() {
     done(kConfirmed);
 }
 
-void CColorResolutionDlg::reject() {
+void CColourResolutionDlg::reject() {
     m_status = kCancelled;
     done(kCancelled);
 }
 
-int CColorResolutionDlg::maxColours() const {
+int CColourResolutionDlg::maxColours() const {
     const int b = bits();
     return b <= 8 ? 1 << b : Palette::kMaxColours;
 }
 
-bool CColorResolutionDlg::consistent() const {
+bool CColourResolutionDlg::consistent() const {
     if (bits() > 8) {
         return true;
     }
@@ -286,7 +286,7 @@ bool CColorResolutionDlg::consistent() const {
     }
 }
 
-void CColorResolutionDlg::onBitsChanged() {
+void CColourResolutionDlg::onBitsChanged() {
     // The web colours need all 256 entries; fewer bits fall back to the default palette
     // rather than leave a choice that cannot be carried out.
     if (bits() != 8 && paletteOption() == PaletteOption::Web) {
@@ -298,7 +298,7 @@ void CColorResolutionDlg::onBitsChanged() {
     updateControls();
 }
 
-void CColorResolutionDlg::addColour() {
+void CColourResolutionDlg::addColour() {
     if (m_swatches->count() >= maxColours()) {
         return;
     }
@@ -313,7 +313,7 @@ void CColorResolutionDlg::addColour() {
     updateControls();
 }
 
-void CColorResolutionDlg::removeColours() {
+void CColourResolutionDlg::removeColours() {
     const QList<QListWidgetItem*> selected = m_swatches->selectedItems();
     for (QListWidgetItem* item : selected) {
         delete m_swatches->takeItem(m_swatches->row(item));
@@ -322,7 +322,7 @@ void CColorResolutionDlg::removeColours() {
     updateControls();
 }
 
-void CColorResolutionDlg::editColour() {
+void CColourResolutionDlg::editColour() {
     QListWidgetItem* item = m_swatches->currentItem();
     if (item == nullptr) {
         return;
@@ -336,14 +336,14 @@ void CColorResolutionDlg::editColour() {
     renumberSwatches();
 }
 
-void CColorResolutionDlg::appendSwatch(const QColor& colour) {
+void CColourResolutionDlg::appendSwatch(const QColor& colour) {
     auto* item = new QListWidgetItem(swatchIcon(colour), QString());
     item->setData(kColourRole, colour.toRgb());
     m_swatches->addItem(item);
     renumberSwatches();
 }
 
-void CColorResolutionDlg::renumberSwatches() {
+void CColourResolutionDlg::renumberSwatches() {
     for (int i = 0; i < m_swatches->count(); ++i) {
         QListWidgetItem* item = m_swatches->item(i);
         const QColor c = item->data(kColourRole).value<QColor>();
@@ -359,7 +359,7 @@ void CColorResolutionDlg::renumberSwatches() {
     }
 }
 
-void CColorResolutionDlg::updateControls() {
+void CColourResolutionDlg::updateControls() {
     const bool indexed = bits() <= 8;
     const PaletteOption option = paletteOption();
     m_paletteGroup->setEnabled(indexed);

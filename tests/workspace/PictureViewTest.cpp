@@ -188,14 +188,14 @@ TEST_F(PictureViewTest, CancelledDialogKeepsTheUndoLevelAndSecondEditReplacesIt)
 }
 
 TEST_F(PictureViewTest, CommandsAreEnabledAsTheStateAllows) {
-    for (int id : {Cmd::FileSave, Cmd::FileSaveAs, Cmd::Convert, Cmd::Resize, Cmd::ColorSaturation,
-                   Cmd::ColorResolution, Cmd::Trimming, Cmd::Undo, Cmd::FitToProjector}) {
+    for (int id : {Cmd::FileSave, Cmd::FileSaveAs, Cmd::Convert, Cmd::Resize, Cmd::ColourSaturation,
+                   Cmd::ColourResolution, Cmd::Trimming, Cmd::Undo, Cmd::FitToProjector}) {
         EXPECT_FALSE(enabled(id)) << id;
     }
     EXPECT_TRUE(enabled(Cmd::FileOpen));
     open(makePng(u"a.png"_qs));
-    for (int id : {Cmd::FileSave, Cmd::FileSaveAs, Cmd::Convert, Cmd::Resize, Cmd::ColorSaturation,
-                   Cmd::ColorResolution, Cmd::FitToProjector}) {
+    for (int id : {Cmd::FileSave, Cmd::FileSaveAs, Cmd::Convert, Cmd::Resize, Cmd::ColourSaturation,
+                   Cmd::ColourResolution, Cmd::FitToProjector}) {
         EXPECT_TRUE(enabled(id)) << id;
     }
     EXPECT_FALSE(enabled(Cmd::Trimming)) << "no region yet";
@@ -441,8 +441,8 @@ TEST_F(PictureViewTest, AnEditAfterAFitDropsTheFittedEncoding) {
     d.fitResult = [](const FitToProjector::Result&) { return CPictureView::kConfirmed; };
     view->setDialogs(d);
     const QList<std::pair<const char*, int>> edits = {{"resize", Cmd::Resize},
-                                                      {"saturation", Cmd::ColorSaturation},
-                                                      {"colour resolution", Cmd::ColorResolution},
+                                                      {"saturation", Cmd::ColourSaturation},
+                                                      {"colour resolution", Cmd::ColourResolution},
                                                       {"trimming", Cmd::Trimming},
                                                       {"undo", Cmd::Undo}};
     int n = 0;

@@ -13,8 +13,8 @@
 #include "registry/ProjectorStore.h"
 #include "support/CatalogFixture.h"
 
-#include "DialogDriver.h"
 #include "ProjectorEmulator.h"
+#include "support/DialogDriver.h"
 
 #include <QAction>
 #include <QApplication>

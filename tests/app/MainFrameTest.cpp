@@ -1,4 +1,3 @@
-#include "DialogDriver.h"
 #include "app/AppState.h"
 #include "app/CAboutDlg.h"
 #include "app/CMainFrame.h"
@@ -8,6 +7,7 @@
 #include "i18n/CatalogIds.h"
 #include "registry/CProjectorStoreWrites.h"
 #include "support/CatalogFixture.h"
+#include "support/DialogDriver.h"
 #include "support/TempDir.h"
 
 #include <QAction>

@@ -30,7 +30,7 @@
 #include "support/CatalogFixture.h"
 #include "support/TestPictures.h"
 #include "users/UserStore.h"
-#include "workspace/CColorResolutionDlg.h"
+#include "workspace/CColourResolutionDlg.h"
 #include "workspace/CFitResultDlg.h"
 #include "workspace/CImageSendDlg.h"
 #include "workspace/CPictureView.h"
@@ -177,8 +177,8 @@ const QList<DialogRow>& dialogRows() {
          [](Scene& s) { return std::make_unique<CSaturationDlg>(s.picture, s.texts); },
          Text{msg::ImgSaturationTitle, {}},
          {}},
-        {"CColorResolutionDlg",
-         [](Scene& s) { return std::make_unique<CColorResolutionDlg>(s.picture, s.texts, 8); },
+        {"CColourResolutionDlg",
+         [](Scene& s) { return std::make_unique<CColourResolutionDlg>(s.picture, s.texts, 8); },
          Text{msg::ImgColourResolutionTitle, {}},
          {}},
         {"CFitResultDlg",

@@ -11,8 +11,8 @@
 #include "support/CatalogFixture.h"
 #include "workspace/CImageSendDlg.h"
 
-#include "DialogDriver.h"
 #include "ProjectorEmulator.h"
+#include "support/DialogDriver.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,4 +1,3 @@
-#include "DialogDriver.h"
 #include "ProjectorEmulator.h"
 #include "app/AppState.h"
 #include "app/CFileDialogs.h"
@@ -11,6 +10,7 @@
 #include "schedule/CScheduleEntryDlg.h"
 #include "schedule/ScheduleFile.h"
 #include "support/CatalogFixture.h"
+#include "support/DialogDriver.h"
 #include "support/TestPictures.h"
 
 #include <QApplication>
