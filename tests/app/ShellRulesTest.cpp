@@ -91,7 +91,7 @@ TEST(MenuLayoutTest, MainMenuMatchesTheLayout) {
     EXPECT_EQ(menu[0].items[4].id, 0);
     EXPECT_EQ(menu[1].items.size(), 9);
     EXPECT_EQ(menu[1].items[1].id, Cmd::Redo) << "Redo follows Undo";
-    EXPECT_STREQ(menu[1].items[1].text, "99;&Redo\tCtrl+Y");
+    EXPECT_EQ(menu[1].items[1].text, msg::MenuRedo);
     EXPECT_EQ(menu[1].items.last().id, Cmd::FitToProjector);
     EXPECT_EQ(menu[2].items.size(), 9);
     EXPECT_EQ(MenuLayout::toolbar().size(), 13);

@@ -53,9 +53,10 @@ INNER
 chmod +x "$work/session.sh"
 xvfb-run -a -s '-screen 0 1024x768x24' "$work/session.sh"
 
-# The picture's box inside the view: everything that is not the view's flat background.
+# The picture's box inside the view, above the status bar: everything that is not the view's
+# flat background.
 box() {
-    convert "$1" -crop 900x560+0+55 +repage -fuzz 3% -trim -format '%w %h\n' info:
+    convert "$1" -crop 900x530+0+55 +repage -fuzz 3% -trim -format '%w %h\n' info:
 }
 read -r ow oh < <(box "$opened")
 read -r tw th < <(box "$trimmed")
