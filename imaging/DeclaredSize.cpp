@@ -112,6 +112,37 @@ quint64 expansion(PictureFormat format) {
     }
 }
 
+// libvips makes a WebP's whole canvas when it reads the header, so the size the file
+// declares is weighed here, before any decoder sees it.
+ImagingResult checkWebp(QIODevice& file) {
+    file.seek(0);
+    const QByteArray h = file.read(30);
+    if (h.size() < 30) {
+        return ImagingResult::success(); // too short to be read at all; the decoder says so
+    }
+    const char* d = h.constData();
+    const QByteArray chunk = h.mid(12, 4);
+    quint64 width = 0;
+    quint64 height = 0;
+    if (chunk == "VP8 ") {
+        width = littleEndian16(d + 26) & 0x3FFF;
+        height = littleEndian16(d + 28) & 0x3FFF;
+    } else if (chunk == "VP8L") {
+        const quint32 bits = littleEndian32(d + 21);
+        width = (bits & 0x3FFF) + 1;
+        height = ((bits >> 14) & 0x3FFF) + 1;
+    } else if (chunk == "VP8X") {
+        width = (littleEndian32(d + 24) & 0xFFFFFF) + 1;
+        height = (littleEndian32(d + 27) & 0xFFFFFF) + 1;
+    } else {
+        return ImagingResult::success();
+    }
+    if (!DeclaredSize::justified(PictureFormat::WebP, width * height * 4, file.size())) {
+        return damaged("the declared size cannot come out of the file");
+    }
+    return ImagingResult::success();
+}
+
 } // namespace
 
 namespace DeclaredSize {
@@ -126,6 +157,12 @@ ImagingResult checkStructure(QIODevice& file) {
     }
     if (signature.startsWith("BM")) {
         return checkBmp(file);
+    }
+    if (signature.startsWith("RIFF")) {
+        file.seek(8);
+        if (file.read(4) == "WEBP") {
+            return checkWebp(file);
+        }
     }
     return ImagingResult::success();
 }

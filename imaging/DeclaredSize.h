@@ -15,9 +15,9 @@ namespace DeclaredSize {
 constexpr quint64 kFreeBytes = quint64{32} << 20;
 
 // Structure a decoder trusts before it has seen the pixels: every PNG chunk lies within the
-// file, and an uncompressed bitmap holds the rows it declares. Other formats pass here; their
-// sizes are weighed by justified() once the header has been read. DecodeFailed says why a
-// file cannot be what it claims.
+// file, an uncompressed bitmap holds the rows it declares, and a WebP's canvas is one its
+// length can code. Other formats pass here; their sizes are weighed by justified() once the
+// header has been read. DecodeFailed says why a file cannot be what it claims.
 ImagingResult checkStructure(QIODevice& file);
 
 // Whether a file of fileSize bytes in this format can code a picture that decodes to

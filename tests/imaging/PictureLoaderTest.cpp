@@ -283,6 +283,18 @@ TEST(PictureLoader, SizesTheFileCannotHoldAreDamagedBeforeAnyAllocation) {
     Picture p;
     EXPECT_EQ(PictureLoader::loadFromMemory(chunkTooLong, p).code, Code::DecodeFailed);
 
+    // libvips makes a WebP's canvas while it reads the header: its size is weighed first.
+    QFile webpFinding(QStringLiteral(
+        TESSAVEL_SOURCE_DIR "/tests/fuzz/corpus/fuzz_picture_load/webp-vp8-canvas-larger-than-file"));
+    ASSERT_TRUE(webpFinding.open(QIODevice::ReadOnly));
+    const Loaded webp = loadBytes(dir, u"finding.webp"_qs, webpFinding.readAll());
+    EXPECT_EQ(webp.result.code, Code::DecodeFailed);
+    EXPECT_TRUE(webp.result.detail.contains(u"cannot come out of the file"))
+        << webp.result.detail.toStdString();
+    QFile webpSeed(QStringLiteral(TESSAVEL_SOURCE_DIR "/tests/fuzz/corpus/fuzz_picture_load/s.webp"));
+    ASSERT_TRUE(webpSeed.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(loadBytes(dir, u"seed.webp"_qs, webpSeed.readAll()).result.ok()) << "a real WebP still loads";
+
     // Below the pixel limit, yet far more than the bytes can code.
     const Loaded png = loadBytes(dir, u"big.png"_qs, TestImages::pngClaiming(6000, 6000));
     EXPECT_EQ(png.result.code, Code::DecodeFailed);
