@@ -580,6 +580,9 @@
     X(OpenInProgress, 9, 931)                                           \
     X(SaveInProgress, 9, 932)                                           \
     X(EditInProgress, 9, 933)                                           \
+    X(PictureCanvasName, 9, 934)                                        \
+    X(PictureCanvasSize, 9, 935)                                        \
+    X(PictureCanvasRegion, 9, 936)                                      \
     X(MenuRedo, 53, 99)                                                 \
     X(PromptRedo, 53, 100)
 
