@@ -580,6 +580,9 @@
     X(OpenInProgress, 9, 931)                                           \
     X(SaveInProgress, 9, 932)                                           \
     X(EditInProgress, 9, 933)                                           \
+    /* Outside text that could pass for other text */                   \
+    X(CsvRowInvisibleCharacter, 9, 940)                                 \
+    X(AskRegisterCleanedName, 9, 941)                                   \
     X(MenuRedo, 53, 99)                                                 \
     X(PromptRedo, 53, 100)
 

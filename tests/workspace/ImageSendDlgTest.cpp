@@ -6,6 +6,7 @@
 #include "i18n/CatalogIds.h"
 #include "protocol/ImageUpload.h"
 #include "support/CatalogFixture.h"
+#include "support/HostileStrings.h"
 #include "support/TestPictures.h"
 #include "workspace/CImageSendDlg.h"
 #include "workspace/CPictureView.h"
@@ -303,6 +304,22 @@ TEST_F(SendTest, RemembersTheLastChoiceByMacAndAddressAndCanCheckOneAlone) {
         auto* list = child<QTreeWidget>(*d, "projectorTable");
         EXPECT_EQ(list->topLevelItem(0)->checkState(0), Qt::Checked);
         EXPECT_EQ(list->topLevelItem(1)->checkState(0), Qt::Unchecked);
+    }
+}
+
+TEST_F(SendTest, RowsNameEachProjectorWithItsHiddenCharactersSpelledOut) {
+    CImageSendDlg d(0, nullptr);
+    quint32 host = 0x0A000600u;
+    for (const HostileString& h : HostileStrings()) {
+        d.DataAdd(h.text, ++host, 0, "", "", -1, -1);
+    }
+    d.m_imagePath = pictureFile();
+    d.show();
+    auto* list = child<QTreeWidget>(d, "projectorTable");
+    ASSERT_EQ(list->topLevelItemCount(), static_cast<int>(HostileStrings().size()));
+    for (int row = 0; row < list->topLevelItemCount(); ++row) {
+        const HostileString& h = HostileStrings()[static_cast<size_t>(row)];
+        EXPECT_EQ(list->topLevelItem(row)->text(0), h.shown) << h.what;
     }
 }
 
