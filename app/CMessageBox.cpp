@@ -1,5 +1,7 @@
 #include "app/CMessageBox.h"
 
+#include "common/VisibleText.h"
+
 #include <QApplication>
 
 namespace {
@@ -25,10 +27,14 @@ QMessageBox::Icon toQt(CMessageBox::Icon icon) {
 
 QMessageBox::StandardButton CMessageBox::show(QWidget* parent, const QString& text, Icon icon,
                                               QMessageBox::StandardButtons buttons) {
+    // Texts carry names, file names and reply bodies from projectors and files: they are
+    // shown as they are, never as markup, and nothing in them may hide or reverse text.
+    const QString shown = VisibleText::shown(text, VisibleText::Layout::Keep);
     if (g_handler) {
-        return g_handler(parent, caption(), text, icon, buttons);
+        return g_handler(parent, caption(), shown, icon, buttons);
     }
-    QMessageBox box(toQt(icon), caption(), text, buttons, parent);
+    QMessageBox box(toQt(icon), caption(), shown, buttons, parent);
+    box.setTextFormat(Qt::PlainText);
     QApplication::restoreOverrideCursor();
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }

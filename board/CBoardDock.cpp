@@ -1,6 +1,7 @@
 #include "board/CBoardDock.h"
 
 #include "app/CommandIds.h"
+#include "common/VisibleText.h"
 #include "history/HistoryStore.h"
 #include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
@@ -86,7 +87,7 @@ QString storeKey(const BoardStore& s) {
 
 // What the cell's picture means, as a tooltip and for screen readers, which see no icon.
 void setNote(QTableWidgetItem* cell, const QString& text) {
-    cell->setToolTip(text);
+    cell->setToolTip(VisibleText::toolTip(text));
     cell->setData(Qt::AccessibleDescriptionRole, text);
 }
 
@@ -124,6 +125,7 @@ CBoardDock::CBoardDock(QMainWindow& window, ProjectorStore& store, CommandObserv
     m_progress->setMaximumWidth(120);
     m_progress->hide();
     m_status = new QLabel(body);
+    m_status->setTextFormat(Qt::PlainText);
     m_status->setObjectName(QStringLiteral("boardStatus"));
     m_status->setText(CatalogText(msg::BoardNotAsked));
     for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{m_refresh, m_stop, m_timed}) {
@@ -291,7 +293,7 @@ void CBoardDock::followList() {
     m_table->setRowCount(static_cast<int>(rows.size()));
     for (int i = 0; i < rows.size(); ++i) {
         const BoardRow& r = rows[i];
-        auto* name = new QTableWidgetItem(r.name);
+        auto* name = new QTableWidgetItem(VisibleText::shown(r.name));
         name->setData(Qt::UserRole, r.address);
         m_table->setItem(i, NameColumn, name);
         m_table->setItem(i, AddressColumn, new QTableWidgetItem(Ipv4::toText(r.address)));
@@ -351,7 +353,8 @@ void CBoardDock::showRow(quint32 address) {
         QString text;
         switch (store.result) {
         case 2:
-            text = CatalogText(msg::BoardStoreHolds, {store.fileName, store.length});
+            text = CatalogText(msg::BoardStoreHolds,
+                               {VisibleText::shown(store.fileName), VisibleText::shown(store.length)});
             holdsPictures = true;
             break;
         case 1:

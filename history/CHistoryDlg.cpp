@@ -2,6 +2,7 @@
 
 #include "app/CFileDialogs.h"
 #include "app/CMessageBox.h"
+#include "common/VisibleText.h"
 #include "history/HistoryStore.h"
 #include "history/HistoryTableModel.h"
 #include "i18n/CatalogIds.h"
@@ -86,6 +87,7 @@ CHistoryDlg::CHistoryDlg(QString databasePath, QWidget* parent)
     m_table->horizontalHeader()->setStretchLastSection(true);
 
     m_count = new QLabel(CatalogText(msg::HistoryLoading), this);
+    m_count->setTextFormat(Qt::PlainText);
     m_count->setObjectName(QStringLiteral("countLabel"));
     m_export = new QPushButton(CatalogText(msg::HistoryButtonExport), this);
     m_export->setObjectName(QStringLiteral("exportButton"));

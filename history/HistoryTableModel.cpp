@@ -1,5 +1,7 @@
 #include "history/HistoryTableModel.h"
 
+#include "common/SpreadsheetCell.h"
+#include "common/VisibleText.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 
@@ -139,10 +141,11 @@ QVariant HistoryTableModel::data(const QModelIndex& index, int role) const {
     }
     const HistoryRecord& r = recordAt(index.row());
     if (role == Qt::DisplayRole) {
-        return cellText(r, index.column());
+        // Names, file names and reply texts came from projectors and files.
+        return VisibleText::shown(cellText(r, index.column()));
     }
     if (role == Qt::ToolTipRole && index.column() == File) {
-        return r.filePath;
+        return VisibleText::toolTip(r.filePath);
     }
     if (role == Qt::TextAlignmentRole && (index.column() == Store || index.column() == Took)) {
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
@@ -163,7 +166,7 @@ QVariant HistoryTableModel::headerData(int section, Qt::Orientation orientation,
 
 QByteArray HistoryTableModel::toCsv() const {
     auto field = [](const QString& text) {
-        QString t = text;
+        QString t = SpreadsheetCell::guarded(text);
         if (t.contains(u'"') || t.contains(u',') || t.contains(u'\n') || t.contains(u'\r')) {
             t.replace(u'"', QStringLiteral("\"\""));
             t = u'"' + t + u'"';

@@ -583,6 +583,9 @@
     X(PictureCanvasName, 9, 934)                                        \
     X(PictureCanvasSize, 9, 935)                                        \
     X(PictureCanvasRegion, 9, 936)                                      \
+    /* Outside text that could pass for other text */                   \
+    X(CsvRowInvisibleCharacter, 9, 940)                                 \
+    X(AskRegisterCleanedName, 9, 941)                                   \
     X(MenuRedo, 53, 99)                                                 \
     X(PromptRedo, 53, 100)
 

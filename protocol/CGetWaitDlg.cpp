@@ -1,5 +1,6 @@
 #include "protocol/CGetWaitDlg.h"
 
+#include "common/VisibleText.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 
@@ -14,6 +15,7 @@ CGetWaitDlg::CGetWaitDlg(Form form, QWidget* parent) : QDialog(parent), m_form(f
     // Only the wait box takes input while the queries run.
     setWindowModality(Qt::ApplicationModal);
     m_text = new QLabel(CatalogText(msg::WaitExecuting), this);
+    m_text->setTextFormat(Qt::PlainText); // it names a projector
     m_text->setObjectName(QStringLiteral("messageLabel"));
     m_text->setWordWrap(true);
     auto* busy = new QProgressBar(this);
@@ -32,7 +34,8 @@ CGetWaitDlg::CGetWaitDlg(Form form, QWidget* parent) : QDialog(parent), m_form(f
 }
 
 void CGetWaitDlg::setLabel(const QString& name) {
-    m_text->setText(CatalogText(m_form == Information ? msg::WaitImageInfo : msg::WaitTransState, {name}));
+    m_text->setText(CatalogText(m_form == Information ? msg::WaitImageInfo : msg::WaitTransState,
+                                {VisibleText::shown(name)}));
     findChild<QProgressBar*>(QStringLiteral("busyBar"))->setAccessibleName(m_text->text());
 }
 

@@ -1,6 +1,7 @@
 #include "protocol/CStoreCommandDlg.h"
 
 #include "app/CMessageBox.h"
+#include "common/VisibleText.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "protocol/StoreCommandRun.h"
@@ -74,6 +75,7 @@ CStoreCommandDlg::CStoreCommandDlg(ProjectorStore& store, CommandObserver* obser
     auto* close = new QPushButton(CatalogText(msg::ButtonClose), this);
     close->setObjectName(QStringLiteral("closeButton"));
     m_status = new QLabel(this);
+    m_status->setTextFormat(Qt::PlainText);
     m_status->setObjectName(QStringLiteral("statusLabel"));
 
     auto* choice = new QHBoxLayout;

@@ -1,5 +1,6 @@
 #include "protocol/CStoreListDlg.h"
 
+#include "common/VisibleText.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "protocol/CancelCommand.h"
@@ -73,11 +74,11 @@ void CStoreListDlg::setUp() {
     if (m_form == Information) {
         headers << CatalogText(msg::ColumnFileName) << CatalogText(msg::ColumnSize);
         widths << 120 << 100;
-        setWindowTitle(CatalogText(msg::StoreInfoDlgTitle, {m_label}));
+        setWindowTitle(CatalogText(msg::StoreInfoDlgTitle, {VisibleText::shown(m_label)}));
     } else {
         headers << CatalogText(msg::ColumnStatus);
         widths << 120;
-        setWindowTitle(CatalogText(msg::StoreStateDlgTitle, {m_label}));
+        setWindowTitle(CatalogText(msg::StoreStateDlgTitle, {VisibleText::shown(m_label)}));
     }
     m_list->setColumnCount(static_cast<int>(headers.size()));
     m_list->setHorizontalHeaderLabels(headers);
@@ -87,9 +88,11 @@ void CStoreListDlg::setUp() {
     m_list->setRowCount(4);
     for (int row = 0; row < 4; ++row) {
         m_list->setItem(row, 0, new QTableWidgetItem(QString::number(row + 1)));
-        m_list->setItem(row, 1, new QTableWidgetItem(m_texts[static_cast<size_t>(2 * row)]));
+        m_list->setItem(row, 1,
+                        new QTableWidgetItem(VisibleText::shown(m_texts[static_cast<size_t>(2 * row)])));
         if (m_form == Information) {
-            m_list->setItem(row, 2, new QTableWidgetItem(m_texts[static_cast<size_t>(2 * row + 1)]));
+            m_list->setItem(
+                row, 2, new QTableWidgetItem(VisibleText::shown(m_texts[static_cast<size_t>(2 * row + 1)])));
         }
     }
     m_cancelButton->setVisible(m_form == Status);
@@ -136,7 +139,7 @@ bool CStoreListDlg::isCancelling() const {
 }
 
 void CStoreListDlg::setCancelText(int row, const QString& text) {
-    m_list->setItem(row, 2, new QTableWidgetItem(text));
+    m_list->setItem(row, 2, new QTableWidgetItem(VisibleText::shown(text)));
 }
 
 void CStoreListDlg::showCancelling(bool cancelling) {

@@ -2,6 +2,7 @@
 
 #include "app/CMessageBox.h"
 #include "app/CommandIds.h"
+#include "common/VisibleText.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "registry/LocalAddresses.h"
@@ -88,6 +89,7 @@ CDiscoveryDlg::CDiscoveryDlg(ProjectorStore& store, SaveList save, QWidget* pare
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     m_list->setMinimumSize(560, 220);
     m_status = new QLabel(this);
+    m_status->setTextFormat(Qt::PlainText);
     m_status->setObjectName(QStringLiteral("statusLabel"));
     m_progress = new QProgressBar(this);
     m_progress->setObjectName(QStringLiteral("progressBar"));
@@ -265,7 +267,7 @@ void CDiscoveryDlg::fillList() {
     m_list->setRowCount(m_found.count());
     for (int row = 0; row < m_found.count(); ++row) {
         const DiscoveredDevice& d = m_found.devices()[row];
-        m_list->setItem(row, 0, new QTableWidgetItem(d.name()));
+        m_list->setItem(row, 0, new QTableWidgetItem(VisibleText::shown(d.name())));
         m_list->setItem(row, 1, new QTableWidgetItem(d.mac));
         m_list->setItem(row, 2, new QTableWidgetItem(Ipv4::toText(d.address)));
         // Beside the device: whether the list already has it, or its address for another.
@@ -276,7 +278,7 @@ void CDiscoveryDlg::fillList() {
                 break;
             }
             if (r.address == d.address) {
-                state = CatalogText(msg::DiscoveryRowAddressTaken, {r.name});
+                state = CatalogText(msg::DiscoveryRowAddressTaken, {VisibleText::shown(r.name)});
             }
         }
         m_list->setItem(row, 3, new QTableWidgetItem(state));
@@ -321,6 +323,22 @@ void CDiscoveryDlg::OnRegister() {
         const DiscoveredDevice& d = m_found.devices()[row];
         ProjectorRecord fresh;
         fresh.name = d.name().left(ProjectorRecord::kMaxName);
+        if (VisibleText::containsInvisible(fresh.name)) {
+            // A name that hides or reverses text could pass for another projector's: it is
+            // registered only without those characters, and only when the user agrees.
+            QString cleaned = VisibleText::withoutInvisible(fresh.name).trimmed();
+            if (cleaned.isEmpty()) {
+                cleaned = d.mac;
+            }
+            if (CMessageBox::show(
+                    this,
+                    CatalogText(msg::AskRegisterCleanedName,
+                                {Ipv4::toText(d.address), VisibleText::shown(fresh.name), cleaned}),
+                    CMessageBox::Icon::Question, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+                continue;
+            }
+            fresh.name = cleaned;
+        }
         fresh.mac = d.mac;
         fresh.address = d.address;
         fresh.authMark = QStringLiteral("1");

@@ -3,6 +3,7 @@
 #include "app/CFileDialogs.h"
 #include "app/CMessageBox.h"
 #include "common/PrivateFile.h"
+#include "common/VisibleText.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "protocol/CGetWaitDlg.h"
@@ -198,6 +199,7 @@ CProjectorListDlg::CProjectorListDlg(ProjectorStore& store, CommandObserver* obs
     });
 
     m_status = new QLabel(this);
+    m_status->setTextFormat(Qt::PlainText);
     m_status->setObjectName(QStringLiteral("statusLabel"));
     m_status->hide();
 
@@ -233,8 +235,8 @@ void CProjectorListDlg::fillList() {
     m_table->setRowCount(static_cast<int>(m_list.size()));
     for (int row = 0; row < m_list.size(); ++row) {
         const ProjectorRecord& r = m_list[row];
-        m_table->setItem(row, 0, new QTableWidgetItem(icon, r.name));
-        m_table->setItem(row, 1, new QTableWidgetItem(r.mac));
+        m_table->setItem(row, 0, new QTableWidgetItem(icon, VisibleText::shown(r.name)));
+        m_table->setItem(row, 1, new QTableWidgetItem(VisibleText::shown(r.mac)));
         m_table->setItem(row, 2, new QTableWidgetItem(Ipv4::toText(r.address)));
         m_table->setItem(row, 3,
                          new QTableWidgetItem(CatalogText(r.authMark == u"1" ? msg::AuthenticationOn
@@ -469,8 +471,8 @@ void CProjectorListDlg::queryFinished(int step, const QVariant& outcome) {
 void CProjectorListDlg::queriesEnded(bool stopped) {
     m_wait->hide();
     if (stopped && m_queryStep >= 0) {
-        m_status->setText(
-            CatalogText(msg::WaitQueriesStopped, {m_queryRecords.value(m_queryStep / kStores).name}));
+        m_status->setText(CatalogText(
+            msg::WaitQueriesStopped, {VisibleText::shown(m_queryRecords.value(m_queryStep / kStores).name)}));
         m_status->show();
     }
     m_menuBar->setEnabled(true);

@@ -1,5 +1,6 @@
 #include "registry/CProjectorTable.h"
 
+#include "common/VisibleText.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 
@@ -28,7 +29,7 @@ void CProjectorTable::FillProjectorList(const ProjectorList& list) {
     setRowCount(static_cast<int>(list.size()));
     for (int row = 0; row < list.size(); ++row) {
         const ProjectorRecord& r = list[row];
-        setItem(row, 0, new QTableWidgetItem(r.name));
+        setItem(row, 0, new QTableWidgetItem(VisibleText::shown(r.name)));
         setItem(row, 1, new QTableWidgetItem(r.mac));
         setItem(row, 2, new QTableWidgetItem(Ipv4::toText(r.address)));
     }

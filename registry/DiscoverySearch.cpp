@@ -1,7 +1,7 @@
 #include "registry/DiscoverySearch.h"
 
 #include "i18n/CatalogIds.h"
-#include "registry/AnswerCollector.h"
+#include "registry/DiscoveryAnswers.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr int kDatagramBuffer = 1024;
+constexpr qsizetype kDatagramBuffer = DiscoveryAnswers::kMaxDatagram;
 
 sockaddr_in endpoint(quint32 host, quint16 port) {
     sockaddr_in a{};
@@ -106,9 +106,10 @@ DiscoverySearch::Status DiscoverySearch::search(quint32 localAddress, Discovered
 
     using Clock = std::chrono::steady_clock;
     const auto end = Clock::now() + std::chrono::milliseconds(m_options.maxDurationMs);
-    AnswerCollector collector;
+    DiscoveryAnswers answers(found);
     int timeouts = 0;
-    while (timeouts < m_options.timeouts && !m_stop.load() && Clock::now() < end) {
+    // A full table ends the search: a flood of answers could add nothing to it.
+    while (timeouts < m_options.timeouts && !m_stop.load() && Clock::now() < end && !answers.full()) {
         pollfd p{m_answerFd, POLLIN, 0};
         const int rc = ::poll(&p, 1, m_options.waitMs);
         if (rc < 0 && errno == EINTR) {
@@ -140,9 +141,9 @@ DiscoverySearch::Status DiscoverySearch::search(quint32 localAddress, Discovered
             fromLength >= sizeof from
                 ? AnswerCollector::senderKey(ntohl(from.sin_addr.s_addr), ntohs(from.sin_port))
                 : 0;
-        collector.feed(sender, QByteArrayView(datagram, n), [&](QByteArrayView record) {
-            if (found.add(record) && m_onFound) {
-                m_onFound(record.toByteArray());
+        answers.feed(sender, QByteArrayView(datagram, n), [this](const QByteArray& record) {
+            if (m_onFound) {
+                m_onFound(record);
             }
         });
     }

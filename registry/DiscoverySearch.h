@@ -43,7 +43,8 @@ public:
     [[nodiscard]] bool isOpen() const { return m_searchFd >= 0 && m_answerFd >= 0; }
 
     // Sends the request naming localAddress (host order) out of that interface and collects
-    // the answers into found, which is emptied first.
+    // the answers into found, which is emptied first. found never holds more than
+    // DiscoveredDeviceTable::kMaxDevices (256) projectors; a search that fills it ends.
     Status search(quint32 localAddress, DiscoveredDeviceTable& found);
 
     // Called on the searching thread with each answer record that made a new row, as it

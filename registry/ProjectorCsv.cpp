@@ -1,5 +1,7 @@
 #include "registry/ProjectorCsv.h"
 
+#include "common/SpreadsheetCell.h"
+#include "common/VisibleText.h"
 #include "i18n/CatalogIds.h"
 #include "registry/MacText.h"
 
@@ -53,9 +55,10 @@ bool isHeader(const QStringList& fields) {
 QByteArray ProjectorCsv::write(const ProjectorList& list) {
     QString text = QStringLiteral("name,mac,ip,authentication,password\r\n");
     for (const ProjectorRecord& r : list) {
-        const QStringList fields{quoted(r.name), quoted(r.mac), Ipv4::toText(r.address),
+        const QStringList fields{quoted(SpreadsheetCell::guarded(r.name)),
+                                 quoted(SpreadsheetCell::guarded(r.mac)), Ipv4::toText(r.address),
                                  r.authenticate() != 0 ? QStringLiteral("1") : QStringLiteral("0"),
-                                 quoted(r.password)};
+                                 quoted(SpreadsheetCell::guarded(r.password))};
         text += fields.join(u',') + QStringLiteral("\r\n");
     }
     return text.toUtf8();
@@ -127,9 +130,12 @@ ProjectorCsv::Plan ProjectorCsv::plan(QByteArrayView data, const ProjectorList& 
     }
     p.readable = true;
 
-    const QList<QStringList> rows = splitRows(text);
+    QList<QStringList> rows = splitRows(text);
     for (qsizetype i = 0; i < rows.size(); ++i) {
-        const QStringList& fields = rows[i];
+        QStringList& fields = rows[i];
+        for (QString& f : fields) {
+            f = SpreadsheetCell::unguarded(f);
+        }
         if (i == 0 && isHeader(fields)) {
             continue;
         }
@@ -147,6 +153,9 @@ ProjectorCsv::Plan ProjectorCsv::plan(QByteArrayView data, const ProjectorList& 
         const std::optional<QString> mac = MacText::normalised(fields[1].trimmed());
         if (hasControl(r.name) || hasControl(r.password)) {
             row.outcome = Outcome::ControlCharacter;
+        } else if (VisibleText::containsInvisible(r.name)) {
+            // Bidirectional overrides and zero-width characters make one name pass for another.
+            row.outcome = Outcome::InvisibleCharacter;
         } else if (r.name.size() > ProjectorRecord::kMaxName) {
             row.outcome = Outcome::NameTooLong;
         } else if (!mac) {
@@ -212,13 +221,18 @@ CatalogId ProjectorCsv::Row::text() const {
         return msg::CsvRowControlCharacter;
     case Outcome::ListFull:
         return msg::CsvRowListFull;
+    case Outcome::InvisibleCharacter:
+        return msg::CsvRowInvisibleCharacter;
     }
     return msg::CsvRowColumns;
 }
 
 QStringList ProjectorCsv::Row::inserts() const {
     if (accepted()) {
-        return {QString::number(line), record.name, Ipv4::toText(record.address)};
+        return {QString::number(line), VisibleText::shown(record.name), Ipv4::toText(record.address)};
+    }
+    if (outcome == Outcome::InvisibleCharacter) {
+        return {QString::number(line), VisibleText::shown(record.name)};
     }
     return {QString::number(line)};
 }

@@ -10,8 +10,9 @@
 #include <QStringList>
 
 // The projector list as a CSV file: a header row, then name, MAC, IP, authentication and
-// password per row, UTF-8. Import is worked out as a plan first and written only when the
-// user takes it.
+// password per row, UTF-8. Cells a spreadsheet would run as formulas are written behind an
+// apostrophe (SpreadsheetCell), which import takes away again. Import is worked out as a plan first and
+// written only when the user takes it.
 namespace ProjectorCsv {
 
 inline constexpr qint64 kMaxFileSize = 1024 * 1024;
@@ -29,6 +30,7 @@ enum class Outcome {
     Columns,
     ControlCharacter,
     ListFull,
+    InvisibleCharacter, // a name with bidirectional or zero-width characters
 };
 
 struct Row final {

@@ -2,6 +2,7 @@
 
 #include "app/CFileDialogs.h"
 #include "app/CMessageBox.h"
+#include "common/VisibleText.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "schedule/CScheduleEntryDlg.h"
@@ -206,7 +207,7 @@ void CScheduleDlg::RefreshScheduleList() {
         address->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         address->setCheckState(Qt::Unchecked);
         m_list->setItem(i, kAddress, address);
-        m_list->setItem(i, kImageFile, new QTableWidgetItem(e.imageFilePath()));
+        m_list->setItem(i, kImageFile, new QTableWidgetItem(VisibleText::shown(e.imageFilePath())));
         const QString store = CatalogText(e.temporary != 0 ? msg::EntryTemporaryText : msg::EntryStoreText,
                                           {QString::number(e.saveId)});
         m_list->setItem(i, kStore, new QTableWidgetItem(store.left(kStoreTextMax)));

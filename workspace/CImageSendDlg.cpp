@@ -1,6 +1,7 @@
 #include "workspace/CImageSendDlg.h"
 
 #include "app/CMessageBox.h"
+#include "common/VisibleText.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "imaging/SendableImage.h"
@@ -94,6 +95,7 @@ CImageSendDlg::CImageSendDlg(int /*unused*/, QWidget* parent) : QDialog(parent) 
     m_close = button(this, msg::ButtonClose, "closeButton");
 
     m_summary = new QLabel(this);
+    m_summary->setTextFormat(Qt::PlainText);
     m_summary->setObjectName(QStringLiteral("summaryLabel"));
     m_overall = new QProgressBar(this);
     m_overall->setObjectName(QStringLiteral("overallProgressBar"));
@@ -195,7 +197,7 @@ void CImageSendDlg::fillRows() {
     const auto& choices = rememberedChoices();
     for (const Record& r : m_records) {
         auto* item = new QTreeWidgetItem(m_list);
-        item->setText(NameColumn, r.name);
+        item->setText(NameColumn, VisibleText::shown(r.name));
         item->setText(AddressColumn, Ipv4::toText(r.address));
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         bool checked = choices.value(choiceKey(r), true);
@@ -207,7 +209,7 @@ void CImageSendDlg::fillRows() {
         bar->setRange(0, 1);
         bar->setValue(0);
         bar->setTextVisible(false);
-        bar->setAccessibleName(r.name);
+        bar->setAccessibleName(VisibleText::shown(r.name));
         m_list->setItemWidget(item, ProgressColumn, bar);
         m_rowBars.append(bar);
     }
@@ -436,7 +438,8 @@ void CImageSendDlg::refreshRow(int row) {
     const QSignalBlocker block(m_list);
     const QString text = SendEngine::stageText(*s, m_context.timeouts);
     item->setText(StatusColumn, text);
-    item->setToolTip(StatusColumn, text); // a narrow column still lets the whole text be read
+    item->setToolTip(StatusColumn,
+                     VisibleText::toolTip(text)); // a narrow column still lets the whole text be read
     QProgressBar* bar = m_rowBars.value(row);
     if (bar == nullptr) {
         return;

@@ -6,6 +6,7 @@
 #include "app/RecentFileList.h"
 #include "app/TessavelApp.h"
 #include "common/TextRules.h"
+#include "common/VisibleText.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "imaging/PictureOps.h"
@@ -210,7 +211,8 @@ void CPictureView::openDroppedFiles(const QStringList& paths) {
 void CPictureView::startOpen(const QString& path, Origin origin) {
     if (m_document.open(path)) {
         m_openOrigin = origin;
-        m_host.showBusy(CatalogText(msg::OpenInProgress, {QFileInfo(path).fileName()}), {});
+        m_host.showBusy(CatalogText(msg::OpenInProgress, {VisibleText::shown(QFileInfo(path).fileName())}),
+                        {});
     }
 }
 
@@ -262,7 +264,8 @@ void CPictureView::showPicture() {
 }
 
 void CPictureView::setDocumentPath(const QString& path) {
-    m_documentTitle = QFileInfo(path).fileName();
+    // The window title names the file: a name that reverses text must not hide its type.
+    m_documentTitle = VisibleText::shown(QFileInfo(path).fileName());
 }
 
 void CPictureView::updateCaption() {
@@ -287,7 +290,8 @@ void CPictureView::showSizeFigure(qint64 bytes) {
 void CPictureView::OnFileSave() {
     const QString path = m_document.path();
     if (m_document.save()) {
-        m_host.showBusy(CatalogText(msg::SaveInProgress, {QFileInfo(path).fileName()}), {});
+        m_host.showBusy(CatalogText(msg::SaveInProgress, {VisibleText::shown(QFileInfo(path).fileName())}),
+                        {});
     }
 }
 
@@ -318,7 +322,7 @@ bool CPictureView::saveProjectorPicture(bool convert) {
     if (!m_document.saveProjectorPicture(path, convert)) {
         return false;
     }
-    m_host.showBusy(CatalogText(msg::SaveInProgress, {QFileInfo(path).fileName()}), {});
+    m_host.showBusy(CatalogText(msg::SaveInProgress, {VisibleText::shown(QFileInfo(path).fileName())}), {});
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include "registry/Ipv4.h"
 #include "schedule/ScheduleEntry.h"
 #include "support/CatalogFixture.h"
+#include "support/HostileStrings.h"
 #include "workspace/CImageSendDlg.h"
 
 #include "support/DialogDriver.h"
@@ -178,6 +179,44 @@ TEST_F(BoardDockTest, RowsFollowTheListAndTellReachAndWhyNot) {
     EXPECT_EQ(cell(silent->address(), CBoardDock::StateColumn)->text(),
               CatalogText(msg::BoardUnreachableNever, {CatalogText(msg::BoardReasonTimeout)}));
     EXPECT_EQ(cell(kLast, CBoardDock::StateColumn)->text(), CatalogText(msg::BoardNotAsked));
+}
+
+TEST_F(BoardDockTest, NamesAndFileNamesFromOutsideAreShownAsWritten) {
+    ProjectorList list;
+    QStringList shown;
+    QList<const HostileString*> files; // what a projector's stores will claim to hold
+    quint32 host = 0x0A000500u;
+    for (const HostileString& h : HostileStrings()) {
+        if (h.text.contains(u'\r') || h.text.contains(u'\n')) {
+            continue; // neither an INI line nor a reply line holds one
+        }
+        list << TestProjector(h.text, ++host);
+        shown << h.shown;
+        if (files.size() < 4 && (h.invisible || h.text.contains(u'<'))) {
+            files << &h;
+        }
+    }
+    frame->SaveProjectorList(list);
+    QTableWidget* table = dock->table();
+    ASSERT_EQ(table->rowCount(), list.size());
+    for (int row = 0; row < list.size(); ++row) {
+        EXPECT_EQ(table->item(row, CBoardDock::NameColumn)->text(), shown[row]);
+    }
+
+    ProjectorEmulator* e = m_emus.add();
+    ASSERT_TRUE(e);
+    ASSERT_EQ(files.size(), 4);
+    for (int s = 1; s <= 4; ++s) {
+        ASSERT_TRUE(e->stores().begin(s));
+        ASSERT_FALSE(e->stores().finish(s, files[s - 1]->text.toUtf8(), QByteArray(10, 'x')));
+    }
+    frame->SaveProjectorList({TestProjector(u"Hall"_qs, e->address())});
+    ASSERT_TRUE(refreshAndSettle());
+    for (int s = 1; s <= 4; ++s) {
+        EXPECT_EQ(store(e->address(), s)->text(),
+                  CatalogText(msg::BoardStoreHolds, {files[s - 1]->shown, u"10"_qs}))
+            << files[s - 1]->what;
+    }
 }
 
 TEST_F(BoardDockTest, ThumbnailOnlyForTheUploadOnRecordAndANeutralMarkOtherwise) {

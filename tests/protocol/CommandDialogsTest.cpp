@@ -2,6 +2,7 @@
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "protocol/CCancelDlg.h"
+#include "protocol/CGetWaitDlg.h"
 #include "protocol/CImageInfoDlg.h"
 #include "protocol/CStoreListDlg.h"
 #include "protocol/CTransStateDlg.h"
@@ -10,6 +11,7 @@
 #include "registry/CSettingDlg.h"
 #include "registry/ProjectorStore.h"
 #include "support/CatalogFixture.h"
+#include "support/HostileStrings.h"
 #include "support/RecordingObserver.h"
 
 #include "support/DialogDriver.h"
@@ -20,6 +22,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMutex>
@@ -28,6 +31,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -526,4 +530,81 @@ TEST_F(CommandDialogs, CancelTransmitFillsItsColumnAsAnswersComeAndStopEndsIt) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !info.isVisible(); }, kEndLimitMs));
     EXPECT_EQ(stopped, std::optional<bool>(true));
     EXPECT_EQ(info.result(), QDialog::Accepted);
+}
+
+TEST_F(CommandDialogs, OutsideTextIsShownAsWrittenNeverAsMarkup) {
+    // A picture on disk that the markup of a reply would load if it were taken as rich text.
+    const QString picture = m_dir.filePath(u"p.png"_qs);
+    QImage red(4, 4, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    ASSERT_TRUE(red.save(picture));
+    const QString fileName = u"<b>bold</b><img src=\"file://"_qs + picture + u"\">\u202Egnp.qv1"_qs;
+    EmulatorConfig hostile;
+    hostile.faults.infoReplyOverride = "INFO 0\r\nFile-Name:" + fileName.toUtf8() + "\r\nFile-Length:12\r\n";
+    ProjectorEmulator* e = m_emus.add(hostile);
+    ASSERT_TRUE(e);
+
+    ProjectorList list{TestProjector(u"<i>Hall</i>\u202Egnp.exe"_qs, e->address())};
+    QStringList shown{u"<i>Hall</i>\\u202Egnp.exe"_qs};
+    quint32 host = 0x0A000400u;
+    for (const HostileString& h : HostileStrings()) {
+        if (!h.text.contains(u'\r') && !h.text.contains(u'\n')) { // an INI line holds no line break
+            list << TestProjector(h.text, ++host);
+            shown << h.shown;
+        }
+    }
+    ASSERT_TRUE(saveList(list));
+    CImageInfoDlg dlg(m_store, nullptr, nullptr, FastContext());
+    CProjectorTable* table = dlg.projectorTable();
+    ASSERT_EQ(table->rowCount(), list.size());
+    for (int row = 0; row < list.size(); ++row) {
+        EXPECT_EQ(table->item(row, 0)->text(), shown[row]) << row;
+    }
+    EXPECT_EQ(child<QLabel>(dlg, u"statusLabel"_qs)->textFormat(), Qt::PlainText);
+
+    // The real message box, not a recorder: what it is told to show and how it shows it.
+    struct Seen {
+        bool shown = false;
+        Qt::TextFormat format = Qt::AutoText;
+        Qt::TextFormat labelFormat = Qt::AutoText;
+        QString text;
+        QString labelText;
+    } seen;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&seen] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || !box->isVisible()) {
+            return;
+        }
+        seen.shown = true;
+        seen.format = box->textFormat();
+        seen.text = box->text();
+        if (auto* label = box->findChild<QLabel*>(u"qt_msgbox_label"_qs)) {
+            seen.labelFormat = label->textFormat();
+            seen.labelText = label->text();
+        }
+        box->done(QMessageBox::Ok);
+    });
+    watch.start(20);
+    selectRows(table, {0});
+    ASSERT_TRUE(runToEnd(dlg, [&dlg] { dlg.runSelected(); }));
+    watch.stop();
+    ASSERT_TRUE(seen.shown);
+    EXPECT_EQ(seen.format, Qt::PlainText);
+    EXPECT_EQ(seen.labelFormat, Qt::PlainText);
+    const QString want = u"File-Name:<b>bold</b><img src=\"file://"_qs + picture +
+                         u"\">\\u202Egnp.qv1\r\nFile-Length:12"_qs + CatalogText(msg::LengthUnit);
+    EXPECT_EQ(seen.text, want);
+    EXPECT_EQ(seen.labelText, want);
+}
+
+TEST_F(CommandDialogs, TheWaitBoxNamesAProjectorAsWritten) {
+    for (const HostileString& h : HostileStrings()) {
+        CGetWaitDlg wait(CGetWaitDlg::Information);
+        wait.setLabel(h.text);
+        auto* label = child<QLabel>(wait, u"messageLabel"_qs);
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->textFormat(), Qt::PlainText);
+        EXPECT_EQ(label->text(), CatalogText(msg::WaitImageInfo, {h.shown})) << h.what;
+    }
 }

@@ -256,3 +256,44 @@ TEST_F(DiscoveryDialogNetns, RowsAppearAsAnswersArriveAndTheQuietWaitsAreCounted
         d.reject();
     });
 }
+
+TEST_F(DiscoveryDialogNetns, ANameThatHidesTextIsShownAndRegisteredOnlyWithoutItsTricks) {
+    EmulatorConfig c;
+    c.address = 0x7F000005u;
+    c.discovery = true;
+    c.discoveryInterface = 0x7F000001u;
+    c.name = QStringLiteral("<i>Hall</i>\u202Egnp.exe").toUtf8();
+    c.mac = {0x00, 0x11, 0x22, 0x33, 0x44, 0x05};
+    auto trick = std::make_unique<ProjectorEmulator>(c);
+    ASSERT_TRUE(trick->start());
+    const QString shown = u"<i>Hall</i>\\u202Egnp.exe"_qs;
+    const QString cleaned = u"<i>Hall</i>gnp.exe"_qs;
+
+    AppState frameState(m_dir.filePath(u"T.INI"_qs));
+    CMainFrame frame(frameState);
+    for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+        MessageBoxRecorder boxes;
+        boxes.answer(answer);
+        CDiscoveryDlg d(frame.projectorStore(),
+                        [&frame](const ProjectorList& l) { return frame.SaveProjectorList(l); });
+        ExecWith(d, [&] {
+            search(d);
+            const int row = rowOf(d.list(), shown);
+            ASSERT_GE(row, 0) << "the row spells out the override";
+            d.list()->selectRow(row);
+            Click(d, "registerButton");
+        });
+        ASSERT_EQ(boxes.shown().size(), 1u);
+        EXPECT_EQ(boxes.shown()[0].text,
+                  CatalogText(msg::AskRegisterCleanedName, {u"127.0.0.5"_qs, shown, cleaned}));
+        EXPECT_EQ(boxes.shown()[0].buttons, QMessageBox::Yes | QMessageBox::No);
+        const ProjectorList list = frame.GetProjectorList();
+        if (answer == QMessageBox::No) {
+            EXPECT_TRUE(list.isEmpty());
+        } else {
+            ASSERT_EQ(list.size(), 1);
+            EXPECT_EQ(list[0].name, cleaned);
+            EXPECT_EQ(list[0].address, (Ipv4::Octets{127, 0, 0, 5}));
+        }
+    }
+}

@@ -2,10 +2,12 @@
 #include "registry/AnswerCollector.h"
 #include "registry/AnswerScanner.h"
 #include "registry/DiscoveredDeviceTable.h"
+#include "registry/DiscoveryAnswers.h"
 #include "registry/DiscoveryDatagram.h"
 #include "registry/DiscoverySearch.h"
 #include "registry/LocalAddresses.h"
 #include "support/Emulators.h"
+#include "support/HostileStrings.h"
 
 #include <QNetworkInterface>
 #include <QSet>
@@ -163,6 +165,57 @@ TEST(DeviceTable, DuplicateRuleNamesAndCap) {
     }
     EXPECT_EQ(big.count(), DiscoveredDeviceTable::kMaxDevices);
     EXPECT_EQ(big.devices().last().name(), u"P255");
+}
+
+TEST(DiscoveryAnswersTest, AFloodOfAHundredThousandDatagramsFromFiveThousandSendersStaysBounded) {
+    DiscoveredDeviceTable found;
+    DiscoveryAnswers answers(found);
+    int rows = 0;
+    const auto onRow = [&rows](const QByteArray&) { ++rows; };
+    constexpr quint32 kSenders = 5000;
+    auto sender = [](quint32 i) { return AnswerCollector::senderKey(0x0A000000u + i % kSenders, 4001); };
+    // Half records, start marks in noise and names that hide text, from every sender in turn.
+    QByteArray noise(4096, '\x01');
+    for (int k = 0; k < noise.size(); k += 3) {
+        noise[k] = static_cast<char>(k);
+    }
+    const std::vector<HostileString>& hostile = HostileStrings();
+    for (quint32 i = 0; i < 50000; ++i) {
+        const HostileString& h = hostile[i % hostile.size()];
+        const QByteArray half = record(h.text.toUtf8(), {0, 0, 0, 0, 0, 1}, 0x0A000000u + i).left(40);
+        answers.feed(sender(i), i % 3 == 0 ? QByteArrayView(noise) : QByteArrayView(half), onRow);
+        ASSERT_LE(answers.senders(), AnswerCollector::kMaxSenders) << i;
+    }
+    EXPECT_LE(rows, found.count());
+    // Then whole answers, each a projector of its own.
+    for (quint32 i = 0; i < 50000; ++i) {
+        const Mac mac{
+            0, 0x11, static_cast<quint8>(i >> 16), static_cast<quint8>(i >> 8), static_cast<quint8>(i), 2};
+        answers.feed(sender(i), record("P" + QByteArray::number(i), mac, 0x0A000000u + i), onRow);
+        ASSERT_LE(answers.senders(), AnswerCollector::kMaxSenders) << i;
+        ASSERT_LE(found.count(), DiscoveredDeviceTable::kMaxDevices) << i;
+    }
+    EXPECT_TRUE(answers.full());
+    EXPECT_EQ(found.count(), DiscoveredDeviceTable::kMaxDevices);
+    EXPECT_EQ(rows, DiscoveredDeviceTable::kMaxDevices) << "each row is reported once";
+    // A full table takes nothing more, not even a new projector in a clean datagram.
+    answers.feed(AnswerCollector::senderKey(0x0B000001u, 4001), record("Late", {9, 9, 9, 9, 9, 9}), onRow);
+    EXPECT_EQ(rows, DiscoveredDeviceTable::kMaxDevices);
+}
+
+TEST(DiscoveryAnswersTest, ADatagramCountsUpToItsFirstKilobyte) {
+    QByteArray twelve;
+    for (int i = 0; i < 12; ++i) {
+        twelve += record("R" + QByteArray::number(i), {0, 0, 0, 0, 0, static_cast<quint8>(i)});
+    }
+    ASSERT_GT(twelve.size(), DiscoveryAnswers::kMaxDatagram);
+    DiscoveredDeviceTable found;
+    DiscoveryAnswers answers(found);
+    QList<QByteArray> rows;
+    answers.feed(1, twelve, [&rows](const QByteArray& r) { rows << r; });
+    EXPECT_EQ(rows.size(), DiscoveryAnswers::kMaxDatagram / DiscoveryDatagram::kAnswerSize);
+    EXPECT_EQ(found.count(), rows.size());
+    EXPECT_EQ(found.devices().last().name(), u"R10");
 }
 
 TEST(LocalAddressList, LoopbackCapAndFallback) {

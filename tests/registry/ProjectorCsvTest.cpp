@@ -3,6 +3,7 @@
 #include "i18n/CatalogIds.h"
 #include "registry/MacText.h"
 #include "registry/ProjectorStore.h"
+#include "support/HostileStrings.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -63,6 +64,67 @@ TEST(ProjectorCsv, RoundTripKeepsEveryFieldIncludingQuotesCommasAndUnicode) {
     EXPECT_EQ(plan.acceptedCount(), 3);
     EXPECT_EQ(plan.result, list);
     EXPECT_EQ(plan.rows[0].line, 2) << "the header is row 1";
+}
+
+TEST(ProjectorCsv, HostileTextNeverStartsAFormulaAndComesBackAsItWas) {
+    ProjectorList list;
+    quint32 host = 0x0A000200u;
+    for (const HostileString& h : HostileStrings()) {
+        if (!h.invisible) {
+            list << rec(h.text, ++host, {}, u"1"_qs, h.text);
+        }
+    }
+    const QByteArray csv = ProjectorCsv::write(list);
+    const QList<QStringList> cells = ProjectorCsv::splitRows(QString::fromUtf8(csv));
+    ASSERT_EQ(cells.size(), list.size() + 1);
+    for (const QStringList& row : cells) {
+        for (const QString& cell : row) {
+            const QChar first = cell.isEmpty() ? QChar() : cell.front();
+            EXPECT_FALSE(first == u'=' || first == u'+' || first == u'-' || first == u'@' || first == u'\t' ||
+                         first == u'\r')
+                << qPrintable(cell);
+        }
+    }
+    EXPECT_TRUE(csv.contains("\r\n'-Front Hall,,10.0.2."));
+    const ProjectorCsv::Plan plan = ProjectorCsv::plan(csv, {});
+    ASSERT_TRUE(plan.readable);
+    EXPECT_EQ(plan.acceptedCount(), list.size());
+    EXPECT_EQ(plan.result, list);
+    // A hand-made file means what it says: its own apostrophes stay.
+    const ProjectorCsv::Plan typed =
+        ProjectorCsv::plan("'Quoted,,10.0.0.9,0,'pw\n=Formula,,10.0.0.10,0,\n", {});
+    ASSERT_EQ(typed.result.size(), 2);
+    EXPECT_EQ(typed.result[0].name, u"'Quoted");
+    EXPECT_EQ(typed.result[0].password, u"'pw");
+    EXPECT_EQ(typed.result[1].name, u"=Formula");
+}
+
+TEST(ProjectorCsv, NamesThatHideOrReverseTextAreRefusedWithTheNameShown) {
+    quint32 host = 0x0A000300u;
+    for (const HostileString& h : HostileStrings()) {
+        if (!h.invisible) {
+            continue;
+        }
+        const ProjectorCsv::Plan plan = ProjectorCsv::plan(ProjectorCsv::write({rec(h.text, ++host)}), {});
+        ASSERT_EQ(plan.rows.size(), 1) << h.what;
+        const ProjectorCsv::Row& row = plan.rows[0];
+        EXPECT_FALSE(row.accepted()) << h.what;
+        EXPECT_TRUE(plan.result.isEmpty()) << h.what;
+        if (row.outcome == ProjectorCsv::Outcome::InvisibleCharacter) {
+            EXPECT_EQ(row.text(), msg::CsvRowInvisibleCharacter);
+            EXPECT_EQ(row.inserts(), (QStringList{u"2"_qs, h.shown})) << h.what;
+        } else {
+            EXPECT_EQ(row.outcome, ProjectorCsv::Outcome::ControlCharacter) << h.what;
+        }
+    }
+    const QByteArray reversed = QStringLiteral("Hall\u202Egnp.exe,,10.0.0.1,0,\n").toUtf8();
+    EXPECT_EQ(ProjectorCsv::plan(reversed, {}).rows.value(0).outcome,
+              ProjectorCsv::Outcome::InvisibleCharacter);
+    // Only the name is shown anywhere: a password may hold what the projector was given.
+    const QByteArray password = QStringLiteral("Hall,,10.0.0.1,1,p\u200Bw\n").toUtf8();
+    const ProjectorCsv::Plan kept = ProjectorCsv::plan(password, {});
+    ASSERT_EQ(kept.result.size(), 1);
+    EXPECT_EQ(kept.result[0].password, u"p\u200Bw"_qs);
 }
 
 TEST(ProjectorCsv, EachRowSaysWhatHappensToIt) {

@@ -12,6 +12,7 @@
 #include "registry/CProjectorListDlg.h"
 #include "registry/ProjectorStore.h"
 #include "support/CatalogFixture.h"
+#include "support/HostileStrings.h"
 
 #include "support/DialogDriver.h"
 #include "support/Emulators.h"
@@ -464,6 +465,57 @@ TEST_F(ProjectorListDialogs, ImageInfoShowsNameAndSizeOfEachStore) {
     EXPECT_TRUE(shown);
     EXPECT_TRUE(dlg.statusLine()->isHidden()) << "nothing was stopped";
     EXPECT_EQ(waitText, CatalogText(msg::WaitImageInfo, {u"Lobby"_qs}));
+}
+
+TEST_F(ProjectorListDialogs, NamesAndStoreContentsFromOutsideAreShownAsWritten) {
+    // Stores that claim files named with markup and characters that hide or reverse text.
+    ProjectorEmulator* e = m_emus.add();
+    ASSERT_TRUE(e);
+    QList<const HostileString*> files;
+    ProjectorList list;
+    QStringList shown;
+    quint32 host = 0x0A000700u;
+    for (const HostileString& h : HostileStrings()) {
+        if (h.text.contains(u'\r') || h.text.contains(u'\n')) {
+            continue; // neither an INI line nor a reply line holds one
+        }
+        list << TestProjector(h.text, list.isEmpty() ? e->address() : ++host);
+        shown << h.shown;
+        if (files.size() < 4 && (h.invisible || h.text.contains(u'<'))) {
+            files << &h;
+        }
+    }
+    for (int s = 1; s <= 4; ++s) {
+        ASSERT_TRUE(e->stores().begin(s));
+        e->stores().finish(s, files[s - 1]->text.toUtf8(), QByteArray(10, 'x'));
+    }
+    AppState frameState(m_ini);
+    CMainFrame frame(frameState);
+    ASSERT_TRUE(frame.SaveProjectorList(list));
+    CProjectorListDlg dlg(frame.projectorStore(), frame.commandObserver(), saver(frame), nullptr,
+                          FastContext());
+    QTableWidget* t = dlg.list();
+    ASSERT_EQ(t->rowCount(), list.size());
+    for (int row = 0; row < list.size(); ++row) {
+        EXPECT_EQ(t->item(row, 0)->text(), shown[row]);
+    }
+
+    selectRows(dlg.list(), {0});
+    QString waitText;
+    WaitBoxShows waitShows([&](const QString& text) { waitText = text; });
+    bool seen = false;
+    WhenModal<CStoreListDlg>([&](CStoreListDlg& info) {
+        seen = true;
+        EXPECT_EQ(info.windowTitle(), CatalogText(msg::StoreInfoDlgTitle, {shown[0]}));
+        for (int s = 1; s <= 4; ++s) {
+            EXPECT_EQ(info.list()->item(s - 1, 1)->text(), files[s - 1]->shown) << files[s - 1]->what;
+        }
+        Click(info, "closeButton");
+    });
+    dlg.contextAction(CProjectorListDlg::CmdImageInfo)->trigger();
+    ASSERT_TRUE(queriesEnd(dlg));
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(waitText, CatalogText(msg::WaitImageInfo, {shown[0]}));
 }
 
 TEST_F(ProjectorListDialogs, TheWaitBoxsStopAbandonsTheProjectorBeingAsked) {

@@ -940,3 +940,13 @@ TEST(ScheduleDialogPieces, RunsAndStopsWithoutAMainWindow) {
     EXPECT_FALSE(state.schedule().isRunning());
     EXPECT_TRUE(boxes.shown().empty());
 }
+
+TEST_F(ScheduleDialogs, AnEntrysFileIsNamedWithItsHiddenCharactersSpelledOut) {
+    CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
+    d.show();
+    const QString reversed = writeFile(u"x\u202Eexe.qv1"_qs, imageBytes);
+    ASSERT_TRUE(insert(d, kSilentText, reversed));
+    EXPECT_EQ(cell(d, 0, 1), dir.filePath(u"x\\u202Eexe.qv1"_qs));
+    ASSERT_EQ(d.table().count, 1);
+    EXPECT_EQ(d.table().entries[0].imageFilePath(), reversed) << "the entry keeps the name as it is";
+}

@@ -6,6 +6,7 @@
 #include "i18n/CatalogIds.h"
 #include "protocol/ImageUpload.h"
 #include "support/CatalogFixture.h"
+#include "support/HostileStrings.h"
 #include "support/TestPictures.h"
 #include "workspace/CImageSendDlg.h"
 #include "workspace/CPictureView.h"
@@ -68,7 +69,7 @@ protected:
         f.write(b);
         return path;
     }
-    static CommandContext fast() {
+    static CommandContext FastContext() {
         CommandContext c;
         c.timeouts.connectMs = 1000;
         c.timeouts.greetingMs = 500;
@@ -90,7 +91,7 @@ protected:
         }
         d->m_imagePath = path;
         d->setPictureSize(100, 80);
-        d->setCommandContext(fast());
+        d->setCommandContext(FastContext());
         return d;
     }
     template <typename T> static T* child(QWidget& w, const char* name) {
@@ -181,7 +182,7 @@ TEST_F(SendTest, StopEndsTheSendWithinASecondAndStartsNothingMore) {
         emus << m_emus.add(i < 2 ? mute : silentGreeter);
     }
     auto d = dialog(emus, pictureFile());
-    CommandContext longWaits = fast();
+    CommandContext longWaits = FastContext();
     longWaits.timeouts.putReplyWaits = 300;
     longWaits.timeouts.putWaitStepMs = 1000;
     longWaits.timeouts.greetingMs = 300000;
@@ -219,7 +220,7 @@ TEST_F(SendTest, ClosingDuringASendAsksFirstThenStops) {
     mute.faults.neverReply = true;
     ProjectorEmulator* e = m_emus.add(mute);
     auto d = dialog({e}, pictureFile());
-    CommandContext longWaits = fast();
+    CommandContext longWaits = FastContext();
     longWaits.timeouts.putReplyWaits = 300;
     longWaits.timeouts.putWaitStepMs = 1000;
     d->setCommandContext(longWaits);
@@ -291,6 +292,22 @@ TEST_F(SendTest, RemembersTheLastChoiceByMacAndAddressAndCanCheckOneAlone) {
     }
 }
 
+TEST_F(SendTest, RowsNameEachProjectorWithItsHiddenCharactersSpelledOut) {
+    CImageSendDlg d(0, nullptr);
+    quint32 host = 0x0A000600u;
+    for (const HostileString& h : HostileStrings()) {
+        d.DataAdd(h.text, ++host, 0, "", "", -1, -1);
+    }
+    d.m_imagePath = pictureFile();
+    d.show();
+    auto* list = child<QTreeWidget>(d, "projectorTable");
+    ASSERT_EQ(list->topLevelItemCount(), static_cast<int>(HostileStrings().size()));
+    for (int row = 0; row < list->topLevelItemCount(); ++row) {
+        const HostileString& h = HostileStrings()[static_cast<size_t>(row)];
+        EXPECT_EQ(list->topLevelItem(row)->text(0), h.shown) << h.what;
+    }
+}
+
 TEST_F(SendTest, DataAddCopiesWhatTheCallerRefills) {
     CImageSendDlg d(0, nullptr);
     char password[256] = "first";
@@ -356,8 +373,8 @@ protected:
         run(Cmd::FileSaveAs);
         return qv1;
     }
-    static ProjectorRecord record(const QString& name, Ipv4::Octets address, const QString& mark,
-                                  const QString& password, const QString& mac) {
+    static ProjectorRecord TestProjector(const QString& name, Ipv4::Octets address, const QString& mark,
+                                         const QString& password, const QString& mac) {
         ProjectorRecord r;
         r.name = name;
         r.address = address;
@@ -381,9 +398,9 @@ protected:
 
 TEST_F(SendCommandTest, HandsEveryRecordOverInListOrderWhateverItsMark) {
     ASSERT_TRUE(frame->SaveProjectorList(
-        {record(u"Hall"_qs, {192, 168, 0, 10}, u"1"_qs, u"pw"_qs, u"00-1a-2b-3c-4d-5e"_qs),
-         record(u"Foyer"_qs, {10, 0, 0, 7}, u"0"_qs, {}, {}),
-         record(u"Stage"_qs, {172, 16, 1, 2}, {}, u"x"_qs, u"AA-BB-CC-DD-EE-FF"_qs)}));
+        {TestProjector(u"Hall"_qs, {192, 168, 0, 10}, u"1"_qs, u"pw"_qs, u"00-1a-2b-3c-4d-5e"_qs),
+         TestProjector(u"Foyer"_qs, {10, 0, 0, 7}, u"0"_qs, {}, {}),
+         TestProjector(u"Stage"_qs, {172, 16, 1, 2}, {}, u"x"_qs, u"AA-BB-CC-DD-EE-FF"_qs)}));
     EXPECT_FALSE(sendEnabled()) << "no picture";
     const QString qv1 = openSavedQv1();
     ASSERT_TRUE(sendEnabled());
@@ -461,8 +478,8 @@ TEST_F(SendCommandTest, ARunningScheduleRefusesButOneThatIsStoppingDoesNot) {
 }
 
 TEST_F(SendCommandTest, SendFromAProjectorsRowChecksThatProjectorAlone) {
-    ASSERT_TRUE(frame->SaveProjectorList({record(u"Hall"_qs, {10, 0, 0, 7}, u"0"_qs, {}, {}),
-                                          record(u"Foyer"_qs, {10, 0, 0, 8}, u"0"_qs, {}, {})}));
+    ASSERT_TRUE(frame->SaveProjectorList({TestProjector(u"Hall"_qs, {10, 0, 0, 7}, u"0"_qs, {}, {}),
+                                          TestProjector(u"Foyer"_qs, {10, 0, 0, 8}, u"0"_qs, {}, {})}));
     openSavedQv1();
     frame->RunProjectorCommand(Cmd::Send, 0x0A000008u);
     ASSERT_EQ(shown, 1);

@@ -127,6 +127,15 @@ protected:
 
 } // namespace
 
+TEST_F(PictureViewTest, AFileNameThatReversesTextIsNamedWithTheReversalSpelledOut) {
+    // Shown as it is, the override would make "x" + U+202E + "exe.png" read as "xgnp.exe".
+    const QString png = makePng(u"x\u202Eexe.png"_qs);
+    open(png);
+    ASSERT_TRUE(view->imageLoaded());
+    EXPECT_EQ(view->documentTitle(), u"x\\u202Eexe.png");
+    EXPECT_EQ(frame->windowTitle(), u"x\\u202Eexe.png - "_qs + CatalogText(msg::AppTitle));
+}
+
 TEST_F(PictureViewTest, OpenEditUndoSaveStateTransitions) {
     const QString png = makePng(u"a.png"_qs);
     open(png);
