@@ -2,6 +2,7 @@
 
 #include "i18n/CatalogIds.h"
 #include "registry/MacText.h"
+#include "registry/ProjectorClash.h"
 
 #include <QStringDecoder>
 
@@ -166,6 +167,9 @@ ProjectorCsv::Plan ProjectorCsv::plan(QByteArrayView data, const ProjectorList& 
                     same = k;
                     break;
                 }
+            }
+            if (const std::optional<ProjectorClash> c = duplicateOf(p.result, r, same)) {
+                row.clash = c->text();
             }
             if (same >= 0) {
                 row.outcome = Outcome::Replaces;
