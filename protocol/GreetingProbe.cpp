@@ -29,7 +29,9 @@ GreetingProbe::Verdict GreetingProbe::probe(quint32 hostAddress, const CommandTi
         return Verdict::Stopped;
     }
     char greeting[1024];
-    const qint64 n = wait == TcpSocket::Wait::Readable ? socket.readOnce(greeting, static_cast<qint64>(sizeof greeting)) : 0;
+    const qint64 n = wait == TcpSocket::Wait::Readable
+                         ? socket.readOnce(greeting, static_cast<qint64>(sizeof greeting))
+                         : 0;
     socket.close();
     return verdictOf(GreetingResult(wait, n));
 }

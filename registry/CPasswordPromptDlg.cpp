@@ -32,7 +32,8 @@ CPasswordPromptDlg::CPasswordPromptDlg(const QStringList& projectorNames, QWidge
     QPushButton* ok = buttons->addButton(CatalogText(msg::ButtonOk), QDialogButtonBox::AcceptRole);
     ok->setObjectName(QStringLiteral("okButton"));
     ok->setDefault(true);
-    QPushButton* cancel = buttons->addButton(CatalogText(msg::ButtonFormCancel), QDialogButtonBox::RejectRole);
+    QPushButton* cancel =
+        buttons->addButton(CatalogText(msg::ButtonFormCancel), QDialogButtonBox::RejectRole);
     cancel->setObjectName(QStringLiteral("cancelButton"));
     connect(buttons, &QDialogButtonBox::accepted, this, &CPasswordPromptDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

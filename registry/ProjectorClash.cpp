@@ -18,14 +18,16 @@ QString macKey(const QString& mac) {
 } // namespace
 
 QString ProjectorClash::text() const {
-    return CatalogText(field == Field::Address ? msg::DuplicateAddress : msg::DuplicateMac, {otherName, value});
+    return CatalogText(field == Field::Address ? msg::DuplicateAddress : msg::DuplicateMac,
+                       {otherName, value});
 }
 
 std::optional<ProjectorClash> duplicateOf(const ProjectorList& list, const ProjectorRecord& candidate,
                                           qsizetype skip) {
     for (qsizetype i = 0; i < list.size(); ++i) {
         if (i != skip && list[i].address == candidate.address) {
-            return ProjectorClash{ProjectorClash::Field::Address, i, list[i].name, Ipv4::toText(candidate.address)};
+            return ProjectorClash{ProjectorClash::Field::Address, i, list[i].name,
+                                  Ipv4::toText(candidate.address)};
         }
     }
     const QString mac = macKey(candidate.mac);

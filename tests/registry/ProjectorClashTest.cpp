@@ -23,14 +23,14 @@ ProjectorRecord rec(const QString& name, quint32 host, const QString& mac = {}) 
 
 TEST(MacText, AWholeAddressIsReadInTheFormsPeopleWriteAndPaste) {
     const MacText::Bytes expected{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
-    for (const char16_t* text : {u"00:1A:2B:3C:4D:5E", u"00-1a-2b-3c-4d-5e", u"001A.2B3C.4D5E", u"001A2B3C4D5E",
-                                 u"001a2b3c4d5e", u"  00:1a:2B:3c:4D:5e\n"}) {
+    for (const char16_t* text : {u"00:1A:2B:3C:4D:5E", u"00-1a-2b-3c-4d-5e", u"001A.2B3C.4D5E",
+                                 u"001A2B3C4D5E", u"001a2b3c4d5e", u"  00:1a:2B:3c:4D:5e\n"}) {
         EXPECT_EQ(MacText::parseWhole(text), expected) << QString::fromUtf16(text).toStdString();
     }
-    for (const char16_t* text : {u"", u"00", u"00:1A:2B:3C:4D", u"00:1A:2B:3C:4D:5E:6F", u"00:1A-2B:3C:4D:5E",
-                                 u"001A:2B3C:4D5E", u"00.1A.2B.3C.4D.5E", u"0:01A:2B:3C:4D:5E", u"00::1A2B:3C:4D:5E",
-                                 u"00:1A:2B:3C:4D:5G", u"001A2B3C4D5E0", u":001A2B3C4D5E", u"001A2B3C4D5E:",
-                                 u"00 1A 2B 3C 4D 5E"}) {
+    for (const char16_t* text :
+         {u"", u"00", u"00:1A:2B:3C:4D", u"00:1A:2B:3C:4D:5E:6F", u"00:1A-2B:3C:4D:5E", u"001A:2B3C:4D5E",
+          u"00.1A.2B.3C.4D.5E", u"0:01A:2B:3C:4D:5E", u"00::1A2B:3C:4D:5E", u"00:1A:2B:3C:4D:5G",
+          u"001A2B3C4D5E0", u":001A2B3C4D5E", u"001A2B3C4D5E:", u"00 1A 2B 3C 4D 5E"}) {
         EXPECT_FALSE(MacText::parseWhole(text)) << QString::fromUtf16(text).toStdString();
     }
 }

@@ -768,8 +768,12 @@ TEST_F(ProjectorListDialogs, CsvExportWarnsAndImportWritesOnlyWhatThePreviewConf
         Click(d, "cancelButton");
     });
     second.OnImportCsv();
-    EXPECT_EQ(lines, (QStringList{CatalogText(msg::CsvRowNew, {u"2"_qs, u"Hall, east"_qs, u"10.0.1.5"_qs}),
-                                  CatalogText(msg::CsvRowReplaces, {u"3"_qs, u"Foyer"_qs, u"10.0.1.6"_qs})}));
+    // The records all share one MAC: each line names the other record, as the form would.
+    const QString mac = u"00-1A-2B-3C-4D-5E"_qs;
+    EXPECT_EQ(lines, (QStringList{CatalogText(msg::CsvRowNew, {u"2"_qs, u"Hall, east"_qs, u"10.0.1.5"_qs}) +
+                                      u' ' + CatalogText(msg::DuplicateMac, {u"Other"_qs, mac}),
+                                  CatalogText(msg::CsvRowReplaces, {u"3"_qs, u"Foyer"_qs, u"10.0.1.6"_qs}) +
+                                      u' ' + CatalogText(msg::DuplicateMac, {u"Hall, east"_qs, mac})}));
     EXPECT_EQ(iniText(), before);
 
     paths << csv;
