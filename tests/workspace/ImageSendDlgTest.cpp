@@ -174,7 +174,7 @@ TEST_F(SendTest, RetryTakesThePasswordFromTheListAsItIsNow) {
     EmulatorConfig locked;
     locked.authenticate = true;
     locked.password = "right-pw";
-    ProjectorEmulator* e = emulator(locked);
+    ProjectorEmulator* e = m_emus.add(locked);
     ASSERT_NE(e, nullptr);
     ProjectorStore store(m_dir.filePath(u"T.INI"_qs));
     ProjectorRecord r;
