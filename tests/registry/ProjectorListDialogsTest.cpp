@@ -352,7 +352,8 @@ TEST_F(ProjectorListDialogs, MacBoxesTakeAPastedAddressAndMoveOnAfterTwoDigits) 
 TEST_F(ProjectorListDialogs, AddAndEditNameADuplicateAndGoOnOnlyOnYes) {
     AppState frameState(m_ini);
     CMainFrame frame(frameState);
-    ASSERT_TRUE(frame.SaveProjectorList({TestProjector(u"Hall"_qs, 0x0A000105u), TestProjector(u"Lab"_qs, 0x0A000106u)}));
+    ASSERT_TRUE(frame.SaveProjectorList(
+        {TestProjector(u"Hall"_qs, 0x0A000105u), TestProjector(u"Lab"_qs, 0x0A000106u)}));
     CProjectorListDlg dlg(frame.projectorStore(), frame.commandObserver(), saver(frame));
     MessageBoxRecorder boxes;
     boxes.answer(QMessageBox::No);
