@@ -256,9 +256,7 @@ void CMainFrame::createActions() {
                 userEditHandler();
             }
         },
-        [] {
-            return QFileInfo::exists(QDir(QCoreApplication::applicationDirPath()).filePath(userToolName()));
-        });
+        [] { return userToolPresent(); });
 }
 
 void CMainFrame::createMenus() {
@@ -401,6 +399,10 @@ QString CMainFrame::userToolName() {
 #else
     return QStringLiteral("Fennick");
 #endif
+}
+
+bool CMainFrame::userToolPresent() {
+    return QFileInfo::exists(QDir(QCoreApplication::applicationDirPath()).filePath(userToolName()));
 }
 
 // A history that cannot be written never stops a command; the user hears of it once.

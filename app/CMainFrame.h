@@ -69,6 +69,8 @@ public:
 
     // The user tool's presence beside the executable enables User Edit.
     static QString userToolName();
+    // Whether the user tool is installed beside the program (never the current folder).
+    static bool userToolPresent();
     std::function<void()> userEditHandler; // shows the user configuration
 
 protected:

@@ -11,7 +11,7 @@ public:
     struct Hooks {
         std::function<int()> showLogin;        // a fresh dialog each time
         std::function<void()> showUserConfig;  // result not used
-        std::function<bool()> userToolPresent; // looked for in the current folder
+        std::function<bool()> userToolPresent; // looked for beside the program
         std::function<void(CatalogId)> showStop;
     };
 

@@ -89,7 +89,7 @@ LoginLoop::Outcome TessavelApp::runLoginDialogs() {
              CUserCfgDialog dialog;
              dialog.exec();
          },
-         [] { return QFileInfo::exists(QDir::current().filePath(CMainFrame::userToolName())); },
+         [] { return CMainFrame::userToolPresent(); },
          [](CatalogId id) { CMessageBox::show(nullptr, CatalogText(id), CMessageBox::Icon::Stop); }});
     return loop.run();
 }

@@ -68,7 +68,9 @@ QString localTime(const QDateTime& t) {
 // The short reason for the common failures; anything else keeps the run's own text.
 QString reasonText(const BoardRow& row) {
     if (row.reasonId) {
-        if (*row.reasonId == msg::SendFailed) {
+        // Nobody there, however the connection failed; a missing challenge keeps its own text.
+        if (*row.reasonId == msg::SendFailed || *row.reasonId == msg::ExplainRefused ||
+            *row.reasonId == msg::ExplainConnectTimeout || *row.reasonId == msg::ExplainNoSocket) {
             return CatalogText(msg::BoardReasonConnect);
         }
         if (*row.reasonId == msg::ReplyTimeout) {

@@ -586,6 +586,33 @@
     /* Outside text that could pass for other text */                   \
     X(CsvRowInvisibleCharacter, 9, 940)                                 \
     X(AskRegisterCleanedName, 9, 941)                                   \
+    /* Register, result explanations, the projector form */             \
+    X(ExplainNoGreeting, 9, 1000)                                       \
+    X(ExplainRefused, 9, 1001)                                          \
+    X(ExplainConnectTimeout, 9, 1002)                                   \
+    X(ExplainWaitFailed, 9, 1003)                                       \
+    X(ExplainClosedBeforeGreeting, 9, 1004)                             \
+    X(ExplainNoSocket, 9, 1005)                                         \
+    X(ExplainWrongPassword, 9, 1006)                                    \
+    X(ExplainBusy, 9, 1007)                                             \
+    X(ExplainSilence, 9, 1008)                                          \
+    X(ExplainOther, 9, 1009)                                            \
+    X(RegisterProbing, 9, 1010)                                         \
+    X(RegisterStopped, 9, 1011)                                         \
+    X(PasswordPromptTitle, 9, 1012)                                     \
+    X(PasswordPromptText, 9, 1013)                                      \
+    X(PasswordPromptEmpty, 9, 1014)                                     \
+    X(RegisterNoPassword, 9, 1015)                                      \
+    X(FormAuthNeedsPassword, 9, 1016)                                   \
+    X(FormAddressMissing, 9, 1017)                                      \
+    X(DuplicateAddress, 9, 1018)                                        \
+    X(DuplicateMac, 9, 1019)                                            \
+    X(DuplicateAskSave, 9, 1020)                                        \
+    X(ScheduleFull, 9, 1021)                                            \
+    X(ScheduleStartFailed, 9, 1022)                                     \
+    X(SettingAppliesTo, 9, 1023)                                        \
+    X(ScheduleWorkerNotStarted, 9, 1024)                                \
+    X(LabelPromptPassword, 9, 1025)                                     \
     X(MenuRedo, 53, 99)                                                 \
     X(PromptRedo, 53, 100)
 

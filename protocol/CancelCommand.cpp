@@ -4,6 +4,7 @@
 #include "i18n/CatalogLookup.h"
 #include "protocol/CommandExchange.h"
 #include "protocol/CommandRecording.h"
+#include "protocol/ResultExplanation.h"
 
 namespace {
 
@@ -40,7 +41,10 @@ static StoreText cancelStoreTransmission(int storeNumber, const CommandTarget& t
     const ExchangeResult x = runCancel(storeNumber, target, context);
     using Stage = ExchangeResult::Stage;
     switch (x.stage) {
-    case Stage::ConnectFailed:
+    case Stage::ConnectFailed: {
+        const ResultExplanation why = ResultExplanation::of(x.connectResult, x.connectTimedOut);
+        return StoreText{-1, why.text(), why.id};
+    }
     case Stage::SendFailed:
     case Stage::Closed:
         return storeText(-1, msg::SendFailed);

@@ -31,28 +31,30 @@ CommandConnection OpenCommandConnection(const CommandTarget& target, const Comma
     if (target.authenticate == 0) {
         return c; // nothing is read before the command goes out
     }
-    switch (c.socket.waitReadable(context.timeouts.greetingMs)) {
-    case TcpSocket::Wait::Readable:
-        break;
-    case TcpSocket::Wait::TimedOut:
-        c.socket.close();
-        c.result = ConnectResult::NoGreeting;
-        return c;
-    case TcpSocket::Wait::Failed:
-        c.socket.close();
-        c.result = ConnectResult::WaitFailed;
-        return c;
-    }
+    const TcpSocket::Wait wait = c.socket.waitReadable(context.timeouts.greetingMs);
     QByteArray greeting(kGreetingBuffer, '\0');
-    const qint64 n = c.socket.readOnce(greeting.data(), kGreetingBuffer);
-    if (n <= 0) {
+    const qint64 n =
+        wait == TcpSocket::Wait::Readable ? c.socket.readOnce(greeting.data(), kGreetingBuffer) : 0;
+    c.result = GreetingResult(wait, n);
+    if (c.result != ConnectResult::Ok) {
         c.socket.close();
-        c.result = ConnectResult::GreetingReadFailed;
         return c;
     }
     greeting.truncate(n);
     c.prefix = ChallengeResponse::prefixFor(greeting, target.password.toUtf8());
     return c;
+}
+
+int GreetingResult(TcpSocket::Wait wait, qint64 bytesRead) {
+    switch (wait) {
+    case TcpSocket::Wait::TimedOut:
+        return ConnectResult::NoGreeting;
+    case TcpSocket::Wait::Failed:
+        return ConnectResult::WaitFailed;
+    case TcpSocket::Wait::Readable:
+        break;
+    }
+    return bytesRead > 0 ? ConnectResult::Ok : ConnectResult::GreetingReadFailed;
 }
 
 QByteArray CommandBlock(const QByteArray& prefix, const QByteArray& commandText) {

@@ -50,6 +50,11 @@ struct CommandConnection final {
     QByteArray prefix;            // 32 upper-case hex digits when authenticating, else empty
 };
 
+// How the wait for the greeting and the one read after it end, as a connection result: Ok
+// when bytes came (their first 8 are the challenge), NoGreeting when the wait ran out,
+// WaitFailed when the wait itself failed, GreetingReadFailed when the read gave nothing.
+int GreetingResult(TcpSocket::Wait wait, qint64 bytesRead);
+
 // Connects to port 9716 and, when the target authenticates, reads the greeting and builds
 // the prefix. Every failure closes the socket before it returns.
 CommandConnection OpenCommandConnection(const CommandTarget& target, const CommandContext& context = {});

@@ -4,6 +4,7 @@
 #include "i18n/CatalogLookup.h"
 #include "protocol/CommandExchange.h"
 #include "protocol/CommandRecording.h"
+#include "protocol/ResultExplanation.h"
 
 namespace {
 
@@ -61,7 +62,13 @@ ExchangeRequest StoreInfoRequest(int storeNumber, const CommandTimeouts& timeout
 StoreInfo StoreInfoOf(const ExchangeResult& x) {
     using Stage = ExchangeResult::Stage;
     switch (x.stage) {
-    case Stage::ConnectFailed:
+    case Stage::ConnectFailed: {
+        // Why the connection failed, as the message boxes say it.
+        const ResultExplanation why = ResultExplanation::of(x.connectResult, x.connectTimedOut);
+        StoreInfo s = failed(why.id);
+        s.name = why.text();
+        return s;
+    }
     case Stage::SendFailed:
     case Stage::Closed:
         return failed(msg::SendFailed);

@@ -4,6 +4,7 @@
 #include "i18n/CatalogLookup.h"
 #include "protocol/CommandExchange.h"
 #include "protocol/CommandRecording.h"
+#include "protocol/ResultExplanation.h"
 
 #include <QFile>
 
@@ -27,23 +28,19 @@ ImageUpload::ResultText ImageUpload::textFor(int uploadResult) {
         return {msg::UploadFileUnreadable, {}};
     case UploadResult::FileEmpty:
         return {msg::UploadFileEmpty, {}};
-    case UploadResult::NoReply:
-    case UploadResult::WaitFailed:
-        return {msg::ReplyTimeout, {}};
     case UploadResult::Reply1:
         return {msg::CommandRejected, {}};
-    case UploadResult::Reply3:
-        return {msg::ProjectorBusy, {}};
-    case UploadResult::Reply9:
-        return {msg::AccessDenied, {}};
     case UploadResult::Reply2:
         return {msg::UploadRefused, {QString::number(uploadResult)}};
     case UploadResult::OtherReply:
         return {msg::ReplyNotUnderstood, {}};
     case UploadResult::Stopped:
         return {msg::UploadStopped, {}};
-    default:
-        return {msg::SendFailed, {}}; // connection codes, send and read failures
+    default: {
+        // Connection codes, time-outs, wrong password, busy, send and read failures.
+        ResultExplanation e = ResultExplanation::of(uploadResult);
+        return {e.id, std::move(e.inserts)};
+    }
     }
 }
 

@@ -3,6 +3,7 @@
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "protocol/CommandExchange.h"
+#include "protocol/ResultExplanation.h"
 
 QString RunReport::message() const {
     QString m = body;
@@ -47,7 +48,10 @@ std::optional<RunReport> ReportExchangeFailure(const ExchangeResult& x, const Ex
         if (x.connectResult == ConnectResult::GreetingReadFailed) {
             return RunReport::silent(-1);
         }
-        RunReport r = RunReport::shown(-1, texts.sendIcon, msg::SendFailed);
+        // Why the connection failed and what to check; the code follows in brackets.
+        const ResultExplanation why = ResultExplanation::of(x.connectResult, x.connectTimedOut);
+        RunReport r = RunReport::shown(-1, texts.sendIcon, why.id);
+        r.inserts = why.inserts;
         r.connectTimedOut = x.connectTimedOut;
         return r;
     }

@@ -4,6 +4,7 @@
 #include "i18n/CatalogLookup.h"
 #include "protocol/CommandExchange.h"
 #include "protocol/CommandRecording.h"
+#include "protocol/ResultExplanation.h"
 
 namespace {
 
@@ -53,7 +54,10 @@ static StoreText queryStoreState(int storeNumber, const CommandTarget& target,
     const ExchangeResult x = runStat(storeNumber, target, context);
     using Stage = ExchangeResult::Stage;
     switch (x.stage) {
-    case Stage::ConnectFailed:
+    case Stage::ConnectFailed: {
+        const ResultExplanation why = ResultExplanation::of(x.connectResult, x.connectTimedOut);
+        return StoreText{-1, why.text(), why.id};
+    }
     case Stage::SendFailed:
         return storeText(-1, msg::SendFailed);
     case Stage::TimedOut:

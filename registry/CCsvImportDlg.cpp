@@ -22,7 +22,11 @@ CCsvImportDlg::CCsvImportDlg(const ProjectorCsv::Plan& plan, QWidget* parent) : 
     m_lines->setAccessibleName(summary->text());
     m_lines->setUniformItemSizes(true);
     for (const ProjectorCsv::Row& row : plan.rows) {
-        auto* item = new QListWidgetItem(CatalogText(row.text(), row.inserts()), m_lines);
+        QString line = CatalogText(row.text(), row.inserts());
+        if (!row.clash.isEmpty()) {
+            line += u' ' + row.clash;
+        }
+        auto* item = new QListWidgetItem(line, m_lines);
         if (!row.accepted()) {
             item->setForeground(QColor(0xB0, 0x00, 0x00));
         }

@@ -5,6 +5,7 @@
 #include "common/VisibleText.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "registry/CPasswordPromptDlg.h"
 #include "registry/LocalAddresses.h"
 #include "registry/ProjectorStore.h"
 
@@ -98,6 +99,9 @@ CDiscoveryDlg::CDiscoveryDlg(ProjectorStore& store, SaveList save, QWidget* pare
     m_progress->setValue(0);
     m_register = new QPushButton(CatalogText(msg::ButtonRegister), this);
     m_register->setObjectName(QStringLiteral("registerButton"));
+    m_stopProbe = new QPushButton(CatalogText(msg::ButtonStop), this);
+    m_stopProbe->setObjectName(QStringLiteral("stopButton"));
+    m_stopProbe->hide();
     auto* cancel = new QPushButton(CatalogText(msg::ButtonCancel), this);
     cancel->setObjectName(QStringLiteral("cancelButton"));
 
@@ -109,6 +113,7 @@ CDiscoveryDlg::CDiscoveryDlg(ProjectorStore& store, SaveList save, QWidget* pare
     bottom->addWidget(m_status, 1);
     bottom->addWidget(m_progress);
     bottom->addWidget(m_register);
+    bottom->addWidget(m_stopProbe);
     bottom->addWidget(cancel);
     auto* grid = new QGridLayout(this);
     grid->addLayout(top, 0, 0);
@@ -134,9 +139,10 @@ CDiscoveryDlg::CDiscoveryDlg(ProjectorStore& store, SaveList save, QWidget* pare
 
     connect(m_start, &QPushButton::clicked, this, &CDiscoveryDlg::OnStart);
     connect(m_register, &QPushButton::clicked, this, &CDiscoveryDlg::OnRegister);
+    connect(m_stopProbe, &QPushButton::clicked, this, &CDiscoveryDlg::stopProbe);
     connect(cancel, &QPushButton::clicked, this, &CDiscoveryDlg::reject);
     connect(m_list, &QTableWidget::itemSelectionChanged, this,
-            [this] { m_register->setEnabled(!isSearching() && !selectedRows().isEmpty()); });
+            [this] { m_register->setEnabled(!isSearching() && !isProbing() && !selectedRows().isEmpty()); });
     connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         const int row = m_list->rowAt(at.y());
         if (m_found.count() == 0 || row < 0 || row >= m_found.count()) {
@@ -183,7 +189,7 @@ int CDiscoveryDlg::exec() {
 }
 
 void CDiscoveryDlg::OnStart() {
-    if (isSearching()) {
+    if (isSearching() || isProbing()) {
         return;
     }
     m_found.clear();
@@ -284,7 +290,7 @@ void CDiscoveryDlg::fillList() {
         m_list->setItem(row, 3, new QTableWidgetItem(state));
     }
     setColumnWidths();
-    m_register->setEnabled(!isSearching() && !selectedRows().isEmpty());
+    m_register->setEnabled(!isSearching() && !isProbing() && !selectedRows().isEmpty());
 }
 
 // Name, MAC and address as the original list had them (7, 5 and 4 sixteenths), less one
@@ -311,16 +317,116 @@ QList<int> CDiscoveryDlg::selectedRows() const {
 }
 
 void CDiscoveryDlg::OnRegister() {
-    if (isSearching()) {
+    if (isSearching() || isProbing()) {
         return;
     }
+    m_pending.clear();
+    for (const int row : selectedRows()) {
+        if (row >= 0 && row < m_found.count()) {
+            m_pending << m_found.devices()[row];
+        }
+    }
+    if (m_pending.isEmpty()) {
+        registerPending({}, {});
+        return;
+    }
+    startProbe();
+}
+
+void CDiscoveryDlg::setBusy(bool busy) {
+    m_start->setEnabled(!busy);
+    m_local->setEnabled(!busy);
+    m_register->setEnabled(!busy && !selectedRows().isEmpty());
+    m_stopProbe->setVisible(busy);
+    m_stopProbe->setEnabled(busy);
+}
+
+void CDiscoveryDlg::startProbe() {
+    QList<quint32> addresses;
+    for (const DiscoveredDevice& d : m_pending) {
+        addresses << Ipv4::toHost(d.address);
+    }
+    const int total = static_cast<int>(addresses.size());
+    m_probeStop = false;
+    m_progress->setRange(0, total);
+    m_progress->setValue(0);
+    m_status->setText(CatalogText(msg::RegisterProbing, {QStringLiteral("0"), QString::number(total)}));
+    auto verdicts = std::make_shared<QList<GreetingProbe::Verdict>>();
+    m_probeThread = QThread::create([this, addresses, verdicts, total, timeouts = m_probeTimeouts] {
+        *verdicts = GreetingProbe::probeAll(addresses, timeouts, &m_probeStop, [this, total](int done) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, done, total] {
+                    if (isProbing()) {
+                        m_progress->setValue(done);
+                        m_status->setText(CatalogText(msg::RegisterProbing,
+                                                      {QString::number(done), QString::number(total)}));
+                    }
+                },
+                Qt::QueuedConnection);
+        });
+    });
+    QThread* thread = m_probeThread;
+    connect(
+        m_probeThread, &QThread::finished, this,
+        [this, thread, verdicts] {
+            if (m_probeThread != thread) {
+                return; // ended by closing the dialog
+            }
+            m_probeThread->wait();
+            delete m_probeThread;
+            m_probeThread = nullptr;
+            probeEnded(*verdicts);
+        },
+        Qt::QueuedConnection);
+    setBusy(true);
+    m_stopProbe->setFocus();
+    m_probeThread->start();
+}
+
+void CDiscoveryDlg::stopProbe() {
+    m_probeStop = true; // each wait of the probe sees it within a fraction of a second
+}
+
+void CDiscoveryDlg::probeEnded(const QList<GreetingProbe::Verdict>& verdicts) {
+    setBusy(false);
+    m_progress->setRange(0, 1);
+    m_progress->setValue(1);
+    const bool stopped = m_probeStop.load() || verdicts.size() != m_pending.size() ||
+                         std::any_of(verdicts.begin(), verdicts.end(),
+                                     [](auto v) { return v == GreetingProbe::Verdict::Stopped; });
+    if (stopped) {
+        m_status->setText(CatalogText(msg::RegisterStopped));
+        return;
+    }
+    QStringList demanding;
+    for (qsizetype i = 0; i < m_pending.size(); ++i) {
+        if (verdicts[i] == GreetingProbe::Verdict::Challenge) {
+            demanding << QStringLiteral("%1 (%2)").arg(m_pending[i].name(),
+                                                       Ipv4::toText(m_pending[i].address));
+        }
+    }
+    QString password;
+    if (!demanding.isEmpty()) {
+        // One question for all of them: a room's projectors usually share one password.
+        CPasswordPromptDlg prompt(demanding, this);
+        if (prompt.exec() != QDialog::Accepted) {
+            m_status->setText(CatalogText(msg::RegisterNoPassword));
+            return;
+        }
+        password = prompt.password();
+    }
+    registerPending(verdicts, password);
+}
+
+void CDiscoveryDlg::registerPending(const QList<GreetingProbe::Verdict>& verdicts, const QString& password) {
     ProjectorList copy = m_projectors.projectors();
     int refused = 0;
-    for (const int row : selectedRows()) {
-        if (row < 0 || row >= m_found.count()) {
-            continue;
-        }
-        const DiscoveredDevice& d = m_found.devices()[row];
+    for (qsizetype i = 0; i < m_pending.size(); ++i) {
+        const DiscoveredDevice& d = m_pending[i];
+        // A projector that sent no challenge, or could not be asked, is stored with
+        // authentication off: every command to it would otherwise wait for a greeting in vain.
+        const bool challenge = i < verdicts.size() && verdicts[i] == GreetingProbe::Verdict::Challenge;
         ProjectorRecord fresh;
         fresh.name = d.name().left(ProjectorRecord::kMaxName);
         if (VisibleText::containsInvisible(fresh.name)) {
@@ -341,7 +447,8 @@ void CDiscoveryDlg::OnRegister() {
         }
         fresh.mac = d.mac;
         fresh.address = d.address;
-        fresh.authMark = QStringLiteral("1");
+        fresh.authMark = challenge ? QStringLiteral("1") : QStringLiteral("0");
+        fresh.password = challenge ? password : QString();
         const auto same = std::find_if(copy.begin(), copy.end(),
                                        [&d](const ProjectorRecord& r) { return r.address == d.address; });
         if (same != copy.end()) {
@@ -360,6 +467,7 @@ void CDiscoveryDlg::OnRegister() {
         }
         copy.append(fresh);
     }
+    m_pending.clear();
     if (refused > 0) {
         CMessageBox::show(this, CatalogText(msg::RegisterListFull, {QString::number(refused)}),
                           CMessageBox::Icon::Warning);
@@ -370,6 +478,12 @@ void CDiscoveryDlg::OnRegister() {
 }
 
 void CDiscoveryDlg::endSearch() {
+    if (m_probeThread != nullptr) {
+        m_probeStop = true;
+        m_probeThread->wait();
+        delete m_probeThread;
+        m_probeThread = nullptr;
+    }
     if (m_thread != nullptr) {
         // The search sees the request at its next wait, within one second. A search that
         // is only starting clears the request, so it is repeated until the worker ends.

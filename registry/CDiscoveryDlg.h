@@ -3,11 +3,14 @@
 #include "registry/DiscoveredDeviceTable.h"
 #include "registry/DiscoverySearch.h"
 
+#include "protocol/CommandTimeouts.h"
+#include "protocol/GreetingProbe.h"
 #include "registry/ProjectorRecord.h"
 
 #include <QDialog>
 #include <QList>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -42,6 +45,9 @@ public:
     void OnRegister();
 
     [[nodiscard]] bool isSearching() const { return m_thread != nullptr; }
+    // Register asks each chosen projector whether it sends a challenge before storing it.
+    [[nodiscard]] bool isProbing() const { return m_probeThread != nullptr; }
+    void setProbeTimeouts(const CommandTimeouts& timeouts) { m_probeTimeouts = timeouts; }
     [[nodiscard]] const DiscoveredDeviceTable& found() const { return m_found; }
     [[nodiscard]] QTableWidget* list() const { return m_list; }
     [[nodiscard]] QMenu* contextMenu() const { return m_context; }
@@ -63,6 +69,12 @@ private:
     void fillList();
     void endSearch();
     [[nodiscard]] QList<int> selectedRows() const;
+    void startProbe();
+    void probeEnded(const QList<GreetingProbe::Verdict>& verdicts);
+    void stopProbe();
+    void setBusy(bool busy);
+    // Stores the pending devices: authentication on, with the password, where a challenge came.
+    void registerPending(const QList<GreetingProbe::Verdict>& verdicts, const QString& password);
 
     ProjectorStore& m_projectors;
     SaveList m_save;
@@ -77,4 +89,9 @@ private:
     QPushButton* m_register = nullptr;
     QMenu* m_context = nullptr;
     QThread* m_thread = nullptr;
+    QPushButton* m_stopProbe = nullptr;
+    QThread* m_probeThread = nullptr;
+    std::atomic<bool> m_probeStop{false};
+    CommandTimeouts m_probeTimeouts;
+    QList<DiscoveredDevice> m_pending;
 };

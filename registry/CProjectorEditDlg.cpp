@@ -1,8 +1,10 @@
 #include "registry/CProjectorEditDlg.h"
 
+#include "app/CMessageBox.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "registry/CIpAddressEdit.h"
+#include "registry/ProjectorClash.h"
 #include "registry/ProjectorRecord.h"
 
 #include <QCheckBox>
@@ -11,6 +13,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
+
+namespace {
+constexpr int kPasteRoom = 32;
+}
 
 CProjectorEditDlg::CProjectorEditDlg(Mode mode, const Values& values, QWidget* parent)
     : QDialog(parent), m_mode(mode), m_values(values) {
@@ -28,7 +35,8 @@ CProjectorEditDlg::CProjectorEditDlg(Mode mode, const Values& values, QWidget* p
     for (size_t k = 0; k < m_mac.size(); ++k) {
         auto* box = new QLineEdit(this);
         box->setObjectName(QStringLiteral("macEdit%1").arg(k + 1));
-        box->setMaxLength(2);
+        // Room for a whole pasted address, which then fills all six boxes.
+        box->setMaxLength(kPasteRoom);
         box->setMaximumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("WWW")) + 12);
         m_mac[k] = box;
         if (k > 0) {
@@ -99,14 +107,56 @@ CProjectorEditDlg::CProjectorEditDlg(Mode mode, const Values& values, QWidget* p
         m_auth->setChecked(values.authMark == u"1");
         m_password->setText(values.password);
     } else {
-        m_auth->setChecked(true);
+        m_auth->setChecked(false);
+    }
+    for (size_t k = 0; k < m_mac.size(); ++k) {
+        connect(m_mac[k], &QLineEdit::textEdited, this,
+                [this, k](const QString& text) { macEdited(k, text); });
+    }
+}
+
+void CProjectorEditDlg::setList(const ProjectorList& list, qsizetype editedIndex) {
+    m_list = list;
+    m_editedIndex = editedIndex;
+}
+
+void CProjectorEditDlg::macEdited(size_t box, const QString& text) {
+    if (m_fillingMac) {
+        return;
+    }
+    const QString t = text.trimmed();
+    if (t.size() > 2) {
+        const QScopedValueRollback<bool> filling(m_fillingMac, true);
+        if (const std::optional<MacText::Bytes> whole = MacText::parseWhole(t)) {
+            for (size_t k = 0; k < m_mac.size(); ++k) {
+                m_mac[k]->setText(QStringLiteral("%1").arg((*whole)[k], 2, 16, QLatin1Char('0')).toUpper());
+            }
+            m_mac.back()->setFocus();
+            m_mac.back()->selectAll();
+            return;
+        }
+        // Not a whole address: a box holds one byte, as typed so far.
+        m_mac[box]->setText(t.left(2));
+    }
+    // Two digits, or one followed by a join, finish a box: the next one takes the typing.
+    const QString now = m_mac[box]->text();
+    const bool joined = now.size() == 2 && (now.endsWith(u':') || now.endsWith(u'-') || now.endsWith(u'.'));
+    if (joined) {
+        const QScopedValueRollback<bool> filling(m_fillingMac, true);
+        m_mac[box]->setText(now.left(1));
+    }
+    if ((joined || (now.size() == 2 && MacText::parseBox(now))) && box + 1 < m_mac.size()) {
+        m_mac[box + 1]->setFocus();
+        m_mac[box + 1]->selectAll();
     }
 }
 
 void CProjectorEditDlg::accept() {
     const quint32 address = m_address->address();
     if (address == 0) {
-        return; // blank or 0.0.0.0: the form stays open
+        CMessageBox::show(this, CatalogText(msg::FormAddressMissing), CMessageBox::Icon::Warning);
+        m_address->setFocus();
+        return;
     }
     Values v;
     v.address = address;
@@ -121,11 +171,33 @@ void CProjectorEditDlg::accept() {
         v.mac[k] = *b;
     }
     if (m_auth->isChecked()) {
+        if (m_password->text().isEmpty()) {
+            CMessageBox::show(this, CatalogText(msg::FormAuthNeedsPassword), CMessageBox::Icon::Warning);
+            m_password->setFocus();
+            return;
+        }
         v.authMark = QStringLiteral("1");
         v.password = m_password->text();
     } else {
         v.authMark = QStringLiteral("0");
     }
+    if (!confirmNoClash(v)) {
+        return;
+    }
     m_values = v;
     QDialog::accept();
+}
+
+bool CProjectorEditDlg::confirmNoClash(const Values& v) {
+    ProjectorRecord candidate;
+    candidate.address = Ipv4::toOctets(v.address);
+    candidate.mac = MacText::isZero(v.mac) ? QString() : MacText::toText(v.mac, true);
+    const std::optional<ProjectorClash> clash = duplicateOf(m_list, candidate, m_editedIndex);
+    if (!clash) {
+        return true;
+    }
+    // Two records may share an address on purpose (a projector moved); the user decides.
+    return CMessageBox::show(this, CatalogText(msg::DuplicateAskSave, {clash->text()}),
+                             CMessageBox::Icon::Question,
+                             QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }

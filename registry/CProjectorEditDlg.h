@@ -1,6 +1,7 @@
 #pragma once
 
 #include "registry/MacText.h"
+#include "registry/ProjectorRecord.h"
 
 #include <QDialog>
 #include <QString>
@@ -22,11 +23,12 @@ public:
         QString name;
         MacText::Bytes mac{};
         quint32 address = 0; // host order
-        QString authMark = QStringLiteral("1");
+        QString authMark = QStringLiteral("0");
         QString password;
     };
 
-    // Edit mode shows values; add mode starts empty with authentication checked.
+    // Edit mode shows values; add mode starts empty with authentication unchecked, since a
+    // projector that asks for no password fails every command with it checked.
     CProjectorEditDlg(Mode mode, const Values& values, QWidget* parent = nullptr);
 
     // What OK took from the form.
@@ -34,7 +36,14 @@ public:
 
     void accept() override;
 
+    // The list the form's record joins, and the place of the record being edited (-1 when
+    // adding): OK names another record with the same address or MAC and asks whether to go on.
+    void setList(const ProjectorList& list, qsizetype editedIndex = -1);
+
 private:
+    void macEdited(size_t box, const QString& text);
+    [[nodiscard]] bool confirmNoClash(const Values& v);
+
     Mode m_mode;
     Values m_values;
     QLineEdit* m_name = nullptr;
@@ -42,4 +51,7 @@ private:
     CIpAddressEdit* m_address = nullptr;
     QCheckBox* m_auth = nullptr;
     QLineEdit* m_password = nullptr;
+    ProjectorList m_list;
+    qsizetype m_editedIndex = -1;
+    bool m_fillingMac = false;
 };

@@ -318,6 +318,7 @@ void CProjectorListDlg::OnAdd() {
         return;
     }
     CProjectorEditDlg form(CProjectorEditDlg::Add, {}, this);
+    form.setList(m_list);
     if (form.exec() != QDialog::Accepted) {
         return;
     }
@@ -345,6 +346,7 @@ void CProjectorListDlg::OnEdit() {
     v.authMark = r.authMark;
     v.password = r.password;
     CProjectorEditDlg form(CProjectorEditDlg::Edit, v, this);
+    form.setList(m_list, rows[0]);
     if (form.exec() != QDialog::Accepted) {
         return;
     }

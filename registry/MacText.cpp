@@ -61,6 +61,43 @@ QString MacText::toText(const Bytes& bytes, bool upperCase) {
     return out;
 }
 
+std::optional<MacText::Bytes> MacText::parseWhole(QStringView text) {
+    text = text.trimmed();
+    // The digits, and where the form puts its joins: after every 2 digits or every 4.
+    QString digits;
+    QChar join;
+    int group = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (hexValue(c) >= 0) {
+            digits += c;
+            continue;
+        }
+        if (c != u':' && c != u'-' && c != u'.') {
+            return std::nullopt;
+        }
+        if (join.isNull()) {
+            join = c;
+            group = static_cast<int>(digits.size());
+        }
+        // One kind of join, each after a whole group, never at either end.
+        if (c != join || (group != 2 && group != 4) || (join == u'.') != (group == 4) || digits.isEmpty() ||
+            digits.size() % group != 0 || i + 1 == text.size() || hexValue(text[i + 1]) < 0 ||
+            text[i - 1] == join) {
+            return std::nullopt;
+        }
+    }
+    if (digits.size() != 12 || (!join.isNull() && text.count(join) != 12 / group - 1)) {
+        return std::nullopt;
+    }
+    Bytes bytes{};
+    for (size_t k = 0; k < bytes.size(); ++k) {
+        const auto i = static_cast<qsizetype>(2 * k);
+        bytes[k] = static_cast<quint8>(hexValue(digits[i]) * 16 + hexValue(digits[i + 1]));
+    }
+    return bytes;
+}
+
 bool MacText::isZero(const Bytes& bytes) {
     for (const quint8 b : bytes) {
         if (b != 0) {

@@ -22,6 +22,11 @@ Bytes fromText(QStringView text);
 // "%02x-%02x-..." or "%02X-%02X-..."
 QString toText(const Bytes& bytes, bool upperCase);
 
+// A whole MAC address as people write and paste it: six pairs joined by ':' or '-'
+// ("00:1A:2B:3C:4D:5E"), three groups of four joined by '.' ("001A.2B3C.4D5E"), or twelve
+// digits in a row; either case, blanks around it ignored. Anything else gives nothing.
+std::optional<Bytes> parseWhole(QStringView text);
+
 [[nodiscard]] bool isZero(const Bytes& bytes);
 
 // A MAC text a list may hold: empty, or six pairs of hexadecimal digits joined by '-' or

@@ -4,6 +4,7 @@
 #include "common/VisibleText.h"
 #include "i18n/CatalogIds.h"
 #include "registry/MacText.h"
+#include "registry/ProjectorClash.h"
 
 #include <QStringDecoder>
 
@@ -175,6 +176,9 @@ ProjectorCsv::Plan ProjectorCsv::plan(QByteArrayView data, const ProjectorList& 
                     same = k;
                     break;
                 }
+            }
+            if (const std::optional<ProjectorClash> c = duplicateOf(p.result, r, same)) {
+                row.clash = c->text();
             }
             if (same >= 0) {
                 row.outcome = Outcome::Replaces;

@@ -37,6 +37,7 @@ struct Row final {
     int line = 0; // 1-based row of the file, the header counted
     Outcome outcome = Outcome::Columns;
     ProjectorRecord record;
+    QString clash; // another record with the same address or MAC, as the projector form says it
 
     [[nodiscard]] bool accepted() const { return outcome == Outcome::New || outcome == Outcome::Replaces; }
     // The preview line the user reads.

@@ -217,6 +217,11 @@ void CScheduleDlg::RefreshScheduleList() {
 }
 
 void CScheduleDlg::onInsert() {
+    if (m_table.count >= ScheduleTable::kSlots) {
+        CMessageBox::show(this, CatalogText(msg::ScheduleFull, {QString::number(ScheduleTable::kSlots)}),
+                          CMessageBox::Icon::Stop);
+        return;
+    }
     CScheduleEntryDlg entry(m_store, *this);
     entry.exec();
 }
@@ -286,6 +291,9 @@ void CScheduleDlg::onExecute() {
     m_schedule.setLoop(m_loop != 0);
     m_schedule.setOptions(options());
     if (!m_schedule.start()) {
+        CMessageBox::show(this,
+                          CatalogText(msg::ScheduleStartFailed, {CatalogText(msg::ScheduleWorkerNotStarted)}),
+                          CMessageBox::Icon::Stop);
         return;
     }
     setRunningControls(true);

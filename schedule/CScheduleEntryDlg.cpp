@@ -208,9 +208,15 @@ void CScheduleEntryDlg::accept() {
         return;
     }
 
-    // A full table or a store out of range adds nothing, yet the dialog still closes.
-    m_owner.AddScheduleEntry(m_address->text(), imageFile, storeText, intervalText, temporary,
-                             TextRules::toInt(record->authMark), record->password);
+    // A store out of range adds nothing, yet the dialog still closes; a full table says so.
+    const ScheduleTable::AddResult added =
+        m_owner.AddScheduleEntry(m_address->text(), imageFile, storeText, intervalText, temporary,
+                                 TextRules::toInt(record->authMark), record->password);
+    if (added == ScheduleTable::AddResult::TableFull) {
+        CMessageBox::show(this, CatalogText(msg::ScheduleFull, {QString::number(ScheduleTable::kSlots)}),
+                          CMessageBox::Icon::Stop, QMessageBox::Ok);
+        return;
+    }
     m_projectors.setCurrentProjector(address);
     QDialog::accept();
 }

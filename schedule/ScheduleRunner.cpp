@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <system_error>
 
 ScheduleRunner::ScheduleRunner() : ScheduleRunner(Options{}) {}
 
@@ -61,7 +62,12 @@ bool ScheduleRunner::start(const ScheduleTable& table, int count, bool loop, con
     m_abandon.store(false);
     m_stop.store(StartRequested);
     m_running.store(1);
-    m_worker = std::thread([this] { work(); });
+    try {
+        m_worker = std::thread([this] { work(); });
+    } catch (const std::system_error&) {
+        m_running.store(0); // no thread: the caller tells the user
+        return false;
+    }
     return true;
 }
 

@@ -1,12 +1,15 @@
 #include "workspace/CImageSendDlg.h"
 
 #include "app/CMessageBox.h"
+#include "common/TextRules.h"
 #include "common/VisibleText.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "imaging/SendableImage.h"
 #include "protocol/ImageUpload.h"
+#include "protocol/ResultExplanation.h"
 #include "registry/Ipv4.h"
+#include "registry/ProjectorStore.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -305,8 +308,17 @@ void CImageSendDlg::startSend(const QList<int>& rows, bool fresh) {
     job.maxParallel = m_maxParallel;
     job.context = m_context;
     QList<CommandTarget> targets;
+    const ProjectorList now = m_projectors != nullptr ? m_projectors->projectors() : ProjectorList{};
     for (int row : rows) {
-        const Record& r = m_records[row];
+        Record& r = m_records[row];
+        // The list as it is now: a password mended since the dialog opened counts.
+        for (const ProjectorRecord& p : now) {
+            if (p.hostAddress() == r.address) {
+                r.authenticate = TextRules::toInt(p.authMark);
+                r.password = p.password.toUtf8().left(255);
+                break;
+            }
+        }
         targets.append(CommandTarget{r.address, r.authenticate, QString::fromUtf8(r.password)});
         m_rowStates[static_cast<size_t>(row)] = SendEngine::TargetState{};
     }
@@ -438,8 +450,11 @@ void CImageSendDlg::refreshRow(int row) {
     const QSignalBlocker block(m_list);
     const QString text = SendEngine::stageText(*s, m_context.timeouts);
     item->setText(StatusColumn, text);
-    item->setToolTip(StatusColumn,
-                     VisibleText::toolTip(text)); // a narrow column still lets the whole text be read
+    // A narrow column still lets the whole text be read; a failure also says what to check.
+    item->setToolTip(StatusColumn, VisibleText::toolTip(s->stage == SendEngine::Stage::Failed
+                                                            ? text + u'
+' + ResultExplanation::of(s->result).text()
+                                                            : text));
     QProgressBar* bar = m_rowBars.value(row);
     if (bar == nullptr) {
         return;

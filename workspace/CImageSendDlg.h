@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+class ProjectorStore;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -56,6 +57,9 @@ public:
     // Tests shorten the protocol's waits.
     void setCommandContext(const CommandContext& context) { m_context = context; }
     void setMaxParallel(int n) { m_maxParallel = n; }
+    // The list that each send and retry reads a projector's authentication and password from
+    // again, by address, so a password mended in the Projector List meanwhile is used.
+    void setProjectorStore(const ProjectorStore* store) { m_projectors = store; }
 
     [[nodiscard]] bool isSending() const { return m_engine != nullptr; }
     [[nodiscard]] std::optional<SendEngine::TargetState> rowState(int row) const;
@@ -102,6 +106,7 @@ private:
     bool m_summaryPending = false;
     CommandContext m_context;
     int m_maxParallel = SendEngine::kDefaultParallel;
+    const ProjectorStore* m_projectors = nullptr;
     std::optional<quint32> m_onlyAddress;
     quint32 m_pictureWidth = 0;
     quint32 m_pictureHeight = 0;

@@ -100,6 +100,7 @@ void CPictureView::OnSend(std::optional<quint32> onlyAddress) {
     CommandContext context;
     context.observer = m_pieces.history;
     dialog.setCommandContext(context);
+    dialog.setProjectorStore(&m_pieces.projectors);
     // A schedule that has been asked to stop no longer holds Send back.
     if (m_pieces.schedule.isRunning() && !m_pieces.schedule.isStopping()) {
         CMessageBox::show(this, CatalogText(msg::SendScheduleRunning), CMessageBox::Icon::Stop);

@@ -167,10 +167,13 @@ TEST_F(MainFrameTest, UserEditNeedsTheToolBesideTheExecutable) {
         QFile(cwd.file(CMainFrame::userToolName())).open(QIODevice::WriteOnly);
         frame.updateCommandStates();
         EXPECT_FALSE(frame.action(Cmd::UserEdit)->isEnabled());
+        EXPECT_FALSE(CMainFrame::userToolPresent())
+            << "the login's User Management looks where User Edit does";
     }
     ASSERT_TRUE(QFile(tool).open(QIODevice::WriteOnly));
     frame.updateCommandStates();
     EXPECT_TRUE(frame.action(Cmd::UserEdit)->isEnabled());
+    EXPECT_TRUE(CMainFrame::userToolPresent());
     QFile::remove(tool);
 }
 

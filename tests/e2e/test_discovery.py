@@ -48,4 +48,6 @@ with e2e.Session("discovery") as s:
     with open(os.path.join(program.folder, "tessavel.INI"), encoding="utf-8") as f:
         ini = f.read()
     check("NAME-4=Found Room" in ini and "IP-4=127.0.0.5" in ini, f"the INI file does not hold it:\n{ini}")
+    # It sent no challenge when Register asked, so it is stored with authentication off.
+    check("AUTH-4=0" in ini, f"the projector without a password is stored with authentication on:\n{ini}")
     s.screenshot("registered")

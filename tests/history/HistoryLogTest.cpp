@@ -130,7 +130,7 @@ TEST_F(HistoryLogTest, EveryRunOfAnObservedContextIsRecordedAndNoPasswordIsWritt
     EXPECT_EQ(failed.result, -1);
     EXPECT_EQ(failed.address, Ipv4::toText(Emulators::silentAddress()));
     EXPECT_TRUE(failed.projectorName.isEmpty());
-    EXPECT_EQ(failed.resultText, CatalogText(msg::SendFailed));
+    EXPECT_EQ(failed.resultText, CatalogText(msg::ExplainRefused, {u"-102"_qs}));
 
     // The record's password appears nowhere in the history's files.
     const QByteArray secret = "s3cretWord";

@@ -239,7 +239,7 @@ TEST_F(CommandDialogs, ProjectorThatDoesNotAnswerGivesItsTimeOutText) {
     EXPECT_EQ(answered.shown()[1].text, CatalogText(msg::StateReplyTimeout));
     EXPECT_EQ(answered.shown()[1].icon, CMessageBox::Icon::Stop);
     // Nobody listens there: the send failure of STAT has no icon and an OK button.
-    EXPECT_EQ(answered.shown()[2].text, CatalogText(msg::SendFailed));
+    EXPECT_EQ(answered.shown()[2].text, CatalogText(msg::ExplainRefused, {u"-102"_qs}));
     EXPECT_EQ(answered.shown()[2].icon, CMessageBox::Icon::None);
     EXPECT_EQ(answered.shown()[2].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     EXPECT_EQ(child<QLabel>(state, u"statusLabel"_qs)->text(),
@@ -343,8 +343,15 @@ TEST_F(CommandDialogs, SettingShowsTheSettingItIsGivenAndGivesBackWhatTheUserCho
         ASSERT_TRUE(box && password);
         EXPECT_TRUE(box->isChecked());
         EXPECT_TRUE(password->text().isEmpty());
-        EXPECT_EQ(password->echoMode(), QLineEdit::Normal);
+        EXPECT_EQ(password->echoMode(), QLineEdit::Password) << "a password is never shown in clear";
         EXPECT_EQ(password->maxLength(), 255);
+        EXPECT_TRUE(password->isEnabled());
+        // It says what the values apply to.
+        EXPECT_EQ(child<QLabel>(dlg, u"appliesToLabel"_qs)->text(), CatalogText(msg::SettingAppliesTo));
+        box->setChecked(false);
+        EXPECT_FALSE(password->isEnabled()) << "no password without authentication";
+        box->setChecked(true);
+        EXPECT_TRUE(password->isEnabled());
         QTest::mouseClick(child<QPushButton>(dlg, u"cancelButton"_qs), Qt::LeftButton);
         EXPECT_EQ(dlg.result(), QDialog::Rejected);
     }
@@ -361,6 +368,7 @@ TEST_F(CommandDialogs, SettingShowsTheSettingItIsGivenAndGivesBackWhatTheUserCho
         CSettingDlg dlg(ProjectorStore::AuthSetting{u"kept"_qs, 1});
         EXPECT_FALSE(child<QCheckBox>(dlg, u"authenticationCheck"_qs)->isChecked());
         EXPECT_TRUE(child<QLineEdit>(dlg, u"passwordEdit"_qs)->text().isEmpty());
+        EXPECT_FALSE(child<QLineEdit>(dlg, u"passwordEdit"_qs)->isEnabled());
         child<QCheckBox>(dlg, u"authenticationCheck"_qs)->setChecked(true);
         QTest::keyClicks(child<QLineEdit>(dlg, u"passwordEdit"_qs), u"s3cret"_qs);
         QTest::mouseClick(child<QPushButton>(dlg, u"okButton"_qs), Qt::LeftButton);

@@ -242,22 +242,24 @@ TEST_F(CommandRuns, NoReplyInTimeEndsAtTheTimeOut) {
     EXPECT_EQ(QueryTransState(1, faulty(late), m_ctx).text, msg::StateReplyTimeout);
 }
 
-TEST_F(CommandRuns, ConnectionFailuresGiveTheSendText) {
+TEST_F(CommandRuns, ConnectionFailuresSayWhyInTheMessagesAndTheStoreColumns) {
     const CommandTarget nobody{Emulators::silentAddress(), 0, {}};
     const RunReport info = QueryImageInfo(1, nobody, m_ctx);
-    EXPECT_EQ(info.text, msg::SendFailed);
+    EXPECT_EQ(info.text, msg::ExplainRefused);
+    EXPECT_EQ(info.inserts, QStringList{u"-102"_qs});
     EXPECT_EQ(info.icon, MessageIcon::Stop);
     const RunReport stat = QueryTransState(1, nobody, m_ctx);
-    EXPECT_EQ(stat.text, msg::SendFailed);
+    EXPECT_EQ(stat.text, msg::ExplainRefused);
     EXPECT_EQ(stat.icon, MessageIcon::None); // OK button, no icon
-    EXPECT_EQ(CancelTransmission(1, nobody, m_ctx).text, msg::SendFailed);
-    EXPECT_EQ(QueryStoreInfo(1, nobody, m_ctx).nameId, msg::SendFailed);
-    EXPECT_EQ(QueryStoreState(1, nobody, m_ctx).id, msg::SendFailed);
-    EXPECT_EQ(CancelStoreTransmission(1, nobody, m_ctx).id, msg::SendFailed);
-    // No greeting (-103) is a connection failure of the same kind.
+    EXPECT_EQ(CancelTransmission(1, nobody, m_ctx).text, msg::ExplainRefused);
+    EXPECT_EQ(QueryStoreInfo(1, nobody, m_ctx).nameId, msg::ExplainRefused);
+    EXPECT_EQ(QueryStoreInfo(1, nobody, m_ctx).name, CatalogText(msg::ExplainRefused, {u"-102"_qs}));
+    EXPECT_EQ(QueryStoreState(1, nobody, m_ctx).id, msg::ExplainRefused);
+    EXPECT_EQ(CancelStoreTransmission(1, nobody, m_ctx).text, CatalogText(msg::ExplainRefused, {u"-102"_qs}));
+    // No greeting (-103) says that the projector's authentication is probably off.
     EmulatorFaults mute;
     mute.neverGreet = true;
-    EXPECT_EQ(QueryImageInfo(1, faulty(mute, true), m_ctx).text, msg::SendFailed);
+    EXPECT_EQ(QueryImageInfo(1, faulty(mute, true), m_ctx).text, msg::ExplainNoGreeting);
 }
 
 TEST_F(CommandRuns, EmulatedCancelStopsARunningTransmission) {

@@ -239,10 +239,11 @@ TEST_F(Upload, ResultTexts) {
     EXPECT_EQ(ImageUpload::textFor(0).id, msg::UploadSucceeded);
     EXPECT_EQ(ImageUpload::textFor(-1).id, msg::UploadFileUnreadable);
     EXPECT_EQ(ImageUpload::textFor(-2).id, msg::UploadFileEmpty);
-    EXPECT_EQ(ImageUpload::textFor(-8).id, msg::ReplyTimeout);
-    EXPECT_EQ(ImageUpload::textFor(-13).id, msg::AccessDenied);
+    EXPECT_EQ(ImageUpload::textFor(-8).id, msg::ExplainSilence);
+    EXPECT_EQ(ImageUpload::textFor(-13).id, msg::ExplainWrongPassword);
     EXPECT_EQ(ImageUpload::textFor(-14).id, msg::ReplyNotUnderstood);
-    EXPECT_EQ(ImageUpload::textFor(-102).id, msg::SendFailed);
+    EXPECT_EQ(ImageUpload::textFor(-102).id, msg::ExplainRefused);
+    EXPECT_EQ(ImageUpload::textFor(-102).inserts, QStringList{u"-102"_qs});
     EXPECT_EQ(ImageUpload::textFor(-11).inserts, QStringList{u"-11"_qs});
     EXPECT_EQ(ImageUpload::textFor(UploadResult::Stopped).id, msg::UploadStopped);
 }

@@ -3,7 +3,9 @@
 #include "app/CommandIds.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "protocol/ImageInfoQuery.h"
 #include "registry/CDiscoveryDlg.h"
+#include "registry/CPasswordPromptDlg.h"
 #include "support/CatalogFixture.h"
 
 #include "ProjectorEmulator.h"
@@ -54,6 +56,9 @@ protected:
             c.discoveryInterface = 0x7F000001u;
             c.name = "Room " + QByteArray::number(i + 1);
             c.mac = macs[i];
+            // Room 1 demands a password; the others answer without one.
+            c.authenticate = i == 0;
+            c.password = i == 0 ? QByteArray("room-pw") : QByteArray();
             auto e = std::make_unique<ProjectorEmulator>(c);
             ASSERT_TRUE(e->start());
             m_emus.push_back(std::move(e));
@@ -102,6 +107,7 @@ protected:
         boxes.answer(answerForTakenAddress);
         CDiscoveryDlg d(frame.projectorStore(),
                         [&frame](const ProjectorList& l) { return frame.SaveProjectorList(l); });
+        QStringList asked; // the projectors the password prompt named
         const int result = ExecWith(d, [&] {
             search(d);
             QTableWidget* t = d.list();
@@ -116,9 +122,16 @@ protected:
             EXPECT_FALSE(Child<QPushButton>(d, "registerButton")->isEnabled());
             t->selectAll();
             EXPECT_TRUE(Child<QPushButton>(d, "registerButton")->isEnabled());
+            answerPasswordPrompt(u"room-pw"_qs, &asked);
             Click(d, "registerButton");
+            EXPECT_TRUE(d.isProbing()) << "the projectors are asked off the interface thread";
+            EXPECT_TRUE(Child<QPushButton>(d, "stopButton")->isVisible());
         });
         EXPECT_EQ(result, QDialog::Rejected) << "Register closes as Cancel does";
+        // One prompt, for the one projector that sent a challenge.
+        ASSERT_EQ(asked.size(), 1);
+        EXPECT_TRUE(asked[0].contains(u"Room 1")) << asked[0].toStdString();
+        EXPECT_FALSE(asked[0].contains(u"Room 2"));
         ASSERT_EQ(boxes.shown().size(), 1u);
         EXPECT_EQ(boxes.shown()[0].text,
                   CatalogText(msg::AskOverwriteProjector, {u"127"_qs, u"0"_qs, u"0"_qs, u"3"_qs}));
@@ -129,7 +142,7 @@ protected:
         if (answerForTakenAddress == QMessageBox::Ok) {
             EXPECT_EQ(list[0].name, u"Room 2") << "the record keeps its place";
             EXPECT_EQ(list[0].mac, u"00-11-22-33-44-02");
-            EXPECT_EQ(list[0].authMark, u"1");
+            EXPECT_EQ(list[0].authMark, u"0") << "Room 2 sends no challenge";
             EXPECT_EQ(list[0].password, QString());
         } else {
             EXPECT_EQ(list[0], existing()[0]);
@@ -138,13 +151,35 @@ protected:
         QStringList appended{list[2].name, list[3].name};
         appended.sort();
         EXPECT_EQ(appended, (QStringList{u"Room 1"_qs, u"Room 3"_qs}));
-        EXPECT_EQ(list[2].authMark, u"1");
-        EXPECT_EQ(list[3].authMark, u"1");
-        EXPECT_EQ(list[3].password, QString());
+        const ProjectorRecord& room1 = list[2].name == u"Room 1" ? list[2] : list[3];
+        const ProjectorRecord& room3 = list[2].name == u"Room 1" ? list[3] : list[2];
+        EXPECT_EQ(room1.authMark, u"1") << "Room 1 sent a challenge";
+        EXPECT_EQ(room1.password, u"room-pw");
+        EXPECT_EQ(room3.authMark, u"0") << "Room 3 sent none";
+        EXPECT_EQ(room3.password, QString());
+        // Each stored record works: a command to it gets through.
+        CommandContext ctx;
+        ctx.timeouts.infoReplyMs = 20000;
+        for (const ProjectorRecord& r : {room1, room3}) {
+            const RunReport info =
+                QueryImageInfo(1, CommandTarget{r.hostAddress(), r.authMark.toInt(), r.password}, ctx);
+            EXPECT_GE(info.result, 0) << r.name.toStdString() << ": " << info.message().toStdString();
+        }
         // What the frame holds is what the file holds.
         ProjectorStore reread(frame.projectorStore().iniPath());
         ASSERT_TRUE(reread.load().ok());
         EXPECT_EQ(reread.projectors(), list);
+    }
+
+    // Answers the password prompt that Register shows, with password, noting what it asked.
+    static void answerPasswordPrompt(const QString& password, QStringList* asked = nullptr) {
+        WhenModal<CPasswordPromptDlg>([password, asked](CPasswordPromptDlg& p) {
+            if (asked != nullptr) {
+                *asked << Child<QLabel>(p, "promptText")->text();
+            }
+            Type(p, "passwordEdit", password);
+            Click(p, "okButton");
+        });
     }
 
     ShippedCatalog m_catalog;
@@ -200,6 +235,7 @@ TEST_F(DiscoveryDialogNetns, RegisterIntoAFullListNamesHowManyWereLeftOut) {
         search(d);
         ASSERT_EQ(d.list()->rowCount(), 3);
         d.list()->selectAll();
+        answerPasswordPrompt(u"room-pw"_qs);
         Click(d, "registerButton");
     });
     ASSERT_EQ(boxes.shown().size(), 1u);
@@ -296,4 +332,44 @@ TEST_F(DiscoveryDialogNetns, ANameThatHidesTextIsShownAndRegisteredOnlyWithoutIt
             EXPECT_EQ(list[0].address, (Ipv4::Octets{127, 0, 0, 5}));
         }
     }
+}
+
+TEST_F(DiscoveryDialogNetns, StopEndsTheQuestionToTheProjectorsAndRegistersNothing) {
+    // A projector that neither greets nor gives up on a silent connection.
+    EmulatorConfig patient;
+    patient.address = 0x7F000005u;
+    patient.discovery = true;
+    patient.discoveryInterface = 0x7F000001u;
+    patient.name = "Room 4";
+    patient.mac = {0x00, 0x11, 0x22, 0x33, 0x44, 0x04};
+    patient.commandReadTimeoutMs = 600000;
+    m_emus.push_back(std::make_unique<ProjectorEmulator>(patient));
+    ASSERT_TRUE(m_emus.back()->start());
+    AppState frameState(m_dir.filePath(u"T.INI"_qs));
+    CMainFrame frame(frameState);
+    CDiscoveryDlg d(frame.projectorStore(),
+                    [&frame](const ProjectorList& l) { return frame.SaveProjectorList(l); });
+    // A greeting wait far longer than the test: only Stop ends it.
+    CommandTimeouts slow;
+    slow.greetingMs = 600000;
+    d.setProbeTimeouts(slow);
+    ExecWith(d, [&] {
+        search(d);
+        const int room4 = rowOf(d.list(), u"Room 4"_qs);
+        ASSERT_GE(room4, 0);
+        d.list()->selectRow(room4);
+        Click(d, "registerButton");
+        ASSERT_TRUE(d.isProbing());
+        auto* progress = Child<QProgressBar>(d, "progressBar");
+        EXPECT_EQ(progress->maximum(), 1);
+        EXPECT_EQ(Child<QLabel>(d, "statusLabel")->text(),
+                  CatalogText(msg::RegisterProbing, {u"0"_qs, u"1"_qs}));
+        Click(d, "stopButton");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !d.isProbing(); }, 20000));
+        EXPECT_EQ(Child<QLabel>(d, "statusLabel")->text(), CatalogText(msg::RegisterStopped));
+        EXPECT_TRUE(d.isVisible()) << "the dialog stays for another try";
+        EXPECT_TRUE(Child<QPushButton>(d, "registerButton")->isEnabled());
+        d.reject();
+    });
+    EXPECT_TRUE(frame.GetProjectorList().isEmpty());
 }

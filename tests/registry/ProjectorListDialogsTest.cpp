@@ -196,8 +196,8 @@ TEST_F(ProjectorListDialogs, AddStoresLowerCaseMacEditRestoresUpperCaseAndKeepsO
     CProjectorListDlg dlg(frame.projectorStore(), frame.commandObserver(), saver(frame));
     WhenModal<CProjectorEditDlg>([](CProjectorEditDlg& d) {
         EXPECT_EQ(d.windowTitle(), CatalogText(9, 3));
-        EXPECT_TRUE(Child<QCheckBox>(d, "authenticationCheck")->isChecked())
-            << "add mode starts authenticated";
+        EXPECT_FALSE(Child<QCheckBox>(d, "authenticationCheck")->isChecked())
+            << "add mode starts without authentication";
         fillForm(d, u"Hall"_qs, {u"0"_qs, u"1A"_qs, u"2b"_qs, u"3"_qs, u"4"_qs, u"5"_qs}, u"10.0.1.5"_qs,
                  true, u"secret"_qs);
     });
@@ -250,14 +250,17 @@ TEST_F(ProjectorListDialogs, AddStoresLowerCaseMacEditRestoresUpperCaseAndKeepsO
 }
 
 TEST_F(ProjectorListDialogs, FormStaysOpenForAZeroAddressOrABadMacBox) {
+    MessageBoxRecorder boxes;
     CProjectorEditDlg d(CProjectorEditDlg::Add, {});
-    const int result = ExecWith(d, [&d] {
+    const int result = ExecWith(d, [&d, &boxes] {
         Type(d, "nameEdit", QString());
         Click(d, "okButton");
         EXPECT_TRUE(d.isVisible()) << "blank address";
         TypeIp(Child<CIpAddressEdit>(d, "addressEdit"), u"0.0.0.0"_qs);
         Click(d, "okButton");
         EXPECT_TRUE(d.isVisible()) << "0.0.0.0";
+        // Neither refusal is silent.
+        EXPECT_EQ(boxes.texts(), QStringList(2, CatalogText(msg::FormAddressMissing)));
         Child<CIpAddressEdit>(d, "addressEdit")->clear();
         TypeIp(Child<CIpAddressEdit>(d, "addressEdit"), u"192.168"_qs);
         Type(d, "macEdit4", u"g1"_qs);
@@ -276,6 +279,115 @@ TEST_F(ProjectorListDialogs, FormStaysOpenForAZeroAddressOrABadMacBox) {
     auto* password = Child<QLineEdit>(e, "passwordEdit");
     QTest::keyClicks(password, QString(300, u'k'));
     EXPECT_EQ(password->text().size(), 255);
+}
+
+TEST_F(ProjectorListDialogs, FormRefusesAuthenticationWithAnEmptyPasswordAndSaysWhy) {
+    MessageBoxRecorder boxes;
+    CProjectorEditDlg d(CProjectorEditDlg::Add, {});
+    const int result = ExecWith(d, [&d, &boxes] {
+        TypeIp(Child<CIpAddressEdit>(d, "addressEdit"), u"10.0.0.5"_qs);
+        Child<QCheckBox>(d, "authenticationCheck")->setChecked(true);
+        Click(d, "okButton");
+        EXPECT_TRUE(d.isVisible());
+        EXPECT_EQ(boxes.texts(), QStringList{CatalogText(msg::FormAuthNeedsPassword)});
+        Type(d, "passwordEdit", u"pw"_qs);
+        Click(d, "okButton");
+    });
+    EXPECT_EQ(result, QDialog::Accepted);
+    EXPECT_EQ(d.values().authMark, u"1");
+    EXPECT_EQ(d.values().password, u"pw");
+}
+
+// A whole MAC address pasted into any box fills all six; typing moves on after two digits.
+TEST_F(ProjectorListDialogs, MacBoxesTakeAPastedAddressAndMoveOnAfterTwoDigits) {
+    CProjectorEditDlg d(CProjectorEditDlg::Add, {});
+    d.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&d, 20000));
+    const char* boxes[] = {"macEdit1", "macEdit2", "macEdit3", "macEdit4", "macEdit5", "macEdit6"};
+    auto shown = [&] {
+        QStringList texts;
+        for (const char* b : boxes) {
+            texts << Child<QLineEdit>(d, b)->text();
+        }
+        return texts;
+    };
+    const QStringList expected{u"00"_qs, u"1A"_qs, u"2B"_qs, u"3C"_qs, u"4D"_qs, u"5E"_qs};
+    int into = 0;
+    for (const QString& pasted :
+         {u"00:1A:2B:3C:4D:5E"_qs, u"00-1a-2b-3c-4d-5e"_qs, u"001A.2B3C.4D5E"_qs, u"001A2B3C4D5E"_qs}) {
+        for (const char* b : boxes) {
+            Child<QLineEdit>(d, b)->clear();
+        }
+        QGuiApplication::clipboard()->setText(pasted);
+        auto* box = Child<QLineEdit>(d, boxes[into]);
+        box->setFocus();
+        box->paste();
+        EXPECT_EQ(shown(), expected) << pasted.toStdString() << " into box " << into + 1;
+        into = (into + 2) % 6;
+    }
+
+    // Typed digit by digit into whichever box has the focus.
+    for (const char* b : boxes) {
+        Child<QLineEdit>(d, b)->clear();
+    }
+    Child<QLineEdit>(d, "macEdit1")->setFocus();
+    for (const QChar c : u"001a2b3c4d5e"_qs) {
+        QWidget* focus = d.focusWidget();
+        ASSERT_NE(focus, nullptr);
+        QTest::keyClick(focus, c.toLatin1());
+    }
+    EXPECT_EQ(shown(), (QStringList{u"00"_qs, u"1a"_qs, u"2b"_qs, u"3c"_qs, u"4d"_qs, u"5e"_qs}));
+    EXPECT_EQ(d.focusWidget(), Child<QLineEdit>(d, "macEdit6"));
+
+    // Something that is not an address leaves one byte's worth in the box, not the rest lost
+    // into a wider box.
+    auto* third = Child<QLineEdit>(d, "macEdit3");
+    third->clear();
+    third->setFocus();
+    QGuiApplication::clipboard()->setText(u"ab:cd"_qs);
+    third->paste();
+    EXPECT_EQ(third->text(), u"ab");
+}
+
+// Add and Edit name another record with the same address or MAC; the user may go on.
+TEST_F(ProjectorListDialogs, AddAndEditNameADuplicateAndGoOnOnlyOnYes) {
+    AppState frameState(m_ini);
+    CMainFrame frame(frameState);
+    ASSERT_TRUE(frame.SaveProjectorList(
+        {TestProjector(u"Hall"_qs, 0x0A000105u), TestProjector(u"Lab"_qs, 0x0A000106u)}));
+    CProjectorListDlg dlg(frame.projectorStore(), frame.commandObserver(), saver(frame));
+    MessageBoxRecorder boxes;
+    boxes.answer(QMessageBox::No);
+    boxes.answer(QMessageBox::Yes);
+    WhenModal<CProjectorEditDlg>([&boxes](CProjectorEditDlg& d) {
+        fillForm(d, u"Twin"_qs, {}, u"10.0.1.5"_qs, false, {});
+        EXPECT_TRUE(d.isVisible()) << "No keeps the form open";
+        ASSERT_EQ(boxes.shown().size(), 1u);
+        const QString clash = CatalogText(msg::DuplicateAddress, {u"Hall"_qs, u"10.0.1.5"_qs});
+        EXPECT_EQ(boxes.shown()[0].text, CatalogText(msg::DuplicateAskSave, {clash}));
+        EXPECT_EQ(boxes.shown()[0].buttons, QMessageBox::Yes | QMessageBox::No);
+        Click(d, "okButton"); // Yes
+    });
+    dlg.menuBarAction(CProjectorListDlg::CmdAdd)->trigger();
+    ASSERT_EQ(frame.GetProjectorList().size(), 3);
+    EXPECT_EQ(frame.GetProjectorList()[2].name, u"Twin");
+
+    // Edit: the record itself is no clash; another's MAC is.
+    boxes.clear();
+    boxes.answer(QMessageBox::No);
+    selectRows(dlg.list(), {1});
+    WhenModal<CProjectorEditDlg>([&boxes](CProjectorEditDlg& d) {
+        Type(d, "nameEdit", u"Lab 2"_qs);
+        Click(d, "okButton");
+        EXPECT_TRUE(d.isVisible());
+        ASSERT_EQ(boxes.shown().size(), 1u) << "Lab shares its MAC with Hall";
+        EXPECT_EQ(boxes.shown()[0].text,
+                  CatalogText(msg::DuplicateAskSave,
+                              {CatalogText(msg::DuplicateMac, {u"Hall"_qs, u"00-1A-2B-3C-4D-5E"_qs})}));
+        Click(d, "cancelButton");
+    });
+    dlg.OnEdit();
+    EXPECT_EQ(frame.GetProjectorList()[1].name, u"Lab");
 }
 
 TEST_F(ProjectorListDialogs, DeletingRowsTwoAndFourOfFiveLeavesOneThreeFive) {
@@ -709,8 +821,12 @@ TEST_F(ProjectorListDialogs, CsvExportWarnsAndImportWritesOnlyWhatThePreviewConf
         Click(d, "cancelButton");
     });
     second.OnImportCsv();
-    EXPECT_EQ(lines, (QStringList{CatalogText(msg::CsvRowNew, {u"2"_qs, u"Hall, east"_qs, u"10.0.1.5"_qs}),
-                                  CatalogText(msg::CsvRowReplaces, {u"3"_qs, u"Foyer"_qs, u"10.0.1.6"_qs})}));
+    // The records all share one MAC: each line names the other record, as the form would.
+    const QString mac = u"00-1A-2B-3C-4D-5E"_qs;
+    EXPECT_EQ(lines, (QStringList{CatalogText(msg::CsvRowNew, {u"2"_qs, u"Hall, east"_qs, u"10.0.1.5"_qs}) +
+                                      u' ' + CatalogText(msg::DuplicateMac, {u"Other"_qs, mac}),
+                                  CatalogText(msg::CsvRowReplaces, {u"3"_qs, u"Foyer"_qs, u"10.0.1.6"_qs}) +
+                                      u' ' + CatalogText(msg::DuplicateMac, {u"Hall, east"_qs, mac})}));
     EXPECT_EQ(iniText(), before);
 
     paths << csv;

@@ -453,6 +453,34 @@ TEST_F(ScheduleDialogs, InsertButtonOpensTheEntryDialog) {
     EXPECT_EQ(list(d)->rowCount(), 1);
 }
 
+// A full schedule says so, from the entry dialog and from Insert, instead of closing quietly.
+TEST_F(ScheduleDialogs, AThirtyFirstEntryIsRefusedWithTheReason) {
+    CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
+    for (int i = 0; i < ScheduleTable::kSlots; ++i) {
+        ASSERT_TRUE(insert(d, kEmulatedText, image)) << i;
+    }
+    ASSERT_EQ(d.table().count, ScheduleTable::kSlots);
+    EXPECT_TRUE(boxes.shown().empty());
+    const QString full = CatalogText(msg::ScheduleFull, {u"30"_qs});
+
+    EXPECT_FALSE(insert(d, kEmulatedText, image)) << "the entry dialog stays open";
+    EXPECT_EQ(boxes.texts(), QStringList{full});
+    EXPECT_EQ(d.table().count, ScheduleTable::kSlots);
+
+    boxes.clear();
+    d.show();
+    bool entryOpened = false;
+    QTimer::singleShot(0, &d, [&] {
+        if (auto* e = qobject_cast<CScheduleEntryDlg*>(QApplication::activeModalWidget())) {
+            entryOpened = true;
+            e->reject();
+        }
+    });
+    Click(d, "insertButton");
+    EXPECT_FALSE(entryOpened) << "Insert on a full schedule opens no entry dialog";
+    EXPECT_EQ(boxes.texts(), QStringList{full});
+}
+
 TEST_F(ScheduleDialogs, DeleteCheckedKeepsTheOrderOfTheRest) {
     CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
     ASSERT_TRUE(insert(d, kEmulatedText, image, 0));

@@ -5,6 +5,7 @@
 #include "app/CommandIds.h"
 #include "i18n/CatalogIds.h"
 #include "protocol/ImageUpload.h"
+#include "registry/ProjectorStore.h"
 #include "support/CatalogFixture.h"
 #include "support/HostileStrings.h"
 #include "support/TestPictures.h"
@@ -167,6 +168,42 @@ TEST_F(SendTest, SendsInParallelWithRowProgressVerifiesAndRetriesOnlyTheFailedRo
     EXPECT_EQ(d->summaryText(), CatalogText(msg::SendSummary, {u"3"_qs, u"3"_qs, u"0"_qs, u"0"_qs}));
     EXPECT_FALSE(child<QPushButton>(*d, "retryFailedButton")->isEnabled());
     EXPECT_TRUE(boxes.isEmpty());
+}
+
+// A password mended in the Projector List after a failed send is the one Retry uses.
+TEST_F(SendTest, RetryTakesThePasswordFromTheListAsItIsNow) {
+    EmulatorConfig locked;
+    locked.authenticate = true;
+    locked.password = "right-pw";
+    ProjectorEmulator* e = m_emus.add(locked);
+    ASSERT_NE(e, nullptr);
+    ProjectorStore store(m_dir.filePath(u"T.INI"_qs));
+    ProjectorRecord r;
+    r.name = u"P1"_qs;
+    r.address = Ipv4::toOctets(e->address());
+    r.authMark = u"1"_qs;
+    r.password = u"wrong-pw"_qs;
+    ASSERT_TRUE(store.saveProjectors({r}).ok());
+    auto d = dialog({e}, pictureFile(), "wrong-pw");
+    d->setProjectorStore(&store);
+    d->show();
+    click(*d, "sendButton");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !d->isSending(); }, 30000));
+    ASSERT_TRUE(d->rowState(0).has_value());
+    EXPECT_EQ(d->rowState(0)->stage, Stage::Failed);
+    EXPECT_EQ(d->rowText(0), CatalogText(msg::SendOutAccessRefused, {u"-13"_qs}));
+    // The row's tooltip says what to check.
+    const QTreeWidgetItem* row = child<QTreeWidget>(*d, "projectorTable")->topLevelItem(0);
+    ASSERT_NE(row, nullptr);
+    EXPECT_TRUE(row->toolTip(2).contains(CatalogText(msg::ExplainWrongPassword, {u"-13"_qs})))
+        << row->toolTip(2).toStdString();
+
+    r.password = u"right-pw"_qs;
+    ASSERT_TRUE(store.saveProjectors({r}).ok());
+    click(*d, "retryFailedButton");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !d->isSending(); }, 30000));
+    EXPECT_EQ(d->rowText(0), CatalogText(msg::SendRowVerified));
+    EXPECT_TRUE(e->stores().image(1).has_value());
 }
 
 TEST_F(SendTest, StopEndsTheSendWithinASecondAndStartsNothingMore) {
