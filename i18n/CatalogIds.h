@@ -580,6 +580,17 @@
     X(OpenInProgress, 9, 931)                                           \
     X(SaveInProgress, 9, 932)                                           \
     X(EditInProgress, 9, 933)                                           \
+    X(FileReasonAccess, 9, 970)                                         \
+    X(FileReasonDiskFull, 9, 971)                                       \
+    X(FileReasonMissing, 9, 972)                                        \
+    X(FileReasonReadOnly, 9, 973)                                       \
+    X(FileReasonOther, 9, 974)                                          \
+    X(MenuLanguage, 9, 975)                                             \
+    X(LanguageEnglish, 9, 976)                                          \
+    X(LanguageChinese, 9, 977)                                          \
+    X(LanguageChanged, 9, 978)                                          \
+    X(DesktopLanguageUsage, 9, 979)                                     \
+    X(DesktopLanguageUnknown, 9, 980)                                   \
     X(MenuRedo, 53, 99)                                                 \
     X(PromptRedo, 53, 100)
 

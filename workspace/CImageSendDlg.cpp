@@ -3,6 +3,7 @@
 #include "app/CMessageBox.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "i18n/CatalogNumber.h"
 #include "imaging/SendableImage.h"
 #include "protocol/ImageUpload.h"
 #include "registry/Ipv4.h"
@@ -484,8 +485,9 @@ void CImageSendDlg::refreshSummary() {
             ++failed;
         }
     }
-    m_summary->setText(CatalogText(msg::SendSummary, {QString::number(delivered), QString::number(total),
-                                                      QString::number(failed), QString::number(stopped)}));
+    m_summary->setText(
+        CatalogText(msg::SendSummary, {CatalogNumber::format(delivered), CatalogNumber::format(total),
+                                       CatalogNumber::format(failed), CatalogNumber::format(stopped)}));
     m_overall->setRange(0, qMax(1, total));
     m_overall->setValue(ended);
 }
