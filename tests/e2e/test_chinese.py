@@ -16,7 +16,7 @@ KEPT = ("Tessavel", "CSV", "Ctrl", "F5", "English", "IP", "MAC", "qv1", "PSNR", 
 # Where a window shows words of its own (not data such as a table cell, a path or a field's text).
 WORDED = ("FRAME", "DIALOG", "ALERT", "PUSH_BUTTON", "TOGGLE_BUTTON", "CHECK_BOX", "RADIO_BUTTON",
           "LABEL", "COLUMN_HEADER", "MENU", "MENU_ITEM", "CHECK_MENU_ITEM", "RADIO_MENU_ITEM",
-          "PAGE_TAB", "TOOL_BAR", "STATUS_BAR", "SPIN_BUTTON", "GROUP_BOX", "PANEL")
+          "PAGE_TAB", "TOOL_BAR", "STATUS_BAR", "SPIN_BUTTON", "GROUPING", "PANEL")
 
 
 def english_in(menu_bar):
@@ -92,11 +92,21 @@ with e2e.Session("chinese") as s:
     names = [d["name"] for d in s.demo]
     english = english_words(dialog, names)
     check(not english, f"the projector list shows English: {english}")
-    program.press(dialog, "PUSH_BUTTON", zh.text(9, 18))
+    program.menu_command(dialog, zh.text(53, 10), zh.text(53, 42))
     program.wait_gone(dialog, "the projector list")
 
     english = english_words(main, names)
     check(not english, f"the main window shows English: {english}")
+
+    # The History window: its filters, columns and buttons.
+    program.menu_command(main, zh.text(53, 85), zh.text(53, 86))
+    history = program.window(zh.text(9, 796), "DIALOG")
+    program.child(history, "PUSH_BUTTON", zh.text(9, 811))
+    s.screenshot("history")
+    english = english_words(history, names)
+    check(not english, f"the History window shows English: {english}")
+    program.press(history, "PUSH_BUTTON", zh.text(9, 18))
+    program.wait_gone(history, "the History window")
 
     # Qt's own file dialog and standard buttons follow the window's language.
     program.menu_command(main, zh.text(53, 1), zh.text(53, 2).split("\t")[0])

@@ -1,6 +1,6 @@
+#include "i18n/CatalogNumber.h"
 #include "i18n/Catalog.h"
 #include "i18n/CatalogLookup.h"
-#include "i18n/CatalogNumber.h"
 #include "support/TempDir.h"
 
 #include <QFile>
@@ -19,8 +19,8 @@ TEST(CatalogNumberTest, GroupsDigitsInEitherLanguage) {
         EXPECT_EQ(CatalogNumber::formatText(u"130816"_qs), u"130,816");
         EXPECT_EQ(CatalogNumber::formatText(u"7"_qs), u"7");
         // Not a plain count: shown exactly as the projector sent it.
-        for (const QString& odd : {u""_qs, u"-5"_qs, u" 12"_qs, u"12a"_qs, u"1.5"_qs, u"１２"_qs,
-                                   u"123456789012345678901"_qs}) {
+        for (const QString& odd :
+             {u""_qs, u"-5"_qs, u" 12"_qs, u"12a"_qs, u"1.5"_qs, u"１２"_qs, u"123456789012345678901"_qs}) {
             EXPECT_EQ(CatalogNumber::formatText(odd), odd);
         }
     }

@@ -1,7 +1,7 @@
+#include "i18n/FileErrorReason.h"
 #include "common/PrivateFile.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
-#include "i18n/FileErrorReason.h"
 #include "support/CatalogFixture.h"
 #include "support/TempDir.h"
 
@@ -40,7 +40,8 @@ TEST(FileErrorReasonTest, RealFailuresReadInChinese) {
 
     const IoResult intoNowhere = PrivateFile::write(dir.filePath(u"no-folder/list.ini"_qs), "x");
     ASSERT_FALSE(intoNowhere.ok());
-    EXPECT_EQ(FileErrorReason::ofSystemText(intoNowhere.detail), u"文件或文件夹不存在") << intoNowhere.detail.toStdString();
+    EXPECT_EQ(FileErrorReason::ofSystemText(intoNowhere.detail), u"文件或文件夹不存在")
+        << intoNowhere.detail.toStdString();
 
 #ifdef Q_OS_LINUX
     // The kernel's always-full device: the write is refused for lack of space.
@@ -81,7 +82,8 @@ TEST(FileErrorReasonTest, CommonCausesAndTheFallback) {
         const QString other = FileErrorReason::ofErrno(EIO);
         EXPECT_TRUE(other.contains(qt_error_string(EIO))) << other.toStdString();
         EXPECT_NE(other, qt_error_string(EIO)) << "the system's words are not marked as such";
-        EXPECT_EQ(FileErrorReason::ofSystemText(u"chmod failed"_qs), CatalogText(msg::FileReasonOther, {u"chmod failed"_qs}));
+        EXPECT_EQ(FileErrorReason::ofSystemText(u"chmod failed"_qs),
+                  CatalogText(msg::FileReasonOther, {u"chmod failed"_qs}));
         // The reason ends a longer message without ASCII punctuation of its own.
         EXPECT_EQ(CatalogText(msg::ScheduleSaveFailed, {u"a.sch"_qs, FileErrorReason::ofErrno(EROFS)}),
                   u"无法将计划保存到“a.sch”：文件系统为只读");

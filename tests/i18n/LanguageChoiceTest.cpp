@@ -1,7 +1,7 @@
+#include "i18n/LanguageChoice.h"
 #include "i18n/Catalog.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
-#include "i18n/LanguageChoice.h"
 #include "support/TempDir.h"
 
 #include <QFile>
