@@ -100,10 +100,20 @@ TEST_F(HistoryDialogTest, ShowsNewestFirstFiltersAndExportsWhatItShows) {
               CatalogText(msg::HistoryExportFailed, {CatalogText(msg::FileReasonMissing)}));
 }
 
-// The filters fill after the window is shown; each still shows its longest item whole, in
-// Chinese too, where "all" is written with wide characters.
+// The filters fill after the window is shown; each still shows its longest item whole (here
+// an address longer than the date below it), in Chinese too.
 TEST_F(HistoryDialogTest, FiltersAreWideEnoughForTheirLongestItem) {
     ShippedCatalog zh(ShippedCatalog::Which::SimplifiedChinese, Catalog::kSimplifiedChinese);
+    {
+        HistoryStore store(path);
+        HistoryRecord r;
+        r.time = QDateTime::currentDateTimeUtc();
+        r.address = QStringLiteral("192.168.200.222");
+        r.command = QStringLiteral("CANCEL-TRANSMISSION");
+        r.ok = true;
+        store.append(r);
+        store.flush();
+    }
     CHistoryDlg dlg(path);
     dlg.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.isLoaded(); }, 20000));
