@@ -1,7 +1,6 @@
 #include "app/CLoginDialog.h"
 
 #include "app/CMessageBox.h"
-#include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 
@@ -25,7 +24,7 @@ CLoginDialog::CLoginDialog(QWidget* parent)
 CLoginDialog::CLoginDialog(const QString& usersPath, UserStore::HashCost cost, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::CLoginDialog>()), m_store(usersPath, cost), m_hashing(this) {
     m_ui->setupUi(this);
-    m_loginTitle = windowTitle();
+    setTexts();
     connect(m_ui->okButton, &QPushButton::clicked, this, &CLoginDialog::onOk);
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &CLoginDialog::reject);
     connect(m_ui->adminButton, &QPushButton::clicked, this, [this] {
@@ -60,9 +59,20 @@ int CLoginDialog::exec() {
     return QDialog::exec();
 }
 
+void CLoginDialog::setTexts() {
+    m_ui->hintLabel->setText(CatalogText(msg::LoginHint));
+    m_ui->firstStartHintLabel->setText(CatalogText(msg::FirstAdminHint));
+    m_ui->userNameLabel->setText(CatalogText(msg::LabelUserName));
+    m_ui->passwordLabel->setText(CatalogText(msg::LabelUserPassword));
+    m_ui->repeatLabel->setText(CatalogText(msg::LabelRepeatPassword));
+    m_ui->adminButton->setText(CatalogText(msg::ButtonUserAdministration));
+    m_ui->okButton->setText(CatalogText(msg::ButtonOk));
+    m_ui->cancelButton->setText(CatalogText(msg::ButtonFormCancel));
+}
+
 void CLoginDialog::prepareForm() {
-    // The mode decides which placeholders are laid out; localising then replaces them.
-    setWindowTitle(m_firstStart ? CatalogText(msg::FirstAdminDlgTitle) : m_loginTitle);
+    // The mode decides which rows are laid out and what the window is called.
+    setWindowTitle(CatalogText(m_firstStart ? msg::FirstAdminDlgTitle : msg::LoginDlgTitle));
     m_ui->hintLabel->setVisible(!m_firstStart);
     m_ui->firstStartHintLabel->setVisible(m_firstStart);
     m_ui->repeatLabel->setVisible(m_firstStart);
@@ -70,7 +80,6 @@ void CLoginDialog::prepareForm() {
     m_ui->adminButton->setVisible(!m_firstStart);
     m_ui->passwordEdit->clear();
     m_ui->repeatEdit->clear();
-    LocaliseDialog(9, this);
     adjustSize(); // hidden rows of the other mode leave no gap
     updateOkButton();
     m_ui->userNameEdit->setFocus();

@@ -48,6 +48,7 @@ public Q_SLOTS:
     void reject() override;
 
 private:
+    void setTexts();
     void prepareForm();
     void updateOkButton();
     void onOk();
@@ -61,7 +62,6 @@ private:
 
     std::unique_ptr<Ui::CLoginDialog> m_ui;
     UserStore m_store;
-    QString m_loginTitle;
     QString m_userName;
     bool m_administrator = false;
     bool m_firstStart = false;

@@ -1,10 +1,8 @@
 #include "app/CUserCfgDialog.h"
 
 #include "app/CMessageBox.h"
-#include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
-#include "i18n/Placeholder.h"
 
 #include "ui_CUserCfgDialog.h"
 
@@ -12,18 +10,6 @@
 #include <QPushButton>
 
 namespace {
-
-// Column headers are not direct children, so LocaliseDialog does not reach them.
-void localiseHeader(QTreeWidgetItem* header) {
-    if (!IsCatalogLoaded()) {
-        return;
-    }
-    for (int c = 0; c < header->columnCount(); ++c) {
-        if (const auto n = Placeholder::number(header->text(c))) {
-            header->setText(c, CatalogText(9, static_cast<quint32>(*n)));
-        }
-    }
-}
 
 QString roleName(UserStore::Role role) {
     return CatalogText(role == UserStore::Role::Administrator ? msg::RoleAdministrator : msg::RoleUser);
@@ -38,6 +24,7 @@ CUserCfgDialog::CUserCfgDialog(const Options& options, QWidget* parent)
       m_store(options.usersPath.isEmpty() ? UserStore::defaultPath() : options.usersPath, options.cost),
       m_administrator(options.administrator), m_hashing(this) {
     m_ui->setupUi(this);
+    setTexts();
     connect(m_ui->signInButton, &QPushButton::clicked, this, &CUserCfgDialog::onSignIn);
     connect(m_ui->adminPasswordEdit, &QLineEdit::returnPressed, this, &CUserCfgDialog::onSignIn);
     connect(m_ui->addButton, &QPushButton::clicked, this, &CUserCfgDialog::onAdd);
@@ -48,16 +35,27 @@ CUserCfgDialog::CUserCfgDialog(const Options& options, QWidget* parent)
 
 CUserCfgDialog::~CUserCfgDialog() = default;
 
+void CUserCfgDialog::setTexts() {
+    setWindowTitle(CatalogText(msg::UserCfgDlgTitle));
+    m_ui->adminNameLabel->setText(CatalogText(msg::RoleAdministrator));
+    m_ui->adminPasswordLabel->setText(CatalogText(msg::LabelUserPassword));
+    m_ui->signInButton->setText(CatalogText(msg::ButtonSignIn));
+    m_ui->userList->setHeaderLabels({CatalogText(msg::LabelUserName), CatalogText(msg::ColumnRole)});
+    m_ui->nameLabel->setText(CatalogText(msg::LabelUserName));
+    m_ui->adminCheck->setText(CatalogText(msg::RoleAdministrator));
+    m_ui->passwordLabel->setText(CatalogText(msg::LabelUserPassword));
+    m_ui->repeatLabel->setText(CatalogText(msg::LabelRepeatPassword));
+    m_ui->addButton->setText(CatalogText(msg::ButtonAddUser));
+    m_ui->removeButton->setText(CatalogText(msg::ButtonRemoveUser));
+    m_ui->passwordButton->setText(CatalogText(msg::ButtonChangePassword));
+    m_ui->closeButton->setText(CatalogText(msg::ButtonClose));
+}
+
 int CUserCfgDialog::exec() {
     m_store.load();
     if (m_store.isCorrupt()) {
         CMessageBox::show(parentWidget(), m_store.corruptMessage(), CMessageBox::Icon::Stop);
         return Rejected;
-    }
-    LocaliseDialog(9, this);
-    localiseHeader(m_ui->userList->headerItem());
-    if (m_signInHint.isEmpty()) {
-        m_signInHint = m_ui->statusLabel->text();
     }
     // A name handed in counts only while the file still says it is an administrator.
     if (const auto user = m_store.find(m_administrator);
@@ -81,7 +79,7 @@ void CUserCfgDialog::updateState() {
         w->setEnabled(signedIn);
     }
     m_ui->statusLabel->setText(signedIn ? CatalogText(msg::UserCfgSignedInAs, {m_administrator})
-                                        : m_signInHint);
+                                        : CatalogText(msg::UserCfgSignInHint));
     fillList();
     (signedIn ? static_cast<QWidget*>(m_ui->nameEdit) : static_cast<QWidget*>(m_ui->adminNameEdit))
         ->setFocus();

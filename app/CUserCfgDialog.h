@@ -38,6 +38,7 @@ public:
     [[nodiscard]] const QString& administrator() const { return m_administrator; }
 
 private:
+    void setTexts();
     void updateState();
     void fillList();
     [[nodiscard]] QString selectedUser() const;
@@ -68,7 +69,6 @@ private:
     std::unique_ptr<Ui::CUserCfgDialog> m_ui;
     UserStore m_store;
     QString m_administrator;
-    QString m_signInHint;
     QPointer<QWidget> m_focusBeforeHashing;
     // Last: it waits for a hash still running, which uses m_store.
     BackgroundCall m_hashing;

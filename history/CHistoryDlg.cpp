@@ -38,28 +38,28 @@ QLabel* labelFor(const CatalogId& id, QWidget* buddy, QWidget* parent) {
 
 CHistoryDlg::CHistoryDlg(QString databasePath, QWidget* parent)
     : QDialog(parent), m_path(std::move(databasePath)) {
-    setObjectName(QStringLiteral("historyDlg"));
+    setObjectName(QStringLiteral("historyDialog"));
     setWindowTitle(CatalogText(msg::HistoryDlgTitle));
     resize(900, 500);
 
     m_model = new HistoryTableModel(this);
     m_projector = new QComboBox(this);
-    m_projector->setObjectName(QStringLiteral("historyProjector"));
+    m_projector->setObjectName(QStringLiteral("projectorFilter"));
     m_command = new QComboBox(this);
-    m_command->setObjectName(QStringLiteral("historyCommand"));
+    m_command->setObjectName(QStringLiteral("commandFilter"));
     m_result = new QComboBox(this);
-    m_result->setObjectName(QStringLiteral("historyResult"));
+    m_result->setObjectName(QStringLiteral("resultFilter"));
     m_result->addItem(CatalogText(msg::HistoryFilterAll), static_cast<int>(HistoryFilter::Outcome::Any));
     m_result->addItem(CatalogText(msg::HistoryOutcomeSucceeded),
                       static_cast<int>(HistoryFilter::Outcome::Succeeded));
     m_result->addItem(CatalogText(msg::HistoryOutcomeFailed),
                       static_cast<int>(HistoryFilter::Outcome::Failed));
     m_since = new QDateEdit(QDate::currentDate().addDays(-HistoryStore::kDefaultKeepDays), this);
-    m_since->setObjectName(QStringLiteral("historySince"));
+    m_since->setObjectName(QStringLiteral("sinceEdit"));
     m_since->setCalendarPopup(true);
     m_since->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
     m_until = new QDateEdit(QDate::currentDate(), this);
-    m_until->setObjectName(QStringLiteral("historyUntil"));
+    m_until->setObjectName(QStringLiteral("untilEdit"));
     m_until->setCalendarPopup(true);
     m_until->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
 
@@ -88,12 +88,12 @@ CHistoryDlg::CHistoryDlg(QString databasePath, QWidget* parent)
     m_table->horizontalHeader()->setStretchLastSection(true);
 
     m_count = new QLabel(CatalogText(msg::HistoryLoading), this);
-    m_count->setObjectName(QStringLiteral("historyCount"));
+    m_count->setObjectName(QStringLiteral("countLabel"));
     m_export = new QPushButton(CatalogText(msg::HistoryButtonExport), this);
-    m_export->setObjectName(QStringLiteral("historyExport"));
+    m_export->setObjectName(QStringLiteral("exportButton"));
     m_export->setEnabled(false);
     auto* close = new QPushButton(CatalogText(msg::ButtonClose), this);
-    close->setObjectName(QStringLiteral("historyClose"));
+    close->setObjectName(QStringLiteral("closeButton"));
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_export, &QPushButton::clicked, this, &CHistoryDlg::exportCsv);
 

@@ -1,12 +1,8 @@
 #include "i18n/CLocalise.h"
 
 #include "i18n/CatalogLookup.h"
-#include "i18n/Placeholder.h"
 
-#include <QAbstractButton>
 #include <QAction>
-#include <QGroupBox>
-#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -28,18 +24,6 @@ void relocalise(const QList<QAction*>& actions) {
     }
 }
 
-template <typename W, typename Get, typename Set>
-bool replaceIn(QWidget* w, Get get, Set set, quint32 group) {
-    auto* typed = qobject_cast<W*>(w);
-    if (typed == nullptr) {
-        return false;
-    }
-    if (const auto n = Placeholder::number((typed->*get)())) {
-        (typed->*set)(CatalogText(group, static_cast<quint32>(*n)));
-    }
-    return true;
-}
-
 } // namespace
 
 void SetCatalogText(QAction* action, CatalogId id) {
@@ -51,20 +35,5 @@ void SetCatalogText(QAction* action, CatalogId id) {
 void RelocaliseMenuBar(QMenuBar* menuBar) {
     if (menuBar != nullptr) {
         relocalise(menuBar->actions());
-    }
-}
-
-void LocaliseDialog(quint32 group, QWidget* dialog) {
-    if (dialog == nullptr || !IsCatalogLoaded()) {
-        return;
-    }
-    if (const auto n = Placeholder::number(dialog->windowTitle())) {
-        dialog->setWindowTitle(CatalogText(group, static_cast<quint32>(*n)));
-    }
-    const auto children = dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
-    for (QWidget* child : children) {
-        replaceIn<QLabel>(child, &QLabel::text, &QLabel::setText, group) ||
-            replaceIn<QAbstractButton>(child, &QAbstractButton::text, &QAbstractButton::setText, group) ||
-            replaceIn<QGroupBox>(child, &QGroupBox::title, &QGroupBox::setTitle, group);
     }
 }

@@ -6,7 +6,6 @@
 
 class QAction;
 class QMenuBar;
-class QWidget;
 
 // Sets an action's text (a menu's title through its menu action) from the catalog and keeps
 // which text it is on the action, so that RelocaliseMenuBar can set it again in another language.
@@ -14,8 +13,3 @@ void SetCatalogText(QAction* action, CatalogId id);
 
 // Sets again every text that SetCatalogText gave the menu bar's menus and their items.
 void RelocaliseMenuBar(QMenuBar* menuBar);
-
-// Replaces "number;text" placeholders of Designer forms with catalog texts of a group: the
-// title and the texts of the direct child controls (labels, buttons, group boxes); children
-// of children are not visited. Without a loaded catalog it does nothing.
-void LocaliseDialog(quint32 group, QWidget* dialog);

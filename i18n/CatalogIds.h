@@ -580,6 +580,9 @@
     X(OpenInProgress, 9, 931)                                           \
     X(SaveInProgress, 9, 932)                                           \
     X(EditInProgress, 9, 933)                                           \
+    X(PictureCanvasName, 9, 934)                                        \
+    X(PictureCanvasSize, 9, 935)                                        \
+    X(PictureCanvasRegion, 9, 936)                                      \
     X(FileReasonAccess, 9, 970)                                         \
     X(FileReasonDiskFull, 9, 971)                                       \
     X(FileReasonMissing, 9, 972)                                        \

@@ -2,6 +2,9 @@
 
 #include "workspace/RegionGeometry.h"
 
+#include "i18n/CatalogIds.h"
+#include "i18n/CatalogLookup.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -10,6 +13,25 @@ CPictureCanvas::CPictureCanvas(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(false);
     setMinimumSize(64, 64);
+    setAccessibleName(CatalogText(msg::PictureCanvasName));
+    connect(this, &CPictureCanvas::regionChanged, this, &CPictureCanvas::describe);
+}
+
+void CPictureCanvas::describe() {
+    if (m_image.isNull()) {
+        setAccessibleDescription(QString());
+        return;
+    }
+    const QString w = QString::number(m_image.width());
+    const QString h = QString::number(m_image.height());
+    if (m_region.isEmpty()) {
+        setAccessibleDescription(CatalogText(msg::PictureCanvasSize, {w, h}));
+        return;
+    }
+    setAccessibleDescription(
+        CatalogText(msg::PictureCanvasRegion,
+                    {w, h, QString::number(m_region.width()), QString::number(m_region.height()),
+                     QString::number(m_region.x()), QString::number(m_region.y())}));
 }
 
 void CPictureCanvas::setImage(const QImage& image) {
@@ -19,6 +41,7 @@ void CPictureCanvas::setImage(const QImage& image) {
         m_region = QRect();
         Q_EMIT regionChanged();
     }
+    describe();
     update();
 }
 

@@ -6,7 +6,8 @@
 #include <QWidget>
 
 // Shows the picture and lets the user draw the trimming region: a rubber-band rectangle
-// drawn with the left button. A press inside an existing region keeps it.
+// drawn with the left button. A press inside an existing region keeps it. Its accessible
+// description gives the picture's size and the region, for screen readers and for tests.
 class CPictureCanvas final : public QWidget {
     Q_OBJECT
 
@@ -33,6 +34,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    void describe(); // what a screen reader says besides the name
+
     QImage m_image;
     QRect m_region;
     bool m_drawing = false;

@@ -37,9 +37,9 @@ CPictureView::CPictureView(CPictureHost& host, const Pieces& pieces, std::unique
     : QWidget(parent), m_host(host), m_pieces(pieces), m_document(pieces.document),
       m_recent(recent ? std::move(recent) : std::make_unique<RecentFileList>()) {
     setObjectName(QStringLiteral("pictureView"));
-    m_lead = new CPictureCanvas(this);
-    m_lead->setGeometry(rect());
-    connect(m_lead, &CPictureCanvas::regionChanged, this, [this] { m_host.updateCommandStates(); });
+    m_canvas = new CPictureCanvas(this);
+    m_canvas->setGeometry(rect());
+    connect(m_canvas, &CPictureCanvas::regionChanged, this, [this] { m_host.updateCommandStates(); });
     setAcceptDrops(true);
     m_documentTitle = QStringLiteral("None");
     m_dialogs = defaultDialogs();
@@ -48,6 +48,7 @@ CPictureView::CPictureView(CPictureHost& host, const Pieces& pieces, std::unique
     connect(&m_document, &PictureDocument::undoAvailabilityChanged, this,
             [this] { m_host.updateCommandStates(); });
     connect(&m_document, &PictureDocument::sizeKnown, this, &CPictureView::showSizeFigure);
+    connect(&m_document, &PictureDocument::sizeUnknown, this, [this] { m_host.setSizePaneText({}, false); });
     connect(&m_document, &PictureDocument::busyChanged, this, &CPictureView::onBusyChanged);
     connect(&m_document, &PictureDocument::openFinished, this, &CPictureView::onOpenFinished);
     connect(&m_document, &PictureDocument::editFinished, this, &CPictureView::onEditFinished);
@@ -140,7 +141,7 @@ void CPictureView::OnSend(std::optional<quint32> onlyAddress) {
 }
 
 bool CPictureView::canTrim() const {
-    return m_lead != nullptr && m_lead->hasPicture() && m_lead->hasRegion() && idleWithPicture();
+    return m_canvas != nullptr && m_canvas->hasPicture() && m_canvas->hasRegion() && idleWithPicture();
 }
 
 void CPictureView::settleChangesThen(std::function<void()> next) {
@@ -235,8 +236,8 @@ void CPictureView::onOpenFinished(const QString& path, const ImagingResult& resu
         m_host.updateCommandStates();
         return;
     }
-    m_lead->show();
-    m_lead->setGeometry(rect());
+    m_canvas->show();
+    m_canvas->setGeometry(rect());
     setDocumentPath(path);
     m_recent->add(path);
     refreshRecentFiles();
@@ -256,8 +257,8 @@ void CPictureView::onBusyChanged(bool busy) {
 
 void CPictureView::showPicture() {
     // Any new picture makes the region meaningless.
-    m_lead->clearRegion();
-    m_lead->setImage(CPictureImage::toQImage(m_document.picture()));
+    m_canvas->clearRegion();
+    m_canvas->setImage(CPictureImage::toQImage(m_document.picture()));
     m_host.updateCommandStates();
 }
 
@@ -406,7 +407,7 @@ void CPictureView::OnTrimming() {
     if (!canTrim()) {
         return;
     }
-    const QRect region = m_lead->region();
+    const QRect region = m_canvas->region();
     applyEdit([region](Picture& p) { return PictureOps::trim(p, region); });
 }
 
@@ -415,7 +416,7 @@ void CPictureView::OnUndo() {
         return;
     }
     m_document.undo(); // the document title keeps the edit text
-    m_lead->repaint();
+    m_canvas->repaint();
 }
 
 void CPictureView::OnRedo() {
@@ -424,7 +425,7 @@ void CPictureView::OnRedo() {
     }
     m_document.redo();
     m_documentTitle = CatalogText(msg::EditedDocumentTitle);
-    m_lead->repaint();
+    m_canvas->repaint();
 }
 
 void CPictureView::OnFitToProjector() {
@@ -471,8 +472,8 @@ void CPictureView::dropEvent(QDropEvent* event) {
 
 void CPictureView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (m_lead != nullptr) {
-        m_lead->setGeometry(rect());
+    if (m_canvas != nullptr) {
+        m_canvas->setGeometry(rect());
     }
 }
 

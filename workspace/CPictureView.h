@@ -97,7 +97,7 @@ public:
     [[nodiscard]] bool isBusy() const { return m_document.isBusy(); }
     [[nodiscard]] const QString& documentTitle() const { return m_documentTitle; }
     [[nodiscard]] const Picture& picture() const { return m_document.picture(); }
-    [[nodiscard]] CPictureCanvas* lead() const { return m_lead; }
+    [[nodiscard]] CPictureCanvas* canvas() const { return m_canvas; }
     [[nodiscard]] bool canTrim() const;
     // The size figure is worked out on a pool thread; tests wait for it.
     void waitForSizePane();
@@ -140,7 +140,7 @@ private:
     PictureDocument& m_document;
     std::unique_ptr<RecentFileList> m_recent;
     Dialogs m_dialogs;
-    CPictureCanvas* m_lead = nullptr;
+    CPictureCanvas* m_canvas = nullptr;
     QString m_documentTitle;
     Origin m_openOrigin = Origin::Dialog;
     std::function<void()> m_afterSave; // what a save asked for before an open goes on with

@@ -6,7 +6,6 @@
 //   0 OK, 1 Cancel
 #include "workspace/CSaturationDlg.h"
 
-#include "i18n/CLocalise.h"
 #include "imaging/PictureOps.h"
 #include "workspace/CPictureImage.h"
 
@@ -149,7 +148,6 @@ CSaturationDlg::CSaturationDlg(const Picture& source, const ImagingTextStore& te
     connect(m_previewButton, &QPushButton::clicked, this, &CSaturationDlg::updatePreview);
     connect(ok, &QPushButton::clicked, this, &CSaturationDlg::accept);
     connect(cancel, &QPushButton::clicked, this, &CSaturationDlg::reject);
-    LocaliseDialog(9, this);
 
     if (largePicture(source)) {
         // A dialog closed before the copy is there drops it; the copy is the task's own.

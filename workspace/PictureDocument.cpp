@@ -242,6 +242,7 @@ void PictureDocument::measureSize() {
         Q_EMIT sizeKnown(m_fitted.size());
         return;
     }
+    Q_EMIT sizeUnknown();
     if (m_picture.isNull()) {
         return;
     }

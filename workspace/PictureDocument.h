@@ -91,8 +91,10 @@ Q_SIGNALS:
     void stateChanged();
     void busyChanged(bool busy);
     void undoAvailabilityChanged();
-    // The .qv1 size of the picture on show, once known.
+    // The .qv1 size of the picture on show, once known; sizeUnknown when the picture changed
+    // and its size is being measured, so that the figure of the last picture is not shown.
     void sizeKnown(qint64 bytes);
+    void sizeUnknown();
     void openFinished(const QString& path, const ImagingResult& result);
     void editFinished(const ImagingResult& result);
     void fitFinished(const FitToProjector::Result& fit);

@@ -302,14 +302,3 @@ TEST_F(LoginDialogTest, FailureLimitRefusesFurtherShowings) {
     // Without a limit the same process may keep asking.
     EXPECT_EQ(attempt(u"root"_qs, u"rootpass1"_qs, 0), 1);
 }
-
-// Its texts in both languages are checked with every other dialog's in WindowTextsTest.
-TEST_F(LoginDialogTest, WithoutACatalogTheFormKeepsItsLayout) {
-    seed();
-    UnloadCatalog();
-    CLoginDialog bare(m_path, kFast);
-    ExecWith(bare, [&] {
-        EXPECT_EQ(bare.windowTitle(), u"500;Log In") << "without a catalog the layout stays";
-        bare.reject();
-    });
-}

@@ -4,7 +4,6 @@
 #include "app/CMessageBox.h"
 #include "app/CommandIds.h"
 #include "app/QtTranslations.h"
-#include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "registry/CProjectorStoreWrites.h"
 #include "support/CatalogFixture.h"
@@ -32,19 +31,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-struct AnsweredBoxes {
-    QList<QString> texts;
-    QMessageBox::StandardButton answer = QMessageBox::Ok;
-    AnsweredBoxes() {
-        CMessageBox::setHandlerForTesting([this](QWidget*, const QString&, const QString& text,
-                                                 CMessageBox::Icon, QMessageBox::StandardButtons) {
-            texts << text;
-            return answer;
-        });
-    }
-    ~AnsweredBoxes() { CMessageBox::setHandlerForTesting(nullptr); }
-};
 
 class MainFrameTest : public ::testing::Test {
 protected:
@@ -149,13 +135,13 @@ TEST_F(MainFrameTest, TheLanguageMenuSwitchesTheMenusAndRemembersTheChoice) {
     QMetaObject::invokeMethod(languages, "aboutToShow");
     EXPECT_TRUE(back->isChecked());
 
-    AnsweredBoxes boxes;
+    MessageBoxRecorder boxes;
     chinese->trigger();
     EXPECT_EQ(frame.menuBar()->actions()[0]->text(), u"文件(&F)");
     EXPECT_EQ(languages->menuAction()->text(), u"语言(&L)");
     EXPECT_EQ(QSettings().value(u"language"_qs).toString(), u"zh");
-    ASSERT_EQ(boxes.texts.size(), 1);
-    EXPECT_EQ(boxes.texts[0], CatalogText(msg::LanguageChanged));
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].text, CatalogText(msg::LanguageChanged));
     // Qt's own buttons, where its translation is installed on this machine.
     if (QFileInfo::exists(QtTranslations::folder() + u"/qtbase_zh_CN.qm"_qs)) {
         EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), u"取消");
@@ -201,16 +187,16 @@ TEST_F(MainFrameTest, EveryCommandHasItsActionNamedByItsWord) {
 
 TEST_F(MainFrameTest, CloseAsksFirst) {
     ShippedCatalog catalog;
-    AnsweredBoxes boxes;
+    MessageBoxRecorder boxes;
     AppState frameState(ini);
     CMainFrame frame(frameState);
     frame.show();
-    boxes.answer = QMessageBox::Cancel;
+    boxes.setDefaultAnswer(QMessageBox::Cancel);
     EXPECT_FALSE(frame.close());
     EXPECT_TRUE(frame.isVisible());
-    ASSERT_EQ(boxes.texts.size(), 1);
-    EXPECT_EQ(boxes.texts[0], CatalogText(msg::ConfirmExit));
-    boxes.answer = QMessageBox::Ok;
+    ASSERT_EQ(boxes.texts().size(), 1);
+    EXPECT_EQ(boxes.texts()[0], CatalogText(msg::ConfirmExit));
+    boxes.setDefaultAnswer(QMessageBox::Ok);
     EXPECT_TRUE(frame.close());
     EXPECT_FALSE(frame.isVisible());
 }
@@ -236,44 +222,20 @@ TEST_F(MainFrameTest, UserEditNeedsTheToolBesideTheExecutable) {
 
 TEST_F(MainFrameTest, FailedListSaveIsShown) {
     ShippedCatalog catalog;
-    AnsweredBoxes boxes;
+    MessageBoxRecorder boxes;
     AppState frameState(dir.filePath(QStringLiteral("missing/dir/t.INI")));
     CMainFrame frame(frameState);
     ProjectorRecord r;
     r.name = QStringLiteral("p");
     EXPECT_FALSE(frame.SaveProjectorList({r}));
-    ASSERT_EQ(boxes.texts.size(), 1);
-    EXPECT_TRUE(boxes.texts[0].contains(u"missing/dir/t.INI"));
+    ASSERT_EQ(boxes.texts().size(), 1);
+    EXPECT_TRUE(boxes.texts()[0].contains(u"missing/dir/t.INI"));
     EXPECT_EQ(frame.GetProjectorList().size(), 1);
-}
-
-TEST(LocaliseDialogTest, TitleAndDirectChildrenOnly) {
-    ShippedCatalog catalog;
-    QWidget dialog;
-    dialog.setWindowTitle(QStringLiteral("45;Setting"));
-    auto* ok = new QPushButton(QStringLiteral("302;OK"), &dialog);
-    auto* plain = new QCheckBox(QStringLiteral("Temporary"), &dialog);
-    auto* empty = new QLabel(QStringLiteral("12;"), &dialog);
-    auto* box = new QGroupBox(QStringLiteral("7;Authentication "), &dialog);
-    auto* nested = new QLabel(QStringLiteral("8;Password"), box);
-    LocaliseDialog(9, &dialog);
-    EXPECT_EQ(dialog.windowTitle(), CatalogText(9, 45));
-    EXPECT_EQ(ok->text(), CatalogText(9, 302));
-    EXPECT_EQ(plain->text(), u"Temporary");
-    EXPECT_EQ(empty->text(), u"12;");
-    EXPECT_EQ(box->title(), CatalogText(9, 7));
-    EXPECT_EQ(nested->text(), u"8;Password") << "children of children are not visited";
-
-    ShippedCatalog none(ShippedCatalog::Which::None);
-    QWidget other;
-    other.setWindowTitle(QStringLiteral("45;Setting"));
-    LocaliseDialog(9, &other);
-    EXPECT_EQ(other.windowTitle(), u"45;Setting") << "without a catalog layouts keep their texts";
 }
 
 TEST_F(MainFrameTest, ClosingStopsARunningScheduleFirst) {
     ShippedCatalog catalog;
-    AnsweredBoxes boxes;
+    MessageBoxRecorder boxes;
     AppState frameState(ini);
     CMainFrame frame(frameState);
     frame.show();
@@ -295,10 +257,10 @@ TEST_F(MainFrameTest, ClosingStopsARunningScheduleFirst) {
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return frame.state().schedule().entryStatus(0) == ScheduleEntry::Failed; }, 30000));
 
-    boxes.answer = QMessageBox::Cancel;
+    boxes.setDefaultAnswer(QMessageBox::Cancel);
     EXPECT_FALSE(frame.close());
     EXPECT_TRUE(frame.state().schedule().isRunning()) << "cancelling the close leaves the run alone";
-    boxes.answer = QMessageBox::Ok;
+    boxes.setDefaultAnswer(QMessageBox::Ok);
     frame.show();
     EXPECT_FALSE(frame.close()) << "the close waits for the worker to end";
     ASSERT_TRUE(QTest::qWaitFor([&] { return frame.isHidden(); }, 20000)) << "then the window goes";
@@ -311,7 +273,7 @@ TEST_F(MainFrameTest, ClosingStopsARunningScheduleFirst) {
 
 TEST_F(MainFrameTest, LegacyIniFollowsTheCatalogLanguageAndAMoveToUtf8IsToldOnce) {
     ShippedCatalog sc(ShippedCatalog::Which::SimplifiedChinese, Catalog::kSimplifiedChinese);
-    AnsweredBoxes boxes;
+    MessageBoxRecorder boxes;
     {
         QFile f(ini);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -331,18 +293,18 @@ TEST_F(MainFrameTest, LegacyIniFollowsTheCatalogLanguageAndAMoveToUtf8IsToldOnce
     r.name = QStringLiteral(u"礼堂");
     list.append(r);
     ASSERT_TRUE(frame.SaveProjectorList(list));
-    EXPECT_TRUE(boxes.texts.isEmpty());
+    EXPECT_TRUE(boxes.texts().isEmpty());
     EXPECT_TRUE(fileBytes().contains("NAME-2=\xC0\xF1\xCC\xC3\n"));
 
     r.name = QStringLiteral(u"Zoë");
     list.append(r);
     ASSERT_TRUE(frame.SaveProjectorList(list));
-    ASSERT_EQ(boxes.texts.size(), 1);
-    EXPECT_EQ(boxes.texts[0], CatalogText(msg::IniSavedAsUtf8, {ini, u"GBK"_qs}));
-    EXPECT_TRUE(boxes.texts[0].contains(u"UTF-8"));
+    ASSERT_EQ(boxes.texts().size(), 1);
+    EXPECT_EQ(boxes.texts()[0], CatalogText(msg::IniSavedAsUtf8, {ini, u"GBK"_qs}));
+    EXPECT_TRUE(boxes.texts()[0].contains(u"UTF-8"));
     EXPECT_TRUE(fileBytes().contains("NAME-1=\xE6\x8A\x95\xE5\xBD\xB1\xE6\x9C\xBA\n"));
     ASSERT_TRUE(
         CProjectorStoreWrites::saveAuthSetting(&frame, frame.projectorStore(), QStringLiteral(u"Zoë"), 0));
     ASSERT_TRUE(frame.SaveProjectorList(list));
-    EXPECT_EQ(boxes.texts.size(), 1) << "told once";
+    EXPECT_EQ(boxes.texts().size(), 1) << "told once";
 }

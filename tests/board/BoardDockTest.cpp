@@ -11,8 +11,8 @@
 #include "support/CatalogFixture.h"
 #include "workspace/CImageSendDlg.h"
 
-#include "ProjectorEmulator.h"
 #include "support/DialogDriver.h"
+#include "support/Emulators.h"
 
 #include <QAction>
 #include <QApplication>
@@ -54,25 +54,6 @@ QByteArray pngOf(QColor colour) {
     return bytes;
 }
 
-// Runs steps on the first dialog of type T that becomes the active modal window.
-template <typename T> void WhenModal(std::function<void(T&)> steps) {
-    auto* timer = new QTimer;
-    auto deadline = std::make_shared<QDeadlineTimer>(30000);
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, deadline, steps] {
-        if (auto* d = qobject_cast<T*>(QApplication::activeModalWidget()); d != nullptr && d->isVisible()) {
-            timer->stop();
-            timer->deleteLater();
-            steps(*d);
-        } else if (deadline->hasExpired()) {
-            timer->stop();
-            timer->deleteLater();
-            ADD_FAILURE() << "dialog never shown: " << T::staticMetaObject.className();
-        }
-    });
-    timer->start();
-}
-
 class BoardDockTest : public ::testing::Test {
 protected:
     // The board remembers itself in the settings (a scratch folder in tests): each case starts
@@ -83,7 +64,7 @@ protected:
         frame = std::make_unique<CMainFrame>(*frameState);
         dock = frame->findChild<CBoardDock*>(u"boardDock"_qs);
         ASSERT_NE(dock, nullptr);
-        dock->setCommandContext(fast());
+        dock->setCommandContext(FastContext());
         dock->setHistoryPath(historyPath);
     }
     void TearDown() override {
@@ -91,41 +72,6 @@ protected:
         QSettings().clear();
     }
 
-    ProjectorEmulator* emulator(EmulatorConfig config = {}) {
-        for (quint32 a = m_next; a <= kLast; ++a) {
-            config.address = a;
-            auto e = std::make_unique<ProjectorEmulator>(config);
-            if (e->start()) {
-                m_next = a + 1;
-                m_emus.push_back(std::move(e));
-                return m_emus.back().get();
-            }
-        }
-        ADD_FAILURE() << "no free loopback address for an emulator";
-        return nullptr;
-    }
-    // An address of the range where nothing listens.
-    quint32 silentAddress() { return m_next <= kLast ? m_next++ : kLast; }
-
-    static ProjectorRecord record(const QString& name, quint32 host, const QString& password = {}) {
-        ProjectorRecord r;
-        r.name = name;
-        r.mac = u"00-1a-2b-3c-4d-5e"_qs;
-        r.address = Ipv4::toOctets(host);
-        r.authMark = password.isEmpty() ? u"0"_qs : u"1"_qs;
-        r.password = password;
-        return r;
-    }
-    static CommandContext fast() {
-        CommandContext c;
-        c.timeouts.connectMs = 5000;
-        c.timeouts.greetingMs = 2000;
-        c.timeouts.infoReplyMs = 2000;
-        c.timeouts.statReplyMs = 2000;
-        c.timeouts.cancelReplyMs = 2000;
-        c.timeouts.sendMs = 2000;
-        return c;
-    }
     void upload(quint32 address, int store, const QString& file, qint64 length, const QByteArray& thumb,
                 bool ok = true) {
         HistoryStore history(historyPath);
@@ -164,31 +110,29 @@ protected:
     std::unique_ptr<AppState> frameState; // outlives the frame
     std::unique_ptr<CMainFrame> frame;
     CBoardDock* dock = nullptr;
-
-private:
-    quint32 m_next = kFirst;
-    std::vector<std::unique_ptr<ProjectorEmulator>> m_emus;
+    Emulators m_emus{kFirst, kLast};
 };
 
 } // namespace
 
 TEST_F(BoardDockTest, RowsFollowTheListAndTellReachAndWhyNot) {
-    ProjectorEmulator* hall = emulator();
+    ProjectorEmulator* hall = m_emus.add();
     EmulatorConfig guarded;
     guarded.authenticate = true;
     guarded.password = "secret";
-    ProjectorEmulator* locked = emulator(guarded);
+    ProjectorEmulator* locked = m_emus.add(guarded);
     EmulatorConfig mute;
     mute.faults.neverReply = true;
-    ProjectorEmulator* silent = emulator(mute);
+    ProjectorEmulator* silent = m_emus.add(mute);
     ASSERT_TRUE(hall && locked && silent);
-    const quint32 nobody = silentAddress();
+    const quint32 nobody = m_emus.unusedAddress();
     ASSERT_TRUE(hall->stores().begin(1));
     ASSERT_FALSE(hall->stores().finish(1, "hall.qv1", QByteArray(1234, 'h')));
 
-    frame->SaveProjectorList({record(u"Hall"_qs, hall->address()),
-                              record(u"Locked"_qs, locked->address(), u"wrong"_qs),
-                              record(u"Mute"_qs, silent->address()), record(u"Nobody"_qs, nobody)});
+    frame->SaveProjectorList({TestProjector(u"Hall"_qs, hall->address()),
+                              TestProjector(u"Locked"_qs, locked->address(), u"wrong"_qs),
+                              TestProjector(u"Mute"_qs, silent->address()),
+                              TestProjector(u"Nobody"_qs, nobody)});
     QTableWidget* table = dock->table();
     ASSERT_EQ(table->rowCount(), 4) << "the rows follow the list at once";
     EXPECT_EQ(table->item(0, CBoardDock::NameColumn)->text(), u"Hall");
@@ -226,7 +170,8 @@ TEST_F(BoardDockTest, RowsFollowTheListAndTellReachAndWhyNot) {
         << "what it held stays as last seen";
 
     // An edit of the list: one goes, one comes, the others keep what they know.
-    frame->SaveProjectorList({record(u"Mute"_qs, silent->address()), record(u"Added"_qs, kLast)});
+    frame->SaveProjectorList(
+        {TestProjector(u"Mute"_qs, silent->address()), TestProjector(u"Added"_qs, kLast)});
     ASSERT_EQ(table->rowCount(), 2);
     EXPECT_EQ(table->item(1, CBoardDock::NameColumn)->text(), u"Added");
     EXPECT_EQ(dock->rowOf(hall->address()), -1);
@@ -236,8 +181,8 @@ TEST_F(BoardDockTest, RowsFollowTheListAndTellReachAndWhyNot) {
 }
 
 TEST_F(BoardDockTest, ThumbnailOnlyForTheUploadOnRecordAndANeutralMarkOtherwise) {
-    ProjectorEmulator* e = emulator();
-    ProjectorEmulator* other = emulator();
+    ProjectorEmulator* e = m_emus.add();
+    ProjectorEmulator* other = m_emus.add();
     ASSERT_TRUE(e && other);
     const std::array<std::pair<QByteArray, int>, 3> held{
         {{"demo.qv1", 100}, {"other.qv1", 50}, {"demo.qv1", 100}}};
@@ -251,7 +196,7 @@ TEST_F(BoardDockTest, ThumbnailOnlyForTheUploadOnRecordAndANeutralMarkOtherwise)
     upload(e->address(), 3, u"demo.qv1"_qs, 100, pngOf(Qt::green), false); // failed
     upload(e->address(), 2, u"demo.qv1"_qs, 100, pngOf(Qt::green));        // another store's file
 
-    frame->SaveProjectorList({record(u"Hall"_qs, e->address())});
+    frame->SaveProjectorList({TestProjector(u"Hall"_qs, e->address())});
     ASSERT_TRUE(refreshAndSettle());
     EXPECT_EQ(CBoardDock::pictureOf(store(e->address(), 1)), CBoardDock::Picture::Thumbnail);
     EXPECT_FALSE(store(e->address(), 1)->icon().isNull());
@@ -275,9 +220,9 @@ TEST_F(BoardDockTest, ThumbnailOnlyForTheUploadOnRecordAndANeutralMarkOtherwise)
 }
 
 TEST_F(BoardDockTest, ContextMenuCommandsReachTheFrameForTheRowsProjector) {
-    const quint32 a = silentAddress();
-    const quint32 b = silentAddress();
-    frame->SaveProjectorList({record(u"A"_qs, a), record(u"B"_qs, b)});
+    const quint32 a = m_emus.unusedAddress();
+    const quint32 b = m_emus.unusedAddress();
+    frame->SaveProjectorList({TestProjector(u"A"_qs, a), TestProjector(u"B"_qs, b)});
     struct Ran {
         int id;
         quint32 current;
@@ -328,11 +273,11 @@ TEST_F(BoardDockTest, ContextMenuCommandsReachTheFrameForTheRowsProjector) {
 }
 
 TEST_F(BoardDockTest, DoubleClickShowsTheFourStoresAsTheBoardSawThem) {
-    ProjectorEmulator* e = emulator();
+    ProjectorEmulator* e = m_emus.add();
     ASSERT_NE(e, nullptr);
     ASSERT_TRUE(e->stores().begin(4));
     ASSERT_FALSE(e->stores().finish(4, "night.qv1", QByteArray(777, 'n')));
-    frame->SaveProjectorList({record(u"Hall"_qs, e->address())});
+    frame->SaveProjectorList({TestProjector(u"Hall"_qs, e->address())});
     ASSERT_TRUE(refreshAndSettle());
     dock->show();
     frame->show();
@@ -357,10 +302,11 @@ TEST_F(BoardDockTest, DoubleClickShowsTheFourStoresAsTheBoardSawThem) {
 }
 
 TEST_F(BoardDockTest, AProjectorBeingUploadedToIsLeftAloneAndStopEndsARefresh) {
-    ProjectorEmulator* busy = emulator();
-    ProjectorEmulator* idle = emulator();
+    ProjectorEmulator* busy = m_emus.add();
+    ProjectorEmulator* idle = m_emus.add();
     ASSERT_TRUE(busy && idle);
-    frame->SaveProjectorList({record(u"Busy"_qs, busy->address()), record(u"Idle"_qs, idle->address())});
+    frame->SaveProjectorList(
+        {TestProjector(u"Busy"_qs, busy->address()), TestProjector(u"Idle"_qs, idle->address())});
     Q_EMIT frame->state().projectorUploading(busy->address(), true);
     Q_EMIT frame->state().projectorUploading(busy->address(), true); // a send and the schedule at once
     Q_EMIT frame->state().projectorUploading(busy->address(), false);
@@ -373,7 +319,7 @@ TEST_F(BoardDockTest, AProjectorBeingUploadedToIsLeftAloneAndStopEndsARefresh) {
     EXPECT_EQ(busy->connections(), 4);
 
     // A refresh that would wait long is stopped from the board.
-    CommandContext patient = fast();
+    CommandContext patient = FastContext();
     patient.timeouts.infoReplyMs = 120000;
     dock->setCommandContext(patient);
     EmulatorFaults never;
@@ -446,11 +392,11 @@ TEST_F(BoardDockTest, TimedRefreshIsOffByDefaultAndRemembered) {
 TEST_F(BoardDockTest, TheScheduleAndSendTellWhichProjectorTheyUploadTo) {
     EmulatorConfig slow;
     slow.faults.storeDelayMs = 1500;
-    ProjectorEmulator* target = emulator(slow);
-    ProjectorEmulator* quick = emulator();
+    ProjectorEmulator* target = m_emus.add(slow);
+    ProjectorEmulator* quick = m_emus.add();
     ASSERT_TRUE(target && quick);
     frame->SaveProjectorList(
-        {record(u"Target"_qs, target->address()), record(u"Quick"_qs, quick->address())});
+        {TestProjector(u"Target"_qs, target->address()), TestProjector(u"Quick"_qs, quick->address())});
     QList<std::pair<quint32, bool>> told;
     QObject::connect(&frame->state(), &AppState::projectorUploading, [&](quint32 a, bool uploading) {
         told.append({a, uploading});
@@ -494,7 +440,7 @@ TEST_F(BoardDockTest, TheScheduleAndSendTellWhichProjectorTheyUploadTo) {
     }
     send.m_imagePath = file;
     send.setPictureSize(100, 80);
-    send.setCommandContext(fast());
+    send.setCommandContext(FastContext());
     send.show();
     auto* start = send.findChild<QPushButton*>(u"sendButton"_qs);
     ASSERT_NE(start, nullptr);

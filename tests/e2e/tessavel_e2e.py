@@ -780,6 +780,22 @@ class Program:
         self.act(item, ("Press", "Toggle"))
         return item
 
+    def drag(self, acc, start, end):
+        """Drags with the left button between two points given relative to the widget's
+        centre, as a hand on the mouse would (XTest through xdotool). Where the widget is
+        comes from the accessibility tree, never from a fixed screen position."""
+        if shutil.which("xdotool") is None:
+            skip("xdotool is not installed")
+        box = acc.get_extents(self.session.Atspi.CoordType.SCREEN)
+        cx, cy = box.x + box.width // 2, box.y + box.height // 2
+        steps = [f"{cx + start[0] + (end[0] - start[0]) * i // 4} {cy + start[1] + (end[1] - start[1]) * i // 4}"
+                 for i in range(5)]
+        argv = ["xdotool", "mousemove", "--sync", *steps[0].split(), "mousedown", "1"]
+        for step in steps[1:]:
+            argv += ["mousemove", "--sync", *step.split()]
+        argv += ["mouseup", "1"]
+        subprocess.run(argv, check=True, env=self.session.env, timeout=STEP_LIMIT)
+
     def type_into(self, acc, text):
         acc.set_text_contents(text)
         wait_for(lambda: self.text_of(acc) == text or ("PASSWORD" in acc.get_role().value_nick.upper()),

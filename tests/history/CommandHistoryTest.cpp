@@ -8,7 +8,7 @@
 #include "registry/Ipv4.h"
 #include "support/CatalogFixture.h"
 
-#include "ProjectorEmulator.h"
+#include "support/Emulators.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -38,19 +38,6 @@ protected:
         CMessageBox::setHandlerForTesting(nullptr);
         qputenv("XDG_DATA_HOME", m_savedData);
     }
-    ProjectorEmulator* emulator() {
-        for (quint32 last = 150; last < 200; ++last) {
-            EmulatorConfig config;
-            config.address = 0x7F000000u | last;
-            auto e = std::make_unique<ProjectorEmulator>(config);
-            if (e->start()) {
-                m_emus.push_back(std::move(e));
-                return m_emus.back().get();
-            }
-        }
-        ADD_FAILURE() << "no free loopback address for an emulator";
-        return nullptr;
-    }
     static ProjectorRecord record(quint32 host) {
         ProjectorRecord r;
         r.name = QStringLiteral("Hall");
@@ -60,14 +47,8 @@ protected:
         r.password = QStringLiteral("unused-secret");
         return r;
     }
-    static CommandContext fast() {
-        CommandContext c;
-        c.timeouts.connectMs = 5000;
-        c.timeouts.infoReplyMs = 2000;
-        return c;
-    }
     void runInfo(CMainFrame& frame) {
-        CImageInfoDlg dlg(frame.projectorStore(), frame.commandObserver(), nullptr, fast());
+        CImageInfoDlg dlg(frame.projectorStore(), frame.commandObserver(), nullptr, FastContext());
         auto* table = dlg.projectorTable();
         table->selectRow(0);
         bool ended = false;
@@ -82,14 +63,14 @@ protected:
     QString m_ini = m_dir.filePath(QStringLiteral("Tessavel.INI"));
     QByteArray m_savedData;
     QStringList m_boxes;
-    std::vector<std::unique_ptr<ProjectorEmulator>> m_emus;
+    Emulators m_emus{kWindowTestsFirstHost, kWindowTestsLastHost};
 };
 
 } // namespace
 
 TEST_F(CommandHistory, TheWindowsRunsGoIntoTheHistoryWithTheUserWhoLoggedIn) {
     qputenv("XDG_DATA_HOME", m_dir.filePath(QStringLiteral("data")).toLocal8Bit());
-    ProjectorEmulator* e = emulator();
+    ProjectorEmulator* e = m_emus.add();
     ASSERT_NE(e, nullptr);
     AppState frameState(m_ini);
     CMainFrame frame(frameState);
@@ -118,7 +99,7 @@ TEST_F(CommandHistory, AHistoryThatCannotBeWrittenIsToldOnceAndTheCommandsRun) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
     qputenv("XDG_DATA_HOME", blocker.toLocal8Bit());
-    ProjectorEmulator* e = emulator();
+    ProjectorEmulator* e = m_emus.add();
     ASSERT_NE(e, nullptr);
     AppState frameState(m_ini);
     CMainFrame frame(frameState);

@@ -65,12 +65,12 @@ TEST_F(HistoryDialogTest, ShowsNewestFirstFiltersAndExportsWhatItShows) {
     ASSERT_NE(table, nullptr);
     ASSERT_EQ(table->model()->rowCount(), 30);
     EXPECT_EQ(table->model()->index(0, HistoryTableModel::Result).data().toString(), u"record 0 (0)");
-    EXPECT_EQ(dlg.findChild<QLabel*>(QStringLiteral("historyCount"))->text(),
+    EXPECT_EQ(dlg.findChild<QLabel*>(QStringLiteral("countLabel"))->text(),
               CatalogText(msg::HistoryCount, {u"30"_qs}));
 
-    auto* projector = dlg.findChild<QComboBox*>(QStringLiteral("historyProjector"));
-    auto* command = dlg.findChild<QComboBox*>(QStringLiteral("historyCommand"));
-    auto* result = dlg.findChild<QComboBox*>(QStringLiteral("historyResult"));
+    auto* projector = dlg.findChild<QComboBox*>(QStringLiteral("projectorFilter"));
+    auto* command = dlg.findChild<QComboBox*>(QStringLiteral("commandFilter"));
+    auto* result = dlg.findChild<QComboBox*>(QStringLiteral("resultFilter"));
     EXPECT_EQ(projector->accessibleName(), CatalogText(msg::HistoryLabelProjector).remove(u'&').chopped(1));
     ASSERT_EQ(projector->count(), 4); // all and three addresses
     projector->setCurrentIndex(projector->findData(u"127.0.0.2"_qs));
@@ -83,7 +83,7 @@ TEST_F(HistoryDialogTest, ShowsNewestFirstFiltersAndExportsWhatItShows) {
     const QString csvPath = dir.filePath(QStringLiteral("out.csv"));
     CFileDialogs::setInstanceForTesting(std::make_unique<SaveAnswer>(csvPath));
     MessageBoxRecorder boxes;
-    dlg.findChild<QPushButton*>(QStringLiteral("historyExport"))->click();
+    dlg.findChild<QPushButton*>(QStringLiteral("exportButton"))->click();
     EXPECT_TRUE(boxes.shown().empty());
     QFile csv(csvPath);
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
@@ -94,7 +94,7 @@ TEST_F(HistoryDialogTest, ShowsNewestFirstFiltersAndExportsWhatItShows) {
     // A folder that does not exist cannot take the file: the user reads why.
     CFileDialogs::setInstanceForTesting(
         std::make_unique<SaveAnswer>(dir.filePath(QStringLiteral("none/out.csv"))));
-    dlg.findChild<QPushButton*>(QStringLiteral("historyExport"))->click();
+    dlg.findChild<QPushButton*>(QStringLiteral("exportButton"))->click();
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_EQ(boxes.shown()[0].text,
               CatalogText(msg::HistoryExportFailed, {CatalogText(msg::FileReasonMissing)}));
@@ -141,9 +141,9 @@ TEST_F(HistoryDialogTest, AnUnreadableFileIsSaidSoAndTheWindowStaysUsable) {
     CHistoryDlg dlg(junk);
     dlg.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.isLoaded(); }, 20000));
-    EXPECT_EQ(dlg.findChild<QLabel*>(QStringLiteral("historyCount"))->text(),
+    EXPECT_EQ(dlg.findChild<QLabel*>(QStringLiteral("countLabel"))->text(),
               CatalogText(msg::HistoryReadFailed));
-    EXPECT_FALSE(dlg.findChild<QPushButton*>(QStringLiteral("historyExport"))->isEnabled());
+    EXPECT_FALSE(dlg.findChild<QPushButton*>(QStringLiteral("exportButton"))->isEnabled());
 }
 
 TEST_F(HistoryDialogTest, TheViewMenuOpensTheWindow) {

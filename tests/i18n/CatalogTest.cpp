@@ -149,27 +149,23 @@ TEST(PlaceholderTest, RecognisesNumberSemicolonText) {
     EXPECT_FALSE(Placeholder::number(u";x"));
 }
 
-// Every number the program looks up, and every placeholder in the layouts, has an English
-// and a Simplified-Chinese text in the shipped catalogs.
+// Every number the program looks up has an English and a Simplified-Chinese text in the
+// shipped catalogs.
 TEST(ShippedCatalogs, EveryNumberHasBothLanguages) {
     const auto def = Catalog::fromFile(QStringLiteral(TESSAVEL_BUILD_DIR "/Pellatic.cat"));
     const auto sc = Catalog::fromFile(QStringLiteral(TESSAVEL_BUILD_DIR "/Pellaticsc.cat"));
     ASSERT_TRUE(def && sc);
 
-    QList<CatalogId> used(std::begin(msg::kAll), std::end(msg::kAll));
-    // Placeholders in the interface layouts: dialogs use group 9, menus and prompts group 53.
-    static const QRegularExpression uiText(QStringLiteral("<string>(\\s*-?\\d+;[^<]*\\S[^<]*)</string>"));
+    const QList<CatalogId> used(std::begin(msg::kAll), std::end(msg::kAll));
+    // Dialogs set their texts where they make their widgets; a numbered text in a layout
+    // would reach the screen as it stands.
+    static const QRegularExpression uiText(QStringLiteral("<string>\\s*-?\\d+;"));
     QDirIterator it(QStringLiteral(TESSAVEL_SOURCE_DIR), {QStringLiteral("*.ui")}, QDir::Files,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         QFile f(it.next());
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-        const QString text = QString::fromUtf8(f.readAll());
-        for (const auto& m : uiText.globalMatch(text)) {
-            const auto n = Placeholder::number(m.captured(1));
-            ASSERT_TRUE(n.has_value());
-            used.append({9, static_cast<quint32>(*n)});
-        }
+        EXPECT_FALSE(uiText.match(QString::fromUtf8(f.readAll())).hasMatch()) << f.fileName().toStdString();
     }
     QSet<quint64> listed;
     for (const CatalogId id : msg::kAll) {

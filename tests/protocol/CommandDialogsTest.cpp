@@ -12,7 +12,8 @@
 #include "support/CatalogFixture.h"
 #include "support/RecordingObserver.h"
 
-#include "ProjectorEmulator.h"
+#include "support/DialogDriver.h"
+#include "support/Emulators.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -38,28 +39,6 @@
 
 namespace {
 
-struct Box {
-    QString text;
-    CMessageBox::Icon icon;
-    QMessageBox::StandardButtons buttons;
-    QString statusAtBox; // the status line while the box is up
-};
-
-// Answers every message box and notes what it showed.
-struct AnsweredBoxes {
-    QList<Box> boxes;
-    QLabel* status = nullptr;
-    AnsweredBoxes() {
-        CMessageBox::setHandlerForTesting([this](QWidget*, const QString&, const QString& text,
-                                                 CMessageBox::Icon icon,
-                                                 QMessageBox::StandardButtons buttons) {
-            boxes << Box{text, icon, buttons, status ? status->text() : QString()};
-            return QMessageBox::Ok;
-        });
-    }
-    ~AnsweredBoxes() { CMessageBox::setHandlerForTesting(nullptr); }
-};
-
 // Far beyond what a stop takes on a loaded machine, far below the waits it cuts short.
 constexpr int kEndLimitMs = 20000;
 
@@ -70,41 +49,6 @@ QStringList octets(quint32 host) {
 
 class CommandDialogs : public ::testing::Test {
 protected:
-    // An emulator on the first free loopback address from 127.0.0.150 on.
-    ProjectorEmulator* emulator(EmulatorConfig config = {}) {
-        for (quint32 last = m_nextOctet; last < 200; ++last) {
-            config.address = 0x7F000000u | last;
-            auto e = std::make_unique<ProjectorEmulator>(config);
-            if (e->start()) {
-                m_nextOctet = last + 1;
-                m_emus.push_back(std::move(e));
-                return m_emus.back().get();
-            }
-        }
-        ADD_FAILURE() << "no free loopback address for an emulator";
-        return nullptr;
-    }
-    static ProjectorRecord record(const QString& name, quint32 host, const QString& authMark = u"0"_qs,
-                                  const QString& password = {}) {
-        ProjectorRecord r;
-        r.name = name;
-        r.mac = u"00-1a-2b-3c-4d-5e"_qs;
-        r.address = Ipv4::toOctets(host);
-        r.authMark = authMark;
-        r.password = password;
-        return r;
-    }
-    static CommandContext fast() {
-        // Quick to time out, yet long enough for an emulator on a loaded machine to answer.
-        CommandContext c;
-        c.timeouts.connectMs = 5000;
-        c.timeouts.greetingMs = 2000;
-        c.timeouts.infoReplyMs = 2000;
-        c.timeouts.statReplyMs = 2000;
-        c.timeouts.cancelReplyMs = 2000;
-        c.timeouts.sendMs = 10000;
-        return c;
-    }
     // The protocol's own waits: a projector that never answers holds each command 30 s.
     static CommandContext protocolWaits() { return CommandContext{}; }
     // Starts a run the way given and waits until the dialog says it is over.
@@ -140,14 +84,13 @@ protected:
     QString m_ini = m_dir.filePath(u"Tessavel.INI"_qs);
     // No main window anywhere here: the dialogs take the store and the observer alone.
     ProjectorStore m_store{m_ini};
-    std::vector<std::unique_ptr<ProjectorEmulator>> m_emus;
-    quint32 m_nextOctet = 150;
+    Emulators m_emus{kWindowTestsFirstHost, kWindowTestsLastHost};
 };
 
 } // namespace
 
 TEST_F(CommandDialogs, ProjectorListShowsTheStoresRecordsInThreeColumns) {
-    ASSERT_TRUE(saveList({record(u"Hall"_qs, 0x0A000105u), record(u"Foyer"_qs, 0xC0A80A14u)}));
+    ASSERT_TRUE(saveList({TestProjector(u"Hall"_qs, 0x0A000105u), TestProjector(u"Foyer"_qs, 0xC0A80A14u)}));
     CImageInfoDlg dlg(m_store, nullptr);
     auto* table = child<CProjectorTable>(dlg, u"projectorTable"_qs);
     ASSERT_NE(table, nullptr);
@@ -189,37 +132,38 @@ TEST_F(CommandDialogs, ProjectorListShowsTheStoresRecordsInThreeColumns) {
 }
 
 TEST_F(CommandDialogs, GetShowsOneBoxPerSelectedRowInOrder) {
-    ProjectorEmulator* open = emulator();
+    ProjectorEmulator* open = m_emus.add();
     EmulatorConfig locked;
     locked.authenticate = true;
     locked.password = "pw";
-    ProjectorEmulator* guarded = emulator(locked);
-    ProjectorEmulator* unselected = emulator();
+    ProjectorEmulator* guarded = m_emus.add(locked);
+    ProjectorEmulator* unselected = m_emus.add();
     ASSERT_TRUE(open && guarded && unselected);
     const QByteArray image(1234, 'x');
     ASSERT_TRUE(guarded->stores().begin(2));
     guarded->stores().finish(2, "pic.qv1", image);
 
-    ASSERT_TRUE(saveList({record(u"Open"_qs, open->address()),
-                          record(u"Guarded"_qs, guarded->address(), u"1"_qs, u"pw"_qs),
-                          record(u"Other"_qs, unselected->address())}));
+    ASSERT_TRUE(saveList({TestProjector(u"Open"_qs, open->address()),
+                          TestProjector(u"Guarded"_qs, guarded->address(), u"pw"_qs),
+                          TestProjector(u"Other"_qs, unselected->address())}));
     RecordingObserver history;
-    CImageInfoDlg dlg(m_store, &history, nullptr, fast());
-    AnsweredBoxes answered;
-    answered.status = child<QLabel>(dlg, u"statusLabel"_qs);
+    CImageInfoDlg dlg(m_store, &history, nullptr, FastContext());
+    MessageBoxRecorder answered;
+    answered.noteStatusOf(child<QLabel>(dlg, u"statusLabel"_qs));
     child<QComboBox>(dlg, u"storeList"_qs)->setCurrentIndex(1);
     selectRows(dlg.projectorTable(), {1, 0});
     ASSERT_TRUE(getToEnd(dlg, "getButton"));
 
-    ASSERT_EQ(answered.boxes.size(), 2);
-    EXPECT_EQ(answered.boxes[0].text, CatalogText(msg::StoreEmpty));
-    EXPECT_EQ(answered.boxes[0].icon, CMessageBox::Icon::Information);
-    EXPECT_EQ(answered.boxes[0].statusAtBox, CatalogText(msg::StatusInfoRunning, octets(open->address())));
-    EXPECT_EQ(answered.boxes[1].text,
+    ASSERT_EQ(answered.texts().size(), 2);
+    EXPECT_EQ(answered.shown()[0].text, CatalogText(msg::StoreEmpty));
+    EXPECT_EQ(answered.shown()[0].icon, CMessageBox::Icon::Information);
+    EXPECT_EQ(answered.shown()[0].statusAtBox, CatalogText(msg::StatusInfoRunning, octets(open->address())));
+    EXPECT_EQ(answered.shown()[1].text,
               u"File-Name:pic.qv1\r\nFile-Length:1234"_qs + CatalogText(msg::LengthUnit));
-    EXPECT_EQ(answered.boxes[1].icon, CMessageBox::Icon::Information);
-    EXPECT_EQ(answered.boxes[1].statusAtBox, CatalogText(msg::StatusInfoRunning, octets(guarded->address())));
-    EXPECT_EQ(answered.status->text(), CatalogText(msg::StatusInfoDone, octets(guarded->address())));
+    EXPECT_EQ(answered.shown()[1].icon, CMessageBox::Icon::Information);
+    EXPECT_EQ(answered.shown()[1].statusAtBox,
+              CatalogText(msg::StatusInfoRunning, octets(guarded->address())));
+    EXPECT_EQ(answered.statusLabel()->text(), CatalogText(msg::StatusInfoDone, octets(guarded->address())));
     EXPECT_EQ(m_store.currentProjector(), guarded->address());
     EXPECT_TRUE(child<QPushButton>(dlg, u"getButton"_qs)->isEnabled());
     // Each command reaches the observer the dialog was given, in the order they ran.
@@ -246,19 +190,19 @@ TEST_F(CommandDialogs, GetShowsOneBoxPerSelectedRowInOrder) {
 }
 
 TEST_F(CommandDialogs, WithoutSelectionNothingHappens) {
-    ProjectorEmulator* e = emulator();
+    ProjectorEmulator* e = m_emus.add();
     ASSERT_NE(e, nullptr);
-    ASSERT_TRUE(saveList({record(u"One"_qs, e->address())}));
+    ASSERT_TRUE(saveList({TestProjector(u"One"_qs, e->address())}));
     m_store.setCurrentProjector(0x01020304u);
-    AnsweredBoxes answered;
-    CImageInfoDlg info(m_store, nullptr, nullptr, fast());
-    CTransStateDlg state(m_store, nullptr, nullptr, fast());
-    CCancelDlg cancel(m_store, nullptr, nullptr, fast());
+    MessageBoxRecorder answered;
+    CImageInfoDlg info(m_store, nullptr, nullptr, FastContext());
+    CTransStateDlg state(m_store, nullptr, nullptr, FastContext());
+    CCancelDlg cancel(m_store, nullptr, nullptr, FastContext());
     QTest::mouseClick(child<QPushButton>(info, u"getButton"_qs), Qt::LeftButton);
     QTest::mouseClick(child<QPushButton>(state, u"getButton"_qs), Qt::LeftButton);
     QTest::mouseClick(child<QPushButton>(cancel, u"executeButton"_qs), Qt::LeftButton);
     EXPECT_FALSE(info.isRunning() || state.isRunning() || cancel.isRunning());
-    EXPECT_TRUE(answered.boxes.isEmpty());
+    EXPECT_TRUE(answered.texts().isEmpty());
     EXPECT_EQ(e->connections(), 0);
     EXPECT_EQ(m_store.currentProjector(), 0x01020304u);
     EXPECT_TRUE(child<QLabel>(info, u"statusLabel"_qs)->text().isEmpty());
@@ -267,44 +211,44 @@ TEST_F(CommandDialogs, WithoutSelectionNothingHappens) {
 TEST_F(CommandDialogs, ProjectorThatDoesNotAnswerGivesItsTimeOutText) {
     EmulatorConfig mute;
     mute.faults.neverReply = true;
-    ProjectorEmulator* e = emulator(mute);
+    ProjectorEmulator* e = m_emus.add(mute);
     ASSERT_TRUE(e);
     // Outside the range the tests take emulator addresses from, so nothing listens there
     // even while other tests run at the same time.
     const quint32 goneAddress = 0x7F0000FBu; // 127.0.0.251
-    ASSERT_TRUE(saveList({record(u"Mute"_qs, e->address()), record(u"Gone"_qs, goneAddress)}));
-    AnsweredBoxes answered;
+    ASSERT_TRUE(saveList({TestProjector(u"Mute"_qs, e->address()), TestProjector(u"Gone"_qs, goneAddress)}));
+    MessageBoxRecorder answered;
 
-    CImageInfoDlg info(m_store, nullptr, nullptr, fast());
+    CImageInfoDlg info(m_store, nullptr, nullptr, FastContext());
     selectRows(info.projectorTable(), {0});
     ASSERT_TRUE(runToEnd(info, [&info] { info.runSelected(); }));
-    ASSERT_EQ(answered.boxes.size(), 1);
-    EXPECT_EQ(answered.boxes[0].text, CatalogText(msg::ReplyTimeout));
-    EXPECT_EQ(answered.boxes[0].icon, CMessageBox::Icon::Stop);
+    ASSERT_EQ(answered.texts().size(), 1);
+    EXPECT_EQ(answered.shown()[0].text, CatalogText(msg::ReplyTimeout));
+    EXPECT_EQ(answered.shown()[0].icon, CMessageBox::Icon::Stop);
     EXPECT_EQ(child<QLabel>(info, u"statusLabel"_qs)->text(),
               CatalogText(msg::StatusInfoFailed, octets(e->address())));
 
-    CTransStateDlg state(m_store, nullptr, nullptr, fast());
+    CTransStateDlg state(m_store, nullptr, nullptr, FastContext());
     selectRows(state.projectorTable(), {0, 1});
     ASSERT_TRUE(runToEnd(state, [&state] { state.runSelected(); }));
-    ASSERT_EQ(answered.boxes.size(), 3);
-    EXPECT_EQ(answered.boxes[1].text, CatalogText(msg::StateReplyTimeout));
-    EXPECT_EQ(answered.boxes[1].icon, CMessageBox::Icon::Stop);
+    ASSERT_EQ(answered.texts().size(), 3);
+    EXPECT_EQ(answered.shown()[1].text, CatalogText(msg::StateReplyTimeout));
+    EXPECT_EQ(answered.shown()[1].icon, CMessageBox::Icon::Stop);
     // Nobody listens there: the send failure of STAT has no icon and an OK button.
-    EXPECT_EQ(answered.boxes[2].text, CatalogText(msg::SendFailed));
-    EXPECT_EQ(answered.boxes[2].icon, CMessageBox::Icon::None);
-    EXPECT_EQ(answered.boxes[2].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    EXPECT_EQ(answered.shown()[2].text, CatalogText(msg::SendFailed));
+    EXPECT_EQ(answered.shown()[2].icon, CMessageBox::Icon::None);
+    EXPECT_EQ(answered.shown()[2].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     EXPECT_EQ(child<QLabel>(state, u"statusLabel"_qs)->text(),
               CatalogText(msg::StatusStateFailed, octets(goneAddress)));
     EXPECT_EQ(m_store.currentProjector(), goneAddress);
 }
 
 TEST_F(CommandDialogs, TransStateShowsTheReplyAndTheStateText) {
-    ProjectorEmulator* e = emulator();
+    ProjectorEmulator* e = m_emus.add();
     ASSERT_NE(e, nullptr);
-    ASSERT_TRUE(saveList({record(u"One"_qs, e->address())}));
-    AnsweredBoxes answered;
-    CTransStateDlg dlg(m_store, nullptr, nullptr, fast());
+    ASSERT_TRUE(saveList({TestProjector(u"One"_qs, e->address())}));
+    MessageBoxRecorder answered;
+    CTransStateDlg dlg(m_store, nullptr, nullptr, FastContext());
     auto* store = child<QComboBox>(dlg, u"storeList"_qs);
     ASSERT_EQ(store->count(), 4);
     EXPECT_EQ(store->itemText(3), u"4");
@@ -312,11 +256,11 @@ TEST_F(CommandDialogs, TransStateShowsTheReplyAndTheStateText) {
 
     selectRows(dlg.projectorTable(), {0});
     ASSERT_TRUE(getToEnd(dlg, "getButton"));
-    ASSERT_EQ(answered.boxes.size(), 1);
-    EXPECT_TRUE(answered.boxes[0].text.startsWith(u"Save-ID:1\r\nStatus:0"))
-        << answered.boxes[0].text.toStdString();
-    EXPECT_TRUE(answered.boxes[0].text.endsWith(CatalogText(msg::TransStateIdle)));
-    EXPECT_EQ(answered.boxes[0].icon, CMessageBox::Icon::Information);
+    ASSERT_EQ(answered.texts().size(), 1);
+    EXPECT_TRUE(answered.shown()[0].text.startsWith(u"Save-ID:1\r\nStatus:0"))
+        << answered.shown()[0].text.toStdString();
+    EXPECT_TRUE(answered.shown()[0].text.endsWith(CatalogText(msg::TransStateIdle)));
+    EXPECT_EQ(answered.shown()[0].icon, CMessageBox::Icon::Information);
     EXPECT_EQ(child<QLabel>(dlg, u"statusLabel"_qs)->text(),
               CatalogText(msg::StatusStateDone, octets(e->address())));
     ASSERT_TRUE(e->waitForServed(1, 20000));
@@ -325,12 +269,12 @@ TEST_F(CommandDialogs, TransStateShowsTheReplyAndTheStateText) {
 }
 
 TEST_F(CommandDialogs, HiddenTemporaryChoiceGivesStoresFiveToEight) {
-    ProjectorEmulator* e = emulator();
+    ProjectorEmulator* e = m_emus.add();
     ASSERT_NE(e, nullptr);
-    ASSERT_TRUE(saveList({record(u"One"_qs, e->address())}));
-    AnsweredBoxes answered;
-    CTransStateDlg state(m_store, nullptr, nullptr, fast());
-    CCancelDlg cancel(m_store, nullptr, nullptr, fast());
+    ASSERT_TRUE(saveList({TestProjector(u"One"_qs, e->address())}));
+    MessageBoxRecorder answered;
+    CTransStateDlg state(m_store, nullptr, nullptr, FastContext());
+    CCancelDlg cancel(m_store, nullptr, nullptr, FastContext());
     state.show();
     cancel.show();
     for (CStoreCommandDlg* dlg :
@@ -360,30 +304,30 @@ TEST_F(CommandDialogs, HiddenTemporaryChoiceGivesStoresFiveToEight) {
 }
 
 TEST_F(CommandDialogs, CancelReportsEachOutcome) {
-    ProjectorEmulator* e = emulator();
+    ProjectorEmulator* e = m_emus.add();
     ASSERT_NE(e, nullptr);
     ASSERT_TRUE(e->stores().begin(3));
-    ASSERT_TRUE(saveList({record(u"One"_qs, e->address())}));
-    AnsweredBoxes answered;
-    CCancelDlg dlg(m_store, nullptr, nullptr, fast());
-    answered.status = child<QLabel>(dlg, u"statusLabel"_qs);
+    ASSERT_TRUE(saveList({TestProjector(u"One"_qs, e->address())}));
+    MessageBoxRecorder answered;
+    CCancelDlg dlg(m_store, nullptr, nullptr, FastContext());
+    answered.noteStatusOf(child<QLabel>(dlg, u"statusLabel"_qs));
     child<QComboBox>(dlg, u"storeList"_qs)->setCurrentIndex(2);
     selectRows(dlg.projectorTable(), {0});
     ASSERT_TRUE(getToEnd(dlg, "executeButton"));
-    ASSERT_EQ(answered.boxes.size(), 1);
-    EXPECT_EQ(answered.boxes[0].text, CatalogText(msg::CancelSucceeded));
-    EXPECT_EQ(answered.boxes[0].icon, CMessageBox::Icon::Information);
-    EXPECT_EQ(answered.boxes[0].statusAtBox, CatalogText(msg::StatusCancelRunning, octets(e->address())));
-    EXPECT_EQ(answered.status->text(), CatalogText(msg::StatusCancelDone, octets(e->address())));
+    ASSERT_EQ(answered.texts().size(), 1);
+    EXPECT_EQ(answered.shown()[0].text, CatalogText(msg::CancelSucceeded));
+    EXPECT_EQ(answered.shown()[0].icon, CMessageBox::Icon::Information);
+    EXPECT_EQ(answered.shown()[0].statusAtBox, CatalogText(msg::StatusCancelRunning, octets(e->address())));
+    EXPECT_EQ(answered.statusLabel()->text(), CatalogText(msg::StatusCancelDone, octets(e->address())));
     EXPECT_TRUE(e->stores().cancelRequested(3));
 
     // Nothing runs into store 1, so the projector refuses.
     child<QComboBox>(dlg, u"storeList"_qs)->setCurrentIndex(0);
     ASSERT_TRUE(getToEnd(dlg, "executeButton"));
-    ASSERT_EQ(answered.boxes.size(), 2);
-    EXPECT_EQ(answered.boxes[1].text, CatalogText(msg::CancelRefused));
-    EXPECT_EQ(answered.boxes[1].icon, CMessageBox::Icon::Stop);
-    EXPECT_EQ(answered.status->text(), CatalogText(msg::StatusCancelFailed, octets(e->address())));
+    ASSERT_EQ(answered.texts().size(), 2);
+    EXPECT_EQ(answered.shown()[1].text, CatalogText(msg::CancelRefused));
+    EXPECT_EQ(answered.shown()[1].icon, CMessageBox::Icon::Stop);
+    EXPECT_EQ(answered.statusLabel()->text(), CatalogText(msg::StatusCancelFailed, octets(e->address())));
 }
 
 TEST_F(CommandDialogs, SettingShowsTheSettingItIsGivenAndGivesBackWhatTheUserChose) {
@@ -424,12 +368,12 @@ TEST_F(CommandDialogs, SettingShowsTheSettingItIsGivenAndGivesBackWhatTheUserCho
 TEST_F(CommandDialogs, WhileARunWaitsOnlyStopAndCloseAreLiveAndASecondRunDoesNotStart) {
     EmulatorConfig slow;
     // Slow, and still well inside the reply time-out on a loaded machine.
-    slow.faults.verdictDelayMs = fast().timeouts.infoReplyMs / 2;
-    ProjectorEmulator* e = emulator(slow);
+    slow.faults.verdictDelayMs = FastContext().timeouts.infoReplyMs / 2;
+    ProjectorEmulator* e = m_emus.add(slow);
     ASSERT_NE(e, nullptr);
-    ASSERT_TRUE(saveList({record(u"Slow"_qs, e->address())}));
-    AnsweredBoxes answered;
-    CImageInfoDlg dlg(m_store, nullptr, nullptr, fast());
+    ASSERT_TRUE(saveList({TestProjector(u"Slow"_qs, e->address())}));
+    MessageBoxRecorder answered;
+    CImageInfoDlg dlg(m_store, nullptr, nullptr, FastContext());
     selectRows(dlg.projectorTable(), {0});
     bool ended = false;
     QObject::connect(&dlg, &CStoreCommandDlg::runFinished, [&ended](bool stopped) {
@@ -451,8 +395,8 @@ TEST_F(CommandDialogs, WhileARunWaitsOnlyStopAndCloseAreLiveAndASecondRunDoesNot
     EXPECT_TRUE(child<QPushButton>(dlg, u"getButton"_qs)->isEnabled());
     EXPECT_TRUE(dlg.projectorTable()->isEnabled());
     EXPECT_FALSE(child<QPushButton>(dlg, u"stopButton"_qs)->isEnabled());
-    ASSERT_EQ(answered.boxes.size(), 1);
-    EXPECT_EQ(answered.boxes[0].text, CatalogText(msg::StoreEmpty));
+    ASSERT_EQ(answered.texts().size(), 1);
+    EXPECT_EQ(answered.shown()[0].text, CatalogText(msg::StoreEmpty));
     ASSERT_TRUE(e->waitForServed(1, 20000));
     EXPECT_EQ(e->connections(), 1);
 }
@@ -463,17 +407,17 @@ TEST_F(CommandDialogs, StopEndsImageInformationOverTenSilentProjectorsPromptly) 
     ProjectorList list;
     std::vector<ProjectorEmulator*> silent;
     for (int i = 0; i < 10; ++i) {
-        ProjectorEmulator* e = emulator(mute);
+        ProjectorEmulator* e = m_emus.add(mute);
         ASSERT_NE(e, nullptr);
         silent.push_back(e);
-        list << record(u"Mute %1"_qs.arg(i), e->address());
+        list << TestProjector(u"Mute %1"_qs.arg(i), e->address());
     }
     ASSERT_TRUE(saveList(list));
-    AnsweredBoxes answered;
+    MessageBoxRecorder answered;
     RecordingObserver history;
     // The protocol's own waits: ten silent projectors would hold the run for five minutes.
     CImageInfoDlg dlg(m_store, &history, nullptr, protocolWaits());
-    answered.status = child<QLabel>(dlg, u"statusLabel"_qs);
+    answered.noteStatusOf(child<QLabel>(dlg, u"statusLabel"_qs));
     dlg.show();
     dlg.projectorTable()->selectAll();
     std::optional<bool> stoppedRun;
@@ -481,7 +425,8 @@ TEST_F(CommandDialogs, StopEndsImageInformationOverTenSilentProjectorsPromptly) 
                      [&stoppedRun](bool stopped) { stoppedRun = stopped; });
     QTest::mouseClick(child<QPushButton>(dlg, u"getButton"_qs), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return silent[0]->connections() == 1; }, kEndLimitMs));
-    EXPECT_EQ(answered.status->text(), CatalogText(msg::StatusInfoRunning, octets(silent[0]->address())));
+    EXPECT_EQ(answered.statusLabel()->text(),
+              CatalogText(msg::StatusInfoRunning, octets(silent[0]->address())));
 
     QElapsedTimer took;
     took.start();
@@ -493,8 +438,9 @@ TEST_F(CommandDialogs, StopEndsImageInformationOverTenSilentProjectorsPromptly) 
     EXPECT_TRUE(*stoppedRun);
     EXPECT_FALSE(dlg.isRunning());
     EXPECT_TRUE(child<QPushButton>(dlg, u"getButton"_qs)->isEnabled()) << "usable again";
-    EXPECT_TRUE(answered.boxes.isEmpty()) << "a stopped command is no failure of the projector";
-    EXPECT_EQ(answered.status->text(), CatalogText(msg::StatusCommandStopped, octets(silent[0]->address())));
+    EXPECT_TRUE(answered.texts().isEmpty()) << "a stopped command is no failure of the projector";
+    EXPECT_EQ(answered.statusLabel()->text(),
+              CatalogText(msg::StatusCommandStopped, octets(silent[0]->address())));
     // The socket closed from our side, and nobody after the first was asked.
     EXPECT_TRUE(silent[0]->waitForServed(1, kEndLimitMs));
     for (size_t i = 1; i < silent.size(); ++i) {
@@ -520,10 +466,10 @@ TEST_F(CommandDialogs, StopEndsImageInformationOverTenSilentProjectorsPromptly) 
 }
 
 TEST_F(CommandDialogs, CancelTransmitFillsItsColumnAsAnswersComeAndStopEndsIt) {
-    ProjectorEmulator* answering = emulator();
+    ProjectorEmulator* answering = m_emus.add();
     EmulatorConfig mute;
     mute.faults.neverReply = true;
-    ProjectorEmulator* silent = emulator(mute);
+    ProjectorEmulator* silent = m_emus.add(mute);
     ASSERT_TRUE(answering && silent);
     ASSERT_TRUE(answering->stores().begin(2));
     RecordingObserver history;

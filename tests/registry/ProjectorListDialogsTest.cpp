@@ -13,8 +13,8 @@
 #include "registry/ProjectorStore.h"
 #include "support/CatalogFixture.h"
 
-#include "ProjectorEmulator.h"
 #include "support/DialogDriver.h"
+#include "support/Emulators.h"
 
 #include <QAction>
 #include <QApplication>
@@ -44,26 +44,6 @@
 
 namespace {
 
-// Runs steps on the first dialog of type T that becomes the active modal window; a dialog
-// that never shows is a test failure, not a hang.
-template <typename T> void WhenModal(std::function<void(T&)> steps) {
-    auto* timer = new QTimer;
-    auto deadline = std::make_shared<QDeadlineTimer>(20000);
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, deadline, steps] {
-        if (auto* d = qobject_cast<T*>(QApplication::activeModalWidget()); d != nullptr && d->isVisible()) {
-            timer->stop();
-            timer->deleteLater();
-            steps(*d);
-        } else if (deadline->hasExpired()) {
-            timer->stop();
-            timer->deleteLater();
-            ADD_FAILURE() << "dialog never shown: " << T::staticMetaObject.className();
-        }
-    });
-    timer->start();
-}
-
 // Answers the file dialogs with the paths queued here.
 class CsvFileAnswers final : public CFileDialogs {
 public:
@@ -91,39 +71,6 @@ QWidget* Focused(QWidget& w) {
 
 class ProjectorListDialogs : public ::testing::Test {
 protected:
-    ProjectorEmulator* emulator(EmulatorConfig config = {}) {
-        for (quint32 last = m_nextOctet; last < 200; ++last) {
-            config.address = 0x7F000000u | last;
-            auto e = std::make_unique<ProjectorEmulator>(config);
-            if (e->start()) {
-                m_nextOctet = last + 1;
-                m_emus.push_back(std::move(e));
-                return m_emus.back().get();
-            }
-        }
-        ADD_FAILURE() << "no free loopback address for an emulator";
-        return nullptr;
-    }
-    static ProjectorRecord record(const QString& name, quint32 host, const QString& authMark = u"0"_qs,
-                                  const QString& password = {}) {
-        ProjectorRecord r;
-        r.name = name;
-        r.mac = u"00-1a-2b-3c-4d-5e"_qs;
-        r.address = Ipv4::toOctets(host);
-        r.authMark = authMark;
-        r.password = password;
-        return r;
-    }
-    static CommandContext fast() {
-        CommandContext c;
-        c.timeouts.connectMs = 5000;
-        c.timeouts.greetingMs = 2000;
-        c.timeouts.infoReplyMs = 2000;
-        c.timeouts.statReplyMs = 2000;
-        c.timeouts.cancelReplyMs = 2000;
-        c.timeouts.sendMs = 2000;
-        return c;
-    }
     // How the window hands the dialog its list keeping: through the frame, which tells the
     // user of a failed write.
     static CProjectorListDlg::SaveList saver(CMainFrame& frame) {
@@ -163,8 +110,7 @@ protected:
     ShippedCatalog m_catalog;
     QTemporaryDir m_dir;
     QString m_ini = m_dir.filePath(u"Tessavel.INI"_qs);
-    std::vector<std::unique_ptr<ProjectorEmulator>> m_emus;
-    quint32 m_nextOctet = 150;
+    Emulators m_emus{kWindowTestsFirstHost, kWindowTestsLastHost};
 };
 
 } // namespace
@@ -172,8 +118,8 @@ protected:
 TEST_F(ProjectorListDialogs, ListShowsRecordsInFourColumnsWithLocalisedMenus) {
     AppState frameState(m_ini);
     CMainFrame frame(frameState);
-    ProjectorRecord guarded = record(u"Hall"_qs, 0x0A000105u, u"1"_qs, u"pw"_qs);
-    ProjectorRecord open = record(u"Foyer"_qs, 0xC0A80A14u);
+    ProjectorRecord guarded = TestProjector(u"Hall"_qs, 0x0A000105u, u"pw"_qs);
+    ProjectorRecord open = TestProjector(u"Foyer"_qs, 0xC0A80A14u);
     open.mac.clear();
     ASSERT_TRUE(frame.SaveProjectorList({guarded, open}));
     CProjectorListDlg dlg(frame.projectorStore(), frame.commandObserver(), saver(frame));
@@ -212,7 +158,8 @@ TEST_F(ProjectorListDialogs, ListShowsRecordsInFourColumnsWithLocalisedMenus) {
 TEST_F(ProjectorListDialogs, CommandsNeedingASelectionAreDisabledWithoutOneInBothMenus) {
     AppState frameState(m_ini);
     CMainFrame frame(frameState);
-    ASSERT_TRUE(frame.SaveProjectorList({record(u"A"_qs, 0x0A000001u), record(u"B"_qs, 0x0A000002u)}));
+    ASSERT_TRUE(
+        frame.SaveProjectorList({TestProjector(u"A"_qs, 0x0A000001u), TestProjector(u"B"_qs, 0x0A000002u)}));
     CProjectorListDlg dlg(frame.projectorStore(), frame.commandObserver(), saver(frame));
     auto states = [&dlg](int id) {
         dlg.updateCommandStates();
@@ -335,7 +282,7 @@ TEST_F(ProjectorListDialogs, DeletingRowsTwoAndFourOfFiveLeavesOneThreeFive) {
     CMainFrame frame(frameState);
     ProjectorList five;
     for (int i = 1; i <= 5; ++i) {
-        five << record(u"P%1"_qs.arg(i), 0x0A000000u | static_cast<quint32>(i));
+        five << TestProjector(u"P%1"_qs.arg(i), 0x0A000000u | static_cast<quint32>(i));
     }
     ASSERT_TRUE(frame.SaveProjectorList(five));
     CProjectorListDlg dlg(frame.projectorStore(), frame.commandObserver(), saver(frame));
@@ -389,11 +336,11 @@ private:
 } // namespace
 
 TEST_F(ProjectorListDialogs, GetStatusShowsWaitBoxAndStatusDialogPerRowInOrderAndCancelFillsThirdColumn) {
-    ProjectorEmulator* first = emulator();
+    ProjectorEmulator* first = m_emus.add();
     EmulatorConfig locked;
     locked.authenticate = true;
     locked.password = "pw";
-    ProjectorEmulator* second = emulator(locked);
+    ProjectorEmulator* second = m_emus.add(locked);
     ASSERT_TRUE(first && second);
     first->stores().setState(1, EmulatorStores::Receiving);
     second->stores().setState(3, EmulatorStores::Completed);
@@ -402,10 +349,11 @@ TEST_F(ProjectorListDialogs, GetStatusShowsWaitBoxAndStatusDialogPerRowInOrderAn
     AppState frameState(m_ini);
 
     CMainFrame frame(frameState);
-    ASSERT_TRUE(
-        frame.SaveProjectorList({record(u"First"_qs, first->address()), record(u"Other"_qs, 0x0A0000FEu),
-                                 record(u"Second"_qs, second->address(), u"1"_qs, u"pw"_qs)}));
-    CProjectorListDlg dlg(frame.projectorStore(), frame.commandObserver(), saver(frame), nullptr, fast());
+    ASSERT_TRUE(frame.SaveProjectorList({TestProjector(u"First"_qs, first->address()),
+                                         TestProjector(u"Other"_qs, 0x0A0000FEu),
+                                         TestProjector(u"Second"_qs, second->address(), u"pw"_qs)}));
+    CProjectorListDlg dlg(frame.projectorStore(), frame.commandObserver(), saver(frame), nullptr,
+                          FastContext());
     selectRows(dlg.list(), {2, 0});
 
     QStringList seen; // wait texts and dialog titles, in the order they showed
@@ -481,14 +429,15 @@ TEST_F(ProjectorListDialogs, GetStatusShowsWaitBoxAndStatusDialogPerRowInOrderAn
 }
 
 TEST_F(ProjectorListDialogs, ImageInfoShowsNameAndSizeOfEachStore) {
-    ProjectorEmulator* e = emulator();
+    ProjectorEmulator* e = m_emus.add();
     ASSERT_TRUE(e);
     ASSERT_TRUE(e->stores().begin(3));
     e->stores().finish(3, "pic.qv1", QByteArray(1000, 'x'));
     AppState frameState(m_ini);
     CMainFrame frame(frameState);
-    ASSERT_TRUE(frame.SaveProjectorList({record(u"Lobby"_qs, e->address())}));
-    CProjectorListDlg dlg(frame.projectorStore(), frame.commandObserver(), saver(frame), nullptr, fast());
+    ASSERT_TRUE(frame.SaveProjectorList({TestProjector(u"Lobby"_qs, e->address())}));
+    CProjectorListDlg dlg(frame.projectorStore(), frame.commandObserver(), saver(frame), nullptr,
+                          FastContext());
     selectRows(dlg.list(), {0});
     QString waitText;
     WaitBoxShows waitShows([&](const QString& text) { waitText = text; });
@@ -520,13 +469,13 @@ TEST_F(ProjectorListDialogs, ImageInfoShowsNameAndSizeOfEachStore) {
 TEST_F(ProjectorListDialogs, TheWaitBoxsStopAbandonsTheProjectorBeingAsked) {
     EmulatorConfig mute;
     mute.faults.neverReply = true; // accepts, reads the command, never answers
-    ProjectorEmulator* slow = emulator(mute);
-    ProjectorEmulator* next = emulator();
+    ProjectorEmulator* slow = m_emus.add(mute);
+    ProjectorEmulator* next = m_emus.add();
     ASSERT_TRUE(slow && next);
     AppState frameState(m_ini);
     CMainFrame frame(frameState);
-    ASSERT_TRUE(
-        frame.SaveProjectorList({record(u"Slow"_qs, slow->address()), record(u"Next"_qs, next->address())}));
+    ASSERT_TRUE(frame.SaveProjectorList(
+        {TestProjector(u"Slow"_qs, slow->address()), TestProjector(u"Next"_qs, next->address())}));
     // The protocol's own waits: the silent projector's four stores would take two minutes.
     CProjectorListDlg dlg(frame.projectorStore(), frame.commandObserver(), saver(frame));
     dlg.show();
@@ -565,11 +514,13 @@ TEST_F(ProjectorListDialogs, TheWaitBoxsStopAbandonsTheProjectorBeingAsked) {
 }
 
 TEST_F(ProjectorListDialogs, TheListDialogNeedsOnlyTheStoreAnObserverAndAWayToSave) {
-    ProjectorEmulator* e = emulator();
+    ProjectorEmulator* e = m_emus.add();
     ASSERT_NE(e, nullptr);
     ProjectorStore store(m_ini);
-    ASSERT_TRUE(
-        store.saveProjectors({record(u"Lobby"_qs, e->address()), record(u"Gone"_qs, 0x0A0000FEu)}).ok());
+    ASSERT_TRUE(store
+                    .saveProjectors(
+                        {TestProjector(u"Lobby"_qs, e->address()), TestProjector(u"Gone"_qs, 0x0A0000FEu)})
+                    .ok());
     QList<ProjectorList> saved;
     struct Counting final : CommandObserver {
         std::atomic<int> heard{0};
@@ -581,7 +532,7 @@ TEST_F(ProjectorListDialogs, TheListDialogNeedsOnlyTheStoreAnObserverAndAWayToSa
             saved << list;
             return store.saveProjectors(list).ok();
         },
-        nullptr, fast());
+        nullptr, FastContext());
     ASSERT_EQ(dlg.list()->rowCount(), 2);
 
     selectRows(dlg.list(), {0});
@@ -672,8 +623,8 @@ TEST_F(ProjectorListDialogs, CsvExportWarnsAndImportWritesOnlyWhatThePreviewConf
     AppState frameState(m_ini);
 
     CMainFrame frame(frameState);
-    const ProjectorList original{record(u"Hall, east"_qs, 0x0A000105u, u"1"_qs, u"p\"w"_qs),
-                                 record(u"Foyer"_qs, 0x0A000106u)};
+    const ProjectorList original{TestProjector(u"Hall, east"_qs, 0x0A000105u, u"p\"w"_qs),
+                                 TestProjector(u"Foyer"_qs, 0x0A000106u)};
     ASSERT_TRUE(frame.SaveProjectorList(original));
     CProjectorListDlg dlg(frame.projectorStore(), frame.commandObserver(), saver(frame));
     MessageBoxRecorder boxes;
@@ -694,7 +645,7 @@ TEST_F(ProjectorListDialogs, CsvExportWarnsAndImportWritesOnlyWhatThePreviewConf
 
     // Import into a list that has one of the addresses: the preview says what happens, and
     // Cancel writes nothing.
-    ASSERT_TRUE(frame.SaveProjectorList({record(u"Other"_qs, 0x0A000106u)}));
+    ASSERT_TRUE(frame.SaveProjectorList({TestProjector(u"Other"_qs, 0x0A000106u)}));
     const QString before = iniText();
     CProjectorListDlg second(frame.projectorStore(), frame.commandObserver(), saver(frame));
     paths << csv;

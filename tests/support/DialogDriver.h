@@ -5,7 +5,10 @@
 #include "i18n/CatalogLookup.h"
 #include "schedule/ScheduleControl.h"
 
+#include <QApplication>
+#include <QDeadlineTimer>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -15,26 +18,32 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 
-// Records every message box instead of showing it and answers with queued buttons (OK or
-// Yes when nothing is queued).
+// Records every message box instead of showing it and answers with queued buttons, then with
+// the default answer (OK or Yes unless one is set). A status label, when given, is read as
+// each box shows, so a test can tell what the dialog said while the box was up.
 class MessageBoxRecorder final {
 public:
     struct Box {
         QString text;
         CMessageBox::Icon icon;
         QMessageBox::StandardButtons buttons;
+        QString statusAtBox;
     };
 
     MessageBoxRecorder() {
         CMessageBox::setHandlerForTesting([this](QWidget*, const QString&, const QString& text,
                                                  CMessageBox::Icon icon,
                                                  QMessageBox::StandardButtons buttons) {
-            m_shown.push_back({text, icon, buttons});
+            m_shown.push_back({text, icon, buttons, m_status != nullptr ? m_status->text() : QString()});
             if (!m_answers.empty()) {
                 const auto a = m_answers.front();
                 m_answers.pop_front();
                 return a;
+            }
+            if (m_default != QMessageBox::NoButton) {
+                return m_default;
             }
             return buttons.testFlag(QMessageBox::Yes) ? QMessageBox::Yes : QMessageBox::Ok;
         });
@@ -44,6 +53,9 @@ public:
     MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
 
     void answer(QMessageBox::StandardButton b) { m_answers.push_back(b); }
+    void setDefaultAnswer(QMessageBox::StandardButton b) { m_default = b; }
+    void noteStatusOf(QLabel* label) { m_status = label; }
+    [[nodiscard]] QLabel* statusLabel() const { return m_status; }
     [[nodiscard]] const std::vector<Box>& shown() const { return m_shown; }
     [[nodiscard]] QStringList texts() const {
         QStringList t;
@@ -57,6 +69,8 @@ public:
 private:
     std::vector<Box> m_shown;
     std::deque<QMessageBox::StandardButton> m_answers;
+    QMessageBox::StandardButton m_default = QMessageBox::NoButton;
+    QLabel* m_status = nullptr;
 };
 
 // Runs a dialog's exec() and, once it shows, the given steps; a dialog still open after
@@ -82,6 +96,27 @@ inline int ExecWith(QDialog& dialog, const std::function<void()>& steps, bool* s
     start.stop();
     failsafe.stop();
     return result;
+}
+
+// Runs steps on the first dialog of type T that becomes the active modal window (one that
+// the code under test opens with its own exec()); a dialog that never shows is a test failure,
+// not a hang.
+template <typename T> void WhenModal(std::function<void(T&)> steps) {
+    auto* timer = new QTimer;
+    auto deadline = std::make_shared<QDeadlineTimer>(30000);
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, deadline, steps] {
+        if (auto* d = qobject_cast<T*>(QApplication::activeModalWidget()); d != nullptr && d->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            steps(*d);
+        } else if (deadline->hasExpired()) {
+            timer->stop();
+            timer->deleteLater();
+            ADD_FAILURE() << "dialog never shown: " << T::staticMetaObject.className();
+        }
+    });
+    timer->start();
 }
 
 template <typename W> W* Child(QWidget& parent, const char* name) {

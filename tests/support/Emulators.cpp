@@ -1,6 +1,9 @@
 #include "support/Emulators.h"
 
 #include "i18n/CatalogLookup.h"
+#include "registry/Ipv4.h"
+
+#include <gtest/gtest.h>
 
 #include <QDir>
 
@@ -33,6 +36,19 @@ void Emulators::stopAll() {
 }
 
 ProjectorEmulator* Emulators::add(EmulatorConfig config) {
+    if (m_next != 0) {
+        for (; m_next <= m_last; ++m_next) {
+            config.address = m_next;
+            auto e = std::make_unique<ProjectorEmulator>(config);
+            if (e->start()) {
+                ++m_next;
+                m_list.push_back(std::move(e));
+                return m_list.back().get();
+            }
+        }
+        ADD_FAILURE() << "no free loopback address for an emulator";
+        return nullptr;
+    }
     for (int attempt = 0; attempt < 148; ++attempt) {
         config.address = nextCandidate();
         auto e = std::make_unique<ProjectorEmulator>(config);
@@ -47,6 +63,22 @@ ProjectorEmulator* Emulators::add(EmulatorConfig config) {
 quint32 Emulators::silentAddress() {
     // No test starts an emulator there, so it stays silent while other tests run alongside.
     return 0x7F0000FAu; // 127.0.0.250
+}
+
+quint32 Emulators::unusedAddress() {
+    EXPECT_NE(m_next, 0u) << "only a range of the test's own has unused addresses";
+    EXPECT_LE(m_next, m_last) << "the range is used up";
+    return m_next++;
+}
+
+ProjectorRecord TestProjector(const QString& name, quint32 host, const QString& password) {
+    ProjectorRecord r;
+    r.name = name;
+    r.mac = QStringLiteral("00-1a-2b-3c-4d-5e");
+    r.address = Ipv4::toOctets(host);
+    r.authMark = password.isEmpty() ? QStringLiteral("0") : QStringLiteral("1");
+    r.password = password;
+    return r;
 }
 
 CommandTimeouts FastTimeouts() {

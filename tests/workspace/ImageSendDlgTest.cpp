@@ -10,7 +10,7 @@
 #include "workspace/CImageSendDlg.h"
 #include "workspace/CPictureView.h"
 
-#include "ProjectorEmulator.h"
+#include "support/Emulators.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -57,20 +57,6 @@ protected:
     }
     void TearDown() override { CMessageBox::setHandlerForTesting(nullptr); }
 
-    // An emulator on the first free loopback address from 127.0.0.150 on.
-    ProjectorEmulator* emulator(EmulatorConfig config = {}) {
-        for (quint32 last = m_nextOctet; last < 200; ++last) {
-            config.address = 0x7F000000u | last;
-            auto e = std::make_unique<ProjectorEmulator>(config);
-            if (e->start()) {
-                m_nextOctet = last + 1;
-                m_emus.push_back(std::move(e));
-                return m_emus.back().get();
-            }
-        }
-        ADD_FAILURE() << "no free loopback address for an emulator";
-        return nullptr;
-    }
     QString pictureFile(const QString& name = u"slide.qv1"_qs, int bytes = 30000) {
         const QString path = m_dir.filePath(name);
         QFile f(path);
@@ -130,8 +116,7 @@ protected:
     QTemporaryDir m_dir;
     QStringList boxes;
     QList<QMessageBox::StandardButton> answers;
-    std::vector<std::unique_ptr<ProjectorEmulator>> m_emus;
-    quint32 m_nextOctet = 150;
+    Emulators m_emus{kWindowTestsFirstHost, kWindowTestsLastHost};
     int m_macSeed = 10;
 };
 
@@ -142,9 +127,9 @@ TEST_F(SendTest, SendsInParallelWithRowProgressVerifiesAndRetriesOnlyTheFailedRo
     slow.faults.storeDelayMs = 5000;
     EmulatorConfig busy;
     busy.faults.replyOverride = "PUT 3\r\n";
-    ProjectorEmulator* quick = emulator();
-    ProjectorEmulator* slowOne = emulator(slow);
-    ProjectorEmulator* busyOne = emulator(busy);
+    ProjectorEmulator* quick = m_emus.add();
+    ProjectorEmulator* slowOne = m_emus.add(slow);
+    ProjectorEmulator* busyOne = m_emus.add(busy);
     const QString path = pictureFile();
     auto d = dialog({quick, slowOne, busyOne}, path);
     d->show();
@@ -193,7 +178,7 @@ TEST_F(SendTest, StopEndsTheSendWithinASecondAndStartsNothingMore) {
     silentGreeter.faults.neverGreet = true;
     QList<ProjectorEmulator*> emus;
     for (int i = 0; i < 6; ++i) {
-        emus << emulator(i < 2 ? mute : silentGreeter);
+        emus << m_emus.add(i < 2 ? mute : silentGreeter);
     }
     auto d = dialog(emus, pictureFile());
     CommandContext longWaits = fast();
@@ -232,7 +217,7 @@ TEST_F(SendTest, StopEndsTheSendWithinASecondAndStartsNothingMore) {
 TEST_F(SendTest, ClosingDuringASendAsksFirstThenStops) {
     EmulatorConfig mute;
     mute.faults.neverReply = true;
-    ProjectorEmulator* e = emulator(mute);
+    ProjectorEmulator* e = m_emus.add(mute);
     auto d = dialog({e}, pictureFile());
     CommandContext longWaits = fast();
     longWaits.timeouts.putReplyWaits = 300;
@@ -255,7 +240,7 @@ TEST_F(SendTest, ClosingDuringASendAsksFirstThenStops) {
 }
 
 TEST_F(SendTest, AFileDeletedOrChangedAfterTheCheckIsNotSent) {
-    ProjectorEmulator* e = emulator();
+    ProjectorEmulator* e = m_emus.add();
     const QString path = pictureFile();
     auto d = dialog({e}, path);
     d->show();
@@ -272,8 +257,8 @@ TEST_F(SendTest, AFileDeletedOrChangedAfterTheCheckIsNotSent) {
 }
 
 TEST_F(SendTest, RemembersTheLastChoiceByMacAndAddressAndCanCheckOneAlone) {
-    ProjectorEmulator* a = emulator();
-    ProjectorEmulator* b = emulator();
+    ProjectorEmulator* a = m_emus.add();
+    ProjectorEmulator* b = m_emus.add();
     m_macSeed = 40;
     const QString path = pictureFile();
     {
@@ -443,7 +428,7 @@ TEST_F(SendCommandTest, UnsavedEditsAreRefusedAndTooWideEditsDisableSend) {
 TEST_F(SendCommandTest, ARunningScheduleRefusesButOneThatIsStoppingDoesNot) {
     EmulatorConfig mute;
     mute.faults.neverReply = true;
-    ProjectorEmulator* e = emulator(mute);
+    ProjectorEmulator* e = m_emus.add(mute);
     const QString qv1 = openSavedQv1();
     ScheduleTable table;
     table.entries[0].address = Ipv4::toOctets(e->address());

@@ -200,12 +200,12 @@ TEST_F(PictureViewTest, CommandsAreEnabledAsTheStateAllows) {
         EXPECT_TRUE(enabled(id)) << id;
     }
     EXPECT_FALSE(enabled(Cmd::Trimming)) << "no region yet";
-    view->lead()->setRegion(QRect(10, 10, 20, 20));
+    view->canvas()->setRegion(QRect(10, 10, 20, 20));
     EXPECT_TRUE(enabled(Cmd::Trimming));
     run(Cmd::Trimming);
     EXPECT_EQ(document().width(), 20u);
     EXPECT_EQ(document().height(), 20u);
-    EXPECT_FALSE(view->lead()->hasRegion());
+    EXPECT_FALSE(view->canvas()->hasRegion());
     EXPECT_FALSE(enabled(Cmd::Trimming));
 }
 
@@ -267,7 +267,7 @@ TEST_F(PictureViewTest, BadFilesShowTheirMessagesAndNeverCrash) {
     settle();
     ASSERT_EQ(boxes.size(), 2);
     EXPECT_TRUE(boxes[1].startsWith(CatalogText(msg::DropOpenFailed, {u"x"_qs}).left(20)));
-    EXPECT_FALSE(view->lead()->isHidden());
+    EXPECT_FALSE(view->canvas()->isHidden());
     EXPECT_EQ(frame->sizePaneText(), pane);
     EXPECT_EQ(document().width(), 80u);
 }
@@ -311,7 +311,9 @@ TEST_F(PictureViewTest, SizeFigureTurnsRedOverTheLimit) {
     auto* pane = frame->findChild<QLabel*>(u"sizePane"_qs);
     ASSERT_NE(pane, nullptr);
     EXPECT_TRUE(pane->property("overLimit").toBool()) << pane->text().toStdString();
+    const QString bigFigure = pane->text();
     open(makePng(u"small.png"_qs));
+    EXPECT_NE(pane->text(), bigFigure) << "the last picture's figure stays while the new one is measured";
     view->waitForSizePane();
     EXPECT_FALSE(pane->property("overLimit").toBool());
     EXPECT_EQ(pane->text(), CatalogText(msg::SizePaneText, {pane->text().section(u' ', 1, 1)}));
@@ -464,7 +466,7 @@ TEST_F(PictureViewTest, AnEditAfterAFitDropsTheFittedEncoding) {
         EXPECT_EQ(paneFigure(*frame), fittedBytes.size());
 
         if (id == Cmd::Trimming) {
-            view->lead()->setRegion(QRect(3, 4, 50, 40));
+            view->canvas()->setRegion(QRect(3, 4, 50, 40));
         }
         ASSERT_TRUE(enabled(id));
         run(id);
@@ -609,20 +611,20 @@ TEST_F(PictureViewTest, EditFailuresNameTheReason) {
 // pixels inside the picture.
 TEST_F(PictureViewTest, AClickOnAScaledPictureMakesNoRegion) {
     open(makePng(u"wide.png"_qs, 1013, 677));
-    CPictureCanvas* lead = view->lead();
-    const QRectF shown = lead->displayRect();
+    CPictureCanvas* canvas = view->canvas();
+    const QRectF shown = canvas->displayRect();
     ASSERT_LT(shown.width(), 1013.0) << "the picture must be shown scaled";
     for (const QPoint at :
-         {QPoint(100, 100), QPoint(211, 137), QPoint(317, 250), QPoint(lead->width() / 2, 203)}) {
-        QTest::mouseClick(lead, Qt::LeftButton, Qt::NoModifier, at);
-        EXPECT_FALSE(lead->hasRegion()) << at.x() << "," << at.y();
+         {QPoint(100, 100), QPoint(211, 137), QPoint(317, 250), QPoint(canvas->width() / 2, 203)}) {
+        QTest::mouseClick(canvas, Qt::LeftButton, Qt::NoModifier, at);
+        EXPECT_FALSE(canvas->hasRegion()) << at.x() << "," << at.y();
         EXPECT_FALSE(enabled(Cmd::Trimming));
     }
-    QTest::mousePress(lead, Qt::LeftButton, Qt::NoModifier, QPoint(200, 150));
-    QTest::mouseMove(lead, QPoint(203, 152));
-    QTest::mouseRelease(lead, Qt::LeftButton, Qt::NoModifier, QPoint(203, 152));
-    ASSERT_TRUE(lead->hasRegion());
-    const QRect r = lead->region();
+    QTest::mousePress(canvas, Qt::LeftButton, Qt::NoModifier, QPoint(200, 150));
+    QTest::mouseMove(canvas, QPoint(203, 152));
+    QTest::mouseRelease(canvas, Qt::LeftButton, Qt::NoModifier, QPoint(203, 152));
+    ASSERT_TRUE(canvas->hasRegion());
+    const QRect r = canvas->region();
     EXPECT_TRUE(QRect(0, 0, 1013, 677).contains(r));
     run(Cmd::Trimming);
     EXPECT_EQ(document().width(), static_cast<quint32>(r.width()));
