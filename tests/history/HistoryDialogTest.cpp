@@ -117,7 +117,7 @@ TEST_F(HistoryDialogTest, FiltersAreWideEnoughForTheirLongestItem) {
     CHistoryDlg dlg(path);
     dlg.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.isLoaded(); }, 20000));
-    for (const char* name : {"historyProjector", "historyCommand", "historyResult"}) {
+    for (const char* name : {"projectorFilter", "commandFilter", "resultFilter"}) {
         auto* box = dlg.findChild<QComboBox*>(QString::fromLatin1(name));
         ASSERT_NE(box, nullptr) << name;
         ASSERT_GT(box->count(), 1) << name;
