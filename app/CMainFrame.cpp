@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "app/CAboutDlg.h"
+#include "app/CLanguageMenu.h"
 #include "app/CMessageBox.h"
 #include "app/CommandIds.h"
 #include "app/MenuLayout.h"
@@ -92,6 +93,7 @@ CMainFrame::CMainFrame(AppState& state, QWidget* parent) : QMainWindow(parent), 
     createActions();
     createMenus();
     AddHistoryMenu(this);
+    AddLanguageMenu(this, [this] { LocaliseMainMenu(); });
     CBoardDock* board = AddBoardDock(this, m_state.projectors(), m_state.commandObserver(),
                                      [this](int id, quint32 address) { RunProjectorCommand(id, address); });
     connect(&m_state, &AppState::projectorListChanged, board, &CBoardDock::followList);

@@ -3,6 +3,7 @@
 #include "common/CommandLineManners.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "i18n/LanguageChoice.h"
 
 #include <QDir>
 
@@ -30,6 +31,10 @@ bool namesPlatform(const QStringList& args) {
     return false;
 }
 
+QString usage() {
+    return CatalogText(msg::DesktopUsage) + u'\n' + CatalogText(msg::DesktopLanguageUsage);
+}
+
 } // namespace
 
 DesktopCommandLine::Environment DesktopCommandLine::Environment::current() {
@@ -47,12 +52,15 @@ DesktopCommandLine::Decision DesktopCommandLine::beforeApplication(const QString
     case EarlyOptions::Answer::Version:
         return stop(0, VersionLine(QStringLiteral("tessavel")));
     case EarlyOptions::Answer::Help:
-        return stop(0, CatalogText(msg::DesktopUsage));
+        return stop(0, usage());
     case EarlyOptions::Answer::Misuse:
-        return stop(2, CatalogText(msg::OptionStandsAlone, {early.option}) + u'\n' +
-                           CatalogText(msg::DesktopUsage));
+        return stop(2, CatalogText(msg::OptionStandsAlone, {early.option}) + u'\n' + usage());
     case EarlyOptions::Answer::None:
         break;
+    }
+    if (const auto language = LanguageChoice::find(args);
+        language.given && !LanguageChoice::fromName(language.value)) {
+        return stop(2, CatalogText(msg::DesktopLanguageUnknown, {language.value}) + u'\n' + usage());
     }
     // A chosen platform is trusted: whether it works is only known when Qt starts it.
     if (env.platform.isEmpty() && !namesPlatform(args) && env.display.isEmpty() &&
@@ -66,17 +74,17 @@ DesktopCommandLine::Decision DesktopCommandLine::afterApplication(const QStringL
                                                                   const QString& currentDir) {
     QStringList files;
     bool optionsEnded = false;
-    for (const QString& a : args) {
+    for (const QString& a : LanguageChoice::without(args)) {
         if (!optionsEnded && a == u"--") {
             optionsEnded = true;
         } else if (!optionsEnded && a.size() > 1 && a.startsWith(u'-')) {
-            return stop(2, CatalogText(msg::CtlUnknownOption, {a}) + u'\n' + CatalogText(msg::DesktopUsage));
+            return stop(2, CatalogText(msg::CtlUnknownOption, {a}) + u'\n' + usage());
         } else {
             files << a;
         }
     }
     if (files.size() > 1) {
-        return stop(2, CatalogText(msg::DesktopOneFile) + u'\n' + CatalogText(msg::DesktopUsage));
+        return stop(2, CatalogText(msg::DesktopOneFile) + u'\n' + usage());
     }
     Decision d;
     if (!files.isEmpty()) {

@@ -6,6 +6,7 @@
 #include "app/CMessageBox.h"
 #include "app/CUserCfgDialog.h"
 #include "app/CommandIds.h"
+#include "app/QtTranslations.h"
 #include "app/RecentFileList.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
@@ -37,6 +38,7 @@ TessavelApp* TessavelApp::instance() {
 
 bool TessavelApp::InitInstance() {
     LoadCatalog(); // without a catalog every text reads "No Message Catalog"
+    QtTranslations::install(CatalogLanguageId());
     m_title = CatalogText(msg::AppTitle).left(kMaxTitle);
     CMessageBox::setCaption(m_title);
 

@@ -3,10 +3,12 @@
 #include "common/CommandLineManners.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "i18n/LanguageChoice.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QIcon>
+#include <QSettings>
 
 #include <cstdio>
 #include <cstdlib>
@@ -42,10 +44,21 @@ int finish(const DesktopCommandLine::Decision& d) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // The language first: --language, else the one chosen before, else the system's.
+    const QStringList args = ArgumentsOf(argc, argv);
+    {
+        QSettings settings(QStringLiteral("Tessavel"), QStringLiteral("Tessavel"));
+        const LanguageChoice::Argument language = LanguageChoice::find(args);
+        const auto chosen = LanguageChoice::fromName(language.value);
+        if (language.given && chosen) {
+            LanguageChoice::remember(settings, *chosen);
+        }
+        SetChosenLanguageId(chosen ? *chosen : LanguageChoice::remembered(settings));
+    }
     // --version, --help and a missing display are answered before Qt opens the display.
     LoadCatalog();
-    const DesktopCommandLine::Decision early = DesktopCommandLine::beforeApplication(
-        ArgumentsOf(argc, argv), DesktopCommandLine::Environment::current());
+    const DesktopCommandLine::Decision early =
+        DesktopCommandLine::beforeApplication(args, DesktopCommandLine::Environment::current());
     if (!early.run) {
         return finish(early);
     }

@@ -6,6 +6,7 @@
 #include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "i18n/CatalogNumber.h"
 #include "protocol/CStoreListDlg.h"
 #include "registry/Ipv4.h"
 #include "registry/ProjectorStore.h"
@@ -356,7 +357,8 @@ void CBoardDock::showRow(quint32 address) {
         switch (store.result) {
         case 2:
             text = CatalogText(msg::BoardStoreHolds,
-                               {VisibleText::shown(store.fileName), VisibleText::shown(store.length)});
+                               {VisibleText::shown(store.fileName),
+                                VisibleText::shown(CatalogNumber::formatText(store.length))});
             holdsPictures = true;
             break;
         case 1:
@@ -516,7 +518,8 @@ void CBoardDock::openStoreView(int row) {
         if (r.reach == BoardRow::Reach::Unknown) {
             info.setStoreText(s + 1, CatalogText(msg::BoardStoreUnknown), CatalogText(msg::StoreSizeNone));
         } else if (store.result == 2) {
-            info.setStoreText(s + 1, store.fileName, CatalogText(msg::StoreSizeText, {store.length}));
+            info.setStoreText(s + 1, store.fileName,
+                              CatalogText(msg::StoreSizeText, {CatalogNumber::formatText(store.length)}));
         } else if (store.result == 1) {
             info.setStoreText(s + 1, CatalogText(msg::StoreEmpty), CatalogText(msg::StoreSizeNone));
         } else {

@@ -96,7 +96,8 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://tessavel.org/")
 # dpkg-shlibdeps cannot see it, and without it the program cannot open a window.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6svg6, tango-icon-theme")
+# qt6-translations-l10n: Qt's own dialogs and buttons in Chinese when the window is.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6svg6, tango-icon-theme, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xvfb")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 include(CPack)

@@ -7,6 +7,8 @@
 #include "history/HistoryTableModel.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "i18n/CatalogNumber.h"
+#include "i18n/FileErrorReason.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -107,6 +109,8 @@ CHistoryDlg::CHistoryDlg(QString databasePath, QWidget* parent)
     layout->addLayout(bottom);
 
     for (QComboBox* box : {m_projector, m_command, m_result}) {
+        // The items arrive after the first show, so the box follows them, or "all" is clipped.
+        box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
         connect(box, &QComboBox::currentIndexChanged, this, &CHistoryDlg::applyFilter);
     }
     connect(m_since, &QDateEdit::dateChanged, this, &CHistoryDlg::applyFilter);
@@ -172,7 +176,7 @@ void CHistoryDlg::applyFilter() {
     f.since = m_since->date().startOfDay();
     f.until = m_until->date().addDays(1).startOfDay();
     m_model->setFilter(f);
-    m_count->setText(CatalogText(msg::HistoryCount, {QString::number(m_model->rowCount())}));
+    m_count->setText(CatalogText(msg::HistoryCount, {CatalogNumber::format(m_model->rowCount())}));
 }
 
 void CHistoryDlg::exportCsv() {
@@ -186,7 +190,7 @@ void CHistoryDlg::exportCsv() {
     }
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly) || file.write(m_model->toCsv()) < 0 || !file.commit()) {
-        CMessageBox::show(this, CatalogText(msg::HistoryExportFailed, {file.errorString()}),
+        CMessageBox::show(this, CatalogText(msg::HistoryExportFailed, {FileErrorReason::of(file)}),
                           CMessageBox::Icon::Stop);
     }
 }

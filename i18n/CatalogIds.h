@@ -613,6 +613,17 @@
     X(SettingAppliesTo, 9, 1023)                                        \
     X(ScheduleWorkerNotStarted, 9, 1024)                                \
     X(LabelPromptPassword, 9, 1025)                                     \
+    X(FileReasonAccess, 9, 970)                                         \
+    X(FileReasonDiskFull, 9, 971)                                       \
+    X(FileReasonMissing, 9, 972)                                        \
+    X(FileReasonReadOnly, 9, 973)                                       \
+    X(FileReasonOther, 9, 974)                                          \
+    X(MenuLanguage, 9, 975)                                             \
+    X(LanguageEnglish, 9, 976)                                          \
+    X(LanguageChinese, 9, 977)                                          \
+    X(LanguageChanged, 9, 978)                                          \
+    X(DesktopLanguageUsage, 9, 979)                                     \
+    X(DesktopLanguageUnknown, 9, 980)                                   \
     X(MenuRedo, 53, 99)                                                 \
     X(PromptRedo, 53, 100)
 

@@ -65,6 +65,17 @@ CatalogEnvironment CatalogEnvironment::current() {
     return env;
 }
 
+quint32 CatalogEnvironment::language() const {
+    if (forceChinese) {
+        return Catalog::kSimplifiedChinese;
+    }
+    return forceEnglish ? Catalog::kEnglish : systemLanguage;
+}
+
+quint32 CatalogLanguageId() {
+    return CatalogEnvironment::current().language();
+}
+
 int LoadCatalog() {
     const CatalogEnvironment env = CatalogEnvironment::current();
     const QString name = (env.systemLanguage == Catalog::kSimplifiedChinese || env.forceChinese)
@@ -129,6 +140,10 @@ QString CatalogText(CatalogId id, const QStringList& inserts) {
 void SetCatalogSearchPathForTesting(const QStringList& dirs) {
     QMutexLocker lock(&g_mutex);
     g_searchPathOverride = dirs;
+}
+
+void SetChosenLanguageId(quint32 language) {
+    g_languageOverride.store(language);
 }
 
 void SetSystemLanguageIdForTesting(quint32 language) {

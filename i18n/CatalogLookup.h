@@ -38,9 +38,18 @@ struct CatalogEnvironment final {
     bool forceChinese = false; // GETSCH exists
 
     static CatalogEnvironment current();
+    // The language whose texts a lookup prefers: GETSCH, then GETENG, then the system's.
+    [[nodiscard]] quint32 language() const;
 };
+
+// The language the loaded catalog's texts are looked up in now.
+quint32 CatalogLanguageId();
 QString LookUpText(const Catalog* catalog, const CatalogEnvironment& env, quint32 group, quint32 number,
                    const QStringList& inserts, int bufferSize = kCatalogBufferSize);
+
+// The language chosen by the user (0 follows the locale); the marker files still win over it.
+// LoadCatalog picks the catalog by it, so load again after choosing.
+void SetChosenLanguageId(quint32 language);
 
 // For tests and tools: replace the search path or the language that the locale gives.
 void SetCatalogSearchPathForTesting(const QStringList& dirs);

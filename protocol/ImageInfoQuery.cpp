@@ -2,6 +2,7 @@
 
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "i18n/CatalogNumber.h"
 #include "protocol/CommandExchange.h"
 #include "protocol/CommandRecording.h"
 #include "protocol/ResultExplanation.h"
@@ -94,7 +95,7 @@ StoreInfo StoreInfoOf(const ExchangeResult& x) {
         s.result = 2;
         s.name = QString::fromUtf8(*v.fileName);
         s.lengthText = QString::fromUtf8(*v.lengthText);
-        s.size = CatalogText(msg::StoreSizeText, {s.lengthText});
+        s.size = CatalogText(msg::StoreSizeText, {CatalogNumber::formatText(s.lengthText)});
         return s;
     }
     case ReplyJudge::InfoVerdict::Kind::Failed:

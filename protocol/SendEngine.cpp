@@ -2,6 +2,7 @@
 
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "i18n/CatalogNumber.h"
 #include "protocol/AsyncExchange.h"
 #include "protocol/CommandRecording.h"
 #include "protocol/ExchangeLoop.h"
@@ -307,7 +308,8 @@ QString SendEngine::stageText(const TargetState& s, const CommandTimeouts& timeo
     case Stage::Connecting:
         return CatalogText(msg::SendRowConnecting);
     case Stage::Sending:
-        return CatalogText(msg::SendRowSending, {QString::number(s.sent), QString::number(s.total)});
+        return CatalogText(msg::SendRowSending,
+                           {CatalogNumber::format(s.sent), CatalogNumber::format(s.total)});
     case Stage::Verdict:
         return CatalogText(msg::SendRowVerdict,
                            {QString::number(s.waitedMs / 1000), QString::number(s.verdictLimitMs / 1000)});
@@ -319,7 +321,8 @@ QString SendEngine::stageText(const TargetState& s, const CommandTimeouts& timeo
         return CatalogText(msg::SendRowVerified);
     case Stage::Mismatch:
         if (s.verifyResult == 2) {
-            return CatalogText(msg::SendRowMismatch, {s.reportedName, s.reportedLength});
+            return CatalogText(msg::SendRowMismatch,
+                               {s.reportedName, CatalogNumber::formatText(s.reportedLength)});
         }
         if (s.verifyResult == 1) {
             return CatalogText(msg::SendRowEmptyStore);

@@ -6,6 +6,7 @@
 #include "common/VisibleText.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "i18n/FileErrorReason.h"
 #include "protocol/CGetWaitDlg.h"
 #include "protocol/CStoreListDlg.h"
 #include "protocol/ImageInfoQuery.h"
@@ -498,7 +499,9 @@ void CProjectorListDlg::OnExportCsv() {
     }
     const IoResult r = PrivateFile::write(path, ProjectorCsv::write(m_list));
     if (!r.ok()) {
-        CMessageBox::show(this, CatalogText(msg::CsvWriteFailed, {path, r.detail}), CMessageBox::Icon::Stop);
+        CMessageBox::show(this,
+                          CatalogText(msg::CsvWriteFailed, {path, FileErrorReason::ofSystemText(r.detail)}),
+                          CMessageBox::Icon::Stop);
     }
 }
 
@@ -517,7 +520,8 @@ void CProjectorListDlg::OnImportCsv() {
         return;
     }
     if (!read.ok()) {
-        CMessageBox::show(this, CatalogText(msg::CsvReadFailed, {path, read.detail}),
+        CMessageBox::show(this,
+                          CatalogText(msg::CsvReadFailed, {path, FileErrorReason::ofSystemText(read.detail)}),
                           CMessageBox::Icon::Stop);
         return;
     }

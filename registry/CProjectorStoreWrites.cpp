@@ -3,13 +3,16 @@
 #include "app/CMessageBox.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "i18n/FileErrorReason.h"
 #include "registry/ProjectorStore.h"
 
 bool CProjectorStoreWrites::saveProjectorList(QWidget* parent, ProjectorStore& store,
                                               const ProjectorList& list) {
     const IoResult r = store.saveProjectors(list);
     if (!r.ok()) {
-        CMessageBox::show(parent, CatalogText(msg::ProjectorListSaveFailed, {store.iniPath(), r.detail}),
+        CMessageBox::show(parent,
+                          CatalogText(msg::ProjectorListSaveFailed,
+                                      {store.iniPath(), FileErrorReason::ofSystemText(r.detail)}),
                           CMessageBox::Icon::Stop);
     }
     showEncodingNotice(parent, store);
@@ -20,7 +23,9 @@ bool CProjectorStoreWrites::saveAuthSetting(QWidget* parent, ProjectorStore& sto
                                             int authOff) {
     const IoResult r = store.setAuthSetting(password, authOff);
     if (!r.ok()) {
-        CMessageBox::show(parent, CatalogText(msg::AuthSettingSaveFailed, {store.iniPath(), r.detail}),
+        CMessageBox::show(parent,
+                          CatalogText(msg::AuthSettingSaveFailed,
+                                      {store.iniPath(), FileErrorReason::ofSystemText(r.detail)}),
                           CMessageBox::Icon::Stop);
     }
     showEncodingNotice(parent, store);

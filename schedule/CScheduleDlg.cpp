@@ -5,6 +5,7 @@
 #include "common/VisibleText.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "i18n/FileErrorReason.h"
 #include "schedule/CScheduleEntryDlg.h"
 #include "schedule/ScheduleControl.h"
 #include "schedule/ScheduleFile.h"
@@ -244,15 +245,18 @@ void CScheduleDlg::onSave() {
     }
     const IoResult result = ScheduleFile::save(path, m_table);
     if (!result.ok()) {
-        CMessageBox::show(this, CatalogText(msg::ScheduleSaveFailed, {path, result.detail}),
-                          CMessageBox::Icon::Stop);
+        CMessageBox::show(
+            this, CatalogText(msg::ScheduleSaveFailed, {path, FileErrorReason::ofSystemText(result.detail)}),
+            CMessageBox::Icon::Stop);
         return;
     }
     // A schedule never saved kept its options in the dialog until now.
     const IoResult side = ScheduleOptions::save(path, options());
     if (!side.ok()) {
         CMessageBox::show(
-            this, CatalogText(msg::ScheduleOptionsSaveFailed, {ScheduleOptions::sidePath(path), side.detail}),
+            this,
+            CatalogText(msg::ScheduleOptionsSaveFailed,
+                        {ScheduleOptions::sidePath(path), FileErrorReason::ofSystemText(side.detail)}),
             CMessageBox::Icon::Stop);
     }
 }
@@ -275,8 +279,9 @@ void CScheduleDlg::onLoad() {
     case IoResult::Code::BadContent:
         break; // an empty file or a count out of range is not a schedule: ignored
     default:
-        CMessageBox::show(this, CatalogText(msg::ScheduleReadFailed, {path, result.detail}),
-                          CMessageBox::Icon::Stop);
+        CMessageBox::show(
+            this, CatalogText(msg::ScheduleReadFailed, {path, FileErrorReason::ofSystemText(result.detail)}),
+            CMessageBox::Icon::Stop);
         break;
     }
 }

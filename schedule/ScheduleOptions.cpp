@@ -2,6 +2,7 @@
 
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "i18n/FileErrorReason.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -90,7 +91,8 @@ QString ScheduleOptions::loadFailureText(const QString& schedulePath, const IoRe
     const QString side = sidePath(schedulePath);
     return result.code == IoResult::Code::BadContent
                ? CatalogText(msg::ScheduleOptionsGarbled, {side})
-               : CatalogText(msg::ScheduleOptionsUnreadable, {side, result.detail});
+               : CatalogText(msg::ScheduleOptionsUnreadable,
+                             {side, FileErrorReason::ofSystemText(result.detail)});
 }
 
 IoResult ScheduleOptions::save(const QString& schedulePath, const ScheduleOptions& options) {

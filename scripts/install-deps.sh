@@ -15,7 +15,7 @@ packages=(
   pngquant gifsicle ffmpeg
   iproute2 util-linux
   scdoc librsvg2-bin dpkg-dev file lintian desktop-file-utils appstream man-db groff-base
-  bash-completion shared-mime-info systemd qt6-qpa-plugins python3
+  bash-completion shared-mime-info systemd qt6-qpa-plugins python3 qt6-translations-l10n
 )
 
 missing=()

@@ -4,6 +4,7 @@
 #include "common/PrivateFile.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "i18n/FileErrorReason.h"
 #include "registry/ProjectorStore.h"
 
 #include <QDir>
@@ -361,7 +362,7 @@ QString UserStore::describe(const Result& r) const {
     case Status::Corrupt:
         return CatalogText(msg::UsersFileUnusable, {m_path, r.detail});
     case Status::WriteFailed:
-        return CatalogText(msg::UsersSaveFailed, {m_path, r.detail});
+        return CatalogText(msg::UsersSaveFailed, {m_path, FileErrorReason::ofSystemText(r.detail)});
     case Status::HashFailed:
         return CatalogText(msg::PasswordHashFailed, {r.detail});
     }

@@ -2,6 +2,7 @@
 
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "i18n/CatalogNumber.h"
 #include "imaging/SendableImage.h"
 #include "workspace/CPictureImage.h"
 
@@ -10,7 +11,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLocale>
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
@@ -25,12 +25,6 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QString::fromLatin1(name));
     return label;
-}
-
-// Grouped digits read the same in both languages, and match how the limit is written
-// elsewhere ("130,816").
-QString grouped(qint64 n) {
-    return QLocale(QLocale::English, QLocale::UnitedStates).toString(n);
 }
 
 QString orNone(int value) {
@@ -100,8 +94,9 @@ CFitResultDlg::CFitResultDlg(const FitToProjector::Result& fit, QWidget* parent)
 
         const qint64 bytes = fit.bytes.size();
         const qint64 limit = SendableImage::kMaxFileSize;
-        QLabel* bytesValue = makeLabel(this, "fileSizeValue",
-                                       CatalogText(msg::FitFileSizeText, {grouped(bytes), grouped(limit)}));
+        QLabel* bytesValue = makeLabel(
+            this, "fileSizeValue",
+            CatalogText(msg::FitFileSizeText, {CatalogNumber::format(bytes), CatalogNumber::format(limit)}));
         auto* bar = new QProgressBar(this);
         bar->setObjectName(QStringLiteral("fileSizeBar"));
         bar->setRange(0, static_cast<int>(limit));

@@ -5,6 +5,7 @@
 #include "common/VisibleText.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "i18n/CatalogNumber.h"
 #include "imaging/SendableImage.h"
 #include "protocol/ImageUpload.h"
 #include "protocol/ResultExplanation.h"
@@ -451,10 +452,8 @@ void CImageSendDlg::refreshRow(int row) {
     const QString text = SendEngine::stageText(*s, m_context.timeouts);
     item->setText(StatusColumn, text);
     // A narrow column still lets the whole text be read; a failure also says what to check.
-    item->setToolTip(StatusColumn, VisibleText::toolTip(s->stage == SendEngine::Stage::Failed
-                                                            ? text + u'
-' + ResultExplanation::of(s->result).text()
-                                                            : text));
+    item->setToolTip(StatusColumn, VisibleText::toolTip(s->stage == SendEngine::Stage::Failed ? text + u'
+' + ResultExplanation::of(s->result).text() : text));
     QProgressBar* bar = m_rowBars.value(row);
     if (bar == nullptr) {
         return;
@@ -502,8 +501,9 @@ void CImageSendDlg::refreshSummary() {
             ++failed;
         }
     }
-    m_summary->setText(CatalogText(msg::SendSummary, {QString::number(delivered), QString::number(total),
-                                                      QString::number(failed), QString::number(stopped)}));
+    m_summary->setText(
+        CatalogText(msg::SendSummary, {CatalogNumber::format(delivered), CatalogNumber::format(total),
+                                       CatalogNumber::format(failed), CatalogNumber::format(stopped)}));
     m_overall->setRange(0, qMax(1, total));
     m_overall->setValue(ended);
 }

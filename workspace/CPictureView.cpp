@@ -9,6 +9,7 @@
 #include "common/VisibleText.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "i18n/CatalogNumber.h"
 #include "imaging/PictureOps.h"
 #include "imaging/SendableImage.h"
 #include "registry/ProjectorStore.h"
@@ -284,7 +285,7 @@ void CPictureView::waitForSizePane() {
 }
 
 void CPictureView::showSizeFigure(qint64 bytes) {
-    m_host.setSizePaneText(CatalogText(msg::SizePaneText, {QString::number(bytes)}),
+    m_host.setSizePaneText(CatalogText(msg::SizePaneText, {CatalogNumber::format(bytes)}),
                            bytes > SendableImage::kMaxFileSize);
 }
 

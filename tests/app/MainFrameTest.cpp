@@ -3,6 +3,7 @@
 #include "app/CMainFrame.h"
 #include "app/CMessageBox.h"
 #include "app/CommandIds.h"
+#include "app/QtTranslations.h"
 #include "i18n/CatalogIds.h"
 #include "registry/CProjectorStoreWrites.h"
 #include "support/CatalogFixture.h"
@@ -14,12 +15,15 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSet>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -112,6 +116,48 @@ TEST_F(MainFrameTest, LocaliseMainMenuFollowsALanguageChosenLater) {
     EXPECT_EQ(frame.action(Cmd::UserEdit)->toolTip(), CatalogText(msg::MenuUserEdit))
         << "a command without a prompt shows its own text as its tip";
     EXPECT_EQ(frame.toolBar()->windowTitle(), CatalogText(msg::ToolbarStandard));
+}
+
+// View > Language: the menus change at once, the user is told about the rest, the choice is
+// kept for the next start, and Qt's own texts follow.
+TEST_F(MainFrameTest, TheLanguageMenuSwitchesTheMenusAndRemembersTheChoice) {
+    ScopedCurrentDir cwd; // no marker files
+    ShippedCatalog english;
+    SetCatalogSearchPathForTesting({QStringLiteral(TESSAVEL_BUILD_DIR)});
+    AppState frameState(ini);
+    CMainFrame frame(frameState);
+    auto* languages = frame.menuBar()->findChild<QMenu*>(u"menuLanguage"_qs);
+    ASSERT_NE(languages, nullptr);
+    EXPECT_EQ(languages->menuAction()->text(), CatalogText(msg::MenuLanguage));
+    auto* chinese = languages->findChild<QAction*>(u"language_zh"_qs);
+    auto* back = languages->findChild<QAction*>(u"language_en"_qs);
+    ASSERT_TRUE(chinese != nullptr && back != nullptr);
+    QMetaObject::invokeMethod(languages, "aboutToShow");
+    EXPECT_TRUE(back->isChecked());
+
+    MessageBoxRecorder boxes;
+    chinese->trigger();
+    EXPECT_EQ(frame.menuBar()->actions()[0]->text(), u"文件(&F)");
+    EXPECT_EQ(languages->menuAction()->text(), u"语言(&L)");
+    EXPECT_EQ(QSettings().value(u"language"_qs).toString(), u"zh");
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].text, CatalogText(msg::LanguageChanged));
+    // Qt's own buttons, where its translation is installed on this machine.
+    if (QFileInfo::exists(QtTranslations::folder() + u"/qtbase_zh_CN.qm"_qs)) {
+        EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), u"取消");
+    }
+    EXPECT_EQ(QLocale().language(), QLocale::Chinese);
+
+    back->trigger();
+    EXPECT_EQ(frame.menuBar()->actions()[0]->text(), u"&File");
+    EXPECT_EQ(QSettings().value(u"language"_qs).toString(), u"en");
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), u"Cancel");
+    EXPECT_EQ(QLocale().language(), QLocale::English);
+
+    QtTranslations::install(Catalog::kEnglish);
+    SetChosenLanguageId(0);
+    SetCatalogSearchPathForTesting({});
+    QSettings().remove(u"language"_qs);
 }
 
 // Tests and the accessibility tree find commands by these words.

@@ -146,7 +146,7 @@ TEST_F(BoardDockTest, RowsFollowTheListAndTellReachAndWhyNot) {
     const QString hallState = cell(hall->address(), CBoardDock::StateColumn)->text();
     EXPECT_TRUE(hallState.startsWith(CatalogText(msg::BoardReachable, {u""_qs}))) << hallState.toStdString();
     EXPECT_EQ(store(hall->address(), 1)->text(),
-              CatalogText(msg::BoardStoreHolds, {u"hall.qv1"_qs, u"1234"_qs}));
+              CatalogText(msg::BoardStoreHolds, {u"hall.qv1"_qs, u"1,234"_qs}));
     EXPECT_EQ(store(hall->address(), 2)->text(), CatalogText(msg::BoardStoreEmpty));
     EXPECT_EQ(cell(locked->address(), CBoardDock::StateColumn)->text(),
               CatalogText(msg::BoardUnreachableNever, {CatalogText(msg::BoardReasonRefused)}));
@@ -167,7 +167,7 @@ TEST_F(BoardDockTest, RowsFollowTheListAndTellReachAndWhyNot) {
         CatalogText(msg::BoardUnreachableSeen, {CatalogText(msg::BoardReasonConnect), u""_qs})))
         << gone.toStdString();
     EXPECT_EQ(store(hall->address(), 1)->text(),
-              CatalogText(msg::BoardStoreHolds, {u"hall.qv1"_qs, u"1234"_qs}))
+              CatalogText(msg::BoardStoreHolds, {u"hall.qv1"_qs, u"1,234"_qs}))
         << "what it held stays as last seen";
 
     // An edit of the list: one goes, one comes, the others keep what they know.

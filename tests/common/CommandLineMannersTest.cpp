@@ -76,8 +76,33 @@ TEST(DesktopCommandLineTest, VersionAndHelpNeedNoDisplay) {
     const auto help = DesktopCommandLine::beforeApplication({u"--help"_qs}, none);
     EXPECT_FALSE(help.run);
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_EQ(help.text, CatalogText(msg::DesktopUsage));
+    EXPECT_EQ(help.text, CatalogText(msg::DesktopUsage) + u'\n' + CatalogText(msg::DesktopLanguageUsage));
     EXPECT_TRUE(help.text.contains(u"--version")) << help.text.toStdString();
+    EXPECT_TRUE(help.text.contains(u"--language en|zh")) << help.text.toStdString();
+}
+
+// --language takes en or zh, is refused with anything else, and is no file to open.
+TEST(DesktopCommandLineTest, LanguageIsAnOptionWithTwoValues) {
+    const ShippedCatalog catalog;
+    for (const QStringList& good :
+         {QStringList{u"--language"_qs, u"zh"_qs}, QStringList{u"--language=en"_qs}}) {
+        EXPECT_TRUE(DesktopCommandLine::beforeApplication(good, withDisplay()).run)
+            << good.join(u' ').toStdString();
+        const auto after =
+            DesktopCommandLine::afterApplication(good + QStringList{u"hall.qv1"_qs}, u"/tmp"_qs);
+        EXPECT_TRUE(after.run);
+        EXPECT_EQ(after.fileToOpen, u"/tmp/hall.qv1");
+    }
+    for (const QStringList& bad : {QStringList{u"--language"_qs, u"fr"_qs}, QStringList{u"--language"_qs},
+                                   QStringList{u"--language="_qs}, QStringList{u"--language=ZH"_qs}}) {
+        const auto d = DesktopCommandLine::beforeApplication(bad, withDisplay());
+        EXPECT_FALSE(d.run) << bad.join(u' ').toStdString();
+        EXPECT_EQ(d.exitCode, 2);
+        EXPECT_TRUE(d.text.contains(u"use en or zh")) << d.text.toStdString();
+    }
+    // After "--" it is a file name like any other.
+    EXPECT_EQ(DesktopCommandLine::afterApplication({u"--"_qs, u"--language"_qs}, u"/tmp"_qs).fileToOpen,
+              u"/tmp/--language");
 }
 
 TEST(DesktopCommandLineTest, MixedVersionIsBadUsageWithAReadableText) {

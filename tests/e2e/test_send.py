@@ -67,8 +67,9 @@ with e2e.Session("send") as s:
     finished = re.compile("^" + re.escape(en.text(9, 849, "\x00")).replace("\x00", ".+") + "$")
     program.child(main, "LABEL", finished)
     reachable = re.compile("^" + re.escape(en.text(9, 851, "\x00")).replace("\x00", ".+") + "$", re.S)
-    holds_slide = re.compile("^" + re.escape(en.text(9, 860, "slide.qv1", "\x00")).replace("\x00", r"\d+") + "$")
-    holds_other = re.compile("^" + re.escape(en.text(9, 860, "other.qv1", "\x00")).replace("\x00", r"\d+") + "$")
+    grouped = r"\d{1,3}(,\d{3})*"  # digit groups, as every number the window shows
+    holds_slide = re.compile("^" + re.escape(en.text(9, 860, "slide.qv1", "\x00")).replace("\x00", grouped) + "$")
+    holds_other = re.compile("^" + re.escape(en.text(9, 860, "other.qv1", "\x00")).replace("\x00", grouped) + "$")
     sent_by_us = re.compile("^" + re.escape(en.text(9, 862, "\x00", "\x01")).replace("\x00", ".+")
                             .replace("\x01", re.escape(e2e.USER)) + "$")
     no_record = en.text(9, 861)

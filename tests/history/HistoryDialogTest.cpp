@@ -5,6 +5,7 @@
 #include "history/HistoryStore.h"
 #include "history/HistoryTableModel.h"
 #include "i18n/CatalogIds.h"
+#include "i18n/CatalogLookup.h"
 #include "support/CatalogFixture.h"
 #include "support/DialogDriver.h"
 
@@ -95,7 +96,40 @@ TEST_F(HistoryDialogTest, ShowsNewestFirstFiltersAndExportsWhatItShows) {
         std::make_unique<SaveAnswer>(dir.filePath(QStringLiteral("none/out.csv"))));
     dlg.findChild<QPushButton*>(QStringLiteral("exportButton"))->click();
     ASSERT_EQ(boxes.shown().size(), 1u);
-    EXPECT_TRUE(boxes.shown()[0].text.startsWith(CatalogText(msg::HistoryExportFailed, {QString()})));
+    EXPECT_EQ(boxes.shown()[0].text,
+              CatalogText(msg::HistoryExportFailed, {CatalogText(msg::FileReasonMissing)}));
+}
+
+// The filters fill after the window is shown; each still shows its longest item whole (here
+// an address longer than the date below it), in Chinese too.
+TEST_F(HistoryDialogTest, FiltersAreWideEnoughForTheirLongestItem) {
+    ShippedCatalog zh(ShippedCatalog::Which::SimplifiedChinese, Catalog::kSimplifiedChinese);
+    {
+        HistoryStore store(path);
+        HistoryRecord r;
+        r.time = QDateTime::currentDateTimeUtc();
+        r.address = QStringLiteral("192.168.200.222");
+        r.command = QStringLiteral("CANCEL-TRANSMISSION");
+        r.ok = true;
+        store.append(r);
+        store.flush();
+    }
+    CHistoryDlg dlg(path);
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.isLoaded(); }, 20000));
+    for (const char* name : {"projectorFilter", "commandFilter", "resultFilter"}) {
+        auto* box = dlg.findChild<QComboBox*>(QString::fromLatin1(name));
+        ASSERT_NE(box, nullptr) << name;
+        ASSERT_GT(box->count(), 1) << name;
+        // A box of the same style and font that holds the same items and was never squeezed.
+        QComboBox fresh;
+        fresh.setFont(box->font());
+        for (int i = 0; i < box->count(); ++i) {
+            fresh.addItem(box->itemText(i));
+        }
+        EXPECT_TRUE(QTest::qWaitFor([&] { return box->width() >= fresh.sizeHint().width(); }, 20000))
+            << name << " is " << box->width() << " wide for items that need " << fresh.sizeHint().width();
+    }
 }
 
 TEST_F(HistoryDialogTest, AnUnreadableFileIsSaidSoAndTheWindowStaysUsable) {

@@ -68,7 +68,7 @@ TEST_F(CommandRuns, ImageInfoOfEmptyAndFilledStores) {
     const StoreInfo s = QueryStoreInfo(2, img, m_ctx);
     EXPECT_EQ(s.result, 2);
     EXPECT_EQ(s.name, u"img.qv1");
-    EXPECT_EQ(s.size, CatalogText(msg::StoreSizeText, {u"1000"_qs}));
+    EXPECT_EQ(s.size, CatalogText(msg::StoreSizeText, {u"1,000"_qs}));
     EXPECT_EQ(s.lengthText, u"1000");
 }
 

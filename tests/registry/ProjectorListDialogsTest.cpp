@@ -567,7 +567,7 @@ TEST_F(ProjectorListDialogs, ImageInfoShowsNameAndSizeOfEachStore) {
         EXPECT_EQ(t->columnWidth(2), 100);
         EXPECT_EQ(t->item(2, 0)->text(), u"3");
         EXPECT_EQ(t->item(2, 1)->text(), u"pic.qv1");
-        EXPECT_EQ(t->item(2, 2)->text(), CatalogText(msg::StoreSizeText, {u"1000"_qs}));
+        EXPECT_EQ(t->item(2, 2)->text(), CatalogText(msg::StoreSizeText, {u"1,000"_qs}));
         EXPECT_EQ(t->item(0, 1)->text(), CatalogText(msg::StoreEmpty));
         EXPECT_EQ(t->item(0, 2)->text(), CatalogText(msg::StoreSizeNone));
         Click(info, "closeButton");

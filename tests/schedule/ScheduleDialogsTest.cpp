@@ -821,8 +821,8 @@ TEST_F(ScheduleDialogs, OptionBoxesStartOffAndAreNamedAndReachableByKeyboard) {
 TEST_F(ScheduleDialogs, OptionBoxesReadWithoutTheirKeyboardMarkInChinese) {
     ShippedCatalog chinese(ShippedCatalog::Which::SimplifiedChinese, Catalog::kSimplifiedChinese);
     CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
-    EXPECT_EQ(verifyBox(d)->accessibleName(), u"校验每次上传");
-    EXPECT_TRUE(retryBox(d)->accessibleName().startsWith(u"上传失败时重试（再试 3 次"));
+    EXPECT_EQ(verifyBox(d)->accessibleName(), u"每次发送后都校验");
+    EXPECT_TRUE(retryBox(d)->accessibleName().startsWith(u"发送失败时重试（再试 3 次"));
     EXPECT_FALSE(retryBox(d)->accessibleName().contains(u'&'));
 }
 

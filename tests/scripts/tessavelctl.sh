@@ -67,7 +67,7 @@ contains info-empty-line "$out" "^$A	1	"
 out=$("$ctl" --ini "$ini" put "$work/pic.qv1" $A $B --store 2); check put 0 $?
 contains put-lines "$out" "$B	0	"
 out=$("$ctl" --ini "$ini" info $A $B --store 2); check info-image 0 $?
-contains info-image-line "$out" "^$A	2	pic.qv1	130816"
+contains info-image-line "$out" "^$A	2	pic.qv1	130,816 bytes"
 out=$("$ctl" --ini "$ini" --json info $B --store 2)
 contains info-json "$out" '"file":"pic.qv1".*"length":"130816"'
 out=$("$ctl" --ini "$ini" stat $B --store 2); check stat 0 $?

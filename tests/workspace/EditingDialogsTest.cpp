@@ -307,7 +307,7 @@ TEST(ResizeDlgTest, ChineseTextsFitTheirControls) {
     const ShippedCatalog catalog(ShippedCatalog::Which::SimplifiedChinese, Catalog::kSimplifiedChinese);
     const ImagingTextStore texts = shippedTexts();
     CResizeDlg d(gradientPicture(640, 480), texts);
-    EXPECT_EQ(d.windowTitle(), u"调整大小");
+    EXPECT_EQ(d.windowTitle(), u"调整尺寸");
     EXPECT_EQ(textOf<QCheckBox>(d, "keepAspectCheck"), u"保持纵横比");
     ExpectNothingClipped(d);
 }
@@ -759,7 +759,7 @@ TEST(ColourResolutionDlgTest, ChineseTextsFitTheirControls) {
     const ShippedCatalog catalog(ShippedCatalog::Which::SimplifiedChinese, Catalog::kSimplifiedChinese);
     const ImagingTextStore texts = shippedTexts();
     CColourResolutionDlg d(gradientPicture(640, 480), texts);
-    EXPECT_EQ(d.windowTitle(), u"色彩分辨率");
+    EXPECT_EQ(d.windowTitle(), u"色深");
     ScriptedColours colours;
     colours.install(d);
     colours.answers = {Qt::black, Qt::white, QColor(200, 30, 30), QColor(30, 160, 60), QColor(40, 60, 220)};

@@ -4,6 +4,7 @@
 #include "app/CMessageBox.h"
 #include "app/CommandIds.h"
 #include "i18n/CatalogIds.h"
+#include "i18n/CatalogNumber.h"
 #include "imaging/PictureLoader.h"
 #include "imaging/Qv1Encoder.h"
 #include "imaging/SendableImage.h"
@@ -424,10 +425,13 @@ QByteArray fileBytes(const QString& path) {
 }
 
 // The byte count the size pane shows.
+// The size figure, written with the window language's digit groups.
 qint64 paneFigure(const CMainFrame& frame) {
     const QRegularExpressionMatch m =
-        QRegularExpression(u"(\\d+)"_qs).match(frame.sizePaneText().section(u'=', 1));
-    return m.hasMatch() ? m.captured(1).toLongLong() : -1;
+        QRegularExpression(u"(\\d[\\d,]*)"_qs).match(frame.sizePaneText().section(u'=', 1));
+    bool ok = false;
+    const qint64 n = m.hasMatch() ? CatalogNumber::locale().toLongLong(m.captured(1), &ok) : -1;
+    return ok ? n : -1;
 }
 
 } // namespace

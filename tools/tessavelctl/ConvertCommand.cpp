@@ -2,6 +2,7 @@
 
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "i18n/CatalogNumber.h"
 #include "imaging/FitToProjector.h"
 #include "imaging/PictureLoader.h"
 #include "imaging/PictureSaver.h"
@@ -26,7 +27,7 @@ QString reasonText(int reason, const Picture& shown, const QString& path) {
     case SendableImage::CannotOpen:
         return CatalogText(msg::ConvertFileUnreadable);
     case SendableImage::BadFileSize:
-        return CatalogText(msg::ConvertFileSizeInvalid, {QString::number(QFileInfo(path).size())});
+        return CatalogText(msg::ConvertFileSizeInvalid, {CatalogNumber::format(QFileInfo(path).size())});
     case SendableImage::NotQv1:
         return CatalogText(msg::ConvertNotQv1File);
     default:
@@ -103,7 +104,7 @@ int RunConvertCommand(const QStringList& args, QTextStream& out, QTextStream& er
         bytes = o.bytes;
     }
     out << CatalogText(msg::ConvertWrote, {target, QString::number(shown.width()),
-                                           QString::number(shown.height()), QString::number(bytes)})
+                                           QString::number(shown.height()), CatalogNumber::format(bytes)})
         << Qt::endl;
 
     int reason = 0;

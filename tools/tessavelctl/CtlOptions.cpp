@@ -2,6 +2,7 @@
 
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "i18n/FileErrorReason.h"
 #include "registry/ProjectorStore.h"
 
 #include <QCoreApplication>
@@ -121,7 +122,8 @@ bool CtlOptions::loadProjectors(ProjectorList& list, QTextStream& err) const {
     ProjectorStore projectors(iniPath);
     const IoResult r = projectors.load();
     if (!r.ok()) {
-        err << CatalogText(msg::CtlInputUnreadable, {iniPath, r.detail}) << '\n';
+        err << CatalogText(msg::CtlInputUnreadable, {iniPath, FileErrorReason::ofSystemText(r.detail)})
+            << '\n';
         return false;
     }
     list = projectors.projectors();
@@ -194,13 +196,13 @@ bool ReadPasswordFrom(const QString& source, QString& password, QString& error) 
     }();
     const QString name = standardInput ? CatalogText(msg::CtlStandardInput) : source;
     if (!opened) {
-        error = CatalogText(msg::CtlPasswordUnreadable, {name, file.errorString()});
+        error = CatalogText(msg::CtlPasswordUnreadable, {name, FileErrorReason::of(file)});
         return false;
     }
     QByteArray line = file.readLine(kMaxPasswordFile);
     if (line.isEmpty()) {
         error = CatalogText(msg::CtlPasswordUnreadable, {name, file.error() != QFileDevice::NoError
-                                                                   ? file.errorString()
+                                                                   ? FileErrorReason::of(file)
                                                                    : CatalogText(msg::CtlPasswordMissing)});
         return false;
     }

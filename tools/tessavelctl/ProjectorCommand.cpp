@@ -3,6 +3,7 @@
 #include "common/PrivateFile.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "i18n/FileErrorReason.h"
 #include "registry/ProjectorCsv.h"
 #include "registry/ProjectorStore.h"
 
@@ -15,7 +16,7 @@ int exportList(const CtlOptions& options, const QString& path, QTextStream& out,
     }
     const IoResult r = PrivateFile::write(path, ProjectorCsv::write(list));
     if (!r.ok()) {
-        err << CatalogText(msg::CsvWriteFailed, {path, r.detail}) << '\n';
+        err << CatalogText(msg::CsvWriteFailed, {path, FileErrorReason::ofSystemText(r.detail)}) << '\n';
         return CtlExit::ProjectorFailed;
     }
     out << CatalogText(msg::CsvExported, {QString::number(list.size()), path}) << '\n';
@@ -30,13 +31,15 @@ int importList(const CtlOptions& options, const QString& path, QTextStream& out,
         return CtlExit::BadUsage;
     }
     if (!read.ok()) {
-        err << CatalogText(msg::CsvReadFailed, {path, read.detail}) << '\n';
+        err << CatalogText(msg::CsvReadFailed, {path, FileErrorReason::ofSystemText(read.detail)}) << '\n';
         return CtlExit::BadUsage;
     }
     ProjectorStore store(options.iniPath);
     const IoResult loaded = store.load();
     if (!loaded.ok()) {
-        err << CatalogText(msg::CtlInputUnreadable, {options.iniPath, loaded.detail}) << '\n';
+        err << CatalogText(msg::CtlInputUnreadable,
+                           {options.iniPath, FileErrorReason::ofSystemText(loaded.detail)})
+            << '\n';
         return CtlExit::BadUsage;
     }
     const ProjectorCsv::Plan plan = ProjectorCsv::plan(data, store.projectors());
@@ -55,7 +58,9 @@ int importList(const CtlOptions& options, const QString& path, QTextStream& out,
     if (accepted > 0) {
         const IoResult saved = store.saveProjectors(plan.result);
         if (!saved.ok()) {
-            err << CatalogText(msg::ProjectorListSaveFailed, {options.iniPath, saved.detail}) << '\n';
+            err << CatalogText(msg::ProjectorListSaveFailed,
+                               {options.iniPath, FileErrorReason::ofSystemText(saved.detail)})
+                << '\n';
             return CtlExit::ProjectorFailed;
         }
     }

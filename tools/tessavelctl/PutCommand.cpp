@@ -3,6 +3,7 @@
 
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "i18n/FileErrorReason.h"
 #include "protocol/CommandObserver.h"
 #include "protocol/ImageUpload.h"
 #include "protocol/SendEngine.h"
@@ -90,7 +91,7 @@ int RunPutCommand(const CtlOptions& options, QTextStream& out, QTextStream& err)
     }
     const QString path = options.operands.first();
     if (QFile probe(path); !probe.open(QIODevice::ReadOnly)) {
-        err << CatalogText(msg::CtlInputUnreadable, {path, probe.errorString()}) << '\n';
+        err << CatalogText(msg::CtlInputUnreadable, {path, FileErrorReason::of(probe)}) << '\n';
         return CtlExit::BadUsage;
     }
     ProjectorList list;

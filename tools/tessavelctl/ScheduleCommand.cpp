@@ -3,6 +3,7 @@
 
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
+#include "i18n/FileErrorReason.h"
 #include "schedule/ScheduleFile.h"
 #include "schedule/ScheduleOptions.h"
 #include "schedule/ScheduleRunner.h"
@@ -54,7 +55,8 @@ int RunScheduleCommand(const CtlOptions& options, QTextStream& out, QTextStream&
     ScheduleTable table;
     const IoResult loaded = ScheduleFile::load(path, table);
     if (!loaded.ok()) {
-        err << CatalogText(msg::CtlInputUnreadable, {path, loaded.detail}) << '\n';
+        err << CatalogText(msg::CtlInputUnreadable, {path, FileErrorReason::ofSystemText(loaded.detail)})
+            << '\n';
         return CtlExit::BadUsage;
     }
     if (table.count < 1) {
