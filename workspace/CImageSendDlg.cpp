@@ -452,8 +452,10 @@ void CImageSendDlg::refreshRow(int row) {
     const QString text = SendEngine::stageText(*s, m_context.timeouts);
     item->setText(StatusColumn, text);
     // A narrow column still lets the whole text be read; a failure also says what to check.
-    item->setToolTip(StatusColumn, VisibleText::toolTip(s->stage == SendEngine::Stage::Failed ? text + u'
-' + ResultExplanation::of(s->result).text() : text));
+    item->setToolTip(StatusColumn,
+                     VisibleText::toolTip(s->stage == SendEngine::Stage::Failed
+                                              ? text + u'\n' + ResultExplanation::of(s->result).text()
+                                              : text));
     QProgressBar* bar = m_rowBars.value(row);
     if (bar == nullptr) {
         return;
