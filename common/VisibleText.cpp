@@ -35,7 +35,8 @@ QString VisibleText::toolTip(const QString& text) {
     if (!text.contains(u'<') && !containsInvisible(text)) {
         return text;
     }
-    return QStringLiteral("<p style=\"white-space:pre-wrap\">") + shown(text).toHtmlEscaped() +
+    // Line breaks stay: a tooltip may explain over several lines, and pre-wrap shows them.
+    return QStringLiteral("<p style=\"white-space:pre-wrap\">") + shown(text, Layout::Keep).toHtmlEscaped() +
            QStringLiteral("</p>");
 }
 

@@ -21,7 +21,7 @@ QString shown(const QString& text, Layout layout = Layout::Escape);
 
 // A tooltip that shows text literally, with its invisible characters spelled out: tooltips
 // take anything that looks like markup for rich text and cannot be told otherwise, so text
-// with a '<' becomes rich text of our own that escapes it.
+// with a '<' becomes rich text of our own that escapes it. Line breaks and tabs stay.
 QString toolTip(const QString& text);
 
 // Whether text holds an invisible character, and text without them.
