@@ -637,7 +637,7 @@ TEST_F(ScheduleDialogs, OpeningDuringARunShowsItAndStopEndsIt) {
         EXPECT_EQ(d.table(), t);
         ASSERT_EQ(list(d)->rowCount(), 1);
         EXPECT_EQ(cell(d, 0, 0), kSilentText);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !cell(d, 0, 4).isEmpty(); }, 2000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !cell(d, 0, 4).isEmpty(); }, 20000));
         Click(d, "cancelButton");
         EXPECT_FALSE(d.isVisible());
     }
@@ -670,7 +670,7 @@ TEST_F(ScheduleDialogs, StopEndsALoopingRun) {
     const int served = emulator.connections();
     QTest::qWait(100);
     EXPECT_EQ(emulator.connections(), served) << "no upload after Stop";
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !cell(d, 0, 4).isEmpty(); }, 2000)) << "last statuses shown";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !cell(d, 0, 4).isEmpty(); }, 20000)) << "last statuses shown";
 }
 
 // An emulator that takes the file and never answers: the upload would wait 300 s.
