@@ -613,6 +613,14 @@
     X(SettingAppliesTo, 9, 1023)                                        \
     X(ScheduleWorkerNotStarted, 9, 1024)                                \
     X(LabelPromptPassword, 9, 1025)                                     \
+    X(CtlColumnLastSeen, 9, 1300)                                       \
+    X(CtlReachable, 9, 1301)                                            \
+    X(CtlNotReachable, 9, 1302)                                         \
+    X(CtlNeverSeen, 9, 1303)                                            \
+    X(CtlColumnCode, 9, 1304)                                           \
+    X(CtlColumnMessage, 9, 1305)                                        \
+    X(CtlStoreHolds, 9, 1306)                                           \
+    X(CtlColumnReason, 9, 1307)                                         \
     X(FileReasonAccess, 9, 970)                                         \
     X(FileReasonDiskFull, 9, 971)                                       \
     X(FileReasonMissing, 9, 972)                                        \

@@ -198,6 +198,7 @@ void ScheduleRunner::work() {
             target.address = Ipv4::toHost(e.address);
             target.authenticate = e.authentication;
             target.password = e.passwordText();
+            target.passwordBytes = e.passwordBytes();
             const int before = m_status[i].load();
             setStatus(i, ScheduleEntry::Executing);
             if (m_stop.load() == StopRequested) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/TextCodec.h"
 #include "protocol/CommandConnection.h"
 #include "registry/ProjectorRecord.h"
 
@@ -33,6 +34,8 @@ struct CtlOptions final {
     int searchWaitMs = -1; // one wait of a discovery search
     int stepMs = -1;       // one step of a schedule interval
     QString error;         // the usage error, already a catalog text
+    // The code page loadProjectors found: the records' passwords are hashed in it.
+    mutable TextCodec::Encoding listEncoding = TextCodec::Encoding::Utf8;
 
     // Parses everything; error is set on the first unknown option or missing value. A
     // password comes from --password-file FILE or, with --password -, from standard input
