@@ -15,7 +15,8 @@ namespace {
 
 constexpr int kRounds = 7;
 
-double bestMs(const ScheduleTable& table, const ScheduleOptions& options, const QDateTime& from, size_t& uploads) {
+double bestMs(const ScheduleTable& table, const ScheduleOptions& options, const QDateTime& from,
+              size_t& uploads) {
     double best = 1e12;
     for (int r = 0; r < kRounds; ++r) {
         QElapsedTimer t;
@@ -43,8 +44,9 @@ int main(int argc, char** argv) {
     const char* windows[] = {"07:00-11:00,17:00-19:00", "22:00-02:00", "06:30-08:00,12:00-13:30,18:00-23:00",
                              "09:00-17:00", "23:30-00:30,04:00-05:00"};
     for (int i = 0; i < ScheduleTable::kSlots; ++i) {
-        table.AddScheduleEntry(QStringLiteral("127.0.5.%1").arg(1 + i % 6), QStringLiteral("/pics/p%1.qv1").arg(i),
-                               QString::number(1 + i % 4), QString::number(5 + (i * 7) % 56), false, 0, {});
+        table.AddScheduleEntry(QStringLiteral("127.0.5.%1").arg(1 + i % 6),
+                               QStringLiteral("/pics/p%1.qv1").arg(i), QString::number(1 + i % 4),
+                               QString::number(5 + (i * 7) % 56), false, 0, {});
         Daypart& d = options.dayparts[static_cast<size_t>(i)];
         d.weekdays = *Daypart::parseWeekdays(QString::fromLatin1(days[i % 5]));
         d.windows = *Daypart::parseWindows(QString::fromLatin1(windows[(i / 5) % 5]));

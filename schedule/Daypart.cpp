@@ -29,7 +29,9 @@ std::optional<int> parseClock(QStringView text) {
 }
 
 QString clockText(int minute) {
-    return QStringLiteral("%1:%2").arg(minute / 60, 2, 10, QLatin1Char('0')).arg(minute % 60, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1:%2")
+        .arg(minute / 60, 2, 10, QLatin1Char('0'))
+        .arg(minute % 60, 2, 10, QLatin1Char('0'));
 }
 
 std::optional<int> dayIndex(QStringView name) {
@@ -44,8 +46,9 @@ std::optional<int> dayIndex(QStringView name) {
 } // namespace
 
 bool DaypartWindow::isValid() const {
-    return startMinute >= 0 && startMinute < kMinutesPerDay && endMinute >= 0 && endMinute <= kMinutesPerDay &&
-           startMinute != endMinute && !(endMinute == kMinutesPerDay && startMinute == 0);
+    return startMinute >= 0 && startMinute < kMinutesPerDay && endMinute >= 0 &&
+           endMinute <= kMinutesPerDay && startMinute != endMinute &&
+           !(endMinute == kMinutesPerDay && startMinute == 0);
 }
 
 std::optional<DaypartWindow> DaypartWindow::parse(QStringView text) {

@@ -39,7 +39,8 @@ public:
 
     // The windows that start on the local dates first to last, in order, those that touch
     // or overlap joined into one.
-    [[nodiscard]] std::vector<Span> spans(const Daypart& daypart, const QDate& first, const QDate& last) const;
+    [[nodiscard]] std::vector<Span> spans(const Daypart& daypart, const QDate& first,
+                                          const QDate& last) const;
 
     [[nodiscard]] QDateTime toDateTime(qint64 secs) const;
     [[nodiscard]] QDate localDate(qint64 secs) const;

@@ -55,7 +55,8 @@ SchedulePlan SchedulePlan::make(const ScheduleTable& table, const ScheduleOption
     days = std::clamp(days, 1, kMaxDays);
     plan.start = from.toSecsSinceEpoch();
     const QDate lastDay = local.date().addDays(days);
-    plan.end = calendar.instantOf(lastDay, local.time().hour() * 60 + local.time().minute()) + local.time().second();
+    plan.end =
+        calendar.instantOf(lastDay, local.time().hour() * 60 + local.time().minute()) + local.time().second();
     const int count = std::clamp(table.count, 0, ScheduleTable::kSlots);
 
     std::vector<EntryWindows> windows;

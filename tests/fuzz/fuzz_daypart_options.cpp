@@ -36,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (s.closes.isValid() && s.closes <= moment) {
                 __builtin_trap();
             }
-            if (!s.open && s.opens.isValid() && (s.opens <= moment || !s.closes.isValid() || s.closes <= s.opens)) {
+            if (!s.open && s.opens.isValid() &&
+                (s.opens <= moment || !s.closes.isValid() || s.closes <= s.opens)) {
                 __builtin_trap();
             }
         }

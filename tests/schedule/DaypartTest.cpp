@@ -69,7 +69,8 @@ TEST(DaypartText, WindowsAndDatesTakeOnlyWhatTheyMean) {
     }
     EXPECT_FALSE(Daypart::parseWindows(nine));
     EXPECT_EQ(Daypart::parseDate(u"2028-02-29"), QDate(2028, 2, 29));
-    for (const char16_t* bad : {u"2026-02-29", u"2026-2-03", u"26-02-03", u"2026-02-03T10:00", u"2026/02/03"}) {
+    for (const char16_t* bad :
+         {u"2026-02-29", u"2026-2-03", u"26-02-03", u"2026-02-03T10:00", u"2026/02/03"}) {
         EXPECT_FALSE(Daypart::parseDate(bad)) << QString::fromUtf16(bad).toStdString();
     }
 }
@@ -125,8 +126,9 @@ TEST_F(BerlinCalendar, FirstAndLastDatesBoundTheWindows) {
     EXPECT_FALSE(s.open);
     EXPECT_FALSE(s.opens.isValid()) << "never again";
     // A first date far ahead is found however far it is.
-    EXPECT_EQ(calendar.stateAt(part("mon", "06:00-07:00", QDate(2029, 1, 1)), berlin(2026, 12, 9, 0, 0)).opens,
-              berlin(2029, 1, 1, 6, 0));
+    EXPECT_EQ(
+        calendar.stateAt(part("mon", "06:00-07:00", QDate(2029, 1, 1)), berlin(2026, 12, 9, 0, 0)).opens,
+        berlin(2029, 1, 1, 6, 0));
 }
 
 TEST_F(BerlinCalendar, TheHourSkippedInSpringDropsNoWindow) {

@@ -1,4 +1,5 @@
 #include "schedule/SchedulePlan.h"
+#include "support/CatalogFixture.h"
 
 #include <QTemporaryDir>
 
@@ -21,7 +22,8 @@ protected:
              const char* days = nullptr, QDate first = {}, QDate last = {}) {
         const int index = table.count;
         ASSERT_EQ(table.AddScheduleEntry(QString::fromLatin1(address), u"/pics/p%1.qv1"_qs.arg(index + 1),
-                                         QString::number(store), QString::number(intervalMinutes), false, 0, {}),
+                                         QString::number(store), QString::number(intervalMinutes), false, 0,
+                                         {}),
                   ScheduleTable::AddResult::Added);
         Daypart& d = options.dayparts[static_cast<size_t>(index)];
         if (windows) {
@@ -34,8 +36,9 @@ protected:
         d.last = last;
     }
     SchedulePlan make(bool loop, int month, int day, int hour, int minute, int days = 1) const {
-        return SchedulePlan::make(table, options, loop, QDateTime(QDate(2026, month, day), QTime(hour, minute), kBerlin),
-                                  days, calendar);
+        return SchedulePlan::make(table, options, loop,
+                                  QDateTime(QDate(2026, month, day), QTime(hour, minute), kBerlin), days,
+                                  calendar);
     }
 
     ScheduleTable table;
@@ -85,10 +88,10 @@ TEST_F(Plan, InLoopAPassSkipsClosedEntriesAndWaitsWhenAllAreClosed) {
     add("127.0.5.2", 1, 30, "07:30-09:00");
     // The interval still follows an upload made just before a window closes.
     EXPECT_EQ(make(true, 12, 7, 6, 0).uploads, (Uploads{{at(12, 7, 7, 0), 0},
-                                                         {at(12, 7, 7, 20), 0},
-                                                         {at(12, 7, 7, 40), 1},
-                                                         {at(12, 7, 8, 10), 1},
-                                                         {at(12, 7, 8, 40), 1}}));
+                                                        {at(12, 7, 7, 20), 0},
+                                                        {at(12, 7, 7, 40), 1},
+                                                        {at(12, 7, 8, 10), 1},
+                                                        {at(12, 7, 8, 40), 1}}));
     // Over a week the same morning comes back every day.
     EXPECT_EQ(make(true, 12, 7, 6, 0, 7).uploads.size(), 35u);
 }
@@ -116,21 +119,23 @@ TEST_F(Plan, TheRepeatedAutumnHourDoesNotRepeatAWindow) {
     // In spring the window whose hour is skipped still runs, once the clocks land.
     const SchedulePlan spring = make(false, 3, 29, 0, 0);
     ASSERT_EQ(spring.uploads.size(), 1u);
-    EXPECT_EQ(spring.uploads[0].at, QDateTime(QDate(2026, 3, 29), QTime(1, 0), QTimeZone::utc()).toSecsSinceEpoch());
+    EXPECT_EQ(spring.uploads[0].at,
+              QDateTime(QDate(2026, 3, 29), QTime(1, 0), QTimeZone::utc()).toSecsSinceEpoch());
 }
 
 TEST_F(Plan, CollisionsAreSameProjectorAndStoreInOverlappingWindows) {
     add("127.0.5.1", 1, 60, "07:00-09:00");
     add("127.0.5.1", 1, 60, "08:00-10:00");
-    add("127.0.5.1", 2, 60, "07:00-10:00");              // another store
-    add("127.0.5.1", 1, 60, "10:00-11:00");              // meets entry 2's end, no overlap
-    add("127.0.5.3", 1, 60, "07:00-09:00", "sat");       // another projector
-    add("127.0.5.3", 1, 60, "06:00-08:00", "sun");       // same projector, other days
-    add("127.0.5.1", 1, 60);                              // no dayparts: the classic rotation
+    add("127.0.5.1", 2, 60, "07:00-10:00");        // another store
+    add("127.0.5.1", 1, 60, "10:00-11:00");        // meets entry 2's end, no overlap
+    add("127.0.5.3", 1, 60, "07:00-09:00", "sat"); // another projector
+    add("127.0.5.3", 1, 60, "06:00-08:00", "sun"); // same projector, other days
+    add("127.0.5.1", 1, 60);                       // no dayparts: the classic rotation
     const SchedulePlan plan = make(false, 12, 7, 6, 0, 7);
     EXPECT_EQ(plan.collisions, (std::vector<SchedulePlan::Collision>{{0, 1, at(12, 7, 8, 0)}}));
     // Overlaps before the plan starts are not its business.
-    EXPECT_EQ(make(false, 12, 7, 9, 30, 1).collisions, (std::vector<SchedulePlan::Collision>{{0, 1, at(12, 8, 8, 0)}}));
+    EXPECT_EQ(make(false, 12, 7, 9, 30, 1).collisions,
+              (std::vector<SchedulePlan::Collision>{{0, 1, at(12, 8, 8, 0)}}));
     // Two days that share a night window do clash.
     options.dayparts[5].windows = *Daypart::parseWindows(u"23:00-08:00");
     options.dayparts[5].weekdays = *Daypart::parseWeekdays(u"fri");
@@ -187,7 +192,9 @@ TEST(ScheduleOptionsDayparts, DamagedOrHostileLinesAreRefusedAndNamed) {
         {"entry.1.windows=\n", 1},
         {"entry.1.from=2026-13-01\n", 1},
         {"# note\n\nentry.2.until=tomorrow\n", 3},
-        {"entry.1.days=mon\xe2\x80\xae" "fri\n", 1},
+        {"entry.1.days=mon\xe2\x80\xae"
+         "fri\n",
+         1},
         {"entry.1.from=2026-05-01\nentry.1.until=2026-04-01\n", 0},
     };
     for (const auto& [text, line] : bad) {
@@ -201,11 +208,13 @@ TEST(ScheduleOptionsDayparts, DamagedOrHostileLinesAreRefusedAndNamed) {
         EXPECT_EQ(where.number, line) << text.toStdString();
     }
     // The line is shown with its invisible characters spelled out.
+    const ShippedCatalog catalog;
     QTemporaryDir dir;
     const QString schedule = dir.filePath(u"week.sch"_qs);
     QFile side(ScheduleOptions::sidePath(schedule));
     ASSERT_TRUE(side.open(QIODevice::WriteOnly));
-    side.write("retry=on\nentry.4.days=mon\xe2\x80\xae" "fri\n");
+    side.write("retry=on\nentry.4.days=mon\xe2\x80\xae"
+               "fri\n");
     side.close();
     ScheduleOptions loaded;
     ScheduleOptions::BadLine where;

@@ -38,7 +38,8 @@ CtlRun ctl(const QStringList& args) {
         p.waitForFinished();
         return {};
     }
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
 }
 
 QByteArray readAll(const QString& path) {
@@ -49,15 +50,18 @@ QByteArray readAll(const QString& path) {
 class ScheduleDaypartCommand : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(m_table.AddScheduleEntry(u"127.0.5.1"_qs, u"/pics/morning.qv1"_qs, u"1"_qs, u"30"_qs, false, 0, {}),
+        ASSERT_EQ(m_table.AddScheduleEntry(u"127.0.5.1"_qs, u"/pics/morning.qv1"_qs, u"1"_qs, u"30"_qs, false,
+                                           0, {}),
                   ScheduleTable::AddResult::Added);
-        ASSERT_EQ(m_table.AddScheduleEntry(u"127.0.5.1"_qs, u"/pics/noon.qv1"_qs, u"1"_qs, u"60"_qs, false, 0, {}),
-                  ScheduleTable::AddResult::Added);
+        ASSERT_EQ(
+            m_table.AddScheduleEntry(u"127.0.5.1"_qs, u"/pics/noon.qv1"_qs, u"1"_qs, u"60"_qs, false, 0, {}),
+            ScheduleTable::AddResult::Added);
         ASSERT_TRUE(ScheduleFile::save(m_schedule, m_table).ok());
         m_scheduleBytes = readAll(m_schedule);
     }
     QStringList plan(QStringList more) const {
-        return QStringList{u"schedule"_qs, u"plan"_qs, m_schedule, u"--start"_qs, u"2026-12-07T06:00"_qs} + more;
+        return QStringList{u"schedule"_qs, u"plan"_qs, m_schedule, u"--start"_qs, u"2026-12-07T06:00"_qs} +
+               more;
     }
     QStringList edit(QStringList more) const {
         return QStringList{u"schedule"_qs, u"edit"_qs, m_schedule} + more;
@@ -73,15 +77,17 @@ protected:
 } // namespace
 
 TEST_F(ScheduleDaypartCommand, EditSetsTheOptionsFileAndPlanFollowsIt) {
-    CtlRun r = ctl(edit({u"--entry"_qs, u"1"_qs, u"--days"_qs, u"mon-fri"_qs, u"--window"_qs, u"07:00-08:00"_qs,
-                         u"--window"_qs, u"22:00-02:00"_qs, u"--from"_qs, u"2026-12-01"_qs}));
+    CtlRun r =
+        ctl(edit({u"--entry"_qs, u"1"_qs, u"--days"_qs, u"mon-fri"_qs, u"--window"_qs, u"07:00-08:00"_qs,
+                  u"--window"_qs, u"22:00-02:00"_qs, u"--from"_qs, u"2026-12-01"_qs}));
     ASSERT_EQ(r.exit, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.contains(u"mon-fri")) << r.out.toStdString();
     r = ctl(edit({u"--entry"_qs, u"2"_qs, u"--window"_qs, u"07:30-13:00"_qs}));
     ASSERT_EQ(r.exit, 0) << r.err.toStdString();
-    EXPECT_EQ(readAll(m_side), QByteArrayLiteral("verify=off\nretry=off\n"
-                                                 "entry.1.days=mon-fri\nentry.1.windows=07:00-08:00,22:00-02:00\n"
-                                                 "entry.1.from=2026-12-01\nentry.2.windows=07:30-13:00\n"));
+    EXPECT_EQ(readAll(m_side),
+              QByteArrayLiteral("verify=off\nretry=off\n"
+                                "entry.1.days=mon-fri\nentry.1.windows=07:00-08:00,22:00-02:00\n"
+                                "entry.1.from=2026-12-01\nentry.2.windows=07:30-13:00\n"));
     EXPECT_EQ(readAll(m_schedule), m_scheduleBytes) << "the schedule file itself never changes";
 
     r = ctl(plan({u"--json"_qs, u"--days"_qs, u"1"_qs}));
@@ -117,7 +123,8 @@ TEST_F(ScheduleDaypartCommand, EditSetsTheOptionsFileAndPlanFollowsIt) {
     r = ctl(edit({u"--entry"_qs, u"1"_qs, u"--clear"_qs}));
     ASSERT_EQ(r.exit, 0) << r.err.toStdString();
     r = ctl(plan({u"--json"_qs, u"--days"_qs, u"1"_qs}));
-    const QJsonArray cleared = QJsonDocument::fromJson(r.out.toUtf8()).object().value(u"uploads"_qs).toArray();
+    const QJsonArray cleared =
+        QJsonDocument::fromJson(r.out.toUtf8()).object().value(u"uploads"_qs).toArray();
     ASSERT_FALSE(cleared.isEmpty());
     EXPECT_EQ(cleared[0].toObject().value(u"time"_qs).toString(), u"2026-12-07T06:00:00+01:00");
 }
@@ -131,7 +138,8 @@ TEST_F(ScheduleDaypartCommand, BadInputIsExitTwoAndLeavesTheFileAsItWas) {
         {{u"--entry"_qs, u"1"_qs, u"--from"_qs, u"2026-02-30"_qs}, u"2026-02-30"},
         {{u"--entry"_qs, u"3"_qs, u"--days"_qs, u"mon"_qs}, u"1 to 2"},
         {{u"--entry"_qs, u"x"_qs, u"--days"_qs, u"mon"_qs}, u"1 to 2"},
-        {{u"--entry"_qs, u"2"_qs, u"--from"_qs, u"2026-12-10"_qs, u"--until"_qs, u"2026-12-01"_qs}, u"2026-12-01"},
+        {{u"--entry"_qs, u"2"_qs, u"--from"_qs, u"2026-12-10"_qs, u"--until"_qs, u"2026-12-01"_qs},
+         u"2026-12-01"},
         {{u"--entry"_qs, u"2"_qs}, u"--clear"},
         {{u"--entry"_qs, u"2"_qs, u"--window"_qs}, u"--window"},
         {{u"--entry"_qs, u"2"_qs, u"--weekdays"_qs, u"mon"_qs}, u"--weekdays"},
@@ -156,7 +164,8 @@ TEST_F(ScheduleDaypartCommand, BadInputIsExitTwoAndLeavesTheFileAsItWas) {
     // A damaged options file is named with its line, and neither planned from nor overwritten.
     QFile side(m_side);
     ASSERT_TRUE(side.open(QIODevice::WriteOnly));
-    side.write("verify=on\nentry.2.windows=07:00-\xe2\x80\xae" "08:00\n");
+    side.write("verify=on\nentry.2.windows=07:00-\xe2\x80\xae"
+               "08:00\n");
     side.close();
     const QByteArray damaged = readAll(m_side);
     r = ctl(plan({}));

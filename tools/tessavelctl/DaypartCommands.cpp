@@ -31,7 +31,8 @@ int usage(QTextStream& err, const QString& why = {}) {
 bool loadSchedule(const QString& path, ScheduleTable& table, ScheduleOptions& options, QTextStream& err) {
     const IoResult loaded = ScheduleFile::load(path, table);
     if (!loaded.ok()) {
-        err << CatalogText(msg::CtlInputUnreadable, {path, FileErrorReason::ofSystemText(loaded.detail)}) << '\n';
+        err << CatalogText(msg::CtlInputUnreadable, {path, FileErrorReason::ofSystemText(loaded.detail)})
+            << '\n';
         return false;
     }
     if (table.count < 1) {
@@ -51,8 +52,8 @@ QString dateOrAny(const QDate& d) {
     return d.isValid() ? d.toString(Qt::ISODate) : CatalogText(msg::DaypartAny);
 }
 
-void printPlan(const SchedulePlan& plan, const ScheduleTable& table, const DaypartCalendar& calendar, bool json,
-               QTextStream& out) {
+void printPlan(const SchedulePlan& plan, const ScheduleTable& table, const DaypartCalendar& calendar,
+               bool json, QTextStream& out) {
     auto stamp = [&](qint64 secs) { return calendar.toDateTime(secs).toString(Qt::ISODate); };
     if (json) {
         QJsonArray uploads;
@@ -72,8 +73,10 @@ void printPlan(const SchedulePlan& plan, const ScheduleTable& table, const Daypa
                                           {u"store"_qs, e.saveId},
                                           {u"from"_qs, stamp(c.from)}});
         }
-        QJsonObject doc{{u"start"_qs, stamp(plan.start)}, {u"end"_qs, stamp(plan.end)},
-                        {u"uploads"_qs, uploads},       {u"collisions"_qs, collisions},
+        QJsonObject doc{{u"start"_qs, stamp(plan.start)},
+                        {u"end"_qs, stamp(plan.end)},
+                        {u"uploads"_qs, uploads},
+                        {u"collisions"_qs, collisions},
                         {u"truncated"_qs, plan.truncated}};
         if (plan.endless) {
             doc.insert(u"endlessFrom"_qs, stamp(plan.endlessFrom));
@@ -98,8 +101,8 @@ void printPlan(const SchedulePlan& plan, const ScheduleTable& table, const Daypa
         out << stamp(u.at).leftJustified(timeWidth) << "  "
             << QString::number(u.entry + 1).rightJustified(entryWidth) << "  "
             << Ipv4::toText(e.address).leftJustified(addressWidth) << "  "
-            << QString::number(e.saveId).rightJustified(storeWidth) << "  " << VisibleText::shown(e.imageFilePath())
-            << '\n';
+            << QString::number(e.saveId).rightJustified(storeWidth) << "  "
+            << VisibleText::shown(e.imageFilePath()) << '\n';
     }
 }
 
@@ -159,13 +162,14 @@ int RunSchedulePlanCommand(const QStringList& args, QTextStream& out, QTextStrea
     printPlan(plan, table, calendar, json, out);
     for (const SchedulePlan::Collision& c : plan.collisions) {
         const ScheduleEntry& e = table.entries[static_cast<size_t>(c.first)];
-        err << CatalogText(msg::PlanCollision,
-                           {QString::number(c.first + 1), QString::number(c.second + 1), Ipv4::toText(e.address),
-                            QString::number(e.saveId), calendar.toDateTime(c.from).toString(Qt::ISODate)})
+        err << CatalogText(msg::PlanCollision, {QString::number(c.first + 1), QString::number(c.second + 1),
+                                                Ipv4::toText(e.address), QString::number(e.saveId),
+                                                calendar.toDateTime(c.from).toString(Qt::ISODate)})
             << '\n';
     }
     if (plan.endless) {
-        err << CatalogText(msg::PlanEndless, {calendar.toDateTime(plan.endlessFrom).toString(Qt::ISODate)}) << '\n';
+        err << CatalogText(msg::PlanEndless, {calendar.toDateTime(plan.endlessFrom).toString(Qt::ISODate)})
+            << '\n';
     }
     if (plan.truncated) {
         err << CatalogText(msg::PlanTruncated, {QString::number(SchedulePlan::kMaxUploads)}) << '\n';
@@ -184,7 +188,8 @@ int RunScheduleEditCommand(const QStringList& args, QTextStream& out, QTextStrea
     std::optional<QDate> first;
     std::optional<QDate> last;
     bool clear = false;
-    static const QStringList kValued = {u"--entry"_qs, u"--days"_qs, u"--window"_qs, u"--from"_qs, u"--until"_qs};
+    static const QStringList kValued = {u"--entry"_qs, u"--days"_qs, u"--window"_qs, u"--from"_qs,
+                                        u"--until"_qs};
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         if (a == u"--clear") {
@@ -221,7 +226,8 @@ int RunScheduleEditCommand(const QStringList& args, QTextStream& out, QTextStrea
                 windows.emplace();
             }
             if (windows->size() >= Daypart::kMaxWindows) {
-                err << CatalogText(msg::DaypartTooManyWindows, {QString::number(Daypart::kMaxWindows)}) << '\n';
+                err << CatalogText(msg::DaypartTooManyWindows, {QString::number(Daypart::kMaxWindows)})
+                    << '\n';
                 return CtlExit::BadUsage;
             }
             windows->append(*w);
@@ -257,7 +263,8 @@ int RunScheduleEditCommand(const QStringList& args, QTextStream& out, QTextStrea
     d.first = first.value_or(d.first);
     d.last = last.value_or(d.last);
     if (d.first.isValid() && d.last.isValid() && d.last < d.first) {
-        err << CatalogText(msg::DaypartLastBeforeFirst, {d.first.toString(Qt::ISODate), d.last.toString(Qt::ISODate)})
+        err << CatalogText(msg::DaypartLastBeforeFirst,
+                           {d.first.toString(Qt::ISODate), d.last.toString(Qt::ISODate)})
             << '\n';
         return CtlExit::BadUsage;
     }
@@ -270,7 +277,8 @@ int RunScheduleEditCommand(const QStringList& args, QTextStream& out, QTextStrea
     }
     const QString any = CatalogText(msg::DaypartAny);
     out << CatalogText(msg::DaypartSummary,
-                       {QString::number(entry), d.weekdays == Daypart::kEveryDay ? any : Daypart::weekdaysText(d.weekdays),
+                       {QString::number(entry),
+                        d.weekdays == Daypart::kEveryDay ? any : Daypart::weekdaysText(d.weekdays),
                         d.windows.isEmpty() ? any : Daypart::windowsText(d.windows), dateOrAny(d.first),
                         dateOrAny(d.last)})
         << '\n';
