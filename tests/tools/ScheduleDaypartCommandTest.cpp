@@ -90,7 +90,8 @@ TEST_F(ScheduleDaypartCommand, EditSetsTheOptionsFileAndPlanFollowsIt) {
                                 "entry.1.from=2026-12-01\nentry.2.windows=07:30-13:00\n"));
     EXPECT_EQ(readAll(m_schedule), m_scheduleBytes) << "the schedule file itself never changes";
 
-    r = ctl(plan({u"--json"_qs, u"--days"_qs, u"1"_qs}));
+    // --json may also stand before the command word, as for the other commands.
+    r = ctl(QStringList{u"--json"_qs} + plan({u"--days"_qs, u"1"_qs}));
     ASSERT_EQ(r.exit, 0) << r.err.toStdString();
     const QJsonObject doc = QJsonDocument::fromJson(r.out.toUtf8()).object();
     const QJsonArray uploads = doc.value(u"uploads"_qs).toArray();

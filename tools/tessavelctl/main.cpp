@@ -60,9 +60,16 @@ int main(int argc, char* argv[]) {
     // schedule plan and edit take options of their own (--days means days of the week to edit).
     if (word + 1 < args.size() && args.at(word) == u"schedule" &&
         (args.at(word + 1) == u"plan" || args.at(word + 1) == u"edit")) {
-        const int status = args.at(word + 1) == u"plan"
-                               ? RunSchedulePlanCommand(args.mid(word + 2), out, err)
-                               : RunScheduleEditCommand(args.mid(word + 2), out, err);
+        QStringList own = args.mid(word + 2);
+        const bool plan = args.at(word + 1) == u"plan";
+        // --json and --loop may stand before the command word, as for the other commands.
+        for (qsizetype i = 0; plan && i < word; ++i) {
+            if (args.at(i) == u"--json" || args.at(i) == u"--loop") {
+                own << args.at(i);
+            }
+        }
+        const int status =
+            plan ? RunSchedulePlanCommand(own, out, err) : RunScheduleEditCommand(own, out, err);
         out.flush();
         err.flush();
         UnloadCatalog();
