@@ -176,19 +176,19 @@ TEST_F(ProjectorListDialogs, EveryColumnFitsItsHeaderAndItsWordsInBothLanguages)
         for (const QSize size : {dlg.size(), QSize(1366, 740)}) {
             dlg.resize(size);
             ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.size() == size; }, 20000));
-            const char* language = chinese ? "zh" : "en";
+            const char* lang = chinese ? "zh" : "en";
             for (int c = 0; c < t->columnCount(); ++c) {
                 EXPECT_GE(t->columnWidth(c), HeaderTextNeeds(t->horizontalHeader(), c))
-                    << language << " column " << c << " at " << size.width();
+                    << lang << " column " << c << " at " << size.width();
             }
             for (int row = 0; row < t->rowCount(); ++row) {
-                EXPECT_GE(t->columnWidth(3), CellTextNeeds(t, t->item(row, 3)->text())) << language;
+                EXPECT_GE(t->columnWidth(3), CellTextNeeds(t, t->item(row, 3)->text())) << lang;
             }
             int total = 0;
             for (int c = 0; c < t->columnCount(); ++c) {
                 total += t->columnWidth(c);
             }
-            EXPECT_LE(total, t->viewport()->width()) << language << ": no column pushed out of sight";
+            EXPECT_LE(total, t->viewport()->width()) << lang << ": no column pushed out of sight";
         }
     }
 }
