@@ -140,6 +140,19 @@ void CMainFrame::attachProjectorCommands() {
         always);
     auto showCommand = [this]<typename Dialog>() {
         Dialog dialog(m_state.projectors(), m_state.commandObserver(), this);
+        // Opened from a projector's row: that projector comes selected, listed or not.
+        if (const std::optional<quint32> row = std::exchange(m_rowTarget, std::nullopt)) {
+            ProjectorRecord record;
+            record.name = Ipv4::toText(*row);
+            record.address = Ipv4::toOctets(*row);
+            for (const ProjectorRecord& r : m_state.projectors().projectors()) {
+                if (r.hostAddress() == *row) {
+                    record = r;
+                    break;
+                }
+            }
+            dialog.selectProjector(record);
+        }
         dialog.exec();
     };
     setCommandHandler(
@@ -422,9 +435,11 @@ void CMainFrame::RunProjectorCommand(int commandId, quint32 hostAddress) {
         if (commandId == Cmd::Send) {
             m_sendTarget = hostAddress;
         }
+        m_rowTarget = hostAddress;
         a->trigger();
     }
     m_sendTarget.reset();
+    m_rowTarget.reset();
 }
 
 void CMainFrame::showAbout() {

@@ -88,7 +88,8 @@ private:
 
     AppState& m_state;
     std::optional<quint32> m_sendTarget;
-    bool m_closeWhenStopped = false; // a close waits for the schedule's worker to end
+    std::optional<quint32> m_rowTarget; // the row a projector command was asked from
+    bool m_closeWhenStopped = false;    // a close waits for the schedule's worker to end
     bool m_cursorHeld = false;
     QHash<int, QAction*> m_actions;
     QHash<int, std::function<bool()>> m_enabledWhen;

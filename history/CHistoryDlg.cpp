@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateEdit>
+#include <QDateTime>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -20,9 +21,12 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QStyle>
 #include <QTableView>
 #include <QThread>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -87,6 +91,7 @@ CHistoryDlg::CHistoryDlg(QString databasePath, QWidget* parent)
     // Fixed row heights keep the table fast with a hundred thousand rows.
     m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_table->horizontalHeader()->setStretchLastSection(true);
+    fitColumns();
 
     m_count = new QLabel(CatalogText(msg::HistoryLoading), this);
     m_count->setTextFormat(Qt::PlainText);
@@ -160,9 +165,32 @@ void CHistoryDlg::showRecords(std::optional<HistoryRecords> records) {
         }
         m_export->setEnabled(true);
         applyFilter();
+        fitColumns();
     }
     m_loaded = true;
     Q_EMIT loaded();
+}
+
+// Every header is read whole in either language; the time is never cut, and the result
+// takes what its texts need up to a third of the table (its tooltip holds the rest).
+void CHistoryDlg::fitColumns() {
+    QHeaderView* header = m_table->horizontalHeader();
+    const int cellMargins =
+        2 * (m_table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_table) + 1);
+    const QString widestTime = QDateTime(QDate(2000, 12, 28), QTime(20, 58, 58))
+                                   .toString(QLatin1String(HistoryTableModel::kTimeFormat));
+    for (int c = 0; c + 1 < m_model->columnCount(); ++c) {
+        int width = qMax(header->sectionSize(c), header->sectionSizeHint(c));
+        if (c == HistoryTableModel::Time) {
+            width = std::max({width, m_table->fontMetrics().horizontalAdvance(widestTime) + 2 * cellMargins,
+                              static_cast<const QAbstractItemView*>(m_table)->sizeHintForColumn(c)});
+        }
+        if (c == HistoryTableModel::Result) {
+            width = qMax(width, qMin(static_cast<const QAbstractItemView*>(m_table)->sizeHintForColumn(c),
+                                     m_table->viewport()->width() / 3));
+        }
+        header->resizeSection(c, width);
+    }
 }
 
 void CHistoryDlg::applyFilter() {

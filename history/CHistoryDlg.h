@@ -34,6 +34,7 @@ private:
     void startLoading();
     void showRecords(std::optional<HistoryRecords> records);
     void applyFilter();
+    void fitColumns();
     void exportCsv();
 
     QString m_path;

@@ -103,7 +103,7 @@ QStringList HistoryTableModel::commands() const {
 QString HistoryTableModel::cellText(const HistoryRecord& r, int column) const {
     switch (column) {
     case Time:
-        return r.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        return r.time.toLocalTime().toString(QLatin1String(kTimeFormat));
     case User:
         return r.user;
     case Projector:
@@ -146,6 +146,10 @@ QVariant HistoryTableModel::data(const QModelIndex& index, int role) const {
     }
     if (role == Qt::ToolTipRole && index.column() == File) {
         return VisibleText::toolTip(r.filePath);
+    }
+    // A long result may not fit its column.
+    if (role == Qt::ToolTipRole && index.column() == Result) {
+        return VisibleText::toolTip(cellText(r, Result));
     }
     if (role == Qt::TextAlignmentRole && (index.column() == Store || index.column() == Took)) {
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);

@@ -12,6 +12,9 @@ class HistoryTableModel final : public QAbstractTableModel {
 public:
     enum Column { Time, User, Projector, Address, Command, Store, File, Result, Took, ColumnCount };
 
+    // How the Time column writes a record's local time.
+    static constexpr const char* kTimeFormat = "yyyy-MM-dd HH:mm:ss";
+
     explicit HistoryTableModel(QObject* parent = nullptr);
 
     // Records newest first, as the store hands them out.

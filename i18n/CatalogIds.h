@@ -655,6 +655,19 @@
     X(DaypartSaveFailed, 9, 1280)                                       \
     X(DaypartNothingToChange, 9, 1281)                                  \
     X(PlanBadStart, 9, 1282)                                            \
+    X(NothingToCancel, 9, 1180)                                         \
+    X(CancelNamedOutcome, 9, 1181)                                      \
+    X(NothingToCancelState, 9, 1182)                                    \
+    X(StatusCancelNothing, 9, 1183)                                     \
+    X(SendRowNoSocket, 9, 1184)                                         \
+    X(SendRowRefused, 9, 1185)                                          \
+    X(SendRowConnectTimeout, 9, 1186)                                   \
+    X(SendRowNoGreeting, 9, 1187)                                       \
+    X(SendRowGreetingWaitFailed, 9, 1188)                               \
+    X(SendRowClosedBeforeGreeting, 9, 1189)                             \
+    X(SendRowWrongPassword, 9, 1190)                                    \
+    X(SendRowBusy, 9, 1191)                                             \
+    X(SendRowSilence, 9, 1192)                                          \
     X(MenuRedo, 53, 99)                                                 \
     X(PromptRedo, 53, 100)
 

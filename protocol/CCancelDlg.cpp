@@ -15,8 +15,16 @@ CStoreCommandDlg::Layout cancelLayout() {
     l.running = msg::StatusCancelRunning;
     l.done = msg::StatusCancelDone;
     l.failed = msg::StatusCancelFailed;
+    // A store with nothing running is told so, and no CANCEL goes out to fail there.
     l.run = [](int store, const CommandTarget& t, const CommandContext& c) {
-        return CancelTransmission(store, t, c);
+        return CancelIfRunning(store, t, c);
+    };
+    l.namedMessage = msg::CancelNamedOutcome;
+    l.statusAfter = [](const RunReport& report) {
+        if (report.text == msg::NothingToCancelState) {
+            return msg::StatusCancelNothing;
+        }
+        return report.result == 0 ? msg::StatusCancelDone : msg::StatusCancelFailed;
     };
     return l;
 }

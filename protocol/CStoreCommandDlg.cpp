@@ -126,6 +126,24 @@ CStoreCommandDlg::~CStoreCommandDlg() {
     m_run.reset();
 }
 
+void CStoreCommandDlg::selectProjector(const ProjectorRecord& record) {
+    qsizetype row = -1;
+    for (qsizetype i = 0; i < m_list.size(); ++i) {
+        if (m_list[i].address == record.address) {
+            row = i;
+            break;
+        }
+    }
+    if (row < 0) {
+        m_list.append(record);
+        m_table->FillProjectorList(m_list);
+        row = m_list.size() - 1;
+    }
+    m_table->clearSelection();
+    m_table->selectRow(static_cast<int>(row));
+    m_table->scrollToItem(m_table->item(static_cast<int>(row), 0));
+}
+
 int CStoreCommandDlg::storeNumber() const {
     if (m_temporaryRadio != nullptr && !m_storeRadio->isChecked()) {
         return m_temporary->currentIndex() + 5;
@@ -160,6 +178,7 @@ void CStoreCommandDlg::runSelected() {
         });
     }
     m_runRecords = records;
+    m_runStore = store;
     m_current = -1;
     if (m_run->start(steps)) {
         showRunning(true);
@@ -180,9 +199,19 @@ void CStoreCommandDlg::projectorStarted(int index) {
 void CStoreCommandDlg::projectorFinished(int index, const QVariant& outcome) {
     const auto report = outcome.value<RunReport>();
     if (report.showsMessage) {
-        CMessageBox::show(this, report.message(), boxIcon(report.icon), QMessageBox::Ok);
+        QString text = report.message();
+        if (m_layout.namedMessage) {
+            const ProjectorRecord record = m_runRecords.value(index);
+            const QString name = record.name.isEmpty() ? Ipv4::toText(record.address) : record.name;
+            text = CatalogText(*m_layout.namedMessage,
+                               {VisibleText::shown(name), QString::number(m_runStore), text});
+        }
+        CMessageBox::show(this, text, boxIcon(report.icon), QMessageBox::Ok);
     }
-    m_status->setText(CatalogText(report.result == 0 ? m_layout.done : m_layout.failed, insertsFor(index)));
+    const CatalogId after = m_layout.statusAfter ? m_layout.statusAfter(report)
+                            : report.result == 0 ? m_layout.done
+                                                 : m_layout.failed;
+    m_status->setText(CatalogText(after, insertsFor(index)));
 }
 
 void CStoreCommandDlg::runEnded(bool stopped) {

@@ -38,6 +38,11 @@ public:
         CatalogId buttonText;
         CatalogId running, done, failed; // status line before and after each run
         Run run;
+        // When set, each message box names its projector and store: this text with the
+        // projector's name, the store number and the run's own message as inserts.
+        std::optional<CatalogId> namedMessage;
+        // When set, picks the status line after a run instead of done or failed.
+        std::function<CatalogId(const RunReport&)> statusAfter;
     };
 
     ~CStoreCommandDlg() override;
@@ -54,6 +59,9 @@ public:
     [[nodiscard]] bool isRunning() const;
 
     [[nodiscard]] CProjectorTable* projectorTable() const { return m_table; }
+    // Starts with this projector alone selected, its row found by address; a projector the
+    // list does not hold (one just found on the network) gets a row of its own here.
+    void selectProjector(const ProjectorRecord& record);
 
     // Closing during a run stops it first; the dialog closes once the run has ended.
     void done(int result) override;
@@ -78,6 +86,7 @@ private:
     Layout m_layout;
     ProjectorList m_list;           // the copy taken on opening
     ProjectorList m_runRecords;     // the rows of the run under way, from the top
+    int m_runStore = 0;             // the store number of the run under way
     int m_current = -1;             // the run's row being asked
     std::optional<int> m_closeWith; // Close was asked for during the run
     std::unique_ptr<StoreCommandRun> m_run;

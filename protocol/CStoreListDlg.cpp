@@ -15,6 +15,17 @@
 
 #include <utility>
 
+namespace {
+
+// A failure reason can outgrow its column: the tooltip holds the whole text.
+QTableWidgetItem* textItem(const QString& text) {
+    auto* item = new QTableWidgetItem(VisibleText::shown(text));
+    item->setToolTip(VisibleText::toolTip(text));
+    return item;
+}
+
+} // namespace
+
 CStoreListDlg::CStoreListDlg(Form form, const CommandContext& context, QWidget* parent)
     : QDialog(parent), m_form(form), m_cancel(std::make_unique<StoreCommandRun>(context)) {
     setObjectName(QStringLiteral("storeListDlg"));
@@ -24,6 +35,8 @@ CStoreListDlg::CStoreListDlg(Form form, const CommandContext& context, QWidget* 
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->verticalHeader()->hide();
     m_list->setShowGrid(false);
+    // The last column (file size, status or cancel result) takes what room is left.
+    m_list->horizontalHeader()->setStretchLastSection(true);
     m_cancelButton = new QPushButton(CatalogText(msg::ButtonCancelTransmit), this);
     m_cancelButton->setObjectName(QStringLiteral("cancelTransmitButton"));
     m_stop = new QPushButton(CatalogText(msg::ButtonStop), this);
@@ -37,7 +50,11 @@ CStoreListDlg::CStoreListDlg(Form form, const CommandContext& context, QWidget* 
     connect(m_stop, &QPushButton::clicked, this, &CStoreListDlg::stopCancel);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_cancel.get(), &StoreCommandRun::stepFinished, this, [this](int index, const QVariant& outcome) {
-        setCancelText(index, outcome.value<StoreText>().text);
+        const auto c = outcome.value<StoreCancel>();
+        // The state just asked is newer than the one the form opened with.
+        setStateText(index, c.state.text);
+        setCancelText(index, c.outcome.text);
+        m_list->resizeColumnToContents(1);
         m_nextCancelRow = index + 1;
     });
     connect(m_cancel.get(), &StoreCommandRun::finished, this, &CStoreListDlg::cancelEnded);
@@ -50,7 +67,7 @@ CStoreListDlg::CStoreListDlg(Form form, const CommandContext& context, QWidget* 
     auto* column = new QVBoxLayout(this);
     column->addWidget(m_list);
     column->addLayout(buttons);
-    resize(420, 230);
+    resize(560, 230);
 }
 
 // The run goes first: its thread is told to stop and waited for, a fraction of a second.
@@ -88,12 +105,17 @@ void CStoreListDlg::setUp() {
     m_list->setRowCount(4);
     for (int row = 0; row < 4; ++row) {
         m_list->setItem(row, 0, new QTableWidgetItem(QString::number(row + 1)));
-        m_list->setItem(row, 1,
-                        new QTableWidgetItem(VisibleText::shown(m_texts[static_cast<size_t>(2 * row)])));
+        m_list->setItem(row, 1, textItem(m_texts[static_cast<size_t>(2 * row)]));
         if (m_form == Information) {
-            m_list->setItem(
-                row, 2, new QTableWidgetItem(VisibleText::shown(m_texts[static_cast<size_t>(2 * row + 1)])));
+            m_list->setItem(row, 2, textItem(m_texts[static_cast<size_t>(2 * row + 1)]));
         }
+    }
+    // Widened, never narrowed, to the texts and headers of the columns before the last.
+    for (int c = 0; c + 1 < m_list->columnCount(); ++c) {
+        m_list->setColumnWidth(c, qMax(m_list->columnWidth(c),
+                                       static_cast<const QAbstractItemView*>(m_list)->sizeHintForColumn(c)));
+        m_list->setColumnWidth(c,
+                               qMax(m_list->columnWidth(c), m_list->horizontalHeader()->sectionSizeHint(c)));
     }
     m_cancelButton->setVisible(m_form == Status);
     m_stop->setVisible(m_form == Status);
@@ -119,8 +141,9 @@ void CStoreListDlg::OnCancelTransmit() {
     QList<StoreCommandRun::Step> steps;
     for (int store = 1; store <= 4; ++store) {
         setCancelText(store - 1, QString());
+        // Only a store whose state shows a transmission gets a CANCEL.
         steps.append([store, target = m_target](const CommandContext& context) {
-            return QVariant::fromValue(CancelStoreTransmission(store, target, context));
+            return QVariant::fromValue(CancelStoreIfRunning(store, target, context));
         });
     }
     m_nextCancelRow = 0;
@@ -139,7 +162,13 @@ bool CStoreListDlg::isCancelling() const {
 }
 
 void CStoreListDlg::setCancelText(int row, const QString& text) {
-    m_list->setItem(row, 2, new QTableWidgetItem(VisibleText::shown(text)));
+    m_list->setItem(row, 2, textItem(text));
+}
+
+void CStoreListDlg::setStateText(int row, const QString& text) {
+    if (m_form == Status) {
+        m_list->setItem(row, 1, textItem(text));
+    }
 }
 
 void CStoreListDlg::showCancelling(bool cancelling) {

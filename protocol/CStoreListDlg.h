@@ -56,6 +56,7 @@ private:
     void showCancelling(bool cancelling);
     void cancelEnded(bool stopped);
     void setCancelText(int row, const QString& text);
+    void setStateText(int row, const QString& text);
 
     Form m_form;
     std::unique_ptr<StoreCommandRun> m_cancel;

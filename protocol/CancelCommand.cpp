@@ -5,6 +5,7 @@
 #include "protocol/CommandExchange.h"
 #include "protocol/CommandRecording.h"
 #include "protocol/ResultExplanation.h"
+#include "protocol/TransStateQuery.h"
 
 namespace {
 
@@ -69,4 +70,58 @@ StoreText CancelStoreTransmission(int storeNumber, const CommandTarget& target,
     return RunObserved(
         context, CommandEventFor("CANCEL", storeNumber, target),
         [&] { return cancelStoreTransmission(storeNumber, target, context); }, DescribeStoreText);
+}
+
+CancelNeed CancelNeedOf(const StoreText& state) {
+    if (state.result == 0) {
+        const bool quiet = state.id == msg::TransStateIdle || state.id == msg::TransStateCompleted ||
+                           state.id == msg::TransStateFailed;
+        return quiet ? CancelNeed::NothingRunning : CancelNeed::Cancel;
+    }
+    // It answered but could not say: the CANCEL may still find something to end.
+    if (state.id == msg::StateUnavailable || state.id == msg::ReplyNotUnderstood) {
+        return CancelNeed::Cancel;
+    }
+    return CancelNeed::Unreachable;
+}
+
+StoreCancel CancelStoreIfRunning(int storeNumber, const CommandTarget& target,
+                                 const CommandContext& context) {
+    StoreCancel c;
+    c.state = QueryStoreState(storeNumber, target, context);
+    switch (CancelNeedOf(c.state)) {
+    case CancelNeed::NothingRunning:
+        c.outcome = storeText(0, msg::NothingToCancel);
+        break;
+    case CancelNeed::Unreachable:
+        c.outcome = c.state;
+        break;
+    case CancelNeed::Cancel:
+        c.outcome = CancelStoreTransmission(storeNumber, target, context);
+        c.sent = true;
+        break;
+    }
+    return c;
+}
+
+RunReport CancelIfRunning(int storeNumber, const CommandTarget& target, const CommandContext& context) {
+    const StoreText state = QueryStoreState(storeNumber, target, context);
+    switch (CancelNeedOf(state)) {
+    case CancelNeed::NothingRunning: {
+        RunReport r = RunReport::shown(0, MessageIcon::Information, msg::NothingToCancelState);
+        r.inserts = QStringList{state.text};
+        return r;
+    }
+    case CancelNeed::Unreachable: {
+        // The state's own failure text, already filled in.
+        RunReport r = RunReport::silent(-1);
+        r.showsMessage = true;
+        r.icon = MessageIcon::Stop;
+        r.body = state.text;
+        return r;
+    }
+    case CancelNeed::Cancel:
+        break;
+    }
+    return CancelTransmission(storeNumber, target, context);
 }

@@ -5,6 +5,8 @@
 #include "protocol/CommandConnection.h"
 #include "protocol/ImageUpload.h"
 
+#include <utility>
+
 ResultExplanation ResultExplanation::of(int result, bool connectTimedOut) {
     const QStringList code{QString::number(result)};
     switch (result) {
@@ -32,4 +34,24 @@ ResultExplanation ResultExplanation::of(int result, bool connectTimedOut) {
 
 QString ResultExplanation::text() const {
     return CatalogText(id, inserts);
+}
+
+std::optional<CatalogId> ResultExplanation::rowText() const {
+    static constexpr std::pair<CatalogId, CatalogId> kRows[] = {
+        {msg::ExplainNoSocket, msg::SendRowNoSocket},
+        {msg::ExplainRefused, msg::SendRowRefused},
+        {msg::ExplainConnectTimeout, msg::SendRowConnectTimeout},
+        {msg::ExplainNoGreeting, msg::SendRowNoGreeting},
+        {msg::ExplainWaitFailed, msg::SendRowGreetingWaitFailed},
+        {msg::ExplainClosedBeforeGreeting, msg::SendRowClosedBeforeGreeting},
+        {msg::ExplainWrongPassword, msg::SendRowWrongPassword},
+        {msg::ExplainBusy, msg::SendRowBusy},
+        {msg::ExplainSilence, msg::SendRowSilence},
+    };
+    for (const auto& [explanation, row] : kRows) {
+        if (explanation == id) {
+            return row;
+        }
+    }
+    return std::nullopt;
 }

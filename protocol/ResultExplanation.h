@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <optional>
+
 // What a command result means to the user and what to check next, with the code itself in
 // brackets at the end of the text (never the code alone).
 struct ResultExplanation final {
@@ -16,4 +18,7 @@ struct ResultExplanation final {
     static ResultExplanation of(int result, bool connectTimedOut = false);
 
     [[nodiscard]] QString text() const;
+    // One line for a list row: what went wrong and what to check, without the code; none
+    // when the explanation has no particular advice (the row then keeps its own text).
+    [[nodiscard]] std::optional<CatalogId> rowText() const;
 };

@@ -22,6 +22,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -130,9 +131,16 @@ CDiscoveryDlg::CDiscoveryDlg(ProjectorStore& store, SaveList save, QWidget* pare
         QAction* a = m_context->addAction(CatalogText(text));
         a->setObjectName(Cmd::actionName(id));
         connect(a, &QAction::triggered, this, [this, id = id] {
-            const int row = m_list->currentRow();
-            if (row >= 0 && row < m_found.count()) {
-                Q_EMIT projectorCommandRequested(id, Ipv4::toHost(m_found.devices()[row].address));
+            // The device the menu was opened on, wherever a refill has put its row since;
+            // without a right-click, the current row's.
+            std::optional<DiscoveredDevice> d = std::exchange(m_menuDevice, std::nullopt);
+            if (const int current = m_list->currentRow(); !d && current >= 0 && current < m_found.count()) {
+                d = m_found.devices()[current];
+            }
+            if (d) {
+                const int row = rowOf(*d);
+                const DiscoveredDevice& now = row >= 0 ? m_found.devices()[row] : *d;
+                Q_EMIT projectorCommandRequested(id, Ipv4::toHost(now.address));
             }
         });
     }
@@ -149,7 +157,8 @@ CDiscoveryDlg::CDiscoveryDlg(ProjectorStore& store, SaveList save, QWidget* pare
             return;
         }
         m_list->setCurrentCell(row, 0, QItemSelectionModel::NoUpdate);
-        m_projectors.setCurrentProjector(Ipv4::toHost(m_found.devices()[row].address));
+        m_menuDevice = m_found.devices()[row];
+        m_projectors.setCurrentProjector(Ipv4::toHost(m_menuDevice->address));
         m_context->popup(m_list->viewport()->mapToGlobal(at));
     });
 
@@ -266,8 +275,31 @@ void CDiscoveryDlg::searchEnded(DiscoverySearch::Status status, const Discovered
     m_status->setText(CatalogText(msg::StatusSearchDone));
 }
 
+int CDiscoveryDlg::rowOf(const DiscoveredDevice& device) const {
+    // The table tells devices apart by name and MAC; an answer may bring a new address.
+    const QList<DiscoveredDevice>& devices = m_found.devices();
+    for (int row = 0; row < devices.size(); ++row) {
+        if (devices[row].mac == device.mac && devices[row].nameBytes == device.nameBytes) {
+            return row;
+        }
+    }
+    return -1;
+}
+
 void CDiscoveryDlg::fillList() {
     const ProjectorList list = m_projectors.projectors();
+    // The rows the user chose stay chosen however the refill moves them.
+    QList<DiscoveredDevice> chosen;
+    std::optional<DiscoveredDevice> current;
+    for (const int row : selectedRows()) {
+        if (row < m_shown.size()) {
+            chosen << m_shown[row];
+        }
+    }
+    if (const int row = m_list->currentRow(); row >= 0 && row < m_shown.size()) {
+        current = m_shown[row];
+    }
+    m_shown = m_found.devices();
     m_list->clearContents();
     m_list->setRowCount(0);
     m_list->setRowCount(m_found.count());
@@ -288,6 +320,17 @@ void CDiscoveryDlg::fillList() {
             }
         }
         m_list->setItem(row, 3, new QTableWidgetItem(state));
+    }
+    if (current) {
+        if (const int row = rowOf(*current); row >= 0) {
+            m_list->setCurrentCell(row, 0, QItemSelectionModel::NoUpdate);
+        }
+    }
+    for (const DiscoveredDevice& d : chosen) {
+        if (const int row = rowOf(d); row >= 0) {
+            m_list->selectionModel()->select(m_list->model()->index(row, 0),
+                                             QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
     }
     setColumnWidths();
     m_register->setEnabled(!isSearching() && !isProbing() && !selectedRows().isEmpty());

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class ProjectorStore;
 class QComboBox;
@@ -67,6 +68,8 @@ private:
     void setColumnWidths();
     void searchEnded(DiscoverySearch::Status status, const DiscoveredDeviceTable& found);
     void fillList();
+    // The row of a found device, told apart by name and MAC; -1 when it is gone.
+    [[nodiscard]] int rowOf(const DiscoveredDevice& device) const;
     void endSearch();
     [[nodiscard]] QList<int> selectedRows() const;
     void startProbe();
@@ -94,4 +97,6 @@ private:
     std::atomic<bool> m_probeStop{false};
     CommandTimeouts m_probeTimeouts;
     QList<DiscoveredDevice> m_pending;
+    QList<DiscoveredDevice> m_shown;              // the devices as the rows show them now
+    std::optional<DiscoveredDevice> m_menuDevice; // the device the right-click menu is for
 };

@@ -290,12 +290,18 @@ void CProjectorListDlg::updateCommandStates() {
     }
 }
 
+// Authentication gets what its header and its On/Off need in either language (two
+// eighteenths would cut it); the other three share the rest 6:5:5, never below their headers.
 void CProjectorListDlg::setColumnWidths() {
-    const int w = m_table->viewport()->width() / 18;
-    m_table->setColumnWidth(0, w * 6);
-    m_table->setColumnWidth(1, w * 5);
-    m_table->setColumnWidth(2, w * 5);
-    m_table->setColumnWidth(3, w * 2);
+    const QHeaderView* header = m_table->horizontalHeader();
+    const int viewport = m_table->viewport()->width();
+    const int auth = std::max({viewport / 18 * 2, header->sectionSizeHint(3),
+                               static_cast<const QAbstractItemView*>(m_table)->sizeHintForColumn(3)});
+    const int w = qMax(0, viewport - auth) / 16;
+    m_table->setColumnWidth(0, qMax(w * 6, header->sectionSizeHint(0)));
+    m_table->setColumnWidth(1, qMax(w * 5, header->sectionSizeHint(1)));
+    m_table->setColumnWidth(2, qMax(w * 5, header->sectionSizeHint(2)));
+    m_table->setColumnWidth(3, auth);
 }
 
 void CProjectorListDlg::showEvent(QShowEvent* event) {

@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -330,6 +331,7 @@ void CImageSendDlg::startSend(const QList<int>& rows, bool fresh) {
                 m_rowStates[static_cast<size_t>(i)].reset();
                 if (QTreeWidgetItem* item = m_list->topLevelItem(i)) {
                     item->setText(StatusColumn, QString());
+                    markFailed(item, false);
                 }
                 if (QProgressBar* bar = m_rowBars.value(i)) {
                     bar->setValue(0);
@@ -426,6 +428,17 @@ void CImageSendDlg::finishRun() {
     }
 }
 
+// Not by colour alone: the icon tells a failed row to those who cannot tell red apart.
+void CImageSendDlg::markFailed(QTreeWidgetItem* item, bool failed) {
+    if (failed) {
+        item->setIcon(StatusColumn, style()->standardIcon(QStyle::SP_MessageBoxCritical));
+        item->setForeground(StatusColumn, QColor(0xB0, 0x00, 0x20));
+    } else {
+        item->setIcon(StatusColumn, QIcon());
+        item->setData(StatusColumn, Qt::ForegroundRole, QVariant());
+    }
+}
+
 std::optional<SendEngine::TargetState> CImageSendDlg::rowState(int row) const {
     if (row < 0 || row >= static_cast<int>(m_rowStates.size())) {
         return std::nullopt;
@@ -449,13 +462,15 @@ void CImageSendDlg::refreshRow(int row) {
         return;
     }
     const QSignalBlocker block(m_list);
+    const bool failed = s->stage == SendEngine::Stage::Failed;
     const QString text = SendEngine::stageText(*s, m_context.timeouts);
-    item->setText(StatusColumn, text);
+    // A failure reads as what to check; its code stays in the tooltip.
+    const ResultExplanation why = ResultExplanation::of(s->result);
+    const std::optional<CatalogId> brief = failed ? why.rowText() : std::nullopt;
+    item->setText(StatusColumn, brief ? CatalogText(*brief) : text);
     // A narrow column still lets the whole text be read; a failure also says what to check.
-    item->setToolTip(StatusColumn,
-                     VisibleText::toolTip(s->stage == SendEngine::Stage::Failed
-                                              ? text + u'\n' + ResultExplanation::of(s->result).text()
-                                              : text));
+    item->setToolTip(StatusColumn, VisibleText::toolTip(failed ? text + u'\n' + why.text() : text));
+    markFailed(item, failed);
     QProgressBar* bar = m_rowBars.value(row);
     if (bar == nullptr) {
         return;

@@ -18,6 +18,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 // Sends the current picture to the checked projectors at once, each row showing its own
 // progress and outcome. The command hands over every projector through DataAdd, then the
@@ -92,6 +93,7 @@ private:
     // Tells that the uploads to these projectors have ended.
     void release(const QList<quint32>& addresses);
     void refreshRow(int row);
+    void markFailed(QTreeWidgetItem* item, bool failed);
     void refreshSummary();
     void updateButtons();
     // The picture read once; nothing when the check fails (the user has been told).

@@ -5,9 +5,13 @@
 #include "app/CommandIds.h"
 #include "app/QtTranslations.h"
 #include "i18n/CatalogIds.h"
+#include "protocol/CImageInfoDlg.h"
+#include "protocol/CTransStateDlg.h"
 #include "registry/CProjectorStoreWrites.h"
+#include "registry/CProjectorTable.h"
 #include "support/CatalogFixture.h"
 #include "support/DialogDriver.h"
+#include "support/Emulators.h"
 #include "support/TempDir.h"
 
 #include <QAction>
@@ -234,6 +238,39 @@ TEST_F(MainFrameTest, FailedListSaveIsShown) {
     ASSERT_EQ(boxes.texts().size(), 1);
     EXPECT_TRUE(boxes.texts()[0].contains(u"missing/dir/t.INI"));
     EXPECT_EQ(frame.GetProjectorList().size(), 1);
+}
+
+// Discovery's menu runs a command for its row: the dialog opens with that projector chosen,
+// also one the list does not hold yet; opened from the main menu, nothing is chosen for the user.
+TEST_F(MainFrameTest, ACommandFromAProjectorsRowOpensWithThatProjectorChosen) {
+    ShippedCatalog catalog;
+    AppState frameState(ini);
+    CMainFrame frame(frameState);
+    ASSERT_TRUE(frame.SaveProjectorList(
+        {TestProjector(u"Hall"_qs, 0x0A000105u), TestProjector(u"Foyer"_qs, 0xC0A80A14u, u"pw"_qs)}));
+    QList<QStringList> chosen; // per opening: "name address" of each selected row
+    int rows = 0;
+    auto note = [&chosen, &rows](CStoreCommandDlg& d) {
+        QStringList names;
+        for (const int row : d.projectorTable()->selectedRowsTopDown()) {
+            names << d.projectorTable()->item(row, 0)->text() + u' ' +
+                         d.projectorTable()->item(row, 2)->text();
+        }
+        chosen << names;
+        rows = d.projectorTable()->rowCount();
+        d.reject();
+    };
+    WhenModal<CImageInfoDlg>(note);
+    frame.RunProjectorCommand(Cmd::ImageInformation, 0xC0A80A14u);
+    EXPECT_EQ(rows, 2);
+    WhenModal<CTransStateDlg>(note);
+    frame.RunProjectorCommand(Cmd::TransmissionState, 0x7F000309u); // found, not listed
+    EXPECT_EQ(rows, 3);
+    WhenModal<CTransStateDlg>(note);
+    frame.action(Cmd::TransmissionState)->trigger();
+    EXPECT_EQ(rows, 2) << "the found projector was the one dialog's own, not the list's";
+    EXPECT_EQ(chosen, (QList<QStringList>{{u"Foyer 192.168.10.20"_qs}, {u"127.0.3.9 127.0.3.9"_qs}, {}}));
+    EXPECT_EQ(frame.GetProjectorList().size(), 2);
 }
 
 TEST_F(MainFrameTest, ClosingStopsARunningScheduleFirst) {

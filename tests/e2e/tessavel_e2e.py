@@ -836,3 +836,11 @@ def table_rows(table):
 
 def table_cell(table, row, column):
     return table.get_accessible_at(row, column)
+
+
+def select_only(table, row):
+    """Selects one row of a table, and no other."""
+    for r in table.get_selected_rows():
+        table.remove_row_selection(r)
+    table.add_row_selection(row)
+    wait_for(lambda: list(table.get_selected_rows()) == [row], f"row {row + 1} alone to be selected")

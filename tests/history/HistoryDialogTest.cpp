@@ -7,6 +7,7 @@
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "support/CatalogFixture.h"
+#include "support/ColumnFit.h"
 #include "support/DialogDriver.h"
 
 #include <QComboBox>
@@ -17,6 +18,7 @@
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -129,6 +131,55 @@ TEST_F(HistoryDialogTest, FiltersAreWideEnoughForTheirLongestItem) {
         }
         EXPECT_TRUE(QTest::qWaitFor([&] { return box->width() >= fresh.sizeHint().width(); }, 20000))
             << name << " is " << box->width() << " wide for items that need " << fresh.sizeHint().width();
+    }
+}
+
+// Every header is read whole, the time is never cut and a long result is read whole in its
+// tooltip, in both languages, with the window as large as a 1366x768 screen allows.
+TEST_F(HistoryDialogTest, ColumnsFitTheirHeadersAndTheTimeInBothLanguages) {
+    const QString longResult = u"The projector could not cancel the transmission into this store."_qs;
+    {
+        HistoryStore store(path);
+        HistoryRecord r;
+        r.time = QDateTime::currentDateTimeUtc();
+        r.address = QStringLiteral("192.168.200.222");
+        r.command = QStringLiteral("CANCEL");
+        r.result = -1;
+        r.resultText = longResult;
+        store.append(r);
+        store.flush();
+    }
+    for (const bool chinese : {false, true}) {
+        ShippedCatalog language(chinese ? ShippedCatalog::Which::SimplifiedChinese
+                                        : ShippedCatalog::Which::Default,
+                                chinese ? Catalog::kSimplifiedChinese : Catalog::kEnglish);
+        CHistoryDlg dlg(path);
+        dlg.resize(1366, 740);
+        dlg.show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.isLoaded(); }, 20000));
+        auto* table = dlg.findChild<QTableView*>(QStringLiteral("historyTable"));
+        ASSERT_NE(table, nullptr);
+        const QHeaderView* header = table->horizontalHeader();
+        for (int c = 0; c < HistoryTableModel::ColumnCount; ++c) {
+            EXPECT_GE(header->sectionSize(c), HeaderTextNeeds(header, c))
+                << (chinese ? "zh " : "en ") << "column " << c;
+        }
+        int longest = -1;
+        for (int row = 0; row < dlg.model()->rowCount(); ++row) {
+            const QModelIndex time = dlg.model()->index(row, HistoryTableModel::Time);
+            EXPECT_GE(header->sectionSize(HistoryTableModel::Time),
+                      CellTextNeeds(table, time.data().toString()))
+                << time.data().toString().toStdString();
+            if (dlg.model()->recordAt(row).resultText == longResult) {
+                longest = row;
+            }
+        }
+        ASSERT_GE(longest, 0);
+        const QModelIndex result = dlg.model()->index(longest, HistoryTableModel::Result);
+        EXPECT_TRUE(result.data(Qt::ToolTipRole).toString().contains(longResult));
+        EXPECT_GT(header->sectionSize(HistoryTableModel::Result),
+                  HeaderTextNeeds(header, HistoryTableModel::Result))
+            << "the result column takes room for its texts, not only for its header";
     }
 }
 

@@ -275,6 +275,7 @@ TEST_F(CommandDialogs, TransStateShowsTheReplyAndTheStateText) {
 TEST_F(CommandDialogs, HiddenTemporaryChoiceGivesStoresFiveToEight) {
     ProjectorEmulator* e = m_emus.add();
     ASSERT_NE(e, nullptr);
+    ASSERT_TRUE(e->stores().begin(7)); // so that Cancel has something to cancel there
     ASSERT_TRUE(saveList({TestProjector(u"One"_qs, e->address())}));
     MessageBoxRecorder answered;
     CTransStateDlg state(m_store, nullptr, nullptr, FastContext());
@@ -300,11 +301,12 @@ TEST_F(CommandDialogs, HiddenTemporaryChoiceGivesStoresFiveToEight) {
         selectRows(dlg->projectorTable(), {0});
         ASSERT_TRUE(runToEnd(*dlg, [d = dlg] { d->runSelected(); }));
     }
-    ASSERT_TRUE(e->waitForServed(2, 20000));
+    ASSERT_TRUE(e->waitForServed(3, 20000));
     const QList<EmulatorRequest> got = e->requests();
-    ASSERT_EQ(got.size(), 2);
+    ASSERT_EQ(got.size(), 3);
     EXPECT_EQ(got[0].command, "STAT 7");
-    EXPECT_EQ(got[1].command, "CANCEL 7");
+    EXPECT_EQ(got[1].command, "STAT 7");
+    EXPECT_EQ(got[2].command, "CANCEL 7");
 }
 
 TEST_F(CommandDialogs, CancelReportsEachOutcome) {
@@ -319,19 +321,49 @@ TEST_F(CommandDialogs, CancelReportsEachOutcome) {
     selectRows(dlg.projectorTable(), {0});
     ASSERT_TRUE(getToEnd(dlg, "executeButton"));
     ASSERT_EQ(answered.texts().size(), 1);
-    EXPECT_EQ(answered.shown()[0].text, CatalogText(msg::CancelSucceeded));
+    // Each box says which projector and which store it is about.
+    EXPECT_EQ(answered.shown()[0].text,
+              CatalogText(msg::CancelNamedOutcome, {u"One"_qs, u"3"_qs, CatalogText(msg::CancelSucceeded)}));
     EXPECT_EQ(answered.shown()[0].icon, CMessageBox::Icon::Information);
     EXPECT_EQ(answered.shown()[0].statusAtBox, CatalogText(msg::StatusCancelRunning, octets(e->address())));
     EXPECT_EQ(answered.statusLabel()->text(), CatalogText(msg::StatusCancelDone, octets(e->address())));
     EXPECT_TRUE(e->stores().cancelRequested(3));
 
-    // Nothing runs into store 1, so the projector refuses.
+    // Nothing runs into store 1: the box says so and no CANCEL goes out to be refused.
     child<QComboBox>(dlg, u"storeList"_qs)->setCurrentIndex(0);
     ASSERT_TRUE(getToEnd(dlg, "executeButton"));
     ASSERT_EQ(answered.texts().size(), 2);
-    EXPECT_EQ(answered.shown()[1].text, CatalogText(msg::CancelRefused));
-    EXPECT_EQ(answered.shown()[1].icon, CMessageBox::Icon::Stop);
-    EXPECT_EQ(answered.statusLabel()->text(), CatalogText(msg::StatusCancelFailed, octets(e->address())));
+    EXPECT_EQ(answered.shown()[1].text,
+              CatalogText(msg::CancelNamedOutcome,
+                          {u"One"_qs, u"1"_qs,
+                           CatalogText(msg::NothingToCancelState, {CatalogText(msg::TransStateIdle)})}));
+    EXPECT_EQ(answered.shown()[1].icon, CMessageBox::Icon::Information);
+    EXPECT_EQ(answered.statusLabel()->text(), CatalogText(msg::StatusCancelNothing, octets(e->address())));
+    ASSERT_TRUE(e->waitForServed(3, kEndLimitMs));
+    QList<QByteArray> commands;
+    for (const EmulatorRequest& r : e->requests()) {
+        commands << r.command;
+    }
+    EXPECT_EQ(commands, (QList<QByteArray>{"STAT 3", "CANCEL 3", "STAT 1"}));
+
+    // A failure is named too, with an unnamed projector by its address.
+    EmulatorConfig busy;
+    busy.faults.replyOverride = "CANCEL 3\r\n";
+    ProjectorEmulator* b = m_emus.add(busy);
+    ASSERT_NE(b, nullptr);
+    ASSERT_TRUE(saveList({TestProjector(QString(), b->address())}));
+    CCancelDlg second(m_store, nullptr, nullptr, FastContext());
+    answered.clear();
+    answered.noteStatusOf(child<QLabel>(second, u"statusLabel"_qs));
+    child<QComboBox>(second, u"storeList"_qs)->setCurrentIndex(1);
+    selectRows(second.projectorTable(), {0});
+    ASSERT_TRUE(getToEnd(second, "executeButton"));
+    ASSERT_EQ(answered.texts().size(), 1);
+    EXPECT_EQ(answered.shown()[0].text,
+              CatalogText(msg::CancelNamedOutcome,
+                          {Ipv4::toText(b->address()), u"2"_qs, CatalogText(msg::ProjectorBusy)}));
+    EXPECT_EQ(answered.shown()[0].icon, CMessageBox::Icon::Stop);
+    EXPECT_EQ(answered.statusLabel()->text(), CatalogText(msg::StatusCancelFailed, octets(b->address())));
 }
 
 TEST_F(CommandDialogs, SettingShowsTheSettingItIsGivenAndGivesBackWhatTheUserChose) {
@@ -502,9 +534,19 @@ TEST_F(CommandDialogs, CancelTransmitFillsItsColumnAsAnswersComeAndStopEndsIt) {
     for (int row = 0; row < 4; ++row) {
         column << info.list()->item(row, 2)->text();
     }
-    EXPECT_EQ(column, (QStringList{CatalogText(msg::CancelRefused), CatalogText(msg::CancelSucceeded),
-                                   CatalogText(msg::CancelRefused), CatalogText(msg::CancelRefused)}));
+    // Only store 2 has a transmission to cancel; the others are not sent a CANCEL to refuse.
+    EXPECT_EQ(column, (QStringList{CatalogText(msg::NothingToCancel), CatalogText(msg::CancelSucceeded),
+                                   CatalogText(msg::NothingToCancel), CatalogText(msg::NothingToCancel)}));
     EXPECT_TRUE(answering->stores().cancelRequested(2));
+    // The state column shows what was just asked, not what the form opened with.
+    EXPECT_EQ(info.list()->item(0, 1)->text(), CatalogText(msg::TransStateIdle));
+    EXPECT_EQ(info.list()->item(1, 1)->text(), CatalogText(msg::TransStateReceiving));
+    ASSERT_TRUE(answering->waitForServed(5, kEndLimitMs));
+    int cancels = 0;
+    for (const EmulatorRequest& r : answering->requests()) {
+        cancels += r.command.startsWith("CANCEL") ? 1 : 0;
+    }
+    EXPECT_EQ(cancels, 1);
 
     // A projector that never answers: Stop ends the wait long before CANCEL's 30 s would.
     info.setTarget(CommandTarget{silent->address(), 0, {}});
@@ -526,8 +568,8 @@ TEST_F(CommandDialogs, CancelTransmitFillsItsColumnAsAnswersComeAndStopEndsIt) {
     EXPECT_TRUE(silent->waitForServed(1, kEndLimitMs));
     EXPECT_EQ(silent->connections(), 1) << "stores 2 to 4 were never asked";
     const QList<CommandEvent> events = history.events();
-    ASSERT_EQ(events.size(), 5);
-    EXPECT_EQ(events.last().command, u"CANCEL");
+    ASSERT_EQ(events.size(), 6); // four STAT and one CANCEL, then the stopped STAT
+    EXPECT_EQ(events.last().command, u"STAT");
     EXPECT_EQ(events.last().text, CatalogText(msg::CommandStopped));
 
     // Close while it waits stops it too; the dialog closes once it has.

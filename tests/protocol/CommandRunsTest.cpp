@@ -273,6 +273,85 @@ TEST_F(CommandRuns, EmulatedCancelStopsARunningTransmission) {
     EXPECT_TRUE(e->stores().cancelRequested(2));
 }
 
+namespace {
+
+QList<QByteArray> commandsSeenBy(const ProjectorEmulator& e) {
+    QList<QByteArray> seen;
+    for (const EmulatorRequest& r : e.requests()) {
+        seen << r.command;
+    }
+    return seen;
+}
+
+} // namespace
+
+// Cancel Transmit asks each store's state first and sends CANCEL only where one runs.
+TEST_F(CommandRuns, CancelGoesOnlyToAStoreWhoseStateShowsATransmission) {
+    ProjectorEmulator* e = m_emus.add();
+    ASSERT_NE(e, nullptr);
+    const CommandTarget t{e->address(), 0, {}};
+    ASSERT_TRUE(e->stores().begin(2));
+    ASSERT_TRUE(e->stores().begin(3));
+    e->stores().setState(3, EmulatorStores::Completed);
+    ASSERT_TRUE(e->stores().begin(4));
+    e->stores().fail(4);
+
+    QList<StoreCancel> got;
+    for (int store = 1; store <= 4; ++store) {
+        got << CancelStoreIfRunning(store, t, m_ctx);
+    }
+    const QList<std::optional<CatalogId>> states{msg::TransStateIdle, msg::TransStateReceiving,
+                                                 msg::TransStateCompleted, msg::TransStateFailed};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(got[i].state.id, states[i]) << "store " << i + 1;
+        EXPECT_EQ(got[i].sent, i == 1) << "store " << i + 1;
+        EXPECT_EQ(got[i].outcome.result, 0) << "store " << i + 1;
+        EXPECT_EQ(got[i].outcome.id, i == 1 ? msg::CancelSucceeded : msg::NothingToCancel) << i + 1;
+    }
+    EXPECT_TRUE(e->stores().cancelRequested(2));
+    EXPECT_EQ(commandsSeenBy(*e), (QList<QByteArray>{"STAT 1", "STAT 2", "CANCEL 2", "STAT 3", "STAT 4"}));
+
+    // The Cancel dialog's run: the same rule, told in a message box.
+    const RunReport quiet = CancelIfRunning(1, t, m_ctx);
+    EXPECT_EQ(quiet.result, 0);
+    EXPECT_EQ(quiet.icon, MessageIcon::Information);
+    EXPECT_EQ(quiet.message(), CatalogText(msg::NothingToCancelState, {CatalogText(msg::TransStateIdle)}));
+    EXPECT_FALSE(commandsSeenBy(*e).contains("CANCEL 1"));
+}
+
+TEST_F(CommandRuns, AStateThatCannotBeToldStillGetsItsCancelButAnUnreachableProjectorDoesNot) {
+    // Answers it cannot read leave the CANCEL to decide; here the CANCEL gets the same bytes.
+    for (const QByteArray& reply : {QByteArray("STAT 0\r\nSave-ID:1\r\nStatus:x\r\n"),
+                                    QByteArray("STAT 1\r\n"), QByteArray("STAT 2\r\n")}) {
+        const CommandTarget t = replying(reply);
+        const StoreCancel c = CancelStoreIfRunning(1, t, m_ctx);
+        EXPECT_TRUE(c.sent) << reply.constData();
+        EXPECT_EQ(c.outcome.id, msg::ReplyNotUnderstood) << reply.constData();
+    }
+    EXPECT_EQ(CancelIfRunning(1, replying("STAT 1\r\n"), m_ctx).text, msg::ReplyNotUnderstood);
+
+    // Nothing listens: the state's failure says why, and no second connection is tried.
+    const CommandTarget nobody{Emulators::silentAddress(), 0, {}};
+    const StoreCancel c = CancelStoreIfRunning(1, nobody, m_ctx);
+    EXPECT_FALSE(c.sent);
+    EXPECT_EQ(c.outcome.text, CatalogText(msg::ExplainRefused, {u"-102"_qs}));
+    const RunReport r = CancelIfRunning(1, nobody, m_ctx);
+    EXPECT_EQ(r.result, -1);
+    EXPECT_EQ(r.icon, MessageIcon::Stop);
+    EXPECT_EQ(r.message(), CatalogText(msg::ExplainRefused, {u"-102"_qs}));
+
+    // A projector that refuses the password for STAT would refuse the CANCEL too.
+    EmulatorConfig locked;
+    locked.authenticate = true;
+    locked.password = "right";
+    ProjectorEmulator* e = m_emus.add(locked);
+    ASSERT_NE(e, nullptr);
+    const StoreCancel denied = CancelStoreIfRunning(1, CommandTarget{e->address(), 1, u"wrong"_qs}, m_ctx);
+    EXPECT_FALSE(denied.sent);
+    EXPECT_EQ(denied.outcome.id, msg::AccessDenied);
+    EXPECT_FALSE(commandsSeenBy(*e).contains("CANCEL 1"));
+}
+
 // Whatever the projector does, a run leaves no descriptor behind.
 TEST_F(CommandRuns, NoDescriptorsLeftAfterABatchOfFailingRuns) {
     // Failing runs only: the shortest waits do.

@@ -272,6 +272,51 @@ TEST_F(DiscoveryDialogNetns, RightClickCommandsGoToTheMainWindowWithTheRowAsCurr
                                                    {Cmd::Send, 0x7F000004u}}));
 }
 
+// The list is refilled when the search ends and emptied when another starts, also while the
+// right-click menu is open: its command still goes to the device it was opened on, and the
+// rows the user chose stay chosen.
+TEST_F(DiscoveryDialogNetns, TheMenuActsOnItsOwnDeviceAndTheChosenRowsSurviveARefill) {
+    AppState frameState(m_dir.filePath(u"T.INI"_qs));
+    CMainFrame frame(frameState);
+    QList<std::pair<int, quint32>> ran; // command and the current projector when it ran
+    for (int id : {Cmd::ImageInformation, Cmd::TransmissionState}) {
+        frame.setCommandHandler(
+            id, [&ran, &frame, id] { ran << std::pair(id, frame.state().projectors().currentProjector()); },
+            [] { return true; });
+    }
+    CDiscoveryDlg d(frame.projectorStore(),
+                    [&frame](const ProjectorList& l) { return frame.SaveProjectorList(l); });
+    QObject::connect(&d, &CDiscoveryDlg::projectorCommandRequested, &frame, &CMainFrame::RunProjectorCommand);
+    auto rightClick = [&d](int row) {
+        const QPoint at = d.list()->visualItemRect(d.list()->item(row, 0)).center();
+        Q_EMIT d.list()->customContextMenuRequested(at);
+        ASSERT_TRUE(QTest::qWaitFor([&d] { return d.contextMenu()->isVisible(); }, 20000));
+    };
+    ExecWith(d, [&] {
+        Click(d, "startButton");
+        // The answers come at once; the search goes on for its quiet waits, then refills.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return d.list()->rowCount() == 3 && d.isSearching(); }, 30000));
+        d.list()->selectRow(rowOf(d.list(), u"Room 3"_qs));
+        rightClick(rowOf(d.list(), u"Room 2"_qs));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !d.isSearching(); }, 30000));
+        const QModelIndexList chosen = d.list()->selectionModel()->selectedRows();
+        ASSERT_EQ(chosen.size(), 1);
+        EXPECT_EQ(chosen[0].row(), rowOf(d.list(), u"Room 3"_qs));
+        d.contextMenu()->findChild<QAction*>(Cmd::actionName(Cmd::ImageInformation))->trigger();
+        d.contextMenu()->close();
+
+        // A new search empties the list under the open menu.
+        rightClick(rowOf(d.list(), u"Room 3"_qs));
+        Click(d, "startButton");
+        d.contextMenu()->findChild<QAction*>(Cmd::actionName(Cmd::TransmissionState))->trigger();
+        d.contextMenu()->close();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !d.isSearching(); }, 30000));
+        Click(d, "cancelButton");
+    });
+    EXPECT_EQ(ran, (QList<std::pair<int, quint32>>{{Cmd::ImageInformation, 0x7F000003u},
+                                                   {Cmd::TransmissionState, 0x7F000004u}}));
+}
+
 TEST_F(DiscoveryDialogNetns, RowsAppearAsAnswersArriveAndTheQuietWaitsAreCounted) {
     AppState frameState(m_dir.filePath(u"T.INI"_qs));
     CMainFrame frame(frameState);

@@ -12,6 +12,7 @@
 #include "registry/CProjectorListDlg.h"
 #include "registry/ProjectorStore.h"
 #include "support/CatalogFixture.h"
+#include "support/ColumnFit.h"
 #include "support/HostileStrings.h"
 
 #include "support/DialogDriver.h"
@@ -139,9 +140,10 @@ TEST_F(ProjectorListDialogs, ListShowsRecordsInFourColumnsWithLocalisedMenus) {
 
     dlg.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
-    const int w = t->viewport()->width() / 18;
+    // Name, MAC and address share what Authentication leaves, 6:5:5.
+    const int w = (t->viewport()->width() - t->columnWidth(3)) / 16;
     EXPECT_EQ(t->columnWidth(0), w * 6);
-    EXPECT_EQ(t->columnWidth(3), w * 2);
+    EXPECT_EQ(t->columnWidth(1), w * 5);
     // The menu bar's two popups and the hidden buttons carry catalog texts.
     const QList<QAction*> popups = dlg.menuBar()->actions();
     ASSERT_EQ(popups.size(), 2);
@@ -154,6 +156,41 @@ TEST_F(ProjectorListDialogs, ListShowsRecordsInFourColumnsWithLocalisedMenus) {
     EXPECT_FALSE(Child<QPushButton>(dlg, "addButton")->isVisible());
     EXPECT_EQ(Child<QPushButton>(dlg, "discoveryButton")->text(), CatalogText(9, 32));
     EXPECT_EQ(dlg.contextAction(CProjectorListDlg::CmdClose), nullptr);
+}
+
+// Two eighteenths of the width used to cut "Authentication" short.
+TEST_F(ProjectorListDialogs, EveryColumnFitsItsHeaderAndItsWordsInBothLanguages) {
+    for (const bool chinese : {false, true}) {
+        ShippedCatalog language(chinese ? ShippedCatalog::Which::SimplifiedChinese
+                                        : ShippedCatalog::Which::Default,
+                                chinese ? Catalog::kSimplifiedChinese : Catalog::kEnglish);
+        AppState frameState(m_ini);
+        CMainFrame frame(frameState);
+        ASSERT_TRUE(frame.SaveProjectorList(
+            {TestProjector(u"Hall"_qs, 0x0A000105u, u"pw"_qs), TestProjector(u"Foyer"_qs, 0xC0A80A14u)}));
+        CProjectorListDlg dlg(frame.projectorStore(), frame.commandObserver(), saver(frame));
+        dlg.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+        QTableWidget* t = dlg.list();
+        // As it opens, and as large as a 1366x768 screen allows.
+        for (const QSize size : {dlg.size(), QSize(1366, 740)}) {
+            dlg.resize(size);
+            ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.size() == size; }, 20000));
+            const char* lang = chinese ? "zh" : "en";
+            for (int c = 0; c < t->columnCount(); ++c) {
+                EXPECT_GE(t->columnWidth(c), HeaderTextNeeds(t->horizontalHeader(), c))
+                    << lang << " column " << c << " at " << size.width();
+            }
+            for (int row = 0; row < t->rowCount(); ++row) {
+                EXPECT_GE(t->columnWidth(3), CellTextNeeds(t, t->item(row, 3)->text())) << lang;
+            }
+            int total = 0;
+            for (int c = 0; c < t->columnCount(); ++c) {
+                total += t->columnWidth(c);
+            }
+            EXPECT_LE(total, t->viewport()->width()) << lang << ": no column pushed out of sight";
+        }
+    }
 }
 
 TEST_F(ProjectorListDialogs, CommandsNeedingASelectionAreDisabledWithoutOneInBothMenus) {
@@ -526,18 +563,19 @@ TEST_F(ProjectorListDialogs, GetStatusShowsWaitBoxAndStatusDialogPerRowInOrderAn
     EXPECT_EQ(columns[1],
               (QStringList{CatalogText(9, 82), CatalogText(9, 84), CatalogText(9, 86), CatalogText(9, 82)}))
         << "store 2 is receiving, store 3 completed";
-    // Only store 2 has a transmission to cancel; the others answer CANCEL 2.
+    // Only store 2 has a transmission to cancel; the others are told so without a CANCEL.
     EXPECT_EQ(cancelColumn,
-              (QStringList{CatalogText(9, 70), CatalogText(9, 68), CatalogText(9, 70), CatalogText(9, 70)}));
-    ASSERT_TRUE(second->waitForServed(12, 20000));
+              (QStringList{CatalogText(msg::NothingToCancel), CatalogText(9, 68),
+                           CatalogText(msg::NothingToCancel), CatalogText(msg::NothingToCancel)}));
+    ASSERT_TRUE(second->waitForServed(14, 20000));
     QList<QByteArray> commands;
     for (const EmulatorRequest& r : second->requests()) {
         commands << r.command;
         EXPECT_TRUE(r.prefixOk) << r.command.constData();
     }
     EXPECT_EQ(commands,
-              (QList<QByteArray>{"STAT 1", "STAT 2", "STAT 3", "STAT 4", "CANCEL 1", "CANCEL 2", "CANCEL 3",
-                                 "CANCEL 4", "CANCEL 1", "CANCEL 2", "CANCEL 3", "CANCEL 4"}));
+              (QList<QByteArray>{"STAT 1", "STAT 2", "STAT 3", "STAT 4", "STAT 1", "STAT 2", "CANCEL 2",
+                                 "STAT 3", "STAT 4", "STAT 1", "STAT 2", "CANCEL 2", "STAT 3", "STAT 4"}));
     EXPECT_TRUE(dlg.list()->isEnabled());
 }
 
@@ -562,9 +600,14 @@ TEST_F(ProjectorListDialogs, ImageInfoShowsNameAndSizeOfEachStore) {
         QTableWidget* t = info.list();
         EXPECT_EQ(t->columnCount(), 3);
         EXPECT_EQ(t->horizontalHeaderItem(1)->text(), CatalogText(msg::ColumnFileName));
-        EXPECT_EQ(t->columnWidth(0), 80);
-        EXPECT_EQ(t->columnWidth(1), 120);
-        EXPECT_EQ(t->columnWidth(2), 100);
+        // The original widths at least; wider where a text or header needs it, the last
+        // column taking the room that is left.
+        EXPECT_GE(t->columnWidth(0), 80);
+        EXPECT_GE(t->columnWidth(1), 120);
+        EXPECT_GE(t->columnWidth(2), 100);
+        for (int row = 0; row < 4; ++row) {
+            EXPECT_GE(t->columnWidth(1), CellTextNeeds(t, t->item(row, 1)->text())) << row;
+        }
         EXPECT_EQ(t->item(2, 0)->text(), u"3");
         EXPECT_EQ(t->item(2, 1)->text(), u"pic.qv1");
         EXPECT_EQ(t->item(2, 2)->text(), CatalogText(msg::StoreSizeText, {u"1,000"_qs}));

@@ -105,6 +105,17 @@ protected:
         ASSERT_TRUE(b->isEnabled()) << name;
         b->click();
     }
+    // Both marks of a failed row: the icon, and a colour of its own.
+    static bool failedMark(CImageSendDlg& d, int row) {
+        const QTreeWidgetItem* item = child<QTreeWidget>(d, "projectorTable")->topLevelItem(row);
+        if (item == nullptr) {
+            return false;
+        }
+        const bool icon = !item->icon(2).isNull();
+        const bool colour = item->data(2, Qt::ForegroundRole).isValid();
+        EXPECT_EQ(icon, colour) << "row " << row << ": the icon and the colour go together";
+        return icon && colour;
+    }
     static int inStage(const CImageSendDlg& d, int rows, Stage stage) {
         int n = 0;
         for (int i = 0; i < rows; ++i) {
@@ -153,7 +164,9 @@ TEST_F(SendTest, SendsInParallelWithRowProgressVerifiesAndRetriesOnlyTheFailedRo
     ASSERT_TRUE(QTest::qWaitFor([&] { return !d->isSending(); }, 30000));
     EXPECT_EQ(d->rowText(0), CatalogText(msg::SendRowVerified));
     EXPECT_EQ(d->rowText(1), CatalogText(msg::SendRowVerified));
-    EXPECT_EQ(d->rowText(2), CatalogText(msg::SendOutBusy, {u"-12"_qs}));
+    EXPECT_EQ(d->rowText(2), CatalogText(msg::SendRowBusy));
+    EXPECT_TRUE(failedMark(*d, 2));
+    EXPECT_FALSE(failedMark(*d, 0));
     EXPECT_EQ(d->summaryText(), CatalogText(msg::SendSummary, {u"2"_qs, u"3"_qs, u"1"_qs, u"0"_qs}));
     EXPECT_TRUE(quick->stores().image(3).has_value());
     EXPECT_EQ(busyOne->connections(), 1) << "a refused upload is not checked";
@@ -163,6 +176,7 @@ TEST_F(SendTest, SendsInParallelWithRowProgressVerifiesAndRetriesOnlyTheFailedRo
     click(*d, "retryFailedButton");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !d->isSending(); }, 30000));
     EXPECT_EQ(d->rowText(2), CatalogText(msg::SendRowVerified));
+    EXPECT_FALSE(failedMark(*d, 2)) << "a row that succeeded on retry is no longer marked";
     EXPECT_EQ(quick->connections(), quickConnections) << "a delivered row is not sent again";
     EXPECT_EQ(busyOne->stores().image(3)->name, "slide.qv1");
     EXPECT_EQ(d->summaryText(), CatalogText(msg::SendSummary, {u"3"_qs, u"3"_qs, u"0"_qs, u"0"_qs}));
@@ -191,7 +205,7 @@ TEST_F(SendTest, RetryTakesThePasswordFromTheListAsItIsNow) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !d->isSending(); }, 30000));
     ASSERT_TRUE(d->rowState(0).has_value());
     EXPECT_EQ(d->rowState(0)->stage, Stage::Failed);
-    EXPECT_EQ(d->rowText(0), CatalogText(msg::SendOutAccessRefused, {u"-13"_qs}));
+    EXPECT_EQ(d->rowText(0), CatalogText(msg::SendRowWrongPassword));
     // The row's tooltip says what to check.
     const QTreeWidgetItem* row = child<QTreeWidget>(*d, "projectorTable")->topLevelItem(0);
     ASSERT_NE(row, nullptr);
@@ -204,6 +218,30 @@ TEST_F(SendTest, RetryTakesThePasswordFromTheListAsItIsNow) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !d->isSending(); }, 30000));
     EXPECT_EQ(d->rowText(0), CatalogText(msg::SendRowVerified));
     EXPECT_TRUE(e->stores().image(1).has_value());
+}
+
+// A projector nothing answers for: the row says what to check in words, in either language,
+// and keeps the code for the tooltip.
+TEST_F(SendTest, AFailedRowReadsAsWhatToCheckAndIsMarkedByIconAndColour) {
+    ProjectorEmulator* gone = m_emus.add();
+    ASSERT_NE(gone, nullptr);
+    gone->stop();
+    for (const bool chinese : {false, true}) {
+        ShippedCatalog language(chinese ? ShippedCatalog::Which::SimplifiedChinese
+                                        : ShippedCatalog::Which::Default,
+                                chinese ? Catalog::kSimplifiedChinese : Catalog::kEnglish);
+        auto d = dialog({gone}, pictureFile());
+        d->show();
+        click(*d, "sendButton");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !d->isSending(); }, 30000));
+        ASSERT_TRUE(d->rowState(0).has_value());
+        ASSERT_EQ(d->rowState(0)->stage, Stage::Failed);
+        EXPECT_EQ(d->rowText(0), CatalogText(msg::SendRowRefused));
+        EXPECT_FALSE(d->rowText(0).contains(u"-102")) << d->rowText(0).toStdString();
+        EXPECT_TRUE(failedMark(*d, 0));
+        const QTreeWidgetItem* row = child<QTreeWidget>(*d, "projectorTable")->topLevelItem(0);
+        EXPECT_TRUE(row->toolTip(2).contains(u"-102")) << row->toolTip(2).toStdString();
+    }
 }
 
 TEST_F(SendTest, StopEndsTheSendWithinASecondAndStartsNothingMore) {
