@@ -202,9 +202,6 @@ CPictureView::Settled CPictureView::settleChanges(CatalogId question, std::funct
     if (!hasUnsavedChanges()) {
         return Settled::Go;
     }
-    if (isBusy()) {
-        return Settled::Stay; // the edit in flight is not settled yet
-    }
     const QString name = VisibleText::shown(QFileInfo(m_document.path()).fileName());
     const auto answer =
         CMessageBox::show(m_host.hostWindow(), CatalogText(question, {name}), CMessageBox::Icon::Question,

@@ -1,8 +1,8 @@
+#include "workspace/OpenFilterTable.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "imaging/PictureLoader.h"
 #include "support/CatalogFixture.h"
-#include "workspace/OpenFilterTable.h"
 
 #include <QFile>
 #include <QImage>
@@ -91,14 +91,15 @@ TEST(OpenFilterTableTest, EveryOfferedTypeOpensAPictureWrittenHere) {
 TEST(OpenFilterTableTest, TheDialogListFollowsTheCatalogLanguage) {
     for (const auto which : {ShippedCatalog::Which::Default, ShippedCatalog::Which::SimplifiedChinese}) {
         ShippedCatalog catalog(which, which == ShippedCatalog::Which::Default ? Catalog::kEnglish
-                                                                             : Catalog::kSimplifiedChinese);
+                                                                              : Catalog::kSimplifiedChinese);
         const QStringList filters = OpenFilterTable::forFileDialog().split(u";;"_qs);
         const auto& rows = OpenFilterTable::readableRows();
         ASSERT_EQ(filters.size(), rows.size() + 2);
         EXPECT_TRUE(filters.first().startsWith(CatalogText(msg::FilterAllPictures) + u" (*.qv1 *.jpg"_qs))
             << filters.first().toStdString();
         for (const QString& s : offeredSuffixes()) {
-            EXPECT_TRUE(filters.first().contains(u"*."_qs + s + u' ') || filters.first().endsWith(u"*."_qs + s + u')'))
+            EXPECT_TRUE(filters.first().contains(u"*."_qs + s + u' ') ||
+                        filters.first().endsWith(u"*."_qs + s + u')'))
                 << s.toStdString();
         }
         EXPECT_EQ(filters.last(), CatalogText(msg::FilterAllFiles) + u" (*)"_qs);
@@ -107,10 +108,12 @@ TEST(OpenFilterTableTest, TheDialogListFollowsTheCatalogLanguage) {
             for (const QString& s : rows[i].suffixes) {
                 patterns << u"*."_qs + s;
             }
-            EXPECT_EQ(filters[i + 1], CatalogText(rows[i].description) + u" ("_qs + patterns.join(u' ') + u')');
+            EXPECT_EQ(filters[i + 1],
+                      CatalogText(rows[i].description) + u" ("_qs + patterns.join(u' ') + u')');
         }
         const QString joined = filters.join(u'\n');
-        EXPECT_FALSE(joined.contains(QRegularExpression(u"Clipboad|Reserch|Insitute|Fleixble|Phote|Cannon"_qs)));
+        EXPECT_FALSE(
+            joined.contains(QRegularExpression(u"Clipboad|Reserch|Insitute|Fleixble|Phote|Cannon"_qs)));
         EXPECT_FALSE(joined.contains(kNoMessageCatalog)) << "a description missing from the catalog";
         if (which == ShippedCatalog::Which::SimplifiedChinese) {
             EXPECT_EQ(filters.last(), u"所有文件 (*)"_qs);
