@@ -38,6 +38,7 @@ const OpenFilterTable::Candidate* candidateOf(const OpenFilterTable::Row& row) {
 // are not offered.
 TEST(OpenFilterTableTest, OffersTheCommonTypesAndNothingThatCannotOpen) {
     const QStringList offered = offeredSuffixes();
+    RecordProperty("offered", offered.join(u' ').toStdString()); // what this machine reads, for the report
     for (const char* s : {"qv1", "jpg", "jpeg", "png", "gif", "tif", "tiff", "bmp", "ppm"}) {
         EXPECT_TRUE(offered.contains(QLatin1String(s))) << s;
     }
