@@ -78,12 +78,12 @@ bool writeBytes(const QString& path, const QByteArray& bytes) {
 
 // A sample counts as read when it comes back at its size and, unless the format holds only
 // black and white, in its colours: a loader that decodes to black or swaps channels fails.
-bool readsBack(const OpenFilterTable::Candidate& candidate, const Picture& picture) {
+bool readsBack(const OpenFilterTable::Candidate& candidate, const QString& suffix, const Picture& picture) {
     if (picture.width() != kSampleWidth || picture.height() != kSampleHeight) {
         return false;
     }
-    if (candidate.description == msg::FilterXbm) {
-        return true;
+    if (candidate.description == msg::FilterXbm || suffix == u"pbm" || suffix == u"pgm") {
+        return true; // black and white, or grey: the sample's colours cannot survive
     }
     const bool vector = candidate.description == msg::FilterSvg || candidate.description == msg::FilterPdf;
     struct Probe {
@@ -216,7 +216,7 @@ const QList<OpenFilterTable::Row>& OpenFilterTable::readableRows() {
                 const QString path = dir.filePath(QStringLiteral("sample.") + suffix);
                 Picture picture;
                 if (writeSample(c, path) && PictureLoader::load(path, picture).ok() &&
-                    readsBack(c, picture)) {
+                    readsBack(c, suffix, picture)) {
                     row.suffixes << suffix;
                 }
                 QFile::remove(path);
