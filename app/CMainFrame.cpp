@@ -97,6 +97,7 @@ CMainFrame::CMainFrame(AppState& state, QWidget* parent) : QMainWindow(parent), 
     CBoardDock* board = AddBoardDock(this, m_state.projectors(), m_state.commandObserver(),
                                      [this](int id, quint32 address) { RunProjectorCommand(id, address); });
     connect(&m_state, &AppState::projectorListChanged, board, &CBoardDock::followList);
+    connect(&m_state, &AppState::projectorListChanged, this, &CMainFrame::updateCommandStates);
     connect(&m_state, &AppState::projectorUploading, board, &CBoardDock::noteUploading);
     createToolBar();
     createStatusBar();
@@ -186,6 +187,7 @@ CPictureView* CMainFrame::attachPictureView(std::unique_ptr<RecentFileList> rece
                                       m_state.schedule()};
     auto* view = new CPictureView(*this, pieces, std::move(recent));
     setCentralWidget(view);
+    m_view = view;
     connect(view, &CPictureView::uploading, &m_state, &AppState::projectorUploading);
     view->attachCommands();
     return view;
@@ -342,6 +344,11 @@ void CMainFrame::createStatusBar() {
             m_stop();
         }
     });
+    // Why Send is disabled, where the user looks when its button is grey.
+    m_sendStatePane = new QLabel(this);
+    m_sendStatePane->setObjectName(QStringLiteral("sendStatePane"));
+    m_sendStatePane->hide();
+    statusBar()->addPermanentWidget(m_sendStatePane);
     statusBar()->addPermanentWidget(m_busyBar);
     statusBar()->addPermanentWidget(m_stopButton);
     statusBar()->addPermanentWidget(m_sizePane);
@@ -351,6 +358,7 @@ void CMainFrame::LocaliseMainMenu() {
     RelocaliseMenuBar(menuBar());
     m_toolBar->setWindowTitle(CatalogText(msg::ToolbarStandard));
     setPrompts();
+    updateCommandStates(); // a disabled command's reason in the new language
     menuBar()->update();
 }
 
@@ -367,10 +375,35 @@ void CMainFrame::setCommandHandler(int id, std::function<void()> run, std::funct
     updateCommandStates();
 }
 
+void CMainFrame::setCommandBlocker(int id, std::function<QString()> why) {
+    m_blockers.insert(id, std::move(why));
+    updateCommandStates();
+}
+
 void CMainFrame::updateCommandStates() {
     for (auto it = m_actions.cbegin(); it != m_actions.cend(); ++it) {
         const auto& enabled = m_enabledWhen.value(it.key());
         it.value()->setEnabled(enabled ? enabled() : false);
+    }
+    for (auto it = m_blockers.cbegin(); it != m_blockers.cend(); ++it) {
+        QAction* a = m_actions.value(it.key());
+        if (a == nullptr) {
+            continue;
+        }
+        const QString why = a->isEnabled() || !it.value() ? QString() : it.value()();
+        if (why.isEmpty()) {
+            const MenuLayout::Prompt p = MenuLayout::promptFor(it.key());
+            a->setStatusTip(p.statusTip);
+            a->setToolTip(p.toolTip.isEmpty() ? a->text() : p.toolTip);
+        } else {
+            a->setStatusTip(why);
+            a->setToolTip(why);
+        }
+        if (it.key() == Cmd::Send && m_sendStatePane != nullptr) {
+            m_sendStatePane->setText(why);
+            m_sendStatePane->setAccessibleName(why);
+            m_sendStatePane->setVisible(!why.isEmpty());
+        }
     }
 }
 
@@ -406,6 +439,10 @@ void CMainFrame::setSizePaneText(const QString& text, bool overLimit) {
 
 QString CMainFrame::sizePaneText() const {
     return m_sizePane->text();
+}
+
+QString CMainFrame::sendStateText() const {
+    return m_sendStatePane->text();
 }
 
 QString CMainFrame::userToolName() {
@@ -449,7 +486,19 @@ void CMainFrame::showAbout() {
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
     ScheduleControl& schedule = m_state.schedule();
-    if (!m_closeWhenStopped) {
+    if (!m_closeWhenStopped && !m_changesSettled && m_view != nullptr && m_view->hasUnsavedChanges()) {
+        // Edits are never dropped without a word; this question stands in for the plain one.
+        const CPictureView::Settled settled = m_view->settleChanges(msg::AskSaveBeforeExit, [this] {
+            m_changesSettled = true;
+            close();
+        });
+        if (settled != CPictureView::Settled::Go) {
+            event->ignore(); // stays, or comes back here once the save has worked
+            return;
+        }
+        m_changesSettled = true;
+    }
+    if (!m_closeWhenStopped && !m_changesSettled) {
         const auto answer =
             CMessageBox::show(this, CatalogText(msg::ConfirmExit), CMessageBox::Icon::Question,
                               QMessageBox::Ok | QMessageBox::Cancel);

@@ -48,6 +48,7 @@ public:
 
     // What the picture view asks of its window.
     void setCommandHandler(int id, std::function<void()> run, std::function<bool()> enabled = {}) override;
+    void setCommandBlocker(int id, std::function<QString()> why) override;
     void updateCommandStates() override;
     void setDocumentTitle(const QString& title) override { setWindowTitle(title); }
     // The recent files stand in the File menu above Exit; choosing one calls open.
@@ -64,6 +65,8 @@ public:
     void LocaliseMainMenu();
     QAction* action(int id) const { return m_actions.value(id); }
     [[nodiscard]] QString sizePaneText() const;
+    // Why Send cannot run now; empty while it can.
+    [[nodiscard]] QString sendStateText() const;
     [[nodiscard]] QToolBar* toolBar() const { return m_toolBar; }
     [[nodiscard]] QList<QAction*> recentFileActions() const { return m_recentActions; }
 
@@ -93,10 +96,14 @@ private:
     bool m_cursorHeld = false;
     QHash<int, QAction*> m_actions;
     QHash<int, std::function<bool()>> m_enabledWhen;
+    QHash<int, std::function<QString()>> m_blockers;
     QToolBar* m_toolBar = nullptr;
     QMenu* m_fileMenu = nullptr;
     QList<QAction*> m_recentActions;
     QLabel* m_sizePane = nullptr;
+    QLabel* m_sendStatePane = nullptr;
+    CPictureView* m_view = nullptr;
+    bool m_changesSettled = false; // the exit's question about unsaved edits has been answered
     QProgressBar* m_busyBar = nullptr;
     QPushButton* m_stopButton = nullptr;
     std::function<void()> m_stop; // what the status bar's Stop button calls

@@ -2,6 +2,7 @@
 
 #include "common/VisibleText.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 
 namespace {
@@ -26,7 +27,8 @@ QMessageBox::Icon toQt(CMessageBox::Icon icon) {
 } // namespace
 
 QMessageBox::StandardButton CMessageBox::show(QWidget* parent, const QString& text, Icon icon,
-                                              QMessageBox::StandardButtons buttons) {
+                                              QMessageBox::StandardButtons buttons,
+                                              const ButtonTexts& buttonTexts) {
     // Texts carry names, file names and reply bodies from projectors and files: they are
     // shown as they are, never as markup, and nothing in them may hide or reverse text.
     const QString shown = VisibleText::shown(text, VisibleText::Layout::Keep);
@@ -35,6 +37,11 @@ QMessageBox::StandardButton CMessageBox::show(QWidget* parent, const QString& te
     }
     QMessageBox box(toQt(icon), caption(), shown, buttons, parent);
     box.setTextFormat(Qt::PlainText);
+    for (const auto& [button, buttonText] : buttonTexts) {
+        if (QAbstractButton* b = box.button(button)) {
+            b->setText(buttonText);
+        }
+    }
     QApplication::restoreOverrideCursor();
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }

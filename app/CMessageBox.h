@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <functional>
+#include <utility>
 
 class QWidget;
 
@@ -17,8 +18,12 @@ public:
                                                               const QString& text, Icon icon,
                                                               QMessageBox::StandardButtons buttons)>;
 
+    // A button's own text, where Qt's standard word would not follow the catalog's language.
+    using ButtonTexts = QList<std::pair<QMessageBox::StandardButton, QString>>;
+
     static QMessageBox::StandardButton show(QWidget* parent, const QString& text, Icon icon,
-                                            QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+                                            QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                            const ButtonTexts& buttonTexts = {});
 
     static void setCaption(const QString& title);
     static QString caption();

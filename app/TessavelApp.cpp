@@ -11,10 +11,12 @@
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "i18n/ImagingTextTable.h"
+#include "workspace/OpenFilterTable.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QThreadPool>
 
 namespace {
 TessavelApp* g_app = nullptr;
@@ -57,6 +59,9 @@ bool TessavelApp::InitInstance() {
         m_options.attachWorkspace(*m_frame);
     } else {
         m_frame->attachPictureView(std::make_unique<RecentFileList>());
+        // The Open dialog's types are found by opening a small picture of each; done now, on
+        // a pool thread, the first Open does not wait for them.
+        QThreadPool::globalInstance()->start([] { (void)OpenFilterTable::readableRows(); });
     }
     m_frame->setWindowTitle(m_title);
     m_frame->show();

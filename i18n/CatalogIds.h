@@ -668,6 +668,46 @@
     X(SendRowWrongPassword, 9, 1190)                                    \
     X(SendRowBusy, 9, 1191)                                             \
     X(SendRowSilence, 9, 1192)                                          \
+    X(AskSaveBeforeExit, 9, 1140)                                       \
+    X(AskSaveBeforeOther, 9, 1141)                                      \
+    X(ButtonSaveChanges, 9, 1142)                                       \
+    X(ButtonDiscardChanges, 9, 1143)                                    \
+    X(ButtonCancelChanges, 9, 1144)                                     \
+    X(SendOffNoPicture, 9, 1145)                                        \
+    X(SendOffBusy, 9, 1146)                                             \
+    X(SendOffMeasuring, 9, 1147)                                        \
+    X(SendOffNoProjectors, 9, 1148)                                     \
+    X(SendOffTooManyBytes, 9, 1149)                                     \
+    X(SendOffTooManyPixels, 9, 1150)                                    \
+    X(SendOffTooFewPixels, 9, 1151)                                     \
+    X(SendOffNotQv1, 9, 1152)                                           \
+    X(SendOffUnreadable, 9, 1153)                                       \
+    X(OpenFileFailed, 9, 1154)                                          \
+    X(FilterAllPictures, 9, 1155)                                       \
+    X(FilterAllFiles, 9, 1156)                                          \
+    X(FilterQv1, 9, 1157)                                               \
+    X(FilterJpeg, 9, 1158)                                              \
+    X(FilterPng, 9, 1159)                                               \
+    X(FilterGif, 9, 1160)                                               \
+    X(FilterTiff, 9, 1161)                                              \
+    X(FilterWebP, 9, 1162)                                              \
+    X(FilterHeif, 9, 1163)                                              \
+    X(FilterJpeg2000, 9, 1164)                                          \
+    X(FilterJpegXl, 9, 1165)                                            \
+    X(FilterBmp, 9, 1166)                                               \
+    X(FilterNetpbm, 9, 1167)                                            \
+    X(FilterTga, 9, 1168)                                               \
+    X(FilterPcx, 9, 1169)                                               \
+    X(FilterPsd, 9, 1170)                                               \
+    X(FilterIco, 9, 1171)                                               \
+    X(FilterSgi, 9, 1172)                                               \
+    X(FilterSunRaster, 9, 1173)                                         \
+    X(FilterXbm, 9, 1174)                                               \
+    X(FilterXpm, 9, 1175)                                               \
+    X(FilterSvg, 9, 1176)                                               \
+    X(FilterPdf, 9, 1177)                                               \
+    X(FilterRadiance, 9, 1178)                                          \
+    X(FilterFits, 9, 1179)                                              \
     X(MenuRedo, 53, 99)                                                 \
     X(PromptRedo, 53, 100)
 

@@ -16,6 +16,8 @@ public:
 
     // The command's enabled state is asked again whenever the interface may show it.
     virtual void setCommandHandler(int id, std::function<void()> run, std::function<bool()> enabled) = 0;
+    // Why the command cannot run while it is disabled, for its tip and the status bar.
+    virtual void setCommandBlocker(int id, std::function<QString()> why) = 0;
     virtual void updateCommandStates() = 0;
     virtual void setDocumentTitle(const QString& title) = 0;
     // Choosing one of the files calls open.

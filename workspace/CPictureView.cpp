@@ -49,7 +49,10 @@ CPictureView::CPictureView(CPictureHost& host, const Pieces& pieces, std::unique
     connect(&m_document, &PictureDocument::undoAvailabilityChanged, this,
             [this] { m_host.updateCommandStates(); });
     connect(&m_document, &PictureDocument::sizeKnown, this, &CPictureView::showSizeFigure);
-    connect(&m_document, &PictureDocument::sizeUnknown, this, [this] { m_host.setSizePaneText({}, false); });
+    connect(&m_document, &PictureDocument::sizeUnknown, this, [this] {
+        m_host.setSizePaneText({}, false);
+        m_host.updateCommandStates(); // Send waits for the figure
+    });
     connect(&m_document, &PictureDocument::busyChanged, this, &CPictureView::onBusyChanged);
     connect(&m_document, &PictureDocument::openFinished, this, &CPictureView::onOpenFinished);
     connect(&m_document, &PictureDocument::editFinished, this, &CPictureView::onEditFinished);
@@ -87,9 +90,58 @@ void CPictureView::attachCommands() {
     m_host.setCommandHandler(
         Cmd::FitToProjector, [this] { OnFitToProjector(); }, ready);
     m_host.setCommandHandler(
-        Cmd::Send, [this] { OnSend(m_host.takeSendTarget()); },
-        [this] { return idleWithPicture() && m_document.canSend(); });
+        Cmd::Send, [this] { OnSend(m_host.takeSendTarget()); }, [this] { return sendBlocker().isEmpty(); });
+    m_host.setCommandBlocker(Cmd::Send, [this] { return sendBlocker(); });
     refreshRecentFiles();
+}
+
+QString CPictureView::sendBlocker() const {
+    using namespace SendableImage;
+    if (!m_document.isLoaded() || m_document.state() == PictureDocument::None) {
+        return CatalogText(msg::SendOffNoPicture);
+    }
+    if (isBusy()) {
+        return CatalogText(msg::SendOffBusy);
+    }
+    if (m_pieces.projectors.count() == 0) {
+        return CatalogText(msg::SendOffNoProjectors);
+    }
+    const QString path = m_document.path();
+    const quint32 width = m_document.width();
+    const quint32 height = m_document.height();
+    int reason = Sendable;
+    if (IsSendableImage(path, width, height, reason)) {
+        return {};
+    }
+    auto number = [](qint64 n) { return CatalogNumber::format(n); };
+    if (reason == CannotOpen) {
+        return CatalogText(msg::SendOffUnreadable, {VisibleText::shown(QFileInfo(path).fileName())});
+    }
+    if (reason == BadPictureSize) {
+        if (width < kMinWidth || height < kMinHeight) {
+            return CatalogText(msg::SendOffTooFewPixels,
+                               {number(width), number(height), number(kMinWidth), number(kMinHeight)});
+        }
+        return CatalogText(msg::SendOffTooManyPixels,
+                           {number(width), number(height), number(kMaxWidth), number(kMaxHeight)});
+    }
+    if (ProjectorPictureSave::hasQv1Extension(path)) {
+        // A projector file of its own that is too long (or empty): its length is what counts.
+        const qint64 length = QFileInfo(path).size();
+        if (length > kMaxFileSize) {
+            return CatalogText(msg::SendOffTooManyBytes, {number(length), number(kMaxFileSize)});
+        }
+        return CatalogText(msg::SendOffUnreadable, {VisibleText::shown(QFileInfo(path).fileName())});
+    }
+    // Another kind of file: what counts is the projector file the picture would make.
+    const qint64 figure = m_document.sizeFigure();
+    if (figure < 0) {
+        return CatalogText(msg::SendOffMeasuring);
+    }
+    if (figure > kMaxFileSize) {
+        return CatalogText(msg::SendOffTooManyBytes, {number(figure), number(kMaxFileSize)});
+    }
+    return CatalogText(msg::SendOffNotQv1);
 }
 
 bool CPictureView::idleWithPicture() const {
@@ -146,21 +198,36 @@ bool CPictureView::canTrim() const {
     return m_canvas != nullptr && m_canvas->hasPicture() && m_canvas->hasRegion() && idleWithPicture();
 }
 
-void CPictureView::settleChangesThen(std::function<void()> next) {
-    while (m_document.state() == PictureDocument::Edited) {
-        const auto answer =
-            CMessageBox::show(m_host.hostWindow(), CatalogText(msg::AskSaveBeforeOpen),
-                              CMessageBox::Icon::Question, QMessageBox::Yes | QMessageBox::No);
-        if (answer != QMessageBox::Yes) {
-            break; // the open that follows discards the changes
-        }
-        if (saveProjectorPicture(false)) {
-            // Asked again if the save fails; the open goes on once it has worked.
-            m_afterSave = std::move(next);
-            return;
-        }
+CPictureView::Settled CPictureView::settleChanges(CatalogId question, std::function<void()> afterSave) {
+    if (!hasUnsavedChanges()) {
+        return Settled::Go;
     }
-    next();
+    const QString name = VisibleText::shown(QFileInfo(m_document.path()).fileName());
+    const auto answer =
+        CMessageBox::show(m_host.hostWindow(), CatalogText(question, {name}), CMessageBox::Icon::Question,
+                          QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                          {{QMessageBox::Save, CatalogText(msg::ButtonSaveChanges)},
+                           {QMessageBox::Discard, CatalogText(msg::ButtonDiscardChanges)},
+                           {QMessageBox::Cancel, CatalogText(msg::ButtonCancelChanges)}});
+    if (answer == QMessageBox::Discard) {
+        return Settled::Go;
+    }
+    if (answer != QMessageBox::Save) {
+        return Settled::Stay; // Cancel, or Escape
+    }
+    // A picture without a file of its own gets one through Save As; no name chosen, no save.
+    const bool started = m_document.path().isEmpty() ? saveProjectorPicture(false) : startSave();
+    if (!started) {
+        return Settled::Stay;
+    }
+    m_afterSave = std::move(afterSave);
+    return Settled::Waiting;
+}
+
+void CPictureView::settleChangesThen(std::function<void()> next) {
+    if (settleChanges(msg::AskSaveBeforeOther, next) == Settled::Go) {
+        next();
+    }
 }
 
 void CPictureView::OnFileOpen() {
@@ -223,15 +290,10 @@ void CPictureView::onOpenFinished(const QString& path, const ImagingResult& resu
         // The document keeps the picture on show whole, with its path, state, size and undo
         // history: a half-cleared document would fail the sendable check and trap the save
         // question.
-        const QString reason = CatalogText(result.messageId());
-        const QString code = QString::number(result.number());
-        if (m_openOrigin == Origin::Drop) {
-            CMessageBox::show(m_host.hostWindow(), CatalogText(msg::DropOpenFailed, {reason, code}),
-                              CMessageBox::Icon::Stop);
-        } else {
-            CMessageBox::show(m_host.hostWindow(), CatalogText(msg::OpenImageFailed, {code, reason}),
-                              CMessageBox::Icon::None);
-        }
+        CMessageBox::show(m_host.hostWindow(),
+                          CatalogText(msg::OpenFileFailed, {VisibleText::shown(QFileInfo(path).fileName()),
+                                                            CatalogText(result.messageId())}),
+                          CMessageBox::Icon::Stop);
         if (m_openOrigin == Origin::Recent) {
             m_recent->remove(path);
             refreshRecentFiles();
@@ -287,14 +349,20 @@ void CPictureView::waitForSizePane() {
 void CPictureView::showSizeFigure(qint64 bytes) {
     m_host.setSizePaneText(CatalogText(msg::SizePaneText, {CatalogNumber::format(bytes)}),
                            bytes > SendableImage::kMaxFileSize);
+    m_host.updateCommandStates();
 }
 
 void CPictureView::OnFileSave() {
+    startSave();
+}
+
+bool CPictureView::startSave() {
     const QString path = m_document.path();
-    if (m_document.save()) {
-        m_host.showBusy(CatalogText(msg::SaveInProgress, {VisibleText::shown(QFileInfo(path).fileName())}),
-                        {});
+    if (!m_document.save()) {
+        return false;
     }
+    m_host.showBusy(CatalogText(msg::SaveInProgress, {VisibleText::shown(QFileInfo(path).fileName())}), {});
+    return true;
 }
 
 void CPictureView::OnFileSaveAs() {
@@ -347,8 +415,11 @@ void CPictureView::onSaveFinished(PictureDocument::Task task, const QString& pat
     }
     m_host.updateCommandStates();
     if (m_afterSave) {
-        // An open waited for this save: asked again if it failed, on its way if it worked.
-        settleChangesThen(std::exchange(m_afterSave, {}));
+        // What waited for this save goes on only when the edits are safe in a file.
+        const std::function<void()> next = std::exchange(m_afterSave, {});
+        if (result.ok() && !hasUnsavedChanges()) {
+            next();
+        }
     }
 }
 

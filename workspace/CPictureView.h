@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/RecentFileList.h"
+#include "i18n/CatalogId.h"
 #include "imaging/ColourResolution.h"
 #include "imaging/FitToProjector.h"
 #include "imaging/Picture.h"
@@ -89,6 +90,16 @@ public:
     void openDroppedFiles(const QStringList& paths);
     void openRecentFile(const QString& path);
 
+    // How a question about unsaved edits was settled: go on now, go on once the save that
+    // was started has worked, or stay (cancelled, or nothing could be saved).
+    enum class Settled { Go, Waiting, Stay };
+    // The one place that asks Save, Discard or Cancel about an edited picture. afterSave runs
+    // when Save was chosen and the save has worked; a failed save is told and nothing follows.
+    Settled settleChanges(CatalogId question, std::function<void()> afterSave);
+    [[nodiscard]] bool hasUnsavedChanges() const { return m_document.state() == PictureDocument::Edited; }
+    // What keeps Send from running now, or empty when it can run.
+    [[nodiscard]] QString sendBlocker() const;
+
     [[nodiscard]] PictureDocument& document() const { return m_document; }
     [[nodiscard]] bool imageLoaded() const { return m_document.isLoaded(); }
     [[nodiscard]] bool undoAvailable() const { return m_document.canUndo(); }
@@ -115,9 +126,10 @@ private:
     enum class Origin { Dialog, Drop, Recent };
 
     [[nodiscard]] bool idleWithPicture() const;
-    // Asks whether to save an edited picture first (again after a cancelled Save As) and
-    // runs next once the answer is settled, after the save when there is one.
+    // Runs next once the unsaved-changes question lets the open go on.
     void settleChangesThen(std::function<void()> next);
+    // false: no save was started.
+    bool startSave();
     void chooseAndOpen();
     void startOpen(const QString& path, Origin origin);
     void onOpenFinished(const QString& path, const ImagingResult& result);
@@ -143,5 +155,5 @@ private:
     CPictureCanvas* m_canvas = nullptr;
     QString m_documentTitle;
     Origin m_openOrigin = Origin::Dialog;
-    std::function<void()> m_afterSave; // what a save asked for before an open goes on with
+    std::function<void()> m_afterSave; // what waits for the save the unsaved-changes question started
 };

@@ -21,6 +21,7 @@ PictureDocument::PictureDocument(QObject* parent) : QObject(parent) {
         const SizeFigure figure = m_sizeWatcher.result();
         // A figure overtaken by a later change is dropped.
         if (figure.generation == m_sizeGeneration && figure.bytes >= 0) {
+            m_sizeFigure = figure.bytes;
             Q_EMIT sizeKnown(figure.bytes);
         }
     });
@@ -229,6 +230,7 @@ void PictureDocument::finishSave(Task task, const QString& path, const ImagingRe
             m_undo.clear();
             // The figure is the file just written.
             ++m_sizeGeneration;
+            m_sizeFigure = bytes;
             Q_EMIT sizeKnown(bytes);
         }
         Q_EMIT stateChanged();
@@ -239,9 +241,11 @@ void PictureDocument::finishSave(Task task, const QString& path, const ImagingRe
 void PictureDocument::measureSize() {
     const quint64 generation = ++m_sizeGeneration;
     if (!m_fitted.isEmpty()) {
+        m_sizeFigure = m_fitted.size();
         Q_EMIT sizeKnown(m_fitted.size());
         return;
     }
+    m_sizeFigure = -1;
     Q_EMIT sizeUnknown();
     if (m_picture.isNull()) {
         return;

@@ -80,6 +80,10 @@ public:
     // A fit the user accepted: an edit like any other.
     bool applyFit(const FitToProjector::Result& fit);
 
+    // The .qv1 size of the picture on show, as sizeKnown last told it; -1 while it is being
+    // measured or there is no picture.
+    [[nodiscard]] qint64 sizeFigure() const { return m_sizeFigure; }
+
     // The .qv1 size figure is worked out off the interface thread; this waits for it and
     // delivers sizeKnown (for tests).
     void waitForSize();
@@ -130,6 +134,7 @@ private:
     QThreadPool m_taskPool;
     QFutureWatcher<Finish> m_taskWatcher;
     quint64 m_sizeGeneration = 0;
+    qint64 m_sizeFigure = -1;
     QThreadPool m_sizePool;
     QFutureWatcher<SizeFigure> m_sizeWatcher;
 };

@@ -503,6 +503,7 @@ TEST_F(SendCommandTest, HandsEveryRecordOverInListOrderWhateverItsMark) {
 }
 
 TEST_F(SendCommandTest, UnsavedEditsAreRefusedAndTooWideEditsDisableSend) {
+    ASSERT_TRUE(frame->SaveProjectorList({TestProjector(u"Hall"_qs, {10, 0, 0, 7}, u"0"_qs, {}, {})}));
     openSavedQv1();
     ASSERT_TRUE(sendEnabled());
     run(Cmd::Resize); // 40 x 30: inside the limits, but unsaved
@@ -521,6 +522,7 @@ TEST_F(SendCommandTest, ARunningScheduleRefusesButOneThatIsStoppingDoesNot) {
     EmulatorConfig mute;
     mute.faults.neverReply = true;
     ProjectorEmulator* e = m_emus.add(mute);
+    ASSERT_TRUE(frame->SaveProjectorList({TestProjector(u"Hall"_qs, {10, 0, 0, 7}, u"0"_qs, {}, {})}));
     const QString qv1 = openSavedQv1();
     ScheduleTable table;
     table.entries[0].address = Ipv4::toOctets(e->address());

@@ -1,5 +1,4 @@
 #include "workspace/CPictureCanvas.h"
-#include "workspace/OpenFilterTable.h"
 #include "workspace/RegionGeometry.h"
 
 #include <QSignalSpy>
@@ -68,22 +67,6 @@ TEST(RegionGeometryTest, FitsWithoutEnlarging) {
     EXPECT_EQ(RegionGeometry::toPicture({200, 150}, d, {800, 400}), QPointF(400, 200));
     EXPECT_EQ(RegionGeometry::toView({400, 200}, d, {800, 400}), QPointF(200, 150));
     EXPECT_TRUE(RegionGeometry::displayRect({0, 0}, {10, 10}).isEmpty());
-}
-
-TEST(OpenFilterTableTest, RowsAsLaidOut) {
-    const auto& rows = OpenFilterTable::rows();
-    ASSERT_EQ(rows.size(), 83);
-    EXPECT_STREQ(rows[0].description, "All Files(*.*)");
-    EXPECT_STREQ(rows[1].patterns, "*.qv1");
-    const QString joined = OpenFilterTable::joined();
-    EXPECT_TRUE(joined.startsWith(u"All Files(*.*)|*.*|Projector GIF(*.qv1)|*.qv1|"));
-    EXPECT_TRUE(joined.endsWith(u"X Pixmap(*.xpm)|*.xpm"));
-    EXPECT_TRUE(joined.contains(u"CMW(*.cmw)|*.cmd|"));
-    EXPECT_TRUE(joined.contains(u"JBIG(*.jbg;*.jbig)|*.jbg;*.jbig)|"));
-    const QStringList qt = OpenFilterTable::forFileDialog().split(u";;"_qs);
-    ASSERT_EQ(qt.size(), 83);
-    EXPECT_EQ(qt[3], u"JPEG (*.jpg *.jpeg *.jtf)");
-    EXPECT_TRUE(qt.contains(u"JBIG (*.jbg *.jbig)"_qs));
 }
 
 // Pictures shown at fractional scales or centred at half pixels: a click makes no region,
