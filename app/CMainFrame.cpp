@@ -98,6 +98,8 @@ CMainFrame::CMainFrame(AppState& state, QWidget* parent) : QMainWindow(parent), 
                                      [this](int id, quint32 address) { RunProjectorCommand(id, address); });
     connect(&m_state, &AppState::projectorListChanged, board, &CBoardDock::followList);
     connect(&m_state, &AppState::projectorUploading, board, &CBoardDock::noteUploading);
+    connect(&m_state, &AppState::commandRecorded, board, &CBoardDock::noteCommand);
+    board->followHistory(m_state.history());
     createToolBar();
     createStatusBar();
     attachProjectorCommands();
