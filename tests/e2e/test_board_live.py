@@ -53,7 +53,6 @@ with e2e.Session("board_live") as s:
         return rows
 
     rows = wait_for(live, "every row to show the sent picture in store 1, reachable, without a refresh")
-    s.screenshot("board-live")
     check([r[0] for r in rows] == [d["name"] for d in s.demo], f"the board lists {[r[0] for r in rows]}")
     check(all(r[store1 + 1] == en.text(9, 859) for r in rows), f"a store the send did not touch changed: {rows}")
     program.child(main, "LABEL", not_asked)  # still never refreshed
@@ -61,3 +60,4 @@ with e2e.Session("board_live") as s:
         check(s.store_holds(i, 1, "slide.qv1"), f"{d['name']} does not hold the picture in store 1")
     program.press(dialog, "PUSH_BUTTON", en.text(9, 18))
     program.wait_gone(dialog, "the Send dialog")
+    s.screenshot("board-live")
