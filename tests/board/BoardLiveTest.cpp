@@ -90,10 +90,9 @@ TEST_F(BoardLiveTest, UploadOutcomesReachTheirRowsWithoutAPoll) {
     ProjectorEmulator* silent = emus.add(mute);
     ASSERT_TRUE(hall && full && silent);
     const quint32 nobody = emus.unusedAddress();
-    ASSERT_TRUE(frame->SaveProjectorList({TestProjector(u"Hall"_qs, hall->address()),
-                                          TestProjector(u"Full"_qs, full->address()),
-                                          TestProjector(u"Mute"_qs, silent->address()),
-                                          TestProjector(u"Nobody"_qs, nobody)}));
+    ASSERT_TRUE(frame->SaveProjectorList(
+        {TestProjector(u"Hall"_qs, hall->address()), TestProjector(u"Full"_qs, full->address()),
+         TestProjector(u"Mute"_qs, silent->address()), TestProjector(u"Nobody"_qs, nobody)}));
     ASSERT_EQ(dock->table()->rowCount(), 4);
 
     const QByteArray gif = TestImages::encode(TestImages::gradient(120, 90), ".gif");
@@ -111,7 +110,8 @@ TEST_F(BoardLiveTest, UploadOutcomesReachTheirRowsWithoutAPoll) {
         [&] { return CBoardDock::pictureOf(store(hall->address(), 3)) == CBoardDock::Picture::Thumbnail; },
         20000));
     EXPECT_EQ(store(hall->address(), 3)->text(),
-              CatalogText(msg::BoardStoreHolds, {u"lobby.qv1"_qs, CatalogNumber::formatText(QString::number(gif.size()))}));
+              CatalogText(msg::BoardStoreHolds,
+                          {u"lobby.qv1"_qs, CatalogNumber::formatText(QString::number(gif.size()))}));
     EXPECT_EQ(row(hall->address()).reach, BoardRow::Reach::Reachable);
     EXPECT_GE(row(hall->address()).lastSeen, before);
     EXPECT_EQ(store(hall->address(), 1)->text(), CatalogText(msg::BoardStoreUnknown))
@@ -122,7 +122,8 @@ TEST_F(BoardLiveTest, UploadOutcomesReachTheirRowsWithoutAPoll) {
     EXPECT_TRUE(asked.front().command.startsWith("PUT "));
 
     // Refused: it answered, so it is there; what store 3 holds is no longer known, and why.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return row(full->address()).reach == BoardRow::Reach::Reachable; }, 20000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return row(full->address()).reach == BoardRow::Reach::Reachable; }, 20000));
     EXPECT_EQ(store(full->address(), 3)->text(), CatalogText(msg::BoardStoreUnknown));
     EXPECT_FALSE(store(full->address(), 3)->toolTip().isEmpty());
 
@@ -180,7 +181,8 @@ TEST_F(BoardLiveTest, LastSeenMovesOnAnyAnswerAndOnlyOnAnAnswer) {
     before = tickedPast(row(hall->address()).lastSeen);
     runRecorded([&] { QueryImageInfo(2, target, context); });
     ASSERT_TRUE(QTest::qWaitFor([&] { return row(hall->address()).stores[1].result == 2; }, 20000));
-    EXPECT_EQ(store(hall->address(), 2)->text(), CatalogText(msg::BoardStoreHolds, {u"stage.qv1"_qs, u"321"_qs}));
+    EXPECT_EQ(store(hall->address(), 2)->text(),
+              CatalogText(msg::BoardStoreHolds, {u"stage.qv1"_qs, u"321"_qs}));
     EXPECT_EQ(row(hall->address()).reach, BoardRow::Reach::Reachable);
     EXPECT_GE(row(hall->address()).lastSeen, before);
 }
