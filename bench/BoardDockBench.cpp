@@ -170,8 +170,10 @@ int main(int argc, char** argv) {
             written.store(true);
         });
         const QString name = QString::fromLatin1(events.front().uploadName);
+        int shownRows = 0;
         const auto shown = [&] {
-            for (int row = 0; row < dock->table()->rowCount(); ++row) {
+            shownRows = 0;
+            for (int row = 0; row < dock->table()->rowCount(); ++row, ++shownRows) {
                 const auto* cell = dock->table()->item(row, CBoardDock::FirstStoreColumn + 1);
                 if (!cell->text().contains(name) ||
                     CBoardDock::pictureOf(cell) != CBoardDock::Picture::Thumbnail) {
@@ -181,8 +183,16 @@ int main(int argc, char** argv) {
             return true;
         };
         const bool listening = round > 0;
-        while (!written.load() || (listening && (!shown() || !dock->lookupsSettled()))) {
+        QElapsedTimer limit; // a board that never catches up ends the case, not the run
+        limit.start();
+        while ((!written.load() || (listening && (!shown() || !dock->lookupsSettled()))) &&
+               limit.elapsed() < 60000) {
             QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        }
+        if (listening && !shown()) {
+            std::printf("GOAL MISSED: %d of %d rows showed the upload with its picture within 60 s\n",
+                        shownRows, dock->table()->rowCount());
+            met = false;
         }
         reporter.join();
         tick.stop();
