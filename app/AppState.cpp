@@ -24,6 +24,10 @@ AppState::AppState(const QString& iniPath, const QString& historyPath, QObject* 
     m_history->setProjectors(m_projectors.projectors());
     m_history->store().setProblemObserver(
         [this] { QMetaObject::invokeMethod(this, &AppState::historyProblem, Qt::QueuedConnection); });
+    m_history->setRecordObserver([this](const CommandEvent& event) {
+        QMetaObject::invokeMethod(
+            this, [this, event] { Q_EMIT commandRecorded(event); }, Qt::QueuedConnection);
+    });
     m_projectors.setListObserver([this] {
         m_history->setProjectors(m_projectors.projectors());
         Q_EMIT projectorListChanged();
@@ -32,6 +36,7 @@ AppState::AppState(const QString& iniPath, const QString& historyPath, QObject* 
 
 AppState::~AppState() {
     m_history->store().setProblemObserver({});
+    m_history->setRecordObserver({});
     m_schedule.reset();
     m_projectors.setListObserver({});
 }

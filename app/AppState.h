@@ -39,6 +39,8 @@ Q_SIGNALS:
     void projectorUploading(quint32 hostAddress, bool uploading);
     // The history met its first problem; HistoryLog::takeProblemText says which.
     void historyProblem();
+    // A command's outcome went into the history; queued to the state's thread.
+    void commandRecorded(const CommandEvent& event);
 
 private:
     ProjectorStore m_projectors;

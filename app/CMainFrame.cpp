@@ -99,6 +99,8 @@ CMainFrame::CMainFrame(AppState& state, QWidget* parent) : QMainWindow(parent), 
     connect(&m_state, &AppState::projectorListChanged, board, &CBoardDock::followList);
     connect(&m_state, &AppState::projectorListChanged, this, &CMainFrame::updateCommandStates);
     connect(&m_state, &AppState::projectorUploading, board, &CBoardDock::noteUploading);
+    connect(&m_state, &AppState::commandRecorded, board, &CBoardDock::noteCommand);
+    board->followHistory(m_state.history());
     createToolBar();
     createStatusBar();
     attachProjectorCommands();

@@ -4,6 +4,7 @@
 #include "registry/Ipv4.h"
 
 #include <QMetaObject>
+#include <QPainter>
 
 BoardHistoryLookup::BoardHistoryLookup(QString historyPath, QObject* parent)
     : QObject(parent), m_path(std::move(historyPath)) {
@@ -27,6 +28,25 @@ void BoardHistoryLookup::lookUp(const BoardRow& row) {
         m_queue.push_back(row);
     }
     m_wake.notify_one();
+}
+
+void BoardHistoryLookup::setBeforeRead(std::function<void()> beforeRead) {
+    std::lock_guard lock(m_mutex);
+    m_beforeRead = std::move(beforeRead);
+}
+
+QImage BoardHistoryLookup::fitted(const QByteArray& png) {
+    QImage image;
+    if (!image.loadFromData(png, "PNG")) {
+        return {};
+    }
+    const QImage scaled = image.scaled(kPictureSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QImage out(kPictureSize, QImage::Format_ARGB32_Premultiplied);
+    out.fill(Qt::transparent);
+    QPainter painter(&out);
+    painter.drawImage((kPictureSize.width() - scaled.width()) / 2,
+                      (kPictureSize.height() - scaled.height()) / 2, scaled);
+    return out;
 }
 
 bool BoardHistoryLookup::isIdle() const {
@@ -65,6 +85,7 @@ BoardPictures BoardHistoryLookup::find(const QString& historyPath, const BoardRo
         const HistoryRecord& r = records->front();
         p.found = true;
         p.thumbnail = r.thumbnail;
+        p.picture = fitted(r.thumbnail);
         p.sentAt = r.time;
         p.sentBy = r.user;
     }
@@ -74,6 +95,7 @@ BoardPictures BoardHistoryLookup::find(const QString& historyPath, const BoardRo
 void BoardHistoryLookup::run() {
     for (;;) {
         BoardRow row;
+        std::function<void()> beforeRead;
         {
             std::unique_lock lock(m_mutex);
             m_busy = false;
@@ -84,6 +106,10 @@ void BoardHistoryLookup::run() {
             row = m_queue.front();
             m_queue.pop_front();
             m_busy = true;
+            beforeRead = m_beforeRead;
+        }
+        if (beforeRead) {
+            beforeRead();
         }
         BoardPictures pictures = find(m_path, row);
         QMetaObject::invokeMethod(

@@ -4,9 +4,11 @@
 #include "protocol/CommandRecording.h"
 #include "protocol/ExchangeLoop.h"
 #include "protocol/ImageInfoQuery.h"
+#include "protocol/ImageUpload.h"
 #include "protocol/ObservedRun.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QMetaObject>
 
 #include <algorithm>
@@ -184,8 +186,11 @@ void BoardPoller::askNext(const std::shared_ptr<Asking>& asking) {
 
 void BoardPoller::answered(const std::shared_ptr<Asking>& asking, const ExchangeResult& x) {
     const StoreInfo s = StoreInfoOf(x);
+    const bool replied = x.stage == ExchangeResult::Stage::Replied;
+    asking->run.setAnswered(replied);
     asking->run.finish(s, DescribeStoreInfo);
     Outcome& o = asking->outcome;
+    o.replied = o.replied || replied;
     BoardStore& b = o.stores[static_cast<size_t>(asking->store - 1)];
     b.result = s.result;
     if (s.result == 2) {
@@ -293,9 +298,66 @@ void BoardPoller::apply(const Outcome& outcome) {
         r.reach = BoardRow::Reach::Unreachable;
         r.reason = outcome.reason;
         r.reasonId = outcome.reasonId;
+        if (outcome.replied) {
+            r.lastSeen = now; // it answered, if not with what was asked
+        }
         ++r.failures;
         r.nextDue = now.addMSecs(backOffMs(r.failures));
         // What the stores held stays as last seen; the reach column says it is old.
     }
     Q_EMIT rowUpdated(outcome.address);
+}
+
+bool BoardPoller::noteCommand(const CommandEvent& e) {
+    const auto it = m_rows.find(e.address);
+    if (it == m_rows.end() || e.storeNumber < 1 || e.storeNumber > 4) {
+        return false;
+    }
+    const bool put = e.command == u"PUT";
+    // Stopped by the user, or our own file could not go out: nothing learnt of the projector.
+    if (put && !e.answered &&
+        (e.result == UploadResult::Stopped || e.result == UploadResult::FileEmpty ||
+         e.result == UploadResult::FileUnreadable)) {
+        return false;
+    }
+    BoardRow& r = it.value();
+    BoardStore& store = r.stores[static_cast<size_t>(e.storeNumber - 1)];
+    if (!e.answered) {
+        r.reach = BoardRow::Reach::Unreachable;
+        r.reason = e.text;
+        r.reasonId.reset();
+        ++r.failures;
+        r.nextDue = QDateTime::currentDateTimeUtc().addMSecs(backOffMs(r.failures));
+        return true;
+    }
+    const QDateTime heard =
+        e.started.isValid() ? e.started.addMSecs(e.tookMs) : QDateTime::currentDateTimeUtc();
+    if (!r.lastSeen.isValid() || heard > r.lastSeen) {
+        r.lastSeen = heard;
+    }
+    r.reach = BoardRow::Reach::Reachable;
+    r.reason.clear();
+    r.reasonId.reset();
+    r.failures = 0;
+    r.nextDue = {};
+    if (put) {
+        if (e.ok) {
+            store.result = 2;
+            store.fileName = e.uploadPath.isEmpty() ? QString::fromUtf8(e.uploadName)
+                                                    : ImageUpload::baseName(e.uploadPath);
+            store.length = QString::number(e.uploadPath.isEmpty() ? e.uploadContent.size()
+                                                                  : QFileInfo(e.uploadPath).size());
+            store.text.clear();
+        } else {
+            // Refused or not understood: what the store holds now is not known.
+            store = BoardStore{};
+            store.text = e.text;
+        }
+    } else if (e.command == u"INFO" && e.storeHolds >= 1) {
+        store.result = e.storeHolds;
+        store.fileName = e.storeFileName;
+        store.length = e.storeLength;
+        store.text.clear();
+    }
+    return true;
 }

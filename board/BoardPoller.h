@@ -18,6 +18,7 @@
 #include <set>
 
 class ExchangeLoop;
+struct CommandEvent;
 struct ExchangeResult;
 
 // What the board knows of one store: INFO's result (2 a picture, 1 empty, -1 not known)
@@ -36,7 +37,7 @@ struct BoardRow final {
     QString name;
     QString mac;
     Reach reach = Reach::Unknown;
-    QDateTime lastSeen;                // when it last answered
+    QDateTime lastSeen;                // when it last answered anything, a poll or another command
     QString reason;                    // why it is not reachable
     std::optional<CatalogId> reasonId; // the same as a catalog text, when it is one
     std::array<BoardStore, 4> stores{};
@@ -69,6 +70,9 @@ public:
     int refresh(bool force = true);
     // A send or the schedule is uploading to it: the board does not ask it meanwhile.
     void setPaused(quint32 address, bool paused);
+    // What another command (a send, the schedule, a dialog) heard from a projector of the
+    // list: its row follows at once. Returns false when the event changes no row.
+    bool noteCommand(const CommandEvent& event);
     // Ends the round: exchanges under way are abandoned (their sockets close at once) before
     // this returns. What they had not finished leaves the rows as they were.
     void stop();
@@ -94,7 +98,8 @@ private:
     struct Outcome {
         quint32 address = 0;
         int round = 0;
-        bool answered = false;
+        bool answered = false;  // a store said what it holds
+        bool replied = false;   // the projector said anything at all
         bool cancelled = false; // stopped half way: says nothing about the projector
         QString reason;
         std::optional<CatalogId> reasonId;

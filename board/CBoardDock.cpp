@@ -2,6 +2,7 @@
 
 #include "app/CommandIds.h"
 #include "common/VisibleText.h"
+#include "history/HistoryLog.h"
 #include "history/HistoryStore.h"
 #include "i18n/CLocalise.h"
 #include "i18n/CatalogIds.h"
@@ -32,7 +33,7 @@
 
 namespace {
 
-constexpr QSize kThumbSize(64, 48);
+constexpr QSize kThumbSize = BoardHistoryLookup::kPictureSize;
 const QString kTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 
 // The cell of a store that holds a picture we cannot vouch for: a plain frame, no picture.
@@ -44,21 +45,6 @@ QPixmap neutralMark() {
     painter.setPen(QPen(QColor(150, 150, 150), 1.5, Qt::DashLine));
     painter.setBrush(QColor(235, 235, 235));
     painter.drawRoundedRect(QRectF(2, 2, kThumbSize.width() - 4, kThumbSize.height() - 4), 4, 4);
-    return p;
-}
-
-// A thumbnail fitted into the cell's picture box, centred.
-QPixmap fitted(const QByteArray& png) {
-    QImage image;
-    if (!image.loadFromData(png, "PNG")) {
-        return {};
-    }
-    const QImage scaled = image.scaled(kThumbSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    QPixmap p(kThumbSize);
-    p.fill(Qt::transparent);
-    QPainter painter(&p);
-    painter.drawImage((kThumbSize.width() - scaled.width()) / 2, (kThumbSize.height() - scaled.height()) / 2,
-                      scaled);
     return p;
 }
 
@@ -153,11 +139,15 @@ CBoardDock::CBoardDock(QMainWindow& window, ProjectorStore& store, CommandObserv
         headers << CatalogText(msg::BoardColumnStore, {QString::number(s)});
     }
     m_table->setHorizontalHeaderLabels(headers);
+    // The reach and the four stores share whatever width the dock has, so all four stores
+    // are in view at the window's first size; a scroll bar only below the sections' minimum.
+    QHeaderView* header = m_table->horizontalHeader();
+    header->setMinimumSectionSize(kThumbSize.width() + 16);
     m_table->setColumnWidth(NameColumn, 110);
     m_table->setColumnWidth(AddressColumn, 90);
-    m_table->setColumnWidth(StateColumn, 240);
+    header->setSectionResizeMode(StateColumn, QHeaderView::Stretch);
     for (int s = 0; s < 4; ++s) {
-        m_table->setColumnWidth(FirstStoreColumn + s, 170);
+        header->setSectionResizeMode(FirstStoreColumn + s, QHeaderView::Stretch);
     }
 
     auto* controls = new QHBoxLayout;
@@ -198,9 +188,8 @@ CBoardDock::CBoardDock(QMainWindow& window, ProjectorStore& store, CommandObserv
     connect(m_saveLater, &QTimer::timeout, this, &CBoardDock::saveLayout);
 
     m_poller = std::make_unique<BoardPoller>(m_context);
-    m_lookup = std::make_unique<BoardHistoryLookup>(m_historyPath);
+    makeLookup();
     connectPoller();
-    connect(m_lookup.get(), &BoardHistoryLookup::found, this, &CBoardDock::showPictures);
 
     connect(m_refresh, &QPushButton::clicked, this, [this] { refresh(true); });
     connect(m_stop, &QPushButton::clicked, this, &CBoardDock::stopRefresh);
@@ -280,9 +269,30 @@ void CBoardDock::setCommandContext(const CommandContext& context) {
 
 void CBoardDock::setHistoryPath(const QString& path) {
     m_historyPath = path;
+    m_historyLog = nullptr;
+    makeLookup();
+}
+
+void CBoardDock::followHistory(HistoryLog& history) {
+    m_historyPath = history.store().path();
+    m_historyLog = &history;
+    makeLookup();
+}
+
+void CBoardDock::makeLookup() {
     m_lookup = std::make_unique<BoardHistoryLookup>(m_historyPath);
     m_lookupsAsked = m_lookupsShown = 0;
+    if (m_historyLog != nullptr) {
+        m_lookup->setBeforeRead([log = m_historyLog] { log->store().flush(); });
+    }
     connect(m_lookup.get(), &BoardHistoryLookup::found, this, &CBoardDock::showPictures);
+}
+
+void CBoardDock::noteCommand(const CommandEvent& event) {
+    // A new upload may carry another picture under the same name and length: it is looked up.
+    if (m_poller->noteCommand(event)) {
+        showRow(event.address, event.command != u"PUT");
+    }
 }
 
 bool CBoardDock::lookupsSettled() const {
@@ -340,7 +350,7 @@ QString CBoardDock::stateText(const BoardRow& row) const {
                : CatalogText(msg::BoardUnreachableNever, {reasonText(row)});
 }
 
-void CBoardDock::showRow(quint32 address) {
+void CBoardDock::showRow(quint32 address, bool onlyNew) {
     const int i = rowOf(address);
     if (i < 0) {
         return;
@@ -349,7 +359,7 @@ void CBoardDock::showRow(quint32 address) {
     QTableWidgetItem* state = m_table->item(i, StateColumn);
     state->setText(stateText(r));
     state->setForeground(r.reach == BoardRow::Reach::Unreachable ? QBrush(QColor(170, 0, 0)) : QBrush());
-    bool holdsPictures = false;
+    bool lookUp = false;
     for (int s = 0; s < 4; ++s) {
         const BoardStore& store = r.stores[static_cast<size_t>(s)];
         QTableWidgetItem* cell = m_table->item(i, FirstStoreColumn + s);
@@ -359,7 +369,7 @@ void CBoardDock::showRow(quint32 address) {
             text = CatalogText(msg::BoardStoreHolds,
                                {VisibleText::shown(store.fileName),
                                 VisibleText::shown(CatalogNumber::formatText(store.length))});
-            holdsPictures = true;
+            lookUp = lookUp || !onlyNew || cell->data(kKeyRole).toString() != storeKey(store);
             break;
         case 1:
             text = CatalogText(msg::BoardStoreEmpty);
@@ -380,7 +390,7 @@ void CBoardDock::showRow(quint32 address) {
             setNote(cell, store.text); // why this store could not be asked
         }
     }
-    if (holdsPictures) {
+    if (lookUp) {
         ++m_lookupsAsked;
         m_lookup->lookUp(r);
     }
@@ -401,7 +411,8 @@ void CBoardDock::showPictures(quint32 address, const BoardPictures& pictures) {
         if (store.result != 2 || store.fileName != p.fileName || store.length != p.length) {
             continue;
         }
-        const QPixmap thumb = p.found ? fitted(p.thumbnail) : QPixmap();
+        // Decoded and fitted on the lookup's thread; only the copy into a pixmap happens here.
+        const QPixmap thumb = p.found ? QPixmap::fromImage(p.picture) : QPixmap();
         if (!thumb.isNull()) {
             cell->setIcon(QIcon(thumb));
             cell->setData(kPictureRole, static_cast<int>(Picture::Thumbnail));

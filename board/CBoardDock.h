@@ -11,7 +11,9 @@
 #include <memory>
 
 class CommandObserver;
+class HistoryLog;
 class ProjectorStore;
+struct CommandEvent;
 class QMainWindow;
 class QCheckBox;
 class QLabel;
@@ -58,6 +60,11 @@ public:
     // An upload to the projector began (true) or ended (false): its row is left alone meanwhile.
     void noteUploading(quint32 hostAddress, bool uploading);
 
+    // A command some other part ran was recorded: the projector's row shows what it learnt.
+    void noteCommand(const CommandEvent& event);
+    // Pictures are looked up in this history, read only once what it was handed is written.
+    void followHistory(HistoryLog& history);
+
     // Tests shorten the protocol's waits and keep the history in a folder of their own.
     void setCommandContext(const CommandContext& context);
     void setHistoryPath(const QString& path);
@@ -82,7 +89,9 @@ protected:
 
 private:
     void connectPoller();
-    void showRow(quint32 address);
+    void makeLookup();
+    // onlyNew: pictures are looked up only for stores whose file changed.
+    void showRow(quint32 address, bool onlyNew = false);
     void showPictures(quint32 address, const BoardPictures& pictures);
     void onFinished();
     void updateRefreshState();
@@ -97,6 +106,7 @@ private:
     std::unique_ptr<QSettings> m_settings;
     CommandContext m_context;
     QString m_historyPath;
+    HistoryLog* m_historyLog = nullptr;
     std::unique_ptr<BoardPoller> m_poller;
     std::unique_ptr<BoardHistoryLookup> m_lookup;
     QHash<quint32, int> m_uploads; // uploads under way per projector (schedule and sends)

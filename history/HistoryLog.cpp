@@ -29,6 +29,11 @@ void HistoryLog::setProjectors(const ProjectorList& list) {
     m_list = list;
 }
 
+void HistoryLog::setRecordObserver(std::function<void(const CommandEvent&)> observer) {
+    std::lock_guard lock(m_mutex);
+    m_recordObserver = std::move(observer);
+}
+
 void HistoryLog::commandFinished(const CommandEvent& event) {
     HistoryRecord r;
     r.time = event.started;
@@ -56,6 +61,10 @@ void HistoryLog::commandFinished(const CommandEvent& event) {
     r.resultText = event.text;
     r.tookMs = event.tookMs;
     m_store.append(std::move(r));
+    std::lock_guard lock(m_mutex);
+    if (m_recordObserver) {
+        m_recordObserver(event);
+    }
 }
 
 QString HistoryLog::takeProblemText() {

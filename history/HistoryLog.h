@@ -4,6 +4,7 @@
 #include "protocol/CommandObserver.h"
 #include "registry/ProjectorRecord.h"
 
+#include <functional>
 #include <mutex>
 
 // Puts every command a run reports into the history, with the projector's name and MAC from
@@ -19,6 +20,9 @@ public:
     // Where names and MAC texts come from; the list the window holds now.
     void setProjectors(const ProjectorList& list);
 
+    // Told of every event once its record is queued, on the thread that ran the command.
+    void setRecordObserver(std::function<void(const CommandEvent&)> observer);
+
     HistoryStore& store() { return m_store; }
 
     // The catalog text for a problem the store has met since last asked, once; empty when
@@ -33,4 +37,5 @@ private:
     std::mutex m_mutex; // the user and the list: set on the interface thread, read by runs
     QString m_user;
     ProjectorList m_list;
+    std::function<void(const CommandEvent&)> m_recordObserver; // guarded by m_mutex
 };

@@ -6,6 +6,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+thread_local int t_replies = 0;
+
 int msUntil(Clock::time_point t) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(t - Clock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;
@@ -78,8 +80,15 @@ ExchangeResult RunOnConnection(CommandConnection& connection, const CommandConte
         }
     }
     socket.close();
+    if (r.stage == ExchangeResult::Stage::Replied) {
+        ++t_replies;
+    }
     r.reply = std::move(reply);
     return r;
+}
+
+int RepliesOnThisThread() {
+    return t_replies;
 }
 
 ExchangeResult RunCommandExchange(const CommandTarget& target, const CommandContext& context,

@@ -41,6 +41,10 @@ struct ExchangeResult final {
 ExchangeResult RunCommandExchange(const CommandTarget& target, const CommandContext& context,
                                   const ExchangeRequest& request);
 
+// How many replies the exchanges run on the calling thread have had so far, so that a run
+// that keeps its exchange to itself can still tell whether the projector answered.
+int RepliesOnThisThread();
+
 // The same, with the connection already open (the upload builds its block around the prefix).
 ExchangeResult RunOnConnection(CommandConnection& connection, const CommandContext& context,
                                const QByteArray& block, const ExchangeRequest& request);

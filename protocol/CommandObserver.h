@@ -11,9 +11,14 @@ struct CommandEvent final {
     quint32 address = 0; // host order
     QDateTime started;   // UTC
     qint64 tookMs = 0;
-    int result = 0;  // the run's own result code
-    bool ok = false; // as the run judges its result
-    QString text;    // what the user is told of the outcome
+    int result = 0;        // the run's own result code
+    bool ok = false;       // as the run judges its result
+    QString text;          // what the user is told of the outcome
+    bool answered = false; // the projector replied, whatever the reply said
+    // INFO that was answered: 2 the store holds fileName of length, 1 it is empty; else -1.
+    int storeHolds = -1;
+    QString storeFileName;
+    QString storeLength;
     // Uploads: the file sent when the run read it from disk, else its name and bytes.
     QString uploadPath;
     QByteArray uploadName;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/CommandConnection.h"
+#include "protocol/CommandExchange.h"
 #include "protocol/CommandObserver.h"
 #include "protocol/RunReport.h"
 
@@ -16,8 +17,10 @@ auto RunObserved(const CommandContext& context, CommandEvent event, Run&& run, D
     event.started = QDateTime::currentDateTimeUtc();
     QElapsedTimer took;
     took.start();
+    const int replies = RepliesOnThisThread();
     auto result = run();
     event.tookMs = took.elapsed();
+    event.answered = RepliesOnThisThread() != replies;
     describe(result, event);
     context.observer->commandFinished(event);
     return result;

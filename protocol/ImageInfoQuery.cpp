@@ -24,8 +24,10 @@ StoreInfo failed(CatalogId id) {
 
 } // namespace
 
-static RunReport queryImageInfo(int storeNumber, const CommandTarget& target, const CommandContext& context) {
+static RunReport queryImageInfo(int storeNumber, const CommandTarget& target, const CommandContext& context,
+                                StoreInfo& seen) {
     const ExchangeResult x = runInfo(storeNumber, target, context);
+    seen = StoreInfoOf(x);
     if (auto failure = ReportExchangeFailure(x, {MessageIcon::Stop, msg::ReplyTimeout, msg::ReplyTimeout})) {
         return *failure;
     }
@@ -108,6 +110,13 @@ void DescribeStoreInfo(const StoreInfo& s, CommandEvent& e) {
     e.result = s.result;
     e.ok = s.result >= 1;
     e.text = s.result == 2 ? s.name + QLatin1Char(' ') + s.lengthText : s.name;
+    NoteStoreInfo(s, e);
+}
+
+void NoteStoreInfo(const StoreInfo& s, CommandEvent& e) {
+    e.storeHolds = s.result >= 1 ? s.result : -1;
+    e.storeFileName = s.result == 2 ? s.name : QString();
+    e.storeLength = s.result == 2 ? s.lengthText : QString();
 }
 
 static StoreInfo queryStoreInfo(int storeNumber, const CommandTarget& target, const CommandContext& context) {
@@ -115,9 +124,14 @@ static StoreInfo queryStoreInfo(int storeNumber, const CommandTarget& target, co
 }
 
 RunReport QueryImageInfo(int storeNumber, const CommandTarget& target, const CommandContext& context) {
+    StoreInfo seen; // what the store holds, for the history's listeners
     return RunObserved(
         context, CommandEventFor("INFO", storeNumber, target),
-        [&] { return queryImageInfo(storeNumber, target, context); }, DescribeOutcome);
+        [&] { return queryImageInfo(storeNumber, target, context, seen); },
+        [&](const RunReport& report, CommandEvent& e) {
+            DescribeOutcome(report, e);
+            NoteStoreInfo(seen, e);
+        });
 }
 
 StoreInfo QueryStoreInfo(int storeNumber, const CommandTarget& target, const CommandContext& context) {

@@ -29,3 +29,5 @@ StoreInfo QueryStoreInfo(int storeNumber, const CommandTarget& target, const Com
 ExchangeRequest StoreInfoRequest(int storeNumber, const CommandTimeouts& timeouts);
 StoreInfo StoreInfoOf(const ExchangeResult& exchange);
 void DescribeStoreInfo(const StoreInfo& info, CommandEvent& event);
+// Only what the store holds, into the event's store fields.
+void NoteStoreInfo(const StoreInfo& info, CommandEvent& event);

@@ -13,6 +13,9 @@ public:
     ObservedRun() = default;
     ObservedRun(const CommandContext& context, CommandEvent event);
 
+    // Whether the projector replied; the run itself saw the exchange.
+    void setAnswered(bool answered) { m_event.answered = answered; }
+
     // describe(result, event) fills the outcome fields; the observer hears of it once.
     template <typename Result, typename Describe> void finish(const Result& result, Describe&& describe) {
         if (m_observer == nullptr) {

@@ -190,6 +190,7 @@ void SendEngine::uploadEnded(int index, const ExchangeResult& x, ObservedRun& ru
     const bool stopped = m_stop.load();
     const int result = x.stage != ExchangeResult::Stage::Replied && stopped ? UploadResult::Stopped
                                                                             : ImageUpload::resultOf(x);
+    run.setAnswered(x.stage == ExchangeResult::Stage::Replied);
     run.finish(result, ImageUpload::describe);
     if (result != UploadResult::Ok) {
         end(index, stopped ? Stage::Stopped : Stage::Failed, result);
@@ -218,6 +219,7 @@ void SendEngine::beginVerify(int index) {
 void SendEngine::verifyEnded(int index, const ExchangeResult& x, ObservedRun& run) {
     --m_open;
     const StoreInfo info = StoreInfoOf(x);
+    run.setAnswered(x.stage == ExchangeResult::Stage::Replied);
     run.finish(info, DescribeStoreInfo);
     const bool stopped = m_stop.load();
     {

@@ -1,5 +1,7 @@
 #include "board/BoardPoller.h"
 
+#include "protocol/CommandObserver.h"
+#include "protocol/ImageUpload.h"
 #include "support/Emulators.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +9,8 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -252,4 +256,42 @@ TEST(BoardPollerParallelTest, ManyProjectorsAreAskedTogetherEachOverOneConnectio
     EXPECT_TRUE(poller.isRefreshing());
     poller.stop();
     EXPECT_FALSE(poller.isRefreshing());
+}
+
+// Events of other commands that say nothing of the projector leave its row as it was; an
+// upload stored under a path shows the name the projector keeps.
+TEST(BoardPollerEvents, OnlyWhatTheProjectorSaidMovesTheRow) {
+    BoardPoller poller;
+    constexpr quint32 kHall = 0x7F000402u;
+    poller.setProjectors({recordFor(kHall, u"Hall"_qs)});
+    CommandEvent put;
+    put.command = u"PUT"_qs;
+    put.address = kHall;
+    put.storeNumber = 2;
+    for (const int notSent : {UploadResult::Stopped, UploadResult::FileEmpty, UploadResult::FileUnreadable}) {
+        put.result = notSent;
+        EXPECT_FALSE(poller.noteCommand(put)) << notSent;
+        EXPECT_EQ(poller.row(kHall).reach, BoardRow::Reach::Unknown) << notSent;
+    }
+    CommandEvent elsewhere = put;
+    elsewhere.address = 0x7F000403u;
+    elsewhere.answered = true;
+    EXPECT_FALSE(poller.noteCommand(elsewhere)) << "not on the list";
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"evening.qv1"_qs);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(QByteArray(777, 'e')), 777);
+    file.close();
+    put.result = UploadResult::Ok;
+    put.ok = put.answered = true;
+    put.uploadPath = path;
+    ASSERT_TRUE(poller.noteCommand(put));
+    const BoardRow row = poller.row(kHall);
+    const BoardStore& held = row.stores[1];
+    EXPECT_EQ(held.result, 2);
+    EXPECT_EQ(held.fileName, u"evening.qv1");
+    EXPECT_EQ(held.length, u"777");
+    EXPECT_EQ(row.reach, BoardRow::Reach::Reachable);
 }
