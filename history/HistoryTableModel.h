@@ -10,7 +10,20 @@
 class HistoryTableModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { Time, User, Projector, Address, Command, Store, File, Result, Took, ColumnCount };
+    enum Column {
+        Time,
+        User,
+        Projector,
+        Address,
+        Command,
+        Store,
+        File,
+        Result,
+        Took,
+        Repeats,
+        LastTime,
+        ColumnCount
+    };
 
     explicit HistoryTableModel(QObject* parent = nullptr);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "history/HistoryStore.h"
 #include "protocol/CommandConnection.h"
 #include "registry/ProjectorRecord.h"
 
@@ -30,9 +31,11 @@ struct CtlOptions final {
     QString local; // --local
     int connectTimeoutMs = -1;
     int replyTimeoutMs = -1;
-    int searchWaitMs = -1; // one wait of a discovery search
-    int stepMs = -1;       // one step of a schedule interval
-    QString error;         // the usage error, already a catalog text
+    int searchWaitMs = -1;        // one wait of a discovery search
+    int stepMs = -1;              // one step of a schedule interval
+    int historyMaxRecords = -1;   // --history-max-records; -1: as the INI file says
+    int historyMaxMegabytes = -1; // --history-max-mb
+    QString error;                // the usage error, already a catalog text
 
     // Parses everything; error is set on the first unknown option or missing value. A
     // password comes from --password-file FILE or, with --password -, from standard input
@@ -40,6 +43,8 @@ struct CtlOptions final {
     static CtlOptions parse(const QStringList& args);
 
     [[nodiscard]] CommandContext context() const;
+    // The INI file's history limits, overridden by the command line's.
+    [[nodiscard]] HistoryLimits historyLimits() const;
     // The projector list of the INI file; false (with the message written) when unreadable.
     bool loadProjectors(ProjectorList& list, QTextStream& err) const;
     // The record's authentication and password, overridden by --password and --no-auth.
