@@ -242,8 +242,9 @@ TEST(HistoryBounds, LimitsComeFromTheIniFileWithDefaultsForWhatIsMissingOrWrong)
     const HistoryLimits defaults = HistorySettings::fromIniText({});
     EXPECT_EQ(defaults.maxRecords, 200000);
     EXPECT_EQ(defaults.maxBytes, qint64{200} * 1024 * 1024);
-    const HistoryLimits set = HistorySettings::fromIniText("[Projector List]\nCount=0\n[History]\nMaxRecords=5000\n"
-                                                           "MaxMegabytes=0\n");
+    const HistoryLimits set =
+        HistorySettings::fromIniText("[Projector List]\nCount=0\n[History]\nMaxRecords=5000\n"
+                                     "MaxMegabytes=0\n");
     EXPECT_EQ(set.maxRecords, 5000);
     EXPECT_EQ(set.maxBytes, 0);
     const HistoryLimits wrong = HistorySettings::fromIniText("[History]\nMaxRecords=-4\nMaxMegabytes=lots\n");

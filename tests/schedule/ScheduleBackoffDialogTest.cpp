@@ -108,14 +108,16 @@ TEST_F(ScheduleBackoffDialog, ALoopingEntryOfADeadProjectorSaysWhenItIsTriedAgai
     const QString deadText = Ipv4::toText(dead);
     CScheduleDlg d(state->schedule(), state->projectors());
     d.show();
-    ASSERT_EQ(d.AddScheduleEntry(deadText, image, u"1"_qs, u"0"_qs, false, 0, {}), ScheduleTable::AddResult::Added);
+    ASSERT_EQ(d.AddScheduleEntry(deadText, image, u"1"_qs, u"0"_qs, false, 0, {}),
+              ScheduleTable::AddResult::Added);
 
     auto* list = Child<QTableWidget>(d, "scheduleTable");
     const QTableWidgetItem* tick = list->item(0, 0);
     ASSERT_NE(tick, nullptr);
     EXPECT_TRUE(tick->flags().testFlag(Qt::ItemIsUserCheckable));
     EXPECT_EQ(tick->toolTip(), CatalogText(msg::EntryCheckToolTip, {u"1"_qs}));
-    EXPECT_EQ(tick->data(Qt::AccessibleTextRole).toString(), CatalogText(msg::EntryCheckName, {u"1"_qs, deadText}));
+    EXPECT_EQ(tick->data(Qt::AccessibleTextRole).toString(),
+              CatalogText(msg::EntryCheckName, {u"1"_qs, deadText}));
     for (const char* box : {"loopCheck", "verifyCheck", "retryCheck"}) {
         EXPECT_FALSE(Child<QCheckBox>(d, box)->accessibleName().isEmpty()) << box;
     }
@@ -126,7 +128,7 @@ TEST_F(ScheduleBackoffDialog, ALoopingEntryOfADeadProjectorSaysWhenItIsTriedAgai
     const ScheduleControl::Backoff b = state->schedule().backoff(0);
     EXPECT_EQ(b.result, ConnectResult::ConnectFailed);
     EXPECT_EQ(status(d, 0)->text(), CatalogText(msg::EntryNextTry, {CatalogText(msg::BackoffCouldNotConnect),
-                                                                     b.until.toString(kClock)}));
+                                                                    b.until.toString(kClock)}));
     const ImageUpload::ResultText why = ImageUpload::textFor(b.result);
     EXPECT_EQ(status(d, 0)->toolTip(), CatalogText(why.id, why.inserts));
     // Resting, the run still tells when it will go on.

@@ -1,6 +1,6 @@
+#include "schedule/UploadBackoff.h"
 #include "protocol/ImageUpload.h"
 #include "schedule/ScheduleRunner.h"
-#include "schedule/UploadBackoff.h"
 #include "support/Emulators.h"
 
 #include <QFile>
@@ -84,7 +84,8 @@ protected:
     }
     // Real uploads over loopback, counted per projector.
     ScheduleRunner::Uploader countingUploader() {
-        return [this](const QString& path, int store, const CommandTarget& target, const std::atomic<bool>& stop) {
+        return [this](const QString& path, int store, const CommandTarget& target,
+                      const std::atomic<bool>& stop) {
             {
                 std::lock_guard lock(m_mutex);
                 ++m_attempts[target.address];
