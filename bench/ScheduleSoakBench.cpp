@@ -130,7 +130,8 @@ qint64 residentKb(qint64 pid) {
 }
 
 int descriptors(qint64 pid) {
-    return static_cast<int>(QDir(QStringLiteral("/proc/%1/fd").arg(pid)).entryList(QDir::NoDotAndDotDot).size());
+    return static_cast<int>(
+        QDir(QStringLiteral("/proc/%1/fd").arg(pid)).entryList(QDir::NoDotAndDotDot).size());
 }
 
 qint64 historyBytes(const QString& root) {
@@ -246,8 +247,9 @@ int main(int argc, char** argv) {
     }
     if (s.build.isEmpty()) {
         const QDir here(QCoreApplication::applicationDirPath());
-        s.build = QFileInfo::exists(here.filePath(QStringLiteral("tessavelctl"))) ? here.path()
-                                                                                 : here.filePath(QStringLiteral(".."));
+        s.build = QFileInfo::exists(here.filePath(QStringLiteral("tessavelctl")))
+                      ? here.path()
+                      : here.filePath(QStringLiteral(".."));
     }
     const QString ctl = QDir(s.build).filePath(QStringLiteral("tessavelctl"));
     const QString emulator = QDir(s.build).filePath(QStringLiteral("tessavel-emulator"));
@@ -271,8 +273,9 @@ int main(int argc, char** argv) {
     for (int i = 0; i < kEntries; ++i) {
         const quint32 host = s.firstHost + static_cast<quint32>(i * kProjectors / kEntries);
         entryHost.push_back(host);
-        if (table.AddScheduleEntry(hostText(host), image, QString::number(1 + i % 4), QString::number(s.interval),
-                                   false, 0, {}) != ScheduleTable::AddResult::Added) {
+        if (table.AddScheduleEntry(hostText(host), image, QString::number(1 + i % 4),
+                                   QString::number(s.interval), false, 0,
+                                   {}) != ScheduleTable::AddResult::Added) {
             std::fprintf(stderr, "entry %d refused\n", i);
             return 2;
         }
@@ -284,7 +287,8 @@ int main(int argc, char** argv) {
 
     std::vector<std::unique_ptr<Group>> groups;
     for (int g = 0; g < kGroups; ++g) {
-        groups.push_back(std::make_unique<Group>(emulator, s.firstHost + static_cast<quint32>(g * kPerGroup)));
+        groups.push_back(
+            std::make_unique<Group>(emulator, s.firstHost + static_cast<quint32>(g * kPerGroup)));
         if (!groups.back()->run(std::nullopt)) {
             std::fprintf(stderr, "emulator group %d did not start\n", g);
             return 2;
@@ -300,9 +304,10 @@ int main(int argc, char** argv) {
     service.setStandardErrorFile(dir.filePath(QStringLiteral("service.err")));
     std::map<QString, int> executing; // attempts begun, per address
     QByteArray pending;
-    service.start(ctl, {QStringLiteral("--ini"), dir.filePath(QStringLiteral("none.INI")), QStringLiteral("--json"),
-                        QStringLiteral("--history-max-records"), QString::number(s.historyMaxRecords),
-                        QStringLiteral("schedule"), QStringLiteral("run"), schedule, QStringLiteral("--loop")});
+    service.start(ctl, {QStringLiteral("--ini"), dir.filePath(QStringLiteral("none.INI")),
+                        QStringLiteral("--json"), QStringLiteral("--history-max-records"),
+                        QString::number(s.historyMaxRecords), QStringLiteral("schedule"),
+                        QStringLiteral("run"), schedule, QStringLiteral("--loop")});
     if (!service.waitForStarted(10000)) {
         std::fprintf(stderr, "tessavelctl did not start\n");
         return 2;
@@ -328,8 +333,9 @@ int main(int argc, char** argv) {
     const qint64 totalMs = static_cast<qint64>(s.minutes * 60000);
     const qint64 warmMs = std::min<qint64>(30000, totalMs / 6);
     const qint64 phaseMs = std::max<qint64>(30000, totalMs / 8);
-    std::printf("soak: %.1f min, 30 entries, 64 emulators from %s, a group of 16 failing in turn every %lld s\n",
-                s.minutes, qPrintable(hostText(s.firstHost)), static_cast<long long>(phaseMs / 1000));
+    std::printf(
+        "soak: %.1f min, 30 entries, 64 emulators from %s, a group of 16 failing in turn every %lld s\n",
+        s.minutes, qPrintable(hostText(s.firstHost)), static_cast<long long>(phaseMs / 1000));
     std::fflush(stdout);
 
     QElapsedTimer clock;
@@ -419,7 +425,8 @@ int main(int argc, char** argv) {
         g->stop();
     }
     if (serviceEnded || early.empty()) {
-        std::fprintf(stderr, "the service ended early (see %s)\n", qPrintable(dir.filePath(u"service.err"_qs)));
+        std::fprintf(stderr, "the service ended early (see %s)\n",
+                     qPrintable(dir.filePath(u"service.err"_qs)));
         dir.setAutoRemove(false);
         return 2;
     }
@@ -440,7 +447,8 @@ int main(int argc, char** argv) {
     const qint64 rss1 = median(rssLate);
     const int fd0 = median(fdEarly);
     const int fd1 = median(fdLate);
-    const double rssGrowth = rss0 > 0 ? 100.0 * static_cast<double>(rss1 - rss0) / static_cast<double>(rss0) : 0;
+    const double rssGrowth =
+        rss0 > 0 ? 100.0 * static_cast<double>(rss1 - rss0) / static_cast<double>(rss0) : 0;
     const double fdGrowth = fd0 > 0 ? 100.0 * (fd1 - fd0) / fd0 : 0;
 
     const QString history = historyPath(dir.filePath(QStringLiteral("data")));
@@ -480,8 +488,8 @@ int main(int argc, char** argv) {
     std::printf("resident memory   %lld kB -> %lld kB (%+.1f %%)   %s\n", static_cast<long long>(rss0),
                 static_cast<long long>(rss1), rssGrowth, rssOk ? "pass" : "FAIL");
     std::printf("open descriptors  %d -> %d (%+.1f %%)   %s\n", fd0, fd1, fdGrowth, fdOk ? "pass" : "FAIL");
-    std::printf("failing attempts  %d in %zu episodes, worst %+d against the back-off bound   %s\n", attemptsSum,
-                episodes.size(), worstOver, attemptsOk ? "pass" : "FAIL");
+    std::printf("failing attempts  %d in %zu episodes, worst %+d against the back-off bound   %s\n",
+                attemptsSum, episodes.size(), worstOver, attemptsOk ? "pass" : "FAIL");
     std::printf("history           %lld bytes, %lld records (cap %d), %lld failure records holding %lld "
                 "failures, %lld dropped   %s\n",
                 static_cast<long long>(bytes), static_cast<long long>(rows), s.historyMaxRecords,
