@@ -43,7 +43,7 @@ with e2e.Session("schedule_backoff") as s:
 
     wait_for(lambda: next_try() is not None, "the row to say when the projector is tried again")
     first = next_try()
-    countdown = re.compile(re.escape(en.text(9, 1100, "@", "#")).replace("@", clock).replace("#", r"\d+"))
+    countdown = re.compile(re.escape(en.text(9, 1100, "@", "SECONDS")).replace("@", clock).replace("SECONDS", r"\d+"))
     program.child(dialog, "LABEL", countdown)
     s.screenshot("resting")
     # The second try comes after the 5 s pause and sets a 10 s one.
