@@ -613,6 +613,14 @@
     X(SettingAppliesTo, 9, 1023)                                        \
     X(ScheduleWorkerNotStarted, 9, 1024)                                \
     X(LabelPromptPassword, 9, 1025)                                     \
+    X(CtlColumnLastSeen, 9, 1300)                                       \
+    X(CtlReachable, 9, 1301)                                            \
+    X(CtlNotReachable, 9, 1302)                                         \
+    X(CtlNeverSeen, 9, 1303)                                            \
+    X(CtlColumnCode, 9, 1304)                                           \
+    X(CtlColumnMessage, 9, 1305)                                        \
+    X(CtlStoreHolds, 9, 1306)                                           \
+    X(CtlColumnReason, 9, 1307)                                         \
     X(FileReasonAccess, 9, 970)                                         \
     X(FileReasonDiskFull, 9, 971)                                       \
     X(FileReasonMissing, 9, 972)                                        \
@@ -639,6 +647,29 @@
     X(EntryCheckToolTip, 9, 1112)                                       \
     X(EntryCheckName, 9, 1113)                                          \
     X(ProjectorNameAndAddress, 9, 1114)                                 \
+    X(CtlScheduleDaypartUsage, 9, 1260)                                 \
+    X(ScheduleOptionsBadLine, 9, 1261)                                  \
+    X(PlanColumnTime, 9, 1262)                                          \
+    X(PlanColumnEntry, 9, 1263)                                         \
+    X(PlanColumnPicture, 9, 1264)                                       \
+    X(PlanColumnAddress, 9, 1265)                                       \
+    X(PlanColumnStore, 9, 1266)                                         \
+    X(PlanCollision, 9, 1267)                                           \
+    X(PlanEndless, 9, 1268)                                             \
+    X(PlanNothing, 9, 1269)                                             \
+    X(PlanTruncated, 9, 1270)                                           \
+    X(PlanBadDays, 9, 1271)                                             \
+    X(DaypartBadWeekdays, 9, 1272)                                      \
+    X(DaypartBadWindow, 9, 1273)                                        \
+    X(DaypartBadDate, 9, 1274)                                          \
+    X(DaypartBadEntry, 9, 1275)                                         \
+    X(DaypartLastBeforeFirst, 9, 1276)                                  \
+    X(DaypartTooManyWindows, 9, 1277)                                   \
+    X(DaypartSummary, 9, 1278)                                          \
+    X(DaypartAny, 9, 1279)                                              \
+    X(DaypartSaveFailed, 9, 1280)                                       \
+    X(DaypartNothingToChange, 9, 1281)                                  \
+    X(PlanBadStart, 9, 1282)                                            \
     X(MenuRedo, 53, 99)                                                 \
     X(PromptRedo, 53, 100)
 

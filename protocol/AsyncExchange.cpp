@@ -187,7 +187,7 @@ void AsyncExchange::readGreeting(short revents, Clock::time_point now) {
         return;
     }
     greeting.truncate(n);
-    m_prefix = ChallengeResponse::prefixFor(greeting, m_target.password.toUtf8());
+    m_prefix = ChallengeResponse::prefixFor(greeting, PasswordBytesFor(m_target, m_context));
     startSending(now);
 }
 

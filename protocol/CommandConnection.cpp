@@ -41,8 +41,16 @@ CommandConnection OpenCommandConnection(const CommandTarget& target, const Comma
         return c;
     }
     greeting.truncate(n);
-    c.prefix = ChallengeResponse::prefixFor(greeting, target.password.toUtf8());
+    c.prefix = ChallengeResponse::prefixFor(greeting, PasswordBytesFor(target, context));
     return c;
+}
+
+QByteArray PasswordBytesFor(const CommandTarget& target, const CommandContext& context) {
+    if (target.passwordBytes) {
+        return *target.passwordBytes;
+    }
+    return context.store != nullptr ? context.store->passwordBytes(target.password)
+                                    : target.password.toUtf8();
 }
 
 int GreetingResult(TcpSocket::Wait wait, qint64 bytesRead) {

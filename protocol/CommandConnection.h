@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <atomic>
+#include <optional>
 
 class CommandObserver;
 class ProjectorStore;
@@ -25,9 +26,16 @@ inline constexpr int GreetingReadFailed = -1;
 
 // The projector a command goes to, as its record gives it.
 struct CommandTarget final {
+    CommandTarget() = default;
+    CommandTarget(quint32 host, int authenticateMark, QString recordPassword)
+        : address(host), authenticate(authenticateMark), password(std::move(recordPassword)) {}
+
     quint32 address = 0;  // host order, first octet most significant
     int authenticate = 0; // non-zero: answer the challenge
     QString password;     // a record's password, up to 255 characters, used whole
+    // The password as the file it came from holds it, when that file has a code page of its
+    // own (a schedule); otherwise the projector list's code page writes it.
+    std::optional<QByteArray> passwordBytes;
 };
 
 // What the commands share besides the target.
@@ -41,6 +49,10 @@ struct CommandContext final {
     // the command.
     CommandObserver* observer = nullptr;
 };
+
+// The bytes the challenge answer hashes: a projector hashes its password in the code page it
+// was set in, so a list kept in a legacy code page answers in that code page, not in UTF-8.
+QByteArray PasswordBytesFor(const CommandTarget& target, const CommandContext& context);
 
 // A connected socket and the prefix the command block starts with.
 struct CommandConnection final {

@@ -135,6 +135,10 @@ QString ProjectorIni::quoteForWrite(const QString& text) {
     return text;
 }
 
+QByteArray ProjectorIni::passwordBytes(const QString& password, TextCodec::Encoding encoding) {
+    return TextCodec::encode(password, encoding).value_or(password.toUtf8());
+}
+
 TextCodec::Encoding ProjectorIni::legacyEncodingFor(quint32 languageId) {
     return languageId == Catalog::kSimplifiedChinese ? TextCodec::Encoding::Gbk
                                                      : TextCodec::Encoding::Windows1252;

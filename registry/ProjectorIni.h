@@ -52,4 +52,8 @@ public:
 
     // The legacy code page that a catalog language implies.
     static TextCodec::Encoding legacyEncodingFor(quint32 languageId);
+
+    // A password as a file in that encoding holds it, which is what the projector it was set
+    // on hashes; UTF-8 when the code page cannot write it.
+    static QByteArray passwordBytes(const QString& password, TextCodec::Encoding encoding);
 };

@@ -117,6 +117,10 @@ IoResult ProjectorStore::setAuthSetting(const QString& password, int authOff) {
     return rewrite(nullptr, &copy);
 }
 
+QByteArray ProjectorStore::passwordBytes(const QString& password) const {
+    return ProjectorIni::passwordBytes(password, m_encoding.load());
+}
+
 void ProjectorStore::noteConnection(int authenticate, const QString& password) {
     QMutexLocker lock(&m_authMutex);
     m_auth.authOff = authenticate == 0 ? 1 : 0;

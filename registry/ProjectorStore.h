@@ -36,7 +36,10 @@ public:
     // The same from the file's bytes.
     IoResult loadFromData(QByteArrayView data);
     // The encoding the last load found.
-    [[nodiscard]] TextCodec::Encoding encoding() const { return m_encoding; }
+    [[nodiscard]] TextCodec::Encoding encoding() const { return m_encoding.load(); }
+    // A password as this file's code page writes it; UTF-8 when the code page cannot. Safe
+    // from any thread.
+    [[nodiscard]] QByteArray passwordBytes(const QString& password) const;
 
     // The catalog language whose legacy code page reads files that are not UTF-8; 0 (the
     // default) follows the catalog's language at each read and write.
@@ -74,7 +77,7 @@ private:
 
     QString m_iniPath;
     quint32 m_language = 0;
-    TextCodec::Encoding m_encoding = TextCodec::Encoding::Utf8;
+    std::atomic<TextCodec::Encoding> m_encoding{TextCodec::Encoding::Utf8};
     QString m_encodingNotice;
     bool m_toldEncoding = false;
     ProjectorList m_list;

@@ -27,6 +27,10 @@ QString ScheduleEntry::passwordText() const {
     return TextRules::fromField(password.data(), kTextField);
 }
 
+QByteArray ScheduleEntry::passwordBytes() const {
+    return {password.data(), static_cast<qsizetype>(qstrnlen(password.data(), kTextField))};
+}
+
 void ScheduleEntry::setField(std::array<char, kTextField>& field, const QByteArray& text) {
     field.fill('\0');
     std::memcpy(field.data(), text.constData(),

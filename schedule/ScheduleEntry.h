@@ -27,6 +27,8 @@ struct ScheduleEntry final {
     // Texts up to their zero, or the whole field when a loaded file left it out.
     [[nodiscard]] QString imageFilePath() const;
     [[nodiscard]] QString passwordText() const;
+    // The password's bytes as the file holds them, which is what the projector hashes.
+    [[nodiscard]] QByteArray passwordBytes() const;
     // Stores text zero-terminated with the rest of the field zero; longer text is cut.
     static void setField(std::array<char, kTextField>& field, const QByteArray& text);
 

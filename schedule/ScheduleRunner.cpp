@@ -227,6 +227,7 @@ void ScheduleRunner::work() {
         target.address = Ipv4::toHost(e.address);
         target.authenticate = e.authentication;
         target.password = e.passwordText();
+        target.passwordBytes = e.passwordBytes();
         return target;
     };
     do {

@@ -4,9 +4,12 @@
 #include "imaging/RgbBuffer.h"
 #include "support/TestImages.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -108,4 +111,17 @@ TEST(PictureSaver, RefusesWhatItCannotWriteAndLeavesTheFile) {
     EXPECT_EQ(PictureSaver::save(p, dir.filePath(u"no/such/folder/x.png"_qs), PictureFormat::Png, 24).code,
               Code::WriteFailed);
     EXPECT_EQ(TestImages::readFile(path), "old");
+}
+
+TEST(PictureSaver, PicturesGetTheUsersUsualModeNotThePrivateOne) {
+    // Projector pictures are shared with colleagues; only files holding passwords are private.
+    const mode_t before = ::umask(022);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"shared.qv1"_qs);
+    const ImagingResult r = PictureSaver::writeFile(path, QByteArray("GIF89a"));
+    ::umask(before);
+    ASSERT_TRUE(r.ok());
+    const QFileDevice::Permissions p = QFile::permissions(path);
+    EXPECT_TRUE(p.testFlag(QFileDevice::ReadGroup) && p.testFlag(QFileDevice::ReadOther));
+    EXPECT_FALSE(p.testFlag(QFileDevice::WriteOther));
 }

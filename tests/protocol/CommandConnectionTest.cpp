@@ -1,4 +1,5 @@
 #include "protocol/CommandConnection.h"
+#include "i18n/Catalog.h"
 #include "protocol/ChallengeResponse.h"
 #include "protocol/CommandExchange.h"
 #include "registry/ProjectorStore.h"
@@ -124,6 +125,47 @@ TEST(CommandConnection, RecordPasswordsOf255CharactersAuthenticateWhole) {
     toCut.address = cut->address();
     EXPECT_TRUE(RunCommandExchange(toWhole, FastContext(), info).reply.startsWith("INFO 0\r\n"));
     EXPECT_EQ(RunCommandExchange(toCut, FastContext(), info).reply, "INFO 9\r\n");
+}
+
+TEST(CommandConnection, PasswordsAreHashedInTheCodePageTheirFileIsWrittenIn) {
+    Emulators emus;
+    const QByteArray western("caf\xE9");          // "café" in Windows-1252
+    const QByteArray chinese("\xC3\xDC\xC2\xEB"); // "密码" in GBK
+    ProjectorEmulator* w = emus.add(authConfig(western));
+    ProjectorEmulator* c = emus.add(authConfig(chinese));
+    ASSERT_TRUE(w && c);
+    ExchangeRequest info;
+    info.commandText = "INFO 1\r\n";
+    info.waitStepMs = 2000;
+    const auto listOf = [](ProjectorEmulator* e, const QByteArray& password) {
+        return "[Projector List]\r\nCOUNT=1\r\nNAME-1=p\r\nIP-1=" + Ipv4::toText(e->address()).toLatin1() +
+               "\r\nAUTH-1=1\r\nPASS-1=" + password + "\r\n";
+    };
+    QTemporaryDir dir;
+    struct Case {
+        ProjectorEmulator* emulator;
+        QByteArray password;
+        quint32 language;
+    };
+    for (const Case& k :
+         {Case{w, western, Catalog::kEnglish}, Case{c, chinese, Catalog::kSimplifiedChinese}}) {
+        ProjectorStore store(dir.filePath(u"t.INI"_qs));
+        store.setCatalogLanguage(k.language);
+        ASSERT_TRUE(store.loadFromData(listOf(k.emulator, k.password)).ok());
+        ASSERT_NE(store.encoding(), TextCodec::Encoding::Utf8);
+        const ProjectorRecord r = store.projectors().at(0);
+        CommandContext context = FastContext();
+        context.store = &store;
+        const CommandTarget t{r.hostAddress(), r.authenticate(), r.password};
+        EXPECT_TRUE(RunCommandExchange(t, context, info).reply.startsWith("INFO 0\r\n")) << k.language;
+        // Hashed as UTF-8, the same password is refused: the projector was set in the code page.
+        EXPECT_EQ(RunCommandExchange(t, FastContext(), info).reply, "INFO 9\r\n") << k.language;
+    }
+
+    // A schedule keeps its password as bytes, which win over any list's code page.
+    CommandTarget fromSchedule{c->address(), 1, QString::fromUtf8(chinese)};
+    fromSchedule.passwordBytes = chinese;
+    EXPECT_TRUE(RunCommandExchange(fromSchedule, FastContext(), info).reply.startsWith("INFO 0\r\n"));
 }
 
 TEST(CommandConnection, FailureCodes) {

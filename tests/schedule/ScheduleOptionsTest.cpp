@@ -33,8 +33,8 @@ TEST_F(SideFile, LivesBesideTheScheduleFile) {
 }
 
 TEST_F(SideFile, RoundTripsEveryCombinationAndWritesPlainLines) {
-    for (const ScheduleOptions o : {ScheduleOptions{true, false}, ScheduleOptions{false, true}, bothOn(),
-                                    ScheduleOptions{false, false}}) {
+    for (const ScheduleOptions& o : {ScheduleOptions{true, false}, ScheduleOptions{false, true}, bothOn(),
+                                     ScheduleOptions{false, false}}) {
         ASSERT_TRUE(ScheduleOptions::save(schedule, o).ok());
         ScheduleOptions back = o.verify ? ScheduleOptions{} : bothOn(); // differs from what was saved
         ASSERT_TRUE(ScheduleOptions::load(schedule, back).ok());
@@ -91,7 +91,7 @@ TEST_F(SideFile, AGarbledFileMeansBothOffAndSaysSo) {
         "colour=on\n",             // a key we do not know
         "verify=on\nverify=off\n", // a key twice
         QByteArray("verify=on\0\n", 11),
-        "verify=on\n" + QByteArray(5000, '#'), // far more than a side file ever holds
+        "verify=on\n" + QByteArray(ScheduleOptions::kMaxFileSize, '#'), // more than a side file ever holds
         QByteArray("\x89PNG\r\n\x1a\n", 8),
     };
     for (const QByteArray& text : garbled) {

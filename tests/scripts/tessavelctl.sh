@@ -63,15 +63,16 @@ printf '%s' "$out" | python3 -c 'import json,sys; d=json.load(sys.stdin); assert
     && echo "ok   list-json-content" || { echo "FAIL list-json-content: $out"; fail=1; }
 
 out=$("$ctl" --ini "$ini" info $A $B --store 1); check info-empty 0 $?
-contains info-empty-line "$out" "^$A	1	"
+contains info-header "$out" "^IP Address +Code +File +Message$"
+contains info-empty-line "$out" "^$A +1 "
 out=$("$ctl" --ini "$ini" put "$work/pic.qv1" $A $B --store 2); check put 0 $?
 contains put-lines "$out" "$B	0	"
 out=$("$ctl" --ini "$ini" info $A $B --store 2); check info-image 0 $?
-contains info-image-line "$out" "^$A	2	pic.qv1	130,816 bytes"
+contains info-image-line "$out" "^$A +2 +pic.qv1 +130,816 bytes"
 out=$("$ctl" --ini "$ini" --json info $B --store 2)
 contains info-json "$out" '"file":"pic.qv1".*"length":"130816"'
 out=$("$ctl" --ini "$ini" stat $B --store 2); check stat 0 $?
-contains stat-line "$out" "^$B	0	."
+contains stat-line "$out" "^$B +0 +."
 out=$("$ctl" --ini "$ini" cancel $B --store 2); check cancel-nothing-running 1 $?
 out=$("$ctl" --ini "$ini" --json put "$work/pic.qv1" $A --store 3); check put-json 0 $?
 contains put-json-text "$out" "\"address\":\"$A\",\"result\":0"
@@ -79,14 +80,14 @@ contains put-json-text "$out" "\"address\":\"$A\",\"result\":0"
 # Overrides: a wrong password is refused, a password for a projector that does not ask for
 # one waits for a greeting in vain.
 out=$("$ctl" --ini "$ini" --password wrong info $A --store 1 2>/dev/null); check wrong-password 1 $?
-contains wrong-password-line "$out" "^$A	-1	"
+contains wrong-password-line "$out" "^$A +-1 "
 "$ctl" --ini "$ini" --password secret info $B --store 1 >/dev/null 2>&1; check password-no-greeting 1 $?
 "$ctl" --ini "$ini" --no-auth info $B --store 1 >/dev/null; check no-auth 0 $?
 
 # Failures of projectors: exit 1.
 "$ctl" --ini "$ini" --reply-timeout 300 info $MUTE --store 1 >/dev/null; check no-reply 1 $?
 out=$("$ctl" --ini "$ini" --connect-timeout 500 info $NOBODY $B --store 1); check one-unreachable 1 $?
-contains mixed-lines "$out" "^$B	1	"
+contains mixed-lines "$out" "^$B +1 "
 "$ctl" --ini "$ini" put "$work/pic.qv1" $NOBODY --store 1 >/dev/null; check put-unreachable 1 $?
 
 # Passwords kept out of the process list: from a file or standard input, first line only,

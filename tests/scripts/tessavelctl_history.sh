@@ -110,8 +110,9 @@ assert r["command"] == "PUT" and r["store"] == 1 and r["ok"] and r["name"] == "L
 # status: the board's view; B holds pic.qv1 in stores 1 to 3 by now, A needs its password.
 NOBODY=127.0.0.232
 out=$("$ctl" --ini "$ini" status); check status-all 0 $?
-contains status-a "$out" "^$A	Hall	1	[0-9-]+T[0-9:]+	1	2 pic.qv1 20000	2 pic.qv1 20000	1$"
-contains status-b "$out" "^$B	Lobby	1	.*	2 pic.qv1 20000	2 pic.qv1 20000	2 pic.qv1 20000	1$"
+contains status-header "$out" "^IP Address +Projector +State +Last seen +Store 1 +Store 2 +Store 3 +Store 4 +Reason$"
+contains status-a "$out" "^$A +Hall +Reachable +[0-9-]+T[0-9:]+ +Empty +pic.qv1 \\(20,000 bytes\\) +pic.qv1 \\(20,000 bytes\\) +Empty *$"
+contains status-b "$out" "^$B +Lobby +Reachable +.* +pic.qv1 \\(20,000 bytes\\) +pic.qv1 \\(20,000 bytes\\) +pic.qv1 \\(20,000 bytes\\) +Empty *$"
 out=$("$ctl" --ini "$ini" --json status $B $NOBODY); check status-unreachable 1 $?
 printf '%s' "$out" | python3 -c '
 import json, sys

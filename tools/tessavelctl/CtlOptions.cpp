@@ -4,6 +4,7 @@
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "i18n/FileErrorReason.h"
+#include "registry/ProjectorIni.h"
 #include "registry/ProjectorStore.h"
 
 #include <QCoreApplication>
@@ -146,6 +147,7 @@ bool CtlOptions::loadProjectors(ProjectorList& list, QTextStream& err) const {
         return false;
     }
     list = projectors.projectors();
+    listEncoding = projectors.encoding();
     return true;
 }
 
@@ -156,12 +158,14 @@ CommandTarget CtlOptions::targetFor(quint32 address, const ProjectorList& list) 
         if (r.hostAddress() == address) {
             t.authenticate = r.authenticate();
             t.password = r.password;
+            t.passwordBytes = ProjectorIni::passwordBytes(r.password, listEncoding);
             break;
         }
     }
     if (password) {
         t.authenticate = 1;
         t.password = *password;
+        t.passwordBytes.reset();
     }
     if (noAuth) {
         t.authenticate = 0;

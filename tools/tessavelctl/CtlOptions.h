@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/TextCodec.h"
 #include "history/HistoryStore.h"
 #include "protocol/CommandConnection.h"
 #include "registry/ProjectorRecord.h"
@@ -36,6 +37,8 @@ struct CtlOptions final {
     int historyMaxRecords = -1;   // --history-max-records; -1: as the INI file says
     int historyMaxMegabytes = -1; // --history-max-mb
     QString error;                // the usage error, already a catalog text
+    // The code page loadProjectors found: the records' passwords are hashed in it.
+    mutable TextCodec::Encoding listEncoding = TextCodec::Encoding::Utf8;
 
     // Parses everything; error is set on the first unknown option or missing value. A
     // password comes from --password-file FILE or, with --password -, from standard input

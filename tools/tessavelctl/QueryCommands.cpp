@@ -1,3 +1,4 @@
+#include "ColumnText.h"
 #include "CtlCommands.h"
 #include "CtlHistory.h"
 
@@ -87,6 +88,8 @@ int RunQueryCommand(const CtlOptions& options, QTextStream& out, QTextStream& er
     CtlHistory history(list, options.historyLimits());
     bool allOk = true;
     QJsonArray json;
+    ColumnText table({CatalogText(msg::HistoryColumnAddress), CatalogText(msg::CtlColumnCode),
+                      CatalogText(msg::HistoryColumnFile), CatalogText(msg::CtlColumnMessage)});
     for (const Row& r : rows) {
         allOk = allOk && r.ok;
         history.record(options.command, options.store, r.address, r.result, r.ok,
@@ -101,11 +104,10 @@ int RunQueryCommand(const CtlOptions& options, QTextStream& out, QTextStream& er
             json.append(o);
             continue;
         }
-        out << Ipv4::toText(r.address) << '\t' << r.result << '\t';
-        if (!r.file.isEmpty()) {
-            out << OneLine(r.file) << '\t';
-        }
-        out << OneLine(r.text) << '\n';
+        table.addRow({Ipv4::toText(r.address), QString::number(r.result), r.file, r.text});
+    }
+    if (!options.json) {
+        table.write(out);
     }
     if (options.json) {
         PrintJson(out, json);

@@ -1,7 +1,11 @@
+#include "ColumnText.h"
 #include "ConsoleCommands.h"
 #include "CtlCommands.h"
 
 #include "board/BoardPoller.h"
+#include "i18n/CatalogIds.h"
+#include "i18n/CatalogLookup.h"
+#include "i18n/CatalogNumber.h"
 #include "registry/Ipv4.h"
 
 #include <QEventLoop>
@@ -55,6 +59,13 @@ int RunStatusCommand(const CtlOptions& options, QTextStream& out, QTextStream& e
 
     bool allReachable = true;
     QJsonArray json;
+    QStringList headers{CatalogText(msg::HistoryColumnAddress), CatalogText(msg::HistoryColumnProjector),
+                        CatalogText(msg::BoardColumnState), CatalogText(msg::CtlColumnLastSeen)};
+    for (int s = 1; s <= 4; ++s) {
+        headers << CatalogText(msg::BoardColumnStore, {QString::number(s)});
+    }
+    headers << CatalogText(msg::CtlColumnReason);
+    ColumnText table(headers);
     for (const BoardRow& r : poller.rows()) {
         const bool reachable = r.reach == BoardRow::Reach::Reachable;
         allReachable = allReachable && reachable;
@@ -81,18 +92,27 @@ int RunStatusCommand(const CtlOptions& options, QTextStream& out, QTextStream& e
             json.append(o);
             continue;
         }
-        out << Ipv4::toText(r.address) << '\t' << OneLine(r.name) << '\t' << (reachable ? 1 : 0) << '\t'
-            << (seen.isEmpty() ? QStringLiteral("-") : seen);
+        QStringList cells{Ipv4::toText(r.address), r.name,
+                          CatalogText(reachable ? msg::CtlReachable : msg::CtlNotReachable),
+                          seen.isEmpty() ? CatalogText(msg::CtlNeverSeen) : seen};
         for (const BoardStore& s : r.stores) {
-            out << '\t' << s.result;
-            if (s.result == 2) {
-                out << ' ' << OneLine(s.fileName) << ' ' << s.length;
+            switch (s.result) {
+            case 2:
+                cells << CatalogText(msg::CtlStoreHolds, {s.fileName, CatalogNumber::formatText(s.length)});
+                break;
+            case 1:
+                cells << CatalogText(msg::BoardStoreEmpty);
+                break;
+            default:
+                cells << CatalogText(msg::BoardStoreUnknown);
+                break;
             }
         }
-        if (!reachable) {
-            out << '\t' << OneLine(r.reason);
-        }
-        out << '\n';
+        cells << (reachable ? QString() : r.reason); // last: a long reason widens nothing else
+        table.addRow(cells);
+    }
+    if (!options.json) {
+        table.write(out);
     }
     if (options.json) {
         PrintJson(out, json);

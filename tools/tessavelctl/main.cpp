@@ -2,6 +2,7 @@
 #include "ConsoleCommands.h"
 #include "ConvertCommand.h"
 #include "CtlCommands.h"
+#include "DaypartCommands.h"
 
 #include "common/CommandLineManners.h"
 #include "i18n/CatalogIds.h"
@@ -55,6 +56,24 @@ int main(int argc, char* argv[]) {
         // The global options that take a value; convert itself uses none of them.
         const QString& a = args.at(word);
         word += (a == u"--ini" || a == u"--password" || a == u"--password-file") ? 2 : 1;
+    }
+    // schedule plan and edit take options of their own (--days means days of the week to edit).
+    if (word + 1 < args.size() && args.at(word) == u"schedule" &&
+        (args.at(word + 1) == u"plan" || args.at(word + 1) == u"edit")) {
+        QStringList own = args.mid(word + 2);
+        const bool plan = args.at(word + 1) == u"plan";
+        // --json and --loop may stand before the command word, as for the other commands.
+        for (qsizetype i = 0; plan && i < word; ++i) {
+            if (args.at(i) == u"--json" || args.at(i) == u"--loop") {
+                own << args.at(i);
+            }
+        }
+        const int status =
+            plan ? RunSchedulePlanCommand(own, out, err) : RunScheduleEditCommand(own, out, err);
+        out.flush();
+        err.flush();
+        UnloadCatalog();
+        return status;
     }
     if (word < args.size() && (args.at(word) == u"convert" || args.at(word) == u"history")) {
         const int status = args.at(word) == u"convert" ? RunConvertCommand(args.mid(word + 1), out, err)
