@@ -1,5 +1,6 @@
 #include "app/AppState.h"
 
+#include "history/HistorySettings.h"
 #include "history/HistoryStore.h"
 
 namespace {
@@ -22,6 +23,7 @@ AppState::AppState(const QString& iniPath, const QString& historyPath, QObject* 
     // A projector list that cannot be read gives an empty list; the file is left as it is.
     m_projectors.load();
     m_history->setProjectors(m_projectors.projectors());
+    m_history->store().setLimits(HistorySettings::fromIni(iniPath));
     m_history->store().setProblemObserver(
         [this] { QMetaObject::invokeMethod(this, &AppState::historyProblem, Qt::QueuedConnection); });
     m_history->setRecordObserver([this](const CommandEvent& event) {

@@ -104,6 +104,12 @@ CHistoryDlg::CHistoryDlg(QString databasePath, QWidget* parent)
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_export, &QPushButton::clicked, this, &CHistoryDlg::exportCsv);
 
+    m_dropped = new QLabel(this);
+    m_dropped->setObjectName(QStringLiteral("droppedLabel"));
+    m_dropped->setTextFormat(Qt::PlainText);
+    m_dropped->setWordWrap(true);
+    m_dropped->hide();
+
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(m_count, 1);
     bottom->addWidget(m_export);
@@ -111,6 +117,7 @@ CHistoryDlg::CHistoryDlg(QString databasePath, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(filters);
     layout->addWidget(m_table, 1);
+    layout->addWidget(m_dropped);
     layout->addLayout(bottom);
 
     for (QComboBox* box : {m_projector, m_command, m_result}) {
@@ -135,11 +142,12 @@ void CHistoryDlg::startLoading() {
     const QString path = m_path;
     m_reader = QThread::create([self, path] {
         std::optional<HistoryRecords> records = HistoryStore::query(path, {});
+        std::optional<HistoryDropNote> dropped = HistoryStore::dropNote(path);
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [self, records = std::move(records)]() mutable {
+            [self, records = std::move(records), dropped]() mutable {
                 if (self) {
-                    self->showRecords(std::move(records));
+                    self->showRecords(std::move(records), dropped);
                 }
             },
             Qt::QueuedConnection);
@@ -148,7 +156,26 @@ void CHistoryDlg::startLoading() {
     m_reader->start();
 }
 
-void CHistoryDlg::showRecords(std::optional<HistoryRecords> records) {
+QString CHistoryDlg::dropText(const HistoryDropNote& note) {
+    const QString count = QString::number(note.dropped);
+    const QString when = note.lastDrop.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    const QString records = QString::number(note.limits.maxRecords);
+    const QString megabytes = QString::number(note.limits.maxBytes / (1024 * 1024));
+    if (note.limits.maxRecords > 0 && note.limits.maxBytes > 0) {
+        return CatalogText(msg::HistoryDroppedBoth, {records, megabytes, count, when});
+    }
+    if (note.limits.maxRecords > 0) {
+        return CatalogText(msg::HistoryDroppedRecords, {records, count, when});
+    }
+    return CatalogText(msg::HistoryDroppedMegabytes, {megabytes, count, when});
+}
+
+void CHistoryDlg::showRecords(std::optional<HistoryRecords> records,
+                              const std::optional<HistoryDropNote>& dropped) {
+    if (dropped) {
+        m_dropped->setText(dropText(*dropped));
+        m_dropped->show();
+    }
     if (!records) {
         m_count->setText(CatalogText(msg::HistoryReadFailed));
     } else {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "history/HistoryRecord.h"
+#include "history/HistoryStore.h"
 
 #include <QDialog>
 
@@ -32,7 +33,7 @@ Q_SIGNALS:
 
 private:
     void startLoading();
-    void showRecords(std::optional<HistoryRecords> records);
+    void showRecords(std::optional<HistoryRecords> records, const std::optional<HistoryDropNote>& dropped);
     void applyFilter();
     void fitColumns();
     void exportCsv();
@@ -46,7 +47,12 @@ private:
     QDateEdit* m_since = nullptr;
     QDateEdit* m_until = nullptr;
     QLabel* m_count = nullptr;
+    QLabel* m_dropped = nullptr; // says that older records were dropped, when they were
     QPushButton* m_export = nullptr;
     QThread* m_reader = nullptr;
     bool m_loaded = false;
+
+public:
+    // The sentence the window shows when records were dropped to keep the file within limits.
+    [[nodiscard]] static QString dropText(const HistoryDropNote& note);
 };

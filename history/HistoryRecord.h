@@ -28,6 +28,10 @@ struct HistoryRecord final {
     bool ok = false; // as the command judges its result
     QString resultText;
     qint64 tookMs = 0;
+    // Identical failures in a row share one record: how many there were and when the last
+    // began (time is the first's). A record written once has 1 and no last time.
+    int repeats = 1;
+    QDateTime lastTime;
 
     // Fills the upload fields from the file on disk: path, name, length and digest, and asks
     // for a thumbnail.

@@ -20,9 +20,26 @@ enum class HistoryProblem {
     Locked,     // another writer held the file past the busy limit; that batch is dropped
 };
 
+// How much history a file keeps; past either limit the oldest records go. 0: no limit.
+struct HistoryLimits final {
+    static constexpr qint64 kDefaultRecords = 200000;
+    static constexpr qint64 kDefaultMegabytes = 200;
+    qint64 maxRecords = kDefaultRecords;
+    qint64 maxBytes = kDefaultMegabytes * 1024 * 1024;
+};
+
+// That older records were dropped, and under which limits.
+struct HistoryDropNote final {
+    qint64 dropped = 0; // in all, since the file began
+    QDateTime lastDrop; // UTC
+    HistoryLimits limits;
+};
+
 // The command history in an SQLite file (WAL mode, so the window and a headless schedule run
 // write at once). Records are queued and written by a thread of the store's own, so append()
 // never waits for the disk. Every thread that reads opens its own connection.
+// A failed command identical to the last record of its projector adds to that record's count
+// instead of making a new one, and the file is created readable by its owner only.
 class HistoryStore final {
 public:
     static constexpr int kDefaultKeepDays = 365;
@@ -35,6 +52,8 @@ public:
     HistoryStore& operator=(const HistoryStore&) = delete;
 
     void append(HistoryRecord record);
+    // Applies from the next batch written on.
+    void setLimits(const HistoryLimits& limits);
     // Waits until everything appended so far is written (or dropped).
     void flush();
 
@@ -49,6 +68,9 @@ public:
     // Reads on the calling thread with a connection of its own, newest first.
     [[nodiscard]] static std::optional<HistoryRecords> query(const QString& path,
                                                              const HistoryFilter& filter);
+    // Whether records were ever dropped to keep the file within its limits; nullopt when not
+    // (or when the file cannot be read).
+    [[nodiscard]] static std::optional<HistoryDropNote> dropNote(const QString& path);
     // The history file in the user's data folder.
     [[nodiscard]] static QString defaultPath();
 
@@ -67,6 +89,7 @@ private:
     bool m_stop = false;                     // guarded by m_mutex
     QString m_setAside;                      // guarded by m_mutex
     std::function<void()> m_problemObserver; // guarded by m_mutex
+    HistoryLimits m_limits;                  // guarded by m_mutex
     std::atomic<int> m_problem{static_cast<int>(HistoryProblem::None)};
     std::atomic<bool> m_problemTaken{false};
     std::thread m_writer;

@@ -122,6 +122,12 @@ QString HistoryTableModel::cellText(const HistoryRecord& r, int column) const {
                    : r.resultText + QStringLiteral(" (") + QString::number(r.result) + u')';
     case Took:
         return QString::number(r.tookMs);
+    case Repeats:
+        return QString::number(r.repeats);
+    case LastTime:
+        // A record written once has no last time of its own.
+        return r.lastTime.isValid() ? r.lastTime.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                                    : QString();
     default:
         return {};
     }
@@ -151,7 +157,8 @@ QVariant HistoryTableModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::ToolTipRole && index.column() == Result) {
         return VisibleText::toolTip(cellText(r, Result));
     }
-    if (role == Qt::TextAlignmentRole && (index.column() == Store || index.column() == Took)) {
+    if (role == Qt::TextAlignmentRole &&
+        (index.column() == Store || index.column() == Took || index.column() == Repeats)) {
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     }
     return {};
@@ -164,7 +171,8 @@ QVariant HistoryTableModel::headerData(int section, Qt::Orientation orientation,
     static constexpr CatalogId kHeaders[ColumnCount] = {
         msg::HistoryColumnTime,    msg::HistoryColumnUser,    msg::HistoryColumnProjector,
         msg::HistoryColumnAddress, msg::HistoryColumnCommand, msg::HistoryColumnStore,
-        msg::HistoryColumnFile,    msg::HistoryColumnResult,  msg::HistoryColumnTook};
+        msg::HistoryColumnFile,    msg::HistoryColumnResult,  msg::HistoryColumnTook,
+        msg::HistoryColumnRepeats, msg::HistoryColumnLastTime};
     return section >= 0 && section < ColumnCount ? CatalogText(kHeaders[section]) : QVariant();
 }
 

@@ -10,7 +10,20 @@
 class HistoryTableModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { Time, User, Projector, Address, Command, Store, File, Result, Took, ColumnCount };
+    enum Column {
+        Time,
+        User,
+        Projector,
+        Address,
+        Command,
+        Store,
+        File,
+        Result,
+        Took,
+        Repeats,
+        LastTime,
+        ColumnCount
+    };
 
     // How the Time column writes a record's local time.
     static constexpr const char* kTimeFormat = "yyyy-MM-dd HH:mm:ss";

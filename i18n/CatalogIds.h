@@ -632,6 +632,21 @@
     X(LanguageChanged, 9, 978)                                          \
     X(DesktopLanguageUsage, 9, 979)                                     \
     X(DesktopLanguageUnknown, 9, 980)                                   \
+    X(ScheduleNextUploadSeconds, 9, 1100)                               \
+    X(ScheduleNextUploadMinutes, 9, 1101)                               \
+    X(EntryNextTry, 9, 1102)                                            \
+    X(BackoffCouldNotConnect, 9, 1103)                                  \
+    X(BackoffNoAnswer, 9, 1104)                                         \
+    X(BackoffBusy, 9, 1105)                                             \
+    X(BackoffFailed, 9, 1106)                                           \
+    X(HistoryColumnRepeats, 9, 1107)                                    \
+    X(HistoryColumnLastTime, 9, 1108)                                   \
+    X(HistoryDroppedBoth, 9, 1109)                                      \
+    X(HistoryDroppedRecords, 9, 1110)                                   \
+    X(HistoryDroppedMegabytes, 9, 1111)                                 \
+    X(EntryCheckToolTip, 9, 1112)                                       \
+    X(EntryCheckName, 9, 1113)                                          \
+    X(ProjectorNameAndAddress, 9, 1114)                                 \
     X(CtlScheduleDaypartUsage, 9, 1260)                                 \
     X(ScheduleOptionsBadLine, 9, 1261)                                  \
     X(PlanColumnTime, 9, 1262)                                          \

@@ -1,5 +1,6 @@
 #include "registry/CSelectProjectorDlg.h"
 
+#include "common/VisibleText.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "registry/ProjectorStore.h"
@@ -19,7 +20,11 @@ CSelectProjectorDlg::CSelectProjectorDlg(ProjectorStore& store, QWidget* parent)
     m_list->setMinimumWidth(200);
     for (const ProjectorRecord& record : m_projectors.projectors()) {
         m_addresses << record.address;
-        m_list->addItem(Ipv4::toText(record.address));
+        // The name tells projectors apart; the address is what the entry takes.
+        const QString address = Ipv4::toText(record.address);
+        m_list->addItem(record.name.isEmpty() ? address
+                                              : CatalogText(msg::ProjectorNameAndAddress,
+                                                            {VisibleText::shown(record.name), address}));
     }
     if (!m_addresses.isEmpty()) {
         m_list->setCurrentIndex(0);

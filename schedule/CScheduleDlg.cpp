@@ -6,18 +6,24 @@
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "i18n/FileErrorReason.h"
+#include "protocol/ImageUpload.h"
 #include "schedule/CScheduleEntryDlg.h"
 #include "schedule/ScheduleControl.h"
 #include "schedule/ScheduleFile.h"
 #include "schedule/ScheduleRunner.h"
+#include "schedule/UploadBackoff.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -26,6 +32,7 @@ constexpr int kStoreTextMax = 31;
 
 const QString kScheduleFilter = QStringLiteral("Schedule File (*.sch)");
 const QString kScheduleSuffix = QStringLiteral("sch");
+const QString kClockFormat = QStringLiteral("HH:mm:ss");
 
 QString statusText(int status) {
     switch (status) {
@@ -87,8 +94,7 @@ CScheduleDlg::CScheduleDlg(ScheduleControl& schedule, ProjectorStore& store, QWi
     m_save = makeButton(this, "saveButton", msg::ButtonSaveFile);
     m_execute = makeButton(this, "executeButton", msg::ButtonExecute);
     m_stop = makeButton(this, "stopButton", msg::ButtonStop);
-    m_loopBox = new QCheckBox(CatalogText(msg::CheckLoop), this);
-    m_loopBox->setObjectName(QStringLiteral("loopCheck"));
+    m_loopBox = makeCheckBox(this, "loopCheck", CatalogText(msg::CheckLoop));
     const ScheduleRunner::Options timing;
     m_verifyBox = makeCheckBox(this, "verifyCheck", CatalogText(msg::ScheduleVerifyUploads));
     m_retryBox = makeCheckBox(this, "retryCheck",
@@ -116,8 +122,16 @@ CScheduleDlg::CScheduleDlg(ScheduleControl& schedule, ProjectorStore& store, QWi
     }
     buttons->addStretch();
     buttons->addWidget(cancel);
+    m_nextUploadLabel = new QLabel(this);
+    m_nextUploadLabel->setObjectName(QStringLiteral("nextUploadLabel"));
+    m_countdown = new QTimer(this);
+    m_countdown->setInterval(1000);
+    connect(m_countdown, &QTimer::timeout, this, &CScheduleDlg::showCountdown);
+    auto* listColumn = new QVBoxLayout;
+    listColumn->addWidget(m_list, 1);
+    listColumn->addWidget(m_nextUploadLabel);
     auto* layout = new QHBoxLayout(this);
-    layout->addWidget(m_list, 1);
+    layout->addLayout(listColumn, 1);
     layout->addLayout(buttons);
 
     const bool running = m_schedule.isRunning();
@@ -128,6 +142,12 @@ CScheduleDlg::CScheduleDlg(ScheduleControl& schedule, ProjectorStore& store, QWi
         RefreshScheduleList();
         for (int i = 0; i < m_table.count; ++i) {
             showEntryStatus(i, m_schedule.entryStatus(i));
+            if (const ScheduleControl::Backoff b = m_schedule.backoff(i); b.until.isValid()) {
+                showBackoff(i, b.result, b.until);
+            }
+        }
+        if (m_schedule.nextUpload().isValid()) {
+            planNextUpload(0, m_schedule.nextUpload());
         }
     }
     // A stop asked for before this dialog opened is still under way.
@@ -138,6 +158,8 @@ CScheduleDlg::CScheduleDlg(ScheduleControl& schedule, ProjectorStore& store, QWi
     m_loopBox->setChecked(m_loop == 1);
     connect(&m_schedule, &ScheduleControl::entryStatusChanged, this, &CScheduleDlg::showEntryStatus);
     connect(&m_schedule, &ScheduleControl::runEnded, this, &CScheduleDlg::runEnded);
+    connect(&m_schedule, &ScheduleControl::entryBackingOff, this, &CScheduleDlg::showBackoff);
+    connect(&m_schedule, &ScheduleControl::nextUploadPlanned, this, &CScheduleDlg::planNextUpload);
 
     m_list->setAccessibleName(windowTitle());
 }
@@ -204,9 +226,14 @@ void CScheduleDlg::RefreshScheduleList() {
     m_list->setRowCount(m_table.count);
     for (int i = 0; i < m_table.count; ++i) {
         const ScheduleEntry& e = m_table.entries[static_cast<size_t>(i)];
-        auto* address = new QTableWidgetItem(Ipv4::toText(e.address));
+        const QString addressText = Ipv4::toText(e.address);
+        auto* address = new QTableWidgetItem(addressText);
         address->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         address->setCheckState(Qt::Unchecked);
+        // The tick box marks the entry for Delete; a screen reader names the entry it belongs to.
+        const QString number = QString::number(i + 1);
+        address->setToolTip(CatalogText(msg::EntryCheckToolTip, {number}));
+        address->setData(Qt::AccessibleTextRole, CatalogText(msg::EntryCheckName, {number, addressText}));
         m_list->setItem(i, kAddress, address);
         m_list->setItem(i, kImageFile, new QTableWidgetItem(VisibleText::shown(e.imageFilePath())));
         const QString store = CatalogText(e.temporary != 0 ? msg::EntryTemporaryText : msg::EntryStoreText,
@@ -320,6 +347,48 @@ void CScheduleDlg::showEntryStatus(int index, int status) {
     }
     if (QTableWidgetItem* item = m_list->item(index, kStatus)) {
         item->setText(statusText(status));
+        item->setToolTip({});
+    }
+    if (status == ScheduleEntry::Executing) {
+        m_nextUpload = {};
+        showCountdown();
+    }
+}
+
+// The row says why the run passes its projector over and when it tries again; the tooltip
+// holds the full explanation of the last failure.
+void CScheduleDlg::showBackoff(int index, int result, const QDateTime& until) {
+    if (index < 0 || index >= m_table.count || index >= m_list->rowCount()) {
+        return;
+    }
+    if (QTableWidgetItem* item = m_list->item(index, kStatus)) {
+        item->setText(CatalogText(msg::EntryNextTry, {CatalogText(UploadBackoff::reasonFor(result)),
+                                                      until.toString(kClockFormat)}));
+        const ImageUpload::ResultText why = ImageUpload::textFor(result);
+        item->setToolTip(CatalogText(why.id, why.inserts));
+    }
+}
+
+void CScheduleDlg::planNextUpload(int /*index*/, const QDateTime& at) {
+    m_nextUpload = at;
+    showCountdown();
+}
+
+void CScheduleDlg::showCountdown() {
+    if (!m_nextUpload.isValid() || !m_schedule.isRunning()) {
+        m_countdown->stop();
+        m_nextUploadLabel->clear();
+        return;
+    }
+    const qint64 left =
+        std::max<qint64>(0, (QDateTime::currentDateTime().msecsTo(m_nextUpload) + 999) / 1000);
+    const QString at = m_nextUpload.toString(kClockFormat);
+    m_nextUploadLabel->setText(
+        left < 60 ? CatalogText(msg::ScheduleNextUploadSeconds, {at, QString::number(left)})
+                  : CatalogText(msg::ScheduleNextUploadMinutes,
+                                {at, QString::number(left / 60), QString::number(left % 60)}));
+    if (!m_countdown->isActive()) {
+        m_countdown->start();
     }
 }
 
@@ -327,5 +396,7 @@ void CScheduleDlg::runEnded() {
     for (int i = 0; i < m_table.count; ++i) {
         showEntryStatus(i, m_schedule.entryStatus(i));
     }
+    m_nextUpload = {};
+    showCountdown();
     setRunningControls(false);
 }

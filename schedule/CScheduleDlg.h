@@ -3,11 +3,14 @@
 #include "schedule/ScheduleOptions.h"
 #include "schedule/ScheduleTable.h"
 
+#include <QDateTime>
 #include <QDialog>
 
 class ProjectorStore;
 class ScheduleControl;
 class QCheckBox;
+class QLabel;
+class QTimer;
 class QPushButton;
 class QTableWidget;
 
@@ -44,6 +47,9 @@ private:
     void onExecute();
     void onStop();
     void showEntryStatus(int index, int status);
+    void showBackoff(int index, int result, const QDateTime& until);
+    void planNextUpload(int index, const QDateTime& at);
+    void showCountdown();
     void runEnded();
     void setRunningControls(bool running);
     void setOptions(const ScheduleOptions& options);
@@ -65,4 +71,7 @@ private:
     QCheckBox* m_loopBox = nullptr;
     QCheckBox* m_verifyBox = nullptr;
     QCheckBox* m_retryBox = nullptr;
+    QLabel* m_nextUploadLabel = nullptr;
+    QTimer* m_countdown = nullptr; // only redraws the label; the run tells the time itself
+    QDateTime m_nextUpload;
 };

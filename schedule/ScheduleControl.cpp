@@ -12,8 +12,33 @@ ScheduleControl::ScheduleControl(const CommandContext& context, QObject* parent)
         QMetaObject::invokeMethod(
             this,
             [this, index, status, address] {
+                if (status == ScheduleEntry::Executing) {
+                    m_backoffs[static_cast<size_t>(index)] = {};
+                    m_nextUpload = {};
+                }
                 Q_EMIT entryStatusChanged(index, status);
                 Q_EMIT projectorUploading(address, status == ScheduleEntry::Executing);
+            },
+            Qt::QueuedConnection);
+    });
+    // Wall-clock times are taken as the worker tells, so a late delivery does not shift them.
+    m_runner->setWaitObserver([this](int index, qint64 ms) {
+        const QDateTime at = QDateTime::currentDateTime().addMSecs(ms);
+        QMetaObject::invokeMethod(
+            this,
+            [this, index, at] {
+                m_nextUpload = at;
+                Q_EMIT nextUploadPlanned(index, at);
+            },
+            Qt::QueuedConnection);
+    });
+    m_runner->setBackoffObserver([this](int index, int result, qint64 ms) {
+        const QDateTime at = QDateTime::currentDateTime().addMSecs(ms);
+        QMetaObject::invokeMethod(
+            this,
+            [this, index, result, at] {
+                m_backoffs[static_cast<size_t>(index)] = {result, at};
+                Q_EMIT entryBackingOff(index, result, at);
             },
             Qt::QueuedConnection);
     });
@@ -25,6 +50,7 @@ ScheduleControl::ScheduleControl(const CommandContext& context, QObject* parent)
                     return; // a new run began before this news arrived
                 }
                 m_runner->stop(); // collects the thread, which has ended
+                m_nextUpload = {};
                 Q_EMIT runEnded();
             },
             Qt::QueuedConnection);
@@ -42,7 +68,19 @@ void ScheduleControl::setTable(const ScheduleTable& table) {
 }
 
 bool ScheduleControl::start() {
-    return m_runner->start(m_table, m_table.count, m_loop, m_options);
+    if (!m_runner->start(m_table, m_table.count, m_loop, m_options)) {
+        return false;
+    }
+    m_backoffs.fill({});
+    m_nextUpload = {};
+    return true;
+}
+
+ScheduleControl::Backoff ScheduleControl::backoff(int index) const {
+    if (index < 0 || index >= ScheduleTable::kSlots) {
+        return {};
+    }
+    return m_backoffs[static_cast<size_t>(index)];
 }
 
 void ScheduleControl::requestStop() {

@@ -5,8 +5,10 @@
 #include "schedule/ScheduleRunner.h"
 #include "schedule/ScheduleTable.h"
 
+#include <QDateTime>
 #include <QObject>
 
+#include <array>
 #include <memory>
 
 // The window's schedule: the run copy the Schedule dialog hands over, and the runner that
@@ -41,10 +43,24 @@ public:
     [[nodiscard]] qint32 entryStatus(int index) const { return m_runner->entryStatus(index); }
     ScheduleRunner& runner() { return *m_runner; }
 
+    // What a dialog opened during a run needs to catch up: the last back-off of each entry
+    // (result 0 and no time when none) and the planned next upload, as the signals told them.
+    struct Backoff {
+        int result = 0;
+        QDateTime until;
+    };
+    [[nodiscard]] Backoff backoff(int index) const;
+    [[nodiscard]] QDateTime nextUpload() const { return m_nextUpload; }
+
 Q_SIGNALS:
     void entryStatusChanged(int index, int status);
     // The run is uploading to the projector (true) or has moved on (false).
     void projectorUploading(quint32 hostAddress, bool uploading);
+    // The run waits: entry index is uploaded next, at the earliest at (local time).
+    void nextUploadPlanned(int index, const QDateTime& at);
+    // A looping run failed entry index with this upload result and leaves its projector
+    // alone until at (local time).
+    void entryBackingOff(int index, int result, const QDateTime& at);
     // The runner's worker has ended, by itself or after a stop, and its thread is collected.
     void runEnded();
 
@@ -53,4 +69,6 @@ private:
     bool m_loop = false;
     ScheduleOptions m_options;
     std::unique_ptr<ScheduleRunner> m_runner;
+    std::array<Backoff, ScheduleTable::kSlots> m_backoffs{};
+    QDateTime m_nextUpload;
 };

@@ -44,6 +44,20 @@ void ScheduleRunner::setEndObserver(EndObserver observer) {
     }
 }
 
+void ScheduleRunner::setWaitObserver(WaitObserver observer) {
+    std::lock_guard lock(m_control);
+    if (!isRunning()) {
+        m_waitObserver = std::move(observer);
+    }
+}
+
+void ScheduleRunner::setBackoffObserver(BackoffObserver observer) {
+    std::lock_guard lock(m_control);
+    if (!isRunning()) {
+        m_backoffObserver = std::move(observer);
+    }
+}
+
 bool ScheduleRunner::start(const ScheduleTable& table, int count, bool loop, const ScheduleOptions& checks) {
     std::lock_guard lock(m_control);
     if (isRunning() || count < 1 || count > ScheduleTable::kSlots) {
@@ -126,6 +140,19 @@ void ScheduleRunner::waitSteps(qint64 steps) {
     }
 }
 
+// One wait of any length that a stop request ends at once.
+void ScheduleRunner::waitMs(qint64 ms) {
+    std::unique_lock lock(m_wakeMutex);
+    m_wake.wait_for(lock, std::chrono::milliseconds(std::max<qint64>(0, ms)),
+                    [this] { return m_stop.load() == StopRequested; });
+}
+
+void ScheduleRunner::tellWait(int index, qint64 ms) {
+    if (m_waitObserver && index >= 0 && ms > 0) {
+        m_waitObserver(index, ms);
+    }
+}
+
 ScheduleRunner::Check ScheduleRunner::checkUpload(const ScheduleEntry& entry, const CommandTarget& target) {
     const QString path = entry.imageFilePath();
     CommandContext context = m_options.context;
@@ -140,13 +167,14 @@ ScheduleRunner::Check ScheduleRunner::checkUpload(const ScheduleEntry& entry, co
 
 // The entry already shows "executing"; before is what it showed until then. Returns false
 // when a stop ended the entry.
-bool ScheduleRunner::runEntry(int index, const CommandTarget& target, int before) {
+bool ScheduleRunner::runEntry(int index, const CommandTarget& target, int before, int& result) {
     const ScheduleEntry& e = m_table.entries[index];
     const int attempts = 1 + (m_runOptions.retry ? std::max(0, m_options.retries) : 0);
     // INFO knows only the four stores; a temporary store's upload stands as PUT answered it.
     const bool check = m_runOptions.verify && e.saveId >= 1 && e.saveId <= 4;
     for (int attempt = 0; attempt < attempts; ++attempt) {
         if (attempt > 0) {
+            tellWait(index, qint64{m_options.retryWaitSteps} * m_options.stepMs);
             waitSteps(m_options.retryWaitSteps);
             if (m_stop.load() == StopRequested) {
                 return false; // the entry keeps "failed": the retry never began
@@ -154,7 +182,7 @@ bool ScheduleRunner::runEntry(int index, const CommandTarget& target, int before
             before = ScheduleEntry::Failed;
             setStatus(index, ScheduleEntry::Executing);
         }
-        const int result = m_uploader(e.imageFilePath(), e.saveId, target, m_abandon);
+        result = m_uploader(e.imageFilePath(), e.saveId, target, m_abandon);
         if (result != 0 && m_stop.load() == StopRequested) {
             // Abandoned by the stop: what it would have done is unknown, so the entry
             // keeps what it showed before the upload began.
@@ -169,6 +197,7 @@ bool ScheduleRunner::runEntry(int index, const CommandTarget& target, int before
                 break;
             case Check::Differs:
                 done = false;
+                result = UploadResult::OtherReply;
                 break;
             case Check::Stopped:
                 // The projector took the file; only the check was cut short.
@@ -191,23 +220,62 @@ void ScheduleRunner::work() {
     // Clears the start request, but a stop that came before the worker got here stays.
     int expected = StartRequested;
     m_stop.compare_exchange_strong(expected, None);
+    UploadBackoff backoff(m_options.clock, m_options.backoffFirstMs, m_options.backoffLongestMs);
+    auto targetOf = [this](int i) {
+        const ScheduleEntry& e = m_table.entries[i];
+        CommandTarget target;
+        target.address = Ipv4::toHost(e.address);
+        target.authenticate = e.authentication;
+        target.password = e.passwordText();
+        target.passwordBytes = e.passwordBytes();
+        return target;
+    };
     do {
+        bool tried = false;
         for (int i = 0; i < m_count; ++i) {
             const ScheduleEntry& e = m_table.entries[i];
-            CommandTarget target;
-            target.address = Ipv4::toHost(e.address);
-            target.authenticate = e.authentication;
-            target.password = e.passwordText();
-            target.passwordBytes = e.passwordBytes();
+            const CommandTarget target = targetOf(i);
+            // A projector that failed lately is passed over until its back-off has run out.
+            if (m_loop && backoff.waitFor(target.address) > 0) {
+                continue;
+            }
+            tried = true;
             const int before = m_status[i].load();
             setStatus(i, ScheduleEntry::Executing);
             if (m_stop.load() == StopRequested) {
                 break;
             }
-            if (!runEntry(i, target, before) || m_stop.load() == StopRequested) {
+            int result = 0;
+            if (!runEntry(i, target, before, result) || m_stop.load() == StopRequested) {
                 break;
             }
-            waitSteps(qint64{std::max(0, e.interval)} * m_options.stepsPerMinute);
+            if (m_loop) {
+                if (m_status[i].load() == ScheduleEntry::Done) {
+                    backoff.succeeded(target.address);
+                } else {
+                    const qint64 ms = backoff.failed(target.address);
+                    if (m_backoffObserver) {
+                        m_backoffObserver(i, result, ms);
+                    }
+                }
+            }
+            const qint64 steps = qint64{std::max(0, e.interval)} * m_options.stepsPerMinute;
+            tellWait(m_loop || i + 1 < m_count ? (i + 1) % m_count : -1, steps * m_options.stepMs);
+            waitSteps(steps);
+        }
+        if (m_loop && !tried && m_stop.load() != StopRequested) {
+            // Every entry's projector is resting: sleep until the first may be tried.
+            int first = 0;
+            qint64 shortest = -1;
+            for (int i = 0; i < m_count; ++i) {
+                const qint64 ms = backoff.waitFor(targetOf(i).address);
+                if (shortest < 0 || ms < shortest) {
+                    shortest = ms;
+                    first = i;
+                }
+            }
+            tellWait(first, shortest);
+            waitMs(shortest);
         }
     } while (m_loop && m_stop.load() != StopRequested);
     m_running.store(0);

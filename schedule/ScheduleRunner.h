@@ -3,6 +3,7 @@
 #include "protocol/CommandConnection.h"
 #include "schedule/ScheduleOptions.h"
 #include "schedule/ScheduleTable.h"
+#include "schedule/UploadBackoff.h"
 
 #include <array>
 #include <atomic>
@@ -16,6 +17,8 @@
 // A stop abandons the upload in flight (its socket closes on the worker) and cuts a wait
 // short, so the worker ends within a fraction of a second whatever the projector does.
 // On request a run checks each upload with INFO and tries a failed one again.
+// A looping run leaves a projector whose upload failed alone for a while (UploadBackoff) and
+// goes on with the entries of other projectors; when every entry waits, so does the worker.
 class ScheduleRunner final {
 public:
     enum StopRequest : int { None = 0, StartRequested = 1, StopRequested = 2 };
@@ -28,6 +31,12 @@ public:
     using StatusObserver = std::function<void(int index, int status)>;
     // Told on the worker thread as its last act, once isRunning() has fallen.
     using EndObserver = std::function<void()>;
+    // Told on the worker thread as a wait begins: the next upload, of entry index, is due in
+    // ms (an interval, a retry's pause or a projector's back-off).
+    using WaitObserver = std::function<void(int index, qint64 ms)>;
+    // Told on the worker thread when a looping run leaves a failed entry's projector alone:
+    // result is the upload's, and the projector is tried again in ms at the earliest.
+    using BackoffObserver = std::function<void(int index, int result, qint64 ms)>;
 
     struct Options {
         int stepMs = 1000;       // one step of an interval wait
@@ -35,6 +44,9 @@ public:
         int retries = 3;         // further attempts at a failed upload, when the run retries
         int retryWaitSteps = 30; // steps between two attempts: 30 s
         CommandContext context;  // for the default uploader; its stop flag is the runner's
+        qint64 backoffFirstMs = UploadBackoff::kFirstMs;
+        qint64 backoffLongestMs = UploadBackoff::kLongestMs;
+        UploadBackoff::Clock clock; // monotonic milliseconds; none: the steady clock
     };
 
     ScheduleRunner();
@@ -46,6 +58,8 @@ public:
 
     void setStatusObserver(StatusObserver observer);
     void setEndObserver(EndObserver observer);
+    void setWaitObserver(WaitObserver observer);
+    void setBackoffObserver(BackoffObserver observer);
 
     // Copies the table, its count, the loop flag and the options and starts the worker.
     // Refused (false) while a run is active or when the count is not 1 to 30.
@@ -78,16 +92,20 @@ private:
     enum class Check { Matches, Differs, Stopped };
 
     void work();
-    bool runEntry(int index, const CommandTarget& target, int before);
+    bool runEntry(int index, const CommandTarget& target, int before, int& result);
     Check checkUpload(const ScheduleEntry& entry, const CommandTarget& target);
     void setStatus(int index, int status);
     void waitSteps(qint64 steps);
+    void waitMs(qint64 ms);
+    void tellWait(int index, qint64 ms);
     void joinWorker();
 
     Options m_options;
     Uploader m_uploader;
     StatusObserver m_observer;
     EndObserver m_endObserver;
+    WaitObserver m_waitObserver;
+    BackoffObserver m_backoffObserver;
     ScheduleTable m_table;
     int m_count = 0;
     bool m_loop = false;

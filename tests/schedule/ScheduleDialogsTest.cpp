@@ -195,9 +195,11 @@ TEST_F(ScheduleDialogs, SelectProjectorListsAddressesAndSetsTheCurrentOne) {
         EXPECT_EQ(s.windowTitle(), CatalogText(msg::SelectProjectorDlgTitle));
         auto* combo = Child<QComboBox>(s, "projectorList");
         ASSERT_EQ(combo->count(), 3);
-        EXPECT_EQ(combo->itemText(0), u"127.0.0.201");
-        EXPECT_EQ(combo->itemText(1), kEmulatedText);
-        EXPECT_EQ(combo->itemText(2), kSilentText);
+        // Each projector by its name, with the address beside it.
+        EXPECT_EQ(combo->itemText(0),
+                  CatalogText(msg::ProjectorNameAndAddress, {u"P"_qs, u"127.0.0.201"_qs}));
+        EXPECT_EQ(combo->itemText(1), CatalogText(msg::ProjectorNameAndAddress, {u"P"_qs, kEmulatedText}));
+        EXPECT_EQ(combo->itemText(2), CatalogText(msg::ProjectorNameAndAddress, {u"P"_qs, kSilentText}));
         EXPECT_EQ(combo->currentIndex(), 0);
         combo->setCurrentIndex(2);
         s.show();

@@ -2,8 +2,10 @@
 
 #include "history/HistoryLog.h"
 
-CtlHistory::CtlHistory(const ProjectorList& list) : m_log(HistoryStore::defaultPath()) {
+CtlHistory::CtlHistory(const ProjectorList& list, const HistoryLimits& limits)
+    : m_log(HistoryStore::defaultPath()) {
     m_log.setProjectors(list);
+    m_log.store().setLimits(limits);
 }
 
 QString CtlHistory::shellUser() {

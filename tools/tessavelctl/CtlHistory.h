@@ -10,7 +10,7 @@
 // What tessavelctl's projector commands write into the command history, as the shell user.
 class CtlHistory final {
 public:
-    explicit CtlHistory(const ProjectorList& list);
+    explicit CtlHistory(const ProjectorList& list, const HistoryLimits& limits = {});
 
     // One finished exchange; uploadPath is the file sent, for PUT.
     void record(const QString& command, int store, quint32 address, int result, bool ok, const QString& text,

@@ -1,5 +1,6 @@
 #include "CtlOptions.h"
 
+#include "history/HistorySettings.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "i18n/FileErrorReason.h"
@@ -15,9 +16,12 @@
 namespace {
 constexpr qint64 kMaxPasswordFile = 64 * 1024; // far beyond any password; a wrong file is not slurped
 
-const QStringList kValued = {u"--ini"_qs,           u"--password"_qs,    u"--password-file"_qs,
-                             u"--store"_qs,         u"--local"_qs,       u"--connect-timeout"_qs,
-                             u"--reply-timeout"_qs, u"--search-wait"_qs, u"--step-ms"_qs};
+const QStringList kValued = {u"--ini"_qs,           u"--password"_qs,
+                             u"--password-file"_qs, u"--store"_qs,
+                             u"--local"_qs,         u"--connect-timeout"_qs,
+                             u"--reply-timeout"_qs, u"--search-wait"_qs,
+                             u"--step-ms"_qs,       u"--history-max-records"_qs,
+                             u"--history-max-mb"_qs};
 } // namespace
 
 CtlOptions CtlOptions::parse(const QStringList& args) {
@@ -79,6 +83,10 @@ CtlOptions CtlOptions::parse(const QStringList& args) {
                 o.replyTimeoutMs = number();
             } else if (a == u"--search-wait") {
                 o.searchWaitMs = number();
+            } else if (a == u"--history-max-records") {
+                o.historyMaxRecords = number();
+            } else if (a == u"--history-max-mb") {
+                o.historyMaxMegabytes = number();
             } else {
                 o.stepMs = number();
             }
@@ -104,6 +112,17 @@ CtlOptions CtlOptions::parse(const QStringList& args) {
         o.password = password;
     }
     return o;
+}
+
+HistoryLimits CtlOptions::historyLimits() const {
+    HistoryLimits limits = HistorySettings::fromIni(iniPath);
+    if (historyMaxRecords >= 0) {
+        limits.maxRecords = historyMaxRecords;
+    }
+    if (historyMaxMegabytes >= 0) {
+        limits.maxBytes = qint64{historyMaxMegabytes} * 1024 * 1024;
+    }
+    return limits;
 }
 
 CommandContext CtlOptions::context() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/TextCodec.h"
+#include "history/HistoryStore.h"
 #include "protocol/CommandConnection.h"
 #include "registry/ProjectorRecord.h"
 
@@ -31,9 +32,11 @@ struct CtlOptions final {
     QString local; // --local
     int connectTimeoutMs = -1;
     int replyTimeoutMs = -1;
-    int searchWaitMs = -1; // one wait of a discovery search
-    int stepMs = -1;       // one step of a schedule interval
-    QString error;         // the usage error, already a catalog text
+    int searchWaitMs = -1;        // one wait of a discovery search
+    int stepMs = -1;              // one step of a schedule interval
+    int historyMaxRecords = -1;   // --history-max-records; -1: as the INI file says
+    int historyMaxMegabytes = -1; // --history-max-mb
+    QString error;                // the usage error, already a catalog text
     // The code page loadProjectors found: the records' passwords are hashed in it.
     mutable TextCodec::Encoding listEncoding = TextCodec::Encoding::Utf8;
 
@@ -43,6 +46,8 @@ struct CtlOptions final {
     static CtlOptions parse(const QStringList& args);
 
     [[nodiscard]] CommandContext context() const;
+    // The INI file's history limits, overridden by the command line's.
+    [[nodiscard]] HistoryLimits historyLimits() const;
     // The projector list of the INI file; false (with the message written) when unreadable.
     bool loadProjectors(ProjectorList& list, QTextStream& err) const;
     // The record's authentication and password, overridden by --password and --no-auth.

@@ -139,7 +139,7 @@ int RunPutCommand(const CtlOptions& options, QTextStream& out, QTextStream& err)
     }
     while (!engine.wait(60000)) {
     }
-    CtlHistory history(list);
+    CtlHistory history(list, options.historyLimits());
     bool allOk = true;
     QJsonArray json;
     for (int i = 0; i < targets.size(); ++i) {

@@ -85,7 +85,7 @@ int RunQueryCommand(const CtlOptions& options, QTextStream& out, QTextStream& er
     for (auto& w : workers) {
         w.join();
     }
-    CtlHistory history(list);
+    CtlHistory history(list, options.historyLimits());
     bool allOk = true;
     QJsonArray json;
     ColumnText table({CatalogText(msg::HistoryColumnAddress), CatalogText(msg::CtlColumnCode),

@@ -100,7 +100,7 @@ int RunScheduleCommand(const CtlOptions& options, QTextStream& out, QTextStream&
         QTextStream quiet(&ignored);
         options.loadProjectors(names, quiet);
     }
-    CtlHistory history(names);
+    CtlHistory history(names, options.historyLimits());
     std::vector<std::pair<QDateTime, QElapsedTimer>> began(static_cast<size_t>(table.count));
     runner.setStatusObserver([&](int index, int status) {
         const ScheduleEntry& e = table.entries[index];
@@ -124,6 +124,24 @@ int RunScheduleCommand(const CtlOptions& options, QTextStream& out, QTextStream&
         } else {
             out << index + 1 << '\t' << Ipv4::toText(e.address) << '\t' << e.imageFilePath() << '\t'
                 << CatalogText(statusText(status)) << Qt::endl;
+        }
+    });
+    // A looping run tells when it tries a failed projector again, as the dialog's row does.
+    runner.setBackoffObserver([&](int index, int result, qint64 ms) {
+        const ScheduleEntry& e = table.entries[index];
+        const QDateTime at = QDateTime::currentDateTime().addMSecs(ms);
+        const QString text = CatalogText(
+            msg::EntryNextTry, {CatalogText(UploadBackoff::reasonFor(result)), at.toString(u"HH:mm:ss"_qs)});
+        std::lock_guard lock(printing);
+        if (options.json) {
+            PrintJson(out, QJsonObject{{u"entry"_qs, index + 1},
+                                       {u"address"_qs, Ipv4::toText(e.address)},
+                                       {u"result"_qs, result},
+                                       {u"next_try"_qs, at.toString(Qt::ISODate)},
+                                       {u"text"_qs, text}});
+        } else {
+            out << index + 1 << '\t' << Ipv4::toText(e.address) << '\t' << e.imageFilePath() << '\t' << text
+                << Qt::endl;
         }
     });
     g_interrupted.store(false);
