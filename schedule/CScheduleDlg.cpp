@@ -192,12 +192,13 @@ void CScheduleDlg::setRunningControls(bool running) {
 }
 
 ScheduleOptions CScheduleDlg::options() const {
-    return {m_verifyBox->isChecked(), m_retryBox->isChecked()};
+    return {m_verifyBox->isChecked(), m_retryBox->isChecked(), m_dayparts};
 }
 
 void CScheduleDlg::setOptions(const ScheduleOptions& options) {
     m_verifyBox->setChecked(options.verify);
     m_retryBox->setChecked(options.retry);
+    m_dayparts = options.dayparts;
 }
 
 // The options go with the schedule just loaded; a side file that cannot be used leaves both off.
@@ -261,6 +262,18 @@ void CScheduleDlg::onDelete() {
         checked << (item != nullptr && item->checkState() == Qt::Checked);
     }
     m_table.deleteChecked(checked);
+    // Days and hours belong to their entry, which may now have a lower number.
+    std::array<Daypart, ScheduleTable::kSlots> kept{};
+    size_t next = 0;
+    for (qsizetype i = 0; i < checked.size() && i < ScheduleTable::kSlots; ++i) {
+        if (!checked[i]) {
+            kept[next++] = m_dayparts[static_cast<size_t>(i)];
+        }
+    }
+    for (size_t i = static_cast<size_t>(checked.size()); i < m_dayparts.size() && next < kept.size(); ++i) {
+        kept[next++] = m_dayparts[i];
+    }
+    m_dayparts = kept;
     RefreshScheduleList();
 }
 

@@ -59,6 +59,8 @@ private:
     ScheduleControl& m_schedule;
     ProjectorStore& m_store;
     ScheduleTable m_table;
+    // Each entry's days and hours, as loaded; the boxes hold verify and retry.
+    std::array<Daypart, ScheduleTable::kSlots> m_dayparts{};
     int m_loop = 0;
     bool m_columnsSized = false;
     QTableWidget* m_list = nullptr;

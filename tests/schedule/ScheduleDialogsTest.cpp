@@ -980,3 +980,31 @@ TEST_F(ScheduleDialogs, AnEntrysFileIsNamedWithItsHiddenCharactersSpelledOut) {
     ASSERT_EQ(d.table().count, 1);
     EXPECT_EQ(d.table().entries[0].imageFilePath(), reversed) << "the entry keeps the name as it is";
 }
+
+TEST_F(ScheduleDialogs, DaysAndHoursSurviveASaveAndFollowTheirEntryOverADelete) {
+    CScheduleDlg d(frame->state().schedule(), frame->projectorStore());
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(insert(d, kEmulatedText, image, i));
+    }
+    const QString path = dir.filePath(u"parts.sch"_qs);
+    ASSERT_TRUE(ScheduleFile::save(path, d.table()).ok());
+    ScheduleOptions parts;
+    parts.dayparts[0].weekdays = *Daypart::parseWeekdays(u"mon-fri");
+    parts.dayparts[2].windows = *Daypart::parseWindows(u"07:00-11:00");
+    ASSERT_TRUE(ScheduleOptions::save(path, parts).ok());
+
+    CScheduleDlg other(frame->state().schedule(), frame->projectorStore());
+    files->answers << path;
+    Click(other, "loadButton");
+    EXPECT_EQ(other.options(), parts) << "the dialog keeps what only tessavelctl edits";
+    list(other)->item(1, 0)->setCheckState(Qt::Checked);
+    Click(other, "deleteButton");
+    ASSERT_EQ(other.table().count, 2);
+    files->answers << path;
+    Click(other, "saveButton");
+    ScheduleOptions saved;
+    ASSERT_TRUE(ScheduleOptions::load(path, saved).ok());
+    EXPECT_EQ(saved.dayparts[0], parts.dayparts[0]);
+    EXPECT_EQ(saved.dayparts[1], parts.dayparts[2]) << "the third entry became the second";
+    EXPECT_TRUE(saved.dayparts[2].isAlwaysOpen());
+}
