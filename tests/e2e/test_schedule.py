@@ -10,6 +10,7 @@ import tessavel_e2e as e2e
 from tessavel_e2e import check, wait_for
 
 INTERVAL_MIN = 10
+ENTRY_CHECK = 1113  # "Choose entry %1 (%2)"
 
 with e2e.Session("schedule") as s:
     en = s.en
@@ -37,7 +38,9 @@ with e2e.Session("schedule") as s:
         wait_for(lambda: table.get_n_rows() == n, f"entry {n} in the schedule")
 
     rows = e2e.table_rows(table)
-    check([r[0] for r in rows] == [s.demo[0]["address"], s.demo[1]["address"]] and all(r[1] == slide for r in rows)
+    # The address cell is also the row's tick box, named after its entry and address.
+    check([r[0] for r in rows] == [en.text(9, ENTRY_CHECK, str(i + 1), s.demo[i]["address"]) for i in range(2)]
+          and all(r[1] == slide for r in rows)
           and [r[3] for r in rows] == ["0", str(INTERVAL_MIN)], f"the schedule shows {rows}")
 
     for option in (en.text(9, 38), en.text(9, 870)):
