@@ -124,6 +124,7 @@ CScheduleDlg::CScheduleDlg(ScheduleControl& schedule, ProjectorStore& store, QWi
     buttons->addWidget(cancel);
     m_nextUploadLabel = new QLabel(this);
     m_nextUploadLabel->setObjectName(QStringLiteral("nextUploadLabel"));
+    m_nextUploadLabel->hide(); // shown only while a run waits for its next upload
     m_countdown = new QTimer(this);
     m_countdown->setInterval(1000);
     connect(m_countdown, &QTimer::timeout, this, &CScheduleDlg::showCountdown);
@@ -391,6 +392,7 @@ void CScheduleDlg::showCountdown() {
     if (!m_nextUpload.isValid() || !m_schedule.isRunning()) {
         m_countdown->stop();
         m_nextUploadLabel->clear();
+        m_nextUploadLabel->hide();
         return;
     }
     const qint64 left =
@@ -400,6 +402,7 @@ void CScheduleDlg::showCountdown() {
         left < 60 ? CatalogText(msg::ScheduleNextUploadSeconds, {at, QString::number(left)})
                   : CatalogText(msg::ScheduleNextUploadMinutes,
                                 {at, QString::number(left / 60), QString::number(left % 60)}));
+    m_nextUploadLabel->show();
     if (!m_countdown->isActive()) {
         m_countdown->start();
     }

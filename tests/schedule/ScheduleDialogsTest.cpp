@@ -766,7 +766,7 @@ TEST(ScheduleDialogTexts, AllTextsComeFromTheCatalogInBothLanguages) {
                 }
                 if (auto* b = qobject_cast<QAbstractButton*>(child); b != nullptr && !b->isHidden()) {
                     shown << b->text();
-                } else if (auto* l = qobject_cast<QLabel*>(child)) {
+                } else if (auto* l = qobject_cast<QLabel*>(child); l != nullptr && !l->isHidden()) {
                     shown << l->text();
                 }
             }
