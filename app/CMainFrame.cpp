@@ -364,6 +364,12 @@ void CMainFrame::LocaliseMainMenu() {
     menuBar()->update();
 }
 
+void CMainFrame::runCommand(int id) {
+    if (QAction* a = m_actions.value(id); a != nullptr && a->isEnabled()) {
+        a->trigger();
+    }
+}
+
 void CMainFrame::setCommandHandler(int id, std::function<void()> run, std::function<bool()> enabled) {
     QAction* a = m_actions.value(id);
     if (a == nullptr) {

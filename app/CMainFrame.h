@@ -57,6 +57,7 @@ public:
     void showStatusMessage(const QString& text) override;
     void showBusy(const QString& text, const std::function<void()>& stop) override;
     // The projector a Send started from a row is for, once; empty for the plain Send command.
+    void runCommand(int id) override;
     std::optional<quint32> takeSendTarget() override { return std::exchange(m_sendTarget, std::nullopt); }
     QWidget* hostWindow() override { return this; }
 

@@ -97,6 +97,8 @@ CImageSendDlg::CImageSendDlg(int /*unused*/, QWidget* parent) : QDialog(parent) 
     m_send->setDefault(true);
     m_retry = button(this, msg::SendRetryFailed, "retryFailedButton");
     m_stop = button(this, msg::SendStop, "stopButton");
+    m_projectorList = button(this, msg::MenuProjectorList, "projectorListButton");
+    m_projectorList->hide();
     m_close = button(this, msg::ButtonClose, "closeButton");
 
     m_summary = new QLabel(this);
@@ -116,7 +118,7 @@ CImageSendDlg::CImageSendDlg(int /*unused*/, QWidget* parent) : QDialog(parent) 
     options->addStretch(1);
 
     auto* buttons = new QVBoxLayout;
-    for (QPushButton* b : {m_send, m_retry, m_stop, m_selectAll, m_selectNone}) {
+    for (QPushButton* b : {m_send, m_retry, m_stop, m_selectAll, m_selectNone, m_projectorList}) {
         buttons->addWidget(b);
     }
     buttons->addStretch(1);
@@ -134,6 +136,11 @@ CImageSendDlg::CImageSendDlg(int /*unused*/, QWidget* parent) : QDialog(parent) 
     connect(m_selectNone, &QPushButton::clicked, this, [this] { setAllChecked(false); });
     connect(m_send, &QPushButton::clicked, this, &CImageSendDlg::onSend);
     connect(m_retry, &QPushButton::clicked, this, &CImageSendDlg::onRetry);
+    connect(m_projectorList, &QPushButton::clicked, this, [this] {
+        if (m_openProjectorList) {
+            m_openProjectorList();
+        }
+    });
     connect(m_stop, &QPushButton::clicked, this, &CImageSendDlg::onStop);
     connect(m_close, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_list, &QTreeWidget::itemChanged, this, [this] { updateButtons(); });
@@ -559,4 +566,9 @@ void CImageSendDlg::done(int result) {
     }
     rememberChoice();
     QDialog::done(result);
+}
+
+void CImageSendDlg::setProjectorListOpener(std::function<void()> open) {
+    m_openProjectorList = std::move(open);
+    m_projectorList->setVisible(static_cast<bool>(m_openProjectorList));
 }

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -61,6 +62,9 @@ public:
     // The list that each send and retry reads a projector's authentication and password from
     // again, by address, so a password mended in the Projector List meanwhile is used.
     void setProjectorStore(const ProjectorStore* store) { m_projectors = store; }
+    // A failed row asks the user to mend the projector in the list: this opens it from here,
+    // since Send holds the rest of the window until it closes. No button without it.
+    void setProjectorListOpener(std::function<void()> open);
 
     [[nodiscard]] bool isSending() const { return m_engine != nullptr; }
     [[nodiscard]] std::optional<SendEngine::TargetState> rowState(int row) const;
@@ -125,6 +129,8 @@ private:
     QPushButton* m_selectNone = nullptr;
     QPushButton* m_send = nullptr;
     QPushButton* m_retry = nullptr;
+    QPushButton* m_projectorList = nullptr;
+    std::function<void()> m_openProjectorList;
     QPushButton* m_stop = nullptr;
     QPushButton* m_close = nullptr;
     QLabel* m_summary = nullptr;

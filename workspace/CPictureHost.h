@@ -34,6 +34,8 @@ public:
     virtual std::optional<quint32> takeSendTarget() = 0;
     // The window message boxes belong to.
     virtual QWidget* hostWindow() = 0;
+    // Runs one of the window's commands as its menu would, also while a dialog is open.
+    virtual void runCommand(int id) = 0;
 
 protected:
     CPictureHost() = default;

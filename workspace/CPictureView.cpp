@@ -154,6 +154,7 @@ void CPictureView::OnSend(std::optional<quint32> onlyAddress) {
     context.observer = m_pieces.history;
     dialog.setCommandContext(context);
     dialog.setProjectorStore(&m_pieces.projectors);
+    dialog.setProjectorListOpener([this] { m_host.runCommand(Cmd::ProjectorList); });
     // A schedule that has been asked to stop no longer holds Send back.
     if (m_pieces.schedule.isRunning() && !m_pieces.schedule.isStopping()) {
         CMessageBox::show(this, CatalogText(msg::SendScheduleRunning), CMessageBox::Icon::Stop);

@@ -2,8 +2,9 @@
 """A wrong password, mended, in the real program. The demo projector that wants a password
 is given a wrong one in the Projector List; a send to all fails on that row alone, with the
 wrong-password explanation, and offers Retry Failed. With the password mended in the
-Projector List while Send stays open, Retry Failed takes the mended password: the row ends
-verified, the summary counts all three and the projector holds the picture."""
+Projector List, opened from Send's own button while Send stays open, Retry Failed takes the
+mended password: the row ends verified, the summary counts all three and the projector holds
+the picture."""
 
 import tessavel_e2e as e2e
 from tessavel_e2e import check, wait_for
@@ -11,8 +12,8 @@ from tessavel_e2e import check, wait_for
 LOCKED = 1  # the demo projector that wants a password
 
 
-def edit_password(program, main, password):
-    program.menu_command(main, en.text(53, 10), en.text(53, 11))
+def edit_password(program, open_list, password):
+    open_list()
     dialog = program.window(en.text(9, 28), "DIALOG")
     table = program.child(dialog, "TABLE", en.text(9, 28))
     wait_for(lambda: table.get_n_rows() == 3, "the three demo projectors")
@@ -36,7 +37,8 @@ with e2e.Session("retry_password") as s:
     main = program.log_in()
     wait_for(lambda: "slide.qv1" in main.get_name(), "the picture to open")
 
-    edit_password(program, main, "not-" + s.demo[LOCKED]["password"])
+    edit_password(program, lambda: program.menu_command(main, en.text(53, 10), en.text(53, 11)),
+                  "not-" + s.demo[LOCKED]["password"])
 
     program.menu_command(main, en.text(53, 10), en.text(53, 12))
     dialog = program.window(en.text(9, 720), "DIALOG")
@@ -57,8 +59,9 @@ with e2e.Session("retry_password") as s:
     retry = program.enabled_child(dialog, "PUSH_BUTTON", en.text(9, 725))
     check(not s.store_holds(LOCKED, 1, "slide.qv1"), "the projector took the picture with a wrong password")
 
-    # Send stays open: its menu command reaches the main window's Projector List meanwhile.
-    edit_password(program, main, s.demo[LOCKED]["password"])
+    # Send holds the main window; its own button opens the Projector List the row points to.
+    edit_password(program, lambda: program.press(dialog, "PUSH_BUTTON", en.text(53, 11)),
+                  s.demo[LOCKED]["password"])
     check(e2e.showing(dialog), "mending the password closed the Send dialog")
     program.act(retry)
     wait_for(lambda: statuses() == [verified] * 3, "the retried projector to be verified beside the other two")

@@ -5,8 +5,10 @@
 #include "app/CommandIds.h"
 #include "i18n/CatalogIds.h"
 #include "protocol/ImageUpload.h"
+#include "registry/CProjectorListDlg.h"
 #include "registry/ProjectorStore.h"
 #include "support/CatalogFixture.h"
+#include "support/DialogDriver.h"
 #include "support/HostileStrings.h"
 #include "support/TestPictures.h"
 #include "workspace/CImageSendDlg.h"
@@ -567,4 +569,29 @@ TEST_F(SendCommandTest, SendFromAProjectorsRowChecksThatProjectorAlone) {
     frame->action(Cmd::Send)->trigger();
     ASSERT_EQ(shown, 2);
     EXPECT_FALSE(handedOnly.has_value());
+}
+
+// A failed row points at the Projector List, which Send would otherwise keep out of reach.
+TEST_F(SendCommandTest, SendOpensTheProjectorListItsFailedRowsPointTo) {
+    ASSERT_TRUE(frame->SaveProjectorList({TestProjector(u"Hall"_qs, {127, 0, 0, 9}, u"0"_qs, {}, {})}));
+    openSavedQv1();
+    bool listShown = false;
+    CPictureView::Dialogs dialogs;
+    dialogs.send = [&listShown](CImageSendDlg& d) {
+        auto* open = d.findChild<QPushButton*>(u"projectorListButton"_qs);
+        ASSERT_NE(open, nullptr);
+        EXPECT_TRUE(open->isVisibleTo(&d));
+        EXPECT_EQ(open->accessibleName(), CatalogText(msg::MenuProjectorList).remove(u'&'));
+        WhenModal<CProjectorListDlg>([&listShown](CProjectorListDlg& list) {
+            listShown = true;
+            list.reject();
+        });
+        open->click();
+    };
+    view->setDialogs(dialogs);
+    frame->action(Cmd::Send)->trigger();
+    EXPECT_TRUE(listShown);
+
+    CImageSendDlg alone; // without a window to open it in, there is no button
+    EXPECT_FALSE(alone.findChild<QPushButton*>(u"projectorListButton"_qs)->isVisibleTo(&alone));
 }
