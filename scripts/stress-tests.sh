@@ -11,6 +11,7 @@ jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export LSAN_OPTIONS="suppressions=$PWD/tests/sanitizer/lsan.supp"
 
 builds=(${STRESS_BUILDS:-build-ci build-asan})
 for dir in "${builds[@]}"; do
