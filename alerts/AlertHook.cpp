@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QThread>
 
 #include <algorithm>
 #include <chrono>
@@ -47,7 +48,8 @@ AlertHook::AlertHook(QString command, Settings settings, Output output, Problem 
       m_problem(std::move(problem)) {
     m_settings.queueLimit = std::max(1, m_settings.queueLimit);
     m_settings.outputCap = std::max<qint64>(0, m_settings.outputCap);
-    m_worker = std::thread([this] { work(); });
+    m_worker.reset(QThread::create([this] { work(); }));
+    m_worker->start();
 }
 
 AlertHook::~AlertHook() {
@@ -60,9 +62,7 @@ AlertHook::~AlertHook() {
         m_abandon.store(true);
     }
     m_wake.notify_all();
-    if (m_worker.joinable()) {
-        m_worker.join();
-    }
+    m_worker->wait();
     if (unfinished > 0 && m_problem) {
         m_problem(CatalogText(msg::AlertHookStopped, {QString::number(unfinished)}));
     }
@@ -171,7 +171,8 @@ void AlertHook::run(const Job& job) {
             const qsizetype newline = bytes.indexOf('\n', from);
             const qsizetype end = newline < 0 ? bytes.size() : newline;
             const qint64 room = m_settings.outputCap - passed - line.size();
-            const qsizetype take = static_cast<qsizetype>(std::min<qint64>(end - from, std::max<qint64>(0, room)));
+            const qsizetype take =
+                static_cast<qsizetype>(std::min<qint64>(end - from, std::max<qint64>(0, room)));
             line.append(bytes.constData() + from, take);
             if (take < end - from) {
                 cut = true;

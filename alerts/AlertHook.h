@@ -9,8 +9,10 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
-#include <thread>
+
+class QThread;
 
 // Runs the operator's command once per alert raised or cleared, through /bin/sh -c, with the
 // alert in TESSAVEL_ALERT_* variables. Hooks run one at a time on a thread of their own, so a
@@ -28,7 +30,7 @@ public:
 
     // Both are called on the hook's thread (a dropped run's note on the caller's): the owner
     // serialises them with its own output.
-    using Output = std::function<void(const QString& line)>;   // one line of a hook's output, prefixed
+    using Output = std::function<void(const QString& line)>;  // one line of a hook's output, prefixed
     using Problem = std::function<void(const QString& text)>; // a catalog text, one line
 
     AlertHook(QString command, Settings settings, Output output, Problem problem);
@@ -71,5 +73,6 @@ private:
     bool m_stop = false;
     std::atomic<bool> m_abandon{false}; // the run at work ends at once
     std::atomic<int> m_ended{0};
-    std::thread m_worker;
+    // A QThread, not a bare thread: QProcess wants an event dispatcher on the thread it runs from.
+    std::unique_ptr<QThread> m_worker;
 };
