@@ -58,6 +58,13 @@ void ScheduleRunner::setBackoffObserver(BackoffObserver observer) {
     }
 }
 
+void ScheduleRunner::setOutcomeObserver(OutcomeObserver observer) {
+    std::lock_guard lock(m_control);
+    if (!isRunning()) {
+        m_outcomeObserver = std::move(observer);
+    }
+}
+
 bool ScheduleRunner::start(const ScheduleTable& table, int count, bool loop, const ScheduleOptions& checks) {
     std::lock_guard lock(m_control);
     if (isRunning() || count < 1 || count > ScheduleTable::kSlots) {
@@ -182,6 +189,7 @@ bool ScheduleRunner::runEntry(int index, const CommandTarget& target, int before
             before = ScheduleEntry::Failed;
             setStatus(index, ScheduleEntry::Executing);
         }
+        m_checkFailed = false;
         result = m_uploader(e.imageFilePath(), e.saveId, target, m_abandon);
         if (result != 0 && m_stop.load() == StopRequested) {
             // Abandoned by the stop: what it would have done is unknown, so the entry
@@ -198,6 +206,7 @@ bool ScheduleRunner::runEntry(int index, const CommandTarget& target, int before
             case Check::Differs:
                 done = false;
                 result = UploadResult::OtherReply;
+                m_checkFailed = true;
                 break;
             case Check::Stopped:
                 // The projector took the file; only the check was cut short.
@@ -248,6 +257,9 @@ void ScheduleRunner::work() {
             int result = 0;
             if (!runEntry(i, target, before, result) || m_stop.load() == StopRequested) {
                 break;
+            }
+            if (m_outcomeObserver) {
+                m_outcomeObserver(i, m_status[i].load() == ScheduleEntry::Done, result, m_checkFailed);
             }
             if (m_loop) {
                 if (m_status[i].load() == ScheduleEntry::Done) {

@@ -37,6 +37,10 @@ public:
     // Told on the worker thread when a looping run leaves a failed entry's projector alone:
     // result is the upload's, and the projector is tried again in ms at the earliest.
     using BackoffObserver = std::function<void(int index, int result, qint64 ms)>;
+    // Told on the worker thread when an entry's turn has ended, after its retries and its check:
+    // result is the last upload's, and checkFailed says the upload went through but the store
+    // then did not hold the file. Not told for a turn that a stop cut short.
+    using OutcomeObserver = std::function<void(int index, bool done, int result, bool checkFailed)>;
 
     struct Options {
         int stepMs = 1000;       // one step of an interval wait
@@ -60,6 +64,7 @@ public:
     void setEndObserver(EndObserver observer);
     void setWaitObserver(WaitObserver observer);
     void setBackoffObserver(BackoffObserver observer);
+    void setOutcomeObserver(OutcomeObserver observer);
 
     // Copies the table, its count, the loop flag and the options and starts the worker.
     // Refused (false) while a run is active or when the count is not 1 to 30.
@@ -106,6 +111,8 @@ private:
     EndObserver m_endObserver;
     WaitObserver m_waitObserver;
     BackoffObserver m_backoffObserver;
+    OutcomeObserver m_outcomeObserver;
+    bool m_checkFailed = false; // of the entry's last attempt; the worker's own
     ScheduleTable m_table;
     int m_count = 0;
     bool m_loop = false;

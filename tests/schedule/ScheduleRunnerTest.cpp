@@ -279,3 +279,42 @@ TEST_F(Runner, DefaultTimingIsOneSecondStepsSixtyPerMinute) {
     EXPECT_EQ(o.stepMs, 1000);
     EXPECT_EQ(o.stepsPerMinute, 60);
 }
+
+TEST_F(Runner, EachTurnsOutcomeIsToldOnceAfterItsRetriesAndCheck) {
+    ProjectorEmulator* ok = m_emus.add();
+    ProjectorEmulator* dropping = m_emus.add();
+    ASSERT_TRUE(ok && dropping);
+    EmulatorFaults faults;
+    faults.dropUploads = true; // takes the file and forgets it: only the check can tell
+    dropping->setFaults(faults);
+    add(ok->address());
+    add(Emulators::silentAddress());
+    add(dropping->address());
+    struct Told {
+        int index;
+        bool done;
+        int result;
+        bool checkFailed;
+    };
+    std::mutex mutex;
+    std::vector<Told> told;
+    ScheduleRunner::Options options = fastOptions();
+    options.retryWaitSteps = 1;
+    ScheduleRunner runner(options);
+    runner.setOutcomeObserver([&](int index, bool done, int result, bool checkFailed) {
+        std::lock_guard lock(mutex);
+        told.push_back({index, done, result, checkFailed});
+    });
+    ScheduleOptions checks;
+    checks.verify = true;
+    checks.retry = true;
+    ASSERT_TRUE(runner.start(m_table, m_table.count, false, checks));
+    ASSERT_TRUE(waitUntil([&] { return !runner.isRunning(); }, 60000ms));
+    std::lock_guard lock(mutex);
+    ASSERT_EQ(told.size(), 3u);
+    EXPECT_TRUE(told[0].index == 0 && told[0].done && told[0].result == 0 && !told[0].checkFailed);
+    EXPECT_TRUE(told[1].index == 1 && !told[1].done && told[1].result == ConnectResult::ConnectFailed &&
+                !told[1].checkFailed);
+    EXPECT_TRUE(told[2].index == 2 && !told[2].done && told[2].checkFailed);
+    EXPECT_EQ(runner.uploadsMade(), 1 + 4 + 4) << "told before the retries ran out";
+}
