@@ -51,8 +51,9 @@ QString AlertJournal::line(const Alert& alert, bool raised) {
                    ? CatalogText(msg::AlertRaisedStoreLine, {id, kind, projector, address, store, detail})
                    : CatalogText(msg::AlertRaisedLine, {id, kind, projector, address, detail});
     } else {
-        text = alert.store > 0 ? CatalogText(msg::AlertClearedStoreLine, {id, kind, projector, address, store})
-                               : CatalogText(msg::AlertClearedLine, {id, kind, projector, address});
+        text = alert.store > 0
+                   ? CatalogText(msg::AlertClearedStoreLine, {id, kind, projector, address, store})
+                   : CatalogText(msg::AlertClearedLine, {id, kind, projector, address});
     }
     return prefixed(priority(alert, raised), text);
 }

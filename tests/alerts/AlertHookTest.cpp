@@ -106,8 +106,9 @@ protected:
 } // namespace
 
 TEST_F(Hook, GetsTheAlertInItsEnvironmentAndItsOutputIsPassedOn) {
-    const QString command = u"env > '%1/env.'\"$TESSAVEL_ALERT_STATE\"; echo said \"$TESSAVEL_ALERT_ID\"; "
-                            "echo to-stderr >&2; [ \"$TESSAVEL_ALERT_STATE\" = raised ] || exit 3"_qs.arg(m_dir.path());
+    const QString command =
+        u"env > '%1/env.'\"$TESSAVEL_ALERT_STATE\"; echo said \"$TESSAVEL_ALERT_ID\"; "
+        "echo to-stderr >&2; [ \"$TESSAVEL_ALERT_STATE\" = raised ] || exit 3"_qs.arg(m_dir.path());
     AlertHook hook(command, quick(20000), m_heard.output(), m_heard.problem());
     Alert alert = sampleAlert(7);
     ASSERT_TRUE(hook.post(alert, true));
@@ -118,9 +119,10 @@ TEST_F(Hook, GetsTheAlertInItsEnvironmentAndItsOutputIsPassedOn) {
 
     const QStringList raised = readText(m_dir.filePath(u"env.raised"_qs)).split(u'\n');
     for (const QString& expected :
-         {u"TESSAVEL_ALERT_ID=7"_qs, u"TESSAVEL_ALERT_KIND=upload-failed"_qs, u"TESSAVEL_ALERT_STATE=raised"_qs,
-          u"TESSAVEL_ALERT_PROJECTOR=Hall\\u000A<0>forged"_qs, u"TESSAVEL_ALERT_ADDRESS=127.0.13.5"_qs,
-          u"TESSAVEL_ALERT_STORE=2"_qs, u"TESSAVEL_ALERT_DETAIL=lobby.qv1: could not connect"_qs}) {
+         {u"TESSAVEL_ALERT_ID=7"_qs, u"TESSAVEL_ALERT_KIND=upload-failed"_qs,
+          u"TESSAVEL_ALERT_STATE=raised"_qs, u"TESSAVEL_ALERT_PROJECTOR=Hall\\u000A<0>forged"_qs,
+          u"TESSAVEL_ALERT_ADDRESS=127.0.13.5"_qs, u"TESSAVEL_ALERT_STORE=2"_qs,
+          u"TESSAVEL_ALERT_DETAIL=lobby.qv1: could not connect"_qs}) {
         EXPECT_TRUE(raised.contains(expected)) << expected.toStdString();
     }
     // The same moment, in this machine's zone, with its offset.
@@ -138,7 +140,8 @@ TEST_F(Hook, GetsTheAlertInItsEnvironmentAndItsOutputIsPassedOn) {
 
     // Both output channels, led by a mark that says whose they are; the failed run is noted.
     std::lock_guard lock(m_heard.mutex);
-    EXPECT_EQ(m_heard.lines.filter(u"[alert hook 7] said 7"_qs).size(), 2) << m_heard.lines.join(u'|').toStdString();
+    EXPECT_EQ(m_heard.lines.filter(u"[alert hook 7] said 7"_qs).size(), 2)
+        << m_heard.lines.join(u'|').toStdString();
     EXPECT_EQ(m_heard.lines.filter(u"[alert hook 7] to-stderr"_qs).size(), 2);
     ASSERT_EQ(m_heard.problems.size(), 1) << m_heard.problems.join(u'|').toStdString();
     EXPECT_TRUE(m_heard.problems[0].contains(u"exit status 3")) << m_heard.problems[0].toStdString();
@@ -146,8 +149,9 @@ TEST_F(Hook, GetsTheAlertInItsEnvironmentAndItsOutputIsPassedOn) {
 
 TEST_F(Hook, AHangingHookIsEndedWithWhatItStartedAndTheNextRuns) {
     const QString pidFile = m_dir.filePath(u"sleeper"_qs);
-    const QString command = u"if [ \"$TESSAVEL_ALERT_STATE\" = raised ]; then sleep 100 & echo $! > '%1'; wait; "
-                            "else echo went on; fi"_qs.arg(pidFile);
+    const QString command =
+        u"if [ \"$TESSAVEL_ALERT_STATE\" = raised ]; then sleep 100 & echo $! > '%1'; wait; "
+        "else echo went on; fi"_qs.arg(pidFile);
     AlertHook hook(command, quick(1000), m_heard.output(), m_heard.problem());
     Alert alert = sampleAlert(3);
     QElapsedTimer took;
@@ -158,14 +162,16 @@ TEST_F(Hook, AHangingHookIsEndedWithWhatItStartedAndTheNextRuns) {
     ASSERT_TRUE(hook.finish(20000));
     EXPECT_LT(took.elapsed(), 50000) << "the hang was not cut short";
     EXPECT_EQ(hook.runsEnded(), 2);
-    EXPECT_TRUE(m_heard.allProblems().contains(u"was ended after 1 s")) << m_heard.allProblems().toStdString();
+    EXPECT_TRUE(m_heard.allProblems().contains(u"was ended after 1 s"))
+        << m_heard.allProblems().toStdString();
 
     // The shell's own child went with it.
     const qint64 sleeper = readText(pidFile).trimmed().toLongLong();
     ASSERT_GT(sleeper, 0);
     EXPECT_TRUE(waitFor([&] { return processEnded(sleeper); })) << "sleep " << sleeper << " still runs";
     std::lock_guard lock(m_heard.mutex);
-    EXPECT_TRUE(m_heard.lines.contains(u"[alert hook 3] went on"_qs)) << m_heard.lines.join(u'|').toStdString();
+    EXPECT_TRUE(m_heard.lines.contains(u"[alert hook 3] went on"_qs))
+        << m_heard.lines.join(u'|').toStdString();
 }
 
 TEST_F(Hook, FloodedOutputIsCappedAndReadAwayWithoutPilingUp) {
@@ -208,7 +214,8 @@ TEST_F(Hook, AFullQueueDropsWithANoteAndAStopEndsTheHookAtWork) {
     settings.queueLimit = 1;
     QElapsedTimer took;
     {
-        AlertHook hook(u"touch '%1'; sleep 100"_qs.arg(started), settings, m_heard.output(), m_heard.problem());
+        AlertHook hook(u"touch '%1'; sleep 100"_qs.arg(started), settings, m_heard.output(),
+                       m_heard.problem());
         ASSERT_TRUE(hook.post(sampleAlert(1), true));
         ASSERT_TRUE(waitFor([&] { return QFile::exists(started); }));
         EXPECT_TRUE(hook.post(sampleAlert(2), true)); // waits

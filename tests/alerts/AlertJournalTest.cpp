@@ -27,10 +27,13 @@ protected:
 
 TEST_F(Journal, EachAlertIsOneLineLedByThePriorityTheJournalReads) {
     const QString offline = AlertJournal::line(alertOf(Alert::Kind::Offline), true);
-    EXPECT_EQ(offline, u"<3>Alert 12 raised: projector not answering at Lobby (127.0.13.7): pic.qv1: no answer");
-    EXPECT_EQ(AlertJournal::line(alertOf(Alert::Kind::UploadFailed, 3), true),
-              u"<3>Alert 12 raised: scheduled upload failed at Lobby (127.0.13.7), store 3: pic.qv1: no answer");
-    EXPECT_TRUE(AlertJournal::line(alertOf(Alert::Kind::StoreChanged, 2), true).startsWith(u"<4>Alert 12 raised"));
+    EXPECT_EQ(offline,
+              u"<3>Alert 12 raised: projector not answering at Lobby (127.0.13.7): pic.qv1: no answer");
+    EXPECT_EQ(
+        AlertJournal::line(alertOf(Alert::Kind::UploadFailed, 3), true),
+        u"<3>Alert 12 raised: scheduled upload failed at Lobby (127.0.13.7), store 3: pic.qv1: no answer");
+    EXPECT_TRUE(
+        AlertJournal::line(alertOf(Alert::Kind::StoreChanged, 2), true).startsWith(u"<4>Alert 12 raised"));
     Alert cleared = alertOf(Alert::Kind::UploadFailed, 3);
     cleared.cleared = cleared.raised.addSecs(60);
     EXPECT_EQ(AlertJournal::line(cleared, false),
@@ -42,7 +45,8 @@ TEST_F(Journal, EachAlertIsOneLineLedByThePriorityTheJournalReads) {
 
 TEST_F(Journal, OutsideTextCannotBreakTheLineOrForgeAPriority) {
     for (const HostileString& h : HostileStrings()) {
-        for (Alert::Kind kind : {Alert::Kind::Offline, Alert::Kind::UploadFailed, Alert::Kind::StoreChanged}) {
+        for (Alert::Kind kind :
+             {Alert::Kind::Offline, Alert::Kind::UploadFailed, Alert::Kind::StoreChanged}) {
             Alert a = alertOf(kind, kind == Alert::Kind::Offline ? 0 : 1);
             a.projector = h.text;
             a.detail = h.text + u"\n<0>forged"_qs;
