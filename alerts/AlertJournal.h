@@ -20,7 +20,4 @@ QString line(const Alert& alert, bool raised);
 // A problem of the service's own, such as a failed hook: a warning line.
 QString warning(const QString& text);
 
-// The kind in a few words, for people.
-QString kindText(Alert::Kind kind);
-
 } // namespace AlertJournal

@@ -670,6 +670,15 @@
     X(DaypartSaveFailed, 9, 1280)                                       \
     X(DaypartNothingToChange, 9, 1281)                                  \
     X(PlanBadStart, 9, 1282)                                            \
+    X(AlertKindOffline, 9, 1550)                                        \
+    X(AlertKindUploadFailed, 9, 1551)                                   \
+    X(AlertKindStoreChanged, 9, 1552)                                   \
+    X(AlertOfflineRaised, 9, 1553)                                      \
+    X(AlertOfflineCleared, 9, 1554)                                     \
+    X(AlertUploadFailedRaised, 9, 1555)                                 \
+    X(AlertUploadFailedCleared, 9, 1556)                                \
+    X(AlertStoreChangedRaised, 9, 1557)                                 \
+    X(AlertStoreChangedCleared, 9, 1558)                                \
     X(NothingToCancel, 9, 1180)                                         \
     X(CancelNamedOutcome, 9, 1181)                                      \
     X(NothingToCancelState, 9, 1182)                                    \
@@ -723,23 +732,18 @@
     X(FilterPdf, 9, 1177)                                               \
     X(FilterRadiance, 9, 1178)                                          \
     X(FilterFits, 9, 1179)                                              \
-    X(AlertKindOffline, 9, 1500)                                        \
-    X(AlertKindUploadFailed, 9, 1501)                                   \
-    X(AlertKindStoreChanged, 9, 1502)                                   \
-    X(AlertRaisedLine, 9, 1503)                                         \
-    X(AlertRaisedStoreLine, 9, 1504)                                    \
-    X(AlertClearedLine, 9, 1505)                                        \
-    X(AlertClearedStoreLine, 9, 1506)                                   \
-    X(AlertHookOutput, 9, 1507)                                         \
-    X(AlertHookNotStarted, 9, 1508)                                     \
-    X(AlertHookFailed, 9, 1509)                                         \
-    X(AlertHookTimedOut, 9, 1510)                                       \
-    X(AlertHookCrashed, 9, 1511)                                        \
-    X(AlertHookOutputCut, 9, 1512)                                      \
-    X(AlertHookQueueFull, 9, 1513)                                      \
-    X(AlertHookStopped, 9, 1514)                                        \
-    X(AlertVerifyFailed, 9, 1515)                                       \
-    X(AlertUploadDetail, 9, 1516)                                       \
+    X(AlertRaisedLine, 9, 1500)                                         \
+    X(AlertClearedLine, 9, 1501)                                        \
+    X(AlertHookOutput, 9, 1502)                                         \
+    X(AlertHookNotStarted, 9, 1503)                                     \
+    X(AlertHookFailed, 9, 1504)                                         \
+    X(AlertHookTimedOut, 9, 1505)                                       \
+    X(AlertHookCrashed, 9, 1506)                                        \
+    X(AlertHookOutputCut, 9, 1507)                                      \
+    X(AlertHookQueueFull, 9, 1508)                                      \
+    X(AlertHookStopped, 9, 1509)                                        \
+    X(AlertVerifyFailed, 9, 1510)                                       \
+    X(AlertUploadDetail, 9, 1511)                                       \
     X(MenuRedo, 53, 99)                                                 \
     X(PromptRedo, 53, 100)
 

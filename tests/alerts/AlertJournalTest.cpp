@@ -26,20 +26,21 @@ protected:
 } // namespace
 
 TEST_F(Journal, EachAlertIsOneLineLedByThePriorityTheJournalReads) {
-    const QString offline = AlertJournal::line(alertOf(Alert::Kind::Offline), true);
-    EXPECT_EQ(offline,
-              u"<3>Alert 12 raised: projector not answering at Lobby (127.0.13.7): pic.qv1: no answer");
-    EXPECT_EQ(
-        AlertJournal::line(alertOf(Alert::Kind::UploadFailed, 3), true),
-        u"<3>Alert 12 raised: scheduled upload failed at Lobby (127.0.13.7), store 3: pic.qv1: no answer");
-    EXPECT_TRUE(
-        AlertJournal::line(alertOf(Alert::Kind::StoreChanged, 2), true).startsWith(u"<4>Alert 12 raised"));
+    EXPECT_EQ(AlertJournal::line(alertOf(Alert::Kind::Offline), true),
+              u"<3>Alert 12 raised (Offline, 127.0.13.7): Lobby stopped answering: pic.qv1: no answer");
+    EXPECT_EQ(AlertJournal::line(alertOf(Alert::Kind::UploadFailed, 3), true),
+              u"<3>Alert 12 raised (Upload failed, 127.0.13.7): A scheduled upload to Lobby, store 3, failed "
+              u"after its retries: pic.qv1: no answer");
+    EXPECT_TRUE(AlertJournal::line(alertOf(Alert::Kind::StoreChanged, 2), true)
+                    .startsWith(u"<4>Alert 12 raised (Store changed, 127.0.13.7): "));
     Alert cleared = alertOf(Alert::Kind::UploadFailed, 3);
     cleared.cleared = cleared.raised.addSecs(60);
     EXPECT_EQ(AlertJournal::line(cleared, false),
-              u"<5>Alert 12 cleared: scheduled upload failed at Lobby (127.0.13.7), store 3");
+              u"<5>Alert 12 cleared (Upload failed, 127.0.13.7): Uploads to Lobby, store 3, succeed again.");
+    EXPECT_TRUE(
+        AlertJournal::line(alertOf(Alert::Kind::StoreChanged, 2), false).startsWith(u"<5>Alert 12 cleared"));
     EXPECT_EQ(AlertJournal::line(alertOf(Alert::Kind::Offline), false),
-              u"<5>Alert 12 cleared: projector not answering at Lobby (127.0.13.7)");
+              u"<5>Alert 12 cleared (Offline, 127.0.13.7): Lobby answers again.");
     EXPECT_EQ(AlertJournal::warning(u"hook failed"_qs), u"<4>hook failed");
 }
 
