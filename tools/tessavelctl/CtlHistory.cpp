@@ -1,5 +1,6 @@
 #include "CtlHistory.h"
 
+#include "alerts/AlertText.h"
 #include "history/HistoryLog.h"
 
 CtlHistory::CtlHistory(const ProjectorList& list, const HistoryLimits& limits)
@@ -26,6 +27,10 @@ void CtlHistory::record(const QString& command, int store, quint32 address, int 
     e.text = text;
     e.uploadPath = uploadPath;
     m_log.commandFinished(e);
+}
+
+void CtlHistory::alert(const Alert& alert, bool raised) {
+    m_log.note(AlertText::historyRecord(alert, raised));
 }
 
 void CtlHistory::finish(QTextStream& err) {

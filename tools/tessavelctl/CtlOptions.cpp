@@ -16,12 +16,19 @@
 namespace {
 constexpr qint64 kMaxPasswordFile = 64 * 1024; // far beyond any password; a wrong file is not slurped
 
-const QStringList kValued = {u"--ini"_qs,           u"--password"_qs,
-                             u"--password-file"_qs, u"--store"_qs,
-                             u"--local"_qs,         u"--connect-timeout"_qs,
-                             u"--reply-timeout"_qs, u"--search-wait"_qs,
-                             u"--step-ms"_qs,       u"--history-max-records"_qs,
-                             u"--history-max-mb"_qs};
+const QStringList kValued = {u"--ini"_qs,
+                             u"--password"_qs,
+                             u"--password-file"_qs,
+                             u"--store"_qs,
+                             u"--local"_qs,
+                             u"--connect-timeout"_qs,
+                             u"--reply-timeout"_qs,
+                             u"--search-wait"_qs,
+                             u"--step-ms"_qs,
+                             u"--history-max-records"_qs,
+                             u"--history-max-mb"_qs,
+                             u"--on-alert"_qs,
+                             u"--alert-after"_qs};
 } // namespace
 
 CtlOptions CtlOptions::parse(const QStringList& args) {
@@ -87,6 +94,10 @@ CtlOptions CtlOptions::parse(const QStringList& args) {
                 o.historyMaxRecords = number();
             } else if (a == u"--history-max-mb") {
                 o.historyMaxMegabytes = number();
+            } else if (a == u"--on-alert") {
+                o.onAlert = v;
+            } else if (a == u"--alert-after") {
+                o.alertAfterMinutes = number();
             } else {
                 o.stepMs = number();
             }

@@ -36,6 +36,8 @@ struct CtlOptions final {
     int stepMs = -1;              // one step of a schedule interval
     int historyMaxRecords = -1;   // --history-max-records; -1: as the INI file says
     int historyMaxMegabytes = -1; // --history-max-mb
+    QString onAlert;              // --on-alert: a shell command run once per alert raised or cleared
+    int alertAfterMinutes = 2;    // --alert-after: silent this long before a projector counts as offline
     QString error;                // the usage error, already a catalog text
     // The code page loadProjectors found: the records' passwords are hashed in it.
     mutable TextCodec::Encoding listEncoding = TextCodec::Encoding::Utf8;

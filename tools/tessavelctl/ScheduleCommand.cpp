@@ -1,9 +1,14 @@
 #include "CtlCommands.h"
 #include "CtlHistory.h"
 
+#include "alerts/AlertHook.h"
+#include "alerts/AlertJournal.h"
+#include "alerts/AlertTracker.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "i18n/FileErrorReason.h"
+#include "protocol/ImageUpload.h"
+#include "protocol/ResultExplanation.h"
 #include "schedule/ScheduleFile.h"
 #include "schedule/ScheduleOptions.h"
 #include "schedule/ScheduleRunner.h"
@@ -15,6 +20,7 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -43,6 +49,33 @@ CatalogId statusText(int status) {
         return msg::EntryStatusNotRun;
     }
 }
+
+// An upload that ended without a word from the projector: nothing took the connection, or
+// the projector went quiet before its verdict. Anything else means it answered.
+bool projectorSilent(int result) {
+    return result == ConnectResult::ConnectFailed || result == UploadResult::NoReply ||
+           result == UploadResult::WaitFailed;
+}
+
+// Why an entry's turn failed, in a few words.
+QString failureReason(int result, bool checkFailed) {
+    if (checkFailed) {
+        return CatalogText(msg::AlertVerifyFailed);
+    }
+    if (const auto row = ResultExplanation::of(result).rowText()) {
+        return CatalogText(*row);
+    }
+    return CatalogText(UploadBackoff::reasonFor(result));
+}
+
+// What the worker saw at the end of an entry's turn, for the main thread's alerts.
+struct Outcome {
+    int index = 0;
+    bool done = false;
+    int result = 0;
+    bool checkFailed = false;
+    QDateTime at;
+};
 
 } // namespace
 
@@ -144,6 +177,84 @@ int RunScheduleCommand(const CtlOptions& options, QTextStream& out, QTextStream&
                 << Qt::endl;
         }
     });
+    // Alerts: the worker hands each entry's outcome over, and this thread feeds the tracker, so
+    // the tracker, the history and the hook queue are touched from one thread only.
+    AlertTracker::Settings alertSettings;
+    alertSettings.offlineAfterMs = qint64{options.alertAfterMinutes} * 60 * 1000;
+    AlertTracker alerts(alertSettings);
+    std::mutex outcomesMutex;
+    std::vector<Outcome> outcomes;
+    runner.setOutcomeObserver([&](int index, bool done, int result, bool checkFailed) {
+        std::lock_guard lock(outcomesMutex);
+        outcomes.push_back({index, done, result, checkFailed, QDateTime::currentDateTime()});
+    });
+    std::unique_ptr<AlertHook> hook;
+    if (!options.onAlert.isEmpty()) {
+        // Hook output goes where the run's own lines go; in JSON it would break the stream,
+        // so there it joins the log on standard error.
+        QTextStream& hookOut = options.json ? err : out;
+        hook = std::make_unique<AlertHook>(
+            options.onAlert, AlertHook::Settings{},
+            [&](const QString& line) {
+                std::lock_guard lock(printing);
+                hookOut << line << Qt::endl;
+            },
+            [&](const QString& text) {
+                std::lock_guard lock(printing);
+                err << AlertJournal::warning(text) << Qt::endl;
+            });
+    }
+    auto nameOf = [&](quint32 address) {
+        for (const ProjectorRecord& r : names) {
+            if (r.hostAddress() == address && !r.name.isEmpty()) {
+                return r.name;
+            }
+        }
+        return Ipv4::toText(address);
+    };
+    auto announce = [&](const AlertTracker::Changes& changes) {
+        for (const AlertTracker::Change& change : changes) {
+            {
+                std::lock_guard lock(printing);
+                err << AlertJournal::line(change.alert, change.raised) << Qt::endl;
+            }
+            history.alert(change.alert, change.raised);
+            if (hook) {
+                hook->post(change.alert, change.raised);
+            }
+        }
+    };
+    auto takeOutcomes = [&] {
+        std::vector<Outcome> taken;
+        {
+            std::lock_guard lock(outcomesMutex);
+            taken.swap(outcomes);
+        }
+        for (const Outcome& o : taken) {
+            const ScheduleEntry& e = table.entries[o.index];
+            const quint32 address = Ipv4::toHost(e.address);
+            const QString name = nameOf(address);
+            if (o.done) {
+                announce(alerts.answered(address, name, o.at));
+                announce(alerts.uploadSucceeded(address, name, e.saveId, o.at));
+                continue;
+            }
+            const QString reason = failureReason(o.result, o.checkFailed);
+            if (projectorSilent(o.result) && !o.checkFailed) {
+                announce(alerts.silent(address, name, reason, o.at));
+            } else {
+                announce(alerts.answered(address, name, o.at)); // a refusal is an answer too
+            }
+            announce(alerts.uploadFailed(address, name, e.saveId,
+                                         CatalogText(msg::AlertUploadDetail, {e.imageFilePath(), reason}),
+                                         o.at));
+        }
+        const QDateTime now = QDateTime::currentDateTime();
+        if (const QDateTime due = alerts.nextDue(); due.isValid() && due <= now) {
+            announce(alerts.tick(now));
+        }
+    };
+
     g_interrupted.store(false);
     struct sigaction action {};
     action.sa_handler = onInterrupt;
@@ -159,8 +270,15 @@ int RunScheduleCommand(const CtlOptions& options, QTextStream& out, QTextStream&
             stopped = true;
             break;
         }
+        takeOutcomes();
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    takeOutcomes();
+    // The hooks of the last alerts run to their end unless the service is being stopped; a
+    // stop ends the one at work and drops the rest, with a note.
+    while (hook && !g_interrupted.load() && !hook->finish(100)) {
+    }
+    hook.reset();
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
     bool anyFailed = false;
