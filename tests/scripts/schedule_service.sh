@@ -44,6 +44,9 @@ line=$(exec_line /home/op hall)
     && ok unit-command || bad "unit-command: $line"
 grep -q '^RestartPreventExitStatus=2$' "$unit" && ok unit-no-restart-on-bad-input || bad unit-no-restart-on-bad-input
 grep -q '^StartLimitBurst=' "$unit" && ok unit-restart-limit || bad unit-restart-limit
+# Alert lines lead with a syslog priority, which the journal must read rather than print.
+grep -q '^StandardError=journal$' "$unit" && grep -q '^SyslogLevelPrefix=yes$' "$unit" \
+    && ok unit-journal-priority || bad unit-journal-priority
 
 home="$work/home"
 mkdir -p "$home/.config/Tessavel/schedules"
