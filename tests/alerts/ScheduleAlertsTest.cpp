@@ -53,8 +53,10 @@ protected:
         checks.retry = retry;
         ASSERT_TRUE(ScheduleOptions::save(m_schedule, checks).ok());
     }
-    static QProcessEnvironment english() {
+    // A history of the test's own, so earlier runs' alerts never count.
+    QProcessEnvironment english() const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"XDG_DATA_HOME"_qs, m_dir.filePath(u"data"_qs));
         env.insert(u"LANG"_qs, u"C.UTF-8"_qs);
         env.insert(u"LC_ALL"_qs, u"C.UTF-8"_qs);
         env.remove(u"LANGUAGE"_qs);
