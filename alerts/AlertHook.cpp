@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <unistd.h>
 #include <utility>
 
@@ -25,8 +26,12 @@ QString isoWithOffset(const QDateTime& at) {
     if (!at.isValid()) {
         return {};
     }
+    // Always a numeric offset, "+00:00" rather than "Z", so scripts meet one form only.
     const QDateTime local = at.toLocalTime();
-    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate);
+    const int offset = local.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    return local.toString(u"yyyy-MM-ddTHH:mm:ss"_qs) + (offset < 0 ? u'-' : u'+') +
+           u"%1:%2"_qs.arg(minutes / 60, 2, 10, QChar(u'0')).arg(minutes % 60, 2, 10, QChar(u'0'));
 }
 
 // Ends the hook and everything it started: the hook leads a process group of its own.
