@@ -1,5 +1,5 @@
-#include "alerts/AlertText.h"
 #include "alerts/AlertTracker.h"
+#include "alerts/AlertText.h"
 
 #include <QTimeZone>
 
