@@ -16,12 +16,18 @@
 namespace {
 constexpr qint64 kMaxPasswordFile = 64 * 1024; // far beyond any password; a wrong file is not slurped
 
-const QStringList kValued = {u"--ini"_qs,           u"--password"_qs,
-                             u"--password-file"_qs, u"--store"_qs,
-                             u"--local"_qs,         u"--connect-timeout"_qs,
-                             u"--reply-timeout"_qs, u"--search-wait"_qs,
-                             u"--step-ms"_qs,       u"--history-max-records"_qs,
-                             u"--history-max-mb"_qs};
+const QStringList kValued = {u"--ini"_qs,
+                             u"--password"_qs,
+                             u"--password-file"_qs,
+                             u"--store"_qs,
+                             u"--local"_qs,
+                             u"--connect-timeout"_qs,
+                             u"--reply-timeout"_qs,
+                             u"--search-wait"_qs,
+                             u"--step-ms"_qs,
+                             u"--history-max-records"_qs,
+                             u"--history-max-mb"_qs,
+                             u"--group"_qs};
 } // namespace
 
 CtlOptions CtlOptions::parse(const QStringList& args) {
@@ -71,6 +77,8 @@ CtlOptions CtlOptions::parse(const QStringList& args) {
                 }
             } else if (a == u"--local") {
                 o.local = v;
+            } else if (a == u"--group") {
+                o.group = v;
             } else if (a == u"--store") {
                 o.store = number();
                 if (!ok) {
