@@ -140,8 +140,9 @@ ProjectorGroups::LoadOutcome ProjectorGroups::load(const ProjectorList& list) {
     if (read.code == IoResult::Code::TooLarge) {
         LoadOutcome out;
         out.status = LoadOutcome::Status::Damaged;
-        out.text = CatalogText(msg::GroupsDamaged,
-                               {m_path, CatalogText(msg::GroupsReasonTooLarge, {QString::number(kMaxFileSize)})});
+        out.text =
+            CatalogText(msg::GroupsDamaged,
+                        {m_path, CatalogText(msg::GroupsReasonTooLarge, {QString::number(kMaxFileSize)})});
         return out;
     }
     if (!read.ok()) {
@@ -292,8 +293,8 @@ ProjectorGroups::Change ProjectorGroups::setGroupsOf(quint32 address, const QStr
         return Change::Full;
     }
     for (Group& g : m_groups) {
-        const bool wanted =
-            std::any_of(names.cbegin(), names.cend(), [&](const QString& n) { return sameName(cleanName(n), g.name); });
+        const bool wanted = std::any_of(names.cbegin(), names.cend(),
+                                        [&](const QString& n) { return sameName(cleanName(n), g.name); });
         if (!wanted) {
             g.members.removeAll(address);
         }

@@ -104,7 +104,9 @@ TEST_F(ProjectorGroupsTest, DamagedOrHostileFilesGiveAnErrorAndNoGroups) {
         {binary, CatalogText(msg::GroupsReasonNotText)},
         {"", CatalogText(msg::GroupsReasonLine, {u"1"_qs})},
         {"tessavel-groups 2\nA\t10.0.0.1\n", CatalogText(msg::GroupsReasonLine, {u"1"_qs})},
-        {"tessavel-groups 1\nA\x07" "b\t10.0.0.1\n", CatalogText(msg::GroupsReasonLine, {u"2"_qs})},
+        {"tessavel-groups 1\nA\x07"
+         "b\t10.0.0.1\n",
+         CatalogText(msg::GroupsReasonLine, {u"2"_qs})},
         {"tessavel-groups 1\nA\t10.0.0.1\r\n", CatalogText(msg::GroupsReasonLine, {u"2"_qs})},
         {"tessavel-groups 1\nA\t10.0.0.1\na\t10.0.0.2\n", CatalogText(msg::GroupsReasonLine, {u"3"_qs})},
         {"tessavel-groups 1\nA\t10.0.0.1\t10.0.0.1\n", CatalogText(msg::GroupsReasonLine, {u"2"_qs})},

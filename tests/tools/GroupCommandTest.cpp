@@ -46,8 +46,8 @@ protected:
         picture.write(QByteArray(20000, 'q'));
     }
     CtlRun ctl(const QStringList& args) {
-        return RunCtl(QStringList{u"--ini"_qs, m_ini, u"--connect-timeout"_qs, u"3000"_qs, u"--reply-timeout"_qs,
-                                  u"10000"_qs} +
+        return RunCtl(QStringList{u"--ini"_qs, m_ini, u"--connect-timeout"_qs, u"3000"_qs,
+                                  u"--reply-timeout"_qs, u"10000"_qs} +
                           args,
                       m_dir.path());
     }

@@ -103,7 +103,8 @@ int RunGroupCommand(const CtlOptions& options, QTextStream& out, QTextStream& er
         }
         switch (groups.add(name, addresses)) {
         case ProjectorGroups::Change::BadName:
-            err << ProjectorGroups::nameProblemText(ProjectorGroups::checkName(ProjectorGroups::cleanName(name)))
+            err << ProjectorGroups::nameProblemText(
+                       ProjectorGroups::checkName(ProjectorGroups::cleanName(name)))
                 << '\n';
             return CtlExit::BadUsage;
         case ProjectorGroups::Change::Full:
@@ -124,8 +125,9 @@ int RunGroupCommand(const CtlOptions& options, QTextStream& out, QTextStream& er
     } else {
         for (const quint32 a : std::as_const(addresses)) {
             if (!members->contains(a)) {
-                err << CatalogText(msg::CtlGroupNotMember,
-                                   {Ipv4::toText(a), VisibleText::shown(groups.groups()[groups.indexOf(name)].name)})
+                err << CatalogText(
+                           msg::CtlGroupNotMember,
+                           {Ipv4::toText(a), VisibleText::shown(groups.groups()[groups.indexOf(name)].name)})
                     << '\n';
                 return CtlExit::BadUsage;
             }
@@ -135,7 +137,8 @@ int RunGroupCommand(const CtlOptions& options, QTextStream& out, QTextStream& er
     return saveGroups(groups, err) ? CtlExit::Ok : CtlExit::BadUsage;
 }
 
-bool GroupMembers(const CtlOptions& options, const ProjectorList& list, QList<quint32>& out, QTextStream& err) {
+bool GroupMembers(const CtlOptions& options, const ProjectorList& list, QList<quint32>& out,
+                  QTextStream& err) {
     ProjectorGroups groups(ProjectorGroups::pathFor(options.iniPath));
     if (!loadGroups(list, groups, true, err)) {
         return false;
