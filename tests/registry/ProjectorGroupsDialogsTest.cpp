@@ -28,8 +28,9 @@ class ProjectorGroupsDialogs : public ::testing::Test {
 protected:
     void SetUp() override {
         ProjectorStore store(m_ini);
-        ASSERT_TRUE(store.saveProjectors({TestProjector(u"Hall"_qs, kA), TestProjector(u"Lab"_qs, kB),
-                                          TestProjector(u"Foyer"_qs, kC)})
+        ASSERT_TRUE(store
+                        .saveProjectors({TestProjector(u"Hall"_qs, kA), TestProjector(u"Lab"_qs, kB),
+                                         TestProjector(u"Foyer"_qs, kC)})
                         .ok());
         QFile groups(ProjectorGroups::pathFor(m_ini));
         ASSERT_TRUE(groups.open(QIODevice::WriteOnly));
@@ -144,8 +145,8 @@ TEST_F(ProjectorGroupsDialogs, AGroupFileNamingUnknownProjectorsWarnsAndADamaged
     {
         AppState state(m_ini, m_dir.filePath(u"history.sqlite"_qs));
         EXPECT_EQ(state.groupsLoad().status, ProjectorGroups::LoadOutcome::Status::UnknownMembers);
-        EXPECT_EQ(state.groupsLoad().text, CatalogText(msg::GroupsUnknownMembers,
-                                                       {ProjectorGroups::pathFor(m_ini), u"10.7.7.7"_qs}));
+        EXPECT_EQ(state.groupsLoad().text,
+                  CatalogText(msg::GroupsUnknownMembers, {ProjectorGroups::pathFor(m_ini), u"10.7.7.7"_qs}));
         EXPECT_EQ(state.groups().membersOf(u"Floor 2"_qs), QList<quint32>{kA});
     }
     ASSERT_TRUE(groups.open(QIODevice::WriteOnly));
