@@ -41,8 +41,9 @@ TEST(BoardGroups, TheBoardFiltersByAGroupSortsByGroupsAndFollowsChanges) {
     const QString ini = dir.filePath(u"t.INI"_qs);
     {
         ProjectorStore store(ini);
-        ASSERT_TRUE(store.saveProjectors({TestProjector(u"Alpha"_qs, kA), TestProjector(u"Beta"_qs, kB),
-                                          TestProjector(u"Gamma"_qs, kC)})
+        ASSERT_TRUE(store
+                        .saveProjectors({TestProjector(u"Alpha"_qs, kA), TestProjector(u"Beta"_qs, kB),
+                                         TestProjector(u"Gamma"_qs, kC)})
                         .ok());
         QFile groups(ProjectorGroups::pathFor(ini));
         ASSERT_TRUE(groups.open(QIODevice::WriteOnly));

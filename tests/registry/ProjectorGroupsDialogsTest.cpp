@@ -19,22 +19,24 @@
 
 namespace {
 
-constexpr quint32 kA = 0x0A000001; // 10.0.0.1
-constexpr quint32 kB = 0x0A000002;
-constexpr quint32 kC = 0x0A000003;
-constexpr quint32 kMoved = 0x0A000009;
+constexpr quint32 kA = 0x7F000B2Cu; // 127.0.11.44, never asked
+constexpr quint32 kB = 0x7F000B2Du;
+constexpr quint32 kC = 0x7F000B2Eu;
+constexpr quint32 kMoved = 0x7F000B31u;
 
 class ProjectorGroupsDialogs : public ::testing::Test {
 protected:
     void SetUp() override {
+        ProjectorList list{TestProjector(u"Hall"_qs, kA), TestProjector(u"Lab"_qs, kB),
+                           TestProjector(u"Foyer"_qs, kC)};
+        for (ProjectorRecord& r : list) {
+            r.mac.clear(); // no clash question between them
+        }
         ProjectorStore store(m_ini);
-        ASSERT_TRUE(store
-                        .saveProjectors({TestProjector(u"Hall"_qs, kA), TestProjector(u"Lab"_qs, kB),
-                                         TestProjector(u"Foyer"_qs, kC)})
-                        .ok());
+        ASSERT_TRUE(store.saveProjectors(list).ok());
         QFile groups(ProjectorGroups::pathFor(m_ini));
         ASSERT_TRUE(groups.open(QIODevice::WriteOnly));
-        groups.write("tessavel-groups 1\nFloor 2\t10.0.0.1\t10.0.0.2\nLecture halls\t10.0.0.3\n");
+        groups.write("tessavel-groups 1\nFloor 2\t127.0.11.44\t127.0.11.45\nLecture halls\t127.0.11.46\n");
     }
     // The groups as the file now holds them.
     QList<ProjectorGroups::Group> onDisk(const ProjectorList& list) const {
@@ -140,7 +142,7 @@ TEST_F(ProjectorGroupsDialogs, ListShowsFiltersAndEditsGroupsAndKeepsThemThrough
 TEST_F(ProjectorGroupsDialogs, AGroupFileNamingUnknownProjectorsWarnsAndADamagedOneErrs) {
     QFile groups(ProjectorGroups::pathFor(m_ini));
     ASSERT_TRUE(groups.open(QIODevice::WriteOnly));
-    groups.write("tessavel-groups 1\nFloor 2\t10.0.0.1\t10.7.7.7\n");
+    groups.write("tessavel-groups 1\nFloor 2\t127.0.11.44\t10.7.7.7\n");
     groups.close();
     {
         AppState state(m_ini, m_dir.filePath(u"history.sqlite"_qs));
