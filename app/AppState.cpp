@@ -15,13 +15,15 @@ CommandContext scheduleContext(ProjectorStore& store, CommandObserver* observer)
 } // namespace
 
 AppState::AppState(const QString& iniPath, const QString& historyPath, QObject* parent)
-    : QObject(parent), m_projectors(iniPath),
+    : QObject(parent), m_projectors(iniPath), m_groups(ProjectorGroups::pathFor(iniPath)),
       m_history(
           std::make_unique<HistoryLog>(historyPath.isEmpty() ? HistoryStore::defaultPath() : historyPath)),
       m_schedule(std::make_unique<ScheduleControl>(scheduleContext(m_projectors, m_history.get()))) {
     connect(m_schedule.get(), &ScheduleControl::projectorUploading, this, &AppState::projectorUploading);
     // A projector list that cannot be read gives an empty list; the file is left as it is.
     m_projectors.load();
+    m_groupsLoad = m_groups.load(m_projectors.projectors());
+    m_groups.setObserver([this] { Q_EMIT groupsChanged(); });
     m_history->setProjectors(m_projectors.projectors());
     m_history->store().setLimits(HistorySettings::fromIni(iniPath));
     m_history->store().setProblemObserver(
@@ -32,6 +34,10 @@ AppState::AppState(const QString& iniPath, const QString& historyPath, QObject* 
     });
     m_projectors.setListObserver([this] {
         m_history->setProjectors(m_projectors.projectors());
+        // A projector that left the list leaves its groups too.
+        if (m_groups.keepOnly(m_projectors.projectors())) {
+            m_groups.save();
+        }
         Q_EMIT projectorListChanged();
     });
 }
@@ -41,4 +47,5 @@ AppState::~AppState() {
     m_history->setRecordObserver({});
     m_schedule.reset();
     m_projectors.setListObserver({});
+    m_groups.setObserver({});
 }

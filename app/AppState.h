@@ -1,6 +1,7 @@
 #pragma once
 
 #include "history/HistoryLog.h"
+#include "registry/ProjectorGroups.h"
 #include "registry/ProjectorStore.h"
 #include "schedule/ScheduleControl.h"
 #include "workspace/PictureDocument.h"
@@ -25,6 +26,10 @@ public:
     AppState& operator=(const AppState&) = delete;
 
     ProjectorStore& projectors() { return m_projectors; }
+    // The named groups of the list's projectors, in a file beside the INI file.
+    ProjectorGroups& groups() { return m_groups; }
+    // How the groups read at the start: a warning or error text for the user, or Ok.
+    [[nodiscard]] const ProjectorGroups::LoadOutcome& groupsLoad() const { return m_groupsLoad; }
     HistoryLog& history() { return *m_history; }
     [[nodiscard]] CommandObserver* commandObserver() { return m_history.get(); }
     ScheduleControl& schedule() { return *m_schedule; }
@@ -35,6 +40,8 @@ public:
 Q_SIGNALS:
     // A whole new projector list was handed to the store (whether or not it was written).
     void projectorListChanged();
+    // The groups were saved (a projector left the list, or the groups were edited).
+    void groupsChanged();
     // The schedule or a send began (true) or ended (false) an upload to the projector.
     void projectorUploading(quint32 hostAddress, bool uploading);
     // The history met its first problem; HistoryLog::takeProblemText says which.
@@ -44,6 +51,8 @@ Q_SIGNALS:
 
 private:
     ProjectorStore m_projectors;
+    ProjectorGroups m_groups;
+    ProjectorGroups::LoadOutcome m_groupsLoad;
     std::unique_ptr<HistoryLog> m_history; // before the schedule, whose worker reports to it
     PictureDocument m_document;
     std::unique_ptr<ScheduleControl> m_schedule; // after the state its worker uses

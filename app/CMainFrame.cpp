@@ -97,6 +97,8 @@ CMainFrame::CMainFrame(AppState& state, QWidget* parent) : QMainWindow(parent), 
     CBoardDock* board = AddBoardDock(this, m_state.projectors(), m_state.commandObserver(),
                                      [this](int id, quint32 address) { RunProjectorCommand(id, address); });
     connect(&m_state, &AppState::projectorListChanged, board, &CBoardDock::followList);
+    board->setGroups(&m_state.groups());
+    connect(&m_state, &AppState::groupsChanged, board, &CBoardDock::followGroups);
     connect(&m_state, &AppState::projectorListChanged, this, &CMainFrame::updateCommandStates);
     connect(&m_state, &AppState::projectorUploading, board, &CBoardDock::noteUploading);
     connect(&m_state, &AppState::commandRecorded, board, &CBoardDock::noteCommand);
@@ -119,6 +121,10 @@ CMainFrame::CMainFrame(AppState& state, QWidget* parent) : QMainWindow(parent), 
     // before this window existed is told as soon as it shows.
     connect(&m_state, &AppState::historyProblem, this, &CMainFrame::showHistoryProblem);
     QTimer::singleShot(0, this, &CMainFrame::showHistoryProblem);
+    // A group file that names projectors no longer listed, or cannot be read, is told once.
+    if (const ProjectorGroups::LoadOutcome& groups = m_state.groupsLoad(); !groups.ok()) {
+        QTimer::singleShot(0, this, [this, text = groups.text] { showStatusMessage(text); });
+    }
 }
 
 CMainFrame::~CMainFrame() {
@@ -136,6 +142,7 @@ void CMainFrame::attachProjectorCommands() {
             CProjectorListDlg dialog(
                 m_state.projectors(), m_state.commandObserver(),
                 [this](const ProjectorList& list) { return SaveProjectorList(list); }, this);
+            dialog.setGroups(&m_state.groups());
             connect(&dialog, &CProjectorListDlg::projectorCommandRequested, this,
                     &CMainFrame::RunProjectorCommand);
             dialog.exec();
@@ -186,7 +193,7 @@ void CMainFrame::attachProjectorCommands() {
 
 CPictureView* CMainFrame::attachPictureView(std::unique_ptr<RecentFileList> recent) {
     const CPictureView::Pieces pieces{m_state.document(), m_state.projectors(), m_state.commandObserver(),
-                                      m_state.schedule()};
+                                      m_state.schedule(), &m_state.groups()};
     auto* view = new CPictureView(*this, pieces, std::move(recent));
     setCentralWidget(view);
     m_view = view;

@@ -10,10 +10,12 @@
 #include "i18n/CatalogNumber.h"
 #include "protocol/CStoreListDlg.h"
 #include "registry/Ipv4.h"
+#include "registry/ProjectorGroups.h"
 #include "registry/ProjectorStore.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -315,6 +317,84 @@ void CBoardDock::followList() {
             m_table->setItem(i, FirstStoreColumn + s, new QTableWidgetItem);
         }
         showRow(r.address);
+    }
+    showGroups();
+}
+
+void CBoardDock::setGroups(const ProjectorGroups* groups) {
+    if (m_groups != nullptr || groups == nullptr) {
+        return;
+    }
+    m_groups = groups;
+    m_table->setColumnCount(groupsColumn() + 1);
+    m_table->setHorizontalHeaderItem(groupsColumn(), new QTableWidgetItem(CatalogText(msg::ColumnGroups)));
+    m_table->setColumnWidth(groupsColumn(), 110);
+    // A click on the Groups header sorts once; the rows keep their places as answers come in.
+    connect(m_table->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
+        if (column == groupsColumn()) {
+            QHeaderView* header = m_table->horizontalHeader();
+            const Qt::SortOrder order = header->isSortIndicatorShown() &&
+                                                header->sortIndicatorSection() == column &&
+                                                header->sortIndicatorOrder() == Qt::AscendingOrder
+                                            ? Qt::DescendingOrder
+                                            : Qt::AscendingOrder;
+            header->setSortIndicatorShown(true);
+            header->setSortIndicator(column, order);
+            m_table->sortItems(column, order);
+        }
+    });
+
+    auto* label = new QLabel(CatalogText(msg::LabelGroupFilter), widget());
+    m_groupFilter = new QComboBox(widget());
+    m_groupFilter->setObjectName(QStringLiteral("boardGroupFilter"));
+    m_groupFilter->setAccessibleName(label->text().remove(QLatin1Char('&')));
+    m_groupFilter->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    label->setBuddy(m_groupFilter);
+    auto* controls = static_cast<QHBoxLayout*>(widget()->layout()->itemAt(0)->layout());
+    controls->insertWidget(5, label);
+    controls->insertWidget(6, m_groupFilter);
+    connect(m_groupFilter, &QComboBox::currentIndexChanged, this, &CBoardDock::showGroups);
+    followGroups();
+}
+
+void CBoardDock::followGroups() {
+    if (m_groupFilter == nullptr) {
+        return;
+    }
+    const QString chosen = m_groupFilter->currentData().toString();
+    {
+        const QSignalBlocker quiet(m_groupFilter);
+        m_groupFilter->clear();
+        m_groupFilter->addItem(CatalogText(msg::GroupFilterAll), QString());
+        for (const QString& name : m_groups->names()) {
+            m_groupFilter->addItem(VisibleText::shown(name), name);
+        }
+        m_groupFilter->setCurrentIndex(qMax(0, chosen.isEmpty() ? 0 : m_groupFilter->findData(chosen)));
+    }
+    showGroups();
+}
+
+// Each row's groups, and the rows of the chosen group alone.
+void CBoardDock::showGroups() {
+    if (m_groups == nullptr) {
+        return;
+    }
+    const QString chosen = m_groupFilter->currentData().toString();
+    const QList<quint32> members =
+        chosen.isEmpty() ? QList<quint32>{} : m_groups->membersOf(chosen).value_or(QList<quint32>{});
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        const quint32 address = addressAt(row);
+        QStringList shown;
+        for (const QString& g : m_groups->groupsOf(address)) {
+            shown << VisibleText::shown(g);
+        }
+        QTableWidgetItem* cell = m_table->item(row, groupsColumn());
+        if (cell == nullptr) {
+            cell = new QTableWidgetItem;
+            m_table->setItem(row, groupsColumn(), cell);
+        }
+        cell->setText(shown.join(QStringLiteral(", ")));
+        m_table->setRowHidden(row, !chosen.isEmpty() && !members.contains(address));
     }
 }
 

@@ -12,10 +12,12 @@
 
 class CommandObserver;
 class HistoryLog;
+class ProjectorGroups;
 class ProjectorStore;
 struct CommandEvent;
 class QMainWindow;
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -57,6 +59,13 @@ public:
 
     // Rows follow the store's list; asked again whenever a new list is handed in.
     void followList();
+    // A Groups column (a click on its header sorts by it) and a choice that shows one group's
+    // projectors only; followGroups is called whenever the groups change.
+    void setGroups(const ProjectorGroups* groups);
+    void followGroups();
+    [[nodiscard]] QComboBox* groupFilter() const { return m_groupFilter; }
+    [[nodiscard]] int groupsColumn() const { return FirstStoreColumn + 4; }
+
     // An upload to the projector began (true) or ended (false): its row is left alone meanwhile.
     void noteUploading(quint32 hostAddress, bool uploading);
 
@@ -97,6 +106,7 @@ private:
     void updateRefreshState();
     void restoreLayout();
     void runOnRow(int commandId);
+    void showGroups();
     [[nodiscard]] QString stateText(const BoardRow& row) const;
 
     QMainWindow& m_window;
@@ -120,6 +130,8 @@ private:
     QPixmap m_neutral;
 
     QTableWidget* m_table = nullptr;
+    const ProjectorGroups* m_groups = nullptr;
+    QComboBox* m_groupFilter = nullptr;
     QPushButton* m_refresh = nullptr;
     QPushButton* m_stop = nullptr;
     QCheckBox* m_timed = nullptr;

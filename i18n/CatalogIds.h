@@ -744,6 +744,33 @@
     X(AlertHookStopped, 9, 1509)                                        \
     X(AlertVerifyFailed, 9, 1510)                                       \
     X(AlertUploadDetail, 9, 1511)                                       \
+    X(GroupsUnknownMembers, 9, 1400)                                    \
+    X(GroupsDamaged, 9, 1401)                                           \
+    X(GroupsReasonTooLarge, 9, 1402)                                    \
+    X(GroupsReasonLine, 9, 1403)                                        \
+    X(GroupsReasonTooMany, 9, 1404)                                     \
+    X(GroupsReasonNotText, 9, 1405)                                     \
+    X(GroupsUnreadable, 9, 1406)                                        \
+    X(GroupsSaveFailed, 9, 1407)                                        \
+    X(GroupNameEmpty, 9, 1408)                                          \
+    X(GroupNameTooLong, 9, 1409)                                        \
+    X(GroupNameInvisible, 9, 1410)                                      \
+    X(GroupsFull, 9, 1411)                                              \
+    X(CtlGroupUsage, 9, 1412)                                           \
+    X(CtlGroupUnknown, 9, 1413)                                         \
+    X(CtlGroupAddressNotListed, 9, 1414)                                \
+    X(CtlGroupEmpty, 9, 1415)                                           \
+    X(CtlGroupNotMember, 9, 1416)                                       \
+    X(CtlGroupAndAddresses, 9, 1417)                                    \
+    X(ColumnGroups, 9, 1418)                                            \
+    X(LabelGroups, 9, 1419)                                             \
+    X(LabelNewGroup, 9, 1420)                                           \
+    X(ButtonAddGroup, 9, 1421)                                          \
+    X(LabelGroupFilter, 9, 1422)                                        \
+    X(GroupFilterAll, 9, 1423)                                          \
+    X(LabelSendGroup, 9, 1424)                                          \
+    X(ButtonCheckGroup, 9, 1425)                                        \
+    X(CtlNoGroups, 9, 1426)                                             \
     X(MenuRedo, 53, 99)                                                 \
     X(PromptRedo, 53, 100)
 

@@ -1,10 +1,12 @@
 #include "registry/CProjectorEditDlg.h"
 
 #include "app/CMessageBox.h"
+#include "common/VisibleText.h"
 #include "i18n/CatalogIds.h"
 #include "i18n/CatalogLookup.h"
 #include "registry/CIpAddressEdit.h"
 #include "registry/ProjectorClash.h"
+#include "registry/ProjectorGroups.h"
 #include "registry/ProjectorRecord.h"
 
 #include <QCheckBox>
@@ -12,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QScopedValueRollback>
 
@@ -118,6 +121,82 @@ CProjectorEditDlg::CProjectorEditDlg(Mode mode, const Values& values, QWidget* p
 void CProjectorEditDlg::setList(const ProjectorList& list, qsizetype editedIndex) {
     m_list = list;
     m_editedIndex = editedIndex;
+}
+
+void CProjectorEditDlg::setGroups(const QStringList& all, const QStringList& checked) {
+    if (m_groups != nullptr) {
+        return;
+    }
+    auto* label = new QLabel(CatalogText(msg::LabelGroups), this);
+    m_groups = new QListWidget(this);
+    m_groups->setObjectName(QStringLiteral("groupsList"));
+    m_groups->setAccessibleName(QString(label->text()).remove(u'&'));
+    m_groups->setMaximumHeight(m_groups->fontMetrics().height() * 6);
+    label->setBuddy(m_groups);
+    for (const QString& name : all) {
+        auto* item = new QListWidgetItem(VisibleText::shown(name), m_groups);
+        item->setData(Qt::UserRole, name);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(checked.contains(name, Qt::CaseInsensitive) ? Qt::Checked : Qt::Unchecked);
+    }
+    auto* newLabel = new QLabel(CatalogText(msg::LabelNewGroup), this);
+    m_newGroup = new QLineEdit(this);
+    m_newGroup->setObjectName(QStringLiteral("newGroupEdit"));
+    m_newGroup->setMaxLength(ProjectorGroups::kMaxName + 8); // room for blanks that are trimmed
+    m_newGroup->setAccessibleName(QString(newLabel->text()).remove(u'&'));
+    newLabel->setBuddy(m_newGroup);
+    auto* add = new QPushButton(CatalogText(msg::ButtonAddGroup), this);
+    add->setObjectName(QStringLiteral("addGroupButton"));
+    add->setAutoDefault(false);
+    connect(add, &QPushButton::clicked, this, &CProjectorEditDlg::addGroup);
+
+    auto* grid = static_cast<QGridLayout*>(layout());
+    const int row = grid->rowCount();
+    grid->addWidget(label, row, 0, Qt::AlignTop);
+    grid->addWidget(m_groups, row, 1);
+    auto* newRow = new QHBoxLayout;
+    newRow->addWidget(m_newGroup, 1);
+    newRow->addWidget(add);
+    grid->addWidget(newLabel, row + 1, 0);
+    grid->addLayout(newRow, row + 1, 1);
+    setTabOrder(m_password, m_groups);
+    setTabOrder(m_groups, m_newGroup);
+    setTabOrder(m_newGroup, add);
+}
+
+QStringList CProjectorEditDlg::chosenGroups() const {
+    QStringList out;
+    for (int i = 0; m_groups != nullptr && i < m_groups->count(); ++i) {
+        if (m_groups->item(i)->checkState() == Qt::Checked) {
+            out << m_groups->item(i)->data(Qt::UserRole).toString();
+        }
+    }
+    return out;
+}
+
+// A new name joins the list ticked; one that exists already is ticked instead.
+void CProjectorEditDlg::addGroup() {
+    const QString name = ProjectorGroups::cleanName(m_newGroup->text());
+    if (const ProjectorGroups::NameCheck check = ProjectorGroups::checkName(name);
+        check != ProjectorGroups::NameCheck::Ok) {
+        CMessageBox::show(this, ProjectorGroups::nameProblemText(check), CMessageBox::Icon::Warning);
+        m_newGroup->setFocus();
+        return;
+    }
+    QListWidgetItem* item = nullptr;
+    for (int i = 0; i < m_groups->count(); ++i) {
+        if (m_groups->item(i)->data(Qt::UserRole).toString().compare(name, Qt::CaseInsensitive) == 0) {
+            item = m_groups->item(i);
+        }
+    }
+    if (item == nullptr) {
+        item = new QListWidgetItem(VisibleText::shown(name), m_groups);
+        item->setData(Qt::UserRole, name);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    }
+    item->setCheckState(Qt::Checked);
+    m_groups->setCurrentItem(item);
+    m_newGroup->clear();
 }
 
 void CProjectorEditDlg::macEdited(size_t box, const QString& text) {

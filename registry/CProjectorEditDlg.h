@@ -11,6 +11,7 @@
 class CIpAddressEdit;
 class QCheckBox;
 class QLineEdit;
+class QListWidget;
 
 // The form for one projector record, for both Add and Edit.
 class CProjectorEditDlg final : public QDialog {
@@ -40,8 +41,15 @@ public:
     // adding): OK names another record with the same address or MAC and asks whether to go on.
     void setList(const ProjectorList& list, qsizetype editedIndex = -1);
 
+    // Shows the groups as a checkable list, those of checked ticked, with a field that adds a
+    // new one; without this call the form has no groups.
+    void setGroups(const QStringList& all, const QStringList& checked);
+    // The ticked groups, in list order.
+    [[nodiscard]] QStringList chosenGroups() const;
+
 private:
     void macEdited(size_t box, const QString& text);
+    void addGroup();
     [[nodiscard]] bool confirmNoClash(const Values& v);
 
     Mode m_mode;
@@ -51,6 +59,8 @@ private:
     CIpAddressEdit* m_address = nullptr;
     QCheckBox* m_auth = nullptr;
     QLineEdit* m_password = nullptr;
+    QListWidget* m_groups = nullptr;
+    QLineEdit* m_newGroup = nullptr;
     ProjectorList m_list;
     qsizetype m_editedIndex = -1;
     bool m_fillingMac = false;

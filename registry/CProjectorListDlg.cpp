@@ -17,9 +17,12 @@
 #include "registry/CProjectorEditDlg.h"
 #include "registry/MacText.h"
 #include "registry/ProjectorCsv.h"
+#include "registry/ProjectorGroups.h"
 #include "registry/ProjectorStore.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
@@ -62,6 +65,7 @@ QIcon projectorIcon() {
 }
 
 constexpr int kStores = 4;
+constexpr int kGroupsColumn = 4;
 
 } // namespace
 
@@ -242,15 +246,104 @@ void CProjectorListDlg::fillList() {
         m_table->setItem(row, 3,
                          new QTableWidgetItem(CatalogText(r.authMark == u"1" ? msg::AuthenticationOn
                                                                              : msg::AuthenticationOff)));
+        if (m_groups != nullptr) {
+            QStringList shown;
+            for (const QString& g : m_groups->groupsOf(r.hostAddress())) {
+                shown << VisibleText::shown(g);
+            }
+            m_table->setItem(row, kGroupsColumn, new QTableWidgetItem(shown.join(QStringLiteral(", "))));
+        }
     }
+    applyGroupFilter();
     updateCommandStates();
+}
+
+void CProjectorListDlg::setGroups(ProjectorGroups* groups) {
+    if (m_groups != nullptr || groups == nullptr) {
+        return;
+    }
+    m_groups = groups;
+    m_table->setColumnCount(kGroupsColumn + 1);
+    m_table->setHorizontalHeaderItem(kGroupsColumn, new QTableWidgetItem(CatalogText(msg::ColumnGroups)));
+
+    auto* label = new QLabel(CatalogText(msg::LabelGroupFilter), this);
+    m_groupFilter = new QComboBox(this);
+    m_groupFilter->setObjectName(QStringLiteral("groupFilterCombo"));
+    m_groupFilter->setAccessibleName(QString(label->text()).remove(u'&'));
+    m_groupFilter->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    label->setBuddy(m_groupFilter);
+    auto* row = new QHBoxLayout;
+    row->addWidget(label);
+    row->addWidget(m_groupFilter);
+    row->addStretch(1);
+    static_cast<QVBoxLayout*>(layout())->insertLayout(0, row);
+    setTabOrder(m_groupFilter, m_table);
+    connect(m_groupFilter, &QComboBox::currentIndexChanged, this, [this] {
+        m_table->clearSelection(); // a hidden row is never acted on
+        applyGroupFilter();
+    });
+    fillGroupFilter();
+    fillList();
+    setColumnWidths();
+}
+
+// "All projectors" and then every group; the chosen one stays chosen while it exists.
+void CProjectorListDlg::fillGroupFilter() {
+    if (m_groupFilter == nullptr) {
+        return;
+    }
+    const QString chosen = m_groupFilter->currentData().toString();
+    const QSignalBlocker quiet(m_groupFilter);
+    m_groupFilter->clear();
+    m_groupFilter->addItem(CatalogText(msg::GroupFilterAll), QString());
+    for (const QString& name : m_groups->names()) {
+        m_groupFilter->addItem(VisibleText::shown(name), name);
+    }
+    const int at = chosen.isEmpty() ? 0 : m_groupFilter->findData(chosen);
+    m_groupFilter->setCurrentIndex(qMax(0, at));
+}
+
+void CProjectorListDlg::applyGroupFilter() {
+    const QString chosen = m_groupFilter != nullptr ? m_groupFilter->currentData().toString() : QString();
+    const QList<quint32> members =
+        chosen.isEmpty() ? QList<quint32>{} : m_groups->membersOf(chosen).value_or(QList<quint32>{});
+    for (int row = 0; row < m_list.size(); ++row) {
+        m_table->setRowHidden(row, !chosen.isEmpty() && !members.contains(m_list[row].hostAddress()));
+    }
+}
+
+void CProjectorListDlg::saveGroups() {
+    const IoResult r = m_groups->save();
+    if (!r.ok()) {
+        CMessageBox::show(
+            this,
+            CatalogText(msg::GroupsSaveFailed, {m_groups->path(), FileErrorReason::ofSystemText(r.detail)}),
+            CMessageBox::Icon::Stop);
+    }
+    fillGroupFilter();
+    fillList();
 }
 
 // Every change goes out whole; the list then shows what the store holds.
 void CProjectorListDlg::save() {
     m_save(m_list);
     m_list = m_projectors.projectors();
+    // A projector that left the list leaves its groups (the state does so too, when there is one).
+    if (m_groups != nullptr && m_groups->keepOnly(m_list)) {
+        saveGroups();
+    }
     fillList();
+}
+
+void CProjectorListDlg::setGroupsOf(quint32 address, const QStringList& names) {
+    if (m_groups == nullptr) {
+        return;
+    }
+    if (m_groups->setGroupsOf(address, names) == ProjectorGroups::Change::Full) {
+        CMessageBox::show(this, CatalogText(msg::GroupsFull, {QString::number(ProjectorGroups::kMaxGroups)}),
+                          CMessageBox::Icon::Warning);
+    }
+    saveGroups();
 }
 
 QList<int> CProjectorListDlg::selectedRows() const {
@@ -294,7 +387,12 @@ void CProjectorListDlg::updateCommandStates() {
 // eighteenths would cut it); the other three share the rest 6:5:5, never below their headers.
 void CProjectorListDlg::setColumnWidths() {
     const QHeaderView* header = m_table->horizontalHeader();
-    const int viewport = m_table->viewport()->width();
+    int viewport = m_table->viewport()->width();
+    if (m_groups != nullptr) {
+        const int groups = qMax(viewport / 16 * 3, header->sectionSizeHint(kGroupsColumn));
+        m_table->setColumnWidth(kGroupsColumn, groups);
+        viewport -= groups;
+    }
     const int auth = std::max({viewport / 18 * 2, header->sectionSizeHint(3),
                                static_cast<const QAbstractItemView*>(m_table)->sizeHintForColumn(3)});
     const int w = qMax(0, viewport - auth) / 16;
@@ -326,6 +424,9 @@ void CProjectorListDlg::OnAdd() {
     }
     CProjectorEditDlg form(CProjectorEditDlg::Add, {}, this);
     form.setList(m_list);
+    if (m_groups != nullptr) {
+        form.setGroups(m_groups->names(), {});
+    }
     if (form.exec() != QDialog::Accepted) {
         return;
     }
@@ -338,6 +439,9 @@ void CProjectorListDlg::OnAdd() {
     r.password = v.password;
     m_list.append(r);
     save();
+    if (m_groups != nullptr && !form.chosenGroups().isEmpty()) {
+        setGroupsOf(r.hostAddress(), form.chosenGroups());
+    }
 }
 
 void CProjectorListDlg::OnEdit() {
@@ -354,6 +458,10 @@ void CProjectorListDlg::OnEdit() {
     v.password = r.password;
     CProjectorEditDlg form(CProjectorEditDlg::Edit, v, this);
     form.setList(m_list, rows[0]);
+    const quint32 before = r.hostAddress();
+    if (m_groups != nullptr) {
+        form.setGroups(m_groups->names(), m_groups->groupsOf(before));
+    }
     if (form.exec() != QDialog::Accepted) {
         return;
     }
@@ -366,7 +474,12 @@ void CProjectorListDlg::OnEdit() {
         r.mac = MacText::toText(out.mac, true);
     }
     const int row = rows[0];
+    // The groups follow a changed address before the list is written, which would drop it.
+    if (m_groups != nullptr) {
+        m_groups->moveMember(before, out.address);
+    }
     save();
+    setGroupsOf(out.address, form.chosenGroups());
     if (row < m_table->rowCount()) {
         m_table->selectRow(row);
     }

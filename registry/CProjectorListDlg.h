@@ -16,8 +16,10 @@
 class CGetWaitDlg;
 class CStoreListDlg;
 class CommandObserver;
+class ProjectorGroups;
 class ProjectorStore;
 class QAction;
+class QComboBox;
 class QLabel;
 class QMenu;
 class QMenuBar;
@@ -52,6 +54,11 @@ public:
     CProjectorListDlg(ProjectorStore& store, CommandObserver* observer, SaveList save,
                       QWidget* parent = nullptr, const std::optional<CommandContext>& context = std::nullopt);
     ~CProjectorListDlg() override;
+
+    // The groups the list shows in a column of their own and filters by; the form edits a
+    // projector's groups, and every change of the list keeps them right.
+    void setGroups(ProjectorGroups* groups);
+    [[nodiscard]] QComboBox* groupFilter() const { return m_groupFilter; }
 
     void OnAdd();
     void OnEdit();
@@ -90,6 +97,11 @@ protected:
 private:
     void fillList();
     void save();
+    void fillGroupFilter();
+    void applyGroupFilter();
+    // Writes the groups; a failure is told here.
+    void saveGroups();
+    void setGroupsOf(quint32 address, const QStringList& names);
     [[nodiscard]] QList<int> selectedRows() const;
     void runStoreQueries(bool status);
     void queryStarted(int step);
@@ -110,6 +122,8 @@ private:
     std::unique_ptr<CStoreListDlg> m_info;
     std::unique_ptr<StoreCommandRun> m_run;
     QTableWidget* m_table = nullptr;
+    ProjectorGroups* m_groups = nullptr;
+    QComboBox* m_groupFilter = nullptr;
     QLabel* m_status = nullptr;
     QMenuBar* m_menuBar = nullptr;
     QMenu* m_contextMenu = nullptr;

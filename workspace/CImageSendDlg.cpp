@@ -110,11 +110,27 @@ CImageSendDlg::CImageSendDlg(int /*unused*/, QWidget* parent) : QDialog(parent) 
     m_overall->setValue(0);
     m_overall->setAccessibleName(CatalogText(msg::SendColumnStatus));
 
+    m_groupChoice = new QComboBox(this);
+    m_groupChoice->setObjectName(QStringLiteral("groupCombo"));
+    m_groupChoice->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    m_groupLabel = new QLabel(CatalogText(msg::LabelSendGroup), this);
+    m_groupLabel->setBuddy(m_groupChoice);
+    m_groupChoice->setAccessibleName(m_groupLabel->text().remove(u'&'));
+    m_checkGroup = button(this, msg::ButtonCheckGroup, "checkGroupButton");
+    m_checkGroup->setAutoDefault(false);
+    for (QWidget* w : std::initializer_list<QWidget*>{m_groupLabel, m_groupChoice, m_checkGroup}) {
+        w->hide();
+    }
+
     auto* options = new QHBoxLayout;
     options->addWidget(storeLabel);
     options->addWidget(m_store);
     options->addSpacing(16);
     options->addWidget(m_verify);
+    options->addSpacing(16);
+    options->addWidget(m_groupLabel);
+    options->addWidget(m_groupChoice);
+    options->addWidget(m_checkGroup);
     options->addStretch(1);
 
     auto* buttons = new QVBoxLayout;
@@ -134,6 +150,7 @@ CImageSendDlg::CImageSendDlg(int /*unused*/, QWidget* parent) : QDialog(parent) 
 
     connect(m_selectAll, &QPushButton::clicked, this, [this] { setAllChecked(true); });
     connect(m_selectNone, &QPushButton::clicked, this, [this] { setAllChecked(false); });
+    connect(m_checkGroup, &QPushButton::clicked, this, &CImageSendDlg::checkGroup);
     connect(m_send, &QPushButton::clicked, this, &CImageSendDlg::onSend);
     connect(m_retry, &QPushButton::clicked, this, &CImageSendDlg::onRetry);
     connect(m_projectorList, &QPushButton::clicked, this, [this] {
@@ -227,6 +244,31 @@ void CImageSendDlg::fillRows() {
     }
     if (m_records.isEmpty()) {
         m_summary->setText(CatalogText(msg::SendNoProjectors));
+    }
+    updateButtons();
+}
+
+void CImageSendDlg::setGroups(const QList<ProjectorGroups::Group>& groups) {
+    m_groups = groups;
+    m_groupChoice->clear();
+    for (const ProjectorGroups::Group& g : groups) {
+        m_groupChoice->addItem(VisibleText::shown(g.name));
+    }
+    for (QWidget* w : std::initializer_list<QWidget*>{m_groupLabel, m_groupChoice, m_checkGroup}) {
+        w->setVisible(!groups.isEmpty());
+    }
+}
+
+void CImageSendDlg::checkGroup() {
+    const int chosen = m_groupChoice->currentIndex();
+    if (chosen < 0 || chosen >= m_groups.size() || m_engine) {
+        return;
+    }
+    const QList<quint32>& members = m_groups[chosen].members;
+    const QSignalBlocker block(m_list);
+    for (int i = 0; i < m_list->topLevelItemCount() && i < m_records.size(); ++i) {
+        const bool in = members.contains(m_records[i].address);
+        m_list->topLevelItem(i)->setCheckState(NameColumn, in ? Qt::Checked : Qt::Unchecked);
     }
     updateButtons();
 }
@@ -548,6 +590,8 @@ void CImageSendDlg::updateButtons() {
     m_stop->setEnabled(running && !m_engine->stopRequested());
     m_selectAll->setEnabled(!running);
     m_selectNone->setEnabled(!running);
+    m_checkGroup->setEnabled(!running);
+    m_groupChoice->setEnabled(!running);
     m_store->setEnabled(!running);
     m_verify->setEnabled(!running);
     m_list->setEnabled(true);

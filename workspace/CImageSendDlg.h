@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/SendEngine.h"
+#include "registry/ProjectorGroups.h"
 
 #include <QDateTime>
 #include <QDialog>
@@ -65,6 +66,10 @@ public:
     // A failed row asks the user to mend the projector in the list: this opens it from here,
     // since Send holds the rest of the window until it closes. No button without it.
     void setProjectorListOpener(std::function<void()> open);
+    // The groups a choice ticks whole; the choice shows only when there are groups.
+    void setGroups(const QList<ProjectorGroups::Group>& groups);
+    // Ticks exactly the members of the chosen group.
+    void checkGroup();
 
     [[nodiscard]] bool isSending() const { return m_engine != nullptr; }
     [[nodiscard]] std::optional<SendEngine::TargetState> rowState(int row) const;
@@ -127,6 +132,10 @@ private:
     QCheckBox* m_verify = nullptr;
     QPushButton* m_selectAll = nullptr;
     QPushButton* m_selectNone = nullptr;
+    QList<ProjectorGroups::Group> m_groups;
+    QLabel* m_groupLabel = nullptr;
+    QComboBox* m_groupChoice = nullptr;
+    QPushButton* m_checkGroup = nullptr;
     QPushButton* m_send = nullptr;
     QPushButton* m_retry = nullptr;
     QPushButton* m_projectorList = nullptr;

@@ -154,6 +154,9 @@ void CPictureView::OnSend(std::optional<quint32> onlyAddress) {
     context.observer = m_pieces.history;
     dialog.setCommandContext(context);
     dialog.setProjectorStore(&m_pieces.projectors);
+    if (m_pieces.groups != nullptr) {
+        dialog.setGroups(m_pieces.groups->groups());
+    }
     dialog.setProjectorListOpener([this] { m_host.runCommand(Cmd::ProjectorList); });
     // A schedule that has been asked to stop no longer holds Send back.
     if (m_pieces.schedule.isRunning() && !m_pieces.schedule.isStopping()) {

@@ -19,6 +19,7 @@
 class CImageSendDlg;
 class CPictureCanvas;
 class CommandObserver;
+class ProjectorGroups;
 class ProjectorStore;
 class ScheduleControl;
 
@@ -62,6 +63,7 @@ public:
         ProjectorStore& projectors;
         CommandObserver* history = nullptr;
         ScheduleControl& schedule;
+        const ProjectorGroups* groups = nullptr; // Send ticks a group's members at once
     };
 
     CPictureView(CPictureHost& host, const Pieces& pieces, std::unique_ptr<RecentFileList> recent = {},

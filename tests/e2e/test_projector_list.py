@@ -43,7 +43,7 @@ with e2e.Session("projector_list") as s:
     s.screenshot("projector-list")
 
     headers = [table.get_column_description(c) for c in range(table.get_n_columns())]
-    check(headers == [en.text(11, 41), en.text(9, 300), en.text(11, 34), en.text(9, 107)],
+    check(headers == [en.text(11, 41), en.text(9, 300), en.text(11, 34), en.text(9, 107), en.text(9, 1418)],
           f"the list's columns read {headers}")
     expected = [[d["name"], d["mac"], d["address"], en.text(9, 222 if d["password"] else 223)] for d in s.demo]
     rows = wait_for(lambda: e2e.table_rows(table) if table.get_n_rows() == 3 else None, "the three demo projectors")

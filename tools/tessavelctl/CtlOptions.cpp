@@ -28,7 +28,8 @@ const QStringList kValued = {u"--ini"_qs,
                              u"--history-max-records"_qs,
                              u"--history-max-mb"_qs,
                              u"--on-alert"_qs,
-                             u"--alert-after"_qs};
+                             u"--alert-after"_qs,
+                             u"--group"_qs};
 } // namespace
 
 CtlOptions CtlOptions::parse(const QStringList& args) {
@@ -78,6 +79,8 @@ CtlOptions CtlOptions::parse(const QStringList& args) {
                 }
             } else if (a == u"--local") {
                 o.local = v;
+            } else if (a == u"--group") {
+                o.group = v;
             } else if (a == u"--store") {
                 o.store = number();
                 if (!ok) {

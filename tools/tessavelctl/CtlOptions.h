@@ -30,6 +30,7 @@ struct CtlOptions final {
     bool loop = false;
     int store = 0; // --store, 0 when not given
     QString local; // --local
+    QString group; // --group: the members of this group instead of addresses
     int connectTimeoutMs = -1;
     int replyTimeoutMs = -1;
     int searchWaitMs = -1;        // one wait of a discovery search

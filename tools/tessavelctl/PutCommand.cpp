@@ -83,7 +83,13 @@ std::optional<QByteArray> readWhole(const QString& path) {
 
 int RunPutCommand(const CtlOptions& options, QTextStream& out, QTextStream& err) {
     QList<quint32> addresses;
-    if (options.operands.isEmpty() || !options.storeIn(1, 8, err) || !options.addresses(1, addresses, err)) {
+    const bool byGroup = !options.group.isEmpty();
+    if (byGroup && options.operands.size() > 1) {
+        err << CatalogText(msg::CtlGroupAndAddresses) << '\n';
+        return CtlExit::BadUsage;
+    }
+    if (options.operands.isEmpty() || !options.storeIn(1, 8, err) ||
+        (!byGroup && !options.addresses(1, addresses, err))) {
         if (options.operands.isEmpty()) {
             err << CatalogText(msg::CtlUsage) << '\n';
         }
@@ -96,6 +102,9 @@ int RunPutCommand(const CtlOptions& options, QTextStream& out, QTextStream& err)
     }
     ProjectorList list;
     if (!options.loadProjectors(list, err)) {
+        return CtlExit::BadUsage;
+    }
+    if (byGroup && !GroupMembers(options, list, addresses, err)) {
         return CtlExit::BadUsage;
     }
     CollectedRuns runs;

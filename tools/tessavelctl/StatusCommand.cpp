@@ -17,10 +17,16 @@ int RunStatusCommand(const CtlOptions& options, QTextStream& out, QTextStream& e
     if (!options.loadProjectors(list, err)) {
         return CtlExit::BadUsage;
     }
-    // Named addresses are asked as the list knows them (name, password), or plainly.
-    if (!options.operands.isEmpty()) {
+    // Named addresses, or a group's, are asked as the list knows them (name, password), or
+    // plainly.
+    if (!options.group.isEmpty() && !options.operands.isEmpty()) {
+        err << CatalogText(msg::CtlGroupAndAddresses) << '\n';
+        return CtlExit::BadUsage;
+    }
+    if (!options.operands.isEmpty() || !options.group.isEmpty()) {
         QList<quint32> addresses;
-        if (!options.addresses(0, addresses, err)) {
+        if (options.group.isEmpty() ? !options.addresses(0, addresses, err)
+                                    : !GroupMembers(options, list, addresses, err)) {
             return CtlExit::BadUsage;
         }
         ProjectorList chosen;

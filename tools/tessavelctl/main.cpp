@@ -105,6 +105,8 @@ int main(int argc, char* argv[]) {
         rc = RunScheduleCommand(options, out, err);
     } else if (options.command == u"projector") {
         rc = RunProjectorCommand(options, out, err);
+    } else if (options.command == u"group") {
+        rc = RunGroupCommand(options, out, err);
     } else if (options.command.isEmpty() || options.command == u"help") {
         (options.command.isEmpty() ? err : out) << CatalogText(msg::CtlUsage) << '\n';
         rc = options.command.isEmpty() ? CtlExit::BadUsage : CtlExit::Ok;
