@@ -723,6 +723,9 @@
     X(FilterPdf, 9, 1177)                                               \
     X(FilterRadiance, 9, 1178)                                          \
     X(FilterFits, 9, 1179)                                              \
+    X(ScheduleWaitingForWindow, 9, 1310)                                \
+    X(CtlWaitingForWindow, 9, 1311)                                     \
+    X(CtlEntryWindowsOver, 9, 1312)                                     \
     X(MenuRedo, 53, 99)                                                 \
     X(PromptRedo, 53, 100)
 
