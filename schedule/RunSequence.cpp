@@ -12,8 +12,8 @@ RunSequence::WindowAt RunSequence::fromDayparts(const std::array<Daypart, Schedu
         if (d.isAlwaysOpen()) {
             return kAlways;
         }
-        const DaypartCalendar::State state = d.isValid() ? calendar.stateAt(d, calendar.toDateTime(t))
-                                                         : DaypartCalendar::State{};
+        const DaypartCalendar::State state =
+            d.isValid() ? calendar.stateAt(d, calendar.toDateTime(t)) : DaypartCalendar::State{};
         return state.opens.isValid() ? state.opens.toSecsSinceEpoch() : kNever;
     };
 }

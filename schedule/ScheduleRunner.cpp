@@ -296,9 +296,23 @@ void ScheduleRunner::work() {
         waitUntilWall(opens);
     };
     using Kind = RunSequence::Step::Kind;
-    while (m_stop.load() != StopRequested) {
+    // A stop during the interval after an upload still marks the next entry of the pass as
+    // begun, as the run always has; a stop anywhere else ends the run as it stands.
+    int waitedAfter = -1;
+    for (;;) {
+        const bool stopping = m_stop.load() == StopRequested;
+        if (stopping && waitedAfter < 0) {
+            break;
+        }
         const qint64 now = wallNow();
         const RunSequence::Step step = sequence.next(now, resting);
+        if (stopping) {
+            if (step.kind == Kind::Upload && step.entry > waitedAfter) {
+                setStatus(step.entry, ScheduleEntry::Executing);
+            }
+            break;
+        }
+        waitedAfter = -1;
         if (step.kind == Kind::End) {
             break;
         }
@@ -362,6 +376,7 @@ void ScheduleRunner::work() {
         const qint64 steps = qint64{std::max(0, e.interval)} * m_options.stepsPerMinute;
         tellWait(m_loop || i + 1 < m_count ? (i + 1) % m_count : -1, steps * m_options.stepMs);
         waitSteps(steps);
+        waitedAfter = i;
     }
     m_running.store(0);
     if (m_endObserver) {

@@ -20,9 +20,11 @@ std::string text(const RunSequence::Step& s) {
         out += " " + std::to_string(s.entry);
     }
     if (s.kind == Kind::Wait || s.kind == Kind::Idle) {
-        out += s.at == RunSequence::kNever
-                   ? std::string(" never")
-                   : " " + QDateTime::fromSecsSinceEpoch(s.at, kBerlin).toString(u"ddd dd HH:mm"_qs).toStdString();
+        out +=
+            s.at == RunSequence::kNever
+                ? std::string(" never")
+                : " " +
+                      QDateTime::fromSecsSinceEpoch(s.at, kBerlin).toString(u"ddd dd HH:mm"_qs).toStdString();
     }
     return out;
 }
@@ -92,9 +94,8 @@ TEST_F(Sequence, InLoopAPassSkipsClosedEntriesAndIdlesUntilTheFirstOpens) {
     run.uploaded();
 
     // Without entry 0 every pass idles until the first window opens.
-    RunSequence windowsOnly(3, true, [w = windows()](int i, qint64 t) {
-        return i == 0 ? RunSequence::kNever : w(i, t);
-    });
+    RunSequence windowsOnly(
+        3, true, [w = windows()](int i, qint64 t) { return i == 0 ? RunSequence::kNever : w(i, t); });
     EXPECT_EQ(text(windowsOnly.next(at(12, 7, 8, 40))), "skip 0");
     EXPECT_EQ(text(windowsOnly.next(at(12, 7, 8, 40))), "idle 1 Mon 07 09:00");
     EXPECT_EQ(text(windowsOnly.next(at(12, 7, 10, 0))), "idle 2 Tue 08 08:00");

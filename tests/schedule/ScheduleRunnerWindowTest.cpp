@@ -84,13 +84,15 @@ protected:
         std::mutex m;
         std::condition_variable ended;
         bool over = false;
-        ScheduleRunner runner(o, [&](const QString& path, int, const CommandTarget&, const std::atomic<bool>&) {
-            uploads.push_back({ms.load() / 1000, path.section(u'/', -1).section(u'.', 0, 0).toInt()});
-            return 0;
-        });
+        ScheduleRunner runner(
+            o, [&](const QString& path, int, const CommandTarget&, const std::atomic<bool>&) {
+                uploads.push_back({ms.load() / 1000, path.section(u'/', -1).section(u'.', 0, 0).toInt()});
+                return 0;
+            });
         self = &runner;
-        runner.setWindowWaitObserver(
-            [&](int index, const QDateTime& opens) { windowWaits.push_back({opens.toSecsSinceEpoch(), index}); });
+        runner.setWindowWaitObserver([&](int index, const QDateTime& opens) {
+            windowWaits.push_back({opens.toSecsSinceEpoch(), index});
+        });
         runner.setSkipObserver([&](int index) { skipped.push_back(index); });
         runner.setEndObserver([&] {
             std::lock_guard lock(m);
@@ -182,8 +184,8 @@ TEST_F(RunnerWindows, NeitherDaylightSavingChangeRepeatsOrDropsAWindow) {
 // minute after which the wait would read the clock again.
 TEST_F(RunnerWindows, AStopDuringAWindowWaitEndsAtOnce) {
     add(0).first = QDate::currentDate().addYears(1);
-    ScheduleRunner runner(ScheduleRunner::Options{},
-                          [](const QString&, int, const CommandTarget&, const std::atomic<bool>&) { return 0; });
+    ScheduleRunner runner(ScheduleRunner::Options{}, [](const QString&, int, const CommandTarget&,
+                                                        const std::atomic<bool>&) { return 0; });
     std::mutex m;
     std::condition_variable told;
     QDateTime opens;
