@@ -771,6 +771,9 @@
     X(LabelSendGroup, 9, 1424)                                          \
     X(ButtonCheckGroup, 9, 1425)                                        \
     X(CtlNoGroups, 9, 1426)                                             \
+    X(ScheduleWaitingForWindow, 9, 1310)                                \
+    X(CtlWaitingForWindow, 9, 1311)                                     \
+    X(CtlEntryWindowsOver, 9, 1312)                                     \
     X(MenuRedo, 53, 99)                                                 \
     X(PromptRedo, 53, 100)
 

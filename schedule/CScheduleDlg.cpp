@@ -402,6 +402,12 @@ void CScheduleDlg::showCountdown() {
         left < 60 ? CatalogText(msg::ScheduleNextUploadSeconds, {at, QString::number(left)})
                   : CatalogText(msg::ScheduleNextUploadMinutes,
                                 {at, QString::number(left / 60), QString::number(left % 60)}));
+    if (m_schedule.waitsForWindow()) {
+        // A window may open days ahead: its date goes with the time.
+        const bool today = m_nextUpload.date() == QDate::currentDate();
+        m_nextUploadLabel->setText(CatalogText(msg::ScheduleWaitingForWindow,
+                                               {today ? at : m_nextUpload.toString(u"yyyy-MM-dd HH:mm"_qs)}));
+    }
     m_nextUploadLabel->show();
     if (!m_countdown->isActive()) {
         m_countdown->start();

@@ -15,6 +15,7 @@ ScheduleControl::ScheduleControl(const CommandContext& context, QObject* parent)
                 if (status == ScheduleEntry::Executing) {
                     m_backoffs[static_cast<size_t>(index)] = {};
                     m_nextUpload = {};
+                    m_waitsForWindow = false;
                 }
                 Q_EMIT entryStatusChanged(index, status);
                 Q_EMIT projectorUploading(address, status == ScheduleEntry::Executing);
@@ -28,9 +29,26 @@ ScheduleControl::ScheduleControl(const CommandContext& context, QObject* parent)
             this,
             [this, index, at] {
                 m_nextUpload = at;
+                m_waitsForWindow = false;
                 Q_EMIT nextUploadPlanned(index, at);
             },
             Qt::QueuedConnection);
+    });
+    m_runner->setWindowWaitObserver([this](int index, const QDateTime& opens) {
+        const QDateTime at = opens.toLocalTime();
+        QMetaObject::invokeMethod(
+            this,
+            [this, index, at] {
+                m_nextUpload = at;
+                m_waitsForWindow = true;
+                Q_EMIT windowWaitPlanned(index, at);
+                Q_EMIT nextUploadPlanned(index, at);
+            },
+            Qt::QueuedConnection);
+    });
+    m_runner->setSkipObserver([this](int index) {
+        QMetaObject::invokeMethod(
+            this, [this, index] { Q_EMIT entrySkipped(index); }, Qt::QueuedConnection);
     });
     m_runner->setBackoffObserver([this](int index, int result, qint64 ms) {
         const QDateTime at = QDateTime::currentDateTime().addMSecs(ms);
@@ -51,6 +69,7 @@ ScheduleControl::ScheduleControl(const CommandContext& context, QObject* parent)
                 }
                 m_runner->stop(); // collects the thread, which has ended
                 m_nextUpload = {};
+                m_waitsForWindow = false;
                 Q_EMIT runEnded();
             },
             Qt::QueuedConnection);
@@ -73,6 +92,7 @@ bool ScheduleControl::start() {
     }
     m_backoffs.fill({});
     m_nextUpload = {};
+    m_waitsForWindow = false;
     return true;
 }
 

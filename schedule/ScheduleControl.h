@@ -51,6 +51,8 @@ public:
     };
     [[nodiscard]] Backoff backoff(int index) const;
     [[nodiscard]] QDateTime nextUpload() const { return m_nextUpload; }
+    // The planned next upload waits for its entry's window to open.
+    [[nodiscard]] bool waitsForWindow() const { return m_waitsForWindow; }
 
 Q_SIGNALS:
     void entryStatusChanged(int index, int status);
@@ -58,6 +60,11 @@ Q_SIGNALS:
     void projectorUploading(quint32 hostAddress, bool uploading);
     // The run waits: entry index is uploaded next, at the earliest at (local time).
     void nextUploadPlanned(int index, const QDateTime& at);
+    // The run waits for entry index's window, which opens at opens (local time);
+    // nextUploadPlanned tells the same time.
+    void windowWaitPlanned(int index, const QDateTime& opens);
+    // The run passes entry index over for good: its windows never open again.
+    void entrySkipped(int index);
     // A looping run failed entry index with this upload result and leaves its projector
     // alone until at (local time).
     void entryBackingOff(int index, int result, const QDateTime& at);
@@ -71,4 +78,5 @@ private:
     std::unique_ptr<ScheduleRunner> m_runner;
     std::array<Backoff, ScheduleTable::kSlots> m_backoffs{};
     QDateTime m_nextUpload;
+    bool m_waitsForWindow = false;
 };

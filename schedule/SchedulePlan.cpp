@@ -1,5 +1,7 @@
 #include "schedule/SchedulePlan.h"
 
+#include "schedule/RunSequence.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -85,59 +87,39 @@ SchedulePlan SchedulePlan::make(const ScheduleTable& table, const ScheduleOption
         return qint64{std::max(0, table.entries[static_cast<size_t>(i)].interval)} * 60;
     };
 
-    qint64 t = plan.start;
-    if (!loop) {
-        for (int i = 0; i < count; ++i) {
-            const DaypartCalendar::Span* w = windows[static_cast<size_t>(i)].at(t);
-            if (!w || w->open >= plan.end) {
-                // One that never opens again is passed over; one that opens later holds
-                // the run beyond the plan.
-                if ((w && w->open >= plan.end) || windows[static_cast<size_t>(i)].opensLater()) {
-                    break;
-                }
-                continue;
-            }
-            t = std::max(t, w->open);
-            if (!add(t, i)) {
-                break;
-            }
-            t += interval(i);
-            if (t >= plan.end) {
-                break;
-            }
+    // The plan's own windows stand in for the calendar's: one that opens beyond the plan
+    // opens "after the end", and the run stops there.
+    constexpr qint64 beyond = RunSequence::kNever - 1;
+    auto windowAt = [&windows](int i, qint64 t) {
+        EntryWindows& w = windows[static_cast<size_t>(i)];
+        if (const DaypartCalendar::Span* span = w.at(t)) {
+            return span->open;
         }
-    } else {
-        while (t < plan.end && !plan.truncated) {
-            const qint64 passStart = t;
-            bool any = false;
-            for (int i = 0; i < count && t < plan.end; ++i) {
-                const DaypartCalendar::Span* w = windows[static_cast<size_t>(i)].at(t);
-                if (w && w->open <= t) {
-                    if (!add(t, i)) {
-                        break;
-                    }
-                    any = true;
-                    t += interval(i);
-                }
-            }
-            if (any) {
-                if (t == passStart) {
-                    plan.endless = true;
-                    plan.endlessFrom = passStart;
-                    break;
-                }
-                continue;
-            }
-            qint64 next = kNever;
-            for (int i = 0; i < count; ++i) {
-                if (const DaypartCalendar::Span* w = windows[static_cast<size_t>(i)].at(t)) {
-                    next = std::min(next, w->open);
-                }
-            }
-            if (next == kNever) {
+        return w.opensLater() ? beyond : RunSequence::kNever;
+    };
+    RunSequence sequence(count, loop, windowAt);
+    qint64 t = plan.start;
+    using Kind = RunSequence::Step::Kind;
+    while (t < plan.end) {
+        const RunSequence::Step step = sequence.next(t);
+        if (sequence.repeatsAtOnce()) {
+            plan.endless = true;
+            plan.endlessFrom = sequence.repeatsFrom();
+            break;
+        }
+        if (step.kind == Kind::End) {
+            break;
+        }
+        if (step.kind == Kind::Wait || step.kind == Kind::Idle) {
+            t = step.at;
+            continue;
+        }
+        if (step.kind == Kind::Upload) {
+            if (!add(t, step.entry)) {
                 break;
             }
-            t = next;
+            sequence.uploaded();
+            t += interval(step.entry);
         }
     }
 

@@ -3,12 +3,21 @@
 #include "protocol/ImageInfoQuery.h"
 #include "protocol/ImageUpload.h"
 #include "protocol/StoreCheck.h"
+#include "schedule/DaypartCalendar.h"
+#include "schedule/RunSequence.h"
 
 #include <QFileInfo>
 
 #include <algorithm>
 #include <chrono>
 #include <system_error>
+
+namespace {
+
+// Keeps a wait for a window that never comes (kNever) from overflowing.
+constexpr qint64 kMaxWallWaitSecs = 24 * 60 * 60;
+
+} // namespace
 
 ScheduleRunner::ScheduleRunner() : ScheduleRunner(Options{}) {}
 
@@ -62,6 +71,20 @@ void ScheduleRunner::setOutcomeObserver(OutcomeObserver observer) {
     std::lock_guard lock(m_control);
     if (!isRunning()) {
         m_outcomeObserver = std::move(observer);
+    }
+}
+
+void ScheduleRunner::setWindowWaitObserver(WindowWaitObserver observer) {
+    std::lock_guard lock(m_control);
+    if (!isRunning()) {
+        m_windowWaitObserver = std::move(observer);
+    }
+}
+
+void ScheduleRunner::setSkipObserver(SkipObserver observer) {
+    std::lock_guard lock(m_control);
+    if (!isRunning()) {
+        m_skipObserver = std::move(observer);
     }
 }
 
@@ -136,22 +159,51 @@ void ScheduleRunner::setStatus(int index, int status) {
 }
 
 void ScheduleRunner::waitSteps(qint64 steps) {
-    std::unique_lock lock(m_wakeMutex);
+    std::unique_lock lock(m_wakeMutex, std::defer_lock);
     for (qint64 s = 0; s < steps; ++s) {
         if (m_stop.load() == StopRequested) {
             return;
         }
+        if (m_options.sleeper) {
+            m_options.sleeper(m_options.stepMs);
+            continue;
+        }
         // One step; a stop request wakes it early.
+        lock.lock();
         m_wake.wait_for(lock, std::chrono::milliseconds(m_options.stepMs),
                         [this] { return m_stop.load() == StopRequested; });
+        lock.unlock();
     }
 }
 
 // One wait of any length that a stop request ends at once.
 void ScheduleRunner::waitMs(qint64 ms) {
+    if (m_options.sleeper) {
+        if (m_stop.load() != StopRequested) {
+            m_options.sleeper(std::max<qint64>(0, ms));
+        }
+        return;
+    }
     std::unique_lock lock(m_wakeMutex);
     m_wake.wait_for(lock, std::chrono::milliseconds(std::max<qint64>(0, ms)),
                     [this] { return m_stop.load() == StopRequested; });
+}
+
+// Waits in short stretches and reads the wall clock after each, so a clock that is set
+// (or a laptop that slept) neither holds the window back nor opens it early.
+void ScheduleRunner::waitUntilWall(qint64 secs) {
+    while (m_stop.load() != StopRequested) {
+        const qint64 now = wallNow();
+        if (now >= secs) {
+            return;
+        }
+        const qint64 left = secs - now > kMaxWallWaitSecs ? kMaxWallWaitSecs * 1000 : (secs - now) * 1000;
+        waitMs(std::min<qint64>(left, std::max(1, m_options.wallCheckMs)));
+    }
+}
+
+qint64 ScheduleRunner::wallNow() const {
+    return m_options.nowSecs ? m_options.nowSecs() : QDateTime::currentSecsSinceEpoch();
 }
 
 void ScheduleRunner::tellWait(int index, qint64 ms) {
@@ -239,57 +291,105 @@ void ScheduleRunner::work() {
         target.passwordBytes = e.passwordBytes();
         return target;
     };
-    do {
-        bool tried = false;
-        for (int i = 0; i < m_count; ++i) {
-            const ScheduleEntry& e = m_table.entries[i];
-            const CommandTarget target = targetOf(i);
-            // A projector that failed lately is passed over until its back-off has run out.
-            if (m_loop && backoff.waitFor(target.address) > 0) {
-                continue;
-            }
-            tried = true;
-            const int before = m_status[i].load();
-            setStatus(i, ScheduleEntry::Executing);
-            if (m_stop.load() == StopRequested) {
-                break;
-            }
-            int result = 0;
-            if (!runEntry(i, target, before, result) || m_stop.load() == StopRequested) {
-                break;
-            }
-            if (m_outcomeObserver) {
-                m_outcomeObserver(i, m_status[i].load() == ScheduleEntry::Done, result, m_checkFailed);
-            }
-            if (m_loop) {
-                if (m_status[i].load() == ScheduleEntry::Done) {
-                    backoff.succeeded(target.address);
-                } else {
-                    const qint64 ms = backoff.failed(target.address);
-                    if (m_backoffObserver) {
-                        m_backoffObserver(i, result, ms);
-                    }
-                }
-            }
-            const qint64 steps = qint64{std::max(0, e.interval)} * m_options.stepsPerMinute;
-            tellWait(m_loop || i + 1 < m_count ? (i + 1) % m_count : -1, steps * m_options.stepMs);
-            waitSteps(steps);
+    const DaypartCalendar calendar(m_options.zone.isValid() ? m_options.zone : QTimeZone::systemTimeZone());
+    const RunSequence::WindowAt windowAt = RunSequence::fromDayparts(m_runOptions.dayparts, calendar);
+    RunSequence sequence(m_count, m_loop, windowAt);
+    // A projector that failed lately is passed over until its back-off has run out.
+    const RunSequence::Resting resting = [&](int i) {
+        return m_loop && backoff.waitFor(targetOf(i).address) > 0;
+    };
+    auto waitForWindow = [&](int index, qint64 opens) {
+        if (m_windowWaitObserver) {
+            m_windowWaitObserver(index, calendar.toDateTime(opens));
         }
-        if (m_loop && !tried && m_stop.load() != StopRequested) {
-            // Every entry's projector is resting: sleep until the first may be tried.
+        waitUntilWall(opens);
+    };
+    using Kind = RunSequence::Step::Kind;
+    // A stop during the interval after an upload still marks the next entry of the pass as
+    // begun, as the run always has; a stop anywhere else ends the run as it stands.
+    int waitedAfter = -1;
+    for (;;) {
+        const bool stopping = m_stop.load() == StopRequested;
+        if (stopping && waitedAfter < 0) {
+            break;
+        }
+        const qint64 now = wallNow();
+        const RunSequence::Step step = sequence.next(now, resting);
+        if (stopping) {
+            if (step.kind == Kind::Upload && step.entry > waitedAfter) {
+                setStatus(step.entry, ScheduleEntry::Executing);
+            }
+            break;
+        }
+        waitedAfter = -1;
+        if (step.kind == Kind::End) {
+            break;
+        }
+        if (step.kind == Kind::Skip) {
+            if (m_skipObserver) {
+                m_skipObserver(step.entry);
+            }
+            continue;
+        }
+        if (step.kind == Kind::Wait) {
+            waitForWindow(step.entry, step.at);
+            continue;
+        }
+        if (step.kind == Kind::Idle) {
+            // Every open entry's projector is resting: sleep until the first may be tried,
+            // unless a window opens before that.
             int first = 0;
             qint64 shortest = -1;
             for (int i = 0; i < m_count; ++i) {
+                if (windowAt(i, now) > now) {
+                    continue;
+                }
                 const qint64 ms = backoff.waitFor(targetOf(i).address);
-                if (shortest < 0 || ms < shortest) {
+                if (ms > 0 && (shortest < 0 || ms < shortest)) {
                     shortest = ms;
                     first = i;
                 }
             }
-            tellWait(first, shortest);
-            waitMs(shortest);
+            if (step.at != RunSequence::kNever && (shortest < 0 || (step.at - now) * 1000 <= shortest)) {
+                waitForWindow(step.entry, step.at);
+            } else if (shortest > 0) {
+                tellWait(first, shortest);
+                waitMs(shortest);
+            }
+            continue;
         }
-    } while (m_loop && m_stop.load() != StopRequested);
+        const int i = step.entry;
+        const ScheduleEntry& e = m_table.entries[i];
+        const CommandTarget target = targetOf(i);
+        const int before = m_status[i].load();
+        setStatus(i, ScheduleEntry::Executing);
+        if (m_stop.load() == StopRequested) {
+            break;
+        }
+        int result = 0;
+        if (!runEntry(i, target, before, result) || m_stop.load() == StopRequested) {
+            break;
+        }
+        if (m_outcomeObserver) {
+            m_outcomeObserver(i, m_status[i].load() == ScheduleEntry::Done, result, m_checkFailed);
+        }
+        if (m_loop) {
+            if (m_status[i].load() == ScheduleEntry::Done) {
+                backoff.succeeded(target.address);
+            } else {
+                const qint64 ms = backoff.failed(target.address);
+                if (m_backoffObserver) {
+                    m_backoffObserver(i, result, ms);
+                }
+            }
+        }
+        sequence.uploaded();
+        // The interval follows the upload, whatever the windows do meanwhile.
+        const qint64 steps = qint64{std::max(0, e.interval)} * m_options.stepsPerMinute;
+        tellWait(m_loop || i + 1 < m_count ? (i + 1) % m_count : -1, steps * m_options.stepMs);
+        waitSteps(steps);
+        waitedAfter = i;
+    }
     m_running.store(0);
     if (m_endObserver) {
         m_endObserver();

@@ -5,6 +5,9 @@
 #include "schedule/ScheduleTable.h"
 #include "schedule/UploadBackoff.h"
 
+#include <QDateTime>
+#include <QTimeZone>
+
 #include <array>
 #include <atomic>
 #include <condition_variable>
@@ -19,6 +22,8 @@
 // On request a run checks each upload with INFO and tries a failed one again.
 // A looping run leaves a projector whose upload failed alone for a while (UploadBackoff) and
 // goes on with the entries of other projectors; when every entry waits, so does the worker.
+// An entry with dayparts uploads only inside its windows, read on the wall clock in local
+// time (RunSequence holds the rules, which a SchedulePlan follows too).
 class ScheduleRunner final {
 public:
     enum StopRequest : int { None = 0, StartRequested = 1, StopRequested = 2 };
@@ -41,6 +46,12 @@ public:
     // result is the last upload's, and checkFailed says the upload went through but the store
     // then did not hold the file. Not told for a turn that a stop cut short.
     using OutcomeObserver = std::function<void(int index, bool done, int result, bool checkFailed)>;
+    // Told on the worker thread as the run begins to wait for entry index's window, which
+    // opens at opens (in the run's zone).
+    using WindowWaitObserver = std::function<void(int index, const QDateTime& opens)>;
+    // Told on the worker thread when the run passes entry index over for good: its windows
+    // never open again.
+    using SkipObserver = std::function<void(int index)>;
 
     struct Options {
         int stepMs = 1000;       // one step of an interval wait
@@ -50,7 +61,14 @@ public:
         CommandContext context;  // for the default uploader; its stop flag is the runner's
         qint64 backoffFirstMs = UploadBackoff::kFirstMs;
         qint64 backoffLongestMs = UploadBackoff::kLongestMs;
-        UploadBackoff::Clock clock; // monotonic milliseconds; none: the steady clock
+        UploadBackoff::Clock clock;      // monotonic milliseconds; none: the steady clock
+        std::function<qint64()> nowSecs; // the wall clock windows are read by; none: the system's
+        QTimeZone zone;                  // the windows' zone; not valid: the system's at start()
+        // Stands in for every wait when set: told how long the run would wait, it moves a test's
+        // clocks on and returns; the run then looks at its stop flag and the clocks again.
+        std::function<void(qint64 ms)> sleeper;
+        // A window wait reads the wall clock again at least this often, since it may be set.
+        int wallCheckMs = 30000;
     };
 
     ScheduleRunner();
@@ -65,13 +83,16 @@ public:
     void setWaitObserver(WaitObserver observer);
     void setBackoffObserver(BackoffObserver observer);
     void setOutcomeObserver(OutcomeObserver observer);
+    void setWindowWaitObserver(WindowWaitObserver observer);
+    void setSkipObserver(SkipObserver observer);
 
     // Copies the table, its count, the loop flag and the options and starts the worker.
     // Refused (false) while a run is active or when the count is not 1 to 30.
     // With verify, an upload counts as done only when the store then reports a file of the
     // same name and length (entries of a temporary store cannot be asked and are not
     // checked). With retry, a failed upload is tried again up to Options::retries times,
-    // Options::retryWaitSteps apart; the entry shows failed while it waits.
+    // Options::retryWaitSteps apart; the entry shows failed while it waits. The dayparts
+    // hold each entry to its windows.
     bool start(const ScheduleTable& table, int count, bool loop, const ScheduleOptions& checks = {});
 
     // Asks the worker to stop and waits until it has ended; nothing when no run is active.
@@ -102,6 +123,8 @@ private:
     void setStatus(int index, int status);
     void waitSteps(qint64 steps);
     void waitMs(qint64 ms);
+    void waitUntilWall(qint64 secs);
+    [[nodiscard]] qint64 wallNow() const;
     void tellWait(int index, qint64 ms);
     void joinWorker();
 
@@ -113,6 +136,8 @@ private:
     BackoffObserver m_backoffObserver;
     OutcomeObserver m_outcomeObserver;
     bool m_checkFailed = false; // of the entry's last attempt; the worker's own
+    WindowWaitObserver m_windowWaitObserver;
+    SkipObserver m_skipObserver;
     ScheduleTable m_table;
     int m_count = 0;
     bool m_loop = false;

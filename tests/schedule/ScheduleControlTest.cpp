@@ -89,3 +89,38 @@ TEST_F(Control, AStopReturnsAtOnceAndTheEndArrivesAsOneSignal) {
     control.requestStop();
     ASSERT_TRUE(pumpUntil([&] { return ended == 2; }));
 }
+
+// The window learns that the run waits for an entry's window and when it opens, and which
+// entry the run passes over for good.
+TEST_F(Control, AWindowWaitAndASkipReachTheWindow) {
+    ScheduleTable table = tableFor(0x7F000904); // 127.0.9.4, never reached
+    ASSERT_EQ(table.AddScheduleEntry(u"127.0.9.5"_qs, m_dir.filePath(u"pic.qv1"_qs), u"1"_qs, u"0"_qs, false,
+                                     0, {}),
+              ScheduleTable::AddResult::Added);
+    ScheduleOptions options;
+    options.dayparts[0].last = QDate(2020, 1, 31);
+    const QDate first = QDate::currentDate().addDays(100);
+    options.dayparts[1].first = first;
+    ScheduleControl control(FastContext());
+    control.setTable(table);
+    control.setCount(table.count);
+    control.setOptions(options);
+    QList<int> skipped;
+    QList<std::pair<int, QDateTime>> waits;
+    bool ended = false;
+    QObject::connect(&control, &ScheduleControl::entrySkipped, [&](int index) { skipped.append(index); });
+    QObject::connect(&control, &ScheduleControl::windowWaitPlanned, [&](int index, const QDateTime& opens) {
+        waits.append({index, opens});
+    });
+    QObject::connect(&control, &ScheduleControl::runEnded, [&] { ended = true; });
+    ASSERT_TRUE(control.start());
+    ASSERT_TRUE(pumpUntil([&] { return !waits.isEmpty(); }));
+    EXPECT_EQ(skipped, QList<int>{0});
+    EXPECT_EQ(waits.front(), std::make_pair(1, QDateTime(first, QTime(0, 0))));
+    EXPECT_TRUE(control.waitsForWindow());
+    EXPECT_EQ(control.nextUpload(), QDateTime(first, QTime(0, 0)));
+    control.requestStop();
+    ASSERT_TRUE(pumpUntil([&] { return ended; }));
+    EXPECT_FALSE(control.waitsForWindow());
+    EXPECT_EQ(control.runner().uploadsMade(), 0);
+}

@@ -1,12 +1,14 @@
 #include "schedule/ScheduleFile.h"
 #include "schedule/ScheduleOptions.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimeZone>
 
 #include <gtest/gtest.h>
 
@@ -19,8 +21,7 @@ struct CtlRun final {
 };
 
 // tessavelctl as a script runs it: Berlin time, English texts.
-CtlRun ctl(const QStringList& args) {
-    QProcess p;
+void startCtl(QProcess& p, const QStringList& args) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(u"TZ"_qs, u"Europe/Berlin"_qs);
     env.insert(u"LANG"_qs, u"C.UTF-8"_qs);
@@ -28,6 +29,11 @@ CtlRun ctl(const QStringList& args) {
     env.remove(u"LANGUAGE"_qs);
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(TESSAVELCTL_PATH), args);
+}
+
+CtlRun ctl(const QStringList& args) {
+    QProcess p;
+    startCtl(p, args);
     if (!p.waitForStarted(20000)) {
         ADD_FAILURE() << "tessavelctl did not start";
         return {};
@@ -175,4 +181,41 @@ TEST_F(ScheduleDaypartCommand, BadInputIsExitTwoAndLeavesTheFileAsItWas) {
     EXPECT_TRUE(r.err.contains(u"\\u202E")) << r.err.toStdString();
     EXPECT_EQ(ctl(edit({u"--entry"_qs, u"1"_qs, u"--clear"_qs})).exit, 2);
     EXPECT_EQ(readAll(m_side), damaged);
+}
+
+// A run passes over an entry whose windows are over, says so, and says until when it waits
+// for the next entry's window; a terminate then ends it as Ctrl+C would.
+TEST_F(ScheduleDaypartCommand, RunSaysWhichEntryItSkipsAndWhenItsWaitEnds) {
+    ScheduleTable table;
+    for (const char* address : {"127.0.9.2", "127.0.9.3"}) {
+        ASSERT_EQ(table.AddScheduleEntry(QString::fromLatin1(address), m_dir.filePath(u"p.qv1"_qs), u"1"_qs,
+                                         u"0"_qs, false, 0, {}),
+                  ScheduleTable::AddResult::Added);
+    }
+    ASSERT_TRUE(ScheduleFile::save(m_schedule, table).ok());
+    ScheduleOptions options;
+    options.dayparts[0].windows = {{7 * 60, 11 * 60}};
+    options.dayparts[0].last = QDate(2020, 1, 31);
+    const QDate first = QDate::currentDate().addDays(100);
+    options.dayparts[1].first = first;
+    ASSERT_TRUE(ScheduleOptions::save(m_schedule, options).ok());
+
+    QProcess p;
+    startCtl(p, {u"schedule"_qs, u"run"_qs, m_schedule});
+    ASSERT_TRUE(p.waitForStarted(20000));
+    QString out;
+    QDeadlineTimer limit(20000);
+    while (!out.contains(u"window at"_qs) && !limit.hasExpired() && p.state() == QProcess::Running) {
+        p.waitForReadyRead(500);
+        out += QString::fromUtf8(p.readAllStandardOutput());
+    }
+    p.terminate();
+    ASSERT_TRUE(p.waitForFinished(20000));
+    out += QString::fromUtf8(p.readAllStandardOutput());
+    const QString opens =
+        QDateTime(first, QTime(0, 0), QTimeZone(QByteArrayLiteral("Europe/Berlin"))).toString(Qt::ISODate);
+    EXPECT_EQ(out, u"Entry 1 is passed over: its windows do not open again.\n"
+                   u"Waiting for entry 2's window at %1\n"
+                   u"The schedule was stopped.\n"_qs.arg(opens));
+    EXPECT_EQ(p.exitCode(), 0);
 }

@@ -255,6 +255,27 @@ int RunScheduleCommand(const CtlOptions& options, QTextStream& out, QTextStream&
         }
     };
 
+    // A run that waits for a window says until when, so a journal shows why nothing happens.
+    runner.setWindowWaitObserver([&](int index, const QDateTime& opens) {
+        const QString at = opens.toString(Qt::ISODate);
+        const QString text = CatalogText(msg::CtlWaitingForWindow, {QString::number(index + 1), at});
+        std::lock_guard lock(printing);
+        if (options.json) {
+            PrintJson(out,
+                      QJsonObject{{u"entry"_qs, index + 1}, {u"window_opens"_qs, at}, {u"text"_qs, text}});
+        } else {
+            out << text << Qt::endl;
+        }
+    });
+    runner.setSkipObserver([&](int index) {
+        const QString text = CatalogText(msg::CtlEntryWindowsOver, {QString::number(index + 1)});
+        std::lock_guard lock(printing);
+        if (options.json) {
+            PrintJson(out, QJsonObject{{u"entry"_qs, index + 1}, {u"skipped"_qs, true}, {u"text"_qs, text}});
+        } else {
+            out << text << Qt::endl;
+        }
+    });
     g_interrupted.store(false);
     struct sigaction action {};
     action.sa_handler = onInterrupt;
