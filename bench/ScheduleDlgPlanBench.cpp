@@ -7,6 +7,7 @@
 #include "app/AppState.h"
 #include "schedule/CScheduleDlg.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -28,7 +29,8 @@ int main(int argc, char** argv) {
     QTemporaryDir scratch;
     qputenv("XDG_CONFIG_HOME", scratch.filePath(QStringLiteral("config")).toLocal8Bit());
     QApplication app(argc, argv);
-    AppState state(scratch.filePath(QStringLiteral("t.INI")), scratch.filePath(QStringLiteral("history.sqlite")));
+    AppState state(scratch.filePath(QStringLiteral("t.INI")),
+                   scratch.filePath(QStringLiteral("history.sqlite")));
     CScheduleDlg dialog(state.schedule(), state.projectors());
     dialog.show();
 
@@ -37,13 +39,16 @@ int main(int argc, char** argv) {
                              "09:00-17:00", "23:30-00:30,04:00-05:00"};
     std::array<Daypart, ScheduleTable::kSlots> parts{};
     for (int i = 0; i < ScheduleTable::kSlots; ++i) {
-        dialog.AddScheduleEntry(QStringLiteral("127.0.10.%1").arg(1 + i % 6), QStringLiteral("/pics/p%1.qv1").arg(i),
-                                QString::number(1 + i % 4), QString::number(5 + (i * 7) % 56), false, 0, {});
+        dialog.AddScheduleEntry(QStringLiteral("127.0.10.%1").arg(1 + i % 6),
+                                QStringLiteral("/pics/p%1.qv1").arg(i), QString::number(1 + i % 4),
+                                QString::number(5 + (i * 7) % 56), false, 0, {});
         Daypart& d = parts[static_cast<size_t>(i)];
         d.weekdays = *Daypart::parseWeekdays(QString::fromLatin1(days[i % 5]));
         d.windows = *Daypart::parseWindows(QString::fromLatin1(windows[(i / 5) % 5]));
         dialog.setDaypart(i, d);
     }
+    Daypart other = parts[0];
+    other.windows = *Daypart::parseWindows(u"05:00-06:30,20:00-21:00");
     dialog.findChild<QAbstractButton*>(QStringLiteral("loopCheck"))->setChecked(true);
 
     double baseline = 1e12;
@@ -52,20 +57,23 @@ int main(int argc, char** argv) {
         QElapsedTimer t;
         t.start();
         const DaypartCalendar calendar;
-        const SchedulePlan plan = SchedulePlan::make(dialog.table(), dialog.options(), true,
-                                                     QDateTime::currentDateTime(), CScheduleDlg::kPlanDays, calendar);
+        const SchedulePlan plan =
+            SchedulePlan::make(dialog.table(), dialog.options(), true, QDateTime::currentDateTime(),
+                               CScheduleDlg::kPlanDays, calendar);
         baseline = std::min(baseline, static_cast<double>(t.nsecsElapsed()) / 1e6);
         (void)plan;
 
+        // Every round changes the first entry's hours, so the rows that follow it move.
         t.restart();
-        dialog.setDaypart(r % ScheduleTable::kSlots, parts[static_cast<size_t>(r % ScheduleTable::kSlots)]);
+        dialog.setDaypart(0, r % 2 == 0 ? other : parts[0]);
         ms = std::min(ms, static_cast<double>(t.nsecsElapsed()) / 1e6);
     }
-    std::printf("schedule window plan: 30 entries with dayparts over %d days in loop mode, %zu sends (%d rows "
-                "shown), %.2f ms (goal < %.0f ms); baseline, the bare plan, %.2f ms; ratio %.2f\n",
-                CScheduleDlg::kPlanDays, dialog.plan().uploads.size(),
-                static_cast<int>(std::min<size_t>(dialog.plan().uploads.size(), CScheduleDlg::kPlanRows)), ms,
-                kGoalMs, baseline, ms / std::max(baseline, 0.001));
+    std::printf(
+        "schedule window plan: 30 entries with dayparts over %d days in loop mode, %zu sends (%d rows "
+        "shown), %.2f ms (goal < %.0f ms); baseline, the bare plan, %.2f ms; ratio %.2f\n",
+        CScheduleDlg::kPlanDays, dialog.plan().uploads.size(),
+        static_cast<int>(std::min<size_t>(dialog.plan().uploads.size(), CScheduleDlg::kPlanRows)), ms,
+        kGoalMs, baseline, ms / std::max(baseline, 0.001));
     if (ms >= kGoalMs) {
         std::printf("GOAL MISSED: the window's plan within %.0f ms\n", kGoalMs);
         return 1;
