@@ -129,12 +129,13 @@ CScheduleDlg::CScheduleDlg(ScheduleControl& schedule, ProjectorStore& store, QWi
     connect(m_days, &QPushButton::clicked, this, &CScheduleDlg::onDaysAndTimes);
     connect(m_list, &QTableWidget::cellDoubleClicked, this, [this](int row, int column) {
         // The address cell's tick box takes its own clicks.
-        if (column != kAddress && m_days->isEnabled()) {
+        if (column != kAddress && m_insert->isEnabled()) {
             m_list->setCurrentCell(row, column);
             onDaysAndTimes();
         }
     });
     connect(m_list, &QTableWidget::currentCellChanged, this, &CScheduleDlg::updateDaysButton);
+    connect(m_list, &QTableWidget::itemSelectionChanged, this, &CScheduleDlg::updateDaysButton);
     connect(m_loopBox, &QCheckBox::toggled, this, &CScheduleDlg::refreshPlan);
     connect(m_stop, &QPushButton::clicked, this, &CScheduleDlg::onStop);
     // Closing leaves a run going; reopening shows it again.
@@ -260,10 +261,17 @@ void CScheduleDlg::setRunningControls(bool running) {
     updateDaysButton();
 }
 
-// Days and Times works on the entry whose row is current, and only while nothing runs.
+// The selected row, or the current one: a screen reader selects rows without moving the
+// current cell.
+int CScheduleDlg::chosenEntry() const {
+    const QModelIndexList rows = m_list->selectionModel()->selectedRows();
+    const int row = rows.isEmpty() ? m_list->currentRow() : rows.first().row();
+    return row >= 0 && row < m_table.count ? row : -1;
+}
+
+// Days and Times works on one chosen entry, and only while nothing runs.
 void CScheduleDlg::updateDaysButton() {
-    const int row = m_list->currentRow();
-    m_days->setEnabled(m_insert->isEnabled() && row >= 0 && row < m_table.count);
+    m_days->setEnabled(m_insert->isEnabled() && chosenEntry() >= 0);
 }
 
 ScheduleOptions CScheduleDlg::options() const {
@@ -290,8 +298,8 @@ void CScheduleDlg::setDaypart(int index, const Daypart& daypart) {
 }
 
 void CScheduleDlg::onDaysAndTimes() {
-    const int row = m_list->currentRow();
-    if (row < 0 || row >= m_table.count) {
+    const int row = chosenEntry();
+    if (row < 0) {
         return;
     }
     CScheduleEntryDlg entry(m_store, *this, row);

@@ -56,6 +56,7 @@ private:
     void onExecute();
     void onDaysAndTimes();
     void updateDaysButton();
+    [[nodiscard]] int chosenEntry() const;
     void refreshPlan();
     void onStop();
     void showEntryStatus(int index, int status);
