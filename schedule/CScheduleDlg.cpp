@@ -167,6 +167,7 @@ CScheduleDlg::CScheduleDlg(ScheduleControl& schedule, ProjectorStore& store, QWi
          CatalogText(msg::PlanColumnProjector), CatalogText(msg::PlanColumnStore),
          CatalogText(msg::PlanColumnPicture)});
     m_planTable->verticalHeader()->hide();
+    m_planTable->setWordWrap(false); // one line a send, so a week fits the eye
     m_planTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_planTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_planTable->horizontalHeader()->setStretchLastSection(true);
