@@ -774,6 +774,33 @@
     X(ScheduleWaitingForWindow, 9, 1310)                                \
     X(CtlWaitingForWindow, 9, 1311)                                     \
     X(CtlEntryWindowsOver, 9, 1312)                                     \
+    X(DaypartGroupTitle, 9, 1350)                                       \
+    X(DaypartWeekdaysLabel, 9, 1351)                                    \
+    X(DaypartMonday, 9, 1352)                                           \
+    X(DaypartTuesday, 9, 1353)                                          \
+    X(DaypartWednesday, 9, 1354)                                        \
+    X(DaypartThursday, 9, 1355)                                         \
+    X(DaypartFriday, 9, 1356)                                           \
+    X(DaypartSaturday, 9, 1357)                                         \
+    X(DaypartSunday, 9, 1358)                                           \
+    X(DaypartWindowsLabel, 9, 1359)                                     \
+    X(DaypartAddWindow, 9, 1360)                                        \
+    X(DaypartRemoveWindowName, 9, 1361)                                 \
+    X(DaypartWindowStartName, 9, 1362)                                  \
+    X(DaypartWindowEndName, 9, 1363)                                    \
+    X(DaypartEndsNextDay, 9, 1364)                                      \
+    X(DaypartFirstDate, 9, 1365)                                        \
+    X(DaypartLastDate, 9, 1366)                                         \
+    X(DaypartWindowEmpty, 9, 1367)                                      \
+    X(DaypartNoWeekday, 9, 1368)                                        \
+    X(PlanHeading, 9, 1369)                                             \
+    X(PlanColumnProjector, 9, 1370)                                     \
+    X(PlanRowsCapped, 9, 1371)                                          \
+    X(DaypartDlgTitle, 9, 1372)                                         \
+    X(ButtonDaysAndTimes, 9, 1373)                                      \
+    X(DaypartRemoveWindow, 9, 1374)                                     \
+    X(DaypartColumnStart, 9, 1375)                                      \
+    X(DaypartColumnEnd, 9, 1376)                                        \
     X(MenuRedo, 53, 99)                                                 \
     X(PromptRedo, 53, 100)
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "schedule/DaypartCalendar.h"
 #include "schedule/ScheduleOptions.h"
+#include "schedule/SchedulePlan.h"
 #include "schedule/ScheduleTable.h"
 
 #include <QDateTime>
@@ -21,6 +23,8 @@ class CScheduleDlg final : public QDialog {
 
 public:
     static constexpr int kColumnUnits = 33; // the list's width is shared out in these units
+    static constexpr int kPlanDays = 7;
+    static constexpr int kPlanRows = 200; // a loop of short intervals plans thousands
 
     CScheduleDlg(ScheduleControl& schedule, ProjectorStore& store, QWidget* parent = nullptr);
 
@@ -35,6 +39,11 @@ public:
     // Verify and retry as the check boxes stand: kept with the working copy, loaded and
     // saved beside its schedule file, handed to the run by Execute.
     [[nodiscard]] ScheduleOptions options() const;
+    // The days and times of one entry (from 0); a change shows in the plan at once.
+    [[nodiscard]] const Daypart& daypart(int index) const;
+    void setDaypart(int index, const Daypart& daypart);
+    // The plan the table below the list shows, as last worked out.
+    [[nodiscard]] const SchedulePlan& plan() const { return m_plan; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -45,6 +54,10 @@ private:
     void onLoad();
     void onSave();
     void onExecute();
+    void onDaysAndTimes();
+    void updateDaysButton();
+    [[nodiscard]] int chosenEntry() const;
+    void refreshPlan();
     void onStop();
     void showEntryStatus(int index, int status);
     void showBackoff(int index, int result, const QDateTime& until);
@@ -73,6 +86,14 @@ private:
     QCheckBox* m_loopBox = nullptr;
     QCheckBox* m_verifyBox = nullptr;
     QCheckBox* m_retryBox = nullptr;
+    QPushButton* m_days = nullptr;
+    QLabel* m_planLabel = nullptr;
+    QTableWidget* m_planTable = nullptr;
+    QLabel* m_planNote = nullptr;
+    QLabel* m_collisionLabel = nullptr;
+    QTimer* m_planClock = nullptr; // the plan starts from now, so it moves on with the clock
+    DaypartCalendar m_calendar;
+    SchedulePlan m_plan;
     QLabel* m_nextUploadLabel = nullptr;
     QTimer* m_countdown = nullptr; // only redraws the label; the run tells the time itself
     QDateTime m_nextUpload;
