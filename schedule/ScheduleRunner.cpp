@@ -58,6 +58,13 @@ void ScheduleRunner::setBackoffObserver(BackoffObserver observer) {
     }
 }
 
+void ScheduleRunner::setVerdictObserver(VerdictObserver observer) {
+    std::lock_guard lock(m_control);
+    if (!isRunning()) {
+        m_verdictObserver = std::move(observer);
+    }
+}
+
 bool ScheduleRunner::start(const ScheduleTable& table, int count, bool loop, const ScheduleOptions& checks) {
     std::lock_guard lock(m_control);
     if (isRunning() || count < 1 || count > ScheduleTable::kSlots) {
@@ -248,6 +255,9 @@ void ScheduleRunner::work() {
             int result = 0;
             if (!runEntry(i, target, before, result) || m_stop.load() == StopRequested) {
                 break;
+            }
+            if (m_verdictObserver) {
+                m_verdictObserver(i, m_status[i].load() == ScheduleEntry::Done, result);
             }
             if (m_loop) {
                 if (m_status[i].load() == ScheduleEntry::Done) {

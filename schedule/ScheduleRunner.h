@@ -37,6 +37,9 @@ public:
     // Told on the worker thread when a looping run leaves a failed entry's projector alone:
     // result is the upload's, and the projector is tried again in ms at the earliest.
     using BackoffObserver = std::function<void(int index, int result, qint64 ms)>;
+    // Told on the worker thread when an entry's turn ends with a verdict: done, or failed
+    // after every attempt (and check); result is the last upload's.
+    using VerdictObserver = std::function<void(int index, bool done, int result)>;
 
     struct Options {
         int stepMs = 1000;       // one step of an interval wait
@@ -60,6 +63,7 @@ public:
     void setEndObserver(EndObserver observer);
     void setWaitObserver(WaitObserver observer);
     void setBackoffObserver(BackoffObserver observer);
+    void setVerdictObserver(VerdictObserver observer);
 
     // Copies the table, its count, the loop flag and the options and starts the worker.
     // Refused (false) while a run is active or when the count is not 1 to 30.
@@ -106,6 +110,7 @@ private:
     EndObserver m_endObserver;
     WaitObserver m_waitObserver;
     BackoffObserver m_backoffObserver;
+    VerdictObserver m_verdictObserver;
     ScheduleTable m_table;
     int m_count = 0;
     bool m_loop = false;
