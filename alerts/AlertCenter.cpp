@@ -144,7 +144,8 @@ void AlertCenter::noteBoardRow(const BoardRow& row) {
     }
 }
 
-void AlertCenter::look(quint32 address, int store, int result, const QString& fileName, const QString& length) {
+void AlertCenter::look(quint32 address, int store, int result, const QString& fileName,
+                       const QString& length) {
     StoreLook& s = m_stores[address][static_cast<size_t>(store - 1)];
     const QString name = result == 2 ? fileName : QString();
     const QString size = result == 2 ? length : QString();

@@ -11,7 +11,8 @@ QString what(const Alert& a) {
     const QString detail = VisibleText::shown(a.detail);
     switch (a.kind) {
     case Alert::Kind::Offline:
-        return a.detail.isEmpty() ? CatalogText(msg::AlertOffline) : CatalogText(msg::AlertOfflineWhy, {detail});
+        return a.detail.isEmpty() ? CatalogText(msg::AlertOffline)
+                                  : CatalogText(msg::AlertOfflineWhy, {detail});
     case Alert::Kind::UploadFailed:
         return CatalogText(msg::AlertUploadFailed, {store, detail});
     case Alert::Kind::StoreChanged:
@@ -25,11 +26,14 @@ QString what(const Alert& a) {
 QString summary(const Alert& a, bool raised) {
     switch (a.kind) {
     case Alert::Kind::Offline:
-        return CatalogText(raised ? msg::NoticeOffline : msg::NoticeOnline, {VisibleText::shown(a.projector)});
+        return CatalogText(raised ? msg::NoticeOffline : msg::NoticeOnline,
+                           {VisibleText::shown(a.projector)});
     case Alert::Kind::UploadFailed:
-        return CatalogText(raised ? msg::NoticeUploadFailed : msg::NoticeUploadWorks, {VisibleText::shown(a.projector)});
+        return CatalogText(raised ? msg::NoticeUploadFailed : msg::NoticeUploadWorks,
+                           {VisibleText::shown(a.projector)});
     case Alert::Kind::StoreChanged:
-        return CatalogText(raised ? msg::NoticeStoreChanged : msg::NoticeStoreOurs, {VisibleText::shown(a.projector)});
+        return CatalogText(raised ? msg::NoticeStoreChanged : msg::NoticeStoreOurs,
+                           {VisibleText::shown(a.projector)});
     }
     return {};
 }

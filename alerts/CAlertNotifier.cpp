@@ -89,7 +89,8 @@ void CAlertNotifier::askCapabilities() {
     if (!bus.isConnected()) {
         return;
     }
-    const QDBusMessage ask = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("GetCapabilities"));
+    const QDBusMessage ask =
+        QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("GetCapabilities"));
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(ask), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
         const QDBusPendingReply<QStringList> reply = *w;

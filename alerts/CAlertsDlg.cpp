@@ -46,8 +46,9 @@ CAlertsDlg::CAlertsDlg(AlertCenter& alerts, Board board, QWidget* parent)
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setTabKeyNavigation(false); // Tab leaves the list for the controls below
     m_table->verticalHeader()->hide();
-    m_table->setHorizontalHeaderLabels({CatalogText(msg::AlertsColumnTime), CatalogText(msg::AlertsColumnProjector),
-                                        CatalogText(msg::AlertsColumnWhat), CatalogText(msg::AlertsColumnCleared)});
+    m_table->setHorizontalHeaderLabels(
+        {CatalogText(msg::AlertsColumnTime), CatalogText(msg::AlertsColumnProjector),
+         CatalogText(msg::AlertsColumnWhat), CatalogText(msg::AlertsColumnCleared)});
     m_table->horizontalHeader()->setSectionResizeMode(WhatColumn, QHeaderView::Stretch);
     m_table->setColumnWidth(TimeColumn, 150);
     m_table->setColumnWidth(ProjectorColumn, 130);
@@ -62,7 +63,8 @@ CAlertsDlg::CAlertsDlg(AlertCenter& alerts, Board board, QWidget* parent)
     m_seconds->setAccessibleName(CatalogText(msg::AlertsSilenceName));
     m_seconds->setValue(m_alerts.alertSeconds());
     silenceLabel->setBuddy(m_seconds);
-    connect(m_seconds, &QSpinBox::valueChanged, this, [this](int seconds) { m_alerts.setAlertSeconds(seconds); });
+    connect(m_seconds, &QSpinBox::valueChanged, this,
+            [this](int seconds) { m_alerts.setAlertSeconds(seconds); });
 
     m_boardNote = new QLabel(this);
     m_boardNote->setObjectName(QStringLiteral("alertsBoardNote"));
@@ -153,7 +155,8 @@ void CAlertsDlg::addAlert(const Alert& a) {
     m_table->setItem(0, TimeColumn, time);
     m_table->setItem(0, ProjectorColumn, cell(VisibleText::shown(a.projector)));
     m_table->setItem(0, WhatColumn, cell(AlertText::what(a)));
-    m_table->setItem(0, ClearedColumn, cell(a.isClear() ? timeText(a.cleared) : CatalogText(msg::AlertsStillHolds)));
+    m_table->setItem(0, ClearedColumn,
+                     cell(a.isClear() ? timeText(a.cleared) : CatalogText(msg::AlertsStillHolds)));
 }
 
 void CAlertsDlg::showCleared(const Alert& a) {

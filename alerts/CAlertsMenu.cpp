@@ -45,9 +45,14 @@ CAlertNotifier* AddAlerts(QMainWindow* frame, AlertCenter& alerts, CBoardDock* b
             }
         };
     }
-    // One list at a time, kept while the window lives; asking again brings it forward.
+    // One list at a time; asking again brings it forward. A closed one is made afresh, in
+    // the language chosen since.
     auto open = std::make_shared<QPointer<CAlertsDlg>>();
     auto show = [frame, &alerts, timed, open] {
+        if (*open && !(*open)->isVisible()) {
+            (*open)->deleteLater();
+            *open = nullptr;
+        }
         if (!*open) {
             *open = new CAlertsDlg(alerts, timed, frame);
         }

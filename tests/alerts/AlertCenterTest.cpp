@@ -146,7 +146,8 @@ TEST_F(AlertCenterTest, StoreChangedByAnotherClientAlertsAndOurOwnUploadDoesNot)
 
     const CommandTarget target{hall->address(), false, {}};
     // Someone else's upload: straight to the projector, heard by nothing of ours.
-    ASSERT_EQ(UploadImageData("lobby-news.qv1", QByteArray(3000, 'a'), 2, target, FastContext()), UploadResult::Ok);
+    ASSERT_EQ(UploadImageData("lobby-news.qv1", QByteArray(3000, 'a'), 2, target, FastContext()),
+              UploadResult::Ok);
     ASSERT_TRUE(poll());
     ASSERT_EQ(raised.size(), 1);
     EXPECT_EQ(raised[0].kind, Alert::Kind::StoreChanged);
@@ -173,7 +174,8 @@ TEST_F(AlertCenterTest, StoreChangedByAnotherClientAlertsAndOurOwnUploadDoesNot)
     handOn(recorder, seen);
     ASSERT_TRUE(poll());
     EXPECT_EQ(raised.size(), 1);
-    ASSERT_EQ(UploadImageData("theirs.qv1", QByteArray(100, 'd'), 1, target, FastContext()), UploadResult::Ok);
+    ASSERT_EQ(UploadImageData("theirs.qv1", QByteArray(100, 'd'), 1, target, FastContext()),
+              UploadResult::Ok);
     ASSERT_TRUE(poll());
     ASSERT_EQ(raised.size(), 2);
     EXPECT_EQ(raised[1].store, 1);
