@@ -1,6 +1,8 @@
 #include "alerts/AlertCenter.h"
 
+#include "alerts/AlertText.h"
 #include "board/BoardPoller.h"
+#include "history/HistoryLog.h"
 #include "i18n/CatalogLookup.h"
 #include "protocol/CommandObserver.h"
 #include "protocol/ImageUpload.h"
@@ -179,6 +181,9 @@ void AlertCenter::noteScheduledUpload(quint32 address, int store, bool ok, int r
 
 void AlertCenter::apply(const AlertTracker::Changes& changes) {
     for (const AlertTracker::Change& c : changes) {
+        if (m_history != nullptr) {
+            m_history->note(AlertText::historyRecord(c.alert, c.raised));
+        }
         if (c.raised) {
             Q_EMIT alertRaised(c.alert);
         } else {

@@ -45,7 +45,8 @@ public:
     Changes silent(quint32 address, const QString& projector, const QString& reason, const QDateTime& at);
     // Raises what has become due by now without a new observation.
     Changes tick(const QDateTime& at);
-    // A scheduled upload (or its check) failed after its retries / succeeded.
+    // A scheduled upload (or its check) failed after its retries / an upload of ours
+    // succeeded, which clears an UploadFailed or StoreChanged alert about that store.
     Changes uploadFailed(quint32 address, const QString& projector, int store, const QString& reason,
                          const QDateTime& at);
     Changes uploadSucceeded(quint32 address, const QString& projector, int store, const QDateTime& at);
@@ -64,28 +65,27 @@ public:
     [[nodiscard]] QDateTime nextDue() const;
 
 private:
-    struct Key {
-        quint32 address = 0;
-        Alert::Kind kind = Alert::Kind::Offline;
-        int store = 0;
-        friend bool operator==(const Key&, const Key&) = default;
-    };
-    friend size_t qHash(const Key& key, size_t seed) noexcept;
+    // One projector and kind.
+    using Key = quint64;
+    static Key keyOf(quint32 address, Alert::Kind kind) {
+        return (quint64(address) << 8) | quint64(static_cast<int>(kind));
+    }
 
     struct Silence {
         QString projector;
         QString reason;
-        QDateTime since;     // first silence since it last answered
-        QDateTime lastRaise; // of its last Offline alert, for the flap window
+        QDateTime since; // first silence since it last answered
     };
 
-    Changes raise(const Key& key, const QString& projector, const QString& detail, const QDateTime& at);
-    Changes clear(const Key& key, const QDateTime& at);
-    [[nodiscard]] QDateTime offlineDue(const Silence& silence) const;
+    Changes raise(Alert alert);
+    Changes clear(Key key, const QDateTime& at, int store = 0);
+    [[nodiscard]] QDateTime offlineDue(quint32 address, const Silence& silence) const;
+    Alert* find(qint64 id);
 
     Settings m_settings;
     qint64 m_nextId = 1;
-    std::deque<Alert> m_alerts;       // oldest first, at most keep
-    QHash<Key, qint64> m_open;        // the id of the alert that holds for each key
-    QHash<quint32, Silence> m_silent; // projectors seen silent, or whose last raise still counts
+    std::deque<Alert> m_alerts;              // oldest first, at most keep
+    QHash<Key, qint64> m_open;               // the alert that holds for each projector and kind
+    QHash<quint32, Silence> m_silent;        // projectors silent since they last answered
+    QHash<quint32, QDateTime> m_lastOffline; // when each projector last raised Offline
 };

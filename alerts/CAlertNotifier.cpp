@@ -68,7 +68,7 @@ CAlertNotifier::CAlertNotifier(AlertCenter& alerts, QObject* parent) : QObject(p
 CAlertNotifier::~CAlertNotifier() = default;
 
 void CAlertNotifier::tell(const Alert& alert, bool raised) {
-    notify(AlertText::summary(alert, raised), AlertText::what(alert), raised);
+    notify(AlertText::summary(alert, raised), AlertText::describe(alert, raised), raised);
 }
 
 void CAlertNotifier::updateTray() {

@@ -67,6 +67,27 @@ void HistoryLog::commandFinished(const CommandEvent& event) {
     }
 }
 
+void HistoryLog::note(HistoryRecord record) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (record.user.isEmpty()) {
+            record.user = m_user;
+        }
+        for (const ProjectorRecord& p : m_list) {
+            if (Ipv4::toText(p.hostAddress()) == record.address) {
+                if (record.projectorName.isEmpty()) {
+                    record.projectorName = p.name;
+                }
+                if (record.mac.isEmpty()) {
+                    record.mac = p.mac;
+                }
+                break;
+            }
+        }
+    }
+    m_store.append(std::move(record));
+}
+
 QString HistoryLog::takeProblemText() {
     switch (m_store.takeProblem()) {
     case HistoryProblem::None:

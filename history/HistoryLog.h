@@ -23,6 +23,10 @@ public:
     // Told of every event once its record is queued, on the thread that ran the command.
     void setRecordObserver(std::function<void(const CommandEvent&)> observer);
 
+    // A record that no command made (an alert): the user and, by its address, the
+    // projector's name and MAC are filled in where it has none. No observer hears of it.
+    void note(HistoryRecord record);
+
     HistoryStore& store() { return m_store; }
 
     // The catalog text for a problem the store has met since last asked, once; empty when

@@ -670,6 +670,15 @@
     X(DaypartSaveFailed, 9, 1280)                                       \
     X(DaypartNothingToChange, 9, 1281)                                  \
     X(PlanBadStart, 9, 1282)                                            \
+    X(AlertKindOffline, 9, 1550)                                        \
+    X(AlertKindUploadFailed, 9, 1551)                                   \
+    X(AlertKindStoreChanged, 9, 1552)                                   \
+    X(AlertOfflineRaised, 9, 1553)                                      \
+    X(AlertOfflineCleared, 9, 1554)                                     \
+    X(AlertUploadFailedRaised, 9, 1555)                                 \
+    X(AlertUploadFailedCleared, 9, 1556)                                \
+    X(AlertStoreChangedRaised, 9, 1557)                                 \
+    X(AlertStoreChangedCleared, 9, 1558)                                \
     X(NothingToCancel, 9, 1180)                                         \
     X(CancelNamedOutcome, 9, 1181)                                      \
     X(NothingToCancelState, 9, 1182)                                    \
