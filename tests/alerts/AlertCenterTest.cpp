@@ -1,6 +1,7 @@
 #include "alerts/AlertCenter.h"
 
 #include "board/BoardPoller.h"
+#include "history/HistoryLog.h"
 #include "protocol/ImageUpload.h"
 #include "registry/Ipv4.h"
 #include "schedule/ScheduleControl.h"
@@ -80,7 +81,11 @@ TEST_F(AlertCenterTest, SilentProjectorRaisesOneAlertAndClearsWhenItAnswersAgain
     ProjectorEmulator* hall = emus.add();
     ProjectorEmulator* lobby = emus.add();
     ASSERT_TRUE(hall && lobby);
+    HistoryLog history(dir.filePath(QStringLiteral("history.sqlite")), QStringLiteral("operator"));
+    center->setHistory(&history);
     list({TestProjector(u"Hall"_qs, hall->address()), TestProjector(u"Lobby"_qs, lobby->address())});
+    history.setProjectors(
+        {TestProjector(u"Hall"_qs, hall->address()), TestProjector(u"Lobby"_qs, lobby->address())});
     center->setAlertSeconds(1);
     EXPECT_EQ(center->alertSeconds(), 1);
 
@@ -117,6 +122,19 @@ TEST_F(AlertCenterTest, SilentProjectorRaisesOneAlertAndClearsWhenItAnswersAgain
     EXPECT_FALSE(center->nextTickAt().isValid()); // nothing waits: no timer runs
     ASSERT_EQ(center->alerts().size(), 1);
     EXPECT_TRUE(center->alerts()[0].isClear());
+
+    // The raise and the clear are both in the history, under the projector's name.
+    history.store().flush();
+    const std::optional<HistoryRecords> records = HistoryStore::query(history.store().path(), {});
+    ASSERT_TRUE(records.has_value());
+    ASSERT_EQ(records->size(), 2);
+    for (const HistoryRecord& r : *records) {
+        EXPECT_EQ(r.command, u"ALERT");
+        EXPECT_EQ(r.projectorName, u"Hall");
+        EXPECT_EQ(r.user, u"operator");
+    }
+    EXPECT_TRUE(records->at(0).ok);  // newest first: the clear
+    EXPECT_FALSE(records->at(1).ok); // the raise
 }
 
 TEST_F(AlertCenterTest, AnswerWithinTheAlertTimeRaisesNothing) {
