@@ -52,4 +52,35 @@ HistoryRecord historyRecord(const Alert& alert, bool raised) {
     return r;
 }
 
+QString what(const Alert& alert) {
+    const QString store = QString::number(alert.store);
+    const QString detail = VisibleText::shown(alert.detail);
+    switch (alert.kind) {
+    case Alert::Kind::Offline:
+        return alert.detail.isEmpty() ? CatalogText(msg::AlertOffline)
+                                      : CatalogText(msg::AlertOfflineWhy, {detail});
+    case Alert::Kind::UploadFailed:
+        return CatalogText(msg::AlertUploadFailed, {store, detail});
+    case Alert::Kind::StoreChanged:
+        // No file named: the store was emptied.
+        return alert.detail.isEmpty() ? CatalogText(msg::AlertStoreEmptied, {store})
+                                      : CatalogText(msg::AlertStoreChanged, {store, detail});
+    }
+    return {};
+}
+
+QString summary(const Alert& alert, bool raised) {
+    const QString who =
+        VisibleText::shown(alert.projector.isEmpty() ? Ipv4::toText(alert.address) : alert.projector);
+    switch (alert.kind) {
+    case Alert::Kind::Offline:
+        return CatalogText(raised ? msg::NoticeOffline : msg::NoticeOnline, {who});
+    case Alert::Kind::UploadFailed:
+        return CatalogText(raised ? msg::NoticeUploadFailed : msg::NoticeUploadWorks, {who});
+    case Alert::Kind::StoreChanged:
+        return CatalogText(raised ? msg::NoticeStoreChanged : msg::NoticeStoreOurs, {who});
+    }
+    return {};
+}
+
 } // namespace AlertText

@@ -18,4 +18,9 @@ QString describe(const Alert& alert, bool raised);
 // fills in the user and the projector's MAC.
 HistoryRecord historyRecord(const Alert& alert, bool raised);
 
+// The Alerts list's line: what happened, without the projector its own column names.
+QString what(const Alert& alert);
+// A notification's title as the alert is raised or cleared: the projector and the kind.
+QString summary(const Alert& alert, bool raised);
+
 } // namespace AlertText

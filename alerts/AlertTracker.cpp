@@ -84,6 +84,10 @@ AlertTracker::Changes AlertTracker::uploadSucceeded(quint32 address, const QStri
     return changes;
 }
 
+AlertTracker::Changes AlertTracker::storeWritten(quint32 address, int store, const QDateTime& at) {
+    return clear(keyOf(address, Alert::Kind::StoreChanged), at, store);
+}
+
 AlertTracker::Changes AlertTracker::storeChanged(quint32 address, const QString& projector, int store,
                                                  const QString& detail, const QDateTime& at) {
     Alert a;

@@ -50,6 +50,10 @@ public:
     Changes uploadFailed(quint32 address, const QString& projector, int store, const QString& reason,
                          const QDateTime& at);
     Changes uploadSucceeded(quint32 address, const QString& projector, int store, const QDateTime& at);
+    // An upload of ours, from anywhere, went into the store: clears a StoreChanged alert
+    // about it, but not a failed schedule, which only the schedule's own success clears
+    // (an upload whose check keeps failing would otherwise clear and raise on every pass).
+    Changes storeWritten(quint32 address, int store, const QDateTime& at);
     // Someone else's upload showed in the store. It clears when this workstation next
     // uploads to that store.
     Changes storeChanged(quint32 address, const QString& projector, int store, const QString& detail,

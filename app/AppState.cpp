@@ -32,12 +32,22 @@ AppState::AppState(const QString& iniPath, const QString& historyPath, QObject* 
         QMetaObject::invokeMethod(
             this, [this, event] { Q_EMIT commandRecorded(event); }, Qt::QueuedConnection);
     });
+    // The alerts hear each outcome before the windows that follow the same signal.
+    m_alerts = std::make_unique<AlertCenter>();
+    m_alerts->setHistory(m_history.get());
+    m_alerts->setProjectors(m_projectors.projectors());
+    connect(this, &AppState::commandRecorded, m_alerts.get(), &AlertCenter::noteCommand);
+    connect(m_schedule.get(), &ScheduleControl::entryFinished, m_alerts.get(),
+            [this](int, quint32 address, int store, bool done, int result) {
+                m_alerts->noteScheduledUpload(address, store, done, result);
+            });
     m_projectors.setListObserver([this] {
         m_history->setProjectors(m_projectors.projectors());
         // A projector that left the list leaves its groups too.
         if (m_groups.keepOnly(m_projectors.projectors())) {
             m_groups.save();
         }
+        m_alerts->setProjectors(m_projectors.projectors());
         Q_EMIT projectorListChanged();
     });
 }

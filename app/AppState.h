@@ -1,5 +1,6 @@
 #pragma once
 
+#include "alerts/AlertCenter.h"
 #include "history/HistoryLog.h"
 #include "registry/ProjectorGroups.h"
 #include "registry/ProjectorStore.h"
@@ -33,6 +34,8 @@ public:
     HistoryLog& history() { return *m_history; }
     [[nodiscard]] CommandObserver* commandObserver() { return m_history.get(); }
     ScheduleControl& schedule() { return *m_schedule; }
+    // The alerts raised from what the program hears of its projectors.
+    AlertCenter& alerts() { return *m_alerts; }
 
     // The picture the view shows and works on.
     PictureDocument& document() { return m_document; }
@@ -56,4 +59,5 @@ private:
     std::unique_ptr<HistoryLog> m_history; // before the schedule, whose worker reports to it
     PictureDocument m_document;
     std::unique_ptr<ScheduleControl> m_schedule; // after the state its worker uses
+    std::unique_ptr<AlertCenter> m_alerts;
 };

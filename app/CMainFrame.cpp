@@ -1,5 +1,6 @@
 #include "app/CMainFrame.h"
 
+#include "alerts/CAlertsMenu.h"
 #include "app/AppState.h"
 #include "app/CAboutDlg.h"
 #include "app/CLanguageMenu.h"
@@ -103,6 +104,7 @@ CMainFrame::CMainFrame(AppState& state, QWidget* parent) : QMainWindow(parent), 
     connect(&m_state, &AppState::projectorUploading, board, &CBoardDock::noteUploading);
     connect(&m_state, &AppState::commandRecorded, board, &CBoardDock::noteCommand);
     board->followHistory(m_state.history());
+    AddAlerts(this, m_state.alerts(), board);
     createToolBar();
     createStatusBar();
     attachProjectorCommands();

@@ -286,6 +286,7 @@ void BoardPoller::apply(const Outcome& outcome) {
     }
     BoardRow& r = it.value();
     const QDateTime now = QDateTime::currentDateTimeUtc();
+    r.replied = outcome.answered || outcome.replied;
     if (outcome.answered) {
         r.reach = BoardRow::Reach::Reachable;
         r.lastSeen = now;

@@ -41,8 +41,9 @@ struct BoardRow final {
     QString reason;                    // why it is not reachable
     std::optional<CatalogId> reasonId; // the same as a catalog text, when it is one
     std::array<BoardStore, 4> stores{};
-    int failures = 0;  // polls in a row that reached nothing
-    QDateTime nextDue; // a timed refresh leaves it alone before this
+    int failures = 0;     // polls in a row that reached nothing
+    bool replied = false; // the last poll heard anything at all, if not what was asked
+    QDateTime nextDue;    // a timed refresh leaves it alone before this
 };
 
 // Asks every projector of the list what its four stores hold (INFO), off the interface

@@ -801,6 +801,35 @@
     X(DaypartRemoveWindow, 9, 1374)                                     \
     X(DaypartColumnStart, 9, 1375)                                      \
     X(DaypartColumnEnd, 9, 1376)                                        \
+    X(AlertsMenu, 9, 1450)                                              \
+    X(TipAlerts, 9, 1451)                                               \
+    X(AlertsTitle, 9, 1452)                                             \
+    X(AlertsColumnTime, 9, 1453)                                        \
+    X(AlertsColumnProjector, 9, 1454)                                   \
+    X(AlertsColumnWhat, 9, 1455)                                        \
+    X(AlertsColumnCleared, 9, 1456)                                     \
+    X(AlertOfflineWhy, 9, 1457)                                         \
+    X(AlertOffline, 9, 1458)                                            \
+    X(AlertUploadFailed, 9, 1459)                                       \
+    X(AlertStoreChanged, 9, 1460)                                       \
+    X(AlertStoreEmptied, 9, 1461)                                       \
+    X(AlertsStillHolds, 9, 1462)                                        \
+    X(AlertsSilenceLabel, 9, 1463)                                      \
+    X(AlertsSecondsSuffix, 9, 1464)                                     \
+    X(AlertsSilenceName, 9, 1465)                                       \
+    X(AlertsBoardOff, 9, 1466)                                          \
+    X(AlertsTurnOnRefresh, 9, 1467)                                     \
+    X(AlertsBoardOn, 9, 1468)                                           \
+    X(AlertsClose, 9, 1469)                                             \
+    X(NoticeOffline, 9, 1470)                                           \
+    X(NoticeOnline, 9, 1471)                                            \
+    X(NoticeUploadFailed, 9, 1472)                                      \
+    X(NoticeUploadWorks, 9, 1473)                                       \
+    X(NoticeStoreChanged, 9, 1474)                                      \
+    X(NoticeStoreOurs, 9, 1475)                                         \
+    X(TrayAllAnswer, 9, 1476)                                           \
+    X(TraySomeSilent, 9, 1477)                                          \
+    X(AlertsTableName, 9, 1478)                                         \
     X(MenuRedo, 53, 99)                                                 \
     X(PromptRedo, 53, 100)
 

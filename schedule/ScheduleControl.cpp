@@ -60,6 +60,17 @@ ScheduleControl::ScheduleControl(const CommandContext& context, QObject* parent)
             },
             Qt::QueuedConnection);
     });
+    m_runner->setOutcomeObserver([this](int index, bool done, int result, bool) {
+        const ScheduleEntry& e = m_runner->runCopy().entries[static_cast<size_t>(index)];
+        const quint32 address = Ipv4::toHost(e.address);
+        const int store = e.saveId >= 1 && e.saveId <= 4 ? e.saveId : 0;
+        QMetaObject::invokeMethod(
+            this,
+            [this, index, address, store, done, result] {
+                Q_EMIT entryFinished(index, address, store, done, result);
+            },
+            Qt::QueuedConnection);
+    });
     m_runner->setEndObserver([this] {
         QMetaObject::invokeMethod(
             this,

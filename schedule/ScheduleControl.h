@@ -68,6 +68,9 @@ Q_SIGNALS:
     // A looping run failed entry index with this upload result and leaves its projector
     // alone until at (local time).
     void entryBackingOff(int index, int result, const QDateTime& at);
+    // Entry index's turn ended: uploaded (and checked), or failed after its retries with
+    // this upload result.
+    void entryFinished(int index, quint32 hostAddress, int store, bool done, int result);
     // The runner's worker has ended, by itself or after a stop, and its thread is collected.
     void runEnded();
 

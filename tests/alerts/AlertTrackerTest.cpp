@@ -103,6 +103,11 @@ TEST(AlertTracker, OneAlertPerProjectorAndKindUntilItClears) {
     EXPECT_TRUE(tracker.uploadSucceeded(kA, {}, 4, at(70)).empty());
     EXPECT_EQ(summary(tracker.uploadSucceeded(kA, {}, 2, at(71))), u"-upload-failed"_qs);
     EXPECT_EQ(summary(tracker.uploadSucceeded(kA, {}, 1, at(72))), u"-store-changed"_qs);
+    // Any upload of ours clears a foreign change, but a failed schedule waits for its own success.
+    tracker.uploadFailed(kA, {}, 1, {}, at(73));
+    tracker.storeChanged(kA, {}, 1, {}, at(74));
+    EXPECT_EQ(summary(tracker.storeWritten(kA, 1, at(75))), u"-store-changed"_qs);
+    EXPECT_EQ(summary(tracker.uploadSucceeded(kA, {}, 1, at(76))), u"-upload-failed"_qs);
     // Cleared, the same failure is news again.
     EXPECT_EQ(summary(tracker.uploadFailed(kA, {}, 2, {}, at(80))), u"+upload-failed"_qs);
 }
