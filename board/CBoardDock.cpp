@@ -9,6 +9,7 @@
 #include "i18n/CatalogLookup.h"
 #include "i18n/CatalogNumber.h"
 #include "protocol/CStoreListDlg.h"
+#include "registry/CGroupFilter.h"
 #include "registry/Ipv4.h"
 #include "registry/ProjectorGroups.h"
 #include "registry/ProjectorStore.h"
@@ -361,16 +362,7 @@ void CBoardDock::followGroups() {
     if (m_groupFilter == nullptr) {
         return;
     }
-    const QString chosen = m_groupFilter->currentData().toString();
-    {
-        const QSignalBlocker quiet(m_groupFilter);
-        m_groupFilter->clear();
-        m_groupFilter->addItem(CatalogText(msg::GroupFilterAll), QString());
-        for (const QString& name : m_groups->names()) {
-            m_groupFilter->addItem(VisibleText::shown(name), name);
-        }
-        m_groupFilter->setCurrentIndex(qMax(0, chosen.isEmpty() ? 0 : m_groupFilter->findData(chosen)));
-    }
+    FillGroupFilter(*m_groupFilter, m_groups->names());
     showGroups();
 }
 

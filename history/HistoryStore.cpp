@@ -178,7 +178,8 @@ std::optional<QSqlError> prepareFile(QSqlDatabase db, int keepDays, int busyMs) 
     return std::nullopt;
 }
 
-// The newest record of r's projector, when it is a failure that r repeats word for word.
+// The newest command record of r's projector, when it is a failure that r repeats word for
+// word. An alert raised between two identical failures does not part them.
 std::optional<qint64> repeatedRecord(QSqlQuery& find, const HistoryRecord& r) {
     if (r.ok) {
         return std::nullopt;
@@ -205,7 +206,8 @@ std::optional<QSqlError> insertBatch(QSqlDatabase db, const std::deque<HistoryRe
     QSqlQuery find(db);
     find.prepare(
         QStringLiteral("SELECT id, ok, user, command, store, path, file, length, sha256, result, result_text"
-                       " FROM history WHERE address = ? ORDER BY at DESC, id DESC LIMIT 1"));
+                       " FROM history WHERE address = ? AND command <> 'ALERT'"
+                       " ORDER BY at DESC, id DESC LIMIT 1"));
     QSqlQuery repeat(db);
     repeat.prepare(QStringLiteral("UPDATE history SET repeats = repeats + 1,"
                                   " last_at = MAX(COALESCE(last_at, at), ?), took_ms = ? WHERE id = ?"));

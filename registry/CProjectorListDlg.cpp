@@ -14,6 +14,7 @@
 #include "protocol/TransStateQuery.h"
 #include "registry/CCsvImportDlg.h"
 #include "registry/CDiscoveryDlg.h"
+#include "registry/CGroupFilter.h"
 #include "registry/CProjectorEditDlg.h"
 #include "registry/MacText.h"
 #include "registry/ProjectorCsv.h"
@@ -292,15 +293,7 @@ void CProjectorListDlg::fillGroupFilter() {
     if (m_groupFilter == nullptr) {
         return;
     }
-    const QString chosen = m_groupFilter->currentData().toString();
-    const QSignalBlocker quiet(m_groupFilter);
-    m_groupFilter->clear();
-    m_groupFilter->addItem(CatalogText(msg::GroupFilterAll), QString());
-    for (const QString& name : m_groups->names()) {
-        m_groupFilter->addItem(VisibleText::shown(name), name);
-    }
-    const int at = chosen.isEmpty() ? 0 : m_groupFilter->findData(chosen);
-    m_groupFilter->setCurrentIndex(qMax(0, at));
+    FillGroupFilter(*m_groupFilter, m_groups->names());
 }
 
 void CProjectorListDlg::applyGroupFilter() {

@@ -63,6 +63,13 @@ TEST(HistoryBounds, IdenticalFailuresInARowBecomeOneRecordWithACountAndBothTimes
             store.append(r);
             // Another projector's failures in between do not break the run.
             store.append(failedPut(QStringLiteral("127.0.0.3"), i));
+            if (i == 20) {
+                // Nor does an alert about that projector: it is no command.
+                HistoryRecord alert = failedPut(QStringLiteral("127.0.0.3"), i);
+                alert.command = QStringLiteral("ALERT");
+                alert.fileName.clear();
+                store.append(alert);
+            }
         }
         // A different failure, then a success, then the first failure again: three new records.
         HistoryRecord other = failedPut(QStringLiteral("127.0.0.2"), 100, -8);
@@ -101,8 +108,11 @@ TEST(HistoryBounds, IdenticalFailuresInARowBecomeOneRecordWithACountAndBothTimes
         }
     }
     one.address = QStringLiteral("127.0.0.3");
+    one.command = QStringLiteral("PUT");
     ASSERT_EQ(HistoryStore::query(path, one)->size(), 1);
     EXPECT_EQ(HistoryStore::query(path, one)->at(0).repeats, 40);
+    one.command = QStringLiteral("ALERT");
+    EXPECT_EQ(HistoryStore::query(path, one)->size(), 1);
 
     // A period that only the repeats reach still finds the record.
     HistoryFilter late;

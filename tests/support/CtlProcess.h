@@ -14,8 +14,9 @@ struct CtlRun final {
     QString err;
 };
 
-inline CtlRun RunCtl(const QStringList& args, const QString& home = {}) {
-    QProcess p;
+// Starts it without waiting; a zone (TZ) fixes what its local time is.
+inline void StartCtl(QProcess& p, const QStringList& args, const QString& home = {},
+                     const QString& zone = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
@@ -24,8 +25,16 @@ inline CtlRun RunCtl(const QStringList& args, const QString& home = {}) {
         env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
     }
+    if (!zone.isEmpty()) {
+        env.insert(QStringLiteral("TZ"), zone);
+    }
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(TESSAVELCTL_PATH), args);
+}
+
+inline CtlRun RunCtl(const QStringList& args, const QString& home = {}, const QString& zone = {}) {
+    QProcess p;
+    StartCtl(p, args, home, zone);
     if (!p.waitForStarted(20000)) {
         ADD_FAILURE() << "tessavelctl did not start";
         return {};

@@ -18,8 +18,9 @@ void expectPrivate(const QString& path);
 namespace {
 
 // This file's own loopback range, apart from every other test's.
-constexpr quint32 kFirst = 0x7F000B01u; // 127.0.11.1
-constexpr quint32 kLast = 0x7F000B14u;  // 127.0.11.20
+constexpr quint32 kFirst = 0x7F000B01u;  // 127.0.11.1
+constexpr quint32 kLast = 0x7F000B14u;   // 127.0.11.20
+constexpr quint32 kSilent = 0x7F000B3Cu; // 127.0.11.60: nothing ever listens there
 
 QByteArray readAll(const QString& path) {
     QFile f(path);
@@ -36,7 +37,9 @@ protected:
             m_members << Ipv4::toText(e->address());
             m_list << TestProjector(u"Room "_qs + QString::number(i + 1), e->address());
         }
-        const quint32 silent = m_emus.unusedAddress();
+        // Outside the emulators' range: the other test of this fixture may run at the same
+        // time and take any address of it that is free now.
+        const quint32 silent = kSilent;
         m_silent = Ipv4::toText(silent);
         m_list << TestProjector(u"Dark room"_qs, silent);
         ProjectorStore store(m_ini);

@@ -1,5 +1,6 @@
 #include "schedule/ScheduleFile.h"
 #include "schedule/ScheduleOptions.h"
+#include "support/CtlProcess.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -14,38 +15,11 @@
 
 namespace {
 
-struct CtlRun final {
-    int exit = -1;
-    QString out;
-    QString err;
-};
-
 // tessavelctl as a script runs it: Berlin time, English texts.
-void startCtl(QProcess& p, const QStringList& args) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"TZ"_qs, u"Europe/Berlin"_qs);
-    env.insert(u"LANG"_qs, u"C.UTF-8"_qs);
-    env.insert(u"LC_ALL"_qs, u"C.UTF-8"_qs);
-    env.remove(u"LANGUAGE"_qs);
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(TESSAVELCTL_PATH), args);
-}
+const QString kZone = QStringLiteral("Europe/Berlin");
 
 CtlRun ctl(const QStringList& args) {
-    QProcess p;
-    startCtl(p, args);
-    if (!p.waitForStarted(20000)) {
-        ADD_FAILURE() << "tessavelctl did not start";
-        return {};
-    }
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit) {
-        ADD_FAILURE() << "tessavelctl did not finish";
-        p.kill();
-        p.waitForFinished();
-        return {};
-    }
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+    return RunCtl(args, {}, kZone);
 }
 
 QByteArray readAll(const QString& path) {
@@ -201,7 +175,7 @@ TEST_F(ScheduleDaypartCommand, RunSaysWhichEntryItSkipsAndWhenItsWaitEnds) {
     ASSERT_TRUE(ScheduleOptions::save(m_schedule, options).ok());
 
     QProcess p;
-    startCtl(p, {u"schedule"_qs, u"run"_qs, m_schedule});
+    StartCtl(p, {u"schedule"_qs, u"run"_qs, m_schedule}, {}, kZone);
     ASSERT_TRUE(p.waitForStarted(20000));
     QString out;
     QDeadlineTimer limit(20000);
