@@ -174,6 +174,18 @@ TEST_F(Hook, AHangingHookIsEndedWithWhatItStartedAndTheNextRuns) {
         << m_heard.lines.join(u'|').toStdString();
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
 TEST_F(Hook, FloodedOutputIsCappedAndReadAwayWithoutPilingUp) {
     // 50 MB through the pipe, then a hook that never stops writing.
     const QString command =
@@ -194,7 +206,11 @@ TEST_F(Hook, FloodedOutputIsCappedAndReadAwayWithoutPilingUp) {
         peak = std::max(peak, residentKiB());
     }
     ASSERT_EQ(hook.runsEnded(), 2);
-    EXPECT_LT(peak - before, 20 * 1024) << "the output piled up in memory";
+    // AddressSanitizer keeps freed blocks in quarantine (256 MB by default), so the resident
+    // size says nothing there; the plain builds check it.
+    if (!kSanitized) {
+        EXPECT_LT(peak - before, 20 * 1024) << "the output piled up in memory";
+    }
 
     std::lock_guard lock(m_heard.mutex);
     const QString problems = m_heard.problems.join(u'\n');
