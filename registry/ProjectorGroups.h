@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 
@@ -25,7 +26,10 @@ public:
     struct Group {
         QString name;
         QList<quint32> members; // host order, in the order they joined
-        friend bool operator==(const Group&, const Group&) = default;
+        // Element by element: QList's own == hands an empty list's null data to memcmp.
+        friend bool operator==(const Group& a, const Group& b) {
+            return a.name == b.name && std::ranges::equal(a.members, b.members);
+        }
     };
 
     enum class NameCheck { Ok, Empty, TooLong, Invisible };
