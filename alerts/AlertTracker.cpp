@@ -14,6 +14,18 @@ QDateTime later(const QDateTime& a, const QDateTime& b) {
     return std::max(a, b);
 }
 
+Alert alertOf(Alert::Kind kind, quint32 address, const QString& projector, int store, const QString& detail,
+              const QDateTime& at) {
+    Alert a;
+    a.kind = kind;
+    a.address = address;
+    a.projector = projector;
+    a.store = store;
+    a.detail = detail;
+    a.raised = at;
+    return a;
+}
+
 } // namespace
 
 AlertTracker::Changes AlertTracker::answered(quint32 address, const QString& projector, const QDateTime& at) {
@@ -50,14 +62,8 @@ AlertTracker::Changes AlertTracker::tick(const QDateTime& at) {
     std::sort(due.begin(), due.end());
     for (const auto& [when, address] : due) {
         const Silence& s = m_silent[address];
-        Alert a;
-        a.kind = Alert::Kind::Offline;
-        a.address = address;
-        a.projector = s.projector;
-        a.detail = s.reason;
-        a.raised = at;
         m_lastOffline[address] = at;
-        Changes c = raise(std::move(a));
+        Changes c = raise(alertOf(Alert::Kind::Offline, address, s.projector, 0, s.reason, at));
         changes.insert(changes.end(), c.begin(), c.end());
     }
     return changes;
@@ -65,14 +71,7 @@ AlertTracker::Changes AlertTracker::tick(const QDateTime& at) {
 
 AlertTracker::Changes AlertTracker::uploadFailed(quint32 address, const QString& projector, int store,
                                                  const QString& reason, const QDateTime& at) {
-    Alert a;
-    a.kind = Alert::Kind::UploadFailed;
-    a.address = address;
-    a.projector = projector;
-    a.store = store;
-    a.detail = reason;
-    a.raised = at;
-    return raise(std::move(a));
+    return raise(alertOf(Alert::Kind::UploadFailed, address, projector, store, reason, at));
 }
 
 AlertTracker::Changes AlertTracker::uploadSucceeded(quint32 address, const QString& projector, int store,
@@ -90,14 +89,7 @@ AlertTracker::Changes AlertTracker::storeWritten(quint32 address, int store, con
 
 AlertTracker::Changes AlertTracker::storeChanged(quint32 address, const QString& projector, int store,
                                                  const QString& detail, const QDateTime& at) {
-    Alert a;
-    a.kind = Alert::Kind::StoreChanged;
-    a.address = address;
-    a.projector = projector;
-    a.store = store;
-    a.detail = detail;
-    a.raised = at;
-    return raise(std::move(a));
+    return raise(alertOf(Alert::Kind::StoreChanged, address, projector, store, detail, at));
 }
 
 AlertTracker::Changes AlertTracker::forget(quint32 address, const QDateTime& at) {
